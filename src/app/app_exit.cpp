@@ -1,0 +1,212 @@
+// The exit protocol, Stop, the exit-after options and shutdown.
+#include "app/app.h"
+#include "platform/clock.h"
+#include "util/log_file.h"
+#include "util/timing.h"
+
+namespace wg {
+
+namespace {
+
+// Lowers a live count that is above 0; true when it was lowered.
+bool LowerLiveCount(std::atomic<int>& count) {
+    int value = count.load();
+    while (value > 0) {
+        if (count.compare_exchange_weak(value, value - 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void App::RequestExit() {
+    g_bStopWorkers.store(true);
+    WakeWorkers();
+    port_.SetCrawlRunning(false);
+    if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
+        m_bExitRequested.store(true);
+    }
+}
+
+void App::ExitNow() {
+    if (g_bStopWorkers.load()) {
+        m_bExitRequested.store(true);
+        return;
+    }
+    g_bStopWorkers.store(true);
+    WakeWorkers();
+    settings.alwaysSave.store(false);
+    m_bExitRequested.store(true);
+}
+
+void App::PageWorkerEnded() {
+    LowerLiveCount(livePageWorkers_);
+    if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
+        ExitNow();
+    }
+}
+
+void App::DownloadWorkerEnded() {
+    LowerLiveCount(liveDownloadWorkers_);
+    if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
+        ExitNow();
+    }
+}
+
+void App::Stop(bool clearVisited) {
+    m_bStopRequested.store(true);
+    m_bPaused.store(true);
+    m_bClearVisitedOnStop.store(clearVisited);
+    platform::SleepMs(CurrentTiming().stopSettleMs);
+}
+
+void App::StopAll() {
+    m_bAbortTransfers.store(true);
+    TransferSlots().SetAllCancel(true);
+    m_bStopRequested.store(true);
+    m_bPaused.store(true);
+    m_bClearVisitedOnStop.store(false);
+    platform::SleepMs(CurrentTiming().stopSettleMs);
+}
+
+void App::StopWithAbort(bool abort) {
+    m_bAbortTransfers.store(abort);
+    TransferSlots().SetAllCancel(abort);
+    if (abort) {
+        Stop(true);
+    }
+}
+
+void App::ResumeAfterStop() {
+    m_bStopRequested.store(false);
+    m_bPaused.store(false);
+    WakeWorkers();
+}
+
+void App::SetExitAfterThisDownload(bool flag) {
+    if (flag == m_bExitAfterThisDownload.load()) {
+        if (flag) {
+            RequestExit();
+        }
+        return;
+    }
+    m_bExitAfterThisDownload.store(flag);
+    if (!flag) {
+        g_bStopWorkers.store(false);
+        StartExtraWorkers();
+        return;
+    }
+    bool downloadsQueued = false;
+    {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        downloadsQueued = !toDownload.empty();
+    }
+    if (downloadsQueued && TransferSlots().CountBusy() > 0) {
+        return;  // the download worker ends the crawl after its current file
+    }
+    RequestExit();
+}
+
+void App::SetExitAfterLastDownload(bool flag) {
+    if (flag == m_bExitAfterLastDownload.load()) {
+        return;
+    }
+    m_bExitAfterLastDownload.store(flag);
+    if (!flag) {
+        g_bStopWorkers.store(false);
+        StartExtraWorkers();
+        return;
+    }
+    bool queuesEmpty = false;
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        queuesEmpty = linksToGrubble.empty();
+    }
+    if (queuesEmpty) {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        queuesEmpty = toDownload.empty();
+    }
+    if (queuesEmpty && TransferSlots().CountBusy() == 0) {
+        RequestExit();
+    }
+}
+
+void App::ReleaseLists() {
+    const Timing& t = CurrentTiming();
+    ShowStatus("Exiting: Releasing sites visited list...");
+    platform::SleepMs(t.stopSettleMs);
+    {
+        std::lock_guard<std::mutex> lock(visitedMutex);
+        std::size_t freed = 0;
+        while (!visited.empty()) {
+            visited.pop_back();
+            if (++freed % 4096 == 0) {
+                AppendStatus(".");
+            }
+        }
+        ShowStatus("Exiting: Releasing Redirect file list...");
+        redirectFiles.clear();
+    }
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        ShowStatus("Exiting: Releasing 'Links To Grubble' list...");
+        std::size_t freed = 0;
+        while (!linksToGrubble.empty()) {
+            linksToGrubble.pop_back();
+            if (++freed % 4096 == 0) {
+                AppendStatus(".");
+            }
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(dupeMutex);
+        if (dupeDataExists) {
+            ShowStatus("Exiting: Releasing 'Duplication Data' list...");
+            dupeDataExists = false;
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        ShowStatus("Exiting: Releasing 'To download' list...");
+        toDownload.clear();
+    }
+    {
+        std::lock_guard<std::mutex> lock(ignoreMutex);
+        ShowStatus("Exiting: Releasing 'Sites to Ignore' list...");
+        downloadHistory.clear();
+        runDownloads.clear();
+    }
+    {
+        std::lock_guard<std::mutex> lock(subDirMutex);
+        subDirs.clear();
+        subDirsExist = false;
+    }
+}
+
+void App::Shutdown() {
+    if (shutDown_) {
+        return;
+    }
+    shutDown_ = true;
+    // 1. Workers that still run end at their next look.
+    g_bStopWorkers.store(true);
+    WakeWorkers();
+    ClearCurrentApp(this);
+    // 2.
+    settings.searchDlSubDirs.store(false);
+    // 3. Without exit messages the window goes first.
+    if (!settings.showExitingMsgs.load()) {
+        mainWindow_ = false;
+    }
+    // 4.-10. The lists, each under its own mutex.
+    ReleaseLists();
+    // 11. The window.
+    mainWindow_ = false;
+    // 12. The logs.
+    DebugLogFile().Close();
+    ErrorLogFile().Close();
+}
+
+}  // namespace wg

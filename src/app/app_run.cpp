@@ -1,0 +1,241 @@
+// Starting the workers, the main loop and leaving it.
+#include "app/app.h"
+#include "platform/clock.h"
+#include "platform/error_text.h"
+#include "platform/thread_priority.h"
+#include "util/error_texts.h"
+#include "util/timing.h"
+
+namespace wg {
+
+namespace {
+
+void ApplyPriorityTo(const std::atomic<int>& threadId, int priority, const char* failureContext) {
+    const int id = threadId.load();
+    if (id == 0) {
+        return;
+    }
+    const int err = platform::SetThreadPriorityOf(id, priority);
+    if (err != 0) {
+        platform::SetLastError(err);
+        LogWindowsError(failureContext);
+    }
+}
+
+constexpr const char* kPagePriorityFailed = "SetThreadPriority failed";
+constexpr const char* kDownloadPriorityFailed =
+    "SetThreadPriority failed for m_ulDownloadThreadHandle";
+
+}  // namespace
+
+void App::StartPageWorker(int handleSlot) {
+    std::lock_guard<std::mutex> lock(threadsMutex_);
+    auto idx = static_cast<std::size_t>(handleSlot);
+    if (pageThreads_[idx].joinable()) {
+        // An earlier worker (perhaps still running after a lowered count) keeps
+        // its thread until the end.
+        extraThreads_.push_back(std::move(pageThreads_[idx]));
+    }
+    pageThreadIds_[idx].store(0);
+    pageThreads_[idx] = std::thread(PageWorkerMain, &pageThreadIds_[idx]);
+}
+
+void App::StartDownloadWorker(int handleSlot) {
+    std::lock_guard<std::mutex> lock(threadsMutex_);
+    auto idx = static_cast<std::size_t>(handleSlot);
+    if (downloadThreads_[idx].joinable()) {
+        extraThreads_.push_back(std::move(downloadThreads_[idx]));
+    }
+    downloadThreadIds_[idx].store(0);
+    downloadThreads_[idx] = std::thread(DownloadWorkerMain, &downloadThreadIds_[idx]);
+}
+
+void App::StartExtraWorkers() {
+    // Tops the live workers up to the configured counts. These workers are
+    // kept apart from the handle arrays.
+    std::lock_guard<std::mutex> lock(threadsMutex_);
+    const int pagesToStart = settings.numUrlThreads.load() - livePageWorkers_.load();
+    const int downloadsToStart = settings.numDownloadThreads.load() - liveDownloadWorkers_.load();
+    for (int i = 0; i < pagesToStart; ++i) {
+        extraThreadIds_.emplace_back(0);
+        extraThreads_.emplace_back(PageWorkerMain, &extraThreadIds_.back());
+    }
+    for (int i = 0; i < downloadsToStart; ++i) {
+        extraThreadIds_.emplace_back(0);
+        extraThreads_.emplace_back(DownloadWorkerMain, &extraThreadIds_.back());
+    }
+}
+
+void App::StartWorkers() {
+    if (!mainWindow_ || g_bStopWorkers.load()) {
+        return;
+    }
+    if (settings.numUrlThreads.load() == 0 && settings.numDownloadThreads.load() > 1) {
+        settings.numUrlThreads.store(2);
+    }
+    StartPageWorker(0);
+    for (int slot = 1; slot < settings.numUrlThreads.load() && slot < kMaxThreads; ++slot) {
+        StartPageWorker(slot);
+    }
+    StartDownloadWorker(0);
+    for (int slot = 1; slot < settings.numDownloadThreads.load() && slot < kMaxThreads; ++slot) {
+        StartDownloadWorker(slot);
+    }
+    // Workers apply the lowest priority themselves as they start (see the worker
+    // loops), since a thread's id is known only once it runs.
+}
+
+void App::ApplyPriority(int priority) {
+    std::lock_guard<std::mutex> lock(threadsMutex_);
+    for (const auto& id : pageThreadIds_) {
+        ApplyPriorityTo(id, priority, kPagePriorityFailed);
+    }
+    for (const auto& id : downloadThreadIds_) {
+        ApplyPriorityTo(id, priority, kDownloadPriorityFailed);
+    }
+    for (const auto& id : extraThreadIds_) {
+        ApplyPriorityTo(id, priority, kPagePriorityFailed);
+    }
+}
+
+void App::ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker) {
+    threadId->store(platform::CurrentThreadId());
+    if (settings.priority.load() == -2) {
+        ApplyPriorityTo(*threadId, -2, pageWorker ? kPagePriorityFailed : kDownloadPriorityFailed);
+    }
+}
+
+void App::MainLoopStep() {
+    const Timing& t = CurrentTiming();
+    // 1.-2. The newest-image preview.
+    if (!m_bNewImageRequest.load() && !m_bMinimised.load() && imagePreviewTime.load() != 0 &&
+        platform::SteadyMilliseconds() > imagePreviewTime.load() + 1000 && !m_bPaused.load()) {
+        std::string newest;
+        {
+            std::lock_guard<std::mutex> lock(imageMutex);
+            if (newestImage != lastShownImage) {
+                newest = newestImage;
+                lastShownImage = newestImage;
+            }
+        }
+        if (!newest.empty() && settings.showLastImage.load()) {
+            port_.ShowNewestImage(newest);
+        }
+    }
+    if (m_bNewImageRequest.load() && !m_bMinimised.load()) {
+        m_bNewImageRequest.store(false);
+        std::string newest;
+        {
+            std::lock_guard<std::mutex> lock(imageMutex);
+            newest = newestImage;
+            lastShownImage = newestImage;
+        }
+        if (!newest.empty()) {
+            port_.ShowNewestImage(newest);
+        }
+    }
+    // 3. The window's pending messages.
+    port_.ProcessMessages();
+    // 4. The periodic save.
+    if (settings.saveEvery5.load() && platform::SteadyMilliseconds() > nextPeriodicSave.load() &&
+        !port_.QueueViewerOpen()) {
+        bool work = false;
+        {
+            std::lock_guard<std::mutex> lock(linksMutex);
+            work = !linksToGrubble.empty();
+        }
+        if (!work) {
+            std::lock_guard<std::mutex> lock(downloadMutex);
+            work = !toDownload.empty();
+        }
+        if (work) {
+            SavePeriodicState();
+            nextPeriodicSave.store(platform::SteadyMilliseconds() +
+                                   static_cast<std::uint64_t>(t.periodicSaveMs));
+        }
+    }
+}
+
+void App::Run() {
+    StartWorkers();
+    while (!m_bExitRequested.load()) {
+        MainLoopStep();
+        if (m_bExitRequested.load()) {
+            break;
+        }
+        platform::SleepMs(CurrentTiming().mainLoopMs);
+    }
+    LeaveMainLoop();
+}
+
+void App::LeaveMainLoop() {
+    const Timing& t = CurrentTiming();
+    // 1. Wait a bounded time for the workers to count themselves out.
+    if (livePageWorkers_.load() > 0 || liveDownloadWorkers_.load() > 0) {
+        ShowStatus("Waiting for threads to exit...");
+        for (int round = 0; round < t.exitWaitRounds; ++round) {
+            if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
+                break;
+            }
+            WakeWorkers();
+            platform::SleepMs(t.exitWaitMs);
+            port_.ProcessMessages();
+        }
+    }
+    // 2. Threads that have ended are joined now; a straggler is joined when the
+    //    App is destroyed, after shutdown has told it to leave.
+    if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
+        JoinAllThreads();
+    }
+    // 3.-4. The download history, and the state when it is saved at exit.
+    ShowStatus("Saving settings...");
+    SaveHistoryAtExit();
+    if (settings.alwaysSave.load()) {
+        SaveStateAtExit();
+    }
+    // 5.
+    platform::SleepMs(t.finalPauseMs);
+}
+
+void App::JoinAllThreads() {
+    std::vector<std::thread> toJoin;
+    {
+        std::lock_guard<std::mutex> lock(threadsMutex_);
+        for (auto& th : pageThreads_) {
+            if (th.joinable()) {
+                toJoin.push_back(std::move(th));
+            }
+        }
+        for (auto& th : downloadThreads_) {
+            if (th.joinable()) {
+                toJoin.push_back(std::move(th));
+            }
+        }
+        for (auto& th : extraThreads_) {
+            if (th.joinable()) {
+                toJoin.push_back(std::move(th));
+            }
+        }
+        extraThreads_.clear();
+    }
+    for (auto& th : toJoin) {
+        th.join();
+    }
+}
+
+void App::WakeWorkers() {
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        ++wakeGeneration_;
+    }
+    wakeCv_.notify_all();
+}
+
+void App::IdleWait(int ms) {
+    std::unique_lock<std::mutex> lock(wakeMutex_);
+    const std::uint64_t generation = wakeGeneration_;
+    wakeCv_.wait_for(lock, std::chrono::milliseconds(ms),
+                     [&] { return wakeGeneration_ != generation; });
+}
+
+}  // namespace wg

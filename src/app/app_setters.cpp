@@ -1,0 +1,99 @@
+// Option setters whose changes act at once.
+#include <algorithm>
+
+#include "app/app.h"
+#include "util/text.h"
+
+namespace wg {
+
+void App::SetUrlThreadCount(int count) {
+    const int current = settings.numUrlThreads.load();
+    if (count == current) {
+        return;
+    }
+    count = std::min(count, kMaxThreads);
+    if (current > count) {
+        port_.Tell(
+            "The change in the number of URL processing threads will\nnot take effect until Web "
+            "Grubbler is restarted",
+            "Notice", Icon::None);
+    }
+    settings.numUrlThreads.store(count);
+    if (count > current && mainWindow_ && !g_bStopWorkers.load()) {
+        // Handle slot 0 always holds the first page worker.
+        for (int slot = std::max(current, 1); slot < count; ++slot) {
+            StartPageWorker(slot);
+        }
+    }
+}
+
+void App::SetDownloadThreadCount(int count) {
+    const int current = settings.numDownloadThreads.load();
+    if (count < 1 || count == current) {
+        return;
+    }
+    count = std::min(count, kMaxThreads);
+    if (current > count) {
+        port_.Tell(
+            "The change in the number of Download Threads will\nnot take effect until Web "
+            "Grubbler is restarted",
+            "Notice", Icon::Information);
+    }
+    settings.numDownloadThreads.store(count);
+    if (count > current && mainWindow_ && !g_bStopWorkers.load()) {
+        for (int slot = std::max(current, 1); slot < count; ++slot) {
+            StartDownloadWorker(slot);
+        }
+    }
+}
+
+void App::SetThreadPriority(int priority) {
+    if (priority == settings.priority.load()) {
+        return;
+    }
+    settings.priority.store(priority);
+    ApplyPriority(priority);
+}
+
+void App::SetUserAgent(std::string_view text) {
+    settings.userAgent.Set(CopyBounded(text, kPathCapacity));
+}
+
+void App::SetMinDownloadQueue(int count) {
+    if (count != 0) {
+        settings.minDownloadQueue.store(count);
+        WakeWorkers();
+    }
+}
+
+void App::SetMaxFileSize(int size) {
+    if (size != 0 && size <= settings.minFileSize.load()) {
+        return;
+    }
+    settings.maxFileSize.store(size);
+}
+
+void App::ToggleStopAddingHistory() {
+    m_bStopAddingHistory.store(!m_bStopAddingHistory.load());
+    port_.SetStopAddingHistoryChecked(m_bStopAddingHistory.load());
+}
+
+void App::TogglePause() {
+    const bool paused = !m_bPaused.load();
+    m_bPaused.store(paused);
+    port_.SetPauseState(paused);
+    if (!paused) {
+        WakeWorkers();
+    }
+}
+
+void App::SetPauseAfterDownloads(bool flag) {
+    m_bPauseAfterDownloads.store(flag);
+    if (flag) {
+        ShowStatus("Will pause when 'To Download' is empty...");
+    } else {
+        WakeWorkers();
+    }
+}
+
+}  // namespace wg

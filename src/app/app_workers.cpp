@@ -1,0 +1,299 @@
+// The page and download worker threads and the item steps they share.
+#include "app/app.h"
+#include "app/counter_text.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "util/timing.h"
+
+namespace wg {
+
+namespace {
+
+// Guards the "delete the save file?" question so that it is asked once at a time.
+std::atomic<bool> g_stopQuestionOpen{false};
+
+constexpr std::size_t kVisitedLimit = 65536;
+
+}  // namespace
+
+void App::PageWorkerMain(std::atomic<int>* threadId) {
+    App* app = CurrentApp();
+    if (app == nullptr) {
+        return;
+    }
+    const int slot = TransferSlots().Acquire();
+    if (slot < 0) {
+        return;  // every slot is in use: this worker never starts
+    }
+    app->livePageWorkers_.fetch_add(1);
+    app->ApplyStartPriority(threadId, true);
+    while (!g_bStopWorkers.load()) {
+        app = CurrentApp();
+        if (app == nullptr) {
+            return;
+        }
+        bool keepRecord = false;
+        UrlRecordPtr record;
+        if (app->AllowMorePages() && !app->m_bHoldWork.load() &&
+            !app->m_bPauseAfterDownloads.load()) {
+            record = app->TakeNextPage(slot, keepRecord);
+        }
+        if (!record) {
+            app->IdleWait(CurrentTiming().pageIdleMs);
+            continue;
+        }
+        app->ItemStarted(&record->url);
+        if (app->pageHandler) {
+            (void)app->pageHandler(slot, *record);
+        }
+        app->ItemFinished(slot);
+        record.reset();  // a kept record is the worker's own and ends here
+        platform::SleepMs(1);
+    }
+    app->PageWorkerEnded();
+}
+
+void App::DownloadWorkerMain(std::atomic<int>* threadId) {
+    App* app = CurrentApp();
+    if (app == nullptr) {
+        return;
+    }
+    const int slot = TransferSlots().Acquire();
+    if (slot < 0) {
+        return;
+    }
+    app->liveDownloadWorkers_.fetch_add(1);
+    app->ApplyStartPriority(threadId, false);
+    bool previousSucceeded = true;
+    while (!g_bStopWorkers.load()) {
+        app = CurrentApp();
+        if (app == nullptr) {
+            TransferSlots().Release(slot);
+            return;
+        }
+        std::optional<std::string> url = app->TakeNextDownload(slot);
+        if (!url) {
+            app->IdleWait(CurrentTiming().downloadIdleMs);
+            continue;
+        }
+        app->ItemStarted(previousSucceeded ? &*url : nullptr);
+        previousSucceeded = app->downloadHandler ? app->downloadHandler(slot, *url) : true;
+        app->ItemFinished(slot);
+        platform::SleepMs(0);
+    }
+    TransferSlots().Release(slot);
+    app->DownloadWorkerEnded();
+}
+
+bool App::AllowMorePages() {
+    std::lock_guard<std::mutex> lock(downloadMutex);
+    return static_cast<std::int64_t>(toDownload.size()) < settings.minDownloadQueue.load();
+}
+
+UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
+    if (m_bPaused.load() || m_bStopRequested.load() || m_bExitAfterThisDownload.load()) {
+        return nullptr;
+    }
+    UrlRecordPtr record;
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        if (linksToGrubble.empty()) {
+            return nullptr;
+        }
+        record = linksToGrubble.front();
+        linksToGrubble.pop_front();
+    }
+    pagesTaken.fetch_add(1);
+    TransferSlot& s = TransferSlots()[slot];
+    s.SetUrl(record->url);
+    s.ResetForItem();
+    keepRecord = m_bStopAddingHistory.load();
+    RefreshCounterText(Counter::LinksToGrubble);
+    if (!keepRecord) {
+        std::lock_guard<std::mutex> lock(visitedMutex);
+        if (visited.size() >= kVisitedLimit) {
+            visited.pop_front();
+        }
+        visited.push_back(record);
+    }
+    return record;
+}
+
+std::optional<std::string> App::TakeNextDownload(int slot) {
+    if (m_bPaused.load() || m_bStopRequested.load() || m_bExitAfterThisDownload.load() ||
+        m_bHoldWork.load()) {
+        return std::nullopt;
+    }
+    std::optional<std::string> url;
+    {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        if (toDownload.empty()) {
+            return std::nullopt;
+        }
+        url = std::move(toDownload.front());
+        toDownload.pop_front();
+    }
+    RefreshCounterText(Counter::ToDownload);
+    TransferSlot& s = TransferSlots()[slot];
+    s.SetUrl(*url);
+    s.ResetForItem();
+    filesTaken.fetch_add(1);
+    if (m_bExitAfterThisDownload.load()) {
+        RequestExit();
+        ShowStatus("Exiting After This Download...");
+    }
+    return url;
+}
+
+void App::ItemStarted(const std::string* url) {
+    {
+        std::lock_guard<std::mutex> lock(inProcessMutex);
+        inProcessCount.fetch_add(1);
+    }
+    if (mainWindow_ && settings.verbose.load() && url != nullptr) {
+        std::string_view shown = *url;
+        if (shown.size() >= 10) {
+            shown.remove_prefix(shown[5] == ':' ? 8 : 7);
+        }
+        ShowStatus(shown);
+    }
+    RefreshCounterText(Counter::InProcess);
+}
+
+void App::ItemFinished(int slot) {
+    TransferSlot& s = TransferSlots()[slot];
+    s.cancel.store(true);
+    s.SetUrl({});
+
+    bool downloadsEmpty = false;
+    {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        downloadsEmpty = toDownload.empty();
+    }
+    bool pauseNow = false;
+    {
+        std::lock_guard<std::mutex> lock(inProcessMutex);
+        inProcessCount.store(static_cast<std::uint32_t>(TransferSlots().CountBusy()));
+        pauseNow = m_bPauseAfterDownloads.load() && downloadsEmpty;
+    }
+    if (pauseNow) {
+        PauseWhenDownloadsEmpty();
+    }
+    RefreshCounterText(Counter::InProcess);
+    if (inProcessCount.load() != 0) {
+        return;
+    }
+
+    bool exitNow = m_bExitAfterThisDownload.load();
+    if (!exitNow) {
+        bool workLeft = false;
+        {
+            std::lock_guard<std::mutex> lock(downloadMutex);
+            workLeft = !toDownload.empty();
+        }
+        if (!workLeft) {
+            std::lock_guard<std::mutex> lock(linksMutex);
+            workLeft = !linksToGrubble.empty();
+        }
+        if (!workLeft) {
+            if (m_bExitAfterLastDownload.load()) {
+                exitNow = true;
+            } else {
+                port_.SetCrawlRunning(false);
+                const std::string reason = rejectReason.Get();
+                if (!reason.empty()) {
+                    ShowStatus("Last Fail Reason: ");
+                    AppendStatus(reason);
+                }
+                AppendStatus("   Finished.");
+            }
+        }
+    }
+    if (exitNow) {
+        ShowStatus("Exiting...");
+        RequestExit();
+    }
+    if (m_bStopRequested.load()) {
+        ShowStatus("Stopped.");
+        StopCleanup();
+        port_.SetCrawlRunning(false);
+        m_bStopRequested.store(false);
+    }
+}
+
+void App::StopCleanup() {
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        linksToGrubble.clear();
+    }
+    port_.QueueViewerEmptied(Counter::LinksToGrubble);
+    {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        toDownload.clear();
+    }
+    platform::SleepMs(CurrentTiming().stopSettleMs);
+    if (m_bClearVisitedOnStop.load()) {
+        std::lock_guard<std::mutex> lock(visitedMutex);
+        visited.clear();
+        redirectFiles.clear();
+        m_bClearVisitedOnStop.store(false);
+    }
+    RefreshCounterText(Counter::LinksToGrubble);
+    RefreshCounterText(Counter::ToDownload);
+    RefreshCounterText(Counter::InProcess);
+    RefreshCounterText(Counter::FilesDownloaded);
+    bool expected = false;
+    if (g_stopQuestionOpen.compare_exchange_strong(expected, true)) {
+        if (m_bStateLoaded.load() &&
+            port_.Ask("Do you want to delete the save file?", "Question", Buttons::YesNo,
+                      Icon::Question) == Answer::Yes) {
+            (void)platform::ForceDelete(paths.stateFile);
+        }
+        g_stopQuestionOpen.store(false);
+    }
+    m_bPaused.store(false);
+}
+
+void App::PauseWhenDownloadsEmpty() {
+    if (!mainWindow_) {
+        m_bPaused.store(true);
+        m_bPauseAfterDownloads.store(false);
+        return;
+    }
+    inProcessCount.store(static_cast<std::uint32_t>(TransferSlots().CountBusy()));
+    RefreshCounterText(Counter::InProcess);
+    TogglePause();
+    if (m_bPauseAfterDownloads.load()) {
+        SetPauseAfterDownloads(false);
+    }
+}
+
+void App::RefreshCounterText(Counter counter) {
+    std::int64_t value = 0;
+    switch (counter) {
+        case Counter::LinksToGrubble: {
+            std::lock_guard<std::mutex> lock(linksMutex);
+            value = static_cast<std::int64_t>(linksToGrubble.size());
+            break;
+        }
+        case Counter::ToDownload: {
+            std::lock_guard<std::mutex> lock(downloadMutex);
+            value = static_cast<std::int64_t>(toDownload.size());
+            break;
+        }
+        case Counter::InProcess:
+            value = inProcessCount.load();
+            break;
+        case Counter::FilesDownloaded:
+            value = filesDownloaded.load();
+            break;
+        case Counter::UrlsScanned:
+            value = urlsScanned.load();
+            break;
+    }
+    if (mainWindow_) {
+        port_.SetCounterText(counter, FormatCounterText(counter, value));
+    }
+}
+
+}  // namespace wg

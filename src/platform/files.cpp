@@ -1,0 +1,184 @@
+#include "platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+namespace wg::platform {
+
+void FileCloser::operator()(std::FILE* f) const noexcept {
+    if (f != nullptr) {
+        (void)std::fclose(f);
+    }
+}
+
+FilePtr OpenFile(const fs::path& path, const char* mode, int* error) {
+    errno = 0;
+    std::FILE* f = std::fopen(path.c_str(), mode);
+    if (f == nullptr && error != nullptr) {
+        *error = errno != 0 ? errno : EIO;
+    }
+    return FilePtr(f);
+}
+
+bool FileExists(const fs::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool DirectoryExists(const fs::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(const fs::path& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+int CreateDirectories(const fs::path& dir) {
+    if (dir.empty()) {
+        return 0;
+    }
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (DirectoryExists(dir)) {
+        return 0;
+    }
+    return ec ? ec.value() : ENOTDIR;
+}
+
+int CopyFile(const fs::path& from, const fs::path& to, bool overwrite) {
+    std::error_code ec;
+    const auto opts = overwrite ? fs::copy_options::overwrite_existing : fs::copy_options::none;
+    if (!fs::copy_file(from, to, opts, ec)) {
+        return ec ? ec.value() : EEXIST;
+    }
+    return 0;
+}
+
+int MoveFile(const fs::path& from, const fs::path& to) {
+    if (::rename(from.c_str(), to.c_str()) == 0) {
+        return 0;
+    }
+    const int err = errno;
+    if (err != EXDEV) {
+        return err;
+    }
+    const int copied = CopyFile(from, to, true);
+    if (copied != 0) {
+        return copied;
+    }
+    return ::unlink(from.c_str()) == 0 ? 0 : errno;
+}
+
+int ForceDelete(const fs::path& path) {
+    if (::unlink(path.c_str()) == 0) {
+        return 0;
+    }
+    int err = errno;
+    if (err != EACCES && err != EPERM) {
+        return err;
+    }
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) {
+        (void)::chmod(path.c_str(), st.st_mode | S_IWUSR);
+    }
+    fs::path parent = path.parent_path();
+    if (parent.empty()) {
+        parent = ".";
+    }
+    if (::stat(parent.c_str(), &st) == 0) {
+        (void)::chmod(parent.c_str(), st.st_mode | S_IWUSR | S_IXUSR);
+    }
+    return ::unlink(path.c_str()) == 0 ? 0 : errno;
+}
+
+int RemoveTree(const fs::path& dir) {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+    return ec ? ec.value() : 0;
+}
+
+std::int64_t FileSize(const fs::path& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return -1;
+    }
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+int EnumerateDirectory(const fs::path& dir, const std::function<bool(const DirEntry&)>& visit) {
+    std::error_code ec;
+    fs::directory_iterator it(dir, ec);
+    if (ec) {
+        return ec.value();
+    }
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) {
+            return ec.value();
+        }
+        DirEntry entry;
+        entry.name = it->path().filename().string();
+        std::error_code statEc;
+        entry.isDirectory = it->is_directory(statEc);
+        if (!entry.isDirectory) {
+            const auto size = it->file_size(statEc);
+            entry.size = statEc ? 0 : size;
+        }
+        if (!visit(entry)) {
+            break;
+        }
+    }
+    return 0;
+}
+
+fs::path CurrentDirectory() {
+    std::error_code ec;
+    auto p = fs::current_path(ec);
+    return ec ? fs::path(".") : p;
+}
+
+int SetCurrentDirectory(const fs::path& dir) {
+    return ::chdir(dir.c_str()) == 0 ? 0 : errno;
+}
+
+int WriteFileAtomically(const fs::path& path, const std::string& data) {
+    fs::path tmp = path;
+    tmp += ".tmp";
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return errno;
+    }
+    std::size_t written = 0;
+    while (written < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + written, data.size() - written);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const int err = errno;
+            (void)::close(fd);
+            (void)::unlink(tmp.c_str());
+            return err;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    const int syncErr = ::fsync(fd) == 0 ? 0 : errno;
+    const int closeErr = ::close(fd) == 0 ? 0 : errno;
+    if (syncErr != 0 || closeErr != 0) {
+        (void)::unlink(tmp.c_str());
+        return syncErr != 0 ? syncErr : closeErr;
+    }
+    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int err = errno;
+        (void)::unlink(tmp.c_str());
+        return err;
+    }
+    return 0;
+}
+
+}  // namespace wg::platform

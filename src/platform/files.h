@@ -1,0 +1,67 @@
+// File and directory operations. The rest of the system reaches the file
+// system only through these functions; each returns 0 on success or an errno
+// value, never throws.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace wg::platform {
+
+namespace fs = std::filesystem;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const noexcept;
+};
+// An open stdio stream that closes itself.
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens `path` with an fopen mode ("rb", "wb", "ab", "r+b", "a+" ...). On
+// failure returns null and stores errno in `*error` when given.
+FilePtr OpenFile(const fs::path& path, const char* mode, int* error = nullptr);
+
+bool FileExists(const fs::path& path);       // a regular file (or link to one)
+bool DirectoryExists(const fs::path& path);  // a directory
+bool PathExists(const fs::path& path);       // anything at all
+
+// Creates `dir` and every missing parent. 0 when the directory exists afterwards.
+int CreateDirectories(const fs::path& dir);
+
+// Copies a regular file; with `overwrite` false an existing target is an error (EEXIST).
+int CopyFile(const fs::path& from, const fs::path& to, bool overwrite);
+
+// Renames, replacing the target; falls back to copy and delete across file systems.
+int MoveFile(const fs::path& from, const fs::path& to);
+
+// Deletes a file; when that is refused, gives the owner write permission on the
+// file and its directory and tries once more. A missing file is ENOENT.
+int ForceDelete(const fs::path& path);
+
+// Removes a directory tree. 0 also when it did not exist.
+int RemoveTree(const fs::path& dir);
+
+// Size of a regular file, or -1.
+std::int64_t FileSize(const fs::path& path);
+
+struct DirEntry {
+    std::string name;  // the entry's name, without its directory
+    bool isDirectory = false;
+    std::uint64_t size = 0;
+};
+
+// Calls `visit` for every entry of `dir` except "." and "..", in the order the
+// system gives them, until it returns false. Returns 0, or the errno of opening `dir`.
+int EnumerateDirectory(const fs::path& dir, const std::function<bool(const DirEntry&)>& visit);
+
+fs::path CurrentDirectory();
+int SetCurrentDirectory(const fs::path& dir);
+
+// Writes `data` to `path` crash-safely: a temporary file beside it, flushed and
+// synced, then renamed over the old file.
+int WriteFileAtomically(const fs::path& path, const std::string& data);
+
+}  // namespace wg::platform

@@ -1,0 +1,14 @@
+// Ctrl-C and termination requests, turned into a flag that the main loop polls.
+#pragma once
+
+namespace wg::platform {
+
+// Installs handlers for SIGINT and SIGTERM that only raise a flag.
+void InstallInterruptHandler();
+
+// True once an interrupt arrived since the last ClearInterrupt.
+bool InterruptRequested();
+int InterruptCount();
+void ClearInterrupt();
+
+}  // namespace wg::platform

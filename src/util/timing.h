@@ -1,0 +1,28 @@
+// The pauses, polls and timeouts of the engine in one place. The programs
+// always use the values below; tests may scale them down so that the suite
+// stays fast. Set before any worker thread starts.
+#pragma once
+
+namespace wg {
+
+struct Timing {
+    int mainLoopMs = 50;          // main loop rhythm
+    int pageIdleMs = 500;         // page worker poll when there is nothing to do
+    int downloadIdleMs = 250;     // download worker poll
+    int exitWaitRounds = 20;      // rounds of waiting for workers when leaving the main loop
+    int exitWaitMs = 300;         // one such round
+    int stopSettleMs = 200;       // Stop, StopAll, shutdown pauses
+    int finalPauseMs = 100;       // last pause before shutdown
+    int connectRetryMs = 5000;    // between connect tries
+    int headerWaitMs = 10000;     // waiting for response headers
+    int bodyWaitMs = 12000;       // waiting for body bytes
+    int inProcessPollMs = 250;    // waiting for busy slots to drain
+    int periodicSaveMs = 300000;  // periodic state save
+};
+
+const Timing& CurrentTiming();
+
+// Replaces the timing for tests; call only while no worker runs.
+void SetTiming(const Timing& timing);
+
+}  // namespace wg

@@ -1,0 +1,189 @@
+#include <algorithm>
+#include <filesystem>
+
+#include "app/app_fixture.h"
+#include "platform/files.h"
+
+namespace wg::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::size_t IndexOf(const std::vector<std::string>& lines, const std::string& text) {
+    return static_cast<std::size_t>(std::find(lines.begin(), lines.end(), text) - lines.begin());
+}
+
+TEST_F(AppTest, InitialiseBuildsPathsBelowTheProgramDirectory) {
+    App& a = InitApp();
+    const fs::path home = fs::canonical(dir.path());
+    EXPECT_EQ(a.paths.programDir, home);
+    EXPECT_EQ(a.paths.downloadDir, home / "Downloads");
+    EXPECT_EQ(a.paths.stateFile, home / "Save.dat");
+    EXPECT_EQ(a.paths.pointerFile, home / "load.cfg");
+    EXPECT_EQ(a.paths.historyFile, home / "History.dta");
+    EXPECT_EQ(a.paths.historyBackup, home / "History.bak");
+    EXPECT_EQ(a.paths.settingsFile, home / "Grubbler.ini");
+    // Downloaded files are opened relative to the download directory, which exists.
+    EXPECT_TRUE(fs::is_directory(home / "Downloads"));
+    EXPECT_EQ(fs::current_path(), home / "Downloads");
+    EXPECT_EQ(port->StatusLine(),
+              "Welcome.  To retrieve a website, type the address above and press 'Go Dig'.");
+    EXPECT_EQ(CurrentApp(), &a);
+}
+
+TEST_F(AppTest, FileTypesThatCannotMatchPagesStartInFileDownloadMode) {
+    App& a = MakeApp();
+    a.settings.types.Set(TypeKind::FileTypes, ".jpg;.png");
+    InitOptions init;
+    init.programDir = dir.path();
+    ASSERT_TRUE(a.Initialise(init));
+    EXPECT_EQ(port->StatusLine(), "Welcome.  In File Download Mode.");
+    EXPECT_EQ(a.settings.dft.load() & kGroupWebPages, 0);
+}
+
+TEST_F(AppTest, ExitRequestWithoutLiveWorkersExitsAtOnce) {
+    App& a = InitApp(/*mainWindow=*/false);
+    a.StartWorkers();  // no main window: nothing starts
+    EXPECT_EQ(a.LivePageWorkers(), 0);
+    EXPECT_EQ(a.LiveDownloadWorkers(), 0);
+    a.RequestExit();
+    EXPECT_TRUE(g_bStopWorkers.load());
+    EXPECT_TRUE(a.m_bExitRequested.load());
+}
+
+TEST_F(AppTest, WorkerCountRules) {
+    {
+        App& a = InitApp();
+        a.settings.numUrlThreads.store(0);
+        a.settings.numDownloadThreads.store(1);
+        StartRunLoop();
+        ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 1 && a.LiveDownloadWorkers() == 1; }));
+        EXPECT_EQ(a.settings.numUrlThreads.load(), 0) << "one page worker runs anyway";
+        StopRunLoop();
+        EXPECT_EQ(a.LivePageWorkers(), 0);
+        EXPECT_EQ(a.LiveDownloadWorkers(), 0);
+        app.reset();
+    }
+    {
+        App& a = InitApp();
+        a.settings.numUrlThreads.store(0);
+        a.settings.numDownloadThreads.store(3);
+        StartRunLoop();
+        ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 2 && a.LiveDownloadWorkers() == 3; }));
+        EXPECT_EQ(a.settings.numUrlThreads.load(), 2);
+        StopRunLoop();
+    }
+}
+
+TEST_F(AppTest, LastWorkerOutEndsTheMainLoop) {
+    App& a = InitApp();
+    a.settings.numUrlThreads.store(3);
+    a.settings.numDownloadThreads.store(2);
+    StartRunLoop();
+    ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 3 && a.LiveDownloadWorkers() == 2; }));
+    EXPECT_FALSE(a.m_bExitRequested.load());
+    a.RequestExit();
+    ASSERT_TRUE(JoinRunLoop());
+    EXPECT_EQ(a.LivePageWorkers(), 0);
+    EXPECT_EQ(a.LiveDownloadWorkers(), 0);
+    EXPECT_TRUE(port->SawStatus("Saving settings..."));
+    EXPECT_GT(port->ProcessMessagesCalls(), 0);
+}
+
+TEST_F(AppTest, ShutdownReleasesListsInOrderWithItsMessages) {
+    App& a = InitApp();
+    for (int i = 0; i < 4096 * 2 + 5; ++i) {
+        auto r = std::make_shared<UrlRecord>();
+        r->url = "http://127.0.0.1/p" + std::to_string(i);
+        a.visited.push_back(r);
+    }
+    a.dupeDataExists = true;
+    a.Shutdown();
+    EXPECT_EQ(CurrentApp(), nullptr);
+    const auto lines = port->StatusHistory();
+    const std::vector<std::string> expected = {
+        "Exiting: Releasing sites visited list...",
+        "Exiting: Releasing sites visited list....",
+        "Exiting: Releasing sites visited list.....",
+        "Exiting: Releasing Redirect file list...",
+        "Exiting: Releasing 'Links To Grubble' list...",
+        "Exiting: Releasing 'Duplication Data' list...",
+        "Exiting: Releasing 'To download' list...",
+        "Exiting: Releasing 'Sites to Ignore' list...",
+    };
+    const std::size_t first = IndexOf(lines, expected[0]);
+    ASSERT_LT(first + expected.size(), lines.size() + 1);
+    EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(first), lines.end()),
+              expected);
+    EXPECT_TRUE(a.visited.empty());
+}
+
+TEST_F(AppTest, ShutdownWithoutExitMessagesShowsNone) {
+    App& a = InitApp();
+    a.settings.showExitingMsgs.store(false);
+    const std::size_t before = port->StatusHistory().size();
+    a.Shutdown();
+    EXPECT_EQ(port->StatusHistory().size(), before);
+}
+
+TEST_F(AppTest, ThreadCountChangesStartWorkersOrShowTheNotice) {
+    App& a = InitApp();
+    a.settings.numUrlThreads.store(1);
+    a.settings.numDownloadThreads.store(1);
+    StartRunLoop();
+    ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 1 && a.LiveDownloadWorkers() == 1; }));
+
+    a.SetUrlThreadCount(3);
+    a.SetDownloadThreadCount(2);
+    EXPECT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 3 && a.LiveDownloadWorkers() == 2; }));
+    EXPECT_TRUE(port->Messages().empty());
+
+    a.SetUrlThreadCount(2);
+    a.SetDownloadThreadCount(1);
+    const auto messages = port->Messages();
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[0],
+              "Notice: The change in the number of URL processing threads will\nnot take effect "
+              "until Web Grubbler is restarted");
+    EXPECT_EQ(messages[1],
+              "Notice: The change in the number of Download Threads will\nnot take effect until "
+              "Web Grubbler is restarted");
+    EXPECT_EQ(a.LivePageWorkers(), 3) << "lowering stops no thread";
+    EXPECT_EQ(a.settings.numUrlThreads.load(), 2);
+
+    // Raising again reuses handle slots whose threads still run.
+    a.SetUrlThreadCount(4);
+    EXPECT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 5; }));
+
+    a.SetUrlThreadCount(40);
+    EXPECT_EQ(a.settings.numUrlThreads.load(), 32);
+    a.SetDownloadThreadCount(0);
+    EXPECT_EQ(a.settings.numDownloadThreads.load(), 1);
+    StopRunLoop();
+    EXPECT_EQ(a.LivePageWorkers(), 0);
+}
+
+TEST_F(AppTest, SettersKeepTheirRules) {
+    App& a = InitApp(false);
+    a.SetUrlThreadCount(0);
+    EXPECT_EQ(a.settings.numUrlThreads.load(), 0);
+
+    a.settings.minFileSize.store(10);
+    a.SetMaxFileSize(5);
+    EXPECT_EQ(a.settings.maxFileSize.load(), 0);
+    a.SetMaxFileSize(20);
+    EXPECT_EQ(a.settings.maxFileSize.load(), 20);
+    a.SetMaxFileSize(0);
+    EXPECT_EQ(a.settings.maxFileSize.load(), 0);
+
+    a.SetMinDownloadQueue(0);
+    EXPECT_EQ(a.settings.minDownloadQueue.load(), 50);
+    a.SetMinDownloadQueue(7);
+    EXPECT_EQ(a.settings.minDownloadQueue.load(), 7);
+
+    a.SetUserAgent(std::string(400, 'a'));
+    EXPECT_EQ(a.settings.userAgent.Get().size(), 259u);
+}
+
+}  // namespace
+}  // namespace wg::test

@@ -1,0 +1,261 @@
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+
+#include "app/app_fixture.h"
+#include "app/counter_text.h"
+
+namespace wg::test {
+namespace {
+
+UrlRecordPtr Page(const std::string& url) {
+    auto r = std::make_shared<UrlRecord>();
+    r->url = url;
+    r->withinDomain = 1;
+    return r;
+}
+
+void QueuePages(App& a, int count) {
+    std::lock_guard<std::mutex> lock(a.linksMutex);
+    for (int i = 0; i < count; ++i) {
+        a.linksToGrubble.push_back(Page("http://127.0.0.1:8080/page" + std::to_string(i)));
+    }
+}
+
+void QueueFiles(App& a, int count) {
+    std::lock_guard<std::mutex> lock(a.downloadMutex);
+    for (int i = 0; i < count; ++i) {
+        a.toDownload.push_back("http://127.0.0.1:8080/file" + std::to_string(i) + ".jpg");
+    }
+}
+
+TEST_F(AppTest, WorkersDrainBothQueuesAndTheLastOneShowsFinished) {
+    App& a = InitApp();
+    a.settings.numUrlThreads.store(2);
+    a.settings.numDownloadThreads.store(3);
+    std::atomic<int> pages{0};
+    std::atomic<int> files{0};
+    a.pageHandler = [&](int, UrlRecord&) {
+        ++pages;
+        return true;
+    };
+    a.downloadHandler = [&](int, const std::string&) {
+        ++files;
+        return true;
+    };
+    QueuePages(a, 20);
+    QueueFiles(a, 30);
+    StartRunLoop();
+    ASSERT_TRUE(WaitFor([&] {
+        return pages.load() == 20 && files.load() == 30 &&
+               port->StatusLine().find("   Finished.") != std::string::npos;
+    }));
+    EXPECT_EQ(a.pagesTaken.load(), 20u);
+    EXPECT_EQ(a.filesTaken.load(), 30u);
+    {
+        std::lock_guard<std::mutex> lock(a.visitedMutex);
+        EXPECT_EQ(a.visited.size(), 20u) << "taken pages are remembered as visited";
+    }
+    EXPECT_EQ(TransferSlots().CountBusy(), 0);
+    EXPECT_EQ(port->CounterText(Counter::InProcess), "In Process: 0");
+    const auto notes = port->CrawlRunningNotes();
+    ASSERT_FALSE(notes.empty());
+    EXPECT_FALSE(notes.back());
+    StopRunLoop();
+}
+
+TEST_F(AppTest, EndOfCrawlShowsTheLastRejectReason) {
+    App& a = InitApp();
+    a.rejectReason.Set("Site contains Skip Word.");
+    QueuePages(a, 1);
+    StartRunLoop();
+    ASSERT_TRUE(WaitFor([&] {
+        return port->StatusLine() == "Last Fail Reason: Site contains Skip Word.   Finished.";
+    }));
+    StopRunLoop();
+}
+
+TEST_F(AppTest, ExitAfterLastDownloadEndsTheProgramWhenWorkRunsOut) {
+    App& a = InitApp();
+    a.m_bExitAfterLastDownload.store(true);
+    QueueFiles(a, 3);
+    StartRunLoop();
+    ASSERT_TRUE(JoinRunLoop());
+    EXPECT_TRUE(port->SawStatus("Exiting..."));
+    EXPECT_FALSE(port->SawStatus("   Finished."));
+    EXPECT_EQ(a.filesTaken.load(), 3u);
+}
+
+TEST_F(AppTest, SettingExitAfterLastDownloadWithNothingLeftExits) {
+    App& a = InitApp();
+    StartRunLoop();
+    ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 1; }));
+    a.SetExitAfterLastDownload(true);
+    ASSERT_TRUE(JoinRunLoop());
+    EXPECT_EQ(a.LivePageWorkers(), 0);
+}
+
+TEST_F(AppTest, ClearingAnExitAfterOptionRestartsTheWorkers) {
+    App& a = InitApp();
+    a.settings.numUrlThreads.store(2);
+    a.settings.numDownloadThreads.store(2);
+    a.StartWorkers();
+    ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 2 && a.LiveDownloadWorkers() == 2; }));
+    // Nothing in flight: the exit is asked for at once and the workers leave.
+    a.SetExitAfterThisDownload(true);
+    EXPECT_TRUE(g_bStopWorkers.load());
+    ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 0 && a.LiveDownloadWorkers() == 0; }));
+    // Turning the option off again brings the workers back.
+    a.SetExitAfterThisDownload(false);
+    EXPECT_FALSE(g_bStopWorkers.load());
+    EXPECT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 2 && a.LiveDownloadWorkers() == 2; }));
+    a.RequestExit();
+    EXPECT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 0 && a.LiveDownloadWorkers() == 0; }));
+}
+
+TEST_F(AppTest, ExitAfterThisDownloadStopsTakingWork) {
+    App& a = InitApp();
+    std::atomic<bool> release{false};
+    std::atomic<int> started{0};
+    a.downloadHandler = [&](int, const std::string&) {
+        ++started;
+        WaitFor([&] { return release.load(); });
+        return true;
+    };
+    a.settings.numDownloadThreads.store(1);
+    QueueFiles(a, 5);
+    StartRunLoop();
+    ASSERT_TRUE(WaitFor([&] { return started.load() == 1; }));
+    a.SetExitAfterThisDownload(true);  // a file is in flight: the worker ends the crawl
+    EXPECT_FALSE(g_bStopWorkers.load());
+    release.store(true);
+    ASSERT_TRUE(JoinRunLoop());
+    EXPECT_EQ(started.load(), 1);
+    std::lock_guard<std::mutex> lock(a.downloadMutex);
+    EXPECT_EQ(a.toDownload.size(), 4u);
+}
+
+TEST_F(AppTest, NoPageIsTakenWhileTheDownloadQueueIsFull) {
+    App& a = InitApp();
+    a.settings.minDownloadQueue.store(3);
+    a.settings.numDownloadThreads.store(1);
+    std::atomic<bool> release{false};
+    std::atomic<int> started{0};
+    a.downloadHandler = [&](int, const std::string&) {
+        ++started;
+        WaitFor([&] { return release.load(); });
+        return true;
+    };
+    QueueFiles(a, 4);
+    QueuePages(a, 2);
+    StartRunLoop();
+    // The one download worker holds a file; three stay queued.
+    ASSERT_TRUE(WaitFor([&] { return started.load() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 1; }));
+    EXPECT_FALSE(a.AllowMorePages());
+    EXPECT_EQ(a.pagesTaken.load(), 0u);
+    release.store(true);
+    EXPECT_TRUE(WaitFor([&] { return a.pagesTaken.load() == 2; }));
+    StopRunLoop();
+}
+
+TEST_F(AppTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
+    App& a = InitApp();
+    {
+        std::ofstream(a.paths.stateFile) << "state";
+    }
+    a.m_bStateLoaded.store(true);
+    port->QueueAnswer(Answer::Yes);
+    std::atomic<bool> release{false};
+    a.pageHandler = [&](int, UrlRecord&) {
+        WaitFor([&] { return release.load(); });
+        return true;
+    };
+    a.downloadHandler = [&](int, const std::string&) {
+        WaitFor([&] { return release.load(); });
+        return true;
+    };
+    a.settings.numDownloadThreads.store(1);
+    QueuePages(a, 10);
+    QueueFiles(a, 10);
+    StartRunLoop();
+    ASSERT_TRUE(WaitFor([&] { return a.pagesTaken.load() == 1 && a.filesTaken.load() == 1; }));
+    a.Stop(/*clearVisited=*/true);
+    release.store(true);
+    ASSERT_TRUE(WaitFor([&] { return port->SawStatus("Stopped."); }));
+    ASSERT_TRUE(WaitFor([&] { return !a.m_bStopRequested.load(); }));
+    {
+        std::lock_guard<std::mutex> lock(a.linksMutex);
+        EXPECT_TRUE(a.linksToGrubble.empty());
+    }
+    {
+        std::lock_guard<std::mutex> lock(a.downloadMutex);
+        EXPECT_TRUE(a.toDownload.empty());
+    }
+    {
+        std::lock_guard<std::mutex> lock(a.visitedMutex);
+        EXPECT_TRUE(a.visited.empty());
+    }
+    const auto questions = port->Questions();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].text, "Do you want to delete the save file?");
+    EXPECT_EQ(questions[0].caption, "Question");
+    EXPECT_FALSE(std::filesystem::exists(a.paths.stateFile));
+    EXPECT_FALSE(a.m_bPaused.load());
+    EXPECT_EQ(a.pagesTaken.load(), 1u);
+    StopRunLoop();
+}
+
+TEST(TransferSlotTest, SlotsAreReusedAndNeverBeyondTheTable) {
+    TransferSlotTable table;
+    EXPECT_EQ(table.Acquire(), 0);
+    EXPECT_EQ(table.Acquire(), 1);
+    EXPECT_EQ(table.Acquire(), 2);
+    table.Release(1);
+    EXPECT_EQ(table.Acquire(), 1) << "a returned slot is handed out again";
+    EXPECT_EQ(table.HandedOut(), 4);
+    for (int i = 3; i < kTransferSlotCount; ++i) {
+        EXPECT_EQ(table.Acquire(), i);
+    }
+    EXPECT_EQ(table.Acquire(), -1);
+    table.Release(17);
+    EXPECT_EQ(table.Acquire(), 17);
+    EXPECT_EQ(table.Acquire(), -1);
+}
+
+TEST(TransferSlotTest, StatusTextForms) {
+    TransferSlot slot;
+    EXPECT_EQ(SlotStatusText(slot), "");
+    EXPECT_FALSE(SlotBusy(slot));
+    slot.SetUrl("http://127.0.0.1/a.jpg");
+    EXPECT_TRUE(SlotBusy(slot));
+    EXPECT_EQ(SlotStatusText(slot), "http://127.0.0.1/a.jpg (connecting...)");
+    slot.status.store(404);
+    EXPECT_EQ(SlotStatusText(slot), "http://127.0.0.1/a.jpg (connecting...)");
+    slot.connected.store(true);
+    EXPECT_EQ(SlotStatusText(slot), "http://127.0.0.1/a.jpg (downloading...) - 404");
+    slot.status.store(200);
+    slot.done.store(10);
+    EXPECT_EQ(SlotStatusText(slot), "http://127.0.0.1/a.jpg (10)");
+    slot.total.store(99);
+    slot.status.store(206);
+    EXPECT_EQ(SlotStatusText(slot), "http://127.0.0.1/a.jpg (10 of 99) - 206");
+    slot.cancel.store(true);
+    EXPECT_FALSE(SlotBusy(slot));
+    slot.SetUrl(std::string(300, 'u'));
+    EXPECT_EQ(slot.Url().size(), 260u);
+}
+
+TEST(CounterTextTest, GroupsThousandsAndMillions) {
+    EXPECT_EQ(FormatCounterText(Counter::LinksToGrubble, 999), "Links To Grubble: 999");
+    EXPECT_EQ(FormatCounterText(Counter::LinksToGrubble, 1234567), "Links To Grubble: 1234,567");
+    EXPECT_EQ(FormatCounterText(Counter::ToDownload, 1000), "To Download: 1,000");
+    EXPECT_EQ(FormatCounterText(Counter::ToDownload, 1002003), "To Download: 1,002,003");
+    EXPECT_EQ(FormatCounterText(Counter::InProcess, 1500), "In Process: 1500");
+    EXPECT_EQ(FormatCounterText(Counter::UrlsScanned, 45), "URLs Scanned: 45");
+    EXPECT_EQ(FormatCounterText(Counter::FilesDownloaded, 10000001),
+              "Files Downloaded: 10,000,001");
+}
+
+}  // namespace
+}  // namespace wg::test

@@ -1,0 +1,96 @@
+#include "support/scripted_port.h"
+
+#include <algorithm>
+
+namespace wg::test {
+
+void ScriptedPort::QueueAnswer(Answer answer) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answers_.push_back(answer);
+}
+
+void ScriptedPort::ShowStatus(std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    status_.assign(text);
+    statusHistory_.push_back(status_);
+}
+
+void ScriptedPort::AppendStatus(std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    status_.append(text);
+    statusHistory_.push_back(status_);
+}
+
+void ScriptedPort::SetCounterText(Counter counter, std::string_view text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    counters_[static_cast<std::size_t>(counter)].assign(text);
+}
+
+Answer ScriptedPort::Ask(std::string_view text, std::string_view caption, Buttons buttons,
+                         Icon /*icon*/) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    questions_.push_back({std::string(text), std::string(caption), buttons});
+    if (answers_.empty()) {
+        return defaultAnswer;
+    }
+    const Answer a = answers_.front();
+    answers_.pop_front();
+    return a;
+}
+
+void ScriptedPort::Tell(std::string_view text, std::string_view caption, Icon /*icon*/) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    messages_.push_back(std::string(caption) + ": " + std::string(text));
+}
+
+void ScriptedPort::ProcessMessages() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++processCalls_;
+}
+
+void ScriptedPort::SetCrawlRunning(bool running) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    crawlRunning_.push_back(running);
+}
+
+std::vector<std::string> ScriptedPort::StatusHistory() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return statusHistory_;
+}
+
+std::string ScriptedPort::StatusLine() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return status_;
+}
+
+bool ScriptedPort::SawStatus(const std::string& text) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::find(statusHistory_.begin(), statusHistory_.end(), text) != statusHistory_.end();
+}
+
+std::string ScriptedPort::CounterText(Counter counter) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return counters_[static_cast<std::size_t>(counter)];
+}
+
+std::vector<AskedQuestion> ScriptedPort::Questions() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return questions_;
+}
+
+std::vector<std::string> ScriptedPort::Messages() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return messages_;
+}
+
+int ScriptedPort::ProcessMessagesCalls() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return processCalls_;
+}
+
+std::vector<bool> ScriptedPort::CrawlRunningNotes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return crawlRunning_;
+}
+
+}  // namespace wg::test

@@ -1,0 +1,59 @@
+#include "support/test_dirs.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+namespace wg::test {
+
+namespace {
+std::atomic<int> g_counter{0};
+}
+
+TempDir::TempDir() {
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+        path_ = base / ("wg-test-" + std::to_string(::getpid()) + "-" +
+                        std::to_string(g_counter.fetch_add(1)));
+        std::error_code ec;
+        if (std::filesystem::create_directory(path_, ec)) {
+            break;
+        }
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+CurrentDirGuard::CurrentDirGuard() : saved_(std::filesystem::current_path()) {}
+
+CurrentDirGuard::~CurrentDirGuard() {
+    std::error_code ec;
+    std::filesystem::current_path(saved_, ec);
+}
+
+bool WaitFor(const std::function<bool()>& condition, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+}  // namespace wg::test
