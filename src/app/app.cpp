@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include "platform/files.h"
+#include "settings/type_groups.h"
 #include "util/log_file.h"
 #include "util/text.h"
 
@@ -63,6 +64,7 @@ bool App::Initialise(const InitOptions& options) {
     paths.settingsFile = paths.programDir / "Grubbler.ini";
     paths.readMeFile = paths.programDir / "ReadMe.html";
     DebugLogFile().SetDirectory(paths.programDir.string());
+    validUrlLog.SetDirectory(paths.programDir.string());
 
     // 5.-6. The lists and their mutexes exist with the object.
     // 7. The millisecond clock.
@@ -85,9 +87,7 @@ bool App::Initialise(const InitOptions& options) {
     }
 
     // 11. Web pages count as wanted only when the file-type list can match ".htm".
-    if ((settings.dft.load() & kGroupWebPages) != 0 && !FileTypesMatchHtm()) {
-        settings.dft.fetch_and(~kGroupWebPages);
-    }
+    (void)DropUnwantedWebPagesBit(settings);
 
     // 12. The main window and the start-up message.
     mainWindow_ = port_.HasMainWindow();
@@ -144,16 +144,6 @@ bool App::Initialise(const InitOptions& options) {
     // 19. The history menu item follows its flag.
     port_.SetStopAddingHistoryChecked(m_bStopAddingHistory.load());
     return true;
-}
-
-bool App::FileTypesMatchHtm() const {
-    const TypeSnapshot types = settings.types.Get(TypeKind::FileTypes);
-    for (const std::string& entry : types->entries) {
-        if (!entry.empty() && FindNoCase(".htm", entry, true) != kNotFound) {
-            return true;
-        }
-    }
-    return false;
 }
 
 void App::ShowStatus(std::string_view text) {

@@ -23,6 +23,7 @@
 #include "crawl/url_record.h"
 #include "settings/app_settings.h"
 #include "util/shared_text.h"
+#include "util/url_error_log.h"
 
 namespace wg {
 
@@ -97,6 +98,17 @@ public:
     void SetMaxFileSize(int size);
     void ToggleStopAddingHistory();
     void TogglePause();
+
+    // ---- logs ----
+    // A URL that could not be fetched, routed by VERBOSE, LOG_URL_ERRORS and LOGDEBUG.
+    void RecordUrlError(int code, std::string_view url);
+    // Sets LOG_URL_ERRORS and opens or closes the URL error log beside the state file.
+    void SetUrlErrorLogging(bool on);
+    std::string UrlErrorLogPath() const;
+    // Appends a downloaded URL to "ValidURLs.log"; length 0 means the whole text.
+    void LogValidUrl(std::string_view url, std::size_t length = 0);
+    // The last system error as a message box ("System Error").
+    void ShowWindowsError(const char* context);
 
     // ---- window ----
     void ShowStatus(std::string_view text);
@@ -182,6 +194,8 @@ public:
     std::vector<std::string> subDirs;
     bool subDirsExist = false;
     std::mutex inProcessMutex;    // the "In Process" recount
+    UrlErrorLog urlErrorLog;
+    ValidUrlLog validUrlLog;
     std::mutex imageMutex;        // the newest-image path
     std::string newestImage;
     std::string lastShownImage;
@@ -206,7 +220,6 @@ private:
     void SaveHistoryAtExit();
     void SavePeriodicState();
     void ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker);
-    bool FileTypesMatchHtm() const;
 
     void StartPageWorker(int handleSlot);
     void StartDownloadWorker(int handleSlot);

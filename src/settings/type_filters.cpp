@@ -322,8 +322,10 @@ FileWanted CheckFileWanted(const AppSettings& settings, std::string_view url,
     const TypeSnapshot fileTypes = settings.types.Get(TypeKind::FileTypes);
     for (const std::string& entry : fileTypes->entries) {
         if (IsExclusion(entry)) {
+            // An excluded type refuses only extensions that begin with it: read
+            // loosely, "!.pif" would refuse ".gif" and "!.btm" ".html".
             const std::string_view word = ExclusionWord(entry);
-            if (!word.empty() && EntryOccursLoosely(extension, word)) {
+            if (!word.empty() && StartsAtNoCase(extension, 0, word)) {
                 return FileWanted::Refuse;
             }
         } else if (entry == kCatchAll || EntryOccursLoosely(extension, entry)) {

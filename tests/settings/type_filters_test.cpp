@@ -77,10 +77,21 @@ TEST_F(TypeFilterTest, AddTimeTestUsesFirstSecondOrThirdCharacterOfEntries) {
 
     settings.types.Set(TypeKind::FileTypes, "!.exe;.");
     EXPECT_EQ(Wanted("http://x.com/setup.exe"), FileWanted::Refuse);
-    EXPECT_EQ(Wanted("http://x.com/setup.xex"), FileWanted::Refuse);  // "xe" occurs
+    EXPECT_EQ(Wanted("http://x.com/setup.exe2"), FileWanted::Refuse);
+    EXPECT_EQ(Wanted("http://x.com/setup.xex"), FileWanted::Add);  // exclusions are prefixes
     EXPECT_EQ(Wanted("http://x.com/a.zip"), FileWanted::Add);
     EXPECT_EQ(Wanted("http://x.com/dir/file"), FileWanted::Add);  // "/file", catch-all
     EXPECT_EQ(kFileTypeRefusal, "File not in Download File Types. See options.");
+
+    // The program's default list accepts the common file types: no exclusion
+    // refuses a type that merely shares letters with it.
+    settings.types.Set(TypeKind::FileTypes, kDefaultFileTypes);
+    for (const char* url : {"http://x.com/a.gif", "http://x.com/a.jpeg", "http://x.com/a.html",
+                            "http://x.com/a.tiff", "http://x.com/a.mpeg"}) {
+        EXPECT_EQ(Wanted(url), FileWanted::Add) << url;
+    }
+    EXPECT_EQ(Wanted("http://x.com/a.scr"), FileWanted::Refuse);
+    EXPECT_EQ(Wanted("http://x.com/a.EXE"), FileWanted::Refuse);
 
     // A one-character entry matches only itself (no empty remainder).
     settings.types.Set(TypeKind::FileTypes, ".z");

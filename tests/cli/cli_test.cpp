@@ -1,0 +1,59 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <filesystem>
+
+#include "cli/cli_options.h"
+#include "support/child_process.h"
+#include "support/test_dirs.h"
+
+namespace wg::test {
+namespace {
+
+const std::string kCli = WG_CLI_PATH;
+
+TEST(CliOptions, ParsesTheFrontEndsOptions) {
+    CliParse p = ParseCliOptions({"--home", "/tmp/h", "--yes", "-q"});
+    EXPECT_TRUE(p.error.empty());
+    EXPECT_EQ(p.options.home, "/tmp/h");
+    EXPECT_EQ(p.options.answer, DefaultAnswer::Yes);
+    EXPECT_TRUE(p.options.quiet);
+
+    p = ParseCliOptions({"--home=/tmp/h", "http://127.0.0.1/"});
+    EXPECT_EQ(p.options.home, "/tmp/h");
+    EXPECT_EQ(p.options.url, "http://127.0.0.1/");
+
+    EXPECT_EQ(ParseCliOptions({"--bogus"}).error, "unknown option '--bogus'");
+    EXPECT_EQ(ParseCliOptions({"--home"}).error, "--home needs a directory");
+    EXPECT_EQ(ParseCliOptions({"--yes", "--no"}).error, "--yes and --no cannot be used together");
+    EXPECT_EQ(ParseCliOptions({"a", "b"}).error, "only one URL may be given");
+    EXPECT_EQ(ParseCliOptions({"--", "-odd-url"}).options.url, "-odd-url");
+}
+
+TEST(CliProgram, VersionHelpAndBadUsage) {
+    std::string out;
+    EXPECT_EQ(RunProgram(kCli, {"--version"}, &out), 0);
+    EXPECT_EQ(out, std::string("webgrubbler-cli ") + WG_VERSION_TEXT + "\n");
+    EXPECT_EQ(RunProgram(kCli, {"--help"}, &out), 0);
+    EXPECT_NE(out.find("--home DIR"), std::string::npos);
+    EXPECT_EQ(RunProgram(kCli, {"--frobnicate"}, &out), 2);
+    EXPECT_NE(out.find("unknown option '--frobnicate'"), std::string::npos);
+}
+
+TEST(CliProgram, StartsAndExitsCleanlyOnInterrupt) {
+    TempDir home;
+    ChildProcess cli(kCli, {"--home", home.path().string()});
+    ASSERT_TRUE(cli.Started());
+    ASSERT_TRUE(cli.WaitForOutput(
+        "Welcome.  To retrieve a website, type the address above and press 'Go Dig'.", 30000))
+        << cli.Output();
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.WaitExit(30000), 0) << cli.Output();
+    const std::string out = cli.Output();
+    EXPECT_NE(out.find("Saving settings..."), std::string::npos) << out;
+    EXPECT_NE(out.find("Exiting: Releasing 'Sites to Ignore' list..."), std::string::npos) << out;
+    EXPECT_TRUE(std::filesystem::is_directory(home.path() / "Downloads"));
+}
+
+}  // namespace
+}  // namespace wg::test
