@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up, builds and runs the whole test suite: a normal build with
 # warnings as errors, then AddressSanitizer + UndefinedBehaviorSanitizer, then
-# ThreadSanitizer. --quick runs only the normal build.
+# ThreadSanitizer, and the format and clang-tidy checks. --quick runs only the
+# normal build's tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 quick=0
@@ -29,6 +30,7 @@ run_suite() {
 
 run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
 if [ "$quick" -eq 0 ]; then
+    "$root/scripts/lint.sh" build-test
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DWG_GUI=OFF "-DWG_SANITIZE=address,undefined"

@@ -42,13 +42,13 @@ inline constexpr int kRecentUrlCount = 10;
 
 struct AppPaths {
     std::filesystem::path programDir;
-    std::filesystem::path downloadDir;   // SAVEPATH
-    std::filesystem::path stateFile;     // Save.dat or a per-site state file
-    std::filesystem::path pointerFile;   // load.cfg
-    std::filesystem::path historyFile;   // History.dta
+    std::filesystem::path downloadDir;    // SAVEPATH
+    std::filesystem::path stateFile;      // Save.dat or a per-site state file
+    std::filesystem::path pointerFile;    // load.cfg
+    std::filesystem::path historyFile;    // History.dta
     std::filesystem::path historyBackup;  // History.bak
-    std::filesystem::path settingsFile;  // Grubbler.ini
-    std::filesystem::path readMeFile;    // ReadMe.html
+    std::filesystem::path settingsFile;   // Grubbler.ini
+    std::filesystem::path readMeFile;     // ReadMe.html
 };
 
 struct InitOptions {
@@ -178,25 +178,25 @@ public:
     int recentSearchNewest = 0;
 
     // ---- lists, each guarded by its own mutex; never hold two at once ----
-    std::mutex linksMutex;        // "Links To Grubble"
+    std::mutex linksMutex;  // "Links To Grubble"
     std::deque<UrlRecordPtr> linksToGrubble;
-    std::mutex downloadMutex;     // "To Download"
+    std::mutex downloadMutex;  // "To Download"
     std::deque<std::string> toDownload;
-    std::mutex visitedMutex;      // "Sites Visited": visited list and redirect files
+    std::mutex visitedMutex;  // "Sites Visited": visited list and redirect files
     std::deque<UrlRecordPtr> visited;
     std::vector<std::pair<std::string, std::string>> redirectFiles;
-    std::mutex dupeMutex;         // duplication data
+    std::mutex dupeMutex;  // duplication data
     bool dupeDataExists = false;
-    std::mutex ignoreMutex;       // "Sites to Ignore": download history and this run's downloads
+    std::mutex ignoreMutex;  // "Sites to Ignore": download history and this run's downloads
     std::deque<std::string> downloadHistory;
     std::deque<std::string> runDownloads;
-    std::mutex subDirMutex;       // sub-directory list
+    std::mutex subDirMutex;  // sub-directory list
     std::vector<std::string> subDirs;
     bool subDirsExist = false;
-    std::mutex inProcessMutex;    // the "In Process" recount
+    std::mutex inProcessMutex;  // the "In Process" recount
     UrlErrorLog urlErrorLog;
     ValidUrlLog validUrlLog;
-    std::mutex imageMutex;        // the newest-image path
+    std::mutex imageMutex;  // the newest-image path
     std::string newestImage;
     std::string lastShownImage;
 

@@ -244,9 +244,8 @@ void App::StopCleanup() {
     RefreshCounterText(Counter::FilesDownloaded);
     bool expected = false;
     if (g_stopQuestionOpen.compare_exchange_strong(expected, true)) {
-        if (m_bStateLoaded.load() &&
-            port_.Ask("Do you want to delete the save file?", "Question", Buttons::YesNo,
-                      Icon::Question) == Answer::Yes) {
+        if (m_bStateLoaded.load() && port_.Ask("Do you want to delete the save file?", "Question",
+                                               Buttons::YesNo, Icon::Question) == Answer::Yes) {
             (void)platform::ForceDelete(paths.stateFile);
         }
         g_stopQuestionOpen.store(false);

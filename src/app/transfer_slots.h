@@ -19,9 +19,9 @@ inline constexpr int kTransferSlotCount = 64;
 inline constexpr std::size_t kSlotUrlCapacity = 261;  // the URL text is cut to 260 characters
 
 struct TransferSlot {
-    std::atomic<bool> free{true};       // available to a new worker
-    std::atomic<bool> connected{false};  // a connected socket serves the current URL
-    std::atomic<bool> cancel{false};    // finished, or to be abandoned
+    std::atomic<bool> free{true};         // available to a new worker
+    std::atomic<bool> connected{false};   // a connected socket serves the current URL
+    std::atomic<bool> cancel{false};      // finished, or to be abandoned
     std::atomic<std::uint32_t> total{0};  // expected size, 0 = unknown
     std::atomic<std::uint32_t> done{0};   // bytes received so far
     std::atomic<int> status{0};           // last HTTP status, 0 = none yet

@@ -54,8 +54,7 @@ std::size_t FindNoCaseLower(std::string_view haystack, std::string_view needle);
 void CopyBounded(char* destination, std::size_t capacity, const char* source);
 void CopyBoundedN(char* destination, std::size_t capacity, const char* source, std::size_t count);
 void AppendBounded(char* destination, std::size_t capacity, const char* source);
-void AppendBoundedN(char* destination, std::size_t capacity, const char* source,
-                    std::size_t count);
+void AppendBoundedN(char* destination, std::size_t capacity, const char* source, std::size_t count);
 
 // The same rules for std::string: the result is what the fixed buffer would hold.
 std::string CopyBounded(std::string_view source, std::size_t capacity);

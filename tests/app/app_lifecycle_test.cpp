@@ -57,7 +57,8 @@ TEST_F(AppTest, WorkerCountRules) {
         a.settings.numUrlThreads.store(0);
         a.settings.numDownloadThreads.store(1);
         StartRunLoop();
-        ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 1 && a.LiveDownloadWorkers() == 1; }));
+        ASSERT_TRUE(
+            WaitFor([&] { return a.LivePageWorkers() == 1 && a.LiveDownloadWorkers() == 1; }));
         EXPECT_EQ(a.settings.numUrlThreads.load(), 0) << "one page worker runs anyway";
         StopRunLoop();
         EXPECT_EQ(a.LivePageWorkers(), 0);
@@ -69,7 +70,8 @@ TEST_F(AppTest, WorkerCountRules) {
         a.settings.numUrlThreads.store(0);
         a.settings.numDownloadThreads.store(3);
         StartRunLoop();
-        ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 2 && a.LiveDownloadWorkers() == 3; }));
+        ASSERT_TRUE(
+            WaitFor([&] { return a.LivePageWorkers() == 2 && a.LiveDownloadWorkers() == 3; }));
         EXPECT_EQ(a.settings.numUrlThreads.load(), 2);
         StopRunLoop();
     }

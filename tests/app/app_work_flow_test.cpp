@@ -161,9 +161,7 @@ TEST_F(AppTest, NoPageIsTakenWhileTheDownloadQueueIsFull) {
 
 TEST_F(AppTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
     App& a = InitApp();
-    {
-        std::ofstream(a.paths.stateFile) << "state";
-    }
+    { std::ofstream(a.paths.stateFile) << "state"; }
     a.m_bStateLoaded.store(true);
     port->QueueAnswer(Answer::Yes);
     std::atomic<bool> release{false};
