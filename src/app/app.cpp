@@ -128,9 +128,7 @@ bool App::Initialise(const InitOptions& options) {
         UrlRecordPtr first;
         {
             std::lock_guard<std::mutex> lock(linksMutex);
-            if (!linksToGrubble.empty()) {
-                first = linksToGrubble.front();
-            }
+            first = linksToGrubble.Front();
         }
         if (first) {
             if (settings.verbose.load() && port_.AddressText().empty()) {

@@ -20,7 +20,10 @@
 
 #include "app/transfer_slots.h"
 #include "app/ui_port.h"
+#include "crawl/record_list.h"
+#include "crawl/url_list.h"
 #include "crawl/url_record.h"
+#include "settings/app_paths.h"
 #include "settings/app_settings.h"
 #include "util/shared_text.h"
 #include "util/url_error_log.h"
@@ -39,17 +42,6 @@ void ClearCurrentApp(App* app);
 
 inline constexpr int kThreadHandleSlots = 33;
 inline constexpr int kRecentUrlCount = 10;
-
-struct AppPaths {
-    std::filesystem::path programDir;
-    std::filesystem::path downloadDir;    // SAVEPATH
-    std::filesystem::path stateFile;      // Save.dat or a per-site state file
-    std::filesystem::path pointerFile;    // load.cfg
-    std::filesystem::path historyFile;    // History.dta
-    std::filesystem::path historyBackup;  // History.bak
-    std::filesystem::path settingsFile;   // Grubbler.ini
-    std::filesystem::path readMeFile;     // ReadMe.html
-};
 
 struct InitOptions {
     // The program directory; empty means the current directory.
@@ -99,6 +91,21 @@ public:
     void ToggleStopAddingHistory();
     void TogglePause();
 
+    // ---- settings file ----
+    // Reads the settings file (or its older name) and "load.cfg"; true when a
+    // settings file was read.
+    bool LoadSettings();
+    // Writes the settings file and "load.cfg"; reports in the status line.
+    void SaveSettings();
+    void SaveStatePointer();
+    void LoadOptionsAs();
+    void SaveOptionsAs();
+    void ResetOptions();
+    void ResetAdvancedOptions();
+    void SetSaveDirectory(const std::string& path);
+    // IGNORE_LIST: turning it on loads the download history when not loaded yet.
+    void SetIgnoreList(bool on);
+
     // ---- logs ----
     // A URL that could not be fetched, routed by VERBOSE, LOG_URL_ERRORS and LOGDEBUG.
     void RecordUrlError(int code, std::string_view url);
@@ -115,18 +122,56 @@ public:
     void AppendStatus(std::string_view text);
     void SetAddressText(std::string_view text);
     void ChangeToProgramDirectory();
-    void RefreshCounterText(Counter counter);
+    void RefreshCounterText(Counter counter, bool listEmptied = false);
 
     // ---- worker steps ----
     void ItemStarted(const std::string* url);
     void ItemFinished(int slot);
     bool AllowMorePages();
     void StopCleanup();
+
+    // ---- work queues and histories ----
+    // Queues a page. `filtered` (links found on pages, guessed URLs) applies the
+    // search-word, skip-word and visited tests and shows nothing; unfiltered
+    // adds show the outcome. `baseUrl`, when given, is set before the record is
+    // visible to any worker. Returns the queued record or null.
+    UrlRecordPtr AddSite(std::string_view url, std::uint8_t allLinked, std::uint8_t withinDomain,
+                         std::uint8_t thirdFlag, bool filtered,
+                         const std::string* baseUrl = nullptr);
+    // Queues a file URL; a user-added URL skips the history, keyword and
+    // on-disk tests.
+    void AddFile(std::string_view url, bool userAdded, bool fileUrlMode);
+    // The add-time file-type test, then AddFile. `requiredDomain` (may be
+    // empty) must occur in the URL when the scope is "Within This Domain Only".
+    void AddFileIfWanted(std::string_view url, std::string_view requiredDomain, bool userAdded);
     // Takes the oldest page; `keepRecord` tells the caller it owns the record
     // (it was not put into the visited list).
     UrlRecordPtr TakeNextPage(int slot, bool& keepRecord);
+    void RecordVisited(const UrlRecordPtr& record, bool freeIfNotRecorded);
+    bool RemovePage(const UrlRecord* record);
+    void PageDone(const UrlRecord& record);
     // Takes the oldest file URL; empty when there is none to take.
     std::optional<std::string> TakeNextDownload(int slot);
+    void EmptyDownloads();
+    bool RemoveDownload(std::string_view url, bool recordAsDownloaded);
+    void RefreshDownloadCount();
+    void RecordDownloaded(std::string url);
+    bool DownloadedBefore(std::string_view url);
+    void ClearRunDownloads();
+    bool UrlInHistory(std::string_view url);
+    void EraseUrlHistory(bool ask);
+    void GuessUrls(const UrlRecord& record, bool filtered);
+    void GuessFileUrls(std::string_view url);
+    // Apply changed keyword lists to the queues already filled, after asking.
+    void ApplySkipKeywordsToQueue();
+    void ApplyDownloadKeywordsToQueue();
+    void ApplySearchWordsToQueue();
+    // Records a refusal reason (cut to 255 characters) for the end of the crawl.
+    void SetRejectReason(std::string_view reason);
+
+    // The "already downloaded" test of the download directories; set by the
+    // download module. Without it nothing counts as on disk.
+    std::function<bool(const std::string& url)> alreadyOnDisk;
 
     // What a worker does with an item it took; set before the workers start.
     // Without a handler an item is only counted through.
@@ -170,7 +215,8 @@ public:
     AppPaths paths;
 
     // ---- texts ----
-    SharedText currentUrl;    // the address field's text
+    std::vector<std::string> earlierDownloadDirs;  // main thread only
+    SharedText currentUrl;                         // the address field's text
     SharedText rejectReason;  // last reject reason, shown at the end of a crawl
     std::array<std::string, kRecentUrlCount> recentUrls;  // main thread only
     int recentUrlNewest = 0;
@@ -179,17 +225,17 @@ public:
 
     // ---- lists, each guarded by its own mutex; never hold two at once ----
     std::mutex linksMutex;  // "Links To Grubble"
-    std::deque<UrlRecordPtr> linksToGrubble;
+    RecordList linksToGrubble;
     std::mutex downloadMutex;  // "To Download"
-    std::deque<std::string> toDownload;
+    UrlList toDownload;
     std::mutex visitedMutex;  // "Sites Visited": visited list and redirect files
-    std::deque<UrlRecordPtr> visited;
+    RecordList visited;
     std::vector<std::pair<std::string, std::string>> redirectFiles;
     std::mutex dupeMutex;  // duplication data
     bool dupeDataExists = false;
     std::mutex ignoreMutex;  // "Sites to Ignore": download history and this run's downloads
-    std::deque<std::string> downloadHistory;
-    std::deque<std::string> runDownloads;
+    UrlList downloadHistory;
+    UrlList runDownloads;
     std::mutex subDirMutex;  // sub-directory list
     std::vector<std::string> subDirs;
     bool subDirsExist = false;
@@ -247,6 +293,9 @@ private:
     std::array<std::atomic<int>, kThreadHandleSlots> pageThreadIds_{};
     std::array<std::atomic<int>, kThreadHandleSlots> downloadThreadIds_{};
     std::deque<std::atomic<int>> extraThreadIds_;
+
+    // The window-text lock of the counter texts, tried for 1 ms only.
+    std::timed_mutex counterTextMutex_;
 
     std::mutex wakeMutex_;
     std::condition_variable wakeCv_;

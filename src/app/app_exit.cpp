@@ -101,7 +101,7 @@ void App::SetExitAfterThisDownload(bool flag) {
     bool downloadsQueued = false;
     {
         std::lock_guard<std::mutex> lock(downloadMutex);
-        downloadsQueued = !toDownload.empty();
+        downloadsQueued = !toDownload.Empty();
     }
     if (downloadsQueued && TransferSlots().CountBusy() > 0) {
         return;  // the download worker ends the crawl after its current file
@@ -122,11 +122,11 @@ void App::SetExitAfterLastDownload(bool flag) {
     bool queuesEmpty = false;
     {
         std::lock_guard<std::mutex> lock(linksMutex);
-        queuesEmpty = linksToGrubble.empty();
+        queuesEmpty = linksToGrubble.Empty();
     }
     if (queuesEmpty) {
         std::lock_guard<std::mutex> lock(downloadMutex);
-        queuesEmpty = toDownload.empty();
+        queuesEmpty = toDownload.Empty();
     }
     if (queuesEmpty && TransferSlots().CountBusy() == 0) {
         RequestExit();
@@ -139,26 +139,14 @@ void App::ReleaseLists() {
     platform::SleepMs(t.stopSettleMs);
     {
         std::lock_guard<std::mutex> lock(visitedMutex);
-        std::size_t freed = 0;
-        while (!visited.empty()) {
-            visited.pop_back();
-            if (++freed % 4096 == 0) {
-                AppendStatus(".");
-            }
-        }
+        visited.Clear([this] { AppendStatus("."); });
         ShowStatus("Exiting: Releasing Redirect file list...");
         redirectFiles.clear();
     }
     {
         std::lock_guard<std::mutex> lock(linksMutex);
         ShowStatus("Exiting: Releasing 'Links To Grubble' list...");
-        std::size_t freed = 0;
-        while (!linksToGrubble.empty()) {
-            linksToGrubble.pop_back();
-            if (++freed % 4096 == 0) {
-                AppendStatus(".");
-            }
-        }
+        linksToGrubble.Clear([this] { AppendStatus("."); });
     }
     {
         std::lock_guard<std::mutex> lock(dupeMutex);
@@ -170,13 +158,13 @@ void App::ReleaseLists() {
     {
         std::lock_guard<std::mutex> lock(downloadMutex);
         ShowStatus("Exiting: Releasing 'To download' list...");
-        toDownload.clear();
+        toDownload.Clear();
     }
     {
         std::lock_guard<std::mutex> lock(ignoreMutex);
         ShowStatus("Exiting: Releasing 'Sites to Ignore' list...");
-        downloadHistory.clear();
-        runDownloads.clear();
+        downloadHistory.Clear();
+        runDownloads.Clear();
     }
     {
         std::lock_guard<std::mutex> lock(subDirMutex);

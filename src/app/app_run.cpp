@@ -142,11 +142,11 @@ void App::MainLoopStep() {
         bool work = false;
         {
             std::lock_guard<std::mutex> lock(linksMutex);
-            work = !linksToGrubble.empty();
+            work = !linksToGrubble.Empty();
         }
         if (!work) {
             std::lock_guard<std::mutex> lock(downloadMutex);
-            work = !toDownload.empty();
+            work = !toDownload.Empty();
         }
         if (work) {
             SavePeriodicState();

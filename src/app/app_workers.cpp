@@ -12,8 +12,6 @@ namespace {
 // Guards the "delete the save file?" question so that it is asked once at a time.
 std::atomic<bool> g_stopQuestionOpen{false};
 
-constexpr std::size_t kVisitedLimit = 65536;
-
 }  // namespace
 
 void App::PageWorkerMain(std::atomic<int>* threadId) {
@@ -47,7 +45,10 @@ void App::PageWorkerMain(std::atomic<int>* threadId) {
             (void)app->pageHandler(slot, *record);
         }
         app->ItemFinished(slot);
-        record.reset();  // a kept record is the worker's own and ends here
+        if (keepRecord) {
+            app->PageDone(*record);  // not in the visited list: the worker's own
+        }
+        record.reset();
         platform::SleepMs(1);
     }
     app->PageWorkerEnded();
@@ -87,62 +88,7 @@ void App::DownloadWorkerMain(std::atomic<int>* threadId) {
 
 bool App::AllowMorePages() {
     std::lock_guard<std::mutex> lock(downloadMutex);
-    return static_cast<std::int64_t>(toDownload.size()) < settings.minDownloadQueue.load();
-}
-
-UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
-    if (m_bPaused.load() || m_bStopRequested.load() || m_bExitAfterThisDownload.load()) {
-        return nullptr;
-    }
-    UrlRecordPtr record;
-    {
-        std::lock_guard<std::mutex> lock(linksMutex);
-        if (linksToGrubble.empty()) {
-            return nullptr;
-        }
-        record = linksToGrubble.front();
-        linksToGrubble.pop_front();
-    }
-    pagesTaken.fetch_add(1);
-    TransferSlot& s = TransferSlots()[slot];
-    s.SetUrl(record->url);
-    s.ResetForItem();
-    keepRecord = m_bStopAddingHistory.load();
-    RefreshCounterText(Counter::LinksToGrubble);
-    if (!keepRecord) {
-        std::lock_guard<std::mutex> lock(visitedMutex);
-        if (visited.size() >= kVisitedLimit) {
-            visited.pop_front();
-        }
-        visited.push_back(record);
-    }
-    return record;
-}
-
-std::optional<std::string> App::TakeNextDownload(int slot) {
-    if (m_bPaused.load() || m_bStopRequested.load() || m_bExitAfterThisDownload.load() ||
-        m_bHoldWork.load()) {
-        return std::nullopt;
-    }
-    std::optional<std::string> url;
-    {
-        std::lock_guard<std::mutex> lock(downloadMutex);
-        if (toDownload.empty()) {
-            return std::nullopt;
-        }
-        url = std::move(toDownload.front());
-        toDownload.pop_front();
-    }
-    RefreshCounterText(Counter::ToDownload);
-    TransferSlot& s = TransferSlots()[slot];
-    s.SetUrl(*url);
-    s.ResetForItem();
-    filesTaken.fetch_add(1);
-    if (m_bExitAfterThisDownload.load()) {
-        RequestExit();
-        ShowStatus("Exiting After This Download...");
-    }
-    return url;
+    return static_cast<std::int64_t>(toDownload.Size()) < settings.minDownloadQueue.load();
 }
 
 void App::ItemStarted(const std::string* url) {
@@ -168,7 +114,7 @@ void App::ItemFinished(int slot) {
     bool downloadsEmpty = false;
     {
         std::lock_guard<std::mutex> lock(downloadMutex);
-        downloadsEmpty = toDownload.empty();
+        downloadsEmpty = toDownload.Empty();
     }
     bool pauseNow = false;
     {
@@ -189,11 +135,11 @@ void App::ItemFinished(int slot) {
         bool workLeft = false;
         {
             std::lock_guard<std::mutex> lock(downloadMutex);
-            workLeft = !toDownload.empty();
+            workLeft = !toDownload.Empty();
         }
         if (!workLeft) {
             std::lock_guard<std::mutex> lock(linksMutex);
-            workLeft = !linksToGrubble.empty();
+            workLeft = !linksToGrubble.Empty();
         }
         if (!workLeft) {
             if (m_bExitAfterLastDownload.load()) {
@@ -224,17 +170,17 @@ void App::ItemFinished(int slot) {
 void App::StopCleanup() {
     {
         std::lock_guard<std::mutex> lock(linksMutex);
-        linksToGrubble.clear();
+        linksToGrubble.Clear();
     }
     port_.QueueViewerEmptied(Counter::LinksToGrubble);
     {
         std::lock_guard<std::mutex> lock(downloadMutex);
-        toDownload.clear();
+        toDownload.Clear();
     }
     platform::SleepMs(CurrentTiming().stopSettleMs);
     if (m_bClearVisitedOnStop.load()) {
         std::lock_guard<std::mutex> lock(visitedMutex);
-        visited.clear();
+        visited.Clear();
         redirectFiles.clear();
         m_bClearVisitedOnStop.store(false);
     }
@@ -264,34 +210,6 @@ void App::PauseWhenDownloadsEmpty() {
     TogglePause();
     if (m_bPauseAfterDownloads.load()) {
         SetPauseAfterDownloads(false);
-    }
-}
-
-void App::RefreshCounterText(Counter counter) {
-    std::int64_t value = 0;
-    switch (counter) {
-        case Counter::LinksToGrubble: {
-            std::lock_guard<std::mutex> lock(linksMutex);
-            value = static_cast<std::int64_t>(linksToGrubble.size());
-            break;
-        }
-        case Counter::ToDownload: {
-            std::lock_guard<std::mutex> lock(downloadMutex);
-            value = static_cast<std::int64_t>(toDownload.size());
-            break;
-        }
-        case Counter::InProcess:
-            value = inProcessCount.load();
-            break;
-        case Counter::FilesDownloaded:
-            value = filesDownloaded.load();
-            break;
-        case Counter::UrlsScanned:
-            value = urlsScanned.load();
-            break;
-    }
-    if (mainWindow_) {
-        port_.SetCounterText(counter, FormatCounterText(counter, value));
     }
 }
 

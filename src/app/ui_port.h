@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "crawl/url_record.h"
+
 namespace wg {
 
 enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
@@ -15,6 +17,9 @@ enum class Answer { Ok, Cancel, Yes, No };
 
 // The five counters of the main window.
 enum class Counter { LinksToGrubble, ToDownload, InProcess, FilesDownloaded, UrlsScanned };
+
+// The four scope buttons of the main window.
+enum class CrawlScope { OnlyThisPage, WithinDomain, AllLinked, FileUrl };
 
 // What the start-up wizard reported, for front ends that have one.
 struct WizardOutcome {
@@ -53,6 +58,9 @@ public:
     virtual std::string AddressText() const { return {}; }
     virtual void SetStopAddingHistoryChecked(bool /*checked*/) {}
     virtual void QueueViewerEmptied(Counter /*queue*/) {}
+    // A page record left "Links To Grubble" (an open viewer drops it).
+    virtual void PageRecordGone(const UrlRecord& /*record*/) {}
+    virtual CrawlScope SelectedScope() const { return CrawlScope::OnlyThisPage; }
     virtual void ShowNewestImage(const std::string& /*path*/) {}
     virtual bool QueueViewerOpen() const { return false; }
 

@@ -97,7 +97,7 @@ TEST_F(AppTest, ShutdownReleasesListsInOrderWithItsMessages) {
     for (int i = 0; i < 4096 * 2 + 5; ++i) {
         auto r = std::make_shared<UrlRecord>();
         r->url = "http://127.0.0.1/p" + std::to_string(i);
-        a.visited.push_back(r);
+        a.visited.PushBack(r);
     }
     a.dupeDataExists = true;
     a.Shutdown();
@@ -117,7 +117,7 @@ TEST_F(AppTest, ShutdownReleasesListsInOrderWithItsMessages) {
     ASSERT_LT(first + expected.size(), lines.size() + 1);
     EXPECT_EQ(std::vector<std::string>(lines.begin() + static_cast<long>(first), lines.end()),
               expected);
-    EXPECT_TRUE(a.visited.empty());
+    EXPECT_TRUE(a.visited.Empty());
 }
 
 TEST_F(AppTest, ShutdownWithoutExitMessagesShowsNone) {

@@ -18,14 +18,14 @@ UrlRecordPtr Page(const std::string& url) {
 void QueuePages(App& a, int count) {
     std::lock_guard<std::mutex> lock(a.linksMutex);
     for (int i = 0; i < count; ++i) {
-        a.linksToGrubble.push_back(Page("http://127.0.0.1:8080/page" + std::to_string(i)));
+        a.linksToGrubble.PushBack(Page("http://127.0.0.1:8080/page" + std::to_string(i)));
     }
 }
 
 void QueueFiles(App& a, int count) {
     std::lock_guard<std::mutex> lock(a.downloadMutex);
     for (int i = 0; i < count; ++i) {
-        a.toDownload.push_back("http://127.0.0.1:8080/file" + std::to_string(i) + ".jpg");
+        a.toDownload.PushBack("http://127.0.0.1:8080/file" + std::to_string(i) + ".jpg");
     }
 }
 
@@ -54,7 +54,7 @@ TEST_F(AppTest, WorkersDrainBothQueuesAndTheLastOneShowsFinished) {
     EXPECT_EQ(a.filesTaken.load(), 30u);
     {
         std::lock_guard<std::mutex> lock(a.visitedMutex);
-        EXPECT_EQ(a.visited.size(), 20u) << "taken pages are remembered as visited";
+        EXPECT_EQ(a.visited.Size(), 20u) << "taken pages are remembered as visited";
     }
     EXPECT_EQ(TransferSlots().CountBusy(), 0);
     EXPECT_EQ(port->CounterText(Counter::InProcess), "In Process: 0");
@@ -132,7 +132,7 @@ TEST_F(AppTest, ExitAfterThisDownloadStopsTakingWork) {
     ASSERT_TRUE(JoinRunLoop());
     EXPECT_EQ(started.load(), 1);
     std::lock_guard<std::mutex> lock(a.downloadMutex);
-    EXPECT_EQ(a.toDownload.size(), 4u);
+    EXPECT_EQ(a.toDownload.Size(), 4u);
 }
 
 TEST_F(AppTest, NoPageIsTakenWhileTheDownloadQueueIsFull) {
@@ -184,15 +184,15 @@ TEST_F(AppTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
     ASSERT_TRUE(WaitFor([&] { return !a.m_bStopRequested.load(); }));
     {
         std::lock_guard<std::mutex> lock(a.linksMutex);
-        EXPECT_TRUE(a.linksToGrubble.empty());
+        EXPECT_TRUE(a.linksToGrubble.Empty());
     }
     {
         std::lock_guard<std::mutex> lock(a.downloadMutex);
-        EXPECT_TRUE(a.toDownload.empty());
+        EXPECT_TRUE(a.toDownload.Empty());
     }
     {
         std::lock_guard<std::mutex> lock(a.visitedMutex);
-        EXPECT_TRUE(a.visited.empty());
+        EXPECT_TRUE(a.visited.Empty());
     }
     const auto questions = port->Questions();
     ASSERT_EQ(questions.size(), 1u);

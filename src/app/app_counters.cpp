@@ -1,0 +1,53 @@
+// The five counter texts of the main window.
+#include <chrono>
+
+#include "app/app.h"
+#include "app/counter_text.h"
+#include "platform/clock.h"
+
+namespace wg {
+
+void App::RefreshCounterText(Counter counter, bool listEmptied) {
+    std::int64_t value = 0;
+    switch (counter) {
+        case Counter::LinksToGrubble: {
+            std::lock_guard<std::mutex> lock(linksMutex);
+            value = static_cast<std::int64_t>(linksToGrubble.Size());
+            break;
+        }
+        case Counter::ToDownload: {
+            std::lock_guard<std::mutex> lock(downloadMutex);
+            value = static_cast<std::int64_t>(toDownload.Size());
+            break;
+        }
+        case Counter::InProcess:
+            value = inProcessCount.load();
+            break;
+        case Counter::FilesDownloaded:
+            value = filesDownloaded.load();
+            break;
+        case Counter::UrlsScanned:
+            value = urlsScanned.load();
+            break;
+    }
+    if (!mainWindow_) {
+        return;
+    }
+    // Workers never wait for the window: when its text lock is busy for 1 ms
+    // the update is dropped, except that an empty queue is always shown.
+    std::unique_lock<std::timed_mutex> lock(counterTextMutex_, std::chrono::milliseconds(1));
+    if (!lock.owns_lock()) {
+        const bool queueCounter =
+            counter == Counter::LinksToGrubble || counter == Counter::ToDownload;
+        if (!queueCounter || value != 0) {
+            return;
+        }
+        platform::SleepMs(1);
+    }
+    port_.SetCounterText(counter, FormatCounterText(counter, value));
+    if (counter == Counter::ToDownload && listEmptied) {
+        port_.QueueViewerEmptied(Counter::ToDownload);
+    }
+}
+
+}  // namespace wg

@@ -1,0 +1,199 @@
+// The download history, this run's downloads, the visited list's history
+// operations and URL guessing.
+#include "app/app.h"
+#include "platform/clock.h"
+#include "util/text.h"
+#include "util/timing.h"
+#include "util/url_unescape.h"
+
+namespace wg {
+
+namespace {
+
+constexpr std::size_t kHistoryLimit = 65536;
+constexpr std::size_t kRunDownloadsLimit = 32768;
+constexpr std::size_t kLongestRecordedUrl = 767;
+
+void AppendLimited(UrlList& list, std::size_t limit, std::string url) {
+    if (list.Size() >= limit) {
+        (void)list.PopFront();
+    }
+    if (url.empty() || url.size() > kLongestRecordedUrl) {
+        return;
+    }
+    list.PushBack(std::move(url));
+}
+
+}  // namespace
+
+void App::RecordDownloaded(std::string url) {
+    if (settings.ignoreList.load()) {
+        std::lock_guard<std::mutex> lock(ignoreMutex);
+        AppendLimited(downloadHistory, kHistoryLimit, std::move(url));
+    } else if ((settings.dft.load() & kGroupWebPages) != 0) {
+        std::lock_guard<std::mutex> lock(ignoreMutex);
+        AppendLimited(runDownloads, kRunDownloadsLimit, std::move(url));
+    }
+}
+
+bool App::DownloadedBefore(std::string_view url) {
+    if (settings.ignoreList.load()) {
+        std::lock_guard<std::mutex> lock(ignoreMutex);
+        if (!downloadHistory.Contains(url)) {
+            return false;
+        }
+        // An old entry that is still hit is moved to the end so that it stays
+        // recent; only a history larger than the saved one has such entries.
+        const std::size_t n = downloadHistory.Size();
+        if (n >= 98305) {
+            const auto i = downloadHistory.NewestIndexOf(url);
+            if (i && *i < n - kRunDownloadsLimit) {
+                downloadHistory.MoveToBack(url);
+            }
+        }
+        return true;
+    }
+    if ((settings.dft.load() & kGroupWebPages) != 0) {
+        std::lock_guard<std::mutex> lock(ignoreMutex);
+        return runDownloads.Contains(url);
+    }
+    return false;
+}
+
+void App::ClearRunDownloads() {
+    std::lock_guard<std::mutex> lock(ignoreMutex);
+    runDownloads.Clear();
+}
+
+bool App::UrlInHistory(std::string_view urlIn) {
+    std::string url(urlIn);
+    if ((url.size() > 4 && url[4] == '%') || (url.size() > 5 && url[5] == '%')) {
+        UrlUnescapeInPlace(url);
+    }
+    const std::string_view trimmed = TrimSpaces(url);
+    std::lock_guard<std::mutex> lock(visitedMutex);
+    return visited.ContainsUrl(trimmed);
+}
+
+void App::EraseUrlHistory(bool ask) {
+    if (ask) {
+        if (port_.Ask("Are you sure you want to erase the history of URLs scanned?", "Warning",
+                      Buttons::YesNo, Icon::Question) != Answer::Yes) {
+            ShowStatus("Erase action aborted.");
+            return;
+        }
+    } else if (port_.Ask(" Found this URL in my history list of URLs scanned. \n\n Do you want "
+                         "to erase the history of URLs scanned? ",
+                         "Question", Buttons::YesNo, Icon::Question) != Answer::Yes) {
+        return;
+    }
+    const bool wasPaused = m_bPaused.load();
+    m_bPaused.store(true);
+    ShowStatus("Waiting for current downloads to finish before clearing URL history...");
+    while (inProcessCount.load() != 0) {
+        platform::SleepMs(CurrentTiming().inProcessPollMs);
+        port_.ProcessMessages();
+        std::lock_guard<std::mutex> lock(inProcessMutex);
+        inProcessCount.store(static_cast<std::uint32_t>(TransferSlots().CountBusy()));
+    }
+    ShowStatus("Clearing URL history...");
+    {
+        std::lock_guard<std::mutex> lock(visitedMutex);
+        visited.Clear();
+        redirectFiles.clear();
+    }
+    {
+        std::lock_guard<std::mutex> lock(ignoreMutex);
+        downloadHistory.Clear();
+    }
+    m_bPaused.store(wasPaused);
+    if (!wasPaused) {
+        WakeWorkers();
+    }
+    ShowStatus("URL history erased.");
+}
+
+void App::GuessUrls(const UrlRecord& record, bool filtered) {
+    const std::string& url = record.url;
+    if (url.size() < 13 || m_bStopRequested.load()) {
+        return;
+    }
+    std::size_t start = url.find("..");
+    if (start == std::string::npos) {
+        start = url.find('/', 10);
+        if (start == std::string::npos) {
+            return;
+        }
+        ++start;
+    }
+    const bool stopAtQuery = settings.noGuessAfterQuery.load();
+    const std::string* base = record.hasBaseUrl ? &record.baseUrl : nullptr;
+    for (std::size_t p = start; p < url.size(); ++p) {
+        const char c = url[p];
+        if (c == '?' && stopAtQuery) {
+            break;
+        }
+        if (c < '0' || c > '8' || (p > 0 && url[p - 1] == '%')) {
+            continue;
+        }
+        std::string guess = url;
+        guess[p] = static_cast<char>(c + 1);
+        (void)AddSite(guess, record.allLinked, record.withinDomain, record.thirdFlag, filtered,
+                      base);
+        if (p + 1 < guess.size() && guess[p + 1] == '9') {
+            guess[p + 1] = '0';
+            (void)AddSite(guess, record.allLinked, record.withinDomain, record.thirdFlag, filtered,
+                          base);
+        }
+    }
+}
+
+void App::GuessFileUrls(std::string_view url) {
+    if (m_bStopRequested.load()) {
+        return;
+    }
+    std::size_t start = url.find("..");
+    if (start == std::string_view::npos) {
+        const bool hasScheme =
+            (url.size() > 4 && url[4] == ':') || (url.size() > 5 && url[5] == ':');
+        if (hasScheme && url.size() > 10) {
+            start = url.find('/', 12);
+            if (start == std::string_view::npos) {
+                return;
+            }
+            ++start;
+        } else {
+            start = 0;
+        }
+    }
+    const bool stopAtQuery = settings.noGuessAfterQuery.load();
+    for (std::size_t p = start; p < url.size(); ++p) {
+        const char c = url[p];
+        if (c == '?' && stopAtQuery) {
+            break;
+        }
+        if (c >= '0' && c <= '8') {
+            if (!stopAtQuery && p >= 5 && url[p - 1] == '%') {
+                continue;
+            }
+            std::string guess(url);
+            guess[p] = static_cast<char>(c + 1);
+            AddFile(guess, false, false);
+            if (p + 1 < guess.size() && guess[p + 1] == '9') {
+                guess[p + 1] = '0';
+                AddFile(guess, false, false);
+            }
+            if (c + 1 > '1') {
+                std::string lower(url);
+                lower[p] = static_cast<char>(c - 1);
+                AddFile(lower, false, false);
+            }
+        } else if (c == '9') {
+            std::string guess(url);
+            guess[p] = '7';
+            AddFile(guess, false, false);
+        }
+    }
+}
+
+}  // namespace wg

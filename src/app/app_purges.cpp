@@ -1,0 +1,117 @@
+// Applying changed keyword lists to the queues that are already filled.
+#include <vector>
+
+#include "app/app.h"
+#include "util/text.h"
+
+namespace wg {
+
+namespace {
+
+// Entries are taken literally here: '!' is part of the word. The lone '.'
+// that the list parser appends to a list of required words is not a keyword:
+// every URL contains it, and it would empty the whole queue.
+bool ContainsLiteralEntry(const TypeEntries& list, std::string_view url) {
+    for (const std::string& entry : list.entries) {
+        if (entry == ".") {
+            continue;
+        }
+        if (FindNoCase(url, entry, true) != kNotFound) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool HasEntries(const TypeSnapshot& list) {
+    return !list->entries.empty();
+}
+
+}  // namespace
+
+void App::ApplySkipKeywordsToQueue() {
+    const TypeSnapshot words = settings.types.Get(TypeKind::ExclusionTypes);
+    bool queued = false;
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        queued = !linksToGrubble.Empty();
+    }
+    if (!HasEntries(words) || !queued) {
+        return;
+    }
+    if (port_.Ask("Apply new 'Keywords in URL To Skip' to current 'To Grubble' list?", "Question",
+                  Buttons::YesNo, Icon::Question) != Answer::Yes) {
+        return;
+    }
+    std::vector<UrlRecordPtr> removed;
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        for (const auto& e : linksToGrubble.Entries()) {
+            if (ContainsLiteralEntry(*words, e->url)) {
+                removed.push_back(e);
+            }
+        }
+        linksToGrubble.RemoveIf(
+            [&words](const UrlRecord& r) { return ContainsLiteralEntry(*words, r.url); });
+    }
+    // Disposed as taken pages: they join the visited list.
+    for (const auto& r : removed) {
+        RecordVisited(r, true);
+    }
+    RefreshCounterText(Counter::LinksToGrubble);
+}
+
+void App::ApplyDownloadKeywordsToQueue() {
+    const TypeSnapshot words = settings.types.Get(TypeKind::DownloadKeywords);
+    bool queued = false;
+    {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        queued = !toDownload.Empty();
+    }
+    if (!HasEntries(words) || !queued) {
+        return;
+    }
+    if (port_.Ask("Apply new 'Keywords in Download To Skip' to current download list?", "Question",
+                  Buttons::YesNo, Icon::Question) != Answer::Yes) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        toDownload.RemoveIf(
+            [&words](const std::string& url) { return ContainsLiteralEntry(*words, url); });
+    }
+    RefreshCounterText(Counter::ToDownload);
+}
+
+void App::ApplySearchWordsToQueue() {
+    const TypeSnapshot words = settings.types.Get(TypeKind::SearchWords);
+    bool queued = false;
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        queued = !linksToGrubble.Empty();
+    }
+    if (!HasEntries(words) || !queued || settings.searchType.load() != kSearchInUrl) {
+        return;
+    }
+    if (port_.Ask("Apply new 'Search Words' to current site list?", "Question", Buttons::YesNo,
+                  Icon::Question) != Answer::Yes) {
+        return;
+    }
+    std::vector<UrlRecordPtr> removed;
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        for (const auto& e : linksToGrubble.Entries()) {
+            if (!ContainsLiteralEntry(*words, e->url)) {
+                removed.push_back(e);
+            }
+        }
+        linksToGrubble.RemoveIf(
+            [&words](const UrlRecord& r) { return !ContainsLiteralEntry(*words, r.url); });
+    }
+    for (const auto& r : removed) {
+        RecordVisited(r, true);
+    }
+    RefreshCounterText(Counter::LinksToGrubble);
+}
+
+}  // namespace wg

@@ -1,0 +1,342 @@
+// Queuing pages and files, and taking them back out.
+#include <new>
+
+#include "app/app.h"
+#include "settings/type_filters.h"
+#include "util/log_file.h"
+#include "util/text.h"
+#include "util/url_unescape.h"
+
+namespace wg {
+
+namespace {
+
+constexpr std::size_t kVisitedLimit = 65536;
+constexpr std::size_t kRejectReasonLimit = 255;
+
+bool EndsWithNoCase(std::string_view text, std::string_view tail) {
+    if (text.size() < tail.size()) {
+        return false;
+    }
+    return FindNoCase(text.substr(text.size() - tail.size()), tail, true) == tail.size();
+}
+
+// "page.htm>" loses its '>' when a '.' stands 4 or 5 characters from the end.
+void DropTrailingAngle(std::string& url) {
+    const std::size_t n = url.size();
+    if (n >= 4 && url.back() == '>' && (url[n - 4] == '.' || (n >= 5 && url[n - 5] == '.'))) {
+        url.pop_back();
+    }
+}
+
+// The 5th or 6th character is '%': the address was typed or found escaped.
+bool LooksEscaped(std::string_view url) {
+    return (url.size() > 4 && url[4] == '%') || (url.size() > 5 && url[5] == '%');
+}
+
+}  // namespace
+
+void App::SetRejectReason(std::string_view reason) {
+    rejectReason.Set(reason.substr(0, std::min(reason.size(), kRejectReasonLimit)));
+}
+
+UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::uint8_t withinDomain,
+                          std::uint8_t thirdFlag, bool filtered, const std::string* baseUrl) {
+    int step = 0;
+    std::string url;
+    try {
+        // 1.
+        if (m_bStopAddingLinks.load()) {
+            return nullptr;
+        }
+        // 2.-3.
+        url.assign(urlIn);
+        if (LooksEscaped(url)) {
+            UrlUnescapeInPlace(url);
+        }
+        m_bAbortTransfers.store(false);
+        url = std::string(TrimSpaces(url));
+
+        // 4. The filters of scoped crawls.
+        if (filtered && (allLinked != 0 || withinDomain != 0)) {
+            step = 2;
+            if (!SearchWordsInUrl(settings, url)) {
+                SetRejectReason(kNoSearchWordsRefusal);
+                return nullptr;
+            }
+            if (ContainsSkipKeyword(settings.types, url)) {
+                SetRejectReason(kSkipWordRefusal);
+                return nullptr;
+            }
+            bool seen = false;
+            {
+                std::lock_guard<std::mutex> lock(visitedMutex);
+                seen = visited.ContainsUrl(url);
+            }
+            if (seen) {
+                SetRejectReason(
+                    "URL has been processed before. See Files menu 'Erase URL History'.");
+                return nullptr;
+            }
+        }
+        step = 3;
+        // 5.
+        if (url.size() > 4 && EndsWithNoCase(url, ".gif")) {
+            return nullptr;
+        }
+        // 6.
+        const std::string key =
+            settings.singleRedirectParam.load() ? std::string(SingleParamKey(url)) : std::string();
+        // 7.
+        if (url.size() >= 5 && url.compare(url.size() - 5, 5, ";//--") == 0) {
+            return nullptr;
+        }
+        // 8.
+        std::size_t cut = 0;
+        if (EndsWithNoCase(url, " target=_blank")) {
+            cut = 14;
+        } else if (EndsWithNoCase(url, " target=")) {
+            cut = 8;
+        }
+        if (cut != 0) {
+            url.resize(url.size() - cut);
+            if (!url.empty() && url.back() == '\n') {
+                url.pop_back();
+            }
+        }
+        // 9.-10. The duplicate test and the append, under one lock.
+        auto record = std::make_shared<UrlRecord>();
+        record->allLinked = allLinked;
+        record->withinDomain = withinDomain;
+        record->thirdFlag = thirdFlag;
+        if (baseUrl != nullptr) {
+            record->baseUrl = *baseUrl;
+            record->hasBaseUrl = true;
+        }
+        {
+            std::lock_guard<std::mutex> lock(linksMutex);
+            const bool duplicate =
+                key.empty() ? linksToGrubble.ContainsUrl(url) : linksToGrubble.ContainsKey(key);
+            if (duplicate) {
+                return nullptr;
+            }
+            step = 6;
+            rejectReason.Set({});
+            DropTrailingAngle(url);
+            record->url = url;
+            linksToGrubble.PushBack(record);
+        }
+        WakeWorkers();
+        // 11.
+        step = 7;
+        RefreshCounterText(Counter::LinksToGrubble);
+        if (!filtered) {
+            if (allLinked == 0 && withinDomain == 0) {
+                ShowStatus("Added single page to fetch.");
+            } else if (allLinked != 0) {
+                ShowStatus("Added site:  Following ALL links.");
+            } else {
+                ShowStatus("Added site:  Following links within this domain only.");
+            }
+            if (settings.guessUrls.load()) {
+                GuessUrls(*record, true);
+            }
+        }
+        // 12.
+        if (settings.logDebug.load()) {
+            DebugLog("SITE: %s", record->url.c_str());
+        }
+        return record;
+    } catch (const std::bad_alloc&) {
+        DebugLog("AddSite internal error: %d", step);
+        const std::string shown = CopyBounded(url.empty() ? urlIn : url, kPathCapacity);
+        DebugLog("AddSite error site: %s", shown.c_str());
+        return nullptr;
+    }
+}
+
+void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
+    // 1.-2.
+    if (!userAdded) {
+        if (DownloadedBefore(urlIn) || m_bStopRequested.load()) {
+            return;
+        }
+        if (!PassesDownloadKeywords(settings.types, urlIn)) {
+            return;
+        }
+    }
+    // 3.
+    std::string url(TrimSpaces(urlIn));
+    DropTrailingAngle(url);
+    if (!url.empty() && (url.back() == '/' || url.back() == ')')) {
+        url.pop_back();
+    }
+    // 4.-6.
+    {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        if (toDownload.Contains(url)) {
+            return;
+        }
+        if (!userAdded && !fileUrlMode && alreadyOnDisk && alreadyOnDisk(url)) {
+            return;
+        }
+        toDownload.PushBack(url);
+    }
+    WakeWorkers();
+    // 7.
+    m_bDownloadingUserFile.store(fileUrlMode);
+    RefreshCounterText(Counter::ToDownload);
+    if (settings.logDebug.load()) {
+        DebugLog("FILE : %s", url.c_str());
+    }
+    // 8.
+    if (userAdded && settings.guessUrls.load()) {
+        GuessFileUrls(url);
+    }
+}
+
+void App::AddFileIfWanted(std::string_view url, std::string_view requiredDomain, bool userAdded) {
+    const bool withinDomain = port_.SelectedScope() == CrawlScope::WithinDomain;
+    switch (CheckFileWanted(settings, url, requiredDomain, withinDomain)) {
+        case FileWanted::Add:
+            AddFile(url, userAdded, m_bDownloadingUserFile.load());
+            break;
+        case FileWanted::Refuse:
+            SetRejectReason(kFileTypeRefusal);
+            break;
+        case FileWanted::Ignore:
+            break;
+    }
+}
+
+UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
+    if (m_bPaused.load() || m_bStopRequested.load() || m_bExitAfterThisDownload.load()) {
+        return nullptr;
+    }
+    UrlRecordPtr record;
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        record = linksToGrubble.PopFront();
+    }
+    if (!record) {
+        return nullptr;
+    }
+    pagesTaken.fetch_add(1);
+    TransferSlot& s = TransferSlots()[slot];
+    s.SetUrl(record->url);
+    s.ResetForItem();
+    keepRecord = m_bStopAddingHistory.load();
+    if (!keepRecord) {
+        RecordVisited(record, false);
+    } else {
+        RefreshCounterText(Counter::LinksToGrubble);
+    }
+    return record;
+}
+
+void App::RecordVisited(const UrlRecordPtr& record, bool freeIfNotRecorded) {
+    RefreshCounterText(Counter::LinksToGrubble);
+    if (record && !m_bStopAddingHistory.load()) {
+        std::lock_guard<std::mutex> lock(visitedMutex);
+        if (visited.Size() >= kVisitedLimit) {
+            // A worker still reading the oldest record keeps its own reference.
+            (void)visited.PopFront();
+        }
+        visited.PushBack(record);
+    } else if (freeIfNotRecorded && record) {
+        PageDone(*record);
+    }
+}
+
+bool App::RemovePage(const UrlRecord* record) {
+    UrlRecordPtr taken;
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        for (const auto& e : linksToGrubble.Entries()) {
+            if (e.get() == record) {
+                taken = e;
+                break;
+            }
+        }
+        if (!taken) {
+            return false;
+        }
+        linksToGrubble.RemoveRecord(record);
+    }
+    pagesTaken.fetch_add(1);
+    RefreshCounterText(Counter::LinksToGrubble);
+    if (m_bStopAddingHistory.load()) {
+        PageDone(*taken);
+    } else {
+        std::lock_guard<std::mutex> lock(visitedMutex);
+        if (!visited.ContainsRecord(taken.get())) {
+            visited.PushBack(taken);
+        }
+    }
+    return true;
+}
+
+void App::PageDone(const UrlRecord& record) {
+    port_.PageRecordGone(record);
+}
+
+std::optional<std::string> App::TakeNextDownload(int slot) {
+    if (m_bPaused.load() || m_bStopRequested.load() || m_bExitAfterThisDownload.load() ||
+        m_bHoldWork.load()) {
+        return std::nullopt;
+    }
+    std::optional<std::string> url;
+    {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        url = toDownload.PopFront();
+    }
+    RefreshCounterText(Counter::ToDownload);
+    if (url) {
+        TransferSlot& s = TransferSlots()[slot];
+        s.SetUrl(*url);
+        s.ResetForItem();
+        filesTaken.fetch_add(1);
+    }
+    if (m_bExitAfterThisDownload.load()) {
+        RequestExit();
+        ShowStatus("Exiting After This Download...");
+    }
+    return url;
+}
+
+void App::EmptyDownloads() {
+    {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        if (toDownload.Empty()) {
+            return;
+        }
+        toDownload.Clear();
+    }
+    if (m_bPauseAfterDownloads.load()) {
+        PauseWhenDownloadsEmpty();
+    }
+    RefreshCounterText(Counter::ToDownload, true);
+}
+
+bool App::RemoveDownload(std::string_view url, bool recordAsDownloaded) {
+    if (m_bStopRequested.load() || m_bExitAfterThisDownload.load()) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        if (toDownload.Empty() || !toDownload.RemoveFirst(url)) {
+            return false;
+        }
+    }
+    filesTaken.fetch_add(1);
+    if (recordAsDownloaded) {
+        RecordDownloaded(std::string(url));
+    }
+    return true;
+}
+
+void App::RefreshDownloadCount() {
+    RefreshCounterText(Counter::ToDownload);
+}
+
+}  // namespace wg

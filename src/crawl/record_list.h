@@ -1,0 +1,79 @@
+// An ordered list of page records with a hash index beside it, so that the
+// duplicate tests cost the same at a hundred entries or a million. Used for
+// "Links To Grubble" and the visited list. Not synchronised: the owner's
+// mutex guards it.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <string_view>
+#include <unordered_map>
+
+#include "crawl/url_record.h"
+
+namespace wg {
+
+// The single-parameter duplicate key of a URL: the text up to (not including)
+// the first '&' after its first '?'; empty when there is no such '&'.
+std::string_view SingleParamKey(std::string_view url);
+
+class RecordList {
+public:
+    RecordList() = default;
+    RecordList(const RecordList&) = delete;
+    RecordList& operator=(const RecordList&) = delete;
+
+    std::size_t Size() const { return entries_.size(); }
+    bool Empty() const { return entries_.empty(); }
+
+    // Appends a record. Its url must not change while it is in the list.
+    void PushBack(UrlRecordPtr record);
+    // Takes the oldest record; null when empty.
+    UrlRecordPtr PopFront();
+    UrlRecordPtr Front() const { return entries_.empty() ? nullptr : entries_.front(); }
+
+    // An entry whose URL equals `url`.
+    bool ContainsUrl(std::string_view url) const;
+    // An entry whose URL equals `key`, or whose own single-parameter key equals it.
+    bool ContainsKey(std::string_view key) const;
+    // This very record (searched newest first).
+    bool ContainsRecord(const UrlRecord* record) const;
+
+    // Removes this very record (first to last); false when it is not there.
+    bool RemoveRecord(const UrlRecord* record);
+    // Removes every entry for which `remove` holds, keeping the order of the rest;
+    // returns how many went.
+    std::size_t RemoveIf(const std::function<bool(const UrlRecord&)>& remove);
+
+    // Drops every entry, last to first; `every4096` is called after each 4096th.
+    void Clear(const std::function<void()>& every4096 = {});
+
+    // The entries, oldest first, for readers that hold the owner's mutex.
+    const std::deque<UrlRecordPtr>& Entries() const { return entries_; }
+
+    // The indexes describe exactly the entries (for tests).
+    bool IndexMatches() const;
+
+private:
+    void AddToIndexes(const UrlRecordPtr& record);
+    void RemoveFromIndexes(const UrlRecord& record);
+
+    // An index entry views a text inside `owner`, which it keeps alive: when
+    // the entry that was indexed first leaves the list while an equal one
+    // stays, the view must not dangle.
+    struct Indexed {
+        UrlRecordPtr owner;
+        std::size_t count = 0;
+    };
+    using Index = std::unordered_map<std::string_view, Indexed>;
+
+    void IndexText(Index& index, std::string_view text, const UrlRecordPtr& owner);
+    static void UnindexText(Index& index, std::string_view text);
+
+    std::deque<UrlRecordPtr> entries_;
+    Index urls_;  // every URL, with how many entries have it
+    Index keys_;  // every single-parameter key
+};
+
+}  // namespace wg

@@ -1,0 +1,62 @@
+// An ordered list of URL texts with a hash index beside it: "To Download",
+// the download history and this run's downloads. Not synchronised: the
+// owner's mutex guards it.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace wg {
+
+class UrlList {
+public:
+    UrlList() = default;
+    UrlList(const UrlList&) = delete;
+    UrlList& operator=(const UrlList&) = delete;
+
+    std::size_t Size() const { return entries_.size(); }
+    bool Empty() const { return entries_.empty(); }
+
+    void PushBack(std::string url);
+    std::optional<std::string> PopFront();
+    bool Contains(std::string_view url) const;
+
+    // Removes the first entry equal to `url` (oldest first).
+    bool RemoveFirst(std::string_view url);
+    // Removes every entry for which `remove` holds, keeping the order of the rest.
+    std::size_t RemoveIf(const std::function<bool(const std::string&)>& remove);
+    // Moves the newest entry equal to `url` to the end.
+    void MoveToBack(std::string_view url);
+    // Position of the newest entry equal to `url`, counted from the oldest.
+    std::optional<std::size_t> NewestIndexOf(std::string_view url) const;
+
+    void Clear();
+
+    // Calls `visit` for every entry, oldest first.
+    void ForEach(const std::function<void(const std::string&)>& visit) const;
+
+    bool IndexMatches() const;
+
+private:
+    using Text = std::shared_ptr<const std::string>;
+    // An index entry views the text of `owner`, which it keeps alive while an
+    // equal entry remains in the list.
+    struct Indexed {
+        Text owner;
+        std::size_t count = 0;
+    };
+
+    void AddToIndex(const Text& text);
+    void RemoveFromIndex(const std::string& text);
+
+    std::deque<Text> entries_;
+    std::unordered_map<std::string_view, Indexed> index_;
+};
+
+}  // namespace wg

@@ -1,0 +1,363 @@
+#include <atomic>
+#include <thread>
+
+#include "app/app_fixture.h"
+
+namespace wg::test {
+namespace {
+
+std::vector<std::string> QueuedPages(App& a) {
+    std::lock_guard<std::mutex> lock(a.linksMutex);
+    std::vector<std::string> urls;
+    for (const auto& r : a.linksToGrubble.Entries()) {
+        urls.push_back(r->url);
+    }
+    return urls;
+}
+
+std::vector<std::string> QueuedFiles(App& a) {
+    std::lock_guard<std::mutex> lock(a.downloadMutex);
+    std::vector<std::string> urls;
+    a.toDownload.ForEach([&](const std::string& u) { urls.push_back(u); });
+    return urls;
+}
+
+void Visit(App& a, const std::string& url) {
+    auto r = std::make_shared<UrlRecord>();
+    r->url = url;
+    std::lock_guard<std::mutex> lock(a.visitedMutex);
+    a.visited.PushBack(r);
+}
+
+using Strings = std::vector<std::string>;
+
+TEST_F(AppTest, AddSiteShapesAndRefusesUrls) {
+    App& a = InitApp();
+    EXPECT_EQ(a.AddSite("http://h/pic.gif", 0, 1, 0, false), nullptr);
+    EXPECT_EQ(a.AddSite("http://h/pic.GIF", 0, 1, 0, false), nullptr);
+    EXPECT_EQ(a.AddSite("http://h/x;//--", 0, 1, 0, false), nullptr);
+    ASSERT_NE(a.AddSite("  http://h/a.htm target=_blank", 0, 1, 0, false), nullptr);
+    ASSERT_NE(a.AddSite("http://h/b.htm\n TARGET=", 0, 1, 0, false), nullptr);
+    ASSERT_NE(a.AddSite("http://h/c.htm>", 0, 1, 0, false), nullptr);
+    ASSERT_NE(a.AddSite("http://h/d.php?x>", 0, 1, 0, false), nullptr);
+    EXPECT_EQ(a.AddSite("http://h/a.htm", 0, 1, 0, false), nullptr) << "already queued";
+    ASSERT_NE(a.AddSite("http%3A%2F%2Fh/e%20f.htm?q=%41", 0, 1, 0, false), nullptr);
+    EXPECT_EQ(QueuedPages(a), (Strings{"http://h/a.htm", "http://h/b.htm", "http://h/c.htm",
+                                       "http://h/d.php?x>", "http://h/e f.htm?q=%41"}));
+    a.m_bStopAddingLinks.store(true);
+    EXPECT_EQ(a.AddSite("http://h/z.htm", 0, 1, 0, false), nullptr);
+}
+
+TEST_F(AppTest, AddSiteShowsWhatWasAddedOnlyForUnfilteredAdds) {
+    App& a = InitApp();
+    a.AddSite("http://h/1", 0, 0, 0, false);
+    EXPECT_EQ(port->StatusLine(), "Added single page to fetch.");
+    a.AddSite("http://h/2", 1, 1, 0, false);
+    EXPECT_EQ(port->StatusLine(), "Added site:  Following ALL links.");
+    a.AddSite("http://h/3", 0, 1, 0, false);
+    EXPECT_EQ(port->StatusLine(), "Added site:  Following links within this domain only.");
+    a.AddSite("http://h/4", 0, 1, 0, true);
+    EXPECT_EQ(port->StatusLine(), "Added site:  Following links within this domain only.");
+    EXPECT_EQ(port->CounterText(Counter::LinksToGrubble), "Links To Grubble: 4");
+}
+
+TEST_F(AppTest, FilteredAddsOfScopedCrawlsApplyTheWordListsAndTheVisitedTest) {
+    App& a = InitApp();
+    a.settings.searchType.store(kSearchInUrl);
+    a.settings.types.Set(TypeKind::SearchWords, "!forum;photo");
+    EXPECT_EQ(a.AddSite("http://h/forum/photo.htm", 0, 1, 0, true), nullptr);
+    EXPECT_EQ(a.rejectReason.Get(), "Site contains no Search Words.");
+    EXPECT_NE(a.AddSite("http://h/photo.htm", 0, 1, 0, true), nullptr);
+    EXPECT_EQ(a.rejectReason.Get(), "") << "a queued page clears the reason";
+
+    a.settings.searchType.store(kNoSearch);
+    a.settings.types.Set(TypeKind::ExclusionTypes, "logout");
+    EXPECT_EQ(a.AddSite("http://h/LogOut.htm", 1, 0, 0, true), nullptr);
+    EXPECT_EQ(a.rejectReason.Get(), "Site contains Skip Word.");
+
+    Visit(a, "http://h/seen.htm");
+    EXPECT_EQ(a.AddSite("http://h/seen.htm", 0, 1, 0, true), nullptr);
+    EXPECT_EQ(a.rejectReason.Get(),
+              "URL has been processed before. See Files menu 'Erase URL History'.");
+    // Typed start pages and pages of an "Only This Web Page" crawl are not filtered.
+    EXPECT_NE(a.AddSite("http://h/seen.htm", 0, 1, 0, false), nullptr);
+    EXPECT_NE(a.AddSite("http://h/LogOut2.htm", 0, 0, 0, true), nullptr);
+    a.SetRejectReason(std::string(400, 'r'));
+    EXPECT_EQ(a.rejectReason.Get().size(), 255u);
+}
+
+TEST_F(AppTest, SingleRedirectParameterKeyMakesDuplicates) {
+    App& a = InitApp();
+    a.settings.singleRedirectParam.store(true);
+    ASSERT_NE(a.AddSite("http://h/p.php?a=1&c=3", 0, 1, 0, true), nullptr);
+    EXPECT_EQ(a.AddSite("http://h/p.php?a=1&b=2", 0, 1, 0, true), nullptr);
+    // Another value of the first parameter is another page, even when one
+    // value begins with the other.
+    EXPECT_NE(a.AddSite("http://h/p.php?a=10&b=2", 0, 1, 0, true), nullptr);
+    EXPECT_NE(a.AddSite("http://h/p.php?a=1", 0, 1, 0, true), nullptr);
+    EXPECT_EQ(a.AddSite("http://h/p.php?a=1&z", 0, 1, 0, true), nullptr);
+    a.settings.singleRedirectParam.store(false);
+    EXPECT_NE(a.AddSite("http://h/p.php?a=1&b=2", 0, 1, 0, true), nullptr);
+}
+
+TEST_F(AppTest, BaseUrlIsSetBeforeTheRecordIsQueued) {
+    App& a = InitApp();
+    const std::string base = "http://h/dir/";
+    UrlRecordPtr r = a.AddSite("http://h/dir/app.js", 1, 0, 7, true, &base);
+    ASSERT_NE(r, nullptr);
+    std::lock_guard<std::mutex> lock(a.linksMutex);
+    const UrlRecordPtr queued = a.linksToGrubble.Front();
+    EXPECT_TRUE(queued->hasBaseUrl);
+    EXPECT_EQ(queued->baseUrl, base);
+    EXPECT_EQ(queued->thirdFlag, 7);
+    EXPECT_EQ(queued->allLinked, 1);
+}
+
+TEST_F(AppTest, AddFileKeywordWalkHistoryAndShaping) {
+    App& a = InitApp();
+    a.settings.types.Set(TypeKind::DownloadKeywords, "!movie;trailer");
+    a.AddFile("http://h/movie-trailer.avi", false, false);
+    a.AddFile("http://h/other.avi", false, false);
+    a.AddFile("http://h/movie.avi", false, false);
+    a.AddFile("http://h/trailer.avi", true, false);  // a user's own file skips the keywords
+    EXPECT_EQ(QueuedFiles(a), (Strings{"http://h/movie.avi", "http://h/trailer.avi"}));
+
+    a.settings.types.Set(TypeKind::DownloadKeywords, "");
+    a.AddFile(" http://h/file.zip/ ", false, false);
+    a.AddFile("http://h/x.jpg)", false, false);
+    a.AddFile("http://h/file.zip", false, false);
+    a.AddFile("http://h/y.png>", false, false);
+    EXPECT_EQ(QueuedFiles(a), (Strings{"http://h/movie.avi", "http://h/trailer.avi",
+                                       "http://h/file.zip", "http://h/x.jpg", "http://h/y.png"}));
+    EXPECT_EQ(port->CounterText(Counter::ToDownload), "To Download: 5");
+
+    // Files downloaded before, and files already on disk, are left out.
+    a.settings.ignoreList.store(true);
+    a.RecordDownloaded("http://h/old.jpg");
+    a.AddFile("http://h/old.jpg", false, false);
+    a.alreadyOnDisk = [](const std::string& url) { return url == "http://h/disk.jpg"; };
+    a.AddFile("http://h/disk.jpg", false, false);
+    a.AddFile("http://h/disk.jpg", false, true);  // file-URL mode fetches it again
+    EXPECT_EQ(QueuedFiles(a).back(), "http://h/disk.jpg");
+    EXPECT_EQ(QueuedFiles(a).size(), 6u);
+    EXPECT_TRUE(a.m_bDownloadingUserFile.load());
+    a.m_bStopRequested.store(true);
+    a.AddFile("http://h/late.jpg", false, false);
+    EXPECT_EQ(QueuedFiles(a).size(), 6u);
+}
+
+TEST_F(AppTest, AddFileIfWantedRecordsTheFileTypeRefusal) {
+    App& a = InitApp();
+    a.AddFileIfWanted("http://h/setup.exe", "", true);
+    EXPECT_EQ(a.rejectReason.Get(), "File not in Download File Types. See options.");
+    a.AddFileIfWanted("http://h/photo.jpg", "", true);
+    EXPECT_EQ(QueuedFiles(a), (Strings{"http://h/photo.jpg"}));
+}
+
+TEST_F(AppTest, HistoryLimitsAndTheLengthRule) {
+    App& a = InitApp();
+    for (int i = 0; i <= 65536; ++i) {
+        auto r = std::make_shared<UrlRecord>();
+        r->url = "http://h/p" + std::to_string(i);
+        a.RecordVisited(r, false);
+    }
+    {
+        std::lock_guard<std::mutex> lock(a.visitedMutex);
+        EXPECT_EQ(a.visited.Size(), 65536u);
+        EXPECT_FALSE(a.visited.ContainsUrl("http://h/p0")) << "the oldest went, index too";
+        EXPECT_TRUE(a.visited.ContainsUrl("http://h/p1"));
+        EXPECT_TRUE(a.visited.IndexMatches());
+    }
+    EXPECT_TRUE(a.UrlInHistory("  http://h/p65536 "));
+    EXPECT_TRUE(a.UrlInHistory("http:%2F%2Fh/p77"));
+
+    // This run's downloads (no history check, web pages wanted): 32768 at most.
+    for (int i = 0; i <= 32768; ++i) {
+        a.RecordDownloaded("http://h/f" + std::to_string(i));
+    }
+    EXPECT_FALSE(a.DownloadedBefore("http://h/f0"));
+    EXPECT_TRUE(a.DownloadedBefore("http://h/f1"));
+    a.RecordDownloaded("http://h/" + std::string(767 - 9, 'x'));
+    a.RecordDownloaded("http://h/" + std::string(768 - 9, 'y'));
+    EXPECT_TRUE(a.DownloadedBefore("http://h/" + std::string(767 - 9, 'x')));
+    EXPECT_FALSE(a.DownloadedBefore("http://h/" + std::string(768 - 9, 'y')));
+    a.ClearRunDownloads();
+    EXPECT_FALSE(a.DownloadedBefore("http://h/f1"));
+
+    // The download history when it is checked: 65536 at most.
+    a.settings.ignoreList.store(true);
+    for (int i = 0; i <= 65536; ++i) {
+        a.RecordDownloaded("http://h/g" + std::to_string(i));
+    }
+    EXPECT_FALSE(a.DownloadedBefore("http://h/g0"));
+    EXPECT_TRUE(a.DownloadedBefore("http://h/g65536"));
+    std::lock_guard<std::mutex> lock(a.ignoreMutex);
+    EXPECT_EQ(a.downloadHistory.Size(), 65536u);
+    EXPECT_TRUE(a.downloadHistory.IndexMatches());
+}
+
+TEST_F(AppTest, EraseUrlHistoryAsksAndWaitsForBusySlots) {
+    App& a = InitApp();
+    Visit(a, "http://h/v");
+    port->QueueAnswer(Answer::No);
+    a.EraseUrlHistory(true);
+    EXPECT_EQ(port->StatusLine(), "Erase action aborted.");
+    EXPECT_TRUE(a.UrlInHistory("http://h/v"));
+
+    // A transfer is in flight: the history is cleared only after it ends.
+    const int slot = TransferSlots().Acquire();
+    TransferSlots()[slot].SetUrl("http://h/busy.jpg");
+    a.inProcessCount.store(1);
+    a.settings.ignoreList.store(true);
+    a.RecordDownloaded("http://h/done.jpg");
+    port->QueueAnswer(Answer::Yes);
+    std::thread finisher([&] {
+        WaitFor([&] {
+            return port->SawStatus(
+                "Waiting for current downloads to finish before clearing URL history...");
+        });
+        EXPECT_TRUE(a.UrlInHistory("http://h/v")) << "not cleared while the slot is busy";
+        TransferSlots()[slot].cancel.store(true);
+    });
+    a.EraseUrlHistory(false);
+    finisher.join();
+    EXPECT_EQ(port->StatusLine(), "URL history erased.");
+    EXPECT_FALSE(a.UrlInHistory("http://h/v"));
+    EXPECT_FALSE(a.DownloadedBefore("http://h/done.jpg"));
+    EXPECT_FALSE(a.m_bPaused.load());
+    const auto questions = port->Questions();
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[0].caption, "Warning");
+    EXPECT_EQ(questions[1].text,
+              " Found this URL in my history list of URLs scanned. \n\n Do you want to erase the "
+              "history of URLs scanned? ");
+    TransferSlots().Release(slot);
+}
+
+TEST_F(AppTest, GuessingWalksTheDigits) {
+    App& a = InitApp();
+    auto r = std::make_shared<UrlRecord>();
+    r->url = "http://h/dir/p19%35.htm?n=3";
+    r->withinDomain = 1;
+    a.GuessUrls(*r, true);
+    // The '3' of "%35" is part of an escape and stays; the '5' after it does not.
+    EXPECT_EQ(QueuedPages(a),
+              (Strings{"http://h/dir/p29%35.htm?n=3", "http://h/dir/p20%35.htm?n=3",
+                       "http://h/dir/p19%36.htm?n=3", "http://h/dir/p19%35.htm?n=4"}));
+    a.settings.noGuessAfterQuery.store(true);
+    a.GuessFileUrls("http://h/img/a5.jpg?v=1");
+    EXPECT_EQ(QueuedFiles(a), (Strings{"http://h/img/a6.jpg?v=1", "http://h/img/a4.jpg?v=1"}));
+    a.GuessFileUrls("http://127.0.0.1/b9.jpg");
+    EXPECT_EQ(QueuedFiles(a).back(), "http://127.0.0.1/b7.jpg") << "the host's digits are kept";
+}
+
+TEST_F(AppTest, TakingRemovingAndEmptying) {
+    App& a = InitApp();
+    a.AddSite("http://h/1", 0, 1, 0, true);
+    UrlRecordPtr second = a.AddSite("http://h/2", 0, 1, 0, true);
+    a.AddFile("http://h/a.jpg", true, false);
+    a.AddFile("http://h/b.jpg", true, false);
+    EXPECT_TRUE(a.RemovePage(second.get()));
+    EXPECT_FALSE(a.RemovePage(second.get()));
+    EXPECT_TRUE(a.UrlInHistory("http://h/2")) << "a removed page counts as visited";
+    const int slot = TransferSlots().Acquire();
+    bool keep = true;
+    UrlRecordPtr first = a.TakeNextPage(slot, keep);
+    ASSERT_NE(first, nullptr);
+    EXPECT_FALSE(keep);
+    EXPECT_EQ(TransferSlots()[slot].Url(), "http://h/1");
+    EXPECT_EQ(a.pagesTaken.load(), 2u);
+
+    EXPECT_TRUE(a.RemoveDownload("http://h/a.jpg", false));
+    EXPECT_FALSE(a.RemoveDownload("http://h/a.jpg", false));
+    a.EmptyDownloads();
+    EXPECT_TRUE(QueuedFiles(a).empty());
+    EXPECT_EQ(port->CounterText(Counter::ToDownload), "To Download: 0");
+    a.m_bPaused.store(true);
+    a.AddFile("http://h/c.jpg", true, false);
+    EXPECT_EQ(a.TakeNextDownload(slot), std::nullopt) << "nothing is taken while paused";
+    TransferSlots().Release(slot);
+}
+
+TEST_F(AppTest, KeywordPurgesAskThenRemove) {
+    App& a = InitApp();
+    a.AddSite("http://h/keep.htm", 0, 1, 0, true);
+    a.AddSite("http://h/Logout.htm", 0, 1, 0, true);
+    a.AddFile("http://h/movie.avi", true, false);
+    a.AddFile("http://h/photo.jpg", true, false);
+
+    a.settings.types.Set(TypeKind::ExclusionTypes, "logout");
+    port->QueueAnswer(Answer::Yes);
+    a.ApplySkipKeywordsToQueue();
+    EXPECT_EQ(QueuedPages(a), (Strings{"http://h/keep.htm"}));
+    EXPECT_TRUE(a.UrlInHistory("http://h/Logout.htm"));
+
+    // A list of required words only: its appended catch-all is no keyword.
+    a.settings.types.Set(TypeKind::DownloadKeywords, "!photo");
+    port->QueueAnswer(Answer::Yes);
+    a.ApplyDownloadKeywordsToQueue();
+    EXPECT_EQ(QueuedFiles(a).size(), 2u);
+    a.settings.types.Set(TypeKind::DownloadKeywords, "movie");
+    port->QueueAnswer(Answer::No);
+    a.ApplyDownloadKeywordsToQueue();
+    EXPECT_EQ(QueuedFiles(a).size(), 2u);
+    port->QueueAnswer(Answer::Yes);
+    a.ApplyDownloadKeywordsToQueue();
+    EXPECT_EQ(QueuedFiles(a), (Strings{"http://h/photo.jpg"}));
+
+    a.settings.types.Set(TypeKind::SearchWords, "photo");
+    a.ApplySearchWordsToQueue();  // not " In URL": no question
+    a.settings.searchType.store(kSearchInUrl);
+    port->QueueAnswer(Answer::Yes);
+    a.ApplySearchWordsToQueue();
+    EXPECT_TRUE(QueuedPages(a).empty());
+    const auto questions = port->Questions();
+    ASSERT_EQ(questions.size(), 5u);
+    EXPECT_EQ(questions[0].text,
+              "Apply new 'Keywords in URL To Skip' to current 'To Grubble' list?");
+    EXPECT_EQ(questions[1].text,
+              "Apply new 'Keywords in Download To Skip' to current download list?");
+    EXPECT_EQ(questions[4].text, "Apply new 'Search Words' to current site list?");
+}
+
+TEST_F(AppTest, ConcurrentAddsTakesAndRemovesKeepIndexesExact) {
+    App& a = InitApp(false);
+    a.settings.singleRedirectParam.store(true);
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t) {
+        threads.emplace_back([&a, t] {
+            for (int i = 0; i < 3000; ++i) {
+                const std::string n = std::to_string((i * 7 + t) % 1500);
+                a.AddSite("http://h/p.php?id=" + n + "&t=" + std::to_string(t), 0, 1, 0, true);
+                a.AddFile("http://h/f" + n + ".jpg", false, false);
+            }
+        });
+    }
+    threads.emplace_back([&a, &stop] {
+        const int slot = TransferSlots().Acquire();
+        while (!stop.load()) {
+            bool keep = false;
+            (void)a.TakeNextPage(slot, keep);
+            (void)a.TakeNextDownload(slot);
+            a.RemoveDownload("http://h/f3.jpg", true);
+        }
+        TransferSlots().Release(slot);
+    });
+    for (int t = 0; t < 3; ++t) {
+        threads[static_cast<std::size_t>(t)].join();
+    }
+    stop.store(true);
+    threads.back().join();
+    std::lock_guard<std::mutex> l1(a.linksMutex);
+    EXPECT_TRUE(a.linksToGrubble.IndexMatches());
+    std::lock_guard<std::mutex> l2(a.downloadMutex);
+    EXPECT_TRUE(a.toDownload.IndexMatches());
+    std::lock_guard<std::mutex> l3(a.visitedMutex);
+    EXPECT_TRUE(a.visited.IndexMatches());
+    std::lock_guard<std::mutex> l4(a.ignoreMutex);
+    EXPECT_TRUE(a.runDownloads.IndexMatches());
+}
+
+}  // namespace
+}  // namespace wg::test
