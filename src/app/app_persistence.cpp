@@ -4,8 +4,7 @@
 namespace wg {
 
 bool App::ReadSettingsFile() {
-    // No settings reader is linked into this build yet: the start values stay.
-    return false;
+    return LoadSettings();
 }
 
 void App::LoadStateAtStart() {}

@@ -1,6 +1,7 @@
 #include "crawl/record_list.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace wg {
 
@@ -16,34 +17,19 @@ std::string_view SingleParamKey(std::string_view url) {
     return url.substr(0, amp);
 }
 
-void RecordList::IndexText(Index& index, std::string_view text, const UrlRecordPtr& owner) {
-    auto [it, inserted] = index.try_emplace(text);
-    if (inserted) {
-        it->second.owner = owner;
-    }
-    ++it->second.count;
-}
-
-void RecordList::UnindexText(Index& index, std::string_view text) {
-    auto it = index.find(text);
-    if (it != index.end() && --it->second.count == 0) {
-        index.erase(it);
-    }
-}
-
 void RecordList::AddToIndexes(const UrlRecordPtr& record) {
-    IndexText(urls_, record->url, record);
+    urls_.Add(record->url, record);
     const std::string_view key = SingleParamKey(record->url);
     if (!key.empty()) {
-        IndexText(keys_, key, record);
+        keys_.Add(key, record);
     }
 }
 
 void RecordList::RemoveFromIndexes(const UrlRecord& record) {
-    UnindexText(urls_, record.url);
+    urls_.Remove(record.url);
     const std::string_view key = SingleParamKey(record.url);
     if (!key.empty()) {
-        UnindexText(keys_, key);
+        keys_.Remove(key);
     }
 }
 
@@ -63,11 +49,11 @@ UrlRecordPtr RecordList::PopFront() {
 }
 
 bool RecordList::ContainsUrl(std::string_view url) const {
-    return urls_.find(url) != urls_.end();
+    return urls_.Contains(url);
 }
 
 bool RecordList::ContainsKey(std::string_view key) const {
-    return urls_.find(key) != urls_.end() || keys_.find(key) != keys_.end();
+    return urls_.Contains(key) || keys_.Contains(key);
 }
 
 bool RecordList::ContainsRecord(const UrlRecord* record) const {
@@ -104,8 +90,8 @@ std::size_t RecordList::RemoveIf(const std::function<bool(const UrlRecord&)>& re
 
 void RecordList::Clear(const std::function<void()>& every4096) {
     std::size_t dropped = 0;
-    urls_.clear();
-    keys_.clear();
+    urls_.Clear();
+    keys_.Clear();
     while (!entries_.empty()) {
         entries_.pop_back();
         if (++dropped % 4096 == 0 && every4096) {
@@ -125,17 +111,16 @@ bool RecordList::IndexMatches() const {
         }
     }
     const auto same = [](const std::unordered_map<std::string_view, std::size_t>& counted,
-                         const Index& index) {
-        if (counted.size() != index.size()) {
+                         const TextIndex& index) {
+        if (counted.size() != index.Distinct()) {
             return false;
         }
-        for (const auto& [text, indexed] : index) {
+        bool equal = true;
+        index.ForEach([&](std::string_view text, std::size_t count) {
             auto it = counted.find(text);
-            if (it == counted.end() || it->second != indexed.count) {
-                return false;
-            }
-        }
-        return true;
+            equal = equal && it != counted.end() && it->second == count;
+        });
+        return equal;
     };
     return same(urls, urls_) && same(keys, keys_);
 }

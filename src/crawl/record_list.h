@@ -8,8 +8,8 @@
 #include <deque>
 #include <functional>
 #include <string_view>
-#include <unordered_map>
 
+#include "crawl/text_index.h"
 #include "crawl/url_record.h"
 
 namespace wg {
@@ -59,21 +59,12 @@ private:
     void AddToIndexes(const UrlRecordPtr& record);
     void RemoveFromIndexes(const UrlRecord& record);
 
-    // An index entry views a text inside `owner`, which it keeps alive: when
-    // the entry that was indexed first leaves the list while an equal one
-    // stays, the view must not dangle.
-    struct Indexed {
-        UrlRecordPtr owner;
-        std::size_t count = 0;
-    };
-    using Index = std::unordered_map<std::string_view, Indexed>;
-
-    void IndexText(Index& index, std::string_view text, const UrlRecordPtr& owner);
-    static void UnindexText(Index& index, std::string_view text);
-
     std::deque<UrlRecordPtr> entries_;
-    Index urls_;  // every URL, with how many entries have it
-    Index keys_;  // every single-parameter key
+    // Every URL, and every single-parameter key, with how many entries have it.
+    // An index entry keeps the record it views alive, so that it never dangles
+    // when the entry indexed first leaves while an equal one stays.
+    TextIndex urls_;
+    TextIndex keys_;
 };
 
 }  // namespace wg

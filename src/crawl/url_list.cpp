@@ -1,27 +1,13 @@
 #include "crawl/url_list.h"
 
 #include <algorithm>
+#include <unordered_map>
 
 namespace wg {
 
-void UrlList::AddToIndex(const Text& text) {
-    auto [it, inserted] = index_.try_emplace(*text);
-    if (inserted) {
-        it->second.owner = text;
-    }
-    ++it->second.count;
-}
-
-void UrlList::RemoveFromIndex(const std::string& text) {
-    auto it = index_.find(text);
-    if (it != index_.end() && --it->second.count == 0) {
-        index_.erase(it);
-    }
-}
-
 void UrlList::PushBack(std::string url) {
     entries_.push_back(std::make_shared<const std::string>(std::move(url)));
-    AddToIndex(entries_.back());
+    index_.Add(*entries_.back(), entries_.back());
 }
 
 std::optional<std::string> UrlList::PopFront() {
@@ -30,12 +16,12 @@ std::optional<std::string> UrlList::PopFront() {
     }
     Text text = std::move(entries_.front());
     entries_.pop_front();
-    RemoveFromIndex(*text);
+    index_.Remove(*text);
     return *text;
 }
 
 bool UrlList::Contains(std::string_view url) const {
-    return index_.find(url) != index_.end();
+    return index_.Contains(url);
 }
 
 bool UrlList::RemoveFirst(std::string_view url) {
@@ -46,7 +32,7 @@ bool UrlList::RemoveFirst(std::string_view url) {
         std::find_if(entries_.begin(), entries_.end(), [url](const Text& e) { return *e == url; });
     Text text = std::move(*it);
     entries_.erase(it);
-    RemoveFromIndex(*text);
+    index_.Remove(*text);
     return true;
 }
 
@@ -55,7 +41,7 @@ std::size_t UrlList::RemoveIf(const std::function<bool(const std::string&)>& rem
     std::size_t removed = 0;
     for (auto& e : entries_) {
         if (remove(*e)) {
-            RemoveFromIndex(*e);
+            index_.Remove(*e);
             ++removed;
         } else {
             kept.push_back(std::move(e));
@@ -89,7 +75,7 @@ std::optional<std::size_t> UrlList::NewestIndexOf(std::string_view url) const {
 }
 
 void UrlList::Clear() {
-    index_.clear();
+    index_.Clear();
     while (!entries_.empty()) {
         entries_.pop_back();
     }
@@ -106,16 +92,15 @@ bool UrlList::IndexMatches() const {
     for (const auto& e : entries_) {
         ++counted[*e];
     }
-    if (counted.size() != index_.size()) {
+    if (counted.size() != index_.Distinct()) {
         return false;
     }
-    for (const auto& [text, indexed] : index_) {
+    bool equal = true;
+    index_.ForEach([&](std::string_view text, std::size_t count) {
         auto it = counted.find(text);
-        if (it == counted.end() || it->second != indexed.count) {
-            return false;
-        }
-    }
-    return true;
+        equal = equal && it != counted.end() && it->second == count;
+    });
+    return equal;
 }
 
 }  // namespace wg

@@ -10,7 +10,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+
+#include "crawl/text_index.h"
 
 namespace wg {
 
@@ -45,18 +46,11 @@ public:
 
 private:
     using Text = std::shared_ptr<const std::string>;
-    // An index entry views the text of `owner`, which it keeps alive while an
-    // equal entry remains in the list.
-    struct Indexed {
-        Text owner;
-        std::size_t count = 0;
-    };
-
-    void AddToIndex(const Text& text);
-    void RemoveFromIndex(const std::string& text);
 
     std::deque<Text> entries_;
-    std::unordered_map<std::string_view, Indexed> index_;
+    // Every URL with how many entries have it; an index entry keeps the text it
+    // views alive while an equal entry remains.
+    TextIndex index_;
 };
 
 }  // namespace wg

@@ -1,0 +1,134 @@
+// Cost of queuing a page or a file against lists of growing size: the
+// duplicate tests must not grow with the lists.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+
+namespace {
+
+using namespace wg;
+
+class SilentPort : public UiPort {
+public:
+    bool HasMainWindow() const override { return false; }
+    void ShowStatus(std::string_view) override {}
+    void AppendStatus(std::string_view) override {}
+    void SetCounterText(Counter, std::string_view) override {}
+    Answer Ask(std::string_view, std::string_view, Buttons, Icon) override { return Answer::No; }
+    void Tell(std::string_view, std::string_view, Icon) override {}
+    void ProcessMessages() override {}
+};
+
+std::string PageUrl(std::int64_t i) {
+    return "http://127.0.0.1:8080/section" + std::to_string(i % 97) + "/page" + std::to_string(i) +
+           ".html";
+}
+
+std::string FileUrl(std::int64_t i) {
+    return "http://127.0.0.1:8080/images/" + std::to_string(i % 89) + "/photo" + std::to_string(i) +
+           ".jpg";
+}
+
+struct BenchApp {
+    SilentPort port;
+    std::unique_ptr<App> app;
+    std::filesystem::path home;
+
+    BenchApp() {
+        home = std::filesystem::temp_directory_path() / "wg-bench-queues";
+        std::filesystem::create_directories(home);
+        app = std::make_unique<App>(port);
+        InitOptions init;
+        init.programDir = home;
+        app->Initialise(init);
+    }
+    ~BenchApp() {
+        app.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(home, ec);
+    }
+};
+
+// AddSite of a new link of a scoped crawl (filtered): search words, skip
+// words, the visited test and the queue's duplicate test all run.
+void BM_AddSiteFiltered(benchmark::State& state) {
+    BenchApp b;
+    App& a = *b.app;
+    const std::int64_t n = state.range(0);
+    for (std::int64_t i = 0; i < n; ++i) {
+        auto r = std::make_shared<UrlRecord>();
+        r->url = PageUrl(i);
+        a.visited.PushBack(r);
+        auto q = std::make_shared<UrlRecord>();
+        q->url = PageUrl(n + i);
+        a.linksToGrubble.PushBack(q);
+    }
+    // Timed in batches of new links; between batches (untimed) the queue is
+    // brought back to its size, so every batch runs against n entries.
+    constexpr int kBatch = 512;
+    std::int64_t next = 2 * n;
+    std::vector<std::string> urls(kBatch);
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (auto& u : urls) {
+            u = PageUrl(next++);
+        }
+        state.ResumeTiming();
+        for (const auto& u : urls) {
+            benchmark::DoNotOptimize(a.AddSite(u, 0, 1, 0, true));
+        }
+        state.PauseTiming();
+        {
+            std::lock_guard<std::mutex> lock(a.linksMutex);
+            for (int i = 0; i < kBatch; ++i) {
+                benchmark::DoNotOptimize(a.linksToGrubble.PopFront());
+            }
+        }
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_AddSiteFiltered)->Arg(1000)->Arg(64000)->Arg(1000000)->Unit(benchmark::kNanosecond);
+
+// AddFile of a new file link: the download history test, the keyword walk
+// and the queue's duplicate test.
+void BM_AddFile(benchmark::State& state) {
+    BenchApp b;
+    App& a = *b.app;
+    a.settings.ignoreList.store(true);
+    const std::int64_t n = state.range(0);
+    for (std::int64_t i = 0; i < n; ++i) {
+        a.downloadHistory.PushBack(FileUrl(i));
+        a.toDownload.PushBack(FileUrl(n + i));
+    }
+    constexpr int kBatch = 512;
+    std::int64_t next = 2 * n;
+    std::vector<std::string> urls(kBatch);
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (auto& u : urls) {
+            u = FileUrl(next++);
+        }
+        state.ResumeTiming();
+        for (const auto& u : urls) {
+            a.AddFile(u, false, false);
+        }
+        state.PauseTiming();
+        {
+            std::lock_guard<std::mutex> lock(a.downloadMutex);
+            for (int i = 0; i < kBatch; ++i) {
+                benchmark::DoNotOptimize(a.toDownload.PopFront());
+            }
+        }
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * kBatch);
+}
+BENCHMARK(BM_AddFile)->Arg(1000)->Arg(64000)->Arg(1000000)->Unit(benchmark::kNanosecond);
+
+}  // namespace

@@ -1,0 +1,135 @@
+// The App's settings commands: loading and saving the settings file, the
+// "Load As" / "Save As" choosers, the "Defaults" of the option dialogs, and
+// the setters of the download directory and of the history check.
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "app/app.h"
+#include "settings/settings_file.h"
+#include "util/text.h"
+
+namespace wg {
+
+namespace {
+
+constexpr std::string_view kIniFilter = "INI Files (*.ini)";
+
+// The side effects of reading the settings file, carried out on the App.
+class AppSettingsHooks : public SettingsHooks {
+public:
+    explicit AppSettingsHooks(App& app) : app_(app) {}
+
+    void EnterSaveDirectory(const std::filesystem::path& dir) override {
+        (void)EnterDirectory(dir);
+    }
+    void SetUrlErrorLogging(bool on) override { app_.SetUrlErrorLogging(on); }
+    void SetIgnoreList(bool on) override { app_.SetIgnoreList(on); }
+    // The saved sub-directory list (".dirs") and its generation belong to the
+    // download-directories module; until it is linked in, the defaults do nothing.
+    void ShowStatus(std::string_view text) override { app_.ShowStatus(text); }
+
+private:
+    App& app_;
+};
+
+// The download history is read here once its loader exists; the history
+// module replaces this body. It must set m_bHistoryLoaded when it has read the file.
+void LoadDownloadHistoryForIgnoreList(App& /*app*/) {}
+
+// The chooser's start directory: the directory of the settings file in use.
+std::string SettingsDirectory(const App& app) {
+    return app.paths.settingsFile.parent_path().string();
+}
+
+// A chosen name without an extension gets ".ini".
+std::filesystem::path WithIniExtension(const std::string& chosen) {
+    std::filesystem::path path(chosen);
+    if (path.extension().empty()) {
+        path += ".ini";
+    }
+    return path;
+}
+
+}  // namespace
+
+bool App::LoadSettings() {
+    AppSettingsHooks hooks(*this);
+    return LoadSettingsFile(settings, paths, hooks);
+}
+
+void App::SaveSettings() {
+    if (SaveSettingsFile(settings, paths) != 0) {
+        ShowStatus("Error Saving Settings to " + paths.settingsFile.string());
+        return;
+    }
+    SaveStatePointer();
+    ShowStatus(m_bHoldWork.load() ? "Saved Settings.  Loading..." : "Saved Settings");
+}
+
+void App::SaveStatePointer() {
+    (void)SaveStatePointerFile(paths);
+}
+
+void App::LoadOptionsAs() {
+    const std::string chosen =
+        port_.ChooseOpenFile("Load As", kIniFilter, SettingsDirectory(*this));
+    if (chosen.empty()) {
+        return;
+    }
+    paths.settingsFile = WithIniExtension(chosen);
+    // The main window's type boxes follow the lists once the port can be told.
+    ShowStatus(LoadSettings() ? "Loaded Options." : "Error Loading Options.");
+}
+
+void App::SaveOptionsAs() {
+    const std::string chosen =
+        port_.ChooseSaveFile("Save As", kIniFilter, SettingsDirectory(*this));
+    if (chosen.empty()) {
+        return;
+    }
+    paths.settingsFile = WithIniExtension(chosen);
+    SaveSettings();
+}
+
+void App::ResetOptions() {
+    wg::ResetOptions(settings, paths);
+    // The URL error log follows its switch.
+    SetUrlErrorLogging(false);
+}
+
+void App::ResetAdvancedOptions() {
+    // Thread counts and priority go through their setters so that running
+    // workers follow; the rest are plain values.
+    SetDownloadThreadCount(2);
+    SetUrlThreadCount(1);
+    SetThreadPriority(0);
+    SetMinDownloadQueue(50);
+    wg::ResetAdvancedOptions(settings);
+}
+
+void App::SetSaveDirectory(const std::string& path) {
+    // An empty text names no directory; downloads would land wherever the
+    // process happens to stand.
+    if (path.empty()) {
+        return;
+    }
+    const std::string current = paths.downloadDir.string();
+    if (settings.searchDlSubDirs.load() && path != current &&
+        std::find(earlierDownloadDirs.begin(), earlierDownloadDirs.end(), current) ==
+            earlierDownloadDirs.end()) {
+        earlierDownloadDirs.push_back(current);
+    }
+    paths.downloadDir = CopyBounded(path, kPathCapacity);
+    (void)EnterDirectory(paths.downloadDir);
+    ShowStatus("Save directory updated.");
+}
+
+void App::SetIgnoreList(bool on) {
+    settings.ignoreList.store(on);
+    if (on && !m_bHistoryLoaded.load()) {
+        LoadDownloadHistoryForIgnoreList(*this);
+    }
+}
+
+}  // namespace wg

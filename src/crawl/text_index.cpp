@@ -1,0 +1,117 @@
+#include "crawl/text_index.h"
+
+namespace wg {
+
+std::uint64_t TextIndex::Hash(std::string_view text) {
+    // Spread the bits so that the low bits, which pick the slot, depend on all of them.
+    std::uint64_t h = std::hash<std::string_view>{}(text);
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    return h;
+}
+
+std::size_t TextIndex::Find(std::string_view text, std::uint64_t hash) const {
+    if (slots_.empty()) {
+        return kNone;
+    }
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const Slot& slot = slots_[i];
+        if (slot.count == 0) {
+            return kNone;
+        }
+        if (slot.hash == hash && slot.text == text) {
+            return i;
+        }
+    }
+}
+
+std::size_t TextIndex::Count(std::string_view text) const {
+    const std::size_t i = Find(text, Hash(text));
+    return i == kNone ? 0 : slots_[i].count;
+}
+
+void TextIndex::Grow() {
+    std::vector<Slot> old;
+    old.swap(slots_);
+    slots_.resize(old.empty() ? 16 : old.size() * 2);
+    const std::size_t mask = slots_.size() - 1;
+    for (Slot& slot : old) {
+        if (slot.count == 0) {
+            continue;
+        }
+        std::size_t i = slot.hash & mask;
+        while (slots_[i].count != 0) {
+            i = (i + 1) & mask;
+        }
+        slots_[i] = std::move(slot);
+    }
+}
+
+void TextIndex::Add(std::string_view text, std::shared_ptr<const void> owner) {
+    const std::uint64_t hash = Hash(text);
+    const std::size_t found = Find(text, hash);
+    if (found != kNone) {
+        ++slots_[found].count;
+        return;
+    }
+    if ((used_ + 1) * 2 > slots_.size()) {
+        Grow();
+    }
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    while (slots_[i].count != 0) {
+        i = (i + 1) & mask;
+    }
+    Slot& slot = slots_[i];
+    slot.hash = hash;
+    slot.text = text;
+    slot.count = 1;
+    slot.owner = std::move(owner);
+    ++used_;
+}
+
+void TextIndex::EraseAt(std::size_t index) {
+    // Backward-shift deletion keeps every remaining text reachable from its
+    // home slot without leaving markers behind.
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t hole = index;
+    for (std::size_t j = (hole + 1) & mask; slots_[j].count != 0; j = (j + 1) & mask) {
+        const std::size_t home = slots_[j].hash & mask;
+        const bool staysPut = hole <= j ? (hole < home && home <= j) : (hole < home || home <= j);
+        if (staysPut) {
+            continue;
+        }
+        slots_[hole] = std::move(slots_[j]);
+        hole = j;
+    }
+    slots_[hole] = Slot{};
+    --used_;
+}
+
+bool TextIndex::Remove(std::string_view text) {
+    const std::size_t i = Find(text, Hash(text));
+    if (i == kNone) {
+        return false;
+    }
+    if (--slots_[i].count == 0) {
+        EraseAt(i);
+    }
+    return true;
+}
+
+void TextIndex::Clear() {
+    slots_.clear();
+    used_ = 0;
+}
+
+void TextIndex::ForEach(const std::function<void(std::string_view, std::size_t)>& visit) const {
+    for (const Slot& slot : slots_) {
+        if (slot.count != 0) {
+            visit(slot.text, slot.count);
+        }
+    }
+}
+
+}  // namespace wg

@@ -1,0 +1,167 @@
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app_fixture.h"
+#include "platform/files.h"
+
+namespace wg::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A scripted port that also answers the file choosers.
+class ChooserPort : public ScriptedPort {
+public:
+    std::string answer;
+    std::vector<std::string> asked;  // "title|filter|start directory"
+
+    std::string ChooseOpenFile(std::string_view title, std::string_view filter,
+                               std::string_view startDir) override {
+        return Record(title, filter, startDir);
+    }
+    std::string ChooseSaveFile(std::string_view title, std::string_view filter,
+                               std::string_view startDir) override {
+        return Record(title, filter, startDir);
+    }
+
+private:
+    std::string Record(std::string_view title, std::string_view filter, std::string_view start) {
+        asked.push_back(std::string(title) + "|" + std::string(filter) + "|" + std::string(start));
+        return answer;
+    }
+};
+
+class AppSettingsCommandsTest : public AppTest {
+protected:
+    App& InitWithChooser() {
+        auto chooserPort = std::make_unique<ChooserPort>();
+        chooser = chooserPort.get();
+        port = std::move(chooserPort);
+        app = std::make_unique<App>(*port);
+        InitOptions init;
+        init.programDir = dir.path();
+        EXPECT_TRUE(app->Initialise(init));
+        return *app;
+    }
+
+    ChooserPort* chooser = nullptr;
+};
+
+TEST_F(AppSettingsCommandsTest, StartUpReadsTheFileAndSaveWritesBothFiles) {
+    const fs::path downloads = dir / "dl" / "sub";
+    std::ofstream(dir / "Grubbler.ini")
+        << "SAVEPATH=" << downloads.string() << "\r\nVERBOSE=0\r\nLOG_URL_ERRORS=1\r\n"
+        << "IGNORE_LIST=1\r\n";
+    App& a = InitApp();
+    EXPECT_EQ(a.startupMessage.rfind("Loaded Settings:  ", 0), 0u) << a.startupMessage;
+    EXPECT_EQ(a.paths.downloadDir, downloads);
+    EXPECT_TRUE(fs::is_directory(downloads)) << "a missing download directory is created";
+    EXPECT_EQ(fs::current_path(), downloads);
+    EXPECT_FALSE(a.settings.verbose.load());
+    EXPECT_TRUE(a.urlErrorLog.IsOpen()) << "LOG_URL_ERRORS goes through its setter";
+    EXPECT_TRUE(a.settings.ignoreList.load());
+    EXPECT_FALSE(a.m_bHistoryLoaded.load());
+
+    a.SaveSettings();
+    EXPECT_EQ(port->StatusLine(), "Saved Settings");
+    const std::string written = ReadWholeFile(dir / "Grubbler.ini");
+    EXPECT_EQ(written.rfind("SAVEPATH=" + downloads.string() + "\nNUM_DOWNLOAD_THREADS=3\n", 0), 0u)
+        << written;
+    EXPECT_NE(written.find("\nVERBOSE=0\nLOG_URL_ERRORS=1\n"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(dir / "load.cfg"), "SAVE_FILE=" + a.paths.stateFile.string() + "\n");
+
+    a.m_bHoldWork.store(true);
+    a.SaveSettings();
+    EXPECT_EQ(port->StatusLine(), "Saved Settings.  Loading...");
+
+    // A settings file that cannot be created is reported; load.cfg stays as it was.
+    a.paths.stateFile = dir / "other.sav";
+    a.paths.settingsFile = dir / "missing" / "Grubbler.ini";
+    a.SaveSettings();
+    EXPECT_EQ(port->StatusLine(), "Error Saving Settings to " + a.paths.settingsFile.string());
+    EXPECT_EQ(ReadWholeFile(dir / "load.cfg").find("other.sav"), std::string::npos);
+}
+
+TEST_F(AppSettingsCommandsTest, OptionsAsChooseTheSettingsFile) {
+    App& a = InitWithChooser();
+    const std::string home = a.paths.programDir.string();
+
+    chooser->answer = (a.paths.programDir / "site").string();
+    a.settings.sendCookie.store(true);
+    a.SaveOptionsAs();
+    EXPECT_EQ(chooser->asked.back(), "Save As|INI Files (*.ini)|" + home);
+    EXPECT_EQ(a.paths.settingsFile, a.paths.programDir / "site.ini") << "extension added";
+    EXPECT_NE(ReadWholeFile(a.paths.programDir / "site.ini").find("\nSEND_COOKIE=1\n"),
+              std::string::npos);
+
+    a.settings.sendCookie.store(false);
+    chooser->answer = (a.paths.programDir / "site.ini").string();
+    a.LoadOptionsAs();
+    EXPECT_EQ(chooser->asked.back(), "Load As|INI Files (*.ini)|" + home);
+    EXPECT_TRUE(a.settings.sendCookie.load());
+    EXPECT_EQ(port->StatusLine(), "Loaded Options.");
+
+    chooser->answer = (a.paths.programDir / "none" / "x.ini").string();
+    a.LoadOptionsAs();
+    EXPECT_EQ(port->StatusLine(), "Error Loading Options.");
+
+    // Cancelled: nothing changes.
+    chooser->answer.clear();
+    const fs::path before = a.paths.settingsFile;
+    a.SaveOptionsAs();
+    a.LoadOptionsAs();
+    EXPECT_EQ(a.paths.settingsFile, before);
+    EXPECT_EQ(port->StatusLine(), "Error Loading Options.");
+}
+
+TEST_F(AppSettingsCommandsTest, SaveDirectoryRemembersEarlierOnes) {
+    App& a = InitApp();
+    const std::string first = a.paths.downloadDir.string();
+    const std::string second = (dir / "second").string();
+    const std::string third = (dir / "third" / "deep").string();
+
+    a.SetSaveDirectory(second);
+    EXPECT_TRUE(a.earlierDownloadDirs.empty()) << "only while sub-directories are searched";
+    EXPECT_EQ(a.paths.downloadDir, second);
+    EXPECT_EQ(fs::current_path(), fs::path(second));
+    EXPECT_EQ(port->StatusLine(), "Save directory updated.");
+
+    a.settings.searchDlSubDirs.store(true);
+    a.SetSaveDirectory(third);
+    a.SetSaveDirectory(third);
+    a.SetSaveDirectory(first);
+    a.SetSaveDirectory(third);
+    a.SetSaveDirectory("");
+    EXPECT_EQ(a.paths.downloadDir, third) << "an empty text is no directory";
+    EXPECT_EQ(a.earlierDownloadDirs, (std::vector<std::string>{second, third, first}));
+    EXPECT_TRUE(fs::is_directory(third));
+}
+
+TEST_F(AppSettingsCommandsTest, DefaultsAndIgnoreList) {
+    App& a = InitApp();
+    a.SetUrlErrorLogging(true);
+    a.settings.priority.store(-2);
+    a.settings.minDownloadQueue.store(7);
+    (void)platform::SetCurrentDirectory(a.paths.programDir);
+
+    a.ResetOptions();
+    EXPECT_FALSE(a.urlErrorLog.IsOpen());
+    EXPECT_EQ(a.paths.downloadDir, a.paths.programDir) << "the current directory";
+
+    a.ResetAdvancedOptions();
+    EXPECT_EQ(a.settings.numDownloadThreads.load(), 2);
+    EXPECT_EQ(a.settings.priority.load(), 0);
+    EXPECT_EQ(a.settings.minDownloadQueue.load(), 50);
+
+    a.SetIgnoreList(true);
+    EXPECT_TRUE(a.settings.ignoreList.load());
+    a.SetIgnoreList(false);
+    EXPECT_FALSE(a.settings.ignoreList.load());
+    EXPECT_FALSE(a.m_bHistoryLoaded.load());
+}
+
+}  // namespace
+}  // namespace wg::test

@@ -1,0 +1,380 @@
+#include "settings/settings_file.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/test_dirs.h"
+
+namespace wg::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct RecordingHooks : SettingsHooks {
+    std::vector<std::string> calls;
+    void EnterSaveDirectory(const fs::path& dir) override {
+        calls.push_back("enter " + dir.string());
+    }
+    void SetUrlErrorLogging(bool on) override { calls.push_back(on ? "log on" : "log off"); }
+    void SetIgnoreList(bool on) override { calls.push_back(on ? "ignore on" : "ignore off"); }
+    void LoadSubDirList() override { calls.push_back("load dirs"); }
+    void BuildSubDirList() override { calls.push_back("build dirs"); }
+    void ShowStatus(std::string_view text) override {
+        calls.push_back("status " + std::string(text));
+    }
+};
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+    SettingsFileTest() {
+        paths.downloadDir = "/grub/Downloads";
+        paths.stateFile = "/grub/Save.dat";
+        paths.settingsFile = dir / "Grubbler.ini";
+        paths.pointerFile = dir / "load.cfg";
+    }
+    void Parse(std::string_view text) { ParseSettings(text, s, paths, hooks); }
+    std::string Text() const { return FormatSettings(s, paths); }
+
+    TempDir dir;
+    AppSettings s;
+    AppPaths paths;
+    RecordingHooks hooks;
+};
+
+const char* const kStartText =
+    "SAVEPATH=/grub/Downloads\n"
+    "NUM_DOWNLOAD_THREADS=3\n"
+    "NUM_URL_THREADS=1\n"
+    "SITE_TYPES=.htm;.phtm;.asp;.php;.cgi;.cfm;/?;.shtm;.jsp;.pl;.stm;.xml;.jhtm;.dll;.xhtm;.rss\n"
+    "FILE_TYPES=!.bat;!.btm;!.cmd;!.com;!.cpl;!.dll;!.exe;!.lnk;!.msi;!.pif;!.prf;!.reg;!.scr;"
+    "!.vbs;.\n"
+    "EXCLUSION_TYPES=\nDOWNLOAD_KEYWORDS=\nMIN_FILE_SIZE=0\nMAX_FILE_SIZE=0\n"
+    "DOWNLOAD_DIR_STRUCTURE=0\nVERBOSE=1\nLOG_URL_ERRORS=0\nSEARCH_SUB_DIRS=1\n"
+    "SEARCH_DLSUB_DIRS=0\nSAVE_DLSUB_DIRS=1\nRUNTIME_DUPLICATE_DETECT=0\nSEND_COOKIE=0\n"
+    "LAST_URL_SCANNED=\nSHOW_EXITING_MSGS=1\nLOGDEBUG=0\nRESIZE_LAST_IMAGE=1\n"
+    "SHOW_LAST_IMAGE=1\nSTART_CLASSIC=0\nSINGLE_REDIRECT_PARAM=0\nAUTO_UPDATES_PARAM=0\n"
+    "GUESS_URLS=0\nALWAYS_SAVE=0\nALWAYS_LOAD=0\nSAVE_EVERY_5=0\nIGNORE_LIST=0\n"
+    "URL_ESCAPE_FILENAMES=0\n"
+    "MOVIE_FILE_TYPES=.asf;.avi;.moov;.mov;.mpg;.mpeg;.qt;.wmv\n"
+    "MUSIC_FILE_TYPES=.aac;.ac;.aiff;.au;.kar;.m4a;.midi;.mp3;.mp4;.ogg;.ra;.rm;.wav\n"
+    "PICTURES_FILE_TYPES=.bmp;.gif;.jpeg;.jpg;.png;.tga;.tiff\n"
+    "URL_SEARCH_WORDS=.\nSEARCH_TYPE=0\nPRIORITY=0\nDFT=1\nREDIR_DEFAULT_TYPE=1\n"
+    "MIN_DOWNLOAD_QUEUE=50\n"
+    "USER_AGENT=Mozilla/3.0 (compatible; MSIE 5.0; Windows NT 5.1)\n"
+    "CHECK_DIR0=\nCHECK_DIR1=\nCHECK_DIR2=\nCHECK_DIR3=\nCHECK_DIR4=\nCHECK_DIR5=\n"
+    "CHECK_DIR6=\nCHECK_DIR7=\nCHECK_DIR8=\nCHECK_DIR9=\n"
+    "LOGURLS=0\nNO_DOWNLOAD=0\nDOWNLOAD_AS_IS=0\n";
+
+TEST(SettingsFileValue, FirstOccurrenceAndLineRules) {
+    std::string v;
+    // The first occurrence wins, even inside a longer key.
+    EXPECT_TRUE(GetSettingValue("PICTURES_FILE_TYPES=.png\nFILE_TYPES=.jpg\n", "FILE_TYPES", v));
+    EXPECT_EQ(v, ".png");
+    // Spaces and '=' after the key are skipped; nothing else is trimmed.
+    EXPECT_TRUE(GetSettingValue("KEY = =  a b \nX", "KEY", v));
+    EXPECT_EQ(v, "a b ");
+    // CR LF: the CR is not taken; a CR elsewhere is an ordinary byte.
+    EXPECT_TRUE(GetSettingValue("KEY=C:\\data\\new\r\nNEXT=1", "KEY", v));
+    EXPECT_EQ(v, "C:\\data\\new");
+    EXPECT_TRUE(GetSettingValue("KEY=a\rb\r", "KEY", v));
+    EXPECT_EQ(v, "a\rb\r");
+    // The byte 255, the end of the text and the maximum stop the copy.
+    EXPECT_TRUE(
+        GetSettingValue("KEY=ab\xff"
+                        "cd",
+                        "KEY", v));
+    EXPECT_EQ(v, "ab");
+    EXPECT_TRUE(GetSettingValue("KEY=abcdef", "KEY", v, 3));
+    EXPECT_EQ(v, "abc");
+    EXPECT_TRUE(GetSettingValue("X KEY", "KEY", v));
+    EXPECT_EQ(v, "");
+    // Case matters; a missing key empties the output.
+    v = "old";
+    EXPECT_FALSE(GetSettingValue("key=1", "KEY", v));
+    EXPECT_EQ(v, "");
+}
+
+TEST(SettingsFileValue, NumbersReadLikeDecimalIntegers) {
+    EXPECT_EQ(ParseSettingNumber("abc"), 0);
+    EXPECT_EQ(ParseSettingNumber(""), 0);
+    EXPECT_EQ(ParseSettingNumber("-12x"), -12);
+    EXPECT_EQ(ParseSettingNumber("+7"), 7);
+    EXPECT_EQ(ParseSettingNumber("4 5"), 4);
+    EXPECT_EQ(ParseSettingNumber("99999999999999999999"), INT_MAX);
+    EXPECT_EQ(ParseSettingNumber("-99999999999999999999"), INT_MIN);
+}
+
+TEST_F(SettingsFileTest, StartValuesAreWrittenExactly) {
+    EXPECT_EQ(Text(), kStartText);
+    // A zero page-thread count and an empty sub-directory file name write no line;
+    // a named one follows SAVE_DLSUB_DIRS.
+    s.numUrlThreads.store(0);
+    s.saveDlSubDirsFile.Set("/grub/Grubbler.ini.dirs");
+    const std::string text = Text();
+    EXPECT_EQ(text.find("NUM_URL_THREADS"), std::string::npos);
+    EXPECT_NE(text.find("SAVE_DLSUB_DIRS=1\nRUNTIME_DUPLICATE_DETECT=0\n"
+                        "SAVE_DLSUB_DIRS_FN=/grub/Grubbler.ini.dirs\nSEND_COOKIE=0\n"),
+              std::string::npos);
+}
+
+TEST_F(SettingsFileTest, OnlyVerboseLeavesEverythingElse) {
+    Parse("VERBOSE=0\n");
+    EXPECT_FALSE(s.verbose.load());
+    std::string expected = kStartText;
+    expected.replace(expected.find("VERBOSE=1"), 9, "VERBOSE=0");
+    EXPECT_EQ(Text(), expected);
+    EXPECT_TRUE(hooks.calls.empty());
+}
+
+TEST_F(SettingsFileTest, KeyRules) {
+    s.types.Set(TypeKind::ExclusionTypes, "ads");
+    s.types.Set(TypeKind::MovieTypes, ".MKV");
+    s.checkDirs[7].Set("/old");
+    Parse(
+        "MAX_FILE_SIZE=abc\nMIN_FILE_SIZE=-5\nNUM_URL_THREADS=0\nNUM_DOWNLOAD_THREADS=40\n"
+        "PICTURES_FILE_TYPES=.png\nFILE_TYPES=.jpg\nNO_DOWNLOAD=1\nSAVEWEBPAGES=0\n"
+        "CHECK_DIR2=/a\nCHECK_DIR4=\nSAVEPATH=C:\\data\\new\nMIN_DOWNLOAD_QUEUE=0\n");
+    EXPECT_EQ(s.minFileSize.load(), -5);
+    EXPECT_EQ(s.numUrlThreads.load(), 1) << "0 keeps the current count";
+    EXPECT_EQ(s.numDownloadThreads.load(), 40) << "no cap when read";
+    EXPECT_EQ(s.types.Text(TypeKind::FileTypes), ".png") << "first occurrence wins";
+    EXPECT_EQ(s.types.Text(TypeKind::PictureTypes), ".png");
+    EXPECT_EQ(s.types.Text(TypeKind::ExclusionTypes), "") << "missing keyword list is emptied";
+    EXPECT_EQ(s.types.Text(TypeKind::MovieTypes), ".mkv") << "missing list keeps its text";
+    EXPECT_FALSE(s.noDownload.load()) << "NO_DOWNLOAD needs LOGURLS";
+    EXPECT_EQ(s.dft.load(), 0);
+    EXPECT_EQ(s.minDownloadQueue.load(), 0);
+    EXPECT_EQ(s.checkDirs[2].Get(), "/a");
+    EXPECT_EQ(s.checkDirs[7].Get(), "") << "missing check directory is emptied";
+    EXPECT_EQ(s.checkDirCount.load(), 5);
+    EXPECT_EQ(paths.downloadDir.string(), "C:\\data\\new");
+    EXPECT_EQ(hooks.calls, std::vector<std::string>{"enter C:\\data\\new"});
+
+    Parse("LOGURLS=0\nNO_DOWNLOAD=1\nDFT=6\nSAVEWEBPAGES=0\n");
+    EXPECT_TRUE(s.noDownload.load());
+    EXPECT_EQ(s.dft.load(), 6);
+    Parse("SAVEWEBPAGES=1\n");
+    EXPECT_EQ(s.dft.load(), 6);
+}
+
+TEST_F(SettingsFileTest, SideEffectsRunThroughHooksInOrder) {
+    Parse(
+        "IGNORE_LIST=1\nLOG_URL_ERRORS=1\nSEARCH_DLSUB_DIRS=1\nSAVE_DLSUB_DIRS=0\n"
+        "SAVE_DLSUB_DIRS_FN=/grub/x.dirs\nSAVEPATH=/d\n");
+    EXPECT_TRUE(s.logUrlErrors.load());
+    EXPECT_TRUE(s.ignoreList.load());
+    EXPECT_EQ(s.saveDlSubDirsFile.Get(), "/grub/x.dirs");
+    EXPECT_EQ(hooks.calls, (std::vector<std::string>{"enter /d", "log on", "ignore on", "load dirs",
+                                                     "status Creating Download Sub-directoy List.",
+                                                     "build dirs", "status Loaded Options Data."}));
+    // An empty file name neither replaces the old one nor loads anything.
+    hooks.calls.clear();
+    Parse("SAVE_DLSUB_DIRS=1\nSAVE_DLSUB_DIRS_FN=\nSAVEPATH=\n");
+    EXPECT_EQ(s.saveDlSubDirsFile.Get(), "/grub/x.dirs");
+    EXPECT_TRUE(hooks.calls.empty());
+    EXPECT_EQ(paths.downloadDir, "/d");
+}
+
+TEST_F(SettingsFileTest, EveryKeySurvivesARoundTripAlsoWithCrLf) {
+    paths.downloadDir = "/srv/grub dl";
+    s.numDownloadThreads.store(7);
+    s.numUrlThreads.store(4);
+    s.types.Set(TypeKind::SiteTypes, ".htm;.php");
+    s.types.Set(TypeKind::FileTypes, ".zip;.gz");
+    s.types.Set(TypeKind::ExclusionTypes, "ads;banner");
+    s.types.Set(TypeKind::DownloadKeywords, "!keep");
+    s.types.Set(TypeKind::MovieTypes, ".mkv");
+    s.types.Set(TypeKind::MusicTypes, ".flac");
+    s.types.Set(TypeKind::PictureTypes, ".webp");
+    s.types.Set(TypeKind::SearchWords, "cats;dogs");
+    for (auto* number : {&s.minFileSize, &s.maxFileSize, &s.downloadDirStructure, &s.priority,
+                         &s.searchType, &s.dft, &s.redirDefaultType, &s.minDownloadQueue}) {
+        number->store(number->load() == 0 ? -2 : number->load() + 11);
+    }
+    for (auto* flag : {&s.verbose,
+                       &s.logUrlErrors,
+                       &s.searchSubDirs,
+                       &s.searchDlSubDirs,
+                       &s.saveDlSubDirs,
+                       &s.runtimeDuplicateDetect,
+                       &s.sendCookie,
+                       &s.showExitingMsgs,
+                       &s.logDebug,
+                       &s.resizeLastImage,
+                       &s.showLastImage,
+                       &s.startClassic,
+                       &s.singleRedirectParam,
+                       &s.autoUpdates,
+                       &s.guessUrls,
+                       &s.alwaysSave,
+                       &s.alwaysLoad,
+                       &s.saveEvery5,
+                       &s.ignoreList,
+                       &s.urlEscapeFilenames,
+                       &s.logUrls,
+                       &s.noDownload,
+                       &s.downloadAsIs}) {
+        flag->store(!flag->load());
+    }
+    s.saveDlSubDirsFile.Set("/srv/Grubbler.ini.dirs");
+    s.lastUrlScanned.Set("http://127.0.0.1/a?b=c");
+    s.userAgent.Set("TestAgent/1.0");
+    for (int i = 0; i < kCheckDirCount; ++i) {
+        s.checkDirs[static_cast<std::size_t>(i)].Set("/check/" + std::to_string(i));
+    }
+    const std::string written = Text();
+
+    for (const bool crlf : {false, true}) {
+        std::string text = written;
+        if (crlf) {
+            for (std::size_t at = text.find('\n'); at != std::string::npos;
+                 at = text.find('\n', at + 2)) {
+                text.insert(at, 1, '\r');
+            }
+        }
+        AppSettings read;
+        AppPaths readPaths;
+        RecordingHooks readHooks;
+        ParseSettings(text, read, readPaths, readHooks);
+        EXPECT_EQ(FormatSettings(read, readPaths), written) << (crlf ? "CR LF" : "LF");
+        EXPECT_EQ(read.checkDirCount.load(), 10);
+        EXPECT_EQ(readPaths.downloadDir, "/srv/grub dl");
+    }
+}
+
+TEST_F(SettingsFileTest, LoadFallsBackToTheOldNameAndSavesTheNewOne) {
+    EXPECT_FALSE(LoadSettingsFile(s, paths, hooks)) << "no file at all";
+    EXPECT_EQ(Text(), kStartText);
+
+    WriteFile(dir / "Gleanix.ini", "VERBOSE=0\r\n");
+    EXPECT_TRUE(LoadSettingsFile(s, paths, hooks));
+    EXPECT_FALSE(s.verbose.load());
+    ASSERT_EQ(SaveSettingsFile(s, paths), 0);
+    EXPECT_EQ(ReadWholeFile(dir / "Grubbler.ini"), Text());
+    EXPECT_EQ(ReadWholeFile(dir / "Gleanix.ini"), "VERBOSE=0\r\n");
+    ASSERT_EQ(SaveStatePointerFile(paths), 0);
+    EXPECT_EQ(ReadWholeFile(dir / "load.cfg"), "SAVE_FILE=/grub/Save.dat\n");
+    // Written through a temporary file that does not stay behind.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"Gleanix.ini", "Grubbler.ini", "load.cfg"}));
+
+    // The new name wins over the old one from now on.
+    s.verbose.store(true);
+    EXPECT_TRUE(LoadSettingsFile(s, paths, hooks));
+    EXPECT_FALSE(s.verbose.load());
+
+    // A file that cannot be created is reported and creates nothing.
+    paths.settingsFile = dir / "missing" / "Grubbler.ini";
+    EXPECT_NE(SaveSettingsFile(s, paths), 0);
+    EXPECT_FALSE(fs::exists(dir / "missing"));
+}
+
+TEST_F(SettingsFileTest, PointerFileNamesTheStateFile) {
+    WriteFile(dir / "load.cfg", "SAVE_FILE=/sites/example.sav\r\n");
+    EXPECT_FALSE(LoadSettingsFile(s, paths, hooks));
+    EXPECT_EQ(paths.stateFile, "/sites/example.sav");
+
+    WriteFile(dir / "load.cfg", "SAVE_FILE=\n");
+    LoadSettingsFile(s, paths, hooks);
+    EXPECT_EQ(paths.stateFile, "/sites/example.sav") << "an empty name is ignored";
+
+    WriteFile(dir / "load.cfg", "SAVE_FILE=/" + std::string(400, 'x') + "\n");
+    LoadSettingsFile(s, paths, hooks);
+    EXPECT_EQ(paths.stateFile.string().size(), 259u);
+}
+
+TEST_F(SettingsFileTest, LongFileKeepsItsLastKeys) {
+    s.types.Set(TypeKind::ExclusionTypes, std::string(1000, 'e'));
+    for (auto& checkDir : s.checkDirs) {
+        checkDir.Set("/" + std::string(250, 'c'));
+    }
+    s.logUrls.store(true);
+    s.noDownload.store(true);
+    s.downloadAsIs.store(true);
+    const std::string text = Text();
+    ASSERT_GT(text.size(), 4096u);
+    WriteFile(dir / "Grubbler.ini", text);
+
+    AppSettings read;
+    EXPECT_TRUE(LoadSettingsFile(read, paths, hooks));
+    EXPECT_EQ(read.checkDirs[9].Get(), s.checkDirs[9].Get());
+    EXPECT_TRUE(read.logUrls.load());
+    EXPECT_TRUE(read.noDownload.load());
+    EXPECT_TRUE(read.downloadAsIs.load());
+}
+
+TEST_F(SettingsFileTest, ArbitraryBytesAreSafe) {
+    const std::vector<std::string> pieces = {
+        "SAVEPATH",           "VERBOSE", "CHECK_DIR", "FILE_TYPES", "LOGURLS",   "NO_DOWNLOAD",
+        "SAVE_FILE",          "=",       " ",         "\n",         "\r",        "\xff",
+        std::string(1, '\0'), "-",       "9",         "!.x;.;",     "USER_AGENT"};
+    std::mt19937 random(12345);
+    for (int round = 0; round < 2000; ++round) {
+        std::string text;
+        const int count = static_cast<int>(random() % 40);
+        for (int i = 0; i < count; ++i) {
+            if (random() % 4 == 0) {
+                text += static_cast<char>(random() % 256);
+            } else {
+                text += pieces[random() % pieces.size()];
+            }
+        }
+        AppSettings fuzzed;
+        AppPaths fuzzedPaths;
+        SettingsHooks none;
+        ParseSettings(text, fuzzed, fuzzedPaths, none);
+    }
+    // A key at the very end of the text has an empty value.
+    Parse("SEND_COOKIE=1\nVERBOSE");
+    EXPECT_FALSE(s.verbose.load());
+    EXPECT_TRUE(s.sendCookie.load());
+}
+
+TEST_F(SettingsFileTest, DefaultsResetTheirColumnsOnly) {
+    CurrentDirGuard cwd;
+    fs::current_path(dir.path());
+    s.types.Set(TypeKind::FileTypes, ".zip");
+    s.types.Set(TypeKind::SearchWords, "cats");
+    s.types.Set(TypeKind::MovieTypes, ".mkv");
+    s.noGuessAfterQuery.store(true);
+    s.dft.store(8);
+    s.searchSubDirs.store(false);  // not reset
+    s.numDownloadThreads.store(9);
+    s.singleRedirectParam.store(false);
+    s.userAgent.Set("x");
+
+    ResetOptions(s, paths);
+    EXPECT_EQ(paths.downloadDir, fs::current_path());
+    EXPECT_EQ(s.types.Text(TypeKind::FileTypes), kDefaultFileTypes);
+    EXPECT_EQ(s.types.Text(TypeKind::SearchWords), "");
+    EXPECT_EQ(s.types.Text(TypeKind::MovieTypes), ".mkv");
+    EXPECT_EQ(s.maxFileSize.load(), 0);
+    EXPECT_FALSE(s.noGuessAfterQuery.load());
+    EXPECT_EQ(s.dft.load(), 1);
+    EXPECT_FALSE(s.searchSubDirs.load());
+    EXPECT_EQ(s.numDownloadThreads.load(), 9) << "an Advanced value";
+
+    ResetAdvancedOptions(s);
+    EXPECT_EQ(s.numDownloadThreads.load(), 2);
+    EXPECT_TRUE(s.singleRedirectParam.load());
+    EXPECT_EQ(s.userAgent.Get(), kDefaultUserAgent);
+    EXPECT_FALSE(s.searchSubDirs.load());
+}
+
+}  // namespace
+}  // namespace wg::test
