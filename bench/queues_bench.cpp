@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "crawl/text_index.h"
 
 namespace {
 
@@ -130,5 +131,31 @@ void BM_AddFile(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kBatch);
 }
 BENCHMARK(BM_AddFile)->Arg(1000)->Arg(64000)->Arg(1000000)->Unit(benchmark::kNanosecond);
+
+}  // namespace
+
+namespace {
+
+// The index alone: looking up texts that are not there, the common case of a
+// crawl that keeps finding new links.
+void BM_TextIndexLookupAbsent(benchmark::State& state) {
+    const std::int64_t n = state.range(0);
+    std::vector<std::shared_ptr<const std::string>> texts;
+    texts.reserve(static_cast<std::size_t>(n));
+    wg::TextIndex index;
+    for (std::int64_t i = 0; i < n; ++i) {
+        texts.push_back(std::make_shared<const std::string>(PageUrl(i)));
+        index.Add(*texts.back(), texts.back());
+    }
+    std::vector<std::string> probes;
+    for (std::int64_t i = 0; i < 4096; ++i) {
+        probes.push_back(PageUrl(n + i));
+    }
+    std::size_t k = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(index.Contains(probes[k++ & 4095]));
+    }
+}
+BENCHMARK(BM_TextIndexLookupAbsent)->Arg(1000)->Arg(64000)->Arg(1000000);
 
 }  // namespace

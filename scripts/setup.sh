@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config git
     libssl-dev openssl ca-certificates
     libgtest-dev libgmock-dev libbenchmark-dev
-    clang-format clang-tidy
+    clang-format clang-tidy clang libclang-rt-14-dev valgrind
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up, builds and runs the whole test suite: a normal build with
 # warnings as errors, then AddressSanitizer + UndefinedBehaviorSanitizer, then
-# ThreadSanitizer, and the format and clang-tidy checks. --quick runs only the
+# ThreadSanitizer, the format and clang-tidy checks, and a bounded fuzzing run. --quick runs only the
 # normal build's tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,5 +36,6 @@ if [ "$quick" -eq 0 ]; then
     run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DWG_GUI=OFF "-DWG_SANITIZE=address,undefined"
     export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
     run_suite build-tsan -DCMAKE_BUILD_TYPE=Debug -DWG_GUI=OFF -DWG_SANITIZE=thread
+    "$root/scripts/fuzz.sh"
 fi
 echo "== all test runs passed"

@@ -3,7 +3,8 @@
 namespace wg {
 
 std::uint64_t TextIndex::Hash(std::string_view text) {
-    // Spread the bits so that the low bits, which pick the slot, depend on all of them.
+    // Spread the bits so that the low bits, which pick the slot, and the high
+    // bits, which make the tag, depend on all of them.
     std::uint64_t h = std::hash<std::string_view>{}(text);
     h ^= h >> 33;
     h *= 0xff51afd7ed558ccdULL;
@@ -16,12 +17,13 @@ std::size_t TextIndex::Find(std::string_view text, std::uint64_t hash) const {
         return kNone;
     }
     const std::size_t mask = slots_.size() - 1;
+    const std::uint8_t tag = TagOf(hash);
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
-        const Slot& slot = slots_[i];
-        if (slot.count == 0) {
+        const std::uint8_t t = tags_[i];
+        if (t == 0) {
             return kNone;
         }
-        if (slot.hash == hash && slot.text == text) {
+        if (t == tag && slots_[i].hash == hash && slots_[i].text == text) {
             return i;
         }
     }
@@ -35,17 +37,22 @@ std::size_t TextIndex::Count(std::string_view text) const {
 void TextIndex::Grow() {
     std::vector<Slot> old;
     old.swap(slots_);
-    slots_.resize(old.empty() ? 16 : old.size() * 2);
-    const std::size_t mask = slots_.size() - 1;
-    for (Slot& slot : old) {
-        if (slot.count == 0) {
+    std::vector<std::uint8_t> oldTags;
+    oldTags.swap(tags_);
+    const std::size_t size = old.empty() ? 16 : old.size() * 2;
+    slots_.resize(size);
+    tags_.assign(size, 0);
+    const std::size_t mask = size - 1;
+    for (std::size_t k = 0; k < old.size(); ++k) {
+        if (oldTags[k] == 0) {
             continue;
         }
-        std::size_t i = slot.hash & mask;
-        while (slots_[i].count != 0) {
+        std::size_t i = old[k].hash & mask;
+        while (tags_[i] != 0) {
             i = (i + 1) & mask;
         }
-        slots_[i] = std::move(slot);
+        tags_[i] = oldTags[k];
+        slots_[i] = std::move(old[k]);
     }
 }
 
@@ -61,9 +68,10 @@ void TextIndex::Add(std::string_view text, std::shared_ptr<const void> owner) {
     }
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = hash & mask;
-    while (slots_[i].count != 0) {
+    while (tags_[i] != 0) {
         i = (i + 1) & mask;
     }
+    tags_[i] = TagOf(hash);
     Slot& slot = slots_[i];
     slot.hash = hash;
     slot.text = text;
@@ -77,15 +85,17 @@ void TextIndex::EraseAt(std::size_t index) {
     // home slot without leaving markers behind.
     const std::size_t mask = slots_.size() - 1;
     std::size_t hole = index;
-    for (std::size_t j = (hole + 1) & mask; slots_[j].count != 0; j = (j + 1) & mask) {
+    for (std::size_t j = (hole + 1) & mask; tags_[j] != 0; j = (j + 1) & mask) {
         const std::size_t home = slots_[j].hash & mask;
         const bool staysPut = hole <= j ? (hole < home && home <= j) : (hole < home || home <= j);
         if (staysPut) {
             continue;
         }
+        tags_[hole] = tags_[j];
         slots_[hole] = std::move(slots_[j]);
         hole = j;
     }
+    tags_[hole] = 0;
     slots_[hole] = Slot{};
     --used_;
 }
@@ -103,13 +113,14 @@ bool TextIndex::Remove(std::string_view text) {
 
 void TextIndex::Clear() {
     slots_.clear();
+    tags_.clear();
     used_ = 0;
 }
 
 void TextIndex::ForEach(const std::function<void(std::string_view, std::size_t)>& visit) const {
-    for (const Slot& slot : slots_) {
-        if (slot.count != 0) {
-            visit(slot.text, slot.count);
+    for (std::size_t i = 0; i < slots_.size(); ++i) {
+        if (tags_[i] != 0) {
+            visit(slots_[i].text, slots_[i].count);
         }
     }
 }

@@ -1,7 +1,9 @@
-// A hash index of texts with a count for each: an open-addressing table that
-// keeps each text's hash inline, so that looking up a text that is not there
-// costs one cache line whether the table holds a hundred texts or a million.
-// Each entry views its text inside an owner object that it keeps alive.
+// A hash index of texts with a count for each: an open-addressing table with
+// linear probing. Beside the slots it keeps one tag byte per slot (empty, or
+// seven bits of the text's hash), so that looking up a text that is not there
+// reads only the small tag array, which stays in the cache even when the
+// table holds a million texts. Each entry views its text inside an owner
+// object that it keeps alive.
 #pragma once
 
 #include <cstddef>
@@ -37,9 +39,12 @@ private:
     struct Slot {
         std::uint64_t hash = 0;
         std::string_view text;
-        std::size_t count = 0;  // 0: the slot is empty
+        std::size_t count = 0;
         std::shared_ptr<const void> owner;
     };
+    static std::uint8_t TagOf(std::uint64_t hash) {
+        return static_cast<std::uint8_t>(0x80U | (hash >> 57));
+    }
     static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
     static std::uint64_t Hash(std::string_view text);
@@ -47,7 +52,8 @@ private:
     void Grow();
     void EraseAt(std::size_t index);
 
-    std::vector<Slot> slots_;  // size is 0 or a power of two
+    std::vector<std::uint8_t> tags_;  // 0: the slot is empty
+    std::vector<Slot> slots_;         // size is 0 or a power of two
     std::size_t used_ = 0;
 };
 

@@ -117,10 +117,7 @@ int EnumerateDirectory(const fs::path& dir, const std::function<bool(const DirEn
     if (ec) {
         return ec.value();
     }
-    for (; it != fs::directory_iterator(); it.increment(ec)) {
-        if (ec) {
-            return ec.value();
-        }
+    while (it != fs::directory_iterator()) {
         DirEntry entry;
         entry.name = it->path().filename().string();
         std::error_code statEc;
@@ -131,6 +128,11 @@ int EnumerateDirectory(const fs::path& dir, const std::function<bool(const DirEn
         }
         if (!visit(entry)) {
             break;
+        }
+        // A failed step makes the iterator the end one: check before comparing.
+        it.increment(ec);
+        if (ec) {
+            return ec.value();
         }
     }
     return 0;
@@ -147,12 +149,14 @@ int SetCurrentDirectory(const fs::path& dir) {
 }
 
 int WriteFileAtomically(const fs::path& path, const std::string& data) {
-    fs::path tmp = path;
-    tmp += ".tmp";
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // A unique temporary name beside the file, so that two saves never share one.
+    std::string tmpName = path.string() + ".tmpXXXXXX";
+    const int fd = ::mkostemp(tmpName.data(), O_CLOEXEC);
     if (fd < 0) {
         return errno;
     }
+    (void)::fchmod(fd, 0644);
+    const fs::path tmp(tmpName);
     std::size_t written = 0;
     while (written < data.size()) {
         const ssize_t n = ::write(fd, data.data() + written, data.size() - written);

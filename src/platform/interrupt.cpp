@@ -1,15 +1,19 @@
 #include "platform/interrupt.h"
 
+#include <atomic>
 #include <csignal>
 
 namespace wg::platform {
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupts = 0;
+// The handler may run on any thread while the main thread polls, so the
+// counter is a lock-free atomic (safe to touch from a signal handler).
+std::atomic<int> g_interrupts{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 extern "C" void OnInterrupt(int /*signal*/) {
-    g_interrupts = g_interrupts + 1;
+    g_interrupts.fetch_add(1, std::memory_order_relaxed);
 }
 
 }  // namespace
@@ -24,15 +28,15 @@ void InstallInterruptHandler() {
 }
 
 bool InterruptRequested() {
-    return g_interrupts != 0;
+    return g_interrupts.load(std::memory_order_relaxed) != 0;
 }
 
 int InterruptCount() {
-    return static_cast<int>(g_interrupts);
+    return g_interrupts.load(std::memory_order_relaxed);
 }
 
 void ClearInterrupt() {
-    g_interrupts = 0;
+    g_interrupts.store(0, std::memory_order_relaxed);
 }
 
 }  // namespace wg::platform

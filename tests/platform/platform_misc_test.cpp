@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <future>
+#include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+
+#include "platform/clock.h"
+#include "platform/error_text.h"
+#include "platform/hosts.h"
+#include "platform/interrupt.h"
+#include "platform/thread_priority.h"
+#include "support/test_dirs.h"
+
+namespace wg {
+namespace {
+
+// Sets an environment variable for one test and puts the old value (or its absence) back.
+class EnvGuard {
+public:
+    explicit EnvGuard(const char* name) : name_(name) {
+        if (const char* value = std::getenv(name)) {
+            saved_ = value;
+        }
+    }
+    ~EnvGuard() {
+        saved_ ? ::setenv(name_, saved_->c_str(), 1) : ::unsetenv(name_);
+        ::tzset();
+    }
+    void Set(const char* value) const {
+        value ? ::setenv(name_, value, 1) : ::unsetenv(name_);
+        ::tzset();
+    }
+
+private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
+
+TEST(PlatformErrorText, SystemTextWithoutFinalPeriod) {
+    for (int error : {ENOENT, EACCES, EEXIST, ENOSPC, EINTR, EMFILE, ECONNREFUSED}) {
+        const std::string text = platform::ErrorText(error);
+        ASSERT_FALSE(text.empty()) << error;
+        EXPECT_NE(text.back(), '.') << text;
+        EXPECT_NE(text, "Unknown error") << error;
+    }
+    EXPECT_EQ(platform::ErrorText(ENOENT), std::strerror(ENOENT));
+    EXPECT_EQ(platform::ErrorText(99999), "Unknown error");
+    EXPECT_EQ(platform::ErrorText(-7), "Unknown error");
+}
+
+TEST(PlatformErrorText, ShortFileTexts) {
+    const auto both = [](int a, int b) {
+        const std::string text = platform::ShortFileErrorText(a);
+        return text == platform::ShortFileErrorText(b) ? text : "differs";
+    };
+    EXPECT_EQ(both(ENOENT, ENOTDIR), "File not found");
+    EXPECT_EQ(both(EMFILE, ENFILE), "System error too many open the files.");
+    EXPECT_EQ(both(EACCES, EPERM), "Access denied");
+    EXPECT_EQ(both(EBUSY, ETXTBSY), "Cannot access file as it is being used by another process.");
+    for (int other : {0, EEXIST, ENOSPC, EIO, EINVAL, EISDIR, 99999}) {
+        EXPECT_EQ(platform::ShortFileErrorText(other), "") << other;
+    }
+}
+
+std::string Show(const std::optional<platform::HostPort>& hp) {
+    return hp ? hp->host + " port " + hp->port : "none";
+}
+
+TEST(PlatformHosts, ParseHostPort) {
+    EXPECT_EQ(Show(platform::ParseHostPort("probe.test")), "probe.test port 80");
+    EXPECT_EQ(Show(platform::ParseHostPort("127.0.0.1:8080")), "127.0.0.1 port 8080");
+    EXPECT_EQ(Show(platform::ParseHostPort(" localhost:1 ")), "localhost port 1");
+    EXPECT_EQ(Show(platform::ParseHostPort("localhost:65535")), "localhost port 65535");
+    for (const char* bad : {"", "   ", "h:0", "h:65536", "h:abc", "h:", ":80", "h:-1", "h:+80",
+                            "h:8o", "h:100000000000000000000"}) {
+        EXPECT_EQ(Show(platform::ParseHostPort(bad)), "none") << '"' << bad << '"';
+    }
+}
+
+TEST(PlatformHosts, ProbeHostFromEnvironment) {
+    EnvGuard env("WEBGRUBBLER_PROBE_HOST");
+    env.Set(nullptr);
+    EXPECT_EQ(Show(platform::ProbeHost()), "none");
+    env.Set("");
+    EXPECT_EQ(Show(platform::ProbeHost()), "none");
+    env.Set("127.0.0.1:0");
+    EXPECT_EQ(Show(platform::ProbeHost()), "none");
+    env.Set("127.0.0.1:9");
+    EXPECT_EQ(Show(platform::ProbeHost()), "127.0.0.1 port 9");
+}
+
+TEST(PlatformHosts, UpdateHostsFromEnvironment) {
+    const auto all = [] {
+        std::string joined;
+        for (const auto& hp : platform::UpdateHosts()) {
+            joined += "[" + Show(hp) + "]";
+        }
+        return joined;
+    };
+    EnvGuard env("WEBGRUBBLER_UPDATE_HOST");
+    env.Set(nullptr);
+    EXPECT_EQ(all(), "");
+    env.Set("");
+    EXPECT_EQ(all(), "");
+    env.Set("127.0.0.1:8001, bad:0,,localhost ,:5,127.0.0.2:x,");
+    EXPECT_EQ(all(), "[127.0.0.1 port 8001][localhost port 80]");
+}
+
+TEST(PlatformClock, SteadyMillisecondsIsMonotonicMilliseconds) {
+    using namespace std::chrono;
+    const auto steadyMs = [] {
+        return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+    };
+    auto previous = platform::SteadyMilliseconds();
+    for (int i = 0; i < 2000; ++i) {
+        const auto before = static_cast<std::uint64_t>(steadyMs());
+        const auto now = platform::SteadyMilliseconds();
+        ASSERT_GE(now, std::max(previous, before));
+        ASSERT_LE(now, static_cast<std::uint64_t>(steadyMs()));
+        previous = now;
+    }
+}
+
+std::string Show(const platform::LocalTime& t) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d day %d %02d:%02d:%02d", t.year, t.month + 1,
+                  t.day, t.weekday, t.hour, t.minute, t.second);
+    return text;
+}
+
+TEST(PlatformClock, ToLocalTimeFollowsTimeZone) {
+    EnvGuard tz("TZ");
+    tz.Set("UTC");
+    EXPECT_EQ(Show(platform::ToLocalTime(1700000000)), "2023-11-14 day 2 22:13:20");
+    EXPECT_EQ(Show(platform::ToLocalTime(0)), "1970-01-01 day 4 00:00:00");
+    tz.Set("XYZ-3");  // three hours east of UTC: the next day has begun
+    EXPECT_EQ(Show(platform::ToLocalTime(1700000000)), "2023-11-15 day 3 01:13:20");
+}
+
+int NiceOf(int threadId) {
+    errno = 0;
+    const int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(threadId));
+    return errno == 0 ? nice : INT_MIN;
+}
+
+// Priorities are only changed on threads started here, so the runner's own thread keeps its own.
+TEST(PlatformThreadPriority, LowestAppliesToThatThreadOnly) {
+    const int runnerNice = NiceOf(platform::CurrentThreadId());
+    int result = -1, after = INT_MIN;
+    std::thread([&] {
+        const int self = platform::CurrentThreadId();
+        result = platform::SetThreadPriorityOf(self, -2);
+        after = NiceOf(self);
+    }).join();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(after, 19);
+
+    // Another thread may lower a worker by the id the worker published.
+    std::promise<int> published;
+    std::promise<void> lowered;
+    std::thread worker([&] {
+        published.set_value(platform::CurrentThreadId());
+        lowered.get_future().wait();
+        after = NiceOf(platform::CurrentThreadId());
+    });
+    result = platform::SetThreadPriorityOf(published.get_future().get(), -2);
+    lowered.set_value();
+    worker.join();
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(after, 19);
+    EXPECT_EQ(NiceOf(platform::CurrentThreadId()), runnerNice);
+}
+
+TEST(PlatformThreadPriority, InvalidThreadIdIsAnError) {
+    const int runnerNice = NiceOf(platform::CurrentThreadId());
+    int zero = 0, negative = 0, unknown = 0, selfNice = INT_MIN;
+    std::thread([&] {
+        zero = platform::SetThreadPriorityOf(0, -2);
+        negative = platform::SetThreadPriorityOf(-1, -2);
+        unknown = platform::SetThreadPriorityOf(INT_MAX, -2);
+        selfNice = NiceOf(platform::CurrentThreadId());
+    }).join();
+    EXPECT_NE(zero, 0);
+    EXPECT_NE(negative, 0);
+    EXPECT_EQ(unknown, ESRCH);
+    EXPECT_EQ(selfNice, runnerNice);  // an id of 0 must not mean "the caller"
+}
+
+// Installs the handler for one test and puts the previous SIGINT and SIGTERM dispositions back.
+class InterruptHandlerScope {
+public:
+    InterruptHandlerScope() {
+        ::sigaction(SIGINT, nullptr, &oldInt_);
+        ::sigaction(SIGTERM, nullptr, &oldTerm_);
+        platform::ClearInterrupt();
+        platform::InstallInterruptHandler();
+    }
+    ~InterruptHandlerScope() {
+        ::sigaction(SIGINT, &oldInt_, nullptr);
+        ::sigaction(SIGTERM, &oldTerm_, nullptr);
+        platform::ClearInterrupt();
+    }
+
+private:
+    struct sigaction oldInt_ {};
+    struct sigaction oldTerm_ {};
+};
+
+TEST(PlatformInterrupt, SignalsRaiseTheFlag) {
+    InterruptHandlerScope scope;
+    EXPECT_FALSE(platform::InterruptRequested());
+    EXPECT_EQ(platform::InterruptCount(), 0);
+    ASSERT_EQ(std::raise(SIGINT), 0);
+    EXPECT_TRUE(test::WaitFor([] { return platform::InterruptCount() == 1; }));
+    EXPECT_TRUE(platform::InterruptRequested());
+    ASSERT_EQ(std::raise(SIGTERM), 0);
+    EXPECT_TRUE(test::WaitFor([] { return platform::InterruptCount() == 2; }));
+
+    platform::ClearInterrupt();
+    EXPECT_FALSE(platform::InterruptRequested());
+    EXPECT_EQ(platform::InterruptCount(), 0);
+    ASSERT_EQ(std::raise(SIGINT), 0);
+    EXPECT_TRUE(test::WaitFor([] { return platform::InterruptCount() == 1; }));
+}
+
+TEST(PlatformInterrupt, SignalOnAWorkerThreadIsSeenByThePollingThread) {
+    // Ctrl-C goes to any thread that does not block it, often a worker, while the main loop polls.
+    InterruptHandlerScope scope;
+    std::thread worker([] { std::raise(SIGINT); });
+    EXPECT_TRUE(test::WaitFor([] { return platform::InterruptRequested(); }));
+    worker.join();
+    EXPECT_EQ(platform::InterruptCount(), 1);
+}
+
+}  // namespace
+}  // namespace wg
