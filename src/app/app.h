@@ -295,7 +295,7 @@ private:
     std::deque<std::atomic<int>> extraThreadIds_;
 
     // The window-text lock of the counter texts, tried for 1 ms only.
-    std::timed_mutex counterTextMutex_;
+    std::mutex counterTextMutex_;
 
     std::mutex wakeMutex_;
     std::condition_variable wakeCv_;

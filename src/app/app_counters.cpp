@@ -1,6 +1,4 @@
 // The five counter texts of the main window.
-#include <chrono>
-
 #include "app/app.h"
 #include "app/counter_text.h"
 #include "platform/clock.h"
@@ -35,7 +33,11 @@ void App::RefreshCounterText(Counter counter, bool listEmptied) {
     }
     // Workers never wait for the window: when its text lock is busy for 1 ms
     // the update is dropped, except that an empty queue is always shown.
-    std::unique_lock<std::timed_mutex> lock(counterTextMutex_, std::chrono::milliseconds(1));
+    std::unique_lock<std::mutex> lock(counterTextMutex_, std::try_to_lock);
+    if (!lock.owns_lock()) {
+        platform::SleepMs(1);
+        (void)lock.try_lock();
+    }
     if (!lock.owns_lock()) {
         const bool queueCounter =
             counter == Counter::LinksToGrubble || counter == Counter::ToDownload;
