@@ -24,8 +24,13 @@ void AppendCatchAll(std::string& text) {
 }
 
 // True when every entry is an exclusion: at least one '!', and fewer
-// separators with text after them than '!' characters.
+// separators with text after them than '!' characters. A list that already
+// ends with its catch-all gets no second one, so that a list read back from
+// the settings file stays as it was written.
 bool NeedsCatchAll(std::string_view text) {
+    if (text == "." || (text.size() >= 2 && text.substr(text.size() - 2) == ";.")) {
+        return false;
+    }
     std::size_t bangs = 0;
     std::size_t separators = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -22,6 +22,10 @@ TEST(TypeListParse, AppendsCatchAllWhenEveryEntryIsAnExclusion) {
     EXPECT_EQ(ParseTypeList(kDefaultFileTypes).text, kDefaultFileTypes);
     // A trailing ';' is not a separator followed by text.
     EXPECT_EQ(ParseTypeList("!.exe;.jpg;").text, "!.exe;.jpg;");
+    // '!' inside entries is counted too; a list that already ends with its
+    // catch-all keeps one, however often it is read back.
+    EXPECT_EQ(ParseTypeList("x!!!;.").text, "x!!!;.");
+    EXPECT_EQ(ParseTypeList(ParseTypeList("a!b!c").text).text, "a!b!c;.");
 }
 
 TEST(TypeListParse, MovesMiddleCatchAllToTheEnd) {
