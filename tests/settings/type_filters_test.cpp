@@ -31,8 +31,8 @@ TEST_F(TypeFilterTest, DownloadTypeExclusionsAndCatchAll) {
     EXPECT_FALSE(Download("setup.exe"));
     EXPECT_FALSE(Download("SETUP.EXE"));
     EXPECT_TRUE(Download("photo.jpg"));
-    EXPECT_TRUE(Download("dir.d/"));         // a directory link counts as ".htm"
-    EXPECT_TRUE(Download("http://x.com/"));  // extension text ".com/"
+    EXPECT_TRUE(Download("dir.d/"));               // a directory link counts as ".htm"
+    EXPECT_TRUE(Download("http://example.com/"));  // extension text ".com/"
     EXPECT_TRUE(IsDownloadFileType(settings.types, "nodot", kNotFound));
     EXPECT_TRUE(IsDownloadFileType(settings.types, "a", 5));  // past the end: none
 
@@ -66,37 +66,38 @@ TEST_F(TypeFilterTest, DownloadTypeMatchesPrefixesOnly) {
 
 TEST_F(TypeFilterTest, AddTimeTestUsesFirstSecondOrThirdCharacterOfEntries) {
     settings.types.Set(TypeKind::FileTypes, ".jp");
-    EXPECT_EQ(Wanted("http://x.com/a.jpg"), FileWanted::Add);
-    EXPECT_EQ(Wanted("http://x.com/a.JPEG"), FileWanted::Add);
-    EXPECT_EQ(Wanted("http://x.com/a.xjp"), FileWanted::Add);  // "jp" from the entry's second
-    EXPECT_EQ(Wanted("http://x.com/a.gif"), FileWanted::Ignore);
+    EXPECT_EQ(Wanted("http://example.com/a.jpg"), FileWanted::Add);
+    EXPECT_EQ(Wanted("http://example.com/a.JPEG"), FileWanted::Add);
+    EXPECT_EQ(Wanted("http://example.com/a.xjp"), FileWanted::Add);  // "jp" from the entry's second
+    EXPECT_EQ(Wanted("http://example.com/a.gif"), FileWanted::Ignore);
 
     settings.types.Set(TypeKind::FileTypes, ".mpeg");
-    EXPECT_EQ(Wanted("http://x.com/a.jpeg"), FileWanted::Add);   // "peg" from the third
-    EXPECT_EQ(Wanted("http://x.com/a.eg"), FileWanted::Ignore);  // "eg" is not tried
+    EXPECT_EQ(Wanted("http://example.com/a.jpeg"), FileWanted::Add);   // "peg" from the third
+    EXPECT_EQ(Wanted("http://example.com/a.eg"), FileWanted::Ignore);  // "eg" is not tried
 
     settings.types.Set(TypeKind::FileTypes, "!.exe;.");
-    EXPECT_EQ(Wanted("http://x.com/setup.exe"), FileWanted::Refuse);
-    EXPECT_EQ(Wanted("http://x.com/setup.exe2"), FileWanted::Refuse);
-    EXPECT_EQ(Wanted("http://x.com/setup.xex"), FileWanted::Add);  // exclusions are prefixes
-    EXPECT_EQ(Wanted("http://x.com/a.zip"), FileWanted::Add);
-    EXPECT_EQ(Wanted("http://x.com/dir/file"), FileWanted::Add);  // "/file", catch-all
+    EXPECT_EQ(Wanted("http://example.com/setup.exe"), FileWanted::Refuse);
+    EXPECT_EQ(Wanted("http://example.com/setup.exe2"), FileWanted::Refuse);
+    EXPECT_EQ(Wanted("http://example.com/setup.xex"), FileWanted::Add);  // exclusions are prefixes
+    EXPECT_EQ(Wanted("http://example.com/a.zip"), FileWanted::Add);
+    EXPECT_EQ(Wanted("http://example.com/dir/file"), FileWanted::Add);  // "/file", catch-all
     EXPECT_EQ(kFileTypeRefusal, "File not in Download File Types. See options.");
 
     // The program's default list accepts the common file types: no exclusion
     // refuses a type that merely shares letters with it.
     settings.types.Set(TypeKind::FileTypes, kDefaultFileTypes);
-    for (const char* url : {"http://x.com/a.gif", "http://x.com/a.jpeg", "http://x.com/a.html",
-                            "http://x.com/a.tiff", "http://x.com/a.mpeg"}) {
+    for (const char* url :
+         {"http://example.com/a.gif", "http://example.com/a.jpeg", "http://example.com/a.html",
+          "http://example.com/a.tiff", "http://example.com/a.mpeg"}) {
         EXPECT_EQ(Wanted(url), FileWanted::Add) << url;
     }
-    EXPECT_EQ(Wanted("http://x.com/a.scr"), FileWanted::Refuse);
-    EXPECT_EQ(Wanted("http://x.com/a.EXE"), FileWanted::Refuse);
+    EXPECT_EQ(Wanted("http://example.com/a.scr"), FileWanted::Refuse);
+    EXPECT_EQ(Wanted("http://example.com/a.EXE"), FileWanted::Refuse);
 
     // A one-character entry matches only itself (no empty remainder).
     settings.types.Set(TypeKind::FileTypes, ".z");
-    EXPECT_EQ(Wanted("http://x.com/a.zip"), FileWanted::Add);
-    EXPECT_EQ(Wanted("http://x.com/a.gif"), FileWanted::Ignore);
+    EXPECT_EQ(Wanted("http://example.com/a.zip"), FileWanted::Add);
+    EXPECT_EQ(Wanted("http://example.com/a.gif"), FileWanted::Ignore);
 }
 
 TEST_F(TypeFilterTest, AddTimeExtensionSkipsTheHost) {
@@ -105,12 +106,12 @@ TEST_F(TypeFilterTest, AddTimeExtensionSkipsTheHost) {
     EXPECT_EQ(Wanted("http://www.jp"), FileWanted::Add);  // bare host with web pages
     settings.dft = 0;
     EXPECT_EQ(Wanted("http://www.jpg"), FileWanted::Add);  // the host's dot is all there is
-    EXPECT_EQ(Wanted("http://www.com"), FileWanted::Ignore);
+    EXPECT_EQ(Wanted("http://www.test"), FileWanted::Ignore);
     EXPECT_EQ(Wanted("http://x/abc"), FileWanted::Ignore);  // no '.' at all
-    EXPECT_EQ(Wanted("https://x.com/a/b.jpg"), FileWanted::Add);
+    EXPECT_EQ(Wanted("https://example.com/a/b.jpg"), FileWanted::Add);
     EXPECT_EQ(Wanted("http://x.jpg/dir/"), FileWanted::Ignore);  // extension "/"
-    EXPECT_EQ(Wanted("http://x.com/p.php?f=a.jpg"), FileWanted::Ignore);
-    EXPECT_EQ(Wanted("http://x.com/a.jpg?x=/y"), FileWanted::Add);
+    EXPECT_EQ(Wanted("http://example.com/p.php?f=a.jpg"), FileWanted::Ignore);
+    EXPECT_EQ(Wanted("http://example.com/a.jpg?x=/y"), FileWanted::Add);
     EXPECT_EQ(Wanted("images/a.jpg"), FileWanted::Add);
 
     // Only a scheme of four or five letters skips the "//" and the host.
@@ -120,20 +121,23 @@ TEST_F(TypeFilterTest, AddTimeExtensionSkipsTheHost) {
 
     // Required domain in "Within This Domain Only" scope, case-sensitive.
     settings.types.Set(TypeKind::FileTypes, ".jpg");
-    EXPECT_EQ(CheckFileWanted(settings, "http://x.com/a.jpg", "x.com", true), FileWanted::Add);
-    EXPECT_EQ(CheckFileWanted(settings, "http://X.COM/a.jpg", "x.com", true), FileWanted::Ignore);
-    EXPECT_EQ(CheckFileWanted(settings, "http://y.com/a.jpg", "x.com", false), FileWanted::Add);
+    EXPECT_EQ(CheckFileWanted(settings, "http://example.com/a.jpg", "example.com", true),
+              FileWanted::Add);
+    EXPECT_EQ(CheckFileWanted(settings, "http://EXAMPLE.COM/a.jpg", "example.com", true),
+              FileWanted::Ignore);
+    EXPECT_EQ(CheckFileWanted(settings, "http://example.org/a.jpg", "example.com", false),
+              FileWanted::Add);
 }
 
 TEST_F(TypeFilterTest, SiteTypeEntriesThenPathShape) {
     EXPECT_TRUE(IsSiteType(settings.types, "nodot", kNotFound));
     EXPECT_TRUE(Site("a.HTML"));
-    EXPECT_TRUE(Site("x.com/view.php?id=1"));
+    EXPECT_TRUE(Site("example.com/view.php?id=1"));
     EXPECT_FALSE(Site("a.jpg"));
-    EXPECT_TRUE(Site("x.com/dir/"));        // ends with '/'
-    EXPECT_TRUE(Site("x.com/dir/sub"));     // host and plain path
-    EXPECT_FALSE(Site("x.com/dir/a.zip"));  // a file name after the path
-    EXPECT_FALSE(Site("x.com/dir#top"));    // an anchor after the path
+    EXPECT_TRUE(Site("example.com/dir/"));        // ends with '/'
+    EXPECT_TRUE(Site("example.com/dir/sub"));     // host and plain path
+    EXPECT_FALSE(Site("example.com/dir/a.zip"));  // a file name after the path
+    EXPECT_FALSE(Site("example.com/dir#top"));    // an anchor after the path
 
     settings.types.Set(TypeKind::SiteTypes, "!print;.htm");
     EXPECT_FALSE(Site("a.htm?print=1"));
@@ -164,21 +168,22 @@ TEST_F(TypeFilterTest, WebPageExtensionFixedLists) {
 }
 
 TEST_F(TypeFilterTest, MediaLinksFromTheThreeGroupLists) {
-    EXPECT_TRUE(IsMediaLink(settings.types, "http://x.com/a.MP3"));
-    EXPECT_TRUE(IsMediaLink(settings.types, "http://x.com/movie.avi?x=1"));
-    EXPECT_TRUE(IsMediaLink(settings.types, "http://x.com/a.png"));
-    EXPECT_FALSE(IsMediaLink(settings.types, "http://x.com/a.html"));
+    EXPECT_TRUE(IsMediaLink(settings.types, "http://example.com/a.MP3"));
+    EXPECT_TRUE(IsMediaLink(settings.types, "http://example.com/movie.avi?x=1"));
+    EXPECT_TRUE(IsMediaLink(settings.types, "http://example.com/a.png"));
+    EXPECT_FALSE(IsMediaLink(settings.types, "http://example.com/a.html"));
     settings.types.Set(TypeKind::PictureTypes, "!.png;.bmp");
-    EXPECT_FALSE(IsMediaLink(settings.types, "http://x.com/a.png"));  // '!' taken literally
-    EXPECT_TRUE(IsMediaLink(settings.types, "http://x.com/!.png"));
+    EXPECT_FALSE(IsMediaLink(settings.types, "http://example.com/a.png"));  // '!' taken literally
+    EXPECT_TRUE(IsMediaLink(settings.types, "http://example.com/!.png"));
 }
 
 TEST_F(TypeFilterTest, SearchWordsFirstDecisiveEntryWins) {
     settings.types.Set(TypeKind::SearchWords, "!forum;photo");
     const TypeLists& lists = settings.types;
-    EXPECT_EQ(SearchWordsAccept(lists, "http://x.com/forum/photo.html"), SearchDecision::Reject);
-    EXPECT_EQ(SearchWordsAccept(lists, "http://x.com/PHOTO.html"), SearchDecision::Accept);
-    EXPECT_EQ(SearchWordsAccept(lists, "http://x.com/other"), SearchDecision::Reject);
+    EXPECT_EQ(SearchWordsAccept(lists, "http://example.com/forum/photo.html"),
+              SearchDecision::Reject);
+    EXPECT_EQ(SearchWordsAccept(lists, "http://example.com/PHOTO.html"), SearchDecision::Accept);
+    EXPECT_EQ(SearchWordsAccept(lists, "http://example.com/other"), SearchDecision::Reject);
 
     settings.types.Set(TypeKind::SearchWords, "photo;!forum");
     EXPECT_EQ(SearchWordsAccept(lists, "/forum/photo"), SearchDecision::Accept);
@@ -191,33 +196,33 @@ TEST_F(TypeFilterTest, SearchWordsFirstDecisiveEntryWins) {
     settings.types.Set(TypeKind::SearchWords, "photo");
     settings.searchType = kSearchInUrl;
     EXPECT_TRUE(SearchWordsOnPage(settings, "no match"));  // not the page mode
-    EXPECT_FALSE(SearchWordsInUrl(settings, "http://x.com/a"));
+    EXPECT_FALSE(SearchWordsInUrl(settings, "http://example.com/a"));
     settings.searchType = kSearchOnPage;
     EXPECT_FALSE(SearchWordsOnPage(settings, "<html>nothing</html>"));
     EXPECT_TRUE(SearchWordsOnPage(settings, "<html>A Photo</html>"));
-    EXPECT_TRUE(SearchWordsInUrl(settings, "http://x.com/a"));
+    EXPECT_TRUE(SearchWordsInUrl(settings, "http://example.com/a"));
     settings.searchType = kNoSearch;
     EXPECT_TRUE(SearchWordsOnPage(settings, "nothing"));
 }
 
 TEST_F(TypeFilterTest, SkipAndDownloadKeywords) {
-    EXPECT_FALSE(ContainsSkipKeyword(settings.types, "http://x.com/a"));
+    EXPECT_FALSE(ContainsSkipKeyword(settings.types, "http://example.com/a"));
     settings.types.Set(TypeKind::ExclusionTypes, "logout;ADS");
-    EXPECT_TRUE(ContainsSkipKeyword(settings.types, "http://x.com/Ads/a.html"));
-    EXPECT_FALSE(ContainsSkipKeyword(settings.types, "http://x.com/a.html"));
+    EXPECT_TRUE(ContainsSkipKeyword(settings.types, "http://example.com/Ads/a.html"));
+    EXPECT_FALSE(ContainsSkipKeyword(settings.types, "http://example.com/a.html"));
 
-    EXPECT_TRUE(PassesDownloadKeywords(settings.types, "http://x.com/a.jpg"));
+    EXPECT_TRUE(PassesDownloadKeywords(settings.types, "http://example.com/a.jpg"));
     settings.types.Set(TypeKind::DownloadKeywords, "thumb");
-    EXPECT_FALSE(PassesDownloadKeywords(settings.types, "http://x.com/THUMB/a.jpg"));
-    EXPECT_TRUE(PassesDownloadKeywords(settings.types, "http://x.com/a.jpg"));
+    EXPECT_FALSE(PassesDownloadKeywords(settings.types, "http://example.com/THUMB/a.jpg"));
+    EXPECT_TRUE(PassesDownloadKeywords(settings.types, "http://example.com/a.jpg"));
 
     // Only required words: the appended catch-all is not a keyword.
     settings.types.Set(TypeKind::DownloadKeywords, "!big;!large");
-    EXPECT_TRUE(PassesDownloadKeywords(settings.types, "http://x.com/large/a.jpg"));
-    EXPECT_FALSE(PassesDownloadKeywords(settings.types, "http://x.com/small/a.jpg"));
+    EXPECT_TRUE(PassesDownloadKeywords(settings.types, "http://example.com/large/a.jpg"));
+    EXPECT_FALSE(PassesDownloadKeywords(settings.types, "http://example.com/small/a.jpg"));
     settings.types.Set(TypeKind::DownloadKeywords, "!big;thumb");
-    EXPECT_FALSE(PassesDownloadKeywords(settings.types, "http://x.com/big/thumb.jpg"));
-    EXPECT_TRUE(PassesDownloadKeywords(settings.types, "http://x.com/big/a.jpg"));
+    EXPECT_FALSE(PassesDownloadKeywords(settings.types, "http://example.com/big/thumb.jpg"));
+    EXPECT_TRUE(PassesDownloadKeywords(settings.types, "http://example.com/big/a.jpg"));
 
     // Purges take every entry literally.
     EXPECT_TRUE(ContainsAnyEntry(*settings.types.Get(TypeKind::DownloadKeywords), "/!BIG"));
