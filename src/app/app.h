@@ -265,6 +265,8 @@ private:
     void SaveStateAtExit();
     void SaveHistoryAtExit();
     void SavePeriodicState();
+    // Removes the queued pages for which `remove` holds, as taken pages.
+    void PurgeQueuedPages(const std::function<bool(const UrlRecord&)>& remove);
     void ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker);
 
     void StartPageWorker(int handleSlot);

@@ -43,22 +43,7 @@ void App::ApplySkipKeywordsToQueue() {
                   Buttons::YesNo, Icon::Question) != Answer::Yes) {
         return;
     }
-    std::vector<UrlRecordPtr> removed;
-    {
-        std::lock_guard<std::mutex> lock(linksMutex);
-        for (const auto& e : linksToGrubble.Entries()) {
-            if (ContainsLiteralEntry(*words, e->url)) {
-                removed.push_back(e);
-            }
-        }
-        linksToGrubble.RemoveIf(
-            [&words](const UrlRecord& r) { return ContainsLiteralEntry(*words, r.url); });
-    }
-    // Disposed as taken pages: they join the visited list.
-    for (const auto& r : removed) {
-        RecordVisited(r, true);
-    }
-    RefreshCounterText(Counter::LinksToGrubble);
+    PurgeQueuedPages([&words](const UrlRecord& r) { return ContainsLiteralEntry(*words, r.url); });
 }
 
 void App::ApplyDownloadKeywordsToQueue() {
@@ -97,17 +82,21 @@ void App::ApplySearchWordsToQueue() {
                   Icon::Question) != Answer::Yes) {
         return;
     }
+    PurgeQueuedPages([&words](const UrlRecord& r) { return !ContainsLiteralEntry(*words, r.url); });
+}
+
+void App::PurgeQueuedPages(const std::function<bool(const UrlRecord&)>& remove) {
     std::vector<UrlRecordPtr> removed;
     {
         std::lock_guard<std::mutex> lock(linksMutex);
         for (const auto& e : linksToGrubble.Entries()) {
-            if (!ContainsLiteralEntry(*words, e->url)) {
+            if (remove(*e)) {
                 removed.push_back(e);
             }
         }
-        linksToGrubble.RemoveIf(
-            [&words](const UrlRecord& r) { return !ContainsLiteralEntry(*words, r.url); });
+        linksToGrubble.RemoveIf(remove);
     }
+    // Disposed as taken pages: they join the visited list.
     for (const auto& r : removed) {
         RecordVisited(r, true);
     }
