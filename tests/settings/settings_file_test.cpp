@@ -2,15 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <fstream>
-#include <random>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/test_dirs.h"
+#include "util/text.h"
 
 namespace wg::test {
 namespace {
@@ -76,7 +77,7 @@ const char* const kStartText =
     "CHECK_DIR6=\nCHECK_DIR7=\nCHECK_DIR8=\nCHECK_DIR9=\n"
     "LOGURLS=0\nNO_DOWNLOAD=0\nDOWNLOAD_AS_IS=0\n";
 
-TEST(SettingsFileValue, FirstOccurrenceAndLineRules) {
+TEST(SettingsFileValue, FirstOccurrenceLineRulesAndNumbers) {
     std::string v;
     // The first occurrence wins, even inside a longer key.
     EXPECT_TRUE(GetSettingValue("PICTURES_FILE_TYPES=.png\nFILE_TYPES=.jpg\n", "FILE_TYPES", v));
@@ -84,32 +85,21 @@ TEST(SettingsFileValue, FirstOccurrenceAndLineRules) {
     // Spaces and '=' after the key are skipped; nothing else is trimmed.
     EXPECT_TRUE(GetSettingValue("KEY = =  a b \nX", "KEY", v));
     EXPECT_EQ(v, "a b ");
-    // CR LF: the CR is not taken; a CR elsewhere is an ordinary byte.
+    // Of CR LF the CR is not taken.
     EXPECT_TRUE(GetSettingValue("KEY=C:\\data\\new\r\nNEXT=1", "KEY", v));
     EXPECT_EQ(v, "C:\\data\\new");
-    EXPECT_TRUE(GetSettingValue("KEY=a\rb\r", "KEY", v));
-    EXPECT_EQ(v, "a\rb\r");
     // The byte 255, the end of the text and the maximum stop the copy.
-    EXPECT_TRUE(
-        GetSettingValue("KEY=ab\xff"
-                        "cd",
-                        "KEY", v));
+    EXPECT_TRUE(GetSettingValue("KEY=ab\xff", "KEY", v));
     EXPECT_EQ(v, "ab");
     EXPECT_TRUE(GetSettingValue("KEY=abcdef", "KEY", v, 3));
     EXPECT_EQ(v, "abc");
-    EXPECT_TRUE(GetSettingValue("X KEY", "KEY", v));
-    EXPECT_EQ(v, "");
     // Case matters; a missing key empties the output.
     v = "old";
     EXPECT_FALSE(GetSettingValue("key=1", "KEY", v));
     EXPECT_EQ(v, "");
-}
 
-TEST(SettingsFileValue, NumbersReadLikeDecimalIntegers) {
     EXPECT_EQ(ParseSettingNumber("abc"), 0);
-    EXPECT_EQ(ParseSettingNumber(""), 0);
     EXPECT_EQ(ParseSettingNumber("-12x"), -12);
-    EXPECT_EQ(ParseSettingNumber("+7"), 7);
     EXPECT_EQ(ParseSettingNumber("4 5"), 4);
     EXPECT_EQ(ParseSettingNumber("99999999999999999999"), INT_MAX);
     EXPECT_EQ(ParseSettingNumber("-99999999999999999999"), INT_MIN);
@@ -130,7 +120,6 @@ TEST_F(SettingsFileTest, StartValuesAreWrittenExactly) {
 
 TEST_F(SettingsFileTest, OnlyVerboseLeavesEverythingElse) {
     Parse("VERBOSE=0\n");
-    EXPECT_FALSE(s.verbose.load());
     std::string expected = kStartText;
     expected.replace(expected.find("VERBOSE=1"), 9, "VERBOSE=0");
     EXPECT_EQ(Text(), expected);
@@ -144,12 +133,12 @@ TEST_F(SettingsFileTest, KeyRules) {
     Parse(
         "MAX_FILE_SIZE=abc\nMIN_FILE_SIZE=-5\nNUM_URL_THREADS=0\nNUM_DOWNLOAD_THREADS=40\n"
         "PICTURES_FILE_TYPES=.png\nFILE_TYPES=.jpg\nNO_DOWNLOAD=1\nSAVEWEBPAGES=0\n"
-        "CHECK_DIR2=/a\nCHECK_DIR4=\nSAVEPATH=C:\\data\\new\nMIN_DOWNLOAD_QUEUE=0\n");
+        "CHECK_DIR2=/a\nCHECK_DIR4=\nSAVEPATH=C:\\data\\new\nMIN_DOWNLOAD_QUEUE=0\nVERBOSE");
+    EXPECT_EQ(s.maxFileSize.load(), 0);
     EXPECT_EQ(s.minFileSize.load(), -5);
     EXPECT_EQ(s.numUrlThreads.load(), 1) << "0 keeps the current count";
     EXPECT_EQ(s.numDownloadThreads.load(), 40) << "no cap when read";
     EXPECT_EQ(s.types.Text(TypeKind::FileTypes), ".png") << "first occurrence wins";
-    EXPECT_EQ(s.types.Text(TypeKind::PictureTypes), ".png");
     EXPECT_EQ(s.types.Text(TypeKind::ExclusionTypes), "") << "missing keyword list is emptied";
     EXPECT_EQ(s.types.Text(TypeKind::MovieTypes), ".mkv") << "missing list keeps its text";
     EXPECT_FALSE(s.noDownload.load()) << "NO_DOWNLOAD needs LOGURLS";
@@ -158,6 +147,7 @@ TEST_F(SettingsFileTest, KeyRules) {
     EXPECT_EQ(s.checkDirs[2].Get(), "/a");
     EXPECT_EQ(s.checkDirs[7].Get(), "") << "missing check directory is emptied";
     EXPECT_EQ(s.checkDirCount.load(), 5);
+    EXPECT_FALSE(s.verbose.load()) << "a key at the very end has an empty value";
     EXPECT_EQ(paths.downloadDir.string(), "C:\\data\\new");
     EXPECT_EQ(hooks.calls, std::vector<std::string>{"enter C:\\data\\new"});
 
@@ -172,8 +162,6 @@ TEST_F(SettingsFileTest, SideEffectsRunThroughHooksInOrder) {
     Parse(
         "IGNORE_LIST=1\nLOG_URL_ERRORS=1\nSEARCH_DLSUB_DIRS=1\nSAVE_DLSUB_DIRS=0\n"
         "SAVE_DLSUB_DIRS_FN=/grub/x.dirs\nSAVEPATH=/d\n");
-    EXPECT_TRUE(s.logUrlErrors.load());
-    EXPECT_TRUE(s.ignoreList.load());
     EXPECT_EQ(s.saveDlSubDirsFile.Get(), "/grub/x.dirs");
     EXPECT_EQ(hooks.calls, (std::vector<std::string>{"enter /d", "log on", "ignore on", "load dirs",
                                                      "status Creating Download Sub-directoy List.",
@@ -187,91 +175,48 @@ TEST_F(SettingsFileTest, SideEffectsRunThroughHooksInOrder) {
 }
 
 TEST_F(SettingsFileTest, EveryKeySurvivesARoundTripAlsoWithCrLf) {
-    paths.downloadDir = "/srv/grub dl";
-    s.numDownloadThreads.store(7);
-    s.numUrlThreads.store(4);
-    s.types.Set(TypeKind::SiteTypes, ".htm;.php");
-    s.types.Set(TypeKind::FileTypes, ".zip;.gz");
-    s.types.Set(TypeKind::ExclusionTypes, "ads;banner");
-    s.types.Set(TypeKind::DownloadKeywords, "!keep");
-    s.types.Set(TypeKind::MovieTypes, ".mkv");
-    s.types.Set(TypeKind::MusicTypes, ".flac");
-    s.types.Set(TypeKind::PictureTypes, ".webp");
-    s.types.Set(TypeKind::SearchWords, "cats;dogs");
-    for (auto* number : {&s.minFileSize, &s.maxFileSize, &s.downloadDirStructure, &s.priority,
-                         &s.searchType, &s.dft, &s.redirDefaultType, &s.minDownloadQueue}) {
-        number->store(number->load() == 0 ? -2 : number->load() + 11);
-    }
-    for (auto* flag : {&s.verbose,
-                       &s.logUrlErrors,
-                       &s.searchSubDirs,
-                       &s.searchDlSubDirs,
-                       &s.saveDlSubDirs,
-                       &s.runtimeDuplicateDetect,
-                       &s.sendCookie,
-                       &s.showExitingMsgs,
-                       &s.logDebug,
-                       &s.resizeLastImage,
-                       &s.showLastImage,
-                       &s.startClassic,
-                       &s.singleRedirectParam,
-                       &s.autoUpdates,
-                       &s.guessUrls,
-                       &s.alwaysSave,
-                       &s.alwaysLoad,
-                       &s.saveEvery5,
-                       &s.ignoreList,
-                       &s.urlEscapeFilenames,
-                       &s.logUrls,
-                       &s.noDownload,
-                       &s.downloadAsIs}) {
-        flag->store(!flag->load());
-    }
-    s.saveDlSubDirsFile.Set("/srv/Grubbler.ini.dirs");
-    s.lastUrlScanned.Set("http://127.0.0.1/a?b=c");
-    s.userAgent.Set("TestAgent/1.0");
-    for (int i = 0; i < kCheckDirCount; ++i) {
-        s.checkDirs[static_cast<std::size_t>(i)].Set("/check/" + std::to_string(i));
-    }
-    const std::string written = Text();
-
-    for (const bool crlf : {false, true}) {
-        std::string text = written;
-        if (crlf) {
-            for (std::size_t at = text.find('\n'); at != std::string::npos;
-                 at = text.find('\n', at + 2)) {
-                text.insert(at, 1, '\r');
-            }
+    // Every value changed from its start value: flags flipped, numbers and texts altered.
+    std::string written;
+    std::string crlf;
+    std::istringstream in(kStartText);
+    for (std::string line; std::getline(in, line);) {
+        const std::string key = line.substr(0, line.find('='));
+        std::string value = line.substr(key.size() + 1);
+        if (key == "NUM_URL_THREADS" || key == "NUM_DOWNLOAD_THREADS") {
+            value = "7";
+        } else if (value.empty()) {
+            value = "/x" + ToLowerAscii(key);
+        } else if (value == "0" || value == "1") {
+            value = value == "0" ? "1" : "0";
+        } else if (value.find_first_not_of("0123456789") == std::string::npos) {
+            value = std::to_string(std::stoi(value) + 2);
+        } else {
+            value = "/x" + value;
         }
+        written += key + "=" + value + "\n";
+        crlf += key + "=" + value + "\r\n";
+    }
+    for (const std::string& text : {written, crlf}) {
         AppSettings read;
         AppPaths readPaths;
         RecordingHooks readHooks;
         ParseSettings(text, read, readPaths, readHooks);
-        EXPECT_EQ(FormatSettings(read, readPaths), written) << (crlf ? "CR LF" : "LF");
+        EXPECT_EQ(FormatSettings(read, readPaths), written);
         EXPECT_EQ(read.checkDirCount.load(), 10);
-        EXPECT_EQ(readPaths.downloadDir, "/srv/grub dl");
     }
 }
 
 TEST_F(SettingsFileTest, LoadFallsBackToTheOldNameAndSavesTheNewOne) {
     EXPECT_FALSE(LoadSettingsFile(s, paths, hooks)) << "no file at all";
-    EXPECT_EQ(Text(), kStartText);
-
     WriteFile(dir / "Gleanix.ini", "VERBOSE=0\r\n");
     EXPECT_TRUE(LoadSettingsFile(s, paths, hooks));
     EXPECT_FALSE(s.verbose.load());
     ASSERT_EQ(SaveSettingsFile(s, paths), 0);
     EXPECT_EQ(ReadWholeFile(dir / "Grubbler.ini"), Text());
-    EXPECT_EQ(ReadWholeFile(dir / "Gleanix.ini"), "VERBOSE=0\r\n");
     ASSERT_EQ(SaveStatePointerFile(paths), 0);
     EXPECT_EQ(ReadWholeFile(dir / "load.cfg"), "SAVE_FILE=/grub/Save.dat\n");
     // Written through a temporary file that does not stay behind.
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path())) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"Gleanix.ini", "Grubbler.ini", "load.cfg"}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 
     // The new name wins over the old one from now on.
     s.verbose.store(true);
@@ -288,11 +233,9 @@ TEST_F(SettingsFileTest, PointerFileNamesTheStateFile) {
     WriteFile(dir / "load.cfg", "SAVE_FILE=/sites/example.sav\r\n");
     EXPECT_FALSE(LoadSettingsFile(s, paths, hooks));
     EXPECT_EQ(paths.stateFile, "/sites/example.sav");
-
     WriteFile(dir / "load.cfg", "SAVE_FILE=\n");
     LoadSettingsFile(s, paths, hooks);
     EXPECT_EQ(paths.stateFile, "/sites/example.sav") << "an empty name is ignored";
-
     WriteFile(dir / "load.cfg", "SAVE_FILE=/" + std::string(400, 'x') + "\n");
     LoadSettingsFile(s, paths, hooks);
     EXPECT_EQ(paths.stateFile.string().size(), 259u);
@@ -312,37 +255,7 @@ TEST_F(SettingsFileTest, LongFileKeepsItsLastKeys) {
 
     AppSettings read;
     EXPECT_TRUE(LoadSettingsFile(read, paths, hooks));
-    EXPECT_EQ(read.checkDirs[9].Get(), s.checkDirs[9].Get());
-    EXPECT_TRUE(read.logUrls.load());
-    EXPECT_TRUE(read.noDownload.load());
-    EXPECT_TRUE(read.downloadAsIs.load());
-}
-
-TEST_F(SettingsFileTest, ArbitraryBytesAreSafe) {
-    const std::vector<std::string> pieces = {
-        "SAVEPATH",           "VERBOSE", "CHECK_DIR", "FILE_TYPES", "LOGURLS",   "NO_DOWNLOAD",
-        "SAVE_FILE",          "=",       " ",         "\n",         "\r",        "\xff",
-        std::string(1, '\0'), "-",       "9",         "!.x;.;",     "USER_AGENT"};
-    std::mt19937 random(12345);
-    for (int round = 0; round < 2000; ++round) {
-        std::string text;
-        const int count = static_cast<int>(random() % 40);
-        for (int i = 0; i < count; ++i) {
-            if (random() % 4 == 0) {
-                text += static_cast<char>(random() % 256);
-            } else {
-                text += pieces[random() % pieces.size()];
-            }
-        }
-        AppSettings fuzzed;
-        AppPaths fuzzedPaths;
-        SettingsHooks none;
-        ParseSettings(text, fuzzed, fuzzedPaths, none);
-    }
-    // A key at the very end of the text has an empty value.
-    Parse("SEND_COOKIE=1\nVERBOSE");
-    EXPECT_FALSE(s.verbose.load());
-    EXPECT_TRUE(s.sendCookie.load());
+    EXPECT_EQ(FormatSettings(read, paths), text);
 }
 
 TEST_F(SettingsFileTest, DefaultsResetTheirColumnsOnly) {
@@ -355,7 +268,6 @@ TEST_F(SettingsFileTest, DefaultsResetTheirColumnsOnly) {
     s.dft.store(8);
     s.searchSubDirs.store(false);  // not reset
     s.numDownloadThreads.store(9);
-    s.singleRedirectParam.store(false);
     s.userAgent.Set("x");
 
     ResetOptions(s, paths);
@@ -363,15 +275,12 @@ TEST_F(SettingsFileTest, DefaultsResetTheirColumnsOnly) {
     EXPECT_EQ(s.types.Text(TypeKind::FileTypes), kDefaultFileTypes);
     EXPECT_EQ(s.types.Text(TypeKind::SearchWords), "");
     EXPECT_EQ(s.types.Text(TypeKind::MovieTypes), ".mkv");
-    EXPECT_EQ(s.maxFileSize.load(), 0);
     EXPECT_FALSE(s.noGuessAfterQuery.load());
     EXPECT_EQ(s.dft.load(), 1);
     EXPECT_FALSE(s.searchSubDirs.load());
     EXPECT_EQ(s.numDownloadThreads.load(), 9) << "an Advanced value";
 
     ResetAdvancedOptions(s);
-    EXPECT_EQ(s.numDownloadThreads.load(), 2);
-    EXPECT_TRUE(s.singleRedirectParam.load());
     EXPECT_EQ(s.userAgent.Get(), kDefaultUserAgent);
     EXPECT_FALSE(s.searchSubDirs.load());
 }
