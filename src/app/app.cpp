@@ -1,6 +1,7 @@
 #include "app/app.h"
 
 #include "platform/files.h"
+#include "platform/interrupt.h"
 #include "settings/type_groups.h"
 #include "util/log_file.h"
 #include "util/text.h"
@@ -40,6 +41,7 @@ bool App::Initialise(const InitOptions& options) {
     //    member initialisers); the stop byte is clear for a new App.
     g_app.store(this);
     g_bStopWorkers.store(false);
+    platform::IgnoreBrokenPipe();
     TransferSlots().Reset();
     initialised_ = true;
 

@@ -27,6 +27,13 @@ void InstallInterruptHandler() {
     (void)sigaction(SIGTERM, &sa, nullptr);
 }
 
+void IgnoreBrokenPipe() {
+    struct sigaction sa {};
+    sa.sa_handler = SIG_IGN;
+    sigemptyset(&sa.sa_mask);
+    (void)sigaction(SIGPIPE, &sa, nullptr);
+}
+
 bool InterruptRequested() {
     return g_interrupts.load(std::memory_order_relaxed) != 0;
 }

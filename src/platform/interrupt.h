@@ -6,6 +6,10 @@ namespace wg::platform {
 // Installs handlers for SIGINT and SIGTERM that only raise a flag.
 void InstallInterruptHandler();
 
+// A peer that closes a connection while we write must give a write error,
+// not end the process: SIGPIPE is ignored for the whole process.
+void IgnoreBrokenPipe();
+
 // True once an interrupt arrived since the last ClearInterrupt.
 bool InterruptRequested();
 int InterruptCount();
