@@ -1,0 +1,69 @@
+// The request half of a plain HTTP transaction: how a connection's directory
+// part is stored, which domain a host belongs to, and the exact lines that go
+// on the wire.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wg {
+
+inline constexpr std::size_t kPathFieldCapacity = 256;
+inline constexpr std::size_t kRequestNameCapacity = 260;
+inline constexpr std::size_t kCookieTextCapacity = 1040;
+
+// The directory part of a URL as a connection keeps it.
+struct StoredPath {
+    std::string path;            // no trailing '/' or '.', cut at '?', '\' → '/', ' ' → %20
+    unsigned depth = 0;          // directory levels, for rewriting saved pages
+    bool trailingSlash = false;  // the given directory ended with '/' (before any '?')
+};
+
+// SetPath's rules: "dir/sub/" is "dir/sub" with depth 2, "dir/page?x=1" is
+// "dir/page" with depth 2, ".." is empty with depth 0.
+StoredPath NormalisePath(std::string_view path);
+
+// The last two dot-separated labels of a lower-case host ("www.example.com" →
+// "example.com"); a host with one dot or none is its own domain.
+std::string DomainOf(std::string_view host);
+
+// "HTTPS/1.0" for a secure connection, "FTP/1.0" on port "21", else "HTTP/1.0".
+std::string ProtocolFor(bool secure, std::string_view port);
+
+// The name as requested: '\' becomes '/', a space becomes %20; at most 258
+// characters of the name are taken and the result fits 260 bytes.
+std::string RequestNameFor(std::string_view name);
+
+// The request line, ended by CR LF, for a stored path, a request name and the
+// protocol text. A query on a directory that was given with its '/' keeps
+// that '/' ("GET /forum/?page=2"), so it names the same resource.
+std::string RequestLine(const StoredPath& path, std::string_view requestName,
+                        std::string_view protocol);
+
+struct RequestHead {
+    std::string requestLine;  // from RequestLine
+    std::string host;
+    std::uint64_t resumeOffset = 0;
+    std::string cookieText;  // empty: no Cookie line
+    std::string userAgent;
+};
+
+// One header line a send.
+struct HeadLine {
+    std::string text;
+    bool mandatory = false;  // a failed send ends the transaction
+};
+
+// The lines in their order: request line, Accept, Range (when resuming),
+// Referer, Cookie (when there is a cookie text), User-Agent, and Host, which
+// ends the block with an empty line.
+std::vector<HeadLine> RequestHeadLines(const RequestHead& head);
+
+// The URL of an https request: "https://host/path/name", "https://host/pathname"
+// for a query name, "https://host/name" without a path.
+std::string HttpsUrlFor(std::string_view host, const StoredPath& path,
+                        std::string_view requestName);
+
+}  // namespace wg
