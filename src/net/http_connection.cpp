@@ -1,0 +1,86 @@
+#include "net/http_connection.h"
+
+#include <cerrno>
+
+#include "util/text.h"
+
+namespace wg {
+
+void HttpConnection::Open(std::string_view hostIn, std::string_view portIn, std::string_view pathIn,
+                          bool secureIn) {
+    address = {};
+    connectFailed = false;
+    closeAfter = false;
+    buffer[0] = '\0';
+    secure = secureIn;
+    host = ToLowerAscii(CopyBounded(hostIn, kHostCapacity));
+    if (!host.empty() && host.back() == '/') {
+        host.pop_back();
+    }
+    domain = DomainOf(host);
+    port = CopyBounded(portIn, kPortCapacity);
+    SetPath(pathIn);
+    socket_.Close();
+    lastError = 0;
+    dnsFailed = false;
+    if (platform::ResolveIPv4(host, port, address) != 0) {
+        dnsFailed = true;
+        return;
+    }
+    contentLength = 0;
+    received = 0;
+    protocol = ProtocolFor(secure, port);
+}
+
+void HttpConnection::SetPath(std::string_view pathIn) {
+    path = NormalisePath(pathIn);
+}
+
+bool HttpConnection::Connect(int timeoutMs) {
+    Close();
+    int error = 0;
+    socket_ = platform::Socket::Connect(address, timeoutMs, &error);
+    connectFailed = !socket_.Valid();
+    if (connectFailed) {
+        lastError = error;
+    }
+    return !connectFailed;
+}
+
+void HttpConnection::Close() {
+    if (socket_.Valid()) {
+        static constexpr std::string_view kCloseLine = "Connection: Close\r\n\r\n";
+        (void)socket_.SendAll(kCloseLine.data(), kCloseLine.size());
+        socket_.Close();
+    }
+}
+
+long HttpConnection::SendAll(std::string_view bytes) {
+    if (!socket_.Valid()) {
+        return -1;
+    }
+    // The platform layer goes on after partial writes and interruptions, so a
+    // short send never reaches this level.
+    const int error = socket_.SendAll(bytes.data(), bytes.size());
+    if (error != 0) {
+        lastError = error;
+        return -1;
+    }
+    return static_cast<long>(bytes.size());
+}
+
+bool HttpConnection::IsComplete() const {
+    return contentLength == 0 || received == 0 || contentLength <= received;
+}
+
+long RecvWithTimeout(platform::Socket& socket, char* buffer, std::size_t length,
+                     int timeoutSeconds) {
+    int error = 0;
+    const long n = socket.Receive(buffer, length, timeoutSeconds * 1000, &error);
+    if (n < 0) {
+        return error == ETIMEDOUT ? -2 : -1;
+    }
+    return n;
+}
+
+}  // namespace wg

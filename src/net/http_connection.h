@@ -1,0 +1,78 @@
+// One worker's connection to one server: the resolved address, the open
+// socket (kept between transactions), the directory part of the current URL
+// and the receive buffer of a page fetch. Used by one thread only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "net/http_request.h"
+#include "platform/socket.h"
+
+namespace wg {
+
+// A page fetch fills at most this many bytes of the buffer.
+inline constexpr std::size_t kPageBufferLimit = 262144;
+inline constexpr std::size_t kHostCapacity = 128;
+inline constexpr std::size_t kPortCapacity = 8;
+
+class HttpConnection {
+public:
+    HttpConnection() = default;
+    ~HttpConnection() { Close(); }
+    HttpConnection(const HttpConnection&) = delete;
+    HttpConnection& operator=(const HttpConnection&) = delete;
+
+    // Prepares the connection for a server and resolves its name; never
+    // connects. A name that does not resolve sets dnsFailed.
+    void Open(std::string_view host, std::string_view port, std::string_view path, bool secure);
+    // A new directory part for the next URL on the same server.
+    void SetPath(std::string_view path);
+    // Closes any open socket politely and connects again.
+    bool Connect(int timeoutMs);
+    // Sends "Connection: Close" on an open socket, then closes it.
+    void Close();
+    // Sends all bytes: the count, or -1 with lastError set.
+    long SendAll(std::string_view bytes);
+    // True when the transfer needs no resume: nothing known, nothing received,
+    // or everything announced received.
+    bool IsComplete() const;
+    // The machine never dials a modem line here.
+    static bool CheckDialUp() { return false; }
+
+    bool HasSocket() const { return socket_.Valid(); }
+    platform::Socket& Socket() { return socket_; }
+
+    platform::ResolvedAddress address;
+    bool connectFailed = false;
+    bool secure = false;
+    bool saveToFile = false;
+    bool isHtml = false;
+    bool closeAfter = false;
+    bool dnsFailed = false;
+    bool redirected = false;
+    StoredPath path;
+    std::string host;      // lower case, no trailing '/'
+    std::string port;      // "80", "443", ...
+    std::string domain;    // the last two labels of host
+    std::string protocol;  // "HTTP/1.0", "HTTPS/1.0" or "FTP/1.0"
+    std::string name;
+    std::string requestName;
+    std::array<char, kPageBufferLimit + 4096> buffer{};
+    int lastError = 0;
+    std::uint32_t contentLength = 0;
+    std::uint32_t received = 0;
+
+private:
+    platform::Socket socket_;
+};
+
+// Waits at most `timeoutSeconds` for data on the socket and reads once: the
+// byte count, 0 when the peer closed in order, -1 on an error, -2 when nothing
+// arrived in time.
+long RecvWithTimeout(platform::Socket& socket, char* buffer, std::size_t length,
+                     int timeoutSeconds);
+
+}  // namespace wg

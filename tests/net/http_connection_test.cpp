@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include "net/http_connection.h"
+#include "support/http_test_server.h"
+
+namespace wg {
+namespace {
+
+using test::HttpTestServer;
+using test::Reply;
+
+std::string ReadAll(HttpConnection& c) {
+    std::string got;
+    char chunk[4096];
+    for (;;) {
+        const long n = RecvWithTimeout(c.Socket(), chunk, sizeof chunk, 5);
+        if (n <= 0) {
+            break;
+        }
+        got.append(chunk, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+TEST(HttpConnection, OpenResolvesAndDescribesTheServer) {
+    auto c = std::make_unique<HttpConnection>();
+    c->Open("LocalHost/", "8080", "dir/sub/", false);
+    EXPECT_FALSE(c->dnsFailed);
+    EXPECT_EQ(c->host, "localhost");
+    EXPECT_EQ(c->domain, "localhost");
+    EXPECT_EQ(c->protocol, "HTTP/1.0");
+    EXPECT_EQ(c->path.path, "dir/sub");
+    EXPECT_EQ(c->path.depth, 2u);
+    EXPECT_EQ(c->address.port, 8080);
+
+    c->Open("127.0.0.1", "443", "", true);
+    EXPECT_EQ(c->protocol, "HTTPS/1.0");
+    c->Open("no-such-host.invalid", "80", "", false);
+    EXPECT_TRUE(c->dnsFailed);
+}
+
+TEST(HttpConnection, TalksToAServerAndClosesPolitely) {
+    HttpTestServer server;
+    Reply reply = Reply::Ok("<html>hello</html>");
+    server.Route("/a.htm", reply);
+    auto c = std::make_unique<HttpConnection>();
+    c->Open("127.0.0.1", std::to_string(server.Port()), "", false);
+    ASSERT_TRUE(c->Connect(5000));
+    EXPECT_FALSE(c->connectFailed);
+    const std::string request = "GET /a.htm HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+    EXPECT_EQ(c->SendAll(request), static_cast<long>(request.size()));
+    EXPECT_NE(ReadAll(*c).find("<html>hello</html>"), std::string::npos);
+    c->Close();
+    EXPECT_FALSE(c->HasSocket());
+    ASSERT_FALSE(server.Requests().empty());
+    EXPECT_EQ(server.Requests()[0], request);
+    EXPECT_EQ(c->SendAll("x"), -1) << "no socket, no send";
+}
+
+TEST(HttpConnection, ReceiveTimesOutAndConnectFailures) {
+    HttpTestServer server;
+    Reply stalled = Reply::Ok("0123456789");
+    stalled.stallAfter = 0;
+    server.Route("/slow", stalled);
+    auto c = std::make_unique<HttpConnection>();
+    c->Open("127.0.0.1", std::to_string(server.Port()), "", false);
+    ASSERT_TRUE(c->Connect(5000));
+    ASSERT_EQ(c->SendAll("GET /slow HTTP/1.0\r\n\r\n"), 22);
+    char buf[4096];
+    long n = 0;
+    while ((n = RecvWithTimeout(c->Socket(), buf, sizeof buf, 1)) > 0) {
+    }
+    EXPECT_EQ(n, -2) << "a stalled body is a timeout, not a close";
+
+    // Port 1 on loopback has no listener.
+    c->Open("127.0.0.1", "1", "", false);
+    EXPECT_FALSE(c->Connect(5000));
+    EXPECT_TRUE(c->connectFailed);
+    EXPECT_NE(c->lastError, 0);
+}
+
+TEST(HttpConnection, IsCompleteRule) {
+    auto c = std::make_unique<HttpConnection>();
+    EXPECT_TRUE(c->IsComplete());
+    c->contentLength = 100;
+    EXPECT_TRUE(c->IsComplete()) << "nothing received: nothing to resume";
+    c->received = 40;
+    EXPECT_FALSE(c->IsComplete());
+    c->received = 100;
+    EXPECT_TRUE(c->IsComplete());
+}
+
+}  // namespace
+}  // namespace wg
