@@ -8,6 +8,7 @@
 
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "util/text.h"
 
 namespace wg {
 
@@ -16,26 +17,6 @@ namespace {
 // File layout: an optional comment line, then one cookie per line:
 //   host TAB end-in-epoch-seconds (0 = none) TAB name=value
 constexpr std::string_view kFileHeader = "# Web Grubbler cookies: host, end (0 = none), cookie\n";
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return LowerAscii(x) == LowerAscii(y);
-           });
-}
-
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 bool ParseInt(std::string_view text, std::int64_t& value) {
     if (text.empty()) {
@@ -58,10 +39,10 @@ void SplitPair(std::string_view pair, std::string& name, std::string& value) {
     const std::size_t equals = pair.find('=');
     if (equals == std::string_view::npos) {
         name.clear();
-        value = std::string(Trim(pair));
+        value = std::string(TrimBlanks(pair));
     } else {
-        name = std::string(Trim(pair.substr(0, equals)));
-        value = std::string(Trim(pair.substr(equals + 1)));
+        name = std::string(TrimBlanks(pair.substr(0, equals)));
+        value = std::string(TrimBlanks(pair.substr(equals + 1)));
     }
 }
 
@@ -85,7 +66,7 @@ std::int64_t CookieJar::Now() const {
 }
 
 std::string CookieJar::HostKey(std::string_view url) {
-    url = Trim(url);
+    url = TrimBlanks(url);
     const std::size_t scheme = url.find("://");
     if (scheme != std::string_view::npos &&
         url.substr(0, scheme).find('/') == std::string_view::npos) {
@@ -171,7 +152,7 @@ std::int64_t CookieJar::ParseHttpDate(std::string_view text) {
             }
         } else if (month < 0 && token.size() >= 3) {
             for (int i = 0; i < 12; ++i) {
-                if (EqualNoCase(token.substr(0, 3), kMonths[i])) {
+                if (EqualsNoCase(token.substr(0, 3), kMonths[i])) {
                     month = i + 1;
                 }
             }
@@ -209,13 +190,13 @@ void CookieJar::Store(std::string_view url, std::string_view setCookieValue) {
            (setCookieValue.back() == '\r' || setCookieValue.back() == '\n')) {
         setCookieValue.remove_suffix(1);
     }
-    setCookieValue = Trim(setCookieValue);
+    setCookieValue = TrimBlanks(setCookieValue);
     if (setCookieValue.size() > kMaxCookieBytes || HasControlCharacters(setCookieValue)) {
         return;
     }
     const std::string host = HostKey(url);
     const std::size_t semicolon = setCookieValue.find(';');
-    const std::string_view pair = Trim(setCookieValue.substr(0, semicolon));
+    const std::string_view pair = TrimBlanks(setCookieValue.substr(0, semicolon));
     if (host.empty() || pair.empty()) {
         return;
     }
@@ -234,13 +215,13 @@ void CookieJar::Store(std::string_view url, std::string_view setCookieValue) {
         const std::string_view attribute = rest.substr(0, next);
         rest = next == std::string_view::npos ? std::string_view() : rest.substr(next + 1);
         const std::size_t equals = attribute.find('=');
-        const std::string_view key = Trim(attribute.substr(0, equals));
+        const std::string_view key = TrimBlanks(attribute.substr(0, equals));
         const std::string_view value = equals == std::string_view::npos
                                            ? std::string_view()
-                                           : Trim(attribute.substr(equals + 1));
-        if (EqualNoCase(key, "max-age")) {
+                                           : TrimBlanks(attribute.substr(equals + 1));
+        if (EqualsNoCase(key, "max-age")) {
             hasMaxAge = ParseInt(value, maxAge);
-        } else if (EqualNoCase(key, "expires")) {
+        } else if (EqualsNoCase(key, "expires")) {
             expiresAt = ParseHttpDate(value);
         }
     }
@@ -366,7 +347,7 @@ int CookieJar::Load(const std::filesystem::path& file) {
             continue;
         }
         const std::string_view host = line.substr(0, tab1);
-        const std::string_view pair = Trim(line.substr(tab2 + 1));
+        const std::string_view pair = TrimBlanks(line.substr(tab2 + 1));
         Cookie cookie;
         if (host.empty() || HostKey(host) != host ||
             !ParseInt(line.substr(tab1 + 1, tab2 - tab1 - 1), cookie.expires) ||

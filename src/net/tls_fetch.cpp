@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "util/text.h"
 
 namespace wg {
 
@@ -19,36 +20,6 @@ namespace {
 constexpr std::size_t kReadChunk = 16384;
 
 // ---- texts and URLs --------------------------------------------------------
-
-char LowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() && EqualNoCase(text.substr(0, prefix.size()), prefix);
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 bool ParseUnsigned(std::string_view text, std::uint64_t& value) {
     if (text.empty()) {
@@ -705,7 +676,7 @@ TlsResult FetchHttps(const TlsRequest& request, const TlsBodySink& sink) {
             return result;
         }
         // Cookies belong to the host they were stored for.
-        if (!EqualNoCase(nextTarget->host, target.host)) {
+        if (!EqualsNoCase(nextTarget->host, target.host)) {
             cookie.clear();
         }
         target = std::move(*nextTarget);
@@ -720,7 +691,7 @@ std::optional<std::string_view> HeaderValue(const std::vector<std::string>& head
             continue;
         }
         const std::string_view view(line);
-        if (EqualNoCase(TrimBlanks(view.substr(0, colon)), name)) {
+        if (EqualsNoCase(TrimBlanks(view.substr(0, colon)), name)) {
             return TrimBlanks(view.substr(colon + 1));
         }
     }

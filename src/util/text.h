@@ -79,6 +79,14 @@ bool UrlFormEncode(std::string_view source, std::string& destination, std::size_
 
 // ASCII lowercase (only 'A'..'Z' change).
 std::string ToLowerAscii(std::string_view text);
+char LowerAscii(char c);
+
+// Equal, or beginning with `prefix`, ignoring ASCII case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool StartsWithNoCase(std::string_view text, std::string_view prefix);
+
+// Without leading and trailing spaces and tabs.
+std::string_view TrimBlanks(std::string_view text);
 
 // Ticks per second of the high-resolution clock (1000: it counts milliseconds).
 std::uint64_t TimerFrequency();
