@@ -94,12 +94,12 @@ bool ParseRange(const std::string& value, std::size_t& first, std::size_t& last)
     if (v.rfind("bytes=", 0) != 0) {
         return false;
     }
-    const std::string spec = Trim(v.substr(6));
-    const auto dash = spec.find('-');
-    if (dash == std::string::npos || !ParseNumber(Trim(spec.substr(0, dash)), first)) {
+    const std::string rangeText = Trim(v.substr(6));
+    const auto dash = rangeText.find('-');
+    if (dash == std::string::npos || !ParseNumber(Trim(rangeText.substr(0, dash)), first)) {
         return false;
     }
-    const std::string rest = Trim(spec.substr(dash + 1));
+    const std::string rest = Trim(rangeText.substr(dash + 1));
     last = std::string::npos;
     return rest.empty() || ParseNumber(rest, last);
 }
