@@ -161,7 +161,10 @@ std::int64_t CookieJar::ParseHttpDate(std::string_view text) {
     if (day < 1 || day > 31 || month < 1 || year < 1601 || year > 9999 || hour < 0) {
         return -1;
     }
-    return DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    // A date before 1970 is as much in the past as the epoch itself (and must
+    // not collide with -1, "unreadable").
+    return std::max<std::int64_t>(
+        0, DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second);
 }
 
 void CookieJar::Put(const std::string& host, Cookie cookie) {

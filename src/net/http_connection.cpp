@@ -1,6 +1,8 @@
 #include "net/http_connection.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <limits>
 
 #include "util/text.h"
 
@@ -76,7 +78,8 @@ bool HttpConnection::IsComplete() const {
 long RecvWithTimeout(platform::Socket& socket, char* buffer, std::size_t length,
                      int timeoutSeconds) {
     int error = 0;
-    const long n = socket.Receive(buffer, length, timeoutSeconds * 1000, &error);
+    const int timeoutMs = std::min(timeoutSeconds, std::numeric_limits<int>::max() / 1000) * 1000;
+    const long n = socket.Receive(buffer, length, timeoutMs, &error);
     if (n < 0) {
         return error == ETIMEDOUT ? -2 : -1;
     }

@@ -19,17 +19,24 @@ bool HasHttpScheme(std::string_view text) {
     return StartsWith(text, "http:") || StartsWith(text, "https:");
 }
 
-// '\' → '/', ' ' → "%20", from at most `sourceLimit` characters, cut to `capacity`.
+// '\' → '/', ' ' → "%20", from at most `sourceLimit` characters, cut to
+// `capacity`. Control bytes are escaped too: a CR or LF taken from a hostile
+// page must never split the request.
 std::string Rewrite(std::string_view text, std::size_t sourceLimit, std::size_t capacity) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (std::size_t i = 0; i < text.size() && i < sourceLimit; ++i) {
-        const char c = text[i];
+        const auto c = static_cast<unsigned char>(text[i]);
         if (c == '\\') {
             out += '/';
         } else if (c == ' ') {
             out += "%20";
+        } else if (c < 0x20 || c == 0x7f) {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
         } else {
-            out += c;
+            out += static_cast<char>(c);
         }
     }
     return CopyBounded(out, capacity);

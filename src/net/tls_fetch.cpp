@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/socket.h"
 #include "util/text.h"
 
 namespace wg {
@@ -280,22 +281,13 @@ int VerifyLeniently(int preverifyOk, X509_STORE_CTX* store) {
 }
 
 // Waits until `fd` can be read or written. 1 ready, 0 deadline passed, -1 failure.
-// OpenSSL's wait counts whole seconds, so it is called in slices and the
-// millisecond deadline is checked between them.
+// The platform's wait counts milliseconds and takes any descriptor number.
 int WaitSocket(int fd, bool forRead, std::uint64_t deadlineMs) {
-    for (;;) {
-        const std::uint64_t now = platform::SteadyMilliseconds();
-        if (now >= deadlineMs) {
-            return 0;
-        }
-        const std::uint64_t remaining = deadlineMs - now;
-        const auto seconds = static_cast<std::int64_t>((remaining + 999) / 1000);
-        const int ready = BIO_socket_wait(
-            fd, forRead ? 1 : 0, static_cast<time_t>(platform::CalendarSeconds() + seconds));
-        if (ready != 0) {
-            return ready > 0 ? 1 : -1;
-        }
+    const std::uint64_t now = platform::SteadyMilliseconds();
+    if (now >= deadlineMs) {
+        return 0;
     }
+    return platform::WaitReady(fd, forRead, static_cast<int>(deadlineMs - now));
 }
 
 // One TLS connection to one server, closed when it goes out of scope. No

@@ -155,7 +155,12 @@ int WriteFileAtomically(const fs::path& path, const std::string& data) {
     if (fd < 0) {
         return errno;
     }
-    (void)::fchmod(fd, 0644);
+    // The new file keeps the permissions of the one it replaces; a first save
+    // stays private to its owner (cookies and state are personal).
+    struct stat old {};
+    if (::stat(path.c_str(), &old) == 0) {
+        (void)::fchmod(fd, old.st_mode & 07777);
+    }
     const fs::path tmp(tmpName);
     std::size_t written = 0;
     while (written < data.size()) {

@@ -113,6 +113,18 @@ int WaitFor(int fd, short events, int timeoutMs) {
     }
 }
 
+}  // namespace
+
+int WaitReady(int fd, bool forRead, int timeoutMs) {
+    const int rc = WaitFor(fd, forRead ? POLLIN : POLLOUT, timeoutMs < 0 ? 0 : timeoutMs);
+    if (rc == 0) {
+        return 1;
+    }
+    return rc == ETIMEDOUT ? 0 : -1;
+}
+
+namespace {
+
 void SetError(int* error, int value) {
     if (error != nullptr) {
         *error = value;

@@ -32,6 +32,10 @@ int ResolveIPv4(const std::string& host, const std::string& port, ResolvedAddres
 // Text for a code from ResolveIPv4: the resolver texts above, else ErrorText.
 std::string ResolveErrorText(int error);
 
+// Waits at most `timeoutMs` until `fd` can be read (or written): 1 ready, 0
+// time is up, -1 failure. Works for any descriptor number (poll, not select).
+int WaitReady(int fd, bool forRead, int timeoutMs);
+
 // A connected TCP socket; closes itself when destroyed. Move-only.
 class Socket {
 public:

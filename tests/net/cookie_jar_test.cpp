@@ -52,6 +52,8 @@ TEST(CookieJar, LifetimeAttributesDeleteAndExpire) {
     jar.Store("http://h", "d=4; expires=Wed, 15 Nov 2023 22:13:20 GMT");  // a day ahead
     jar.Store("http://h", "a=gone; Max-Age=0");
     jar.Store("http://h", "b=gone; Expires=Thu, 01-Jan-1970 00:00:01 GMT");
+    jar.Store("http://h", "f=6");
+    jar.Store("http://h", "f=deleted; Expires=Fri, 01 Jan 1960 00:00:00 GMT");  // before 1970
     jar.Store("http://h",
               "e=5; Expires=Sun, 06 Nov 1994 08:49:37 GMT");  // deletes nothing, keeps nothing
     EXPECT_EQ(jar.CookieHeaderFor("http://h"), "c=3; d=4");
@@ -64,6 +66,7 @@ TEST(CookieJar, LifetimeAttributesDeleteAndExpire) {
     EXPECT_EQ(CookieJar::ParseHttpDate("Sunday, 06-Nov-94 08:49:37 GMT"), 784111777);
     EXPECT_EQ(CookieJar::ParseHttpDate("Sun Nov  6 08:49:37 1994"), 784111777);
     EXPECT_EQ(CookieJar::ParseHttpDate("yesterday"), -1);
+    EXPECT_EQ(CookieJar::ParseHttpDate("Wed, 31 Dec 1969 23:59:59 GMT"), 0);
     EXPECT_EQ(CookieJar::ParseHttpDate("Sun, 36 Nov 1994 08:49:37 GMT"), -1);
 }
 

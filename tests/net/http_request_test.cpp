@@ -45,6 +45,9 @@ TEST(HttpRequest, RequestLineTable) {
     EXPECT_EQ(Line("http://127.0.0.1/d", "http://127.0.0.1/d/x"),
               "GET http://127.0.0.1/d/x HTTP/1.0\r\n");
     EXPECT_EQ(Line("", "file.zip", "21"), "GET /file.zip FTP/1.0\r\n");
+    // Control bytes from a hostile link cannot split the request.
+    EXPECT_EQ(Line("dir", "a.htm HTTP/1.0\r\nX-Injected: 1\r\n"),
+              "GET /dir/a.htm%20HTTP/1.0%0D%0AX-Injected:%201%0D%0A HTTP/1.0\r\n");
     // A query on a directory keeps its slash: it names the directory's page.
     EXPECT_EQ(Line("forum/", "?page=2"), "GET /forum/?page=2 HTTP/1.0\r\n");
 }
