@@ -284,6 +284,7 @@ private:
     bool shutDown_ = false;
     std::atomic<bool> mainWindow_{false};
 
+    std::atomic<bool> stopEnding_{false};  // a worker is ending a Stop
     std::atomic<int> livePageWorkers_{0};
     std::atomic<int> liveDownloadWorkers_{0};
 

@@ -159,11 +159,17 @@ void App::ItemFinished(int slot) {
         ShowStatus("Exiting...");
         RequestExit();
     }
-    if (m_bStopRequested.load()) {
-        ShowStatus("Stopped.");
-        StopCleanup();
-        port_.SetCrawlRunning(false);
-        m_bStopRequested.store(false);
+    // Two workers may finish their last items at the same moment and both find
+    // no busy slot: only one of them ends the Stop.
+    bool expected = false;
+    if (m_bStopRequested.load() && stopEnding_.compare_exchange_strong(expected, true)) {
+        if (m_bStopRequested.load()) {
+            ShowStatus("Stopped.");
+            StopCleanup();
+            port_.SetCrawlRunning(false);
+            m_bStopRequested.store(false);
+        }
+        stopEnding_.store(false);
     }
 }
 
