@@ -284,7 +284,8 @@ private:
     bool shutDown_ = false;
     std::atomic<bool> mainWindow_{false};
 
-    std::atomic<bool> stopEnding_{false};  // a worker is ending a Stop
+    std::atomic<bool> stopEnding_{false};          // a worker is ending a Stop
+    std::atomic<bool> itemsSinceFinished_{false};  // work was taken since the last "Finished."
     std::atomic<int> livePageWorkers_{0};
     std::atomic<int> liveDownloadWorkers_{0};
 

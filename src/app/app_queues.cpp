@@ -222,6 +222,7 @@ UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
         return nullptr;
     }
     pagesTaken.fetch_add(1);
+    itemsSinceFinished_.store(true);
     TransferSlot& s = TransferSlots()[slot];
     s.SetUrl(record->url);
     s.ResetForItem();
@@ -296,6 +297,7 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
         s.SetUrl(*url);
         s.ResetForItem();
         filesTaken.fetch_add(1);
+        itemsSinceFinished_.store(true);
     }
     if (m_bExitAfterThisDownload.load()) {
         RequestExit();

@@ -144,7 +144,9 @@ void App::ItemFinished(int slot) {
         if (!workLeft) {
             if (m_bExitAfterLastDownload.load()) {
                 exitNow = true;
-            } else {
+            } else if (itemsSinceFinished_.exchange(false)) {
+                // Two workers may find the work done at the same moment: the
+                // crawl is reported finished once.
                 port_.SetCrawlRunning(false);
                 const std::string reason = rejectReason.Get();
                 if (!reason.empty()) {

@@ -64,6 +64,24 @@ TEST_F(AppTest, WorkersDrainBothQueuesAndTheLastOneShowsFinished) {
     StopRunLoop();
 }
 
+TEST_F(AppTest, TwoWorkersFindingTheWorkDoneReportItOnce) {
+    App& a = InitApp();
+    QueuePages(a, 1);
+    const int first = TransferSlots().Acquire();
+    const int second = TransferSlots().Acquire();
+    bool keep = false;
+    ASSERT_NE(a.TakeNextPage(first, keep), nullptr);
+    a.ItemFinished(first);
+    a.ItemFinished(second);  // the other worker finds no busy slot either
+    int finished = 0;
+    for (const std::string& line : port->StatusHistory()) {
+        finished += line.find("   Finished.") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(finished, 1);
+    TransferSlots().Release(first);
+    TransferSlots().Release(second);
+}
+
 TEST_F(AppTest, EndOfCrawlShowsTheLastRejectReason) {
     App& a = InitApp();
     a.rejectReason.Set("Site contains Skip Word.");
