@@ -84,6 +84,11 @@ int MapResolverError(int code, int savedErrno) {
 }
 
 // Milliseconds left until `deadline`; negative timeouts mean "no limit" and stay -1.
+// The steady-clock time a wait of `timeoutMs` ends at; 0 for a wait without limit.
+std::uint64_t DeadlineAfter(int timeoutMs) {
+    return timeoutMs < 0 ? 0 : SteadyMilliseconds() + static_cast<std::uint64_t>(timeoutMs);
+}
+
 int Remaining(int timeoutMs, std::uint64_t deadline) {
     if (timeoutMs < 0) {
         return -1;
@@ -94,8 +99,7 @@ int Remaining(int timeoutMs, std::uint64_t deadline) {
 
 // Waits for `events` on `fd`; answers 0 when ready, ETIMEDOUT, or the errno value.
 int WaitFor(int fd, short events, int timeoutMs) {
-    const std::uint64_t deadline =
-        timeoutMs < 0 ? 0 : SteadyMilliseconds() + static_cast<std::uint64_t>(timeoutMs);
+    const std::uint64_t deadline = DeadlineAfter(timeoutMs);
     for (;;) {
         pollfd p{};
         p.fd = fd;
@@ -292,8 +296,7 @@ long Socket::Receive(void* buffer, std::size_t length, int timeoutMs, int* error
         SetError(error, fd_ < 0 ? EBADF : EINVAL);
         return -1;
     }
-    const std::uint64_t deadline =
-        timeoutMs < 0 ? 0 : SteadyMilliseconds() + static_cast<std::uint64_t>(timeoutMs);
+    const std::uint64_t deadline = DeadlineAfter(timeoutMs);
     for (;;) {
         const int rc = WaitFor(fd_, POLLIN, Remaining(timeoutMs, deadline));
         if (rc != 0) {
@@ -376,8 +379,7 @@ Socket ListenSocket::Accept(int timeoutMs, int* error) {
         SetError(error, EBADF);
         return Socket();
     }
-    const std::uint64_t deadline =
-        timeoutMs < 0 ? 0 : SteadyMilliseconds() + static_cast<std::uint64_t>(timeoutMs);
+    const std::uint64_t deadline = DeadlineAfter(timeoutMs);
     for (;;) {
         const int rc = WaitFor(fd_, POLLIN, Remaining(timeoutMs, deadline));
         if (rc != 0) {
