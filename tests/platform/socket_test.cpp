@@ -15,10 +15,6 @@ using platform::ListenSocket;
 using platform::ResolvedAddress;
 using platform::Socket;
 
-unsigned FirstOctet(const ResolvedAddress& a) {
-    return reinterpret_cast<const unsigned char*>(&a.ipv4)[0];
-}
-
 // A connected pair over loopback: the client end and the accepted end.
 struct Pair {
     ListenSocket listener;
@@ -63,14 +59,8 @@ TEST(PlatformSocket, ResolvesLoopbackAndRefusesReservedOrBadInput) {
     EXPECT_EQ(bytes[3], 1u);
     EXPECT_EQ(a.port, 8080);
 
-    ResolvedAddress local;
-    ASSERT_EQ(platform::ResolveIPv4("localhost", "80", local), 0);
-    EXPECT_EQ(FirstOctet(local), 127u);
-
     ResolvedAddress untouched{7, 7};
     EXPECT_EQ(platform::ResolveIPv4("no-such-host.invalid", "80", untouched),
-              platform::kResolveNotFound);
-    EXPECT_EQ(platform::ResolveIPv4("Www.Example.INVALID.", "80", untouched),
               platform::kResolveNotFound);
     EXPECT_EQ(platform::ResolveIPv4("", "80", untouched), platform::kResolveNotFound);
     for (const char* port : {"", "http", "65536", "-1", "8O"}) {
@@ -86,7 +76,6 @@ TEST(PlatformSocket, ResolvesLoopbackAndRefusesReservedOrBadInput) {
 TEST(PlatformSocket, LargeTransfersArriveWholeInBothDirections) {
     Pair p = Connected();
     ASSERT_TRUE(p.server.Valid());
-    // Far more than the socket buffers hold, so SendAll must go on after partial writes.
     std::string big(4 * 1024 * 1024, '\0');
     for (std::size_t i = 0; i < big.size(); ++i) {
         big[i] = static_cast<char>(i * 131 % 251);
@@ -100,18 +89,9 @@ TEST(PlatformSocket, LargeTransfersArriveWholeInBothDirections) {
 
     ASSERT_EQ(p.server.SendAll("pong", 4), 0);
     EXPECT_EQ(ReceiveAll(p.client, 4), "pong");
-
-    // A moved socket keeps the connection; the moved-from one is empty.
-    Socket moved = std::move(p.client);
-    EXPECT_FALSE(p.client.Valid());
-    EXPECT_EQ(p.client.SendAll("x", 1), EBADF);
-    ASSERT_EQ(moved.SendAll("ping", 4), 0);
-    EXPECT_EQ(ReceiveAll(p.server, 4), "ping");
-    moved.Close();
-    EXPECT_FALSE(moved.Valid());
 }
 
-TEST(PlatformSocket, WaitsEndWithEtimedout) {
+TEST(PlatformSocket, WaitsEndWithEtimedoutAndClosedPortsRefuse) {
     Pair p = Connected();
     char c = 0;
     int error = 0;
@@ -121,15 +101,10 @@ TEST(PlatformSocket, WaitsEndWithEtimedout) {
     Socket none = p.listener.Accept(50, &error);
     EXPECT_FALSE(none.Valid());
     EXPECT_EQ(error, ETIMEDOUT);
-}
 
-TEST(PlatformSocket, ConnectToClosedPortIsRefused) {
-    int error = 0;
-    ListenSocket listener = ListenSocket::OnLoopback(&error);
-    ASSERT_TRUE(listener.Valid()) << error;
     ResolvedAddress address;
-    ASSERT_EQ(platform::ResolveIPv4("127.0.0.1", std::to_string(listener.Port()), address), 0);
-    listener.Close();
+    ASSERT_EQ(platform::ResolveIPv4("127.0.0.1", std::to_string(p.listener.Port()), address), 0);
+    p.listener.Close();
     Socket s = Socket::Connect(address, 5000, &error);
     EXPECT_FALSE(s.Valid());
     EXPECT_EQ(error, ECONNREFUSED);
@@ -145,8 +120,7 @@ TEST(PlatformSocket, PeerCloseReadsAsZeroAndSendingFailsWithoutSignal) {
     EXPECT_EQ(p.client.Receive(&c, 1, 5000, &error), 0);
     EXPECT_EQ(error, 0);
 
-    // The first send may still be taken; the peer's reset makes a later one fail.
-    // A SIGPIPE here would end the test program.
+    // A later send fails on the peer's reset; a SIGPIPE would end the test program.
     const std::string chunk(4096, 'x');
     int rc = 0;
     for (int i = 0; i < 1000 && rc == 0; ++i) {
