@@ -117,6 +117,8 @@ bool App::Initialise(const InitOptions& options) {
     (void)platform::CreateDirectories(paths.downloadDir);
     (void)platform::SetCurrentDirectory(paths.downloadDir);
 
+    LoadCookies();
+
     // 16.-17. Saved state and download history.
     if (settings.alwaysLoad.load() || wizardAskedLoad) {
         LoadStateAtStart();

@@ -18,11 +18,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/transfer_slots.h"
 #include "app/ui_port.h"
 #include "crawl/record_list.h"
 #include "crawl/url_list.h"
 #include "crawl/url_record.h"
+#include "net/cookie_jar.h"
+#include "net/transfer_slots.h"
 #include "settings/app_paths.h"
 #include "settings/app_settings.h"
 #include "util/shared_text.h"
@@ -242,6 +243,7 @@ public:
     std::mutex inProcessMutex;  // the "In Process" recount
     UrlErrorLog urlErrorLog;
     ValidUrlLog validUrlLog;
+    CookieJar cookies;      // "Cookies.txt" in the program directory; guards itself
     std::mutex imageMutex;  // the newest-image path
     std::string newestImage;
     std::string lastShownImage;
@@ -264,6 +266,8 @@ private:
     void LoadHistoryAtStart();
     void SaveStateAtExit();
     void SaveHistoryAtExit();
+    void LoadCookies();
+    void SaveCookies();
     void SavePeriodicState();
     // Removes the queued pages for which `remove` holds, as taken pages.
     void PurgeQueuedPages(const std::function<bool(const UrlRecord&)>& remove);

@@ -1,5 +1,7 @@
-// The App's calls into the stored files: settings, state and download history.
+// The App's calls into the stored files: settings, state, download history
+// and cookies.
 #include "app/app.h"
+#include "platform/files.h"
 
 namespace wg {
 
@@ -10,6 +12,17 @@ bool App::ReadSettingsFile() {
 void App::LoadStateAtStart() {}
 
 void App::LoadHistoryAtStart() {}
+
+void App::LoadCookies() {
+    (void)cookies.Load(paths.programDir / kCookieFileName);
+}
+
+void App::SaveCookies() {
+    const std::filesystem::path file = paths.programDir / kCookieFileName;
+    if (cookies.Size() != 0 || platform::FileExists(file)) {
+        (void)cookies.Save(file);
+    }
+}
 
 void App::SaveStateAtExit() {}
 

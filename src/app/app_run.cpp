@@ -190,6 +190,7 @@ void App::LeaveMainLoop() {
     // 3.-4. The download history, and the state when it is saved at exit.
     ShowStatus("Saving settings...");
     SaveHistoryAtExit();
+    SaveCookies();
     if (settings.alwaysSave.load()) {
         SaveStateAtExit();
     }

@@ -8,7 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "net/fetch_environment.h"
 #include "net/http_request.h"
+#include "platform/files.h"
 #include "platform/socket.h"
 
 namespace wg {
@@ -64,6 +66,11 @@ public:
     int lastError = 0;
     std::uint32_t contentLength = 0;
     std::uint32_t received = 0;
+    platform::FilePtr file;      // the file of the current transaction
+    bool writeFailed = false;    // writing the file failed (disk full, ...)
+    bool answerStarted = false;  // a byte of the answer has arrived
+    // The program around the connection; the default one without an application.
+    FetchEnvironment* environment = &DefaultFetchEnvironment();
 
 private:
     platform::Socket socket_;

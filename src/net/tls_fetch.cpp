@@ -572,6 +572,10 @@ bool Exchange(const Target& target, const TlsRequest& request, const std::string
         }
     }
 
+    if (request.acceptAnswer && !request.acceptAnswer(result)) {
+        return true;
+    }
+
     const bool noBody = result.status < 200 || result.status == 204 || result.status == 304;
     const std::optional<std::uint64_t> length =
         noBody ? std::optional<std::uint64_t>(0) : ContentLength(result.headers);

@@ -29,6 +29,8 @@ inline constexpr int kMaxHttpsRedirects = 5;
 // A header block larger than this is refused as malformed.
 inline constexpr std::size_t kMaxHttpsHeaderBytes = 1000000;
 
+struct TlsResult;
+
 struct TlsRequest {
     std::string host;          // a name or an IPv4 address, without port
     std::string port = "443";  // decimal
@@ -38,6 +40,9 @@ struct TlsRequest {
     std::uint64_t resumeOffset = 0;  // not 0: a Range line asks for the rest from here
     // Bounds the connect, the handshake and every wait for more bytes.
     int timeoutMs = 10000;
+    // Sees the status and headers of the last answer before its body; false
+    // leaves the body unread (the fetch still succeeds, with no body bytes).
+    std::function<bool(const TlsResult&)> acceptAnswer;
 };
 
 enum class TlsError {

@@ -322,6 +322,19 @@ void Socket::Shutdown() {
     }
 }
 
+bool Socket::Pair(Socket& first, Socket& second, int* error) {
+    int fds[2] = {-1, -1};
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
+        if (error != nullptr) {
+            *error = errno;
+        }
+        return false;
+    }
+    first = Socket(fds[0]);
+    second = Socket(fds[1]);
+    return true;
+}
+
 void Socket::Close() {
     CloseFd(fd_);
 }

@@ -51,6 +51,10 @@ public:
     // (when given) holds the errno value: ECONNREFUSED, ETIMEDOUT, ...
     static Socket Connect(const ResolvedAddress& address, int timeoutMs, int* error);
 
+    // Two sockets connected to each other inside this process (for feeding
+    // recorded answers to the reader). False with `*error` set on failure.
+    static bool Pair(Socket& first, Socket& second, int* error);
+
     bool Valid() const { return fd_ >= 0; }
     int Fd() const { return fd_; }
 

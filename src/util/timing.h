@@ -16,6 +16,11 @@ struct Timing {
     int connectRetryMs = 5000;    // between connect tries
     int headerWaitMs = 10000;     // waiting for response headers
     int bodyWaitMs = 12000;       // waiting for body bytes
+    int headerByteWaitMs = 1000;  // waiting for one more byte of a header line
+    int headerRetryMs = 100;      // pause after such a wait ran out
+    int bodyPollMs = 500;         // a body wait step
+    int nonOkBodyWaitMs = 1000;   // body wait of an answer whose status is not 200
+    int connectTimeoutMs = 10000; // one connect attempt
     int inProcessPollMs = 250;    // waiting for busy slots to drain
     int periodicSaveMs = 300000;  // periodic state save
 };

@@ -1,4 +1,4 @@
-#include "app/transfer_slots.h"
+#include "net/transfer_slots.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,0 +1,72 @@
+#include "app/app_fetch_environment.h"
+
+#include <string>
+
+#include "app/app.h"
+#include "util/log_file.h"
+
+namespace wg {
+
+FetchOptions AppFetchEnvironment::Options() const {
+    const AppSettings& s = app_.settings;
+    FetchOptions o;
+    o.minFileSize = s.minFileSize.load();
+    o.maxFileSize = s.maxFileSize.load();
+    o.noDownload = s.noDownload.load();
+    o.sendCookie = s.sendCookie.load();
+    o.logDebug = s.logDebug.load();
+    o.webPagesWanted = (s.dft.load() & kGroupWebPages) != 0;
+    o.fileUrlMode = app_.m_bDownloadingUserFile.load();
+    const CrawlScope scope = app_.Port().SelectedScope();
+    o.scopeFollowsLinks = scope == CrawlScope::AllLinked || scope == CrawlScope::WithinDomain;
+    o.userAgent = s.userAgent.Get();
+    return o;
+}
+
+bool AppFetchEnvironment::StopRequested() const {
+    return g_bStopWorkers.load(std::memory_order_relaxed);
+}
+
+TransferSlot* AppFetchEnvironment::Slot(int index) {
+    if (index < 0 || index >= kTransferSlotCount) {
+        return nullptr;
+    }
+    return &TransferSlots()[index];
+}
+
+void AppFetchEnvironment::RecordUrlError(int status, std::string_view url) {
+    app_.RecordUrlError(status, url);
+}
+
+void AppFetchEnvironment::DebugLine(std::string_view text) {
+    DebugLog("%.*s", static_cast<int>(text.size()), text.data());
+}
+
+void AppFetchEnvironment::SetLastFailure(std::string_view text) {
+    app_.SetRejectReason(text);
+}
+
+void AppFetchEnvironment::QueuePage(std::string_view url, std::string_view /*domain*/) {
+    const CrawlScope scope = app_.Port().SelectedScope();
+    (void)app_.AddSite(url, scope == CrawlScope::AllLinked ? 1 : 0,
+                       scope == CrawlScope::WithinDomain ? 1 : 0, 0, true);
+}
+
+void AppFetchEnvironment::OfferDownload(std::string_view url, std::string_view domain) {
+    app_.AddFileIfWanted(url, domain, false);
+}
+
+std::string AppFetchEnvironment::CookiesFor(std::string_view host) {
+    return app_.cookies.CookieHeaderFor("http://" + std::string(host));
+}
+
+void AppFetchEnvironment::StoreCookie(std::string_view host, std::string_view cookie) {
+    app_.cookies.Store("http://" + std::string(host), cookie);
+}
+
+void AppFetchEnvironment::CountDownload() {
+    app_.filesDownloaded.fetch_add(1);
+    app_.RefreshCounterText(Counter::FilesDownloaded);
+}
+
+}  // namespace wg

@@ -1,0 +1,36 @@
+// The application as the environment of its workers' transactions: options
+// from the settings, the stop flag, the worker slots, the logs, the queues a
+// redirect feeds, the cookie jar and the download counter. The steps of saved
+// files that the download engine owns (rewriting, query-page names, the
+// duplicate check, the last-download record) answer as a plain save until
+// that engine replaces them.
+#pragma once
+
+#include "net/fetch_environment.h"
+
+namespace wg {
+
+class App;
+
+class AppFetchEnvironment : public FetchEnvironment {
+public:
+    explicit AppFetchEnvironment(App& app) : app_(app) {}
+
+    bool HasApp() const override { return true; }
+    FetchOptions Options() const override;
+    bool StopRequested() const override;
+    TransferSlot* Slot(int index) override;
+    void RecordUrlError(int status, std::string_view url) override;
+    void DebugLine(std::string_view text) override;
+    void SetLastFailure(std::string_view text) override;
+    void QueuePage(std::string_view url, std::string_view domain) override;
+    void OfferDownload(std::string_view url, std::string_view domain) override;
+    std::string CookiesFor(std::string_view host) override;
+    void StoreCookie(std::string_view host, std::string_view cookie) override;
+    void CountDownload() override;
+
+private:
+    App& app_;
+};
+
+}  // namespace wg

@@ -1,0 +1,155 @@
+// The body of an answer: into the page buffer, or chunk by chunk into the open
+// file, with the HTML test of files, the offline rewriting of saved pages, and
+// the stop, cancel and wait rules.
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <string_view>
+
+#include "net/http_fetch.h"
+#include "net/transfer_slots.h"
+#include "platform/clock.h"
+#include "settings/type_filters.h"
+#include "util/text.h"
+#include "util/timing.h"
+
+namespace wg {
+namespace {
+
+std::int64_t NowMs() {
+    return static_cast<std::int64_t>(platform::SteadyMilliseconds());
+}
+
+}  // namespace
+namespace {
+
+constexpr std::size_t kSniffBytes = 400;
+
+bool LooksLikeHtml(std::string_view chunk) {
+    const std::string_view head = chunk.substr(0, std::min(chunk.size(), kSniffBytes));
+    return FindNoCaseLower(head, "<html") != std::string_view::npos ||
+           FindNoCaseLower(head, "<!doctype html") != std::string_view::npos;
+}
+
+// The requested name has an extension (from its first '.') that is not a web page's.
+bool NamedAsOtherFile(std::string_view name) {
+    const std::size_t dot = name.find('.');
+    return dot != std::string_view::npos && !IsWebPageExtension(name, dot);
+}
+
+}  // namespace
+
+long ReceiveBody(HttpConnection& c, int slotIndex) {
+    FetchEnvironment& env = *c.environment;
+    const FetchOptions options = env.Options();
+    TransferSlot* slot = env.Slot(slotIndex);
+    const Timing& timing = CurrentTiming();
+    const bool toFile = c.file != nullptr;
+
+    std::int64_t lastChunk = NowMs();
+    if (slot != nullptr) {
+        c.received = slot->done;
+        slot->total = c.contentLength;
+    } else {
+        c.received = 0;
+    }
+    std::size_t fill = 0;
+    bool html = false;
+    char* const buffer = c.buffer.data();
+
+    while (true) {
+        if (!c.HasSocket()) {
+            c.closeAfter = true;
+            return -1;
+        }
+        long n = 0;
+        int error = 0;
+        if (fill < kPageBufferLimit) {
+            n = c.Socket().Receive(buffer + fill, kPageBufferLimit - fill, timing.bodyPollMs,
+                                   &error);
+            if (n < 0 && error != ETIMEDOUT) {
+                c.lastError = error;
+                c.closeAfter = true;
+                return -1;
+            }
+        }
+        if (n < 0) {
+            // Quiet for a poll: give up after the body wait, on cancel or stop.
+            if (NowMs() - lastChunk > timing.bodyWaitMs || (slot != nullptr && slot->cancel) ||
+                env.StopRequested()) {
+                c.closeAfter = true;
+                break;
+            }
+            continue;
+        }
+        if (n == 0) {
+            // Closed by the server, or the page buffer is full.
+            if (c.received == 0 || c.contentLength == 0) {
+                break;
+            }
+            if (c.received >= c.contentLength) {
+                break;
+            }
+            const std::int64_t quiet = NowMs() - lastChunk;
+            if (quiet > timing.bodyWaitMs || (slot != nullptr && slot->cancel) ||
+                (slot != nullptr && slot->status != 200 && quiet > timing.nonOkBodyWaitMs)) {
+                c.closeAfter = true;
+                break;
+            }
+            platform::SleepMs(timing.bodyPollMs);
+            continue;
+        }
+
+        std::size_t length = static_cast<std::size_t>(n);
+        c.received += static_cast<std::uint32_t>(length);
+        if (toFile) {
+            if (c.contentLength != 0 && c.received > c.contentLength) {
+                length -= c.received - c.contentLength;  // the surplus is not written
+                c.received = c.contentLength;
+            }
+            const bool firstChunk = c.received == length;
+            if ((firstChunk || html) && (html || LooksLikeHtml({buffer, length}))) {
+                if (!options.webPagesWanted && NamedAsOtherFile(c.name)) {
+                    return 1;
+                }
+                html = true;
+                buffer[length] = '\0';
+                if (options.webPagesWanted) {
+                    const bool topLevel =
+                        c.name.find('/') == std::string::npos && c.path.path.empty();
+                    length = env.RewriteLinks(buffer, length, c.buffer.size() - 1, c.host, topLevel,
+                                              c.path.depth);
+                }
+            }
+            if (length != 0 && std::fwrite(buffer, 1, length, c.file.get()) != length) {
+                c.lastError = errno;
+                c.closeAfter = true;
+                c.writeFailed = true;
+                return -1;
+            }
+        } else {
+            if (c.received >= kPageBufferLimit) {
+                break;
+            }
+            fill = c.received;
+        }
+
+        if (env.StopRequested() || (c.contentLength != 0 && c.received >= c.contentLength)) {
+            break;
+        }
+        if (slot != nullptr) {
+            if (slot->cancel) {
+                c.Close();
+                break;
+            }
+            slot->done = c.received;
+        }
+        lastChunk = NowMs();
+    }
+    if (c.received < kPageBufferLimit) {
+        buffer[c.received] = '\0';
+    }
+    return static_cast<long>(c.received);
+}
+
+}  // namespace wg

@@ -1,0 +1,48 @@
+// One GET transaction on a connection: the request, the answer's status and
+// header lines, the destination (the page buffer or a file below the download
+// directory), the body, and the judgement of what arrived.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "net/http_connection.h"
+
+namespace wg {
+
+struct FetchRequest {
+    int slot = -1;  // worker slot, -1 = none
+    // What to ask for, relative to the connection's path: a file name, a name
+    // with a query, a query alone, an absolute path or a whole URL. Required.
+    std::optional<std::string> name;
+    // Absent: the body goes to the page buffer. Present (may be empty): the
+    // body goes to a file; a non-empty saveDir is its first directory.
+    std::optional<std::string> saveDir;
+    std::optional<std::string> saveName;  // the file below saveDir; absent = name
+    std::uint32_t resumeFrom = 0;         // bytes already on disk
+    std::uint32_t expectedTotal = 0;      // Content-Length of the previous attempt
+};
+
+// Runs the transaction. -1: the connection is unusable (connect failed, a
+// mandatory send failed, the body met a socket error); 0: nothing usable came;
+// otherwise the body size (1 for a successful https transaction). The page of
+// a memory transaction is in `buffer`, its length in `received` (at most
+// kPageBufferLimit, zero-terminated when shorter).
+long HttpFetch(HttpConnection& connection, const FetchRequest& request);
+
+// Reads the status line and header lines and acts on them: the header-byte
+// count, or -1 when the answer is refused or broken.
+long ReadResponseHeaders(HttpConnection& connection, std::uint32_t expectedTotal, int slot);
+
+// Reads the body into the page buffer or the open file: the bytes now held
+// (a resumed file counts its earlier part), -1 on a socket error, or 1 when an
+// HTML page came in place of a file that is not a web page.
+long ReceiveBody(HttpConnection& connection, int slot);
+
+// The https transaction for `url`: true when the answer was taken (an empty
+// answer too), false when the request failed or was refused.
+bool HttpsFetch(HttpConnection& connection, int slot, const std::string& url,
+                const std::string& localName, bool saveToFile);
+
+}  // namespace wg

@@ -1,0 +1,30 @@
+// Rules of the answer shared by the header reader and the transaction.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace wg {
+
+class HttpConnection;
+
+// The decimal number at the start of `text` (0 when none; capped at 2^32-1).
+std::uint32_t LeadingNumber(std::string_view text);
+
+// 200, 206, 301 and 302 are taken; every other status refuses the answer.
+bool AcceptedStatus(int status);
+
+// The URL of a refused answer as the URL error log shows it.
+std::string RefusedUrlText(const HttpConnection& connection);
+
+// The absolute URL a Location value names: a value with a ':' as it is, else
+// completed with the connection's scheme, host (and port when it is not the
+// scheme's own) and, for a relative name, its path.
+std::string RedirectTarget(const HttpConnection& connection, std::string_view value);
+
+// The size limits of a file transaction against contentLength: true when the
+// file is refused (texts written, connection closed).
+bool RefusedBySize(HttpConnection& connection);
+
+}  // namespace wg

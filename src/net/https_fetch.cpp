@@ -1,0 +1,130 @@
+// An https transaction: one GET over TLS, the body into the page buffer or a
+// file. No range, no size limits, no HTML test and no rewriting. An answer
+// whose final status is not a success is refused and leaves nothing behind.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "download/save_paths.h"
+#include "net/http_fetch.h"
+#include "net/tls_fetch.h"
+#include "net/transfer_slots.h"
+#include "platform/files.h"
+#include "util/text.h"
+#include "util/timing.h"
+
+namespace wg {
+namespace {
+
+// The path of an https URL from the '/' after its host ("/" when none).
+std::string PathOfUrl(const std::string& url) {
+    std::size_t hostStart = 0;
+    const std::size_t colon = url.find(':');
+    if (colon != std::string::npos && colon + 1 < url.size() && url[colon + 1] == '/') {
+        hostStart = colon + 3;
+    }
+    const std::size_t slash = url.find('/', std::min(hostStart, url.size()));
+    return slash == std::string::npos ? std::string("/") : url.substr(slash);
+}
+
+}  // namespace
+
+bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
+                const std::string& localName, bool saveToFile) {
+    FetchEnvironment& env = *c.environment;
+    const FetchOptions options = env.Options();
+    TransferSlot* slot = env.Slot(slotIndex);
+
+    TlsRequest request;
+    request.host = c.host;
+    request.port = c.port;
+    request.pathAndQuery = PathOfUrl(url);
+    request.timeoutMs = CurrentTiming().bodyWaitMs;
+    if (options.sendCookie) {
+        request.cookieHeader = env.CookiesFor(c.host);
+    }
+    request.acceptAnswer = [&](const TlsResult& answer) {
+        if (slot != nullptr) {
+            slot->status = answer.status;
+        }
+        if (options.sendCookie) {
+            for (const std::string& line : answer.headers) {
+                if (line.size() > 11 && StartsWithNoCase(line, "set-cookie:")) {
+                    std::string_view cookie = std::string_view(line).substr(11);
+                    env.StoreCookie(c.host, TrimBlanks(cookie));
+                }
+            }
+        }
+        c.contentLength = static_cast<std::uint32_t>(ContentLength(answer.headers).value_or(0));
+        if (slot != nullptr) {
+            slot->total = c.contentLength;
+        }
+        return answer.status >= 200 && answer.status < 300;
+    };
+
+    c.received = 0;
+    bool opened = false;
+    std::string why;
+    auto sink = [&](const char* data, std::size_t size) {
+        if (env.StopRequested() || (slot != nullptr && slot->cancel)) {
+            return false;
+        }
+        if (!saveToFile) {
+            const std::size_t room = kPageBufferLimit - c.received;
+            const std::size_t take = std::min(room, size);
+            std::memcpy(c.buffer.data() + c.received, data, take);
+            c.received += static_cast<std::uint32_t>(take);
+        } else {
+            if (!opened) {
+                opened = true;
+                c.file = OpenFileSafe(localName, "wb", &why);
+                if (!c.file) {
+                    CreateDirectoriesFor(localName, &why);
+                    c.file = OpenFileSafe(localName, "wb", &why);
+                }
+            }
+            if (c.file && std::fwrite(data, 1, size, c.file.get()) != size) {
+                c.writeFailed = true;
+                return false;
+            }
+            c.received += static_cast<std::uint32_t>(size);
+        }
+        if (slot != nullptr) {
+            slot->done = c.received;
+        }
+        return true;
+    };
+
+    const TlsResult result = FetchHttps(request, sink);
+    const bool wroteFile = c.file != nullptr;
+    c.file.reset();
+    if (!why.empty() && !wroteFile) {
+        env.DebugLine(why);
+    }
+    const bool success = result.Ok() && result.status >= 200 && result.status < 300;
+    if (!saveToFile) {
+        if (!success) {
+            c.received = 0;
+        }
+        if (c.received >= kPageBufferLimit) {
+            c.received = kPageBufferLimit - 1;
+        }
+        c.buffer[c.received] = '\0';
+        return success;
+    }
+    if (!success || c.writeFailed) {
+        // A file that did not arrive whole cannot be resumed over https.
+        if (wroteFile) {
+            (void)platform::ForceDelete(localName);
+        }
+        return false;
+    }
+    if (wroteFile && c.received > 0 && env.HasApp()) {
+        env.CountDownload();
+        env.NoteLastDownload(localName);
+    }
+    return true;
+}
+
+}  // namespace wg

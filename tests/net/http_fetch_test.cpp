@@ -1,0 +1,359 @@
+// Whole transactions against the scriptable server: the request on the wire,
+// what each kind of answer leads to, and what is left on disk.
+#include "net/http_fetch.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "net/transfer_slots.h"
+#include "support/http_test_server.h"
+#include "support/test_dirs.h"
+#include "util/timing.h"
+
+namespace wg {
+namespace {
+
+namespace fs = std::filesystem;
+using test::HttpTestServer;
+using test::Reply;
+
+// Records what a transaction tells the program around it.
+class RecordingEnvironment : public FetchEnvironment {
+public:
+    bool HasApp() const override { return app; }
+    FetchOptions Options() const override { return options; }
+    bool StopRequested() const override { return stop; }
+    TransferSlot* Slot(int index) override { return index == 0 ? &slot : nullptr; }
+    void RecordUrlError(int status, std::string_view url) override {
+        Note("error " + std::to_string(status) + " " + std::string(url));
+    }
+    void DebugLine(std::string_view text) override { Note("debug " + std::string(text)); }
+    void SetLastFailure(std::string_view text) override { Note("fail " + std::string(text)); }
+    void QueuePage(std::string_view url, std::string_view domain) override {
+        Note("page " + std::string(url) + " " + std::string(domain));
+    }
+    void OfferDownload(std::string_view url, std::string_view) override {
+        Note("offer " + std::string(url));
+    }
+    std::string CookiesFor(std::string_view) override { return cookie; }
+    void StoreCookie(std::string_view host, std::string_view text) override {
+        Note("cookie " + std::string(host) + " " + std::string(text));
+    }
+    std::optional<std::uint64_t> SizeOnDisk(std::string_view) override { return onDisk; }
+    void CountDownload() override { Note("counted"); }
+    void NoteLastDownload(std::string_view name) override { Note("last " + std::string(name)); }
+
+    void Note(const std::string& line) {
+        std::lock_guard<std::mutex> lock(mutex);
+        notes.push_back(line);
+    }
+    bool Noted(const std::string& line) {
+        std::lock_guard<std::mutex> lock(mutex);
+        return std::find(notes.begin(), notes.end(), line) != notes.end();
+    }
+
+    FetchOptions options;
+    bool app = true;
+    std::atomic<bool> stop{false};
+    TransferSlot slot;
+    std::string cookie;
+    std::optional<std::uint64_t> onDisk;
+    std::mutex mutex;
+    std::vector<std::string> notes;
+};
+
+class HttpFetchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = CurrentTiming();
+        Timing fast = saved_;
+        fast.headerByteWaitMs = 150;
+        fast.headerRetryMs = 10;
+        fast.headerWaitMs = 600;
+        fast.bodyPollMs = 20;
+        fast.bodyWaitMs = 400;
+        fast.nonOkBodyWaitMs = 100;
+        fast.connectTimeoutMs = 2000;
+        SetTiming(fast);
+        fs::current_path(dir.path());
+        ASSERT_TRUE(server.Running());
+    }
+    void TearDown() override { SetTiming(saved_); }
+
+    // A connection to the server with the given directory part.
+    std::unique_ptr<HttpConnection> Connect(const std::string& path = "") {
+        auto c = std::make_unique<HttpConnection>();
+        c->environment = &env;
+        c->Open("127.0.0.1", std::to_string(server.Port()), path, false);
+        return c;
+    }
+    long Fetch(HttpConnection& c, const std::string& name, std::optional<std::string> saveDir = "",
+               std::optional<std::string> saveName = std::nullopt, std::uint32_t resume = 0,
+               std::uint32_t expected = 0) {
+        FetchRequest r;
+        r.slot = 0;
+        r.name = name;
+        r.saveDir = std::move(saveDir);
+        r.saveName = std::move(saveName);
+        r.resumeFrom = resume;
+        r.expectedTotal = expected;
+        return HttpFetch(c, r);
+    }
+
+    test::CurrentDirGuard cwd;
+    test::TempDir dir;
+    HttpTestServer server;
+    RecordingEnvironment env;
+    Timing saved_;
+};
+
+std::string Pattern(std::size_t size) {
+    std::string s(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        s[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+    }
+    return s;
+}
+
+TEST_F(HttpFetchTest, RequestLinesGoOutInOrder) {
+    server.Route("/pics/a%20b.jpg", Reply::Ok("x"));
+    env.app = false;  // the fallback agent
+    auto c = Connect("pics");
+    Fetch(*c, "a b.jpg", std::nullopt, std::nullopt, 5000);
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0],
+              "GET /pics/a%20b.jpg HTTP/1.0\r\nAccept: */*\r\nRange: bytes=5000-\r\n"
+              "Referer: http://127.0.0.1\r\n"
+              "User-Agent: Mozilla/3.0 (compatible; MSIE 5.0; Windows NT 5.1)\r\n"
+              "Host: 127.0.0.1\r\n\r\n");
+
+    // Cookies only with SEND_COOKIE; the agent of the settings with an application.
+    env.app = true;
+    env.options.userAgent = "TestAgent";
+    env.cookie = "a=1; b=2";
+    Fetch(*c, "/x");
+    env.options.sendCookie = true;
+    Fetch(*c, "/x");
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[1].find("Cookie:"), std::string::npos);
+    EXPECT_NE(requests[1].find("User-Agent: TestAgent\r\n"), std::string::npos);
+    EXPECT_NE(requests[2].find("Cookie: a=1; b=2\r\nUser-Agent"), std::string::npos);
+}
+
+TEST_F(HttpFetchTest, FileUrlModeResumesOnlyLargeFilesOnDisk) {
+    server.Route("/f.bin", Reply::Ok("x"));
+    env.options.fileUrlMode = true;
+    env.slot.SetUrl(server.Url("f.bin"));
+    auto c = Connect();
+    env.onDisk = 100000;
+    Fetch(*c, "f.bin", std::nullopt, std::nullopt, 777);
+    env.onDisk = 100001;
+    Fetch(*c, "f.bin", std::nullopt);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].find("Range:"), std::string::npos);
+    EXPECT_NE(requests[1].find("Range: bytes=100001-\r\n"), std::string::npos);
+}
+
+TEST_F(HttpFetchTest, RefusedStatusIsLoggedAndSavesNothing) {
+    server.Route("/dir/old.html", Reply{"HTTP/1.0 304 Not Modified", {}, "\r\n", "body"});
+    auto c = Connect("dir");
+    EXPECT_EQ(Fetch(*c, "gone.html"), 0);
+    EXPECT_EQ(env.slot.status, 404);
+    EXPECT_TRUE(env.Noted("error 404 127.0.0.1/dir/gone.html"));
+    EXPECT_TRUE(c->redirected);
+    EXPECT_EQ(Fetch(*c, "old.html"), 0);
+    EXPECT_EQ(env.slot.status, 304);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
+TEST_F(HttpFetchTest, RedirectsAreQueuedNotFollowed) {
+    const std::string host = "127.0.0.1:" + std::to_string(server.Port());
+    Reply moved = Reply::Redirect("/new/page.html");
+    moved.body = "moved";
+    moved.headers.push_back("Content-Length: 5");
+    server.Route("/a.html", moved);
+    server.Route("/sub/dir/b.html", Reply::Redirect("other.html"));
+    server.Route("/c.html", Reply::Redirect("http://elsewhere.invalid/x.html"));
+    Reply ok = Reply::Ok("fine");
+    ok.headers.push_back("Location: /ignored.html");
+    server.Route("/d.html", ok);
+
+    auto c = Connect();
+    EXPECT_EQ(Fetch(*c, "a.html", std::nullopt), 5);  // the body is still read
+    EXPECT_TRUE(env.Noted("page http://" + host + "/new/page.html 0.1"));
+    EXPECT_TRUE(env.Noted("offer http://" + host + "/new/page.html"));
+    c->SetPath("sub/dir");
+    Fetch(*c, "b.html", std::nullopt);
+    EXPECT_TRUE(env.Noted("page http://" + host + "/sub/dir/other.html 0.1"));
+
+    // An absolute target becomes a page only when the scope follows links.
+    c->SetPath("");
+    Fetch(*c, "c.html", std::nullopt);
+    EXPECT_FALSE(env.Noted("page http://elsewhere.invalid/x.html 0.1"));
+    EXPECT_TRUE(env.Noted("offer http://elsewhere.invalid/x.html"));
+    env.options.scopeFollowsLinks = true;
+    Fetch(*c, "c.html", std::nullopt);
+    EXPECT_TRUE(env.Noted("page http://elsewhere.invalid/x.html 0.1"));
+
+    Fetch(*c, "d.html", std::nullopt);
+    EXPECT_FALSE(c->redirected);
+    EXPECT_FALSE(env.Noted("offer http://" + host + "/ignored.html"));
+}
+
+TEST_F(HttpFetchTest, SizeLimitsRefuseFilesBeforeAndAfterTheBody) {
+    env.options.minFileSize = 1000;
+    server.Route("/announced.bin", Reply::Ok(std::string(999, 'x'), "application/octet-stream"));
+    server.Route("/silent.bin", Reply{"HTTP/1.0 200 OK", {}, "\r\n", std::string(999, 'y')});
+    auto c = Connect();
+    EXPECT_EQ(Fetch(*c, "announced.bin"), 0);
+    EXPECT_TRUE(env.Noted("fail File too small. See options."));
+    EXPECT_FALSE(fs::exists("announced.bin"));
+
+    env.notes.clear();
+    EXPECT_EQ(Fetch(*c, "silent.bin"), 999);
+    EXPECT_TRUE(env.Noted("fail File too small. See options."));
+    EXPECT_FALSE(fs::exists("silent.bin"));
+    EXPECT_FALSE(env.Noted("counted"));
+
+    env.options.minFileSize = 0;
+    env.options.maxFileSize = 500;
+    EXPECT_EQ(Fetch(*c, "announced.bin"), 0);
+    EXPECT_TRUE(env.Noted("fail File too large. See options."));
+}
+
+TEST_F(HttpFetchTest, BareLineFeedHeadersRunIntoTheBody) {
+    Reply known = Reply::Ok("abc\ndef\n");
+    known.lineEnd = "\n";
+    known.stallAfter = 8;
+    server.Route("/known.html", known);
+    Reply unknown{"HTTP/1.0 200 OK", {"Content-Type: text/html"}, "\n", "abc\n"};
+    unknown.stallAfter = 4;
+    server.Route("/unknown.html", unknown);
+    Reply closes{"HTTP/1.0 200 OK", {}, "\n", "abc\n"};
+    server.Route("/closes.html", closes);
+
+    auto c = Connect();
+    c->Connect(2000);
+    c->SendAll("GET /known.html HTTP/1.0\r\n\r\n");
+    EXPECT_GT(ReadResponseHeaders(*c, 0, -1), 0);  // ends at the pause: the length is known
+    EXPECT_EQ(c->contentLength, 8u);
+    c->Connect(2000);
+    c->SendAll("GET /unknown.html HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(ReadResponseHeaders(*c, 0, -1), -1);  // after the header wait
+    EXPECT_TRUE(c->isHtml);
+    c->Connect(2000);
+    c->SendAll("GET /closes.html HTTP/1.0\r\n\r\n");
+    EXPECT_EQ(ReadResponseHeaders(*c, 0, -1), -1);
+    EXPECT_FALSE(c->HasSocket());
+}
+
+TEST_F(HttpFetchTest, TruncatedFileIsKeptAndResumedByteCorrect) {
+    const std::string body = Pattern(200000);
+    Reply cut = Reply::Ok(body, "application/octet-stream");
+    cut.cutAfter = 70000;
+    server.Route("/big.bin", cut);
+    auto c = Connect();
+    EXPECT_EQ(Fetch(*c, "big.bin"), 70000);
+    EXPECT_FALSE(c->IsComplete());
+    EXPECT_EQ(fs::file_size("big.bin"), 70000u);
+    EXPECT_FALSE(env.Noted("counted"));
+
+    // A server that honours the range: 206 with the remainder's length.
+    Reply whole = Reply::Ok(body, "application/octet-stream");
+    whole.honourRange = true;
+    server.Route("/big.bin", whole);
+    EXPECT_EQ(Fetch(*c, "big.bin", "", std::nullopt, 70000, 200000), 200000);
+    EXPECT_TRUE(test::ReadWholeFile("big.bin") == body);
+    EXPECT_TRUE(env.Noted("counted"));
+
+    // A server that ignores it: the full answer starts the file again.
+    std::ofstream("big.bin", std::ios::binary).write(body.data(), 1000);
+    whole.honourRange = false;
+    server.Route("/big.bin", whole);
+    EXPECT_EQ(Fetch(*c, "big.bin", "", std::nullopt, 1000, 0), 200000);
+    EXPECT_TRUE(test::ReadWholeFile("big.bin") == body);
+}
+
+TEST_F(HttpFetchTest, HtmlInPlaceOfAPictureIsRejected) {
+    server.Route("/photo.jpg",
+                 Reply::Ok("<!DOCTYPE HTML><html><body>no picture</body></html>", "image/jpeg"));
+    auto c = Connect();
+    EXPECT_EQ(Fetch(*c, "photo.jpg"), 1);
+    EXPECT_TRUE(env.Noted("fail Rejected file."));
+    EXPECT_FALSE(fs::exists("photo.jpg"));
+
+    // A text/html answer without a length for a picture name is refused unread.
+    server.Route("/page.jpg",
+                 Reply{"HTTP/1.0 200 OK", {"Content-Type: text/html"}, "\r\n", "<html>"});
+    EXPECT_EQ(Fetch(*c, "page.jpg", "", std::string("page.jpg")), 0);
+    EXPECT_FALSE(fs::exists("page.jpg"));
+}
+
+TEST_F(HttpFetchTest, CancelEndsTheTransferWithinAChunk) {
+    Reply slow = Reply::Ok(Pattern(100000), "application/octet-stream");
+    slow.chunkSize = 1000;
+    slow.delayMs = 20;
+    server.Route("/slow.bin", slow);
+    auto c = Connect();
+    std::thread canceller([&] {
+        test::WaitFor([&] { return env.slot.done.load() >= 3000; });
+        env.slot.cancel = true;
+    });
+    const long got = Fetch(*c, "slow.bin");
+    canceller.join();
+    EXPECT_GE(got, 3000);
+    EXPECT_LE(got, 10000);
+    EXPECT_FALSE(c->HasSocket());
+    EXPECT_FALSE(env.Noted("counted"));
+}
+
+TEST_F(HttpFetchTest, PageBufferKeepsTheFirst262144Bytes) {
+    const std::string body = Pattern(300000);
+    server.Route("/big.html", Reply::Ok(body));
+    server.Route("/small.html", Reply::Ok("<p>hi</p>"));
+    auto c = Connect();
+    EXPECT_EQ(Fetch(*c, "big.html", std::nullopt), 262144);
+    EXPECT_TRUE(std::string_view(c->buffer.data(), 262144) ==
+                std::string_view(body).substr(0, 262144));
+    EXPECT_EQ(Fetch(*c, "small.html", std::nullopt), 9);
+    EXPECT_STREQ(c->buffer.data(), "<p>hi</p>");
+}
+
+TEST_F(HttpFetchTest, HostileNamesStayInsideTheDownloadDirectory) {
+    server.Route("/x.bin", Reply::Ok(Pattern(5000), "application/octet-stream"));
+    fs::create_directory("dl");
+    fs::current_path("dl");
+    auto c = Connect();
+    for (const std::string name : {"../../escaped.bin", "../escaped.bin", "/tmp/escaped.bin"}) {
+        Fetch(*c, "x.bin", "", name);
+    }
+    EXPECT_FALSE(env.Noted("counted"));
+    Fetch(*c, "x.bin", "..", std::string("escaped.bin"));  // a site directory "__"
+    EXPECT_FALSE(fs::exists(dir / "escaped.bin"));
+    EXPECT_FALSE(fs::exists("/tmp/escaped.bin"));
+    EXPECT_EQ(Fetch(*c, "x.bin", "www.site.com", std::string("a/b.bin")), 5000);
+    EXPECT_EQ(fs::file_size("www_site_com/a/b.bin"), 5000u);
+    EXPECT_TRUE(env.Noted("last www_site_com/a/b.bin"));
+}
+
+TEST_F(HttpFetchTest, CookiesAreStoredOnlyWhenSent) {
+    Reply r = Reply::Ok("x");
+    r.headers.push_back("Set-Cookie: id=42; Path=/");
+    server.Route("/c.html", r);
+    auto c = Connect();
+    Fetch(*c, "c.html", std::nullopt);
+    EXPECT_FALSE(env.Noted("cookie 127.0.0.1 id=42; Path=/"));
+    env.options.sendCookie = true;
+    Fetch(*c, "c.html", std::nullopt);
+    EXPECT_TRUE(env.Noted("cookie 127.0.0.1 id=42; Path=/"));
+}
+
+}  // namespace
+}  // namespace wg
