@@ -228,14 +228,12 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
 
     const bool fileOpen = c.file != nullptr;
     const bool incomplete = c.contentLength != 0 && c.contentLength > c.received;
-    bool refused = false;
-    if (c.received <= 1) {
-        refused = true;
-    } else if (!fileOpen || !c.saveToFile || incomplete || body <= 0 || options.fileUrlMode) {
-        refused = false;
-    } else if (body < options.minFileSize || body == 1) {
-        refused = true;
-    }
+    // Nothing (or one byte) arrived; or a whole file came out too small, or
+    // was an HTML page in place of another kind of file.
+    const bool judgedAsFile =
+        fileOpen && c.saveToFile && !incomplete && body > 0 && !options.fileUrlMode;
+    const bool refused =
+        c.received <= 1 || (judgedAsFile && (body < options.minFileSize || body == 1));
 
     if (refused) {
         if (body < options.minFileSize) {
