@@ -7,6 +7,7 @@ packages=(
     libssl-dev openssl ca-certificates
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-format clang-tidy clang libclang-rt-14-dev valgrind
+    nginx
 )
 
 missing=()

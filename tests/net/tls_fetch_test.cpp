@@ -1,14 +1,11 @@
-// The https transport against a TLS server inside the test process, with certificates made here:
+// The https transport against a TLS server inside the test process, with test certificates:
 // a private CA (trusted through SSL_CERT_FILE) and leaves that are good, expired, for another
 // host name, or from a CA nobody trusts.
 #include "net/tls_fetch.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
 #include <openssl/ssl.h>
-#include <openssl/x509v3.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -22,57 +19,17 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_certificates.h"
 #include "support/test_dirs.h"
 
 namespace wg {
 namespace {
 
-using KeyPtr = std::unique_ptr<EVP_PKEY, decltype([](EVP_PKEY* k) { EVP_PKEY_free(k); })>;
-using CertPtr = std::unique_ptr<X509, decltype([](X509* c) { X509_free(c); })>;
-
-// A certificate for `key` signed by `issuer` (a CA signing itself when null), valid from
-// `fromDays` to `toDays` relative to now; a leaf when it has a subjectAltName.
-CertPtr MakeCertificate(EVP_PKEY* key, X509* issuer, EVP_PKEY* issuerKey, const char* altName,
-                        long fromDays, long toDays) {
-    static std::atomic<long> serial{1};
-    CertPtr cert(X509_new());
-    X509_set_version(cert.get(), 2);
-    ASN1_INTEGER_set(X509_get_serialNumber(cert.get()), serial);
-    X509_gmtime_adj(X509_getm_notBefore(cert.get()), fromDays * 86400);
-    X509_gmtime_adj(X509_getm_notAfter(cert.get()), toDays * 86400);
-    X509_set_pubkey(cert.get(), key);
-    const std::string name = "cert " + std::to_string(serial++);
-    X509_NAME_add_entry_by_txt(X509_get_subject_name(cert.get()), "CN", MBSTRING_ASC,
-                               reinterpret_cast<const unsigned char*>(name.c_str()), -1, -1, 0);
-    X509* signer = issuer != nullptr ? issuer : cert.get();
-    X509_set_issuer_name(cert.get(), X509_get_subject_name(signer));
-    X509V3_CTX ctx;
-    X509V3_set_ctx(&ctx, signer, cert.get(), nullptr, nullptr, 0);
-    for (auto [nid, value] :
-         altName ? std::vector<std::pair<int, const char*>>{{NID_subject_alt_name, altName}}
-                 : std::vector<std::pair<int, const char*>>{
-                       {NID_basic_constraints, "critical,CA:TRUE"},
-                       {NID_key_usage, "critical,keyCertSign,cRLSign"}}) {
-        X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
-        X509_add_ext(cert.get(), extension, -1);
-        X509_EXTENSION_free(extension);
-    }
-    X509_sign(cert.get(), issuerKey != nullptr ? issuerKey : key, EVP_sha256());
-    return cert;
-}
-
-struct Certificates {
+// The certificates of the suite, with the CA written out for SSL_CERT_FILE.
+struct Certificates : test::TestCertificates {
     test::TempDir dir;
-    KeyPtr key{EVP_EC_gen("P-256")}, caKey{EVP_EC_gen("P-256")}, strangerKey{EVP_EC_gen("P-256")};
-    const char* loopback = "DNS:localhost,IP:127.0.0.1";
-    CertPtr ca = MakeCertificate(caKey.get(), nullptr, nullptr, nullptr, -1, 30);
-    CertPtr good = MakeCertificate(key.get(), ca.get(), caKey.get(), loopback, -1, 30);
-    CertPtr expired = MakeCertificate(key.get(), ca.get(), caKey.get(), loopback, -30, -1);
-    CertPtr otherName =
-        MakeCertificate(key.get(), ca.get(), caKey.get(), "DNS:other.example", -1, 30);
-    CertPtr stranger = MakeCertificate(strangerKey.get(), nullptr, nullptr, nullptr, -1, 30);
-    CertPtr strangerLeaf =
-        MakeCertificate(key.get(), stranger.get(), strangerKey.get(), loopback, -1, 30);
+    test::PemFiles files;
+    bool written = test::WritePemFiles(dir.path(), good.get(), key.get(), ca.get(), &files);
 };
 
 // Answers each connection with what the handler returns for the request; none keeps it silent
@@ -175,11 +132,8 @@ protected:
         certs_ = new Certificates();
         const char* old = std::getenv("SSL_CERT_FILE");
         saved_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-        const auto caFile = certs_->dir / "ca.pem";
-        BIO* out = BIO_new_file(caFile.c_str(), "w");
-        PEM_write_bio_X509(out, certs_->ca.get());
-        BIO_free(out);
-        setenv("SSL_CERT_FILE", caFile.c_str(), 1);
+        ASSERT_TRUE(certs_->written);
+        setenv("SSL_CERT_FILE", certs_->files.ca.c_str(), 1);
     }
     static void TearDownTestSuite() {
         saved_ ? setenv("SSL_CERT_FILE", saved_->c_str(), 1) : unsetenv("SSL_CERT_FILE");

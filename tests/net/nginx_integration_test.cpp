@@ -1,0 +1,246 @@
+// Transfers against a real nginx on loopback ports: whole files, resumed
+// ranges and missing files, over http and https, first with the raw TLS client
+// and sockets, then as the workers run them (HttpFetch).
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "net/http_fetch.h"
+#include "net/tls_fetch.h"
+#include "net/transfer_slots.h"
+#include "platform/socket.h"
+#include "support/nginx_server.h"
+#include "support/test_dirs.h"
+
+namespace wg {
+namespace {
+
+constexpr std::size_t kPatternBytes = 300000;
+
+// A small site on disk and the nginx serving it.
+struct NginxFixture {
+    test::TempDir root;
+    std::unique_ptr<test::NginxServer> server;
+
+    NginxFixture() {
+        std::string pattern(kPatternBytes, '\0');
+        for (std::size_t i = 0; i < pattern.size(); ++i) {
+            pattern[i] = static_cast<char>((i * 31 + i / 251) % 256);  // no period of 2^k
+        }
+        Write("index.html", "<html><body><a href=\"files/pattern.bin\">data</a></body></html>\n");
+        Write("files/pattern.bin", pattern);
+        Write("nested/deeper/page.html", "<html><body>deep</body></html>\n");
+        server = std::make_unique<test::NginxServer>(root.path());
+    }
+
+    void Write(const std::string& relative, const std::string& bytes) const {
+        std::filesystem::create_directories((root / relative).parent_path());
+        std::ofstream(root / relative, std::ios::binary) << bytes;
+    }
+    // The bytes of a fixture file, as nginx should send them.
+    std::string Read(const std::string& relative) const {
+        return test::ReadWholeFile(root / relative);
+    }
+};
+
+class NginxIntegration : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (test::NginxServer::FindBinary().empty()) {
+            return;
+        }
+        site_ = new NginxFixture();
+        const char* old = std::getenv("SSL_CERT_FILE");
+        savedCertFile_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        setenv("SSL_CERT_FILE", site_->server->CaFile().c_str(), 1);
+    }
+    static void TearDownTestSuite() {
+        if (site_ != nullptr) {
+            savedCertFile_ ? setenv("SSL_CERT_FILE", savedCertFile_->c_str(), 1)
+                           : unsetenv("SSL_CERT_FILE");
+        }
+        delete site_;
+        site_ = nullptr;
+    }
+    void SetUp() override {
+        if (site_ == nullptr) {
+            GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
+        }
+        ASSERT_TRUE(site_->server->Running()) << site_->server->Error();
+    }
+
+    static TlsResult Https(const std::string& path, std::string* body,
+                           std::uint64_t resumeOffset = 0, const std::string& host = "127.0.0.1") {
+        TlsRequest request;
+        request.host = host;
+        request.port = std::to_string(site_->server->HttpsPort());
+        request.pathAndQuery = path;
+        request.resumeOffset = resumeOffset;
+        request.timeoutMs = 5000;
+        return FetchHttps(request, [body](const char* data, std::size_t size) {
+            body->append(data, size);
+            return true;
+        });
+    }
+
+    // One raw HTTP/1.0 exchange on the plain port: everything nginx sent.
+    static std::string RawHttp(const std::string& path, const std::string& extraHeaders = "") {
+        platform::ResolvedAddress address;
+        platform::ResolveIPv4("127.0.0.1", std::to_string(site_->server->HttpPort()), address);
+        platform::Socket socket = platform::Socket::Connect(address, 5000, nullptr);
+        const std::string request =
+            "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n" + extraHeaders + "\r\n";
+        std::string answer;
+        if (!socket.Valid() || socket.SendAll(request.data(), request.size()) != 0) {
+            return answer;
+        }
+        char buffer[16384];
+        for (long got; (got = socket.Receive(buffer, sizeof buffer, 5000, nullptr)) > 0;) {
+            answer.append(buffer, static_cast<std::size_t>(got));
+        }
+        return answer;
+    }
+
+    static inline NginxFixture* site_ = nullptr;
+    static inline std::optional<std::string> savedCertFile_;
+};
+
+TEST_F(NginxIntegration, HttpsDeliversWholeFilesByteForByte) {
+    const std::string expected = site_->Read("files/pattern.bin");
+    ASSERT_EQ(expected.size(), kPatternBytes);
+    std::string body;
+    TlsResult result = Https("/files/pattern.bin", &body);
+    ASSERT_TRUE(result.Ok()) << result.errorText;
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(ContentLength(result.headers).value_or(0), kPatternBytes);
+    EXPECT_EQ(result.bodyBytes, kPatternBytes);
+    EXPECT_TRUE(body == expected);
+
+    body.clear();  // by host name too: the leaf names localhost
+    result = Https("/nested/deeper/page.html", &body, 0, "localhost");
+    ASSERT_TRUE(result.Ok()) << result.errorText;
+    EXPECT_EQ(result.status, 200);
+    EXPECT_EQ(body, site_->Read("nested/deeper/page.html"));
+}
+
+TEST_F(NginxIntegration, HttpsRangeResumeCompletesTheFile) {
+    const std::string expected = site_->Read("files/pattern.bin");
+    const std::uint64_t offset = 123457;
+    std::string resumed = expected.substr(0, offset);
+    std::string tail;
+    const TlsResult result = Https("/files/pattern.bin", &tail, offset);
+    ASSERT_TRUE(result.Ok()) << result.errorText;
+    EXPECT_EQ(result.status, 206);
+    // Content-Length counts only the rest; the whole is offset plus that, or the stated total.
+    EXPECT_EQ(ContentLength(result.headers).value_or(0), kPatternBytes - offset);
+    EXPECT_EQ(ContentRangeTotal(result.headers).value_or(0), kPatternBytes);
+    resumed += tail;
+    EXPECT_EQ(resumed.size(), kPatternBytes);
+    EXPECT_TRUE(resumed == expected);
+}
+
+TEST_F(NginxIntegration, HttpsMissingFileIsA404) {
+    std::string body;
+    const TlsResult result = Https("/files/none.bin", &body);
+    ASSERT_TRUE(result.Ok()) << result.errorText;
+    EXPECT_EQ(result.status, 404);
+    EXPECT_EQ(body.find("pattern"), std::string::npos);
+}
+
+TEST_F(NginxIntegration, PlainHttpAnswersGetAndRange) {
+    const std::string page = RawHttp("/");
+    EXPECT_TRUE(page.starts_with("HTTP/1.1 200 ")) << page.substr(0, 200);
+    EXPECT_TRUE(page.ends_with("\r\n\r\n" + site_->Read("index.html")));
+
+    const std::string expected = site_->Read("files/pattern.bin");
+    const std::string part = RawHttp("/files/pattern.bin", "Range: bytes=299990-\r\n");
+    EXPECT_TRUE(part.starts_with("HTTP/1.1 206 ")) << part.substr(0, 200);
+    EXPECT_NE(part.find("Content-Range: bytes 299990-299999/300000\r\n"), std::string::npos);
+    EXPECT_TRUE(part.ends_with("\r\n\r\n" + expected.substr(299990)));
+}
+
+// The program around a worker's transactions: one slot, downloads counted.
+class CountingEnvironment : public FetchEnvironment {
+public:
+    bool HasApp() const override { return true; }
+    TransferSlot* Slot(int index) override { return index == 0 ? &slot : nullptr; }
+    void CountDownload() override { ++counted; }
+    TransferSlot slot;
+    int counted = 0;
+};
+
+class NginxFetch : public NginxIntegration {
+protected:
+    std::unique_ptr<HttpConnection> Open(bool secure, const std::string& path) {
+        auto c = std::make_unique<HttpConnection>();
+        c->environment = &env;
+        const std::uint16_t port = secure ? site_->server->HttpsPort() : site_->server->HttpPort();
+        c->Open("127.0.0.1", std::to_string(port), path, secure);
+        return c;
+    }
+    long Fetch(HttpConnection& c, const std::string& name, std::optional<std::string> saveDir,
+               std::uint32_t resumeFrom = 0) {
+        FetchRequest request;
+        request.slot = 0;
+        request.name = name;
+        request.saveDir = std::move(saveDir);
+        request.resumeFrom = resumeFrom;
+        return HttpFetch(c, request);
+    }
+
+    test::CurrentDirGuard cwd;
+    test::TempDir downloads;
+    CountingEnvironment env;
+};
+
+TEST_F(NginxFetch, HttpWholeResumedAndMissingFiles) {
+    std::filesystem::current_path(downloads.path());
+    const std::string expected = site_->Read("files/pattern.bin");
+    auto c = Open(false, "files");
+    EXPECT_EQ(Fetch(*c, "pattern.bin", ""), static_cast<long>(kPatternBytes));
+    EXPECT_TRUE(test::ReadWholeFile("pattern.bin") == expected);
+    EXPECT_EQ(env.counted, 1);
+
+    // A 206 answer completes a partly saved file byte for byte.
+    constexpr std::uint32_t kHave = 123457;
+    std::ofstream("pattern.bin", std::ios::binary | std::ios::trunc).write(expected.data(), kHave);
+    EXPECT_EQ(Fetch(*c, "pattern.bin", "", kHave), static_cast<long>(kPatternBytes));
+    EXPECT_EQ(env.slot.status, 206);
+    EXPECT_TRUE(c->IsComplete());
+    EXPECT_TRUE(test::ReadWholeFile("pattern.bin") == expected);
+    EXPECT_EQ(env.counted, 2);
+
+    EXPECT_EQ(Fetch(*c, "none.bin", ""), 0);
+    EXPECT_EQ(env.slot.status, 404);
+    EXPECT_FALSE(std::filesystem::exists("none.bin"));
+    EXPECT_EQ(env.counted, 2);
+}
+
+TEST_F(NginxFetch, HttpsPagesAndFiles) {
+    std::filesystem::current_path(downloads.path());
+    const std::string expected = site_->Read("files/pattern.bin");
+    auto c = Open(true, "files");
+    // A page larger than the buffer keeps 262,143 bytes and a terminator.
+    EXPECT_EQ(Fetch(*c, "pattern.bin", std::nullopt), 1);
+    EXPECT_EQ(c->received, kPageBufferLimit - 1);
+    EXPECT_EQ(c->buffer[kPageBufferLimit - 1], '\0');
+    EXPECT_TRUE(std::string_view(c->buffer.data(), kPageBufferLimit - 1) ==
+                std::string_view(expected).substr(0, kPageBufferLimit - 1));
+
+    EXPECT_EQ(Fetch(*c, "pattern.bin", "127.0.0.1"), 1);
+    EXPECT_TRUE(test::ReadWholeFile("127_0_0_1/pattern.bin") == expected);
+    EXPECT_EQ(env.counted, 1);
+
+    // An error answer saves nothing and counts nothing.
+    EXPECT_EQ(Fetch(*c, "none.bin", "127.0.0.1"), 0);
+    EXPECT_EQ(env.slot.status, 404);
+    EXPECT_FALSE(std::filesystem::exists("127_0_0_1/none.bin"));
+    EXPECT_EQ(env.counted, 1);
+}
+
+}  // namespace
+}  // namespace wg
