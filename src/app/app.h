@@ -49,6 +49,23 @@ struct InitOptions {
     std::filesystem::path programDir;
 };
 
+// The main window's controls at the moment of "Go Fetch".
+struct CrawlRequest {
+    std::string address;                          // the address field
+    CrawlScope scope = CrawlScope::OnlyThisPage;  // the scope buttons
+    bool webPagesChecked = false;                 // the "Web Pages" box
+};
+
+// The start-up wizard's answers.
+struct WizardAnswers {
+    std::string address;
+    bool fileMode = false;
+    bool allLinked = false;
+    bool withinDomain = false;
+    std::uint8_t thirdFlag = 0;
+    bool singlePage = false;
+};
+
 class App {
 public:
     explicit App(UiPort& port);
@@ -65,6 +82,17 @@ public:
     void StartWorkers();
     void MainLoopStep();  // one round of the loop body, without the 50 ms sleep
     void LeaveMainLoop();
+
+    // ---- starting a crawl ----
+    // "Go Fetch": false when nothing was started (empty or ftp address).
+    bool StartCrawl(const CrawlRequest& request);
+    bool StartCrawlFromWizard(const WizardAnswers& answers);
+    // Names the per-site state and settings files after the address.
+    void NameStateFileForUrl(std::string_view address);
+    void RememberTypedUrl(const std::string& address);
+    // The Down and Up keys of the address field.
+    std::string RecentUrlOlder(const std::string& fieldText) const;
+    std::string RecentUrlNewer(const std::string& fieldText) const;
 
     // ---- exit protocol ----
     void RequestExit();

@@ -1,0 +1,175 @@
+// Starting a crawl: the typed address is checked, completed to an http
+// address, names the per-site state and settings files, and is queued as a
+// page (with the chosen scope) or as a single file. The workers, already
+// running, pick it up.
+#include <algorithm>
+#include <string>
+
+#include "app/app.h"
+#include "util/text.h"
+
+namespace wg {
+namespace {
+
+constexpr std::size_t kAddressLimit = 1023;
+constexpr std::size_t kStateNameLimit = 259;
+constexpr std::size_t kPathLimit = 260;
+
+// An address names its scheme ("http://...", "https://..."); a bare host, also
+// one with a port ("localhost:8080/a"), does not.
+bool HasScheme(std::string_view address) {
+    const std::size_t colon = address.find(':');
+    if (colon == std::string_view::npos || colon == 0) {
+        return false;
+    }
+    const std::string_view scheme = address.substr(0, colon);
+    const bool letters = std::all_of(scheme.begin(), scheme.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+    return letters && address.substr(colon).starts_with("://");
+}
+
+}  // namespace
+
+bool App::StartCrawl(const CrawlRequest& request) {
+    std::string address = CopyBounded(request.address, kAddressLimit + 1);
+    if (address.empty()) {
+        ShowStatus("Please type in a web address to the right of where it says URL above.");
+        return false;
+    }
+    RememberTypedUrl(address);
+    if (StartsWithNoCase(address, "ftp:")) {
+        port_.Tell("Sorry, Web Grubbler cannot process ftp sites yet.", "Error", Icon::Error);
+        return false;
+    }
+    if (!HasScheme(address)) {
+        address = "http://" + address;
+    }
+    NameStateFileForUrl(address);
+    port_.SetCrawlRunning(true);
+
+    if (request.scope == CrawlScope::FileUrl) {
+        m_bDownloadingUserFile = true;
+        AddFile(address, true, true);
+        ResumeAfterStop();
+        return true;
+    }
+    const bool stopAddingLinks = m_bStopAddingLinks.exchange(false);
+    m_bDownloadingUserFile = false;
+    ClearRunDownloads();
+    m_bCrawlStarted = true;
+    const bool allLinked = request.scope == CrawlScope::AllLinked;
+    const bool withinDomain = request.scope == CrawlScope::WithinDomain;
+    if ((allLinked || withinDomain) && UrlInHistory(address)) {
+        EraseUrlHistory(false);
+    }
+    (void)AddSite(address, allLinked ? 1 : 0, withinDomain ? 1 : 0, 0, request.webPagesChecked);
+    m_bStopAddingLinks = stopAddingLinks;
+    AddFileIfWanted(address, {}, true);
+    ResumeAfterStop();
+    return true;
+}
+
+bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
+    std::string address = CopyBounded(answers.address, kAddressLimit + 1);
+    if (address.empty()) {
+        return false;
+    }
+    if (!HasScheme(address)) {
+        address = "http://" + address;
+    }
+    NameStateFileForUrl(address);
+    port_.SetCrawlRunning(true);
+    m_bStopAddingLinks = false;
+    if (answers.fileMode) {
+        AddFile(address, true, true);
+    } else {
+        ClearRunDownloads();
+        m_bCrawlStarted = true;
+        if ((answers.allLinked || answers.withinDomain) && UrlInHistory(address)) {
+            EraseUrlHistory(false);
+        }
+        (void)AddSite(address, answers.allLinked ? 1 : 0, answers.withinDomain ? 1 : 0,
+                      answers.thirdFlag, false);
+        AddFileIfWanted(address, {}, true);
+    }
+    port_.SetScopeButtons(answers.allLinked, answers.withinDomain);
+    ResumeAfterStop();
+    return true;
+}
+
+void App::NameStateFileForUrl(std::string_view address) {
+    if (m_bStateLoaded.load()) {
+        bool queued = false;
+        {
+            std::lock_guard<std::mutex> lock(linksMutex);
+            queued = !linksToGrubble.Empty();
+        }
+        if (!queued) {
+            std::lock_guard<std::mutex> lock(downloadMutex);
+            queued = !toDownload.Empty();
+        }
+        if (queued) {
+            return;
+        }
+    }
+    const std::size_t colon = address.find(':');
+    std::string_view text = colon == std::string_view::npos
+                                ? address
+                                : address.substr(std::min(colon + 3, address.size()));
+    text = text.substr(0, std::min(text.find('?'), kStateNameLimit));
+
+    std::string name;
+    if (settings.urlEscapeFilenames.load()) {
+        (void)UrlFormEncode(text, name, kPathLimit);
+    } else {
+        name = std::string(text);
+        ReplaceChar(name, '/', '_');
+    }
+    const std::string dir = paths.programDir.string();
+    if (dir.size() + name.size() + 5 >= kPathLimit) {
+        name.resize(kPathLimit > dir.size() + 6 ? kPathLimit - dir.size() - 6 : 0);
+    }
+    if (!name.empty() && name.back() == '_') {
+        name.pop_back();
+    }
+    paths.stateFile = paths.programDir / (name + ".sav");
+    paths.settingsFile = paths.programDir / (name + ".ini");
+    m_bStateFileDirty = true;
+}
+
+void App::RememberTypedUrl(const std::string& address) {
+    if (std::find(recentUrls.begin(), recentUrls.end(), address) != recentUrls.end()) {
+        return;
+    }
+    const auto empty = std::find(recentUrls.begin(), recentUrls.end(), std::string());
+    if (empty != recentUrls.end()) {
+        *empty = address;
+        recentUrlNewest = static_cast<int>(empty - recentUrls.begin());
+        return;
+    }
+    std::rotate(recentUrls.begin(), recentUrls.begin() + 1, recentUrls.end());
+    recentUrls.back() = address;
+    recentUrlNewest = kRecentUrlCount - 1;
+}
+
+std::string App::RecentUrlOlder(const std::string& fieldText) const {
+    if (fieldText.empty()) {
+        return recentUrls[static_cast<std::size_t>(recentUrlNewest)];
+    }
+    const auto at = std::find(recentUrls.begin(), recentUrls.end(), fieldText);
+    if (at == recentUrls.end() || at == recentUrls.begin()) {
+        return {};
+    }
+    return *(at - 1);
+}
+
+std::string App::RecentUrlNewer(const std::string& fieldText) const {
+    const auto at = std::find(recentUrls.begin(), recentUrls.end(), fieldText);
+    if (fieldText.empty() || at == recentUrls.end() || at + 1 == recentUrls.end()) {
+        return {};
+    }
+    return *(at + 1);
+}
+
+}  // namespace wg
