@@ -112,6 +112,17 @@ protected:
     Timing saved_;
 };
 
+// An answer exactly as given: status line, header lines, line end, body.
+Reply Raw(std::vector<std::string> headers, std::string body, std::string lineEnd = "\r\n",
+          std::string status = "HTTP/1.0 200 OK") {
+    Reply r;
+    r.status = std::move(status);
+    r.headers = std::move(headers);
+    r.lineEnd = std::move(lineEnd);
+    r.body = std::move(body);
+    return r;
+}
+
 std::string Pattern(std::size_t size) {
     std::string s(size, '\0');
     for (std::size_t i = 0; i < size; ++i) {
@@ -162,7 +173,7 @@ TEST_F(HttpFetchTest, FileUrlModeResumesOnlyLargeFilesOnDisk) {
 }
 
 TEST_F(HttpFetchTest, RefusedStatusIsLoggedAndSavesNothing) {
-    server.Route("/dir/old.html", Reply{"HTTP/1.0 304 Not Modified", {}, "\r\n", "body"});
+    server.Route("/dir/old.html", Raw({}, "body", "\r\n", "HTTP/1.0 304 Not Modified"));
     auto c = Connect("dir");
     EXPECT_EQ(Fetch(*c, "gone.html"), 0);
     EXPECT_EQ(env.slot.status, 404);
@@ -210,7 +221,7 @@ TEST_F(HttpFetchTest, RedirectsAreQueuedNotFollowed) {
 TEST_F(HttpFetchTest, SizeLimitsRefuseFilesBeforeAndAfterTheBody) {
     env.options.minFileSize = 1000;
     server.Route("/announced.bin", Reply::Ok(std::string(999, 'x'), "application/octet-stream"));
-    server.Route("/silent.bin", Reply{"HTTP/1.0 200 OK", {}, "\r\n", std::string(999, 'y')});
+    server.Route("/silent.bin", Raw({}, std::string(999, 'y')));
     auto c = Connect();
     EXPECT_EQ(Fetch(*c, "announced.bin"), 0);
     EXPECT_TRUE(env.Noted("fail File too small. See options."));
@@ -233,10 +244,10 @@ TEST_F(HttpFetchTest, BareLineFeedHeadersRunIntoTheBody) {
     known.lineEnd = "\n";
     known.stallAfter = 8;
     server.Route("/known.html", known);
-    Reply unknown{"HTTP/1.0 200 OK", {"Content-Type: text/html"}, "\n", "abc\n"};
+    Reply unknown = Raw({"Content-Type: text/html"}, "abc\n", "\n");
     unknown.stallAfter = 4;
     server.Route("/unknown.html", unknown);
-    Reply closes{"HTTP/1.0 200 OK", {}, "\n", "abc\n"};
+    Reply closes = Raw({}, "abc\n", "\n");
     server.Route("/closes.html", closes);
 
     auto c = Connect();
@@ -290,8 +301,7 @@ TEST_F(HttpFetchTest, HtmlInPlaceOfAPictureIsRejected) {
     EXPECT_FALSE(fs::exists("photo.jpg"));
 
     // A text/html answer without a length for a picture name is refused unread.
-    server.Route("/page.jpg",
-                 Reply{"HTTP/1.0 200 OK", {"Content-Type: text/html"}, "\r\n", "<html>"});
+    server.Route("/page.jpg", Raw({"Content-Type: text/html"}, "<html>"));
     EXPECT_EQ(Fetch(*c, "page.jpg", "", std::string("page.jpg")), 0);
     EXPECT_FALSE(fs::exists("page.jpg"));
 }
