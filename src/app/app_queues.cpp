@@ -2,6 +2,7 @@
 #include <new>
 
 #include "app/app.h"
+#include "crawl/block_pool.h"
 #include "settings/type_filters.h"
 #include "util/log_file.h"
 #include "util/text.h"
@@ -49,6 +50,11 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
         if (m_bStopAddingLinks.load()) {
             return nullptr;
         }
+        // The index lines of the duplicate tests below load while the filters run.
+        if (filtered && (allLinked != 0 || withinDomain != 0)) {
+            visited.Prefetch(urlIn, false);
+        }
+        linksToGrubble.Prefetch(urlIn, true);
         // 2.-3.
         url.assign(urlIn);
         if (LooksEscaped(url)) {
@@ -105,7 +111,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
             }
         }
         // 9.-10. The duplicate test and the append, under one lock.
-        auto record = std::make_shared<UrlRecord>();
+        auto record = NewUrlRecord();
         record->allLinked = allLinked;
         record->withinDomain = withinDomain;
         record->thirdFlag = thirdFlag;
@@ -156,6 +162,12 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
 }
 
 void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
+    // The index lines of the history and the queue load together, the
+    // queue's while the history and the keywords are tested.
+    if (!userAdded && settings.ignoreList.load()) {
+        downloadHistory.Prefetch(urlIn, false);
+    }
+    toDownload.Prefetch(urlIn, true);
     // 1.-2.
     if (!userAdded) {
         if (DownloadedBefore(urlIn) || m_bStopRequested.load()) {

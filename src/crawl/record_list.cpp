@@ -56,6 +56,16 @@ bool RecordList::ContainsKey(std::string_view key) const {
     return urls_.Contains(key) || keys_.Contains(key);
 }
 
+void RecordList::Prefetch(std::string_view url, bool forInsert) const {
+    urls_.Prefetch(TextIndex::Hash(url), forInsert);
+    const std::string_view key = SingleParamKey(url);
+    if (!key.empty()) {
+        const std::uint64_t hash = TextIndex::Hash(key);
+        urls_.Prefetch(hash, false);
+        keys_.Prefetch(hash, forInsert);
+    }
+}
+
 bool RecordList::ContainsRecord(const UrlRecord* record) const {
     return std::any_of(entries_.rbegin(), entries_.rend(),
                        [record](const UrlRecordPtr& e) { return e.get() == record; });

@@ -37,6 +37,12 @@ public:
     bool ContainsUrl(std::string_view url) const;
     // An entry whose URL equals `key`, or whose own single-parameter key equals it.
     bool ContainsKey(std::string_view key) const;
+    // Starts loading the index lines that the duplicate tests of `url` (and,
+    // with `forInsert`, appending a record for it) will read, so that they
+    // arrive while the caller does other work. Only a hint: unlike everything
+    // else here it needs no lock and may run while the list changes.
+    void Prefetch(std::string_view url, bool forInsert) const;
+
     // This very record (searched newest first).
     bool ContainsRecord(const UrlRecord* record) const;
 

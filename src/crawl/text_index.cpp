@@ -1,5 +1,7 @@
 #include "crawl/text_index.h"
 
+#include <cstring>
+
 namespace wg {
 
 std::uint64_t TextIndex::Hash(std::string_view text) {
@@ -18,13 +20,18 @@ std::size_t TextIndex::Find(std::string_view text, std::uint64_t hash) const {
     }
     const std::size_t mask = slots_.size() - 1;
     const std::uint8_t tag = TagOf(hash);
+    const auto low = static_cast<std::uint32_t>(hash);
     for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
         const std::uint8_t t = tags_[i];
         if (t == 0) {
             return kNone;
         }
-        if (t == tag && slots_[i].hash == hash && slots_[i].text == text) {
-            return i;
+        if (t == tag) {
+            const Slot& s = slots_[i];
+            if (s.hash == low && s.size == text.size() &&
+                std::memcmp(s.text.get(), text.data(), text.size()) == 0) {
+                return i;
+            }
         }
     }
 }
@@ -32,6 +39,29 @@ std::size_t TextIndex::Find(std::string_view text, std::uint64_t hash) const {
 std::size_t TextIndex::Count(std::string_view text) const {
     const std::size_t i = Find(text, Hash(text));
     return i == kNone ? 0 : slots_[i].count;
+}
+
+void TextIndex::Prefetch(std::uint64_t hash, bool forInsert) const {
+    const std::size_t mask = hintMask_.load(std::memory_order_relaxed);
+    const std::uint8_t* tags = hintTags_.load(std::memory_order_relaxed);
+    if (tags == nullptr) {
+        return;
+    }
+    const std::size_t i = hash & mask;
+    __builtin_prefetch(tags + i);
+    if (forInsert) {
+        // An insert writes the first free slot from home on, most often in
+        // the home slot's line or the next one.
+        const Slot* slots = hintSlots_.load(std::memory_order_relaxed);
+        __builtin_prefetch(slots + i, 1);
+        __builtin_prefetch(slots + ((i + 2) & mask), 1);
+    }
+}
+
+void TextIndex::PublishTable() {
+    hintTags_.store(tags_.empty() ? nullptr : tags_.data(), std::memory_order_relaxed);
+    hintSlots_.store(slots_.empty() ? nullptr : slots_.data(), std::memory_order_relaxed);
+    hintMask_.store(slots_.empty() ? 0 : slots_.size() - 1, std::memory_order_relaxed);
 }
 
 void TextIndex::Grow() {
@@ -54,10 +84,10 @@ void TextIndex::Grow() {
         tags_[i] = oldTags[k];
         slots_[i] = std::move(old[k]);
     }
+    PublishTable();
 }
 
-void TextIndex::Add(std::string_view text, std::shared_ptr<const void> owner) {
-    const std::uint64_t hash = Hash(text);
+void TextIndex::Add(std::string_view text, std::uint64_t hash, std::shared_ptr<const void> owner) {
     const std::size_t found = Find(text, hash);
     if (found != kNone) {
         ++slots_[found].count;
@@ -73,10 +103,10 @@ void TextIndex::Add(std::string_view text, std::shared_ptr<const void> owner) {
     }
     tags_[i] = TagOf(hash);
     Slot& slot = slots_[i];
-    slot.hash = hash;
-    slot.text = text;
+    slot.text = std::shared_ptr<const char>(std::move(owner), text.data());
+    slot.size = static_cast<std::uint32_t>(text.size());
+    slot.hash = static_cast<std::uint32_t>(hash);
     slot.count = 1;
-    slot.owner = std::move(owner);
     ++used_;
 }
 
@@ -100,8 +130,8 @@ void TextIndex::EraseAt(std::size_t index) {
     --used_;
 }
 
-bool TextIndex::Remove(std::string_view text) {
-    const std::size_t i = Find(text, Hash(text));
+bool TextIndex::Remove(std::string_view text, std::uint64_t hash) {
+    const std::size_t i = Find(text, hash);
     if (i == kNone) {
         return false;
     }
@@ -113,14 +143,17 @@ bool TextIndex::Remove(std::string_view text) {
 
 void TextIndex::Clear() {
     slots_.clear();
+    slots_.shrink_to_fit();
     tags_.clear();
+    tags_.shrink_to_fit();
     used_ = 0;
+    PublishTable();
 }
 
 void TextIndex::ForEach(const std::function<void(std::string_view, std::size_t)>& visit) const {
     for (std::size_t i = 0; i < slots_.size(); ++i) {
         if (tags_[i] != 0) {
-            visit(slots_[i].text, slots_[i].count);
+            visit(slots_[i].View(), slots_[i].count);
         }
     }
 }

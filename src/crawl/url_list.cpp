@@ -1,13 +1,23 @@
 #include "crawl/url_list.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_map>
+
+#include "crawl/block_pool.h"
 
 namespace wg {
 
+UrlList::Text UrlList::MakeText(std::string_view url) {
+    auto chars = std::allocate_shared<char[]>(PoolAllocator<char>{}, url.size());
+    std::memcpy(chars.get(), url.data(), url.size());
+    return Text{std::move(chars), url.size()};
+}
+
 void UrlList::PushBack(std::string url) {
-    entries_.push_back(std::make_shared<const std::string>(std::move(url)));
-    index_.Add(*entries_.back(), entries_.back());
+    entries_.push_back(MakeText(url));
+    const Text& text = entries_.back();
+    index_.Add(text.View(), text.chars);
 }
 
 std::optional<std::string> UrlList::PopFront() {
@@ -16,8 +26,8 @@ std::optional<std::string> UrlList::PopFront() {
     }
     Text text = std::move(entries_.front());
     entries_.pop_front();
-    index_.Remove(*text);
-    return *text;
+    index_.Remove(text.View());
+    return std::string(text.View());
 }
 
 bool UrlList::Contains(std::string_view url) const {
@@ -28,20 +38,22 @@ bool UrlList::RemoveFirst(std::string_view url) {
     if (!Contains(url)) {
         return false;
     }
-    auto it =
-        std::find_if(entries_.begin(), entries_.end(), [url](const Text& e) { return *e == url; });
+    auto it = std::find_if(entries_.begin(), entries_.end(),
+                           [url](const Text& e) { return e.View() == url; });
     Text text = std::move(*it);
     entries_.erase(it);
-    index_.Remove(*text);
+    index_.Remove(text.View());
     return true;
 }
 
 std::size_t UrlList::RemoveIf(const std::function<bool(const std::string&)>& remove) {
     std::deque<Text> kept;
     std::size_t removed = 0;
+    std::string url;  // one buffer for every entry shown to `remove`
     for (auto& e : entries_) {
-        if (remove(*e)) {
-            index_.Remove(*e);
+        url.assign(e.View());
+        if (remove(url)) {
+            index_.Remove(e.View());
             ++removed;
         } else {
             kept.push_back(std::move(e));
@@ -53,7 +65,7 @@ std::size_t UrlList::RemoveIf(const std::function<bool(const std::string&)>& rem
 
 void UrlList::MoveToBack(std::string_view url) {
     auto it = std::find_if(entries_.rbegin(), entries_.rend(),
-                           [url](const Text& e) { return *e == url; });
+                           [url](const Text& e) { return e.View() == url; });
     if (it == entries_.rend()) {
         return;
     }
@@ -67,7 +79,7 @@ std::optional<std::size_t> UrlList::NewestIndexOf(std::string_view url) const {
         return std::nullopt;
     }
     for (std::size_t i = entries_.size(); i-- > 0;) {
-        if (*entries_[i] == url) {
+        if (entries_[i].View() == url) {
             return i;
         }
     }
@@ -82,15 +94,17 @@ void UrlList::Clear() {
 }
 
 void UrlList::ForEach(const std::function<void(const std::string&)>& visit) const {
+    std::string url;  // one buffer for every entry
     for (const auto& e : entries_) {
-        visit(*e);
+        url.assign(e.View());
+        visit(url);
     }
 }
 
 bool UrlList::IndexMatches() const {
     std::unordered_map<std::string_view, std::size_t> counted;
     for (const auto& e : entries_) {
-        ++counted[*e];
+        ++counted[e.View()];
     }
     if (counted.size() != index_.Distinct()) {
         return false;

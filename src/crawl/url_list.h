@@ -27,6 +27,12 @@ public:
     void PushBack(std::string url);
     std::optional<std::string> PopFront();
     bool Contains(std::string_view url) const;
+    // Starts loading the index lines that Contains(url) (and, with
+    // `forInsert`, PushBack(url)) will read. Only a hint: unlike everything
+    // else here it needs no lock and may run while the list changes.
+    void Prefetch(std::string_view url, bool forInsert) const {
+        index_.Prefetch(TextIndex::Hash(url), forInsert);
+    }
 
     // Removes the first entry equal to `url` (oldest first).
     bool RemoveFirst(std::string_view url);
@@ -45,7 +51,15 @@ public:
     bool IndexMatches() const;
 
 private:
-    using Text = std::shared_ptr<const std::string>;
+    // A URL's characters and their shared count in one pooled block, so that
+    // an entry owns no heap memory of its own.
+    struct Text {
+        std::shared_ptr<const char[]> chars;
+        std::size_t size = 0;
+
+        std::string_view View() const { return {chars.get(), size}; }
+    };
+    static Text MakeText(std::string_view url);
 
     std::deque<Text> entries_;
     // Every URL with how many entries have it; an index entry keeps the text it

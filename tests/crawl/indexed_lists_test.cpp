@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "crawl/block_pool.h"
 #include "crawl/record_list.h"
 #include "crawl/url_list.h"
 
@@ -83,6 +88,48 @@ TEST(IndexedLists, UrlListOrderAndIndex) {
     list.Clear();
     EXPECT_FALSE(list.Contains("c"));
     EXPECT_EQ(list.PopFront(), std::nullopt);
+}
+
+// Pooled records cross threads as in a crawl: one thread queues, another takes
+// and drops them, while a third hints lookups without the lock.
+TEST(IndexedLists, PooledRecordsAndLockFreeHintsStress) {
+    RecordList list;
+    UrlList files;
+    std::mutex mutex;
+    std::atomic<bool> done{false};
+    std::thread hinter([&] {
+        while (!done.load()) {
+            list.Prefetch("http://h/p?a=1&b=2", true);
+            files.Prefetch("http://h/f", true);
+        }
+    });
+    std::thread taker([&] {
+        for (int taken = 0; taken < 4000;) {
+            UrlRecordPtr r;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                r = list.PopFront();
+                (void)files.PopFront();
+            }
+            if (r) {
+                EXPECT_EQ(r->url.rfind("http://h/", 0), 0u);
+                ++taken;
+            }
+        }
+    });
+    for (int i = 0; i < 4000; ++i) {
+        auto r = NewUrlRecord();
+        r->url = "http://h/" + std::to_string(i) + "?a=1&b=" + std::to_string(i % 7);
+        std::lock_guard<std::mutex> lock(mutex);
+        list.PushBack(std::move(r));
+        files.PushBack("http://h/f" + std::to_string(i % 50));
+    }
+    taker.join();
+    done.store(true);
+    hinter.join();
+    EXPECT_TRUE(list.Empty());
+    EXPECT_TRUE(list.IndexMatches());
+    EXPECT_TRUE(files.IndexMatches());
 }
 
 }  // namespace
