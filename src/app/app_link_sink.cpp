@@ -1,0 +1,54 @@
+// The link scanner's calls, carried to the App.
+#include "app/app_link_sink.h"
+
+#include <mutex>
+#include <thread>
+
+#include "app/app.h"
+#include "util/log_file.h"
+
+namespace wg {
+
+UrlRecordPtr AppLinkSink::AddSite(std::string_view url, std::uint8_t allLinked,
+                                  std::uint8_t withinDomain, std::uint8_t thirdFlag, bool filtered,
+                                  const std::string* baseUrl) {
+    return app_.AddSite(url, allLinked, withinDomain, thirdFlag, filtered, baseUrl);
+}
+
+void AppLinkSink::AddFile(std::string_view url, bool userAdded, bool fileUrlMode) {
+    app_.AddFile(url, userAdded, fileUrlMode);
+}
+
+bool AppLinkSink::AddingLinksStopped() {
+    return app_.m_bStopAddingLinks.load();
+}
+
+bool AppLinkSink::QueuesEmpty() {
+    {
+        std::lock_guard<std::mutex> lock(app_.linksMutex);
+        if (!app_.linksToGrubble.Empty()) {
+            return false;
+        }
+    }
+    std::lock_guard<std::mutex> lock(app_.downloadMutex);
+    return app_.toDownload.Empty();
+}
+
+void AppLinkSink::ShowStatus(std::string_view text) {
+    app_.ShowStatus(text);
+}
+
+bool AppLinkSink::ScanCancelled(int /*slot*/) {
+    return app_.m_bExitRequested.load(std::memory_order_relaxed) ||
+           g_bStopWorkers.load(std::memory_order_relaxed);
+}
+
+void AppLinkSink::DebugLine(std::string_view text) {
+    DebugLog("%.*s", static_cast<int>(text.size()), text.data());
+}
+
+void AppLinkSink::Yield() {
+    std::this_thread::yield();
+}
+
+}  // namespace wg

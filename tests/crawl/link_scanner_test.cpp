@@ -1,0 +1,372 @@
+#include "crawl/link_scanner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "util/text.h"
+
+namespace wg {
+namespace {
+
+using Urls = std::vector<std::string>;
+
+constexpr std::string_view kPageUrl = "http://www.example.com/dir/index.htm";
+
+std::string Dir(std::string_view rest) {
+    return "http://www.example.com/dir/" + std::string(rest);
+}
+std::string Site(std::string_view rest) {
+    return "http://www.example.com/" + std::string(rest);
+}
+
+// Records what the scanner queues; a URL is queued once, as the queues do.
+class RecordingSink : public LinkSink {
+public:
+    UrlRecordPtr AddSite(std::string_view url, std::uint8_t allLinked, std::uint8_t withinDomain,
+                         std::uint8_t, bool filtered, const std::string* baseUrl) override {
+        EXPECT_TRUE(filtered);
+        if (std::find(pages.begin(), pages.end(), url) != pages.end()) {
+            return nullptr;
+        }
+        pages.emplace_back(url);
+        scopes.push_back(allLinked * 2 + withinDomain);
+        if (baseUrl != nullptr) {
+            baseOf[std::string(url)] = *baseUrl;
+        }
+        return std::make_shared<UrlRecord>();
+    }
+    void AddFile(std::string_view url, bool userAdded, bool fileUrlMode) override {
+        EXPECT_FALSE(userAdded);
+        EXPECT_FALSE(fileUrlMode);
+        if (std::find(files.begin(), files.end(), url) == files.end()) {
+            files.emplace_back(url);
+        }
+    }
+    void DebugLine(std::string_view text) override { log.emplace_back(text); }
+    bool QueuesEmpty() override { return pages.empty() && files.empty(); }
+    void ShowStatus(std::string_view text) override { status.emplace_back(text); }
+    bool AddingLinksStopped() override { return stopAdding; }
+
+    Urls pages, files, log, status;
+    std::vector<int> scopes;
+    std::map<std::string, std::string> baseOf;
+    bool stopAdding = false;
+};
+
+enum class Scope { Page, Domain, All };
+
+struct Case {
+    std::string body;
+    Scope scope;
+    Urls files;
+    Urls pages;
+};
+
+class LinkScannerTest : public ::testing::Test {
+protected:
+    void Scan(std::string_view body, Scope scope = Scope::Domain, std::string_view url = kPageUrl) {
+        sink = RecordingSink();
+        record.url = url;
+        record.allLinked = scope == Scope::All;
+        record.withinDomain = scope == Scope::Domain;
+        page.body = body;
+        page.host = "www.example.com";
+        page.domain = "example.com";
+        ScanPage(settings, sink, page, record, 0);
+    }
+
+    void Check(const std::vector<Case>& cases) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.body);
+            Scan(c.body, c.scope);
+            EXPECT_EQ(sink.files, c.files);
+            EXPECT_EQ(sink.pages, c.pages);
+        }
+    }
+
+    AppSettings settings;
+    RecordingSink sink;
+    UrlRecord record;
+    FetchedPage page;
+};
+
+TEST_F(LinkScannerTest, AttributeValuesAndRelativeLinks) {
+    Check({
+        {R"(<html><img src="pics/a.jpg"></html>)", Scope::Domain, {Dir("pics/a.jpg")}, {}},
+        {"<html><img src=pics/a.jpg></html>", Scope::Domain, {Dir("pics/a.jpg")}, {}},
+        {R"(<html><a href="sub/page.htm">x</a>)",
+         Scope::Domain,
+         {Dir("sub/page.htm")},
+         {Dir("sub/page.htm")}},
+        {"<html><a href=sub/b.htm>x</a>", Scope::Domain, {Dir("sub/b.htm")}, {Dir("sub/b.htm")}},
+        {R"(<html><a href="/top/c.htm">x</a>)",
+         Scope::Domain,
+         {Site("top/c.htm")},
+         {Site("top/c.htm")}},
+        // Dot segments are folded; "./" only reaches the queues through " src".
+        {R"(<html><a href="../up/d.htm">x</a>)",
+         Scope::Domain,
+         {Site("up/d.htm")},
+         {Site("up/d.htm")}},
+        {R"(<html><img src="./pics/../img/b.jpg">)", Scope::Domain, {Dir("img/b.jpg")}, {}},
+        {R"(<html><a href="./e.htm">x</a>)", Scope::Domain, {}, {}},
+        // Dot-less hrefs: directories become pages too, bare names only files.
+        {R"(<html><a href="sub/">s</a><a href="/news/">n</a><a href="plain">p</a>)",
+         Scope::Domain,
+         {Dir("sub/"), Site("news/"), Dir("plain")},
+         {Dir("sub/"), Site("news/")}},
+        // Query links; a directory keeps its '/' before the query.
+        {R"(<html><a href="list.php?page=2">x</a>)",
+         Scope::Domain,
+         {Dir("list.php?page=2")},
+         {Dir("list.php?page=2")}},
+        {R"(<html><a href="http://www.example.com/forum/?page=2">x</a>)",
+         Scope::Domain,
+         {Site("forum/?page=2")},
+         {Site("forum/?page=2")}},
+        // CSS and inline scripts.
+        {"<html><style>body { background: url(img/bg.png); }</style>",
+         Scope::Domain,
+         {Dir("img/bg.png")},
+         {}},
+        {"<html><script>var pic = 'photos/x1.jpg'; img.src = pic;</script>",
+         Scope::Domain,
+         {Dir("photos/x1.jpg")},
+         {}},
+        // A path parameter and a fragment are cut; brackets inside refuse the link.
+        {R"(<html><a href="pics/photo.jpg;jsessionid=12">x</a><a href="pics/b.jpg#top">)",
+         Scope::Domain,
+         {Dir("pics/photo.jpg"), Dir("pics/b.jpg")},
+         {}},
+        {R"(<html><a href="pics/{c}.jpg">x</a>)", Scope::Domain, {}, {}},
+        // Protocol-relative links get "http:".
+        {R"(<html><img src="//www.example.com/p.png">)",
+         Scope::Domain,
+         {"http://www.example.com/p.png"},
+         {}},
+    });
+}
+
+TEST_F(LinkScannerTest, ScopesDecideWhatIsFollowed) {
+    const std::string body = R"(<html><body>
+<a href="next.htm">n</a>
+<img src="pics/a.jpg">
+<a href="http://other.org/far.htm">f</a>
+<img src="http://other.org/p/q.jpg">
+<a href="sub/">s</a>
+</body></html>)";
+    Check({
+        // "Only This Web Page": files only.
+        {body, Scope::Page, {Dir("pics/a.jpg"), "http://other.org/p/q.jpg"}, {}},
+        // Within the domain: the picture from another host still comes through " src".
+        {body,
+         Scope::Domain,
+         {Dir("pics/a.jpg"), "http://other.org/p/q.jpg", Dir("sub/"), Dir("next.htm")},
+         {Dir("sub/"), Dir("next.htm")}},
+        // All linked pages: another host's page is crawled, its picture downloaded.
+        {body,
+         Scope::All,
+         {Dir("sub/"), Dir("next.htm"), Dir("pics/a.jpg"), "http://other.org/p/q.jpg"},
+         {Dir("sub/"), Dir("next.htm"), "http://other.org/far.htm"}},
+        // A port is part of the address.
+        {R"(<html><a href="http://127.0.0.1:8080/a.html">x</a>)",
+         Scope::All,
+         {},
+         {"http://127.0.0.1:8080/a.html"}},
+    });
+    // A '/' inside the page's query is not its directory.
+    Scan(R"(<html><a href="next.htm">n</a>)", Scope::Domain,
+         "http://www.example.com/dir/page.php?x=a/b");
+    EXPECT_EQ(sink.files, (Urls{Dir("next.htm")}));
+    EXPECT_EQ(sink.pages, (Urls{Dir("next.htm")}));
+    // Pages found carry the page's scope.
+    Scan(body, Scope::All);
+    EXPECT_EQ(sink.scopes, (std::vector<int>{2, 2, 2}));
+}
+
+TEST_F(LinkScannerTest, LinkElementsInSinglePageScope) {
+    Check({
+        {R"(<html><link rel="alternate" href="http://www.example.com/feed.rss"></html>)",
+         Scope::Page,
+         {Site("feed.rss")},
+         {Site("feed.rss")}},
+        {R"(<html><link rel="stylesheet" href="css/site.css"></html>)",
+         Scope::Page,
+         {Dir("css/site.css")},
+         {}},
+        {R"(<html><link><a href="x/y.htm">)", Scope::Page, {}, {}},
+    });
+    settings.dft = kGroupPictures;  // without web pages the pass is off
+    Scan(R"(<html><link rel="alternate" href="http://www.example.com/feed.rss"></html>)",
+         Scope::Page);
+    EXPECT_TRUE(sink.pages.empty());
+}
+
+TEST_F(LinkScannerTest, ScriptExpressionsAreNotLinks) {
+    for (const char* text : {
+             R"(x = "a.jpg;";)",                  // ends with ';'
+             R"(t = ",x.jpg";)",                  // begins with ','
+             R"(t = ".x.jpg";)",                  // begins with one dot
+             R"(t = "$a.jpg";)",                  // begins with '$'
+             R"(t = "-/a.jpg";)",                 // begins with "-/"
+             R"(t = "javascript.run2";)",         // javascript ending in a digit
+             R"(t = "window.location.htm";)",     // window.
+             R"(t = "this.src.jpg";)",            // this.
+             R"(t = "x.jpgfoo1234 && z";)",       // " && "
+             R"(t = "x.jpgfoo1234 == z";)",       // " =="
+             R"(t = "x.gif</script>.y";)",        // </script>
+             R"(t = "document.cookie=";)",        // document. ending in '='
+             R"(t = "+ x.jpg";)",                 // '+' and a space
+             R"(t = "var a; b.jpg";)",            // a statement before the link
+             R"(<p>See photo.jpg at home.</p>)",  // prose after '>'
+         }) {
+        SCOPED_TRACE(text);
+        Scan(std::string("<html><script>") + text + "</script>", Scope::All);
+        EXPECT_TRUE(sink.files.empty()) << sink.files.front();
+        EXPECT_TRUE(sink.pages.empty()) << sink.pages.front();
+    }
+}
+
+TEST_F(LinkScannerTest, DomainTest) {
+    settings.logDebug = true;
+    Check({
+        {R"(<html><a href="http://other.org/go.php?to=example.com">x</a>)", Scope::Domain, {}, {}},
+        {R"(<html><a href="http://other.org/r?example.com">x</a>)", Scope::Domain, {}, {}},
+        {R"(<html><a href="http://example.com.cdn.net/x.htm">x</a>)",
+         Scope::Domain,
+         {"http://example.com.cdn.net/x.htm"},
+         {"http://example.com.cdn.net/x.htm"}},
+        {R"(<html><a href="http://images.static.example.com/a.jpg">x</a>)",
+         Scope::Domain,
+         {"http://images.static.example.com/a.jpg"},
+         {}},
+    });
+    Scan(R"(<html><a href="http://other.org/far.htm">x</a>)");
+    EXPECT_EQ(sink.log.front(), "Not In Domain: http://other.org/far.htm");
+    // The Flash player vendor's links are refused without a log line.
+    Scan(R"(<html><a href="http://download.flashvendor.example/get/flash.htm">x</a>)");
+    EXPECT_TRUE(sink.log.empty());
+    EXPECT_TRUE(sink.pages.empty());
+}
+
+TEST_F(LinkScannerTest, SkipKeywordsOwnUrlAndRejects) {
+    settings.logDebug = true;
+    settings.types.Set(TypeKind::ExclusionTypes, "ads");
+    Scan(R"(<html><img src="ADS/banner.jpg"><img src="pics/ok.jpg">)");
+    EXPECT_EQ(sink.files, (Urls{Dir("pics/ok.jpg")}));
+    EXPECT_EQ(sink.log.front(), "Contains skip keyword: ADS/banner.jpg");
+
+    Scan(R"(<html><a href="http://www.example.com/dir/index.htm">me</a>)");
+    EXPECT_TRUE(sink.files.empty());
+    EXPECT_TRUE(sink.pages.empty());
+
+    // Without the catch-all, a link that is neither a file type nor a page is rejected.
+    settings.types.Set(TypeKind::FileTypes, ".jpg");
+    Scan(R"(<html><a href="readme.txt">r</a><img src="a/b.gif"><a href="x.jpg">)");
+    EXPECT_EQ(sink.files, (Urls{Dir("x.jpg")}));
+    EXPECT_EQ(sink.log, (Urls{"Reject: readme.txt", "Reject: a/b.gif"}));
+
+    // A stopped page queue takes nothing.
+    settings.types.Set(TypeKind::FileTypes, std::string(kDefaultFileTypes));
+    sink = RecordingSink();
+    sink.stopAdding = true;
+    record.url = kPageUrl;
+    page.body = R"(<html><a href="next.htm">n</a>)";
+    ScanPage(settings, sink, page, record, 0);
+    EXPECT_EQ(sink.files, (Urls{Dir("next.htm")}));
+    EXPECT_TRUE(sink.pages.empty());
+}
+
+TEST_F(LinkScannerTest, PagesThatYieldNothing) {
+    Scan("<a.jpg>");  // shorter than 8 bytes
+    EXPECT_TRUE(sink.files.empty());
+
+    settings.searchType = kSearchOnPage;
+    settings.types.Set(TypeKind::SearchWords, "kittens");
+    Scan(R"(<html><img src="pics/dog.jpg">)");
+    EXPECT_TRUE(sink.files.empty());
+    Scan(R"(<html><img src="pics/Kittens.jpg">)");
+    EXPECT_EQ(sink.files, (Urls{Dir("pics/Kittens.jpg")}));
+}
+
+TEST_F(LinkScannerTest, FlashParameters) {
+    Scan(R"(<html><embed src="player.swf"><param name="flashvars")"
+         R"( value="streamname=clip1&skinname=skins/blue"><a href="x.txt">)");
+    EXPECT_EQ(sink.files,
+              (Urls{Dir("player.swf"), Dir("x.txt"), Dir("clip1.flv"), Dir("skins/blue.swf")}));
+    EXPECT_TRUE(page.flashSeen);
+
+    // Without a .swf file the parameters are plain text.
+    Scan(R"(<html><param value="streamname=clip1&skinname=skins/blue">)");
+    EXPECT_TRUE(sink.files.empty());
+    EXPECT_FALSE(page.flashSeen);
+}
+
+TEST_F(LinkScannerTest, ScriptFiles) {
+    record.baseUrl = "http://www.example.com/dir";
+    record.hasBaseUrl = true;
+    Scan(
+        "/* see lib.js */\nvar a = \"img/logo.gif\";\n"
+        "document.write(\"<a href='more.htm'>\");\n"
+        "function f() { return this.value.length; }\n"
+        "var c = 'window.x.htm';",
+        Scope::Domain, "http://www.example.com/js/menu.js");
+    EXPECT_EQ(sink.files, (Urls{Dir("img/logo.gif"), Dir("more.htm")}));
+    EXPECT_EQ(sink.pages, (Urls{Dir("more.htm")}));
+
+    // A script found on a page is queued with the page's directory as its base.
+    settings.types.Set(TypeKind::SiteTypes, std::string(kDefaultSiteTypes) + ";.js");
+    record.hasBaseUrl = false;
+    Scan(R"(<html><script src="js/menu.js"></script>)");
+    EXPECT_EQ(sink.pages, (Urls{Dir("js/menu.js")}));
+    EXPECT_EQ(sink.baseOf[Dir("js/menu.js")], "http://www.example.com/dir");
+
+    UrlRecord parent;
+    parent.url = "http://www.example.com/list?page=2";
+    RecordingSink direct;
+    AddSiteFromScan(direct, "http://www.example.com/a.js", parent, true);
+    EXPECT_EQ(direct.status, (Urls{"Processing..."}));  // both queues were empty
+    EXPECT_TRUE(direct.baseOf.empty());                 // a query after the last '/': no base
+    parent.url = "http://host";
+    AddSiteFromScan(direct, "http://host/b.js", parent, true);
+    EXPECT_EQ(direct.baseOf["http://host/b.js"], "http://host");
+}
+
+TEST_F(LinkScannerTest, FullBufferWithoutTerminator) {
+    constexpr std::size_t kBufferSize = 262144;
+    const std::string filler = "<p>Some text, a few words. More words here</p>\n";
+    for (const std::string& tail :
+         {std::string(R"(<img src="pics/z.jpg")"), std::string(R"(<img src="pics/z.jpg)")}) {
+        SCOPED_TRACE(tail);
+        // The buffer holds exactly its bytes, so reading past it is caught by
+        // the address sanitizer build.
+        auto buffer = std::make_unique<char[]>(kBufferSize);
+        std::string text;
+        while (text.size() + filler.size() < kBufferSize - tail.size()) {
+            text += filler;
+        }
+        text.append(kBufferSize - tail.size() - text.size(), ' ');
+        text += tail;
+        std::copy(text.begin(), text.end(), buffer.get());
+        const std::string_view body(buffer.get(), kBufferSize);
+        for (Scope scope : {Scope::Page, Scope::Domain, Scope::All}) {
+            Scan(body, scope);
+            if (tail.back() == '"') {
+                EXPECT_EQ(sink.files, (Urls{Dir("pics/z.jpg")}));
+            } else {
+                EXPECT_TRUE(sink.files.empty());
+            }
+        }
+        RecordingSink scriptSink;
+        ScanScript(settings, scriptSink, page, record, 0);
+        EXPECT_TRUE(scriptSink.pages.empty());
+    }
+}
+
+}  // namespace
+}  // namespace wg
