@@ -1,5 +1,8 @@
 #include "app/app.h"
 
+#include "app/app_fetch_environment.h"
+#include "net/http_connection.h"
+
 #include "platform/files.h"
 #include "platform/interrupt.h"
 #include "settings/type_groups.h"
@@ -22,7 +25,12 @@ void ClearCurrentApp(App* app) {
     g_app.compare_exchange_strong(app, nullptr);
 }
 
-App::App(UiPort& port) : port_(port) {}
+App::App(UiPort& port)
+    : port_(port), fetchEnvironment_(std::make_unique<AppFetchEnvironment>(*this)) {}
+
+FetchEnvironment& App::FetchEnvironmentFor() {
+    return *fetchEnvironment_;
+}
 
 App::~App() {
     if (!shutDown_ && initialised_) {

@@ -11,6 +11,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -23,6 +24,7 @@
 #include "crawl/url_list.h"
 #include "crawl/url_record.h"
 #include "net/cookie_jar.h"
+#include "net/fetch_environment.h"
 #include "net/transfer_slots.h"
 #include "settings/app_paths.h"
 #include "settings/app_settings.h"
@@ -35,6 +37,8 @@ namespace wg {
 extern std::atomic<bool> g_bStopWorkers;
 
 class App;
+class AppFetchEnvironment;
+class HttpConnection;
 
 // The process-wide App, or null before initialisation and from the start of shutdown.
 App* CurrentApp();
@@ -207,6 +211,23 @@ public:
     std::function<bool(int slot, UrlRecord& record)> pageHandler;
     std::function<bool(int slot, const std::string& url)> downloadHandler;
 
+    // ---- page fetching ----
+    // Loads a page into the slot's connection buffer; false when it could not
+    // be fetched (not found, unreachable, broken twice, stopped).
+    bool FetchPage(int slot, UrlRecord& record);
+    // Fetch, scan and count one page (the page workers' work on the network).
+    bool ProcessPage(int slot, UrlRecord& record);
+    // Raises and shows "URLs Scanned".
+    void UrlScanned();
+    // Makes the workers fetch from the network (front ends call it; without it
+    // a worker only counts its items through).
+    void UseNetworkWorkers();
+    // The page connection of a slot (null before its first page).
+    HttpConnection* PageConnection(int slot);
+    void DropPageConnection(int slot);
+    // The environment of this App's transactions.
+    FetchEnvironment& FetchEnvironmentFor();
+
     // Wakes idle workers at once (new work, stop or exit).
     void WakeWorkers();
     // Sleeps up to `ms`, returning early when woken.
@@ -301,6 +322,11 @@ private:
     void PurgeQueuedPages(const std::function<bool(const UrlRecord&)>& remove);
     void ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker);
 
+    enum class ConnectOutcome { Connected, Unreachable, Abandoned };
+    ConnectOutcome ConnectWithTries(HttpConnection& connection, int slot);
+    // Tells a dead line from a dead site; shows the connection box once a run.
+    void TestConnectivity(int slot);
+
     void StartPageWorker(int handleSlot);
     void StartDownloadWorker(int handleSlot);
     void StartExtraWorkers();
@@ -332,6 +358,11 @@ private:
 
     // The window-text lock of the counter texts, tried for 1 ms only.
     std::mutex counterTextMutex_;
+
+    std::atomic<bool> connectionBoxShown_{false};  // shown once a run
+    std::unique_ptr<AppFetchEnvironment> fetchEnvironment_;
+    // Each page worker's connection, by its slot (a slot has one worker).
+    std::array<std::unique_ptr<HttpConnection>, kTransferSlotCount> pageConnections_;
 
     std::mutex wakeMutex_;
     std::condition_variable wakeCv_;

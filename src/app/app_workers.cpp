@@ -51,6 +51,7 @@ void App::PageWorkerMain(std::atomic<int>* threadId) {
         record.reset();
         platform::SleepMs(1);
     }
+    app->DropPageConnection(slot);
     app->PageWorkerEnded();
 }
 

@@ -1,0 +1,164 @@
+// A page worker's fetch: the URL split into host, port, directory and request
+// name, the worker's connection reused while host and port stay the same,
+// connect tries with pauses, one retry of a broken transaction, and the
+// connectivity test when a server cannot be reached at all.
+#include <atomic>
+#include <string>
+
+#include "app/app.h"
+#include "app/app_fetch_environment.h"
+#include "app/page_url.h"
+#include "net/http_fetch.h"
+#include "platform/hosts.h"
+#include "util/pause.h"
+#include "util/text.h"
+#include "util/timing.h"
+
+namespace wg {
+namespace {
+
+constexpr int kConnectTries = 3;
+
+}  // namespace
+
+PageUrlParts SplitPageUrl(std::string_view url) {
+    PageUrlParts parts;
+    parts.secure = StartsWithNoCase(url, "https:");
+    const std::size_t colon = url.find(':');
+    const std::size_t hostStart = colon == std::string_view::npos ? 0 : colon + 3;
+    std::string_view rest = hostStart < url.size() ? url.substr(hostStart) : std::string_view();
+    const std::size_t slash = rest.find('/');
+    std::string_view host = rest.substr(0, slash);
+    const std::size_t portColon = host.rfind(':');
+    if (portColon != std::string_view::npos && portColon + 1 < host.size() &&
+        host.substr(portColon + 1).find_first_not_of("0123456789") == std::string_view::npos) {
+        parts.port = std::string(host.substr(portColon + 1));
+        host = host.substr(0, portColon);
+    } else {
+        parts.port = parts.secure ? "443" : "80";
+    }
+    parts.host = std::string(host);
+    const std::string_view path =
+        slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    const std::size_t lastSlash = path.size() > 1 ? path.rfind('/') : std::string_view::npos;
+    if (lastSlash == std::string_view::npos || lastSlash == 0) {
+        parts.requestName = std::string(path);
+        return parts;
+    }
+    const std::size_t query = path.find('?');
+    if (query != std::string_view::npos && query < lastSlash) {
+        parts.directory = std::string(path.substr(0, query + 1));
+        parts.requestName = std::string(path.substr(query));
+    } else {
+        parts.directory = std::string(path.substr(0, lastSlash + 1));
+        parts.requestName = std::string(path.substr(lastSlash + 1));
+    }
+    return parts;
+}
+
+HttpConnection* App::PageConnection(int slot) {
+    return pageConnections_[static_cast<std::size_t>(slot)].get();
+}
+
+void App::DropPageConnection(int slot) {
+    pageConnections_[static_cast<std::size_t>(slot)].reset();
+}
+
+App::ConnectOutcome App::ConnectWithTries(HttpConnection& c, int slot) {
+    TransferSlot& s = TransferSlots()[slot];
+    const Timing& timing = CurrentTiming();
+    for (int attempt = 1;; ++attempt) {
+        if (c.Connect(timing.connectTimeoutMs)) {
+            return ConnectOutcome::Connected;
+        }
+        c.Close();
+        if (s.cancel.exchange(false) || g_bStopWorkers.load()) {
+            return ConnectOutcome::Abandoned;
+        }
+        if (attempt == kConnectTries) {
+            return ConnectOutcome::Unreachable;
+        }
+        PauseMs(timing.connectRetryMs);
+        (void)HttpConnection::CheckDialUp();
+    }
+}
+
+void App::TestConnectivity(int slot) {
+    DropPageConnection(slot);
+    const std::optional<platform::HostPort> probe = platform::ProbeHost();
+    if (!probe) {
+        return;  // nothing to ask: no probe host is configured
+    }
+    HttpConnection test;
+    test.Open(probe->host, probe->port, "", false);
+    const bool reachable = !test.dnsFailed && test.Connect(CurrentTiming().connectTimeoutMs);
+    test.Close();
+    if (!reachable && !connectionBoxShown_.exchange(true)) {
+        port_.Tell("Connection Error: Please check your internet connection.", "Error",
+                   Icon::Error);
+    }
+}
+
+bool App::FetchPage(int slot, UrlRecord& record) {
+    TransferSlot& s = TransferSlots()[slot];
+    s.cancel = false;
+    std::unique_ptr<HttpConnection>& held = pageConnections_[static_cast<std::size_t>(slot)];
+    FetchRequest request;
+    request.slot = slot;
+
+    if (record.url.find(':') == std::string::npos) {
+        if (!held) {
+            return false;
+        }
+        request.name = record.url;
+        return HttpFetch(*held, request) != -1;
+    }
+
+    const PageUrlParts parts = SplitPageUrl(record.url);
+    if (held && !held->dnsFailed && EqualsNoCase(held->host, parts.host) &&
+        held->port == parts.port) {
+        held->SetPath(parts.directory);
+    } else {
+        held = std::make_unique<HttpConnection>();
+        held->environment = &FetchEnvironmentFor();
+        held->Open(parts.host, parts.port, parts.directory, parts.secure);
+    }
+    HttpConnection& c = *held;
+    if (c.dnsFailed) {
+        if (settings.verbose.load()) {
+            ShowStatus(record.url + " not found");
+            RecordUrlError(404, record.url);
+        }
+        return false;
+    }
+    switch (ConnectWithTries(c, slot)) {
+        case ConnectOutcome::Connected:
+            break;
+        case ConnectOutcome::Abandoned:
+            return false;
+        case ConnectOutcome::Unreachable:
+            TestConnectivity(slot);
+            return false;
+    }
+
+    request.name = parts.requestName;
+    const long result = HttpFetch(c, request);
+    if (result != -1) {
+        if (result > 0 && settings.guessUrls.load() && !c.redirected) {
+            GuessUrls(record, true);
+        }
+        return true;
+    }
+    if (s.cancel.exchange(false) || g_bStopWorkers.load()) {
+        return false;
+    }
+    c.Close();
+    if (!c.Connect(CurrentTiming().connectTimeoutMs)) {
+        PauseMs(CurrentTiming().connectRetryMs);
+        (void)HttpConnection::CheckDialUp();
+        (void)c.Connect(CurrentTiming().connectTimeoutMs);
+    }
+    return HttpFetch(c, request) != -1;
+}
+
+}  // namespace wg
