@@ -136,6 +136,12 @@ public:
     void ResetOptions();
     void ResetAdvancedOptions();
     void SetSaveDirectory(const std::string& path);
+    // Settings lines ("KEY=VALUE") applied over the current settings by the
+    // settings file's rules, for this run only.
+    void ApplySettingOverrides(const std::vector<std::string>& keyValues);
+    // Ticks the named type-group boxes ("web", "movies", "music", "pictures")
+    // and applies the download types they compose, as "Go Fetch" does.
+    void TickTypeGroups(const std::vector<std::string>& groups);
     // IGNORE_LIST: turning it on loads the download history when not loaded yet.
     void SetIgnoreList(bool on);
 

@@ -85,14 +85,14 @@ App::ConnectOutcome App::ConnectWithTries(HttpConnection& c, int slot) {
 
 void App::TestConnectivity(int slot) {
     DropPageConnection(slot);
-    const std::optional<platform::HostPort> probe = platform::ProbeHost();
-    if (!probe) {
-        return;  // nothing to ask: no probe host is configured
+    // Without a configured probe host the test counts as failed.
+    bool reachable = false;
+    if (const std::optional<platform::HostPort> probe = platform::ProbeHost()) {
+        HttpConnection test;
+        test.Open(probe->host, probe->port, "", false);
+        reachable = !test.dnsFailed && test.Connect(CurrentTiming().connectTimeoutMs);
+        test.Close();
     }
-    HttpConnection test;
-    test.Open(probe->host, probe->port, "", false);
-    const bool reachable = !test.dnsFailed && test.Connect(CurrentTiming().connectTimeoutMs);
-    test.Close();
     if (!reachable && !connectionBoxShown_.exchange(true)) {
         port_.Tell("Connection Error: Please check your internet connection.", "Error",
                    Icon::Error);

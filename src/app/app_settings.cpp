@@ -7,6 +7,7 @@
 
 #include "app/app.h"
 #include "settings/settings_file.h"
+#include "settings/type_groups.h"
 #include "util/text.h"
 
 namespace wg {
@@ -130,6 +131,36 @@ void App::SetIgnoreList(bool on) {
     if (on && !m_bHistoryLoaded.load()) {
         LoadDownloadHistoryForIgnoreList(*this);
     }
+}
+
+void App::ApplySettingOverrides(const std::vector<std::string>& keyValues) {
+    if (keyValues.empty()) {
+        return;
+    }
+    // The first occurrence of a key wins, so the overrides go before the
+    // current settings, which keep every other key as it is.
+    std::string text;
+    for (const std::string& line : keyValues) {
+        text += line;
+        text += '\n';
+    }
+    text += FormatSettings(settings, paths);
+    AppSettingsHooks hooks(*this);
+    ParseSettings(text, settings, paths, hooks);
+}
+
+void App::TickTypeGroups(const std::vector<std::string>& groups) {
+    TypeBoxes boxes{BoxState::Unticked, BoxState::Unticked, BoxState::Unticked, BoxState::Unticked};
+    for (const std::string& group : groups) {
+        const TypeBox box = group == "web"      ? kBoxWebPages
+                            : group == "movies" ? kBoxMovies
+                            : group == "music"  ? kBoxMusic
+                                                : kBoxPictures;
+        boxes[box] = BoxState::Ticked;
+    }
+    const std::string fileTypes = ComposeDownloadTypes(boxes, settings);
+    settings.types.Set(TypeKind::FileTypes, fileTypes);
+    settings.dft.store(MaskOfTickedBoxes(boxes));
 }
 
 }  // namespace wg

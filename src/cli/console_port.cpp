@@ -79,19 +79,58 @@ void ConsolePort::PrintLine(const std::string& line) {
     std::fflush(stderr);
 }
 
-void ConsolePort::ShowStatus(std::string_view text) {
+void ConsolePort::SetCrawlEndHandler(std::function<void(bool stopped)> handler) {
     std::lock_guard<std::mutex> lock(mutex_);
-    status_.assign(text);
-    if (!quiet_) {
-        PrintLine(status_);
+    onCrawlEnd_ = std::move(handler);
+}
+
+void ConsolePort::SetCrawlRunning(bool running) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (running) {
+        crawlStarted_ = true;
+    }
+}
+
+std::function<void()> ConsolePort::CrawlEndNotice() {
+    const bool stopped = status_ == "Stopped.";
+    const bool finished = status_.ends_with("   Finished.");
+    if (!crawlStarted_ || crawlEnded_ || !(stopped || finished) || !onCrawlEnd_) {
+        return {};
+    }
+    crawlEnded_ = true;
+    if (quiet_) {
+        PrintLine(status_);  // the final status line
+    }
+    return [handler = onCrawlEnd_, stopped] { handler(stopped); };
+}
+
+void ConsolePort::ShowStatus(std::string_view text) {
+    std::function<void()> notice;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        status_.assign(text);
+        if (!quiet_) {
+            PrintLine(status_);
+        }
+        notice = CrawlEndNotice();
+    }
+    if (notice) {
+        notice();
     }
 }
 
 void ConsolePort::AppendStatus(std::string_view text) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    status_.append(text);
-    if (!quiet_) {
-        PrintLine(status_);
+    std::function<void()> notice;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        status_.append(text);
+        if (!quiet_) {
+            PrintLine(status_);
+        }
+        notice = CrawlEndNotice();
+    }
+    if (notice) {
+        notice();
     }
 }
 

@@ -32,6 +32,13 @@ public:
     void SetAddressText(std::string_view text) override;
     std::string AddressText() const override;
     bool OpenWithDesktop(const std::string& target) override;
+    CrawlScope SelectedScope() const override { return scope_; }
+    void SetCrawlRunning(bool running) override;
+
+    // The scope buttons as the command line set them.
+    void SetScope(CrawlScope scope) { scope_ = scope; }
+    // Called once when a started crawl has ended: stopped, or finished.
+    void SetCrawlEndHandler(std::function<void(bool stopped)> handler);
 
     std::string StatusLine() const;
 
@@ -49,6 +56,13 @@ private:
     std::function<void()> onFirstInterrupt_;
     std::function<void()> onSecondInterrupt_;
     int interruptsHandled_ = 0;
+    CrawlScope scope_ = CrawlScope::OnlyThisPage;
+    bool crawlStarted_ = false;  // guarded by mutex_
+    bool crawlEnded_ = false;
+    std::function<void(bool stopped)> onCrawlEnd_;
+
+    // With mutex_ held: reports the end of the crawl once the status line says so.
+    std::function<void()> CrawlEndNotice();
 };
 
 }  // namespace wg

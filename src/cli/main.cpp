@@ -1,4 +1,5 @@
 // webgrubbler-cli: the console front end over the engine.
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -26,11 +27,6 @@ int main(int argc, char** argv) {
         std::printf("webgrubbler-cli %s\n", WG_VERSION_TEXT);
         return 0;
     }
-    if (!options.url.empty()) {
-        std::fprintf(stderr, "webgrubbler-cli: this build cannot start a crawl yet\n");
-        return 1;
-    }
-
     platform::InstallInterruptHandler();
     ConsolePort port(options.answer, options.quiet);
     App app(port);
@@ -41,7 +37,34 @@ int main(int argc, char** argv) {
     if (!app.Initialise(init)) {
         return 1;
     }
+    if (options.url.empty()) {
+        app.Run();
+        app.Shutdown();
+        return 0;
+    }
+
+    // A crawl, as "Go Fetch" starts it: Ctrl-C stops it, a second one exits.
+    app.ApplySettingOverrides(options.sets);
+    if (options.types) {
+        app.TickTypeGroups(*options.types);
+    }
+    port.SetScope(options.scope);
+    port.SetInterruptHandlers([&app] { app.StopAll(); }, [&app] { app.ExitNow(); });
+    std::atomic<bool> stopped{false};
+    port.SetCrawlEndHandler([&app, &stopped](bool wasStopped) {
+        stopped = wasStopped;
+        app.RequestExit();
+    });
+    app.UseNetworkWorkers();
+    CrawlRequest request;
+    request.address = options.url;
+    request.scope = options.scope;
+    request.webPagesChecked = (app.settings.dft.load() & kGroupWebPages) != 0;
+    if (!app.StartCrawl(request)) {
+        app.Shutdown();
+        return 1;
+    }
     app.Run();
     app.Shutdown();
-    return 0;
+    return stopped.load() ? 1 : 0;
 }

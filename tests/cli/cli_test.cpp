@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "cli/cli_options.h"
 #include "support/child_process.h"
+#include "support/http_test_server.h"
 #include "support/test_dirs.h"
 
 namespace wg::test {
@@ -28,6 +30,14 @@ TEST(CliOptions, ParsesTheFrontEndsOptions) {
     EXPECT_EQ(ParseCliOptions({"--yes", "--no"}).error, "--yes and --no cannot be used together");
     EXPECT_EQ(ParseCliOptions({"a", "b"}).error, "only one URL may be given");
     EXPECT_EQ(ParseCliOptions({"--", "-odd-url"}).options.url, "-odd-url");
+
+    p = ParseCliOptions({"--scope", "domain", "--types=web,pictures", "--set", "VERBOSE=0", "u"});
+    EXPECT_EQ(p.options.scope, CrawlScope::WithinDomain);
+    EXPECT_EQ(*p.options.types, (std::vector<std::string>{"web", "pictures"}));
+    EXPECT_EQ(p.options.sets, std::vector<std::string>{"VERBOSE=0"});
+    EXPECT_FALSE(ParseCliOptions({"--scope", "site"}).error.empty());
+    EXPECT_FALSE(ParseCliOptions({"--types", "web,videos"}).error.empty());
+    EXPECT_FALSE(ParseCliOptions({"--set", "=1"}).error.empty());
 }
 
 TEST(CliProgram, VersionHelpAndBadUsage) {
@@ -53,6 +63,33 @@ TEST(CliProgram, StartsAndExitsCleanlyOnInterrupt) {
     EXPECT_NE(out.find("Saving settings..."), std::string::npos) << out;
     EXPECT_NE(out.find("Exiting: Releasing 'Sites to Ignore' list..."), std::string::npos) << out;
     EXPECT_TRUE(std::filesystem::is_directory(home.path() / "Downloads"));
+}
+
+TEST(CliProgram, CrawlsASiteWithinItsDomainAndExitsWhenFinished) {
+    HttpTestServer server;
+    server.Route("/", Reply::Ok(R"(<html><a href="sub/a.html">a</a> <a href="b.html">b</a>)"
+                                R"(<a href="http://elsewhere.invalid/x.html">x</a></html>)"));
+    server.Route("/sub/a.html", Reply::Ok(R"(<html><a href="../b.html">b</a>)"
+                                          R"(<a href="c.html">c</a></html>)"));
+    server.Route("/b.html", Reply::Ok("<html>b</html>"));
+    server.Route("/sub/c.html", Reply::Ok("<html>c</html>"));
+    TempDir home;
+    std::string out;
+    EXPECT_EQ(RunProgram(kCli,
+                         {"--home", home.path().string(), "--scope", "domain", "--no", "-q",
+                          server.Url("/")},
+                         &out),
+              0)
+        << out;
+    EXPECT_NE(out.find("   Finished."), std::string::npos) << out;
+    std::vector<std::string> paths;
+    for (const std::string& head : server.Requests()) {
+        paths.push_back(head.substr(0, head.find("\r\n")));
+    }
+    std::sort(paths.begin(), paths.end());
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{"GET / HTTP/1.0", "GET /b.html HTTP/1.0",
+                                        "GET /sub/a.html HTTP/1.0", "GET /sub/c.html HTTP/1.0"}));
 }
 
 }  // namespace
