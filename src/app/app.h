@@ -194,7 +194,7 @@ public:
     void EmptyDownloads();
     bool RemoveDownload(std::string_view url, bool recordAsDownloaded);
     void RefreshDownloadCount();
-    void RecordDownloaded(std::string url);
+    void RecordDownloaded(std::string_view url);
     bool DownloadedBefore(std::string_view url);
     void ClearRunDownloads();
     bool UrlInHistory(std::string_view url);

@@ -14,25 +14,25 @@ constexpr std::size_t kHistoryLimit = 65536;
 constexpr std::size_t kRunDownloadsLimit = 32768;
 constexpr std::size_t kLongestRecordedUrl = 767;
 
-void AppendLimited(UrlList& list, std::size_t limit, std::string url) {
+void AppendLimited(UrlList& list, std::size_t limit, std::string_view url) {
     if (list.Size() >= limit) {
         (void)list.PopFront();
     }
     if (url.empty() || url.size() > kLongestRecordedUrl) {
         return;
     }
-    list.PushBack(std::move(url));
+    list.PushBack(url);
 }
 
 }  // namespace
 
-void App::RecordDownloaded(std::string url) {
+void App::RecordDownloaded(std::string_view url) {
     if (settings.ignoreList.load()) {
         std::lock_guard<std::mutex> lock(ignoreMutex);
-        AppendLimited(downloadHistory, kHistoryLimit, std::move(url));
+        AppendLimited(downloadHistory, kHistoryLimit, url);
     } else if ((settings.dft.load() & kGroupWebPages) != 0) {
         std::lock_guard<std::mutex> lock(ignoreMutex);
-        AppendLimited(runDownloads, kRunDownloadsLimit, std::move(url));
+        AppendLimited(runDownloads, kRunDownloadsLimit, url);
     }
 }
 

@@ -344,7 +344,7 @@ bool App::RemoveDownload(std::string_view url, bool recordAsDownloaded) {
     }
     filesTaken.fetch_add(1);
     if (recordAsDownloaded) {
-        RecordDownloaded(std::string(url));
+        RecordDownloaded(url);
     }
     return true;
 }

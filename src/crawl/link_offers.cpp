@@ -94,10 +94,10 @@ bool OfferFileLink(ScanContext& scan, std::string& link, std::size_t extPos, boo
         if (IsBracket(c) || c == '\n') {
             return false;
         }
-        if (c == ';' && ((i >= 3 && link[i - 3] == '.') || (i >= 4 && link[i - 4] == '.') ||
-                         (i >= 5 && link[i - 5] == '.'))) {
-            link.resize(i);
-        } else if (c == '#') {
+        const bool pathParameter =
+            c == ';' && ((i >= 3 && link[i - 3] == '.') || (i >= 4 && link[i - 4] == '.') ||
+                         (i >= 5 && link[i - 5] == '.'));
+        if (pathParameter || c == '#') {
             link.resize(i);
         }
     }

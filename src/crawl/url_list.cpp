@@ -14,7 +14,7 @@ UrlList::Text UrlList::MakeText(std::string_view url) {
     return Text{std::move(chars), url.size()};
 }
 
-void UrlList::PushBack(std::string url) {
+void UrlList::PushBack(std::string_view url) {
     entries_.push_back(MakeText(url));
     const Text& text = entries_.back();
     index_.Add(text.View(), text.chars);

@@ -24,7 +24,7 @@ public:
     std::size_t Size() const { return entries_.size(); }
     bool Empty() const { return entries_.empty(); }
 
-    void PushBack(std::string url);
+    void PushBack(std::string_view url);
     std::optional<std::string> PopFront();
     bool Contains(std::string_view url) const;
     // Starts loading the index lines that Contains(url) (and, with
