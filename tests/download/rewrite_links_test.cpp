@@ -1,0 +1,211 @@
+#include "download/rewrite_links.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace wg {
+namespace {
+
+PageLocation Page(std::string host, unsigned depth, std::string path = "",
+                  std::string name = "p.html") {
+    PageLocation page;
+    page.host = std::move(host);
+    page.depth = depth;
+    page.path = std::move(path);
+    page.name = std::move(name);
+    page.topLevel = page.path.empty() && page.name.find('/') == std::string::npos;
+    return page;
+}
+
+RewriteOptions Mode(int structure, bool escape = false) {
+    RewriteOptions o;
+    o.dirStructure = structure;
+    o.urlEscapeFilenames = escape;
+    return o;
+}
+
+struct Case {
+    const char* in;
+    unsigned depth;
+    const char* out;
+};
+
+// The mirrored layout, one row per rule; host www.example.com.
+const Case kMirrorCases[] = {
+    // Root-relative values.
+    {R"(<a href="/about.html">)", 0, R"(<a href= "about.html">)"},
+    {R"(<a href=/about.html>)", 0, R"(<a href= about.html>)"},
+    {R"(<img src="/img/x.gif">)", 2, R"(<img src="../../img/x.gif">)"},
+    {R"(<form action = "/go">)", 1, R"(<form action = "../go">)"},
+    {R"(@import "/s.css";)", 1, R"(@import "../s.css";)"},
+    {R"(<a href          ="/a">)", 1, R"(<a href          ="/a">)"},  // '=' too far away
+    {R"(<a href='//cdn.example.org/x/y.js'>)", 0, R"(<a href='../cdn_example_org/x/y.js'>)"},
+    // Absolute links into the site, all depths, http and https, '=' unquoted.
+    {R"(<a href="http://www.example.com/a.html">)", 1,
+     R"(<a href= "../../www_example_com/a.html">)"},
+    {R"(<a href="http://www.example.com/a.html">)", 0,
+     R"(<a href=    "../www_example_com/a.html">)"},
+    {R"(<a href="http://www.example.com/a.html">)", 2,
+     R"(<a href= "../../../www_example_com/a.html">)"},
+    {R"(<a href="https://img.EXAMPLE.com/a.html">)", 1,
+     R"(<a href=  "../../img_EXAMPLE_com/a.html">)"},
+    {R"(<a href=http://www.example.com/a.html>)", 0, R"(<a href=    ../www_example_com/a.html>)"},
+    {R"(<a href="http://www.example.com">x.y</a>)", 1,
+     R"(<a href= "../../www_example_com">x.y</a>)"},
+    {R"(<a href="http://www.other.org/a.html">)", 1, R"(<a href="http://www.other.org/a.html">)"},
+    {R"(http://www.example.com/a)", 1, R"(http://www.example.com/a)"},  // nothing before it
+    // Absolute sources on any host.
+    {R"(<script src="http://cdn.example.org/x.js">)", 1,
+     R"(<script src="../cdn_example_org/x.js">)"},
+    {R"(<script src="http://cdn.example.org/x.js">)", 0,
+     R"(<script src="../cdn_example_org/x.js">)"},
+    {R"(<img src='https://a.b.org/p/q.gif'>)", 2, R"(<img src='../../../a_b_org/p/q.gif'>)"},
+    // CSS url( and "%20".
+    {R"(url( /i/bg.png))", 3, R"(url(  i/bg.png))"},
+    {R"(url("/i/bg.png"))", 0, R"(url( "i/bg.png"))"},
+    {R"(<img src="a%20b.jpg"> a%20b.jpg)", 0, R"(<img src="a b.jpg"> a b.jpg)"},
+};
+
+TEST(RewriteLinks, MirrorLayoutRules) {
+    for (const Case& c : kMirrorCases) {
+        EXPECT_EQ(RewritePage(c.in, Mode(0), Page("www.example.com", c.depth, c.depth ? "d" : "")),
+                  c.out)
+            << c.in << " at depth " << c.depth;
+    }
+}
+
+TEST(RewriteLinks, TopPagesLoseParentStepsAndSomePagesAreLeftAlone) {
+    PageLocation top = Page("www.example.com", 0);
+    EXPECT_EQ(RewritePage(R"(<a href="../../x.html">)", Mode(0), top), R"(<a href="x.html">)");
+    top.topLevel = false;
+    EXPECT_EQ(RewritePage(R"(<a href="../x.html">)", Mode(0), top), R"(<a href="../x.html">)");
+
+    const std::string page = R"(<a href="/a%20b.html"><img src="http://x.y.com/i.gif">)";
+    RewriteOptions asIs;
+    asIs.downloadAsIs = true;
+    EXPECT_EQ(RewritePage(page, asIs, Page("www.y.com", 1, "d")), page);
+    EXPECT_EQ(RewritePage(page, Mode(0), Page("localhost", 1, "d")), page);
+    EXPECT_EQ(RewritePage(page, Mode(2), Page("localhost", 1, "d")), page);
+}
+
+TEST(RewriteLinks, SiteDomain) {
+    EXPECT_EQ(SiteDomainOf("www.Example.com"), "example.com");
+    EXPECT_EQ(SiteDomainOf("a.b.example.com"), "example.com");
+    EXPECT_EQ(SiteDomainOf("example.com"), "example.com");
+    EXPECT_EQ(SiteDomainOf("localhost"), "");
+}
+
+TEST(RewriteLinks, LayoutFileNames) {
+    // The names the download worker saves (the "Web Pages" type is on).
+    EXPECT_EQ(LayoutFileFor("www.example.com/pics/2008/photo.jpg", Mode(1)),
+              "www_example_com/pics_2008_photo.jpg");
+    EXPECT_EQ(LayoutFileFor("www.example.com/pics/2008/photo.jpg", Mode(2)),
+              "www.example.com_pics_2008_photo.jpg");
+    EXPECT_EQ(LayoutFileFor("www.example.com/", Mode(1)), "www_example_com/index.html");
+    EXPECT_EQ(LayoutFileFor("www.example.com/", Mode(2)), "www.example.com_");
+    EXPECT_EQ(LayoutFileFor("www.example.com/docs", Mode(1)), "www_example_com/docs_");
+    EXPECT_EQ(LayoutFileFor("www.example.com/docs", Mode(2)), "www.example.com_docs_");
+    EXPECT_EQ(LayoutFileFor("www.example.com", Mode(2)), "index.html");
+    EXPECT_EQ(LayoutFileFor("www.example.com:8080/a.jpg", Mode(1)), "www_example_com/a.jpg");
+    EXPECT_EQ(LayoutFileFor("www.example.com/a/pic.gif", Mode(1, true)),
+              "www_example_com/www.example.com%2Fa%2Fpic.gif");
+    EXPECT_EQ(LayoutFileFor("www.example.com/a/pic.gif", Mode(2, true)),
+              "www.example.com%2Fa%2Fpic.gif");
+}
+
+const Case kSiteDirCases[] = {
+    // Page http://www.example.com/a/b/p.html, saved as www_example_com/a_b_p.html.
+    {R"(<a href="q.html">)", 1, R"(<a href="a_b_q.html">)"},
+    {R"(<a href="../q.html#top">)", 1, R"(<a href="a_q.html#top">)"},
+    {R"(<a href='/'>)", 1, R"(<a href='index.html'>)"},
+    {R"(<a href=/docs/x.html>)", 1, R"(<a href=docs_x.html>)"},
+    {R"(<a href="http://www.example.com/c/d.html">)", 1, R"(<a href="c_d.html">)"},
+    {R"(<a href="https://img.example.com/c/d.png">)", 1,
+     R"(<a href="../img_example_com/c_d.png">)"},
+    {R"(<img src="http://cdn.other.org/x.js">)", 1, R"(<img src="../cdn_other_org/x.js">)"},
+    {R"(<a href="http://cdn.other.org/x.html">)", 1, R"(<a href="http://cdn.other.org/x.html">)"},
+    {R"(<a href="mailto:a@b.c"><a href="#x">)", 1, R"(<a href="mailto:a@b.c"><a href="#x">)"},
+    {R"(<a href="view.php?id=3">)", 1, R"(<a href="a_b_view.php?id=3">)"},
+    {R"(<a href="a%20b.html">)", 1, R"(<a href="a_b_a b.html">)"},
+    {R"(body{background:url(../i/bg.png)})", 1, R"(body{background:url(a_i_bg.png)})"},
+};
+
+TEST(RewriteLinks, SiteDirectoryLayoutTargets) {
+    for (const Case& c : kSiteDirCases) {
+        EXPECT_EQ(RewritePage(c.in, Mode(1), Page("www.example.com", 2, "a/b")), c.out) << c.in;
+    }
+    // URL-encoded names: '%' is written as "%25" so that the browser finds the file.
+    EXPECT_EQ(RewritePage(R"(<a href="q.html">)", Mode(1, true), Page("www.example.com", 1, "a")),
+              R"(<a href="www.example.com%252Fa%252Fq.html">)");
+}
+
+TEST(RewriteLinks, FlatLayoutTargets) {
+    const PageLocation page = Page("www.example.com", 2, "a/b");
+    EXPECT_EQ(RewritePage(R"(<a href="q.html">)", Mode(2), page),
+              R"(<a href="www.example.com_a_b_q.html">)");
+    EXPECT_EQ(RewritePage(R"(<a href="/">)", Mode(2), page), R"(<a href="www.example.com_">)");
+    EXPECT_EQ(RewritePage(R"(<img src="//img.example.com/x/y.png">)", Mode(2), page),
+              R"(<img src="img.example.com_x_y.png">)");
+    EXPECT_EQ(RewritePage(R"(<a href="q.html">)", Mode(2, true), page),
+              R"(<a href="www.example.com%252Fa%252Fb%252Fq.html">)");
+}
+
+// Every page above, cut once at every byte: the pieces give the whole result.
+TEST(RewriteLinks, PiecesAddUpToTheWholePage) {
+    struct Setup {
+        RewriteOptions options;
+        PageLocation page;
+    };
+    std::vector<Setup> setups;
+    for (unsigned depth : {0u, 1u, 3u}) {
+        PageLocation page = Page("www.example.com", depth, depth ? "a/b" : "");
+        page.topLevel = depth == 0;
+        for (int mode : {0, 1, 2}) {
+            setups.push_back({Mode(mode), page});
+        }
+    }
+    std::vector<std::string> pages;
+    for (const Case& c : kMirrorCases) {
+        pages.emplace_back(c.in);
+    }
+    for (const Case& c : kSiteDirCases) {
+        pages.emplace_back(c.in);
+    }
+    std::string all;
+    for (const std::string& p : pages) {
+        all += p + "\n";
+    }
+    pages.push_back(all);
+    for (const Setup& s : setups) {
+        for (const std::string& text : pages) {
+            const std::string whole = RewritePage(text, s.options, s.page);
+            for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+                PageRewriter rewriter(s.options, s.page);
+                std::string out;
+                rewriter.Chunk(std::string_view(text).substr(0, cut), out);
+                rewriter.Chunk(std::string_view(text).substr(cut), out);
+                rewriter.Finish(out);
+                ASSERT_EQ(out, whole) << text << " cut at " << cut << " mode "
+                                      << s.options.dirStructure << " depth " << s.page.depth;
+            }
+        }
+    }
+}
+
+TEST(RewriteLinks, HoldsBackOnlyAnUnfinishedTail) {
+    PageRewriter rewriter(Mode(0), Page("www.example.com", 1, "d"));
+    std::string out;
+    const std::string body(5000, 'x');
+    rewriter.Chunk(body + "<a href=\"/a", out);
+    EXPECT_GE(out.size(), 4800u);  // the plain text is handed on at once
+    EXPECT_LT(rewriter.Held(), 300u);
+    rewriter.Chunk("b.html\">", out);
+    rewriter.Finish(out);
+    EXPECT_EQ(out, body + "<a href=\"../ab.html\">");
+    EXPECT_EQ(rewriter.Held(), 0u);
+}
+
+}  // namespace
+}  // namespace wg
