@@ -1,5 +1,6 @@
 #include "cli/console_port.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <optional>
@@ -66,7 +67,7 @@ std::optional<Answer> ParseAnswer(const std::string& typed, Buttons buttons) {
 }  // namespace
 
 ConsolePort::ConsolePort(DefaultAnswer defaultAnswer, bool quiet)
-    : defaultAnswer_(defaultAnswer), quiet_(quiet) {}
+    : defaultAnswer_(defaultAnswer), quiet_(quiet), live_(platform::StderrIsTerminal()) {}
 
 void ConsolePort::SetInterruptHandlers(std::function<void()> first, std::function<void()> second) {
     onFirstInterrupt_ = std::move(first);
@@ -74,9 +75,53 @@ void ConsolePort::SetInterruptHandlers(std::function<void()> first, std::functio
 }
 
 void ConsolePort::PrintLine(const std::string& line) {
-    // Called with mutex_ held.
+    // Called with mutex_ held. A line printed while the updating line shows
+    // takes its place; the updating line is drawn again below it.
+    if (lineOpen_) {
+        std::fputs("\r\x1b[K", stderr);
+    }
     std::fprintf(stderr, "%s\n", line.c_str());
+    if (lineOpen_) {
+        DrawLiveLine();
+    }
     std::fflush(stderr);
+}
+
+void ConsolePort::DrawLiveLine() {
+    std::string line = status_;
+    for (const std::string& counter : counters_) {
+        if (!counter.empty()) {
+            line += "  |  " + counter;
+        }
+    }
+    const auto width = static_cast<std::size_t>(std::max(platform::StderrColumns() - 1, 10));
+    if (line.size() > width) {
+        line.resize(width);
+    }
+    std::fprintf(stderr, "\r\x1b[K%s", line.c_str());
+    std::fflush(stderr);
+    lineOpen_ = true;
+}
+
+void ConsolePort::ShowChangedStatus() {
+    if (quiet_) {
+        return;
+    }
+    if (live_) {
+        DrawLiveLine();
+    } else {
+        PrintLine(status_);
+    }
+}
+
+void ConsolePort::EndLiveLine() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    live_ = false;  // what follows is printed line by line
+    if (lineOpen_) {
+        std::fputs("\n", stderr);
+        std::fflush(stderr);
+        lineOpen_ = false;
+    }
 }
 
 void ConsolePort::SetCrawlEndHandler(std::function<void(bool stopped)> handler) {
@@ -100,6 +145,9 @@ std::function<void()> ConsolePort::CrawlEndNotice() {
     crawlEnded_ = true;
     if (quiet_) {
         PrintLine(status_);  // the final status line
+    } else if (lineOpen_) {
+        std::fputs("\n", stderr);  // the final status line stays on the screen
+        lineOpen_ = false;
     }
     return [handler = onCrawlEnd_, stopped] { handler(stopped); };
 }
@@ -109,9 +157,7 @@ void ConsolePort::ShowStatus(std::string_view text) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         status_.assign(text);
-        if (!quiet_) {
-            PrintLine(status_);
-        }
+        ShowChangedStatus();
         notice = CrawlEndNotice();
     }
     if (notice) {
@@ -124,9 +170,7 @@ void ConsolePort::AppendStatus(std::string_view text) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         status_.append(text);
-        if (!quiet_) {
-            PrintLine(status_);
-        }
+        ShowChangedStatus();
         notice = CrawlEndNotice();
     }
     if (notice) {
@@ -137,6 +181,9 @@ void ConsolePort::AppendStatus(std::string_view text) {
 void ConsolePort::SetCounterText(Counter counter, std::string_view text) {
     std::lock_guard<std::mutex> lock(mutex_);
     counters_[static_cast<std::size_t>(counter)].assign(text);
+    if (live_ && lineOpen_ && !quiet_) {
+        DrawLiveLine();
+    }
 }
 
 Answer ConsolePort::DefaultFor(Buttons buttons) const {

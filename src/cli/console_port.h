@@ -41,9 +41,15 @@ public:
     void SetCrawlEndHandler(std::function<void(bool stopped)> handler);
 
     std::string StatusLine() const;
+    // Ends the updating line on a terminal, so that later output starts afresh.
+    void EndLiveLine();
 
 private:
     void PrintLine(const std::string& line);
+    // With mutex_ held: the status line after a change (a plain line, or the
+    // updating line with the counters on a terminal).
+    void ShowChangedStatus();
+    void DrawLiveLine();
     Answer DefaultFor(Buttons buttons) const;
 
     DefaultAnswer defaultAnswer_;
@@ -57,6 +63,8 @@ private:
     std::function<void()> onSecondInterrupt_;
     int interruptsHandled_ = 0;
     CrawlScope scope_ = CrawlScope::OnlyThisPage;
+    bool live_ = false;          // standard error is a terminal: one updating line
+    bool lineOpen_ = false;      // the updating line is on the screen
     bool crawlStarted_ = false;  // guarded by mutex_
     bool crawlEnded_ = false;
     std::function<void(bool stopped)> onCrawlEnd_;

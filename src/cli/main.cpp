@@ -65,6 +65,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     app.Run();
+    port.EndLiveLine();
     app.Shutdown();
     return stopped.load() ? 1 : 0;
 }

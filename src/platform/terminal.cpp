@@ -1,5 +1,6 @@
 #include "platform/terminal.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <iostream>
@@ -12,6 +13,14 @@ bool StdinIsTerminal() {
 
 bool StderrIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
+}
+
+int StderrColumns() {
+    winsize size{};
+    if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        return size.ws_col;
+    }
+    return 80;
 }
 
 std::optional<std::string> ReadStdinLine() {

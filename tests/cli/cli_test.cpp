@@ -92,5 +92,27 @@ TEST(CliProgram, CrawlsASiteWithinItsDomainAndExitsWhenFinished) {
                                         "GET /sub/a.html HTTP/1.0", "GET /sub/c.html HTTP/1.0"}));
 }
 
+TEST(CliProgram, InterruptStopsTheCrawl) {
+    HttpTestServer server;
+    std::string links;
+    for (int i = 0; i < 30; ++i) {
+        links += "<a href=\"p" + std::to_string(i) + ".html\">p</a>";
+        Reply slow = Reply::Ok("<html>" + std::string(2000, 'x') + "</html>");
+        slow.chunkSize = 100;
+        slow.delayMs = 20;
+        server.Route("/p" + std::to_string(i) + ".html", slow);
+    }
+    server.Route("/", Reply::Ok("<html>" + links + "</html>"));
+    TempDir home;
+    ChildProcess cli(
+        kCli, {"--home", home.path().string(), "--scope", "domain", "--no", server.Url("/")});
+    ASSERT_TRUE(cli.Started());
+    ASSERT_TRUE(cli.WaitForOutput("/p1.html", 30000)) << cli.Output();
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.WaitExit(30000), 1) << cli.Output();
+    EXPECT_NE(cli.Output().find("Stopped."), std::string::npos) << cli.Output();
+    EXPECT_LT(server.Requests().size(), 31u);
+}
+
 }  // namespace
 }  // namespace wg::test
