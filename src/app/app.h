@@ -39,6 +39,7 @@ extern std::atomic<bool> g_bStopWorkers;
 class App;
 class AppFetchEnvironment;
 class HttpConnection;
+struct FetchRequest;
 
 // The process-wide App, or null before initialisation and from the start of shutdown.
 App* CurrentApp();
@@ -228,6 +229,11 @@ public:
     // Makes the workers fetch from the network (front ends call it; without it
     // a worker only counts its items through).
     void UseNetworkWorkers();
+    // Fetches one file into the download directory: true when the URL is done
+    // with (downloaded, or answered so that a retry is pointless).
+    bool DownloadOne(int slot, const std::string& url);
+    // DownloadOne, then the history and "ValidURLs.log" for what is done.
+    bool ProcessDownload(int slot, const std::string& url);
     // The page connection of a slot (null before its first page).
     HttpConnection* PageConnection(int slot);
     void DropPageConnection(int slot);
@@ -332,6 +338,11 @@ private:
     ConnectOutcome ConnectWithTries(HttpConnection& connection, int slot);
     // Tells a dead line from a dead site; shows the connection box once a run.
     void TestConnectivity(int slot);
+    bool ProbeLineReachable();
+    // The download side: three connect attempts, the URL put back on exit.
+    ConnectOutcome ConnectForDownload(HttpConnection& connection, int slot, const std::string& url);
+    void ProbeConnectivity(int slot);
+    bool ResumeDownload(HttpConnection& connection, FetchRequest& request, bool flat);
 
     void StartPageWorker(int handleSlot);
     void StartDownloadWorker(int handleSlot);
@@ -365,7 +376,10 @@ private:
     // The window-text lock of the counter texts, tried for 1 ms only.
     std::mutex counterTextMutex_;
 
-    std::atomic<bool> connectionBoxShown_{false};  // shown once a run
+    std::atomic<bool> connectionBoxShown_{false};  // shown once a run (page workers)
+    std::atomic<bool> downloadBoxShown_{false};    // and by the download workers
+    // Each download worker's connection, by its slot.
+    std::array<std::unique_ptr<HttpConnection>, kTransferSlotCount> downloadConnections_;
     std::unique_ptr<AppFetchEnvironment> fetchEnvironment_;
     // Each page worker's connection, by its slot (a slot has one worker).
     std::array<std::unique_ptr<HttpConnection>, kTransferSlotCount> pageConnections_;

@@ -3,6 +3,9 @@
 #include <string>
 
 #include "app/app.h"
+#include "download/dynamic_pages.h"
+#include "download/save_names.h"
+#include "platform/files.h"
 #include "util/log_file.h"
 
 namespace wg {
@@ -67,6 +70,32 @@ void AppFetchEnvironment::StoreCookie(std::string_view host, std::string_view co
 void AppFetchEnvironment::CountDownload() {
     app_.filesDownloaded.fetch_add(1);
     app_.RefreshCounterText(Counter::FilesDownloaded);
+}
+
+bool AppFetchEnvironment::MakeDynamicPage(std::string& localName, std::size_t queryPos) {
+    DynamicPageOptions options;
+    options.singleRedirectParam = app_.settings.singleRedirectParam.load();
+    options.defaultType = app_.settings.redirDefaultType.load();
+    RedirectFileList list(app_.visitedMutex, app_.redirectFiles);
+    DynamicPageLog debug;
+    if (app_.settings.logDebug.load()) {
+        debug = [this](std::string_view text) { DebugLine(text); };
+    }
+    return wg::MakeDynamicPage(localName, queryPos, options, list, {}, debug);
+}
+
+std::optional<std::uint64_t> AppFetchEnvironment::SizeOnDisk(std::string_view url) {
+    std::string found;
+    if (!FindOnDisk(url, SaveNameOptionsFrom(app_.settings), DiskSearchFrom(app_.settings),
+                    &found) ||
+        found.empty()) {
+        return std::nullopt;
+    }
+    const std::int64_t size = platform::FileSize(found);
+    if (size < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(size);
 }
 
 }  // namespace wg

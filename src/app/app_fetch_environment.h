@@ -1,9 +1,8 @@
 // The application as the environment of its workers' transactions: options
 // from the settings, the stop flag, the worker slots, the logs, the queues a
-// redirect feeds, the cookie jar and the download counter. The steps of saved
-// files that the download engine owns (rewriting, query-page names, the
-// duplicate check, the last-download record) answer as a plain save until
-// that engine replaces them.
+// redirect feeds, the cookie jar, the download counter, query-page names and
+// the on-disk size of a file URL. Rewriting saved pages, the duplicate check
+// and the last-download record still answer as a plain save.
 #pragma once
 
 #include "net/fetch_environment.h"
@@ -28,6 +27,8 @@ public:
     std::string CookiesFor(std::string_view host) override;
     void StoreCookie(std::string_view host, std::string_view cookie) override;
     void CountDownload() override;
+    bool MakeDynamicPage(std::string& localName, std::size_t queryPos) override;
+    std::optional<std::uint64_t> SizeOnDisk(std::string_view url) override;
 
 private:
     App& app_;

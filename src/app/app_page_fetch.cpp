@@ -83,17 +83,22 @@ App::ConnectOutcome App::ConnectWithTries(HttpConnection& c, int slot) {
     }
 }
 
+bool App::ProbeLineReachable() {
+    // Without a configured probe host the test counts as failed.
+    const std::optional<platform::HostPort> probe = platform::ProbeHost();
+    if (!probe) {
+        return false;
+    }
+    HttpConnection test;
+    test.Open(probe->host, probe->port, "", false);
+    const bool reachable = !test.dnsFailed && test.Connect(CurrentTiming().connectTimeoutMs);
+    test.Close();
+    return reachable;
+}
+
 void App::TestConnectivity(int slot) {
     DropPageConnection(slot);
-    // Without a configured probe host the test counts as failed.
-    bool reachable = false;
-    if (const std::optional<platform::HostPort> probe = platform::ProbeHost()) {
-        HttpConnection test;
-        test.Open(probe->host, probe->port, "", false);
-        reachable = !test.dnsFailed && test.Connect(CurrentTiming().connectTimeoutMs);
-        test.Close();
-    }
-    if (!reachable && !connectionBoxShown_.exchange(true)) {
+    if (!ProbeLineReachable() && !connectionBoxShown_.exchange(true)) {
         port_.Tell("Connection Error: Please check your internet connection.", "Error",
                    Icon::Error);
     }

@@ -1,8 +1,10 @@
-// What a page worker does with a page it took, when the program works on the
-// network: fetch it, scan it for links, count it as scanned.
+// What the workers do with the items they take when the program works on the
+// network: a page is fetched, scanned for links and counted as scanned; a
+// file is downloaded (see app_download.cpp).
 #include "app/app.h"
 #include "app/app_link_sink.h"
 #include "crawl/link_scanner.h"
+#include "download/save_names.h"
 #include "net/http_connection.h"
 
 namespace wg {
@@ -30,6 +32,12 @@ bool App::ProcessPage(int slot, UrlRecord& record) {
 
 void App::UseNetworkWorkers() {
     pageHandler = [this](int slot, UrlRecord& record) { return ProcessPage(slot, record); };
+    downloadHandler = [this](int slot, const std::string& url) {
+        return ProcessDownload(slot, url);
+    };
+    alreadyOnDisk = [this](const std::string& url) {
+        return FindOnDisk(url, SaveNameOptionsFrom(settings), DiskSearchFrom(settings));
+    };
 }
 
 }  // namespace wg

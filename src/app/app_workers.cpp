@@ -1,6 +1,7 @@
 // The page and download worker threads and the item steps they share.
 #include "app/app.h"
 #include "app/counter_text.h"
+#include "net/http_connection.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "util/timing.h"
@@ -83,6 +84,7 @@ void App::DownloadWorkerMain(std::atomic<int>* threadId) {
         app->ItemFinished(slot);
         platform::SleepMs(0);
     }
+    app->downloadConnections_[static_cast<std::size_t>(slot)].reset();
     TransferSlots().Release(slot);
     app->DownloadWorkerEnded();
 }

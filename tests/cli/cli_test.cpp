@@ -86,10 +86,16 @@ TEST(CliProgram, CrawlsASiteWithinItsDomainAndExitsWhenFinished) {
     for (const std::string& head : server.Requests()) {
         paths.push_back(head.substr(0, head.find("\r\n")));
     }
+    // Each page is fetched to be scanned and again to be saved.
     std::sort(paths.begin(), paths.end());
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
     EXPECT_EQ(paths,
               (std::vector<std::string>{"GET / HTTP/1.0", "GET /b.html HTTP/1.0",
                                         "GET /sub/a.html HTTP/1.0", "GET /sub/c.html HTTP/1.0"}));
+    const std::filesystem::path site = home.path() / "Downloads" / "127_0_0_1";
+    for (const char* file : {"index.html", "b.html", "sub/a.html", "sub/c.html"}) {
+        EXPECT_TRUE(std::filesystem::is_regular_file(site / file)) << file;
+    }
 }
 
 TEST(CliProgram, InterruptStopsTheCrawl) {

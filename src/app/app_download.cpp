@@ -1,0 +1,228 @@
+// A download worker's file: the URL split and named, the worker's connection
+// reused for the same plain-HTTP server, connect tries, the transaction and
+// what its result means in each directory mode, and resuming a cut transfer.
+#include <string>
+
+#include "app/app.h"
+#include "download/save_names.h"
+#include "net/http_fetch.h"
+#include "util/pause.h"
+#include "util/text.h"
+#include "util/timing.h"
+
+namespace wg {
+namespace {
+
+constexpr int kConnectRetries = 2;  // three attempts in all
+constexpr int kReconnectPauseMs = 1000;
+
+}  // namespace
+
+App::ConnectOutcome App::ConnectForDownload(HttpConnection& c, int slot, const std::string& url) {
+    TransferSlot& s = TransferSlots()[slot];
+    const Timing& timing = CurrentTiming();
+    for (int retries = 0;; ++retries) {
+        if (c.Connect(timing.connectTimeoutMs)) {
+            return ConnectOutcome::Connected;
+        }
+        c.Close();
+        // An exit while connecting puts the URL back, so that a later run has it.
+        if (m_bExitAfterThisDownload.load() || g_bStopWorkers.load()) {
+            AddFile(url, true, false);
+            return ConnectOutcome::Abandoned;
+        }
+        if (s.cancel.load()) {
+            return ConnectOutcome::Abandoned;
+        }
+        if (retries == kConnectRetries) {
+            ProbeConnectivity(slot);
+            return ConnectOutcome::Unreachable;
+        }
+        PauseMs(timing.connectRetryMs);
+        (void)HttpConnection::CheckDialUp();
+    }
+}
+
+void App::ProbeConnectivity(int slot) {
+    downloadConnections_[static_cast<std::size_t>(slot)].reset();
+    if (!ProbeLineReachable() && !downloadBoxShown_.exchange(true)) {
+        port_.Tell("Connection Error: Please check your internet connection.", "Error",
+                   Icon::Error);
+    }
+}
+
+// Asks for the rest while each attempt brings new bytes. False when the item
+// was abandoned (only in the flat directory mode; the others judge by
+// completeness).
+bool App::ResumeDownload(HttpConnection& c, FetchRequest& request, bool flat) {
+    TransferSlot& s = TransferSlots()[request.slot];
+    std::uint32_t previous = 0;
+    while (!c.IsComplete()) {
+        if (!flat && g_bStopWorkers.load()) {
+            break;
+        }
+        const std::uint32_t have = c.received;
+        if (have <= previous) {
+            break;
+        }
+        previous = have;
+        request.resumeFrom = have;
+        request.expectedTotal = c.contentLength;
+        (void)HttpFetch(c, request);
+        if (s.cancel.load() || (!flat && g_bStopWorkers.load())) {
+            s.cancel = false;
+            if (flat) {
+                return false;
+            }
+            break;
+        }
+    }
+    return true;
+}
+
+bool App::DownloadOne(int slot, const std::string& rawUrl) {
+    TransferSlot& s = TransferSlots()[slot];
+    std::unique_ptr<HttpConnection>& held = downloadConnections_[static_cast<std::size_t>(slot)];
+    const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings);
+    const bool flat = nameOptions.mode == kNoSubDirectories;
+    auto guess = [&](const std::string& url) {
+        if (settings.guessUrls.load()) {
+            GuessFileUrls(url);
+        }
+    };
+
+    WorkerUrl w = SplitWorkerUrl(rawUrl);
+    FetchRequest request;
+    request.slot = slot;
+    if (w.pathOnly) {
+        if (!held) {
+            RecordUrlError(404, rawUrl);
+            return false;
+        }
+        const SaveTarget target = SaveNameFor(w, nameOptions, held->host);
+        request.name = rawUrl.substr(1);
+        request.saveDir = held->host;
+        request.saveName = target.saveName;
+        long result = HttpFetch(*held, request);
+        if (s.cancel.exchange(false)) {
+            return false;
+        }
+        if (result != -1 && !held->IsComplete()) {
+            request.name = rawUrl;
+            request.saveName.reset();
+            request.resumeFrom = held->received;
+            result = HttpFetch(*held, request);
+        }
+        return result != -1;
+    }
+
+    const std::string& url = w.url;
+    const SaveTarget target = SaveNameFor(w, nameOptions);
+    if (held && !held->dnsFailed && EqualsNoCase(held->host, w.hostName) && held->port == "80" &&
+        w.port == "80" && !w.secure) {
+        held->SetPath(w.directory);
+    } else {
+        held = std::make_unique<HttpConnection>();
+        held->environment = &FetchEnvironmentFor();
+        held->Open(w.hostName, w.port, w.directory, w.secure);
+    }
+    HttpConnection& c = *held;
+    if (c.dnsFailed) {
+        ShowStatus("Can't resolve host: " + w.hostName + "...");
+        return false;
+    }
+    if (ConnectForDownload(c, slot, url) != ConnectOutcome::Connected || s.cancel.load()) {
+        return false;
+    }
+
+    request.name = w.file;
+    request.saveDir = target.saveDir;
+    request.saveName = target.saveName;
+    long result = HttpFetch(c, request);
+    if (s.cancel.load() && (flat || result == -1)) {
+        s.cancel = false;
+        return false;
+    }
+    const auto minSize = static_cast<long>(settings.minFileSize.load());
+
+    if (result == -1) {
+        c.Close();
+        if (!c.Connect(CurrentTiming().connectTimeoutMs) &&
+            ConnectForDownload(c, slot, url) != ConnectOutcome::Connected) {
+            return false;
+        }
+        if (s.cancel.exchange(false)) {
+            return false;
+        }
+        result = HttpFetch(c, request);
+        if (result == -1) {
+            return false;
+        }
+        if (result > 0) {
+            guess(url);
+        }
+        return true;
+    }
+
+    if (result > 0) {
+        if (flat) {
+            if (c.IsComplete()) {
+                if (result >= minSize) {
+                    guess(url);
+                }
+                return true;
+            }
+            if (!ResumeDownload(c, request, true) || !c.IsComplete()) {
+                return false;
+            }
+            guess(url);
+            return true;
+        }
+        if (result >= minSize) {
+            guess(url);
+        }
+        if (!c.IsComplete()) {
+            (void)ResumeDownload(c, request, false);
+        }
+        return c.IsComplete();
+    }
+
+    // Nothing usable came.
+    if (c.IsComplete()) {
+        return flat;
+    }
+    c.Close();
+    PauseMs(kReconnectPauseMs);
+    const bool connected = c.Connect(CurrentTiming().connectTimeoutMs) ||
+                           ConnectForDownload(c, slot, url) == ConnectOutcome::Connected;
+    if (!connected || s.cancel.load()) {
+        s.cancel = false;
+        return !flat && connected;
+    }
+    request.resumeFrom = c.received;
+    request.expectedTotal = c.contentLength;
+    (void)HttpFetch(c, request);
+    if (!c.IsComplete()) {
+        return false;
+    }
+    guess(url);
+    return true;
+}
+
+bool App::ProcessDownload(int slot, const std::string& url) {
+    // The status is this item's: a 404 of the previous file must not mark
+    // a file that never got an answer.
+    TransferSlots()[slot].status = 0;
+    const bool done = DownloadOne(slot, url);
+    if (done) {
+        if (settings.logUrls.load()) {
+            LogValidUrl(url);
+        }
+        RecordDownloaded(url);
+    } else if (TransferSlots()[slot].status.load() == 404) {
+        RecordDownloaded(url);  // not to be tried again
+    }
+    return done;
+}
+
+}  // namespace wg

@@ -1,0 +1,94 @@
+// A download worker's file against the test server: where it is saved, a cut
+// transfer resumed, a refused file in the flat and the mirrored layouts, and
+// a missing file remembered so that it is not asked for again.
+#include <cstdlib>
+
+#include "app/app_fixture.h"
+#include "support/http_test_server.h"
+
+namespace wg::test {
+namespace {
+
+class DownloadTest : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        Timing t = CurrentTiming();
+        t.connectRetryMs = 5;
+        t.connectTimeoutMs = 2000;
+        t.bodyWaitMs = 300;
+        t.bodyPollMs = 10;
+        t.nonOkBodyWaitMs = 50;
+        SetTiming(t);
+        setenv("WEBGRUBBLER_PROBE_HOST", "127.0.0.1:9", 1);
+        slot = TransferSlots().Acquire();
+    }
+    void TearDown() override {
+        TransferSlots().Release(slot);
+        AppTest::TearDown();
+    }
+    std::filesystem::path Saved(const std::string& relative) {
+        return app->paths.downloadDir / relative;
+    }
+    HttpTestServer server;
+    int slot = -1;
+};
+
+std::string Pattern(std::size_t size) {
+    std::string s(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        s[i] = static_cast<char>('a' + (i * 13 + i / 97) % 26);
+    }
+    return s;
+}
+
+TEST_F(DownloadTest, CutTransferIsResumedToTheWholeFile) {
+    App& a = InitApp();
+    const std::string body = Pattern(50000);
+    Reply cut = Reply::Ok(body, "application/octet-stream");
+    cut.honourRange = true;
+    cut.cutAfter = 20000;  // every answer stops after 20,000 bytes
+    server.Route("/pics/photo.jpg", cut);
+    EXPECT_TRUE(a.ProcessDownload(slot, server.Url("pics/photo.jpg")));
+    EXPECT_TRUE(ReadWholeFile(Saved("127_0_0_1/pics/photo.jpg")) == body);
+    EXPECT_EQ(server.Requests().size(), 3u);
+    EXPECT_EQ(a.filesDownloaded.load(), 1u);
+}
+
+TEST_F(DownloadTest, RefusedFileIsDoneOnlyInTheFlatLayout) {
+    App& a = InitApp();
+    a.settings.minFileSize.store(1000);
+    server.Route("/small.jpg", Reply::Ok("tiny", "image/jpeg"));
+    EXPECT_FALSE(a.DownloadOne(slot, server.Url("small.jpg")));
+    a.settings.downloadDirStructure.store(2);
+    EXPECT_TRUE(a.DownloadOne(slot, server.Url("small.jpg")));
+    EXPECT_EQ(a.filesDownloaded.load(), 0u);
+    EXPECT_TRUE(std::filesystem::is_empty(a.paths.downloadDir));
+}
+
+TEST_F(DownloadTest, MissingFileIsRememberedAndUnreachableServerDropsTheUrl) {
+    App& a = InitApp();
+    a.settings.ignoreList.store(true);
+    const std::string missing = server.Url("none.jpg");
+    EXPECT_FALSE(a.ProcessDownload(slot, missing));
+    EXPECT_TRUE(a.DownloadedBefore(missing));
+
+    std::uint16_t closedPort = 0;
+    {
+        int error = 0;
+        closedPort = platform::ListenSocket::OnLoopback(&error).Port();
+    }
+    const std::string unreachable = "http://127.0.0.1:" + std::to_string(closedPort) + "/a.jpg";
+    EXPECT_FALSE(a.ProcessDownload(slot, unreachable));
+    EXPECT_FALSE(a.DownloadedBefore(unreachable));
+    EXPECT_EQ(port->Messages().size(), 1u);
+
+    // Asked to exit while connecting: the URL goes back to the queue.
+    a.m_bExitAfterThisDownload.store(true);
+    EXPECT_FALSE(a.DownloadOne(slot, unreachable));
+    std::lock_guard<std::mutex> lock(a.downloadMutex);
+    EXPECT_TRUE(a.toDownload.Contains(unreachable));
+}
+
+}  // namespace
+}  // namespace wg::test
