@@ -4,6 +4,7 @@
 
 #include "app/app.h"
 #include "download/dynamic_pages.h"
+#include "download/rewrite_links.h"
 #include "download/save_names.h"
 #include "platform/files.h"
 #include "util/log_file.h"
@@ -70,6 +71,10 @@ void AppFetchEnvironment::StoreCookie(std::string_view host, std::string_view co
 void AppFetchEnvironment::CountDownload() {
     app_.filesDownloaded.fetch_add(1);
     app_.RefreshCounterText(Counter::FilesDownloaded);
+}
+
+std::unique_ptr<PageRewriter> AppFetchEnvironment::StartRewrite(const PageLocation& page) {
+    return std::make_unique<PageRewriter>(RewriteOptionsFrom(app_.settings), page);
 }
 
 bool AppFetchEnvironment::MakeDynamicPage(std::string& localName, std::size_t queryPos) {

@@ -10,9 +10,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "download/rewrite_links.h"
 
 namespace wg {
 
@@ -71,12 +74,10 @@ public:
         return std::nullopt;
     }
 
-    // Rewrites one received chunk of a saved page for offline reading, in place;
-    // `capacity` is the room behind `data`. Returns the new length.
-    virtual std::size_t RewriteLinks(char* /*data*/, std::size_t length, std::size_t /*capacity*/,
-                                     std::string_view /*host*/, bool /*topLevel*/,
-                                     unsigned /*pathDepth*/) {
-        return length;
+    // The offline rewriter of a saved page, made when its first HTML chunk
+    // arrives; null: the page is saved as it came.
+    virtual std::unique_ptr<PageRewriter> StartRewrite(const PageLocation& /*page*/) {
+        return nullptr;
     }
     // Gives a query page its own local name (may rename `localName`); false
     // when the name is to be cut at the '?' instead.

@@ -1,9 +1,12 @@
 // The body of an answer: into the page buffer, or chunk by chunk into the open
-// file, with the HTML test of files, the offline rewriting of saved pages, and
-// the stop, cancel and wait rules.
+// file, with the HTML test of files, the offline rewriting of saved pages (a
+// link split between two chunks is rewritten whole), and the stop, cancel and
+// wait rules.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include "net/http_fetch.h"
@@ -56,11 +59,34 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
     std::size_t fill = 0;
     bool html = false;
     char* const buffer = c.buffer.data();
+    std::unique_ptr<PageRewriter> rewriter;
+    std::string rewritten;
+    auto write = [&](std::string_view bytes) {
+        if (bytes.empty() ||
+            std::fwrite(bytes.data(), 1, bytes.size(), c.file.get()) == bytes.size()) {
+            return true;
+        }
+        c.lastError = errno;
+        c.closeAfter = true;
+        c.writeFailed = true;
+        return false;
+    };
+    // What the rewriter still holds goes to the file when the body ends.
+    auto finish = [&](long result) {
+        if (rewriter) {
+            rewritten.clear();
+            rewriter->Finish(rewritten);
+            if (!write(rewritten)) {
+                return -1L;
+            }
+        }
+        return result;
+    };
 
     while (true) {
         if (!c.HasSocket()) {
             c.closeAfter = true;
-            return -1;
+            return finish(-1);
         }
         long n = 0;
         int error = 0;
@@ -70,7 +96,7 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
             if (n < 0 && error != ETIMEDOUT) {
                 c.lastError = error;
                 c.closeAfter = true;
-                return -1;
+                return finish(-1);
             }
         }
         if (n < 0) {
@@ -113,18 +139,21 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
                     return 1;
                 }
                 html = true;
-                buffer[length] = '\0';
-                if (options.webPagesWanted) {
-                    const bool topLevel =
-                        c.name.find('/') == std::string::npos && c.path.path.empty();
-                    length = env.RewriteLinks(buffer, length, c.buffer.size() - 1, c.host, topLevel,
-                                              c.path.depth);
+                if (options.webPagesWanted && !rewriter) {
+                    PageLocation page;
+                    page.host = c.host;
+                    page.path = c.path.path;
+                    page.name = c.name;
+                    page.depth = c.path.depth;
+                    page.topLevel = c.name.find('/') == std::string::npos && c.path.path.empty();
+                    rewriter = env.StartRewrite(page);
                 }
             }
-            if (length != 0 && std::fwrite(buffer, 1, length, c.file.get()) != length) {
-                c.lastError = errno;
-                c.closeAfter = true;
-                c.writeFailed = true;
+            if (rewriter) {
+                rewritten.clear();
+                rewriter->Chunk({buffer, length}, rewritten);
+            }
+            if (!write(rewriter ? std::string_view(rewritten) : std::string_view(buffer, length))) {
                 return -1;
             }
         } else {
@@ -149,7 +178,7 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
     if (c.received < kPageBufferLimit) {
         buffer[c.received] = '\0';
     }
-    return static_cast<long>(c.received);
+    return finish(static_cast<long>(c.received));
 }
 
 }  // namespace wg
