@@ -69,7 +69,7 @@ std::string MakePage(Random& random, int index) {
                 ".jpg\" width=100 height=75 alt=\"thumb\"></a></td><td>" +
                 Prose(random, 30 + static_cast<int>(random.Next(40))) + "</td></tr>\n";
         if (random.Next(5) == 0) {
-            page += "<tr><td colspan=2><a href=\"http://www.other-site.org/ref/" +
+            page += "<tr><td colspan=2><a href=\"http://www.other-site.example/ref/" +
                     std::to_string(row) +
                     ".htm\">reference</a> and <a href=\"list.php?cat=" + std::to_string(row) +
                     "&amp;sort=date\">more</a></td></tr>\n";

@@ -1,37 +1,18 @@
 // A download worker's file against the test server: where it is saved, a cut
 // transfer resumed, a refused file in the flat and the mirrored layouts, and
 // a missing file remembered so that it is not asked for again.
-#include <cstdlib>
-
 #include "app/app_fixture.h"
 #include "support/http_test_server.h"
 
 namespace wg::test {
 namespace {
 
-class DownloadTest : public AppTest {
+class DownloadTest : public NetworkAppTest {
 protected:
-    void SetUp() override {
-        AppTest::SetUp();
-        Timing t = CurrentTiming();
-        t.connectRetryMs = 5;
-        t.connectTimeoutMs = 2000;
-        t.bodyWaitMs = 300;
-        t.bodyPollMs = 10;
-        t.nonOkBodyWaitMs = 50;
-        SetTiming(t);
-        setenv("WEBGRUBBLER_PROBE_HOST", "127.0.0.1:9", 1);
-        slot = TransferSlots().Acquire();
-    }
-    void TearDown() override {
-        TransferSlots().Release(slot);
-        AppTest::TearDown();
-    }
     std::filesystem::path Saved(const std::string& relative) {
         return app->paths.downloadDir / relative;
     }
     HttpTestServer server;
-    int slot = -1;
 };
 
 std::string Pattern(std::size_t size) {
@@ -73,11 +54,7 @@ TEST_F(DownloadTest, MissingFileIsRememberedAndUnreachableServerDropsTheUrl) {
     EXPECT_FALSE(a.ProcessDownload(slot, missing));
     EXPECT_TRUE(a.DownloadedBefore(missing));
 
-    std::uint16_t closedPort = 0;
-    {
-        int error = 0;
-        closedPort = platform::ListenSocket::OnLoopback(&error).Port();
-    }
+    const std::uint16_t closedPort = ClosedPort();
     const std::string unreachable = "http://127.0.0.1:" + std::to_string(closedPort) + "/a.jpg";
     EXPECT_FALSE(a.ProcessDownload(slot, unreachable));
     EXPECT_FALSE(a.DownloadedBefore(unreachable));

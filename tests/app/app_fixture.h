@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <thread>
 
 #include "app/app.h"
+#include "platform/socket.h"
 #include "support/scripted_port.h"
 #include "support/test_dirs.h"
 #include "util/timing.h"
@@ -80,6 +82,36 @@ protected:
 private:
     Timing saved_;
     std::thread runner_;
+};
+
+// An App whose workers talk to servers on loopback: short connect pauses and
+// body waits, the probe host on a closed port, a worker slot of the test's own.
+class NetworkAppTest : public AppTest {
+protected:
+    void SetUp() override {
+        AppTest::SetUp();
+        Timing t = CurrentTiming();
+        t.connectRetryMs = 5;
+        t.connectTimeoutMs = 2000;
+        t.bodyWaitMs = 300;
+        t.bodyPollMs = 10;
+        t.nonOkBodyWaitMs = 50;
+        SetTiming(t);
+        setenv("WEBGRUBBLER_PROBE_HOST", "127.0.0.1:9", 1);
+        slot = TransferSlots().Acquire();
+    }
+    void TearDown() override {
+        TransferSlots().Release(slot);
+        AppTest::TearDown();
+    }
+
+    // A loopback port nobody listens on.
+    static std::uint16_t ClosedPort() {
+        int error = 0;
+        return platform::ListenSocket::OnLoopback(&error).Port();
+    }
+
+    int slot = -1;
 };
 
 }  // namespace wg::test

@@ -1,7 +1,5 @@
 // A page worker's fetch against the test server: URL splitting, the page in
 // the connection's buffer, unknown hosts, and servers that cannot be reached.
-#include <cstdlib>
-
 #include "app/app_fixture.h"
 #include "app/page_url.h"
 #include "net/http_connection.h"
@@ -36,28 +34,14 @@ TEST(PageUrl, SplitsHostPortDirectoryAndName) {
     EXPECT_TRUE(SplitPageUrl("HTTPS://h/").secure);
 }
 
-class PageFetchTest : public AppTest {
+class PageFetchTest : public NetworkAppTest {
 protected:
-    void SetUp() override {
-        AppTest::SetUp();
-        Timing t = CurrentTiming();
-        t.connectRetryMs = 5;
-        t.connectTimeoutMs = 2000;
-        SetTiming(t);
-        setenv("WEBGRUBBLER_PROBE_HOST", "127.0.0.1:9", 1);
-        slot = TransferSlots().Acquire();
-    }
-    void TearDown() override {
-        TransferSlots().Release(slot);
-        AppTest::TearDown();
-    }
     UrlRecord Record(const std::string& url) {
         UrlRecord r;
         r.url = url;
         return r;
     }
     HttpTestServer server;
-    int slot = -1;
 };
 
 TEST_F(PageFetchTest, PageArrivesInTheWorkersConnection) {
@@ -94,13 +78,7 @@ TEST_F(PageFetchTest, UnknownHostsAndNoConnectionFailQuietly) {
 
 TEST_F(PageFetchTest, UnreachableServerShowsTheConnectionBoxOnce) {
     App& a = InitApp();
-    // A port nobody listens on: take one from a listener and close it.
-    std::uint16_t closedPort = 0;
-    {
-        int error = 0;
-        platform::ListenSocket l = platform::ListenSocket::OnLoopback(&error);
-        closedPort = l.Port();
-    }
+    const std::uint16_t closedPort = ClosedPort();
     const std::string url = "http://127.0.0.1:" + std::to_string(closedPort) + "/a.html";
     for (int i = 0; i < 2; ++i) {
         UrlRecord r = Record(url);

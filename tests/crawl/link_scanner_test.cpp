@@ -156,23 +156,23 @@ TEST_F(LinkScannerTest, ScopesDecideWhatIsFollowed) {
     const std::string body = R"(<html><body>
 <a href="next.htm">n</a>
 <img src="pics/a.jpg">
-<a href="http://other.org/far.htm">f</a>
-<img src="http://other.org/p/q.jpg">
+<a href="http://other.example/far.htm">f</a>
+<img src="http://other.example/p/q.jpg">
 <a href="sub/">s</a>
 </body></html>)";
     Check({
         // "Only This Web Page": files only.
-        {body, Scope::Page, {Dir("pics/a.jpg"), "http://other.org/p/q.jpg"}, {}},
+        {body, Scope::Page, {Dir("pics/a.jpg"), "http://other.example/p/q.jpg"}, {}},
         // Within the domain: the picture from another host still comes through " src".
         {body,
          Scope::Domain,
-         {Dir("pics/a.jpg"), "http://other.org/p/q.jpg", Dir("sub/"), Dir("next.htm")},
+         {Dir("pics/a.jpg"), "http://other.example/p/q.jpg", Dir("sub/"), Dir("next.htm")},
          {Dir("sub/"), Dir("next.htm")}},
         // All linked pages: another host's page is crawled, its picture downloaded.
         {body,
          Scope::All,
-         {Dir("sub/"), Dir("next.htm"), Dir("pics/a.jpg"), "http://other.org/p/q.jpg"},
-         {Dir("sub/"), Dir("next.htm"), "http://other.org/far.htm"}},
+         {Dir("sub/"), Dir("next.htm"), Dir("pics/a.jpg"), "http://other.example/p/q.jpg"},
+         {Dir("sub/"), Dir("next.htm"), "http://other.example/far.htm"}},
         // A port is part of the address.
         {R"(<html><a href="http://127.0.0.1:8080/a.html">x</a>)",
          Scope::All,
@@ -235,8 +235,8 @@ TEST_F(LinkScannerTest, ScriptExpressionsAreNotLinks) {
 TEST_F(LinkScannerTest, DomainTest) {
     settings.logDebug = true;
     Check({
-        {R"(<html><a href="http://other.org/go.php?to=example.com">x</a>)", Scope::Domain, {}, {}},
-        {R"(<html><a href="http://other.org/r?example.com">x</a>)", Scope::Domain, {}, {}},
+        {R"(<html><a href="http://other.example/go.php?to=example.com">x</a>)", Scope::Domain, {}, {}},
+        {R"(<html><a href="http://other.example/r?example.com">x</a>)", Scope::Domain, {}, {}},
         {R"(<html><a href="http://example.com.cdn.net/x.htm">x</a>)",
          Scope::Domain,
          {"http://example.com.cdn.net/x.htm"},
@@ -246,8 +246,8 @@ TEST_F(LinkScannerTest, DomainTest) {
          {"http://images.static.example.com/a.jpg"},
          {}},
     });
-    Scan(R"(<html><a href="http://other.org/far.htm">x</a>)");
-    EXPECT_EQ(sink.log.front(), "Not In Domain: http://other.org/far.htm");
+    Scan(R"(<html><a href="http://other.example/far.htm">x</a>)");
+    EXPECT_EQ(sink.log.front(), "Not In Domain: http://other.example/far.htm");
     // The Flash player vendor's links are refused without a log line.
     Scan(R"(<html><a href="http://download.flashvendor.example/get/flash.htm">x</a>)");
     EXPECT_TRUE(sink.log.empty());
