@@ -167,12 +167,12 @@ TEST(SaveNames, SaveDirectoryAndBounds) {
 
     // The '0' rule shortens the directory text so that the file part survives.
     const std::string longDir(300, 'd');
-    t = SaveNameFor(SplitWorkerUrl("http://h.com/" + longDir + "/x.y"), Options(0));
+    t = SaveNameFor(SplitWorkerUrl("http://h.example/" + longDir + "/x.y"), Options(0));
     EXPECT_EQ(t.saveName, std::string(255, 'd') + "0x.y");
     // Names are cut to a 260-byte buffer.
-    t = SaveNameFor(SplitWorkerUrl("http://h.com/" + longDir + "/file.jpg"), Options(0));
+    t = SaveNameFor(SplitWorkerUrl("http://h.example/" + longDir + "/file.jpg"), Options(0));
     EXPECT_EQ(t.saveName.size(), 259u);
-    t = SaveNameFor(SplitWorkerUrl("http://h.com/" + longDir + "/file.jpg"), Options(1, true));
+    t = SaveNameFor(SplitWorkerUrl("http://h.example/" + longDir + "/file.jpg"), Options(1, true));
     EXPECT_LT(t.saveName.size(), 260u);
 }
 
