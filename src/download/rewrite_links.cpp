@@ -117,6 +117,23 @@ void DotsToUnderscores(std::string& t, std::size_t from, std::size_t to) {
     }
 }
 
+// The host of a link as the directory its files are saved in: dots become
+// '_' and a ":port" at its end goes (files are saved under the host name
+// alone). Returns the new end of the host.
+std::size_t HostToDirectory(std::string& t, std::size_t from, std::size_t to) {
+    to = std::min(to, t.size());
+    DotsToUnderscores(t, from, to);
+    std::size_t digits = to;
+    while (digits > from && t[digits - 1] >= '0' && t[digits - 1] <= '9') {
+        --digits;
+    }
+    if (digits < to && digits > from && t[digits - 1] == ':') {
+        t.erase(digits - 1, to - digits + 1);
+        return digits - 1;
+    }
+    return to;
+}
+
 std::string Ups(unsigned count) {
     std::string s;
     s.reserve(3 * count);
@@ -223,8 +240,8 @@ std::size_t RewriteSiteLinks(std::string& t, std::size_t from, bool final, const
         }
         t.replace(qPos, regionSize, replacement);
         const std::size_t shift = replacement.size() - regionSize;
-        DotsToUnderscores(t, slash + 1 + shift, hostEnd + shift);
-        p = end + shift;
+        (void)HostToDirectory(t, slash + 1 + shift, hostEnd + shift);
+        p = std::min(end + shift, t.size());
     }
 }
 
@@ -269,8 +286,7 @@ std::size_t RewriteAbsoluteSources(std::string& t, std::size_t from, bool final,
         t.replace(v, std::min(hostStart, t.size()) - v, ups);
         const std::size_t newHostStart = v + ups.size();
         const std::size_t newHostEnd = newHostStart + (hostEnd - hostStart);
-        DotsToUnderscores(t, newHostStart, newHostEnd);
-        p = std::min(newHostEnd, t.size());
+        p = HostToDirectory(t, newHostStart, newHostEnd);
     }
 }
 
@@ -395,8 +411,7 @@ std::size_t RewriteRootRelative(std::string& t, std::size_t from, bool final, co
                 p = v + 1 + ups.size();
             } else if (schemeRelative) {
                 t.replace(v + 1, 2, "../");
-                DotsToUnderscores(t, v + 4, hostEnd + 1);
-                p = hostEnd + 1;
+                p = HostToDirectory(t, v + 4, hostEnd + 1);
             } else {
                 t[v + 1] = t[v];
                 t[v] = ' ';

@@ -54,7 +54,13 @@ const Case kMirrorCases[] = {
     {R"(<a href=http://www.example.com/a.html>)", 0, R"(<a href=    ../www_example_com/a.html>)"},
     {R"(<a href="http://www.example.com">x.y</a>)", 1,
      R"(<a href= "../../www_example_com">x.y</a>)"},
-    {R"(<a href="http://www.other.example/a.html">)", 1, R"(<a href="http://www.other.example/a.html">)"},
+    {R"(<a href="http://www.other.example/a.html">)", 1,
+     R"(<a href="http://www.other.example/a.html">)"},
+    // A port goes: files are saved under the host name alone.
+    {R"(<a href="http://www.example.com:8080/a.html">)", 0,
+     R"(<a href=    "../www_example_com/a.html">)"},
+    {R"(<img src="http://cdn.example.org:81/x.js">)", 1, R"(<img src="../cdn_example_org/x.js">)"},
+    {R"(<a href='//cdn.example.org:81/y.js'>)", 0, R"(<a href='../cdn_example_org/y.js'>)"},
     {R"(http://www.example.com/a)", 1, R"(http://www.example.com/a)"},  // nothing before it
     // Absolute sources on any host.
     {R"(<script src="http://cdn.example.org/x.js">)", 1,
@@ -125,7 +131,8 @@ const Case kSiteDirCases[] = {
     {R"(<a href="https://img.example.com/c/d.png">)", 1,
      R"(<a href="../img_example_com/c_d.png">)"},
     {R"(<img src="http://cdn.other.example/x.js">)", 1, R"(<img src="../cdn_other_example/x.js">)"},
-    {R"(<a href="http://cdn.other.example/x.html">)", 1, R"(<a href="http://cdn.other.example/x.html">)"},
+    {R"(<a href="http://cdn.other.example/x.html">)", 1,
+     R"(<a href="http://cdn.other.example/x.html">)"},
     {R"(<a href="mailto:a@b.c"><a href="#x">)", 1, R"(<a href="mailto:a@b.c"><a href="#x">)"},
     {R"(<a href="view.php?id=3">)", 1, R"(<a href="a_b_view.php?id=3">)"},
     {R"(<a href="a%20b.html">)", 1, R"(<a href="a_b_a b.html">)"},
