@@ -139,6 +139,7 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
     if (c.HasSocket() && platform::WaitReady(c.Socket().Fd(), true, 0) == 1) {
         c.Close();
     }
+    const bool kept = c.HasSocket();
     if (!c.HasSocket() && !c.secure && !c.Connect(CurrentTiming().connectTimeoutMs)) {
         if (slot != nullptr) {
             slot->connected = false;
@@ -164,7 +165,7 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
     }
     // A kept connection may have been closed by the server just before the
     // request went out; the request is then sent once more on a new one.
-    for (bool reused = true;; reused = false) {
+    for (bool reused = kept;; reused = false) {
         if (!c.HasSocket()) {
             reused = false;
             if (!c.Connect(CurrentTiming().connectTimeoutMs)) {
