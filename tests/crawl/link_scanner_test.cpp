@@ -235,7 +235,10 @@ TEST_F(LinkScannerTest, ScriptExpressionsAreNotLinks) {
 TEST_F(LinkScannerTest, DomainTest) {
     settings.logDebug = true;
     Check({
-        {R"(<html><a href="http://other.example/go.php?to=example.com">x</a>)", Scope::Domain, {}, {}},
+        {R"(<html><a href="http://other.example/go.php?to=example.com">x</a>)",
+         Scope::Domain,
+         {},
+         {}},
         {R"(<html><a href="http://other.example/r?example.com">x</a>)", Scope::Domain, {}, {}},
         {R"(<html><a href="http://example.com.cdn.net/x.htm">x</a>)",
          Scope::Domain,
