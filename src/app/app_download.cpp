@@ -66,7 +66,8 @@ bool App::ResumeDownload(HttpConnection& c, FetchRequest& request, bool flat) {
             break;
         }
         previous = have;
-        request.resumeFrom = have;
+        // A rewritten page is fetched whole again rather than resumed.
+        request.resumeFrom = c.rewritten ? 0 : have;
         request.expectedTotal = c.contentLength;
         (void)HttpFetch(c, request);
         if (s.cancel.load() || (!flat && g_bStopWorkers.load())) {
@@ -199,7 +200,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl) {
         s.cancel = false;
         return !flat && connected;
     }
-    request.resumeFrom = c.received;
+    request.resumeFrom = c.rewritten ? 0 : c.received;
     request.expectedTotal = c.contentLength;
     (void)HttpFetch(c, request);
     if (!c.IsComplete()) {

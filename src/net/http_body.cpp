@@ -147,6 +147,7 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
                     page.depth = c.path.depth;
                     page.topLevel = c.name.find('/') == std::string::npos && c.path.path.empty();
                     rewriter = env.StartRewrite(page);
+                    c.rewritten = rewriter != nullptr;
                 }
             }
             if (rewriter) {

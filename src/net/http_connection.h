@@ -69,6 +69,9 @@ public:
     platform::FilePtr file;      // the file of the current transaction
     bool writeFailed = false;    // writing the file failed (disk full, ...)
     bool answerStarted = false;  // a byte of the answer has arrived
+    // The saved body was rewritten for offline reading: its length on disk is
+    // not the server's, so it cannot be resumed by offset.
+    bool rewritten = false;
     // The program around the connection; the default one without an application.
     FetchEnvironment* environment = &DefaultFetchEnvironment();
 

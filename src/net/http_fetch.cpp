@@ -156,6 +156,7 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
     c.buffer[0] = '\0';
     c.received = 0;
     c.writeFailed = false;
+    c.rewritten = false;
     c.saveToFile = request.saveDir.has_value();
     c.name = CopyBounded(*request.name, kPathFieldCapacity);
     c.requestName = RequestNameFor(c.name);

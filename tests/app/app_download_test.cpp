@@ -1,6 +1,8 @@
 // A download worker's file against the test server: where it is saved, a cut
 // transfer resumed, a refused file in the flat and the mirrored layouts, and
 // a missing file remembered so that it is not asked for again.
+#include <thread>
+
 #include "app/app_fixture.h"
 #include "support/http_test_server.h"
 
@@ -34,6 +36,36 @@ TEST_F(DownloadTest, CutTransferIsResumedToTheWholeFile) {
     EXPECT_TRUE(ReadWholeFile(Saved("127_0_0_1/pics/photo.jpg")) == body);
     EXPECT_EQ(server.Requests().size(), 3u);
     EXPECT_EQ(a.filesDownloaded.load(), 1u);
+}
+
+TEST_F(DownloadTest, CutRewrittenPageIsFetchedWholeAgain) {
+    App& a = InitApp();
+    const std::string link = "<a href=\"http://" + std::string("127.0.0.1") + ":" +
+                             std::to_string(server.Port()) + "/b.html\">b</a>";
+    std::string page = "<html>";
+    for (int i = 0; i < 200; ++i) {
+        page += link;
+    }
+    page += "</html>";
+    Reply cut = Reply::Ok(page);
+    cut.honourRange = true;
+    cut.cutAfter = page.size() / 2;
+    server.Route("/page.html", cut);
+    std::thread whole([&] {
+        WaitFor([&] { return server.Requests().size() >= 1; });
+        Reply full = Reply::Ok(page);
+        full.honourRange = true;
+        server.Route("/page.html", full);
+    });
+    const bool done = a.DownloadOne(slot, server.Url("page.html"));
+    whole.join();
+    EXPECT_TRUE(done);
+    const auto requests = server.Requests();
+    ASSERT_GE(requests.size(), 2u);
+    EXPECT_EQ(requests.back().find("Range:"), std::string::npos);
+    const std::string saved = ReadWholeFile(Saved("127_0_0_1/page.html"));
+    EXPECT_TRUE(saved.ends_with("</html>"));
+    EXPECT_EQ(saved.find("http://"), std::string::npos);  // every link rewritten
 }
 
 TEST_F(DownloadTest, RefusedFileIsDoneOnlyInTheFlatLayout) {
