@@ -251,6 +251,17 @@ public:
 
     UiPort& Port() { return port_; }
 
+    // ---- the last download and the newest picture ----
+    // Records a finished file (its transaction name) as the last download
+    // and, when it is a picture and the preview is on, as the newest image.
+    // One worker at a time; a worker that would wait passes.
+    void NoteLastDownload(std::string_view localName);
+    // Whether the preview's picture types accept a path.
+    bool PicturePathAccepted(std::string_view path) const;
+    // What "Open Last Download" opens, and its fallback (empty when none).
+    std::string LastDownloadPath();
+    std::string PreviousDownloadPath();
+
     // ---- run-state flags ----
     std::atomic<bool> m_bAbortTransfers{false};
     std::atomic<bool> m_bExitRequested{false};
@@ -272,6 +283,7 @@ public:
     std::atomic<bool> m_bExitAfterLastDownload{false};
     std::atomic<bool> m_bStopRequested{false};
     std::atomic<bool> m_bCrawlStarted{false};
+    std::atomic<bool> m_bTrackLastDownload{false};  // set by Go: note every finished file
 
     AppSettings settings;
     AppPaths paths;
@@ -304,8 +316,8 @@ public:
     std::mutex inProcessMutex;  // the "In Process" recount
     UrlErrorLog urlErrorLog;
     ValidUrlLog validUrlLog;
-    CookieJar cookies;      // "Cookies.txt" in the program directory; guards itself
-    std::mutex imageMutex;  // the newest-image path
+    CookieJar cookies;            // "Cookies.txt" in the program directory; guards itself
+    std::timed_mutex imageMutex;  // the newest-image and last-download paths
     std::string newestImage;
     std::string lastShownImage;
 
@@ -322,6 +334,9 @@ public:
     std::string startupMessage;
 
 private:
+    std::string lastDownload_;      // under imageMutex
+    std::string previousDownload_;  // under imageMutex
+
     bool ReadSettingsFile();
     void LoadStateAtStart();
     void LoadHistoryAtStart();

@@ -23,6 +23,7 @@ FetchOptions AppFetchEnvironment::Options() const {
     o.fileUrlMode = app_.m_bDownloadingUserFile.load();
     const CrawlScope scope = app_.Port().SelectedScope();
     o.scopeFollowsLinks = scope == CrawlScope::AllLinked || scope == CrawlScope::WithinDomain;
+    o.trackLastDownload = app_.m_bTrackLastDownload.load();
     o.userAgent = s.userAgent.Get();
     return o;
 }
@@ -71,6 +72,10 @@ void AppFetchEnvironment::StoreCookie(std::string_view host, std::string_view co
 void AppFetchEnvironment::CountDownload() {
     app_.filesDownloaded.fetch_add(1);
     app_.RefreshCounterText(Counter::FilesDownloaded);
+}
+
+void AppFetchEnvironment::NoteLastDownload(std::string_view localName) {
+    app_.NoteLastDownload(localName);
 }
 
 std::unique_ptr<PageRewriter> AppFetchEnvironment::StartRewrite(const PageLocation& page) {

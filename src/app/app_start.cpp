@@ -47,6 +47,7 @@ bool App::StartCrawl(const CrawlRequest& request) {
     }
     NameStateFileForUrl(address);
     port_.SetCrawlRunning(true);
+    m_bTrackLastDownload = true;
 
     if (request.scope == CrawlScope::FileUrl) {
         m_bDownloadingUserFile = true;
@@ -80,6 +81,7 @@ bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
     }
     NameStateFileForUrl(address);
     port_.SetCrawlRunning(true);
+    m_bTrackLastDownload = true;
     m_bStopAddingLinks = false;
     if (answers.fileMode) {
         AddFile(address, true, true);

@@ -99,5 +99,45 @@ TEST_F(DownloadTest, MissingFileIsRememberedAndUnreachableServerDropsTheUrl) {
     EXPECT_TRUE(a.toDownload.Contains(unreachable));
 }
 
+TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
+    App& a = InitApp();
+    a.settings.dft.store(kGroupPictures);  // "Web Pages" off: every file is noted
+    server.Route("/p/one.jpg", Reply::Ok(Pattern(3000), "image/jpeg"));
+    server.Route("/p/two.zip", Reply::Ok(Pattern(3000), "application/zip"));
+    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/one.jpg")));
+    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/two.zip")));
+    const std::filesystem::path jpg =
+        std::filesystem::absolute(Saved("127_0_0_1/p/one.jpg")).lexically_normal();
+    EXPECT_EQ(a.LastDownloadPath(), std::filesystem::absolute(Saved("127_0_0_1/p/two.zip")));
+    EXPECT_EQ(a.PreviousDownloadPath(), jpg);
+    {
+        std::lock_guard<std::timed_mutex> lock(a.imageMutex);
+        EXPECT_EQ(a.newestImage, jpg);  // the archive is no picture
+    }
+    EXPECT_NE(a.imagePreviewTime.load(), 0u);
+
+    // With the preview off a picture is still the last download, not an image.
+    a.settings.showLastImage.store(false);
+    server.Route("/p/three.png", Reply::Ok(Pattern(3000), "image/png"));
+    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/three.png")));
+    EXPECT_EQ(a.LastDownloadPath().substr(a.LastDownloadPath().size() - 9), "three.png");
+    {
+        std::lock_guard<std::timed_mutex> lock(a.imageMutex);
+        EXPECT_EQ(a.newestImage, jpg);
+    }
+
+    // "Web Pages" on with a scope that follows no links: the file noted first
+    // ends the tracking, the next is not noted.
+    a.settings.dft.store(kGroupWebPages | kGroupPictures);
+    a.m_bTrackLastDownload.store(true);
+    server.Route("/p/four.gif", Reply::Ok(Pattern(3000), "image/gif"));
+    server.Route("/p/five.gif", Reply::Ok(Pattern(3000), "image/gif"));
+    a.settings.showLastImage.store(true);
+    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/four.gif")));
+    EXPECT_FALSE(a.m_bTrackLastDownload.load());
+    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/five.gif")));
+    EXPECT_TRUE(a.LastDownloadPath().ends_with("four.gif"));
+}
+
 }  // namespace
 }  // namespace wg::test

@@ -1,0 +1,84 @@
+#include <filesystem>
+#include <string>
+
+#include "app/app.h"
+#include "platform/clock.h"
+#include "util/text.h"
+
+namespace wg {
+
+namespace {
+
+// Lets one download worker at a time into NoteLastDownload; the others pass.
+std::atomic_flag g_noteLastDownloadBusy = ATOMIC_FLAG_INIT;
+
+// A path longer than this is not remembered (the platform's path limit).
+constexpr std::size_t kLastDownloadPathLimit = 4096;
+
+}  // namespace
+
+bool App::PicturePathAccepted(std::string_view path) const {
+    const TypeSnapshot pictures = settings.types.Get(TypeKind::PictureTypes);
+    if (!pictures) {
+        return true;  // no list at all: nothing to test against
+    }
+    for (const std::string& entry : pictures->entries) {
+        if (!entry.empty() && FindNoCase(path, entry, false) != kNotFound) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void App::NoteLastDownload(std::string_view localName) {
+    if (g_noteLastDownloadBusy.test_and_set(std::memory_order_acquire)) {
+        return;
+    }
+    struct ClearBusy {
+        ~ClearBusy() { g_noteLastDownloadBusy.clear(std::memory_order_release); }
+    } clearBusy;
+    std::unique_lock<std::timed_mutex> lock(imageMutex, std::chrono::milliseconds(1));
+    if (!lock.owns_lock()) {
+        return;
+    }
+    const CrawlScope scope = port_.SelectedScope();
+    if ((settings.dft.load() & kGroupWebPages) != 0 && scope != CrawlScope::AllLinked &&
+        scope != CrawlScope::WithinDomain) {
+        m_bTrackLastDownload.store(false);
+    }
+    if (localName.empty()) {
+        return;
+    }
+    // The transaction's name already starts with the download directory; a
+    // relative one is made absolute so that opening it later does not depend
+    // on the working directory.
+    std::error_code ec;
+    std::filesystem::path full = std::filesystem::absolute(std::filesystem::path(localName), ec);
+    if (ec) {
+        return;
+    }
+    std::string path = full.lexically_normal().string();
+    if (path.size() >= kLastDownloadPathLimit) {
+        return;
+    }
+    previousDownload_ = std::move(lastDownload_);
+    lastDownload_ = path;
+    if (settings.showLastImage.load() && PicturePathAccepted(path)) {
+        newestImage = std::move(path);
+        if (imagePreviewTime.load() == 0) {
+            imagePreviewTime.store(platform::SteadyMilliseconds());
+        }
+    }
+}
+
+std::string App::LastDownloadPath() {
+    std::lock_guard<std::timed_mutex> lock(imageMutex);
+    return lastDownload_;
+}
+
+std::string App::PreviousDownloadPath() {
+    std::lock_guard<std::timed_mutex> lock(imageMutex);
+    return previousDownload_;
+}
+
+}  // namespace wg
