@@ -234,6 +234,9 @@ public:
     bool DownloadOne(int slot, const std::string& url);
     // DownloadOne, then the history and "ValidURLs.log" for what is done.
     bool ProcessDownload(int slot, const std::string& url);
+    // A saved stylesheet: queues the files it names and edits it for offline
+    // reading. Nothing for other URLs.
+    void ProcessStylesheet(const std::string& url);
     // The page connection of a slot (null before its first page).
     HttpConnection* PageConnection(int slot);
     void DropPageConnection(int slot);

@@ -220,6 +220,7 @@ bool App::ProcessDownload(int slot, const std::string& url) {
             LogValidUrl(url);
         }
         RecordDownloaded(url);
+        ProcessStylesheet(url);
     } else if (TransferSlots()[slot].status.load() == 404) {
         RecordDownloaded(url);  // not to be tried again
     }

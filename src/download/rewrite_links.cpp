@@ -290,9 +290,10 @@ std::size_t RewriteAbsoluteSources(std::string& t, std::size_t from, bool final,
     }
 }
 
-// Pass 4, CSS "url(": after spaces and carriage returns, a leading '/' becomes
-// a space; a quote followed by '/' becomes a space followed by the quote.
-std::size_t RewriteCssUrls(std::string& t, std::size_t from, bool final, const Context&) {
+// Pass 4, CSS "url(": after spaces and carriage returns, a leading '/' (bare
+// or behind a quote) climbs to the top of the site: at depth 0 it becomes a
+// space (in front of the quote), at depth d it becomes d times "../".
+std::size_t RewriteCssUrls(std::string& t, std::size_t from, bool final, const Context& c) {
     std::size_t p = from;
     while (true) {
         const std::size_t q = Find(t, p, "url(");
@@ -305,27 +306,30 @@ std::size_t RewriteCssUrls(std::string& t, std::size_t from, bool final, const C
             ++v;
         }
         const int first = r.At(v);
-        if (first == '/') {
-            t[v] = ' ';
-            p = v + 1;
-            continue;
-        }
-        if (IsQuote(first)) {
-            const int second = r.At(v + 1);
-            if (r.Short()) {
-                return q;
-            }
-            if (second == '/') {
-                t[v + 1] = t[v];
-                t[v] = ' ';
-                p = v + 2;
-                continue;
-            }
-        }
+        const int second = IsQuote(first) ? r.At(v + 1) : kEnd;
+        const std::size_t slash = first == '/' ? v : (second == '/' ? v + 1 : std::string::npos);
+        const int afterSlash = slash == std::string::npos ? kEnd : r.At(slash + 1);
         if (r.Short()) {
             return q;
         }
-        p = v;
+        if (slash == std::string::npos || afterSlash == '/') {
+            // Not root-relative (a "//host" link is no path on this site).
+            p = v;
+            continue;
+        }
+        if (c.page.depth == 0) {
+            if (slash == v) {
+                t[v] = ' ';
+            } else {
+                t[v + 1] = t[v];
+                t[v] = ' ';
+            }
+            p = slash + 1;
+        } else {
+            const std::string ups = Ups(c.page.depth);
+            t.replace(slash, 1, ups);
+            p = slash + ups.size();
+        }
     }
 }
 
@@ -349,7 +353,9 @@ std::size_t DecodeSpaces(std::string& t, std::size_t from, bool final, const Con
 //            and "../" with the dots of the host (at most 32 bytes) made '_';
 //            a quote and a single '/' become a space and the quote;
 //   depth d: the '/' of a value that begins with '/' or with a quote and '/'
-//            becomes d times "../".
+//            becomes d times "../"; a quote and "//" become the quote, d + 1
+//            times "../" and the host made a directory name, as at depth 0
+//            (taken as a root-relative path it would lead nowhere).
 std::size_t RewriteRootRelative(std::string& t, std::size_t from, bool final, const Context& c,
                                 std::string_view keyword, bool needsEquals) {
     std::size_t p = from;
@@ -387,7 +393,7 @@ std::size_t RewriteRootRelative(std::string& t, std::size_t from, bool final, co
         }
         const int first = r.At(v);
         const int second = IsQuote(first) ? r.At(v + 1) : kEnd;
-        const bool schemeRelative = c.page.depth == 0 && second == '/' && r.At(v + 2) == '/';
+        const bool schemeRelative = second == '/' && r.At(v + 2) == '/';
         std::size_t hostEnd = 0;
         if (schemeRelative) {
             hostEnd = HostEnd(r, v + 3, kSchemeHostLimit);
@@ -405,13 +411,15 @@ std::size_t RewriteRootRelative(std::string& t, std::size_t from, bool final, co
                 p = v + ups.size();
             }
         } else if (second == '/') {
-            if (c.page.depth > 0) {
+            if (schemeRelative) {
+                // The host's directory is one level above the page's top.
+                const std::string ups = Ups(c.page.depth + 1);
+                t.replace(v + 1, 2, ups);
+                p = HostToDirectory(t, v + 1 + ups.size(), hostEnd + ups.size() - 2);
+            } else if (c.page.depth > 0) {
                 const std::string ups = Ups(c.page.depth);
                 t.replace(v + 1, 1, ups);
                 p = v + 1 + ups.size();
-            } else if (schemeRelative) {
-                t.replace(v + 1, 2, "../");
-                p = HostToDirectory(t, v + 4, hostEnd + 1);
             } else {
                 t[v + 1] = t[v];
                 t[v] = ' ';

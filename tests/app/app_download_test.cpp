@@ -139,5 +139,25 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
     EXPECT_TRUE(a.LastDownloadPath().ends_with("four.gif"));
 }
 
+TEST_F(DownloadTest, SavedStylesheetQueuesItsFilesAndIsEditedForOfflineReading) {
+    App& a = InitApp();
+    a.settings.dft.store(kGroupWebPages | kGroupPictures);
+    const std::string css =
+        "body{background:url(/img/bg.png)} h1{background:url('../img/h.gif')}"
+        " @import \"more.css\";";
+    server.Route("/site/css/main.css", Reply::Ok(css, "text/css"));
+    ASSERT_TRUE(a.ProcessDownload(slot, server.Url("site/css/main.css")));
+    {
+        std::lock_guard<std::mutex> lock(a.downloadMutex);
+        EXPECT_TRUE(a.toDownload.Contains(server.Url("img/bg.png")));
+        EXPECT_TRUE(a.toDownload.Contains(server.Url("site/img/h.gif")));
+        EXPECT_TRUE(a.toDownload.Contains(server.Url("site/css/more.css")));
+    }
+    // Two levels down, a root-relative picture climbs two levels.
+    EXPECT_EQ(ReadWholeFile(Saved("127_0_0_1/site/css/main.css")),
+              "body{background:url(../../img/bg.png)} h1{background:url('../img/h.gif')}"
+              " @import \"more.css\";");
+}
+
 }  // namespace
 }  // namespace wg::test

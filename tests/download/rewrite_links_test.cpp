@@ -61,6 +61,9 @@ const Case kMirrorCases[] = {
      R"(<a href=    "../www_example_com/a.html">)"},
     {R"(<img src="http://cdn.example.org:81/x.js">)", 1, R"(<img src="../cdn_example_org/x.js">)"},
     {R"(<a href='//cdn.example.org:81/y.js'>)", 0, R"(<a href='../cdn_example_org/y.js'>)"},
+    // A scheme-relative link climbs to the download directory at every depth.
+    {R"(<a href="//www.example.com:81/d/a.html">)", 2,
+     R"(<a href="../../../www_example_com/d/a.html">)"},
     {R"(http://www.example.com/a)", 1, R"(http://www.example.com/a)"},  // nothing before it
     // Absolute sources on any host.
     {R"(<script src="http://cdn.example.org/x.js">)", 1,
@@ -69,8 +72,11 @@ const Case kMirrorCases[] = {
      R"(<script src="../cdn_example_org/x.js">)"},
     {R"(<img src='https://a.b.org/p/q.gif'>)", 2, R"(<img src='../../../a_b_org/p/q.gif'>)"},
     // CSS url( and "%20".
-    {R"(url( /i/bg.png))", 3, R"(url(  i/bg.png))"},
+    {R"(url( /i/bg.png))", 3, R"(url( ../../../i/bg.png))"},
     {R"(url("/i/bg.png"))", 0, R"(url( "i/bg.png"))"},
+    {R"(url('/i/bg.png'))", 1, R"(url('../i/bg.png'))"},
+    {R"(url(i/bg.png) url(//cdn.example.org/x.png))", 1,
+     R"(url(i/bg.png) url(//cdn.example.org/x.png))"},
     {R"(<img src="a%20b.jpg"> a%20b.jpg)", 0, R"(<img src="a b.jpg"> a b.jpg)"},
 };
 
