@@ -18,6 +18,9 @@ done
 # Nothing the tests start may reach beyond this machine.
 export WEBGRUBBLER_PROBE_HOST=127.0.0.1:9
 export WEBGRUBBLER_UPDATE_HOST=127.0.0.1:9
+# The end-to-end mirror tests open every mirror in Chromium; here a missing
+# browser is a failure, not a skip.
+export WG_REQUIRE_BROWSER=1
 
 run_suite() {
     local dir=$1
@@ -29,6 +32,8 @@ run_suite() {
 }
 
 run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== test the offline-mirror check"
+(cd "$root/tests/browser" && node --test)
 if [ "$quick" -eq 0 ]; then
     "$root/scripts/lint.sh" build-test
     export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1

@@ -11,6 +11,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -254,6 +255,20 @@ public:
 
     UiPort& Port() { return port_; }
 
+    // ---- the state file ----
+    // Writes the three lists (and the files the download workers hold) to
+    // the state file; with `beforeExit` the workers stop after their items.
+    // False when nothing was written.
+    bool SaveState(bool beforeExit);
+    // Reads the state file at paths.stateFile into the lists, recovering a
+    // corrupt one through its backup.
+    void LoadState(bool fromBackup);
+    void SetPeriodicSave(bool on);
+    // The backup the first save of this run makes ("bak" after a load, else "bac").
+    std::filesystem::path StateBackupName() const;
+    // The URL a download worker is fetching (empty: none).
+    void NoteHeldDownload(int slot, std::string_view url);
+
     // ---- the last download and the newest picture ----
     // Records a finished file (its transaction name) as the last download
     // and, when it is a picture and the preview is on, as the newest image.
@@ -337,8 +352,15 @@ public:
     std::string startupMessage;
 
 private:
-    std::string lastDownload_;      // under imageMutex
-    std::string previousDownload_;  // under imageMutex
+    enum class StateLoadEnd { Complete, Ended, Corrupt };
+    StateLoadEnd ReadStateLists(std::string_view bytes);
+    void RecoverStateFile(bool fromBackup);
+    void FinishStateLoad();
+
+    std::mutex heldMutex_;                      // taken inside downloadMutex, never around it
+    std::map<int, std::string> heldDownloads_;  // slot → URL being fetched
+    std::string lastDownload_;                  // under imageMutex
+    std::string previousDownload_;              // under imageMutex
 
     bool ReadSettingsFile();
     void LoadStateAtStart();

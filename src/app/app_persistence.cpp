@@ -9,7 +9,9 @@ bool App::ReadSettingsFile() {
     return LoadSettings();
 }
 
-void App::LoadStateAtStart() {}
+void App::LoadStateAtStart() {
+    LoadState(false);
+}
 
 void App::LoadHistoryAtStart() {}
 
@@ -24,10 +26,14 @@ void App::SaveCookies() {
     }
 }
 
-void App::SaveStateAtExit() {}
+void App::SaveStateAtExit() {
+    (void)SaveState(true);
+}
 
 void App::SaveHistoryAtExit() {}
 
-void App::SavePeriodicState() {}
+void App::SavePeriodicState() {
+    (void)SaveState(false);
+}
 
 }  // namespace wg

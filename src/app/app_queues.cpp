@@ -300,8 +300,13 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
     }
     std::optional<std::string> url;
     {
+        // Taken and held in one step: a state save sees the URL in one place
+        // or the other.
         std::lock_guard<std::mutex> lock(downloadMutex);
         url = toDownload.PopFront();
+        if (url) {
+            NoteHeldDownload(slot, *url);
+        }
     }
     RefreshCounterText(Counter::ToDownload);
     if (url) {

@@ -66,6 +66,7 @@ void App::ProcessStylesheet(const std::string& url) {
     page.name = w.file;
     page.depth = stored.depth;
     page.topLevel = w.directory.empty();
+    page.hostAsWritten = w.host;
     const std::string rewritten = RewritePage(css, RewriteOptionsFrom(settings), page);
     if (rewritten != css) {
         (void)platform::WriteFileAtomically(file, rewritten);

@@ -81,6 +81,7 @@ void App::DownloadWorkerMain(std::atomic<int>* threadId) {
         }
         app->ItemStarted(previousSucceeded ? &*url : nullptr);
         previousSucceeded = app->downloadHandler ? app->downloadHandler(slot, *url) : true;
+        app->NoteHeldDownload(slot, {});
         app->ItemFinished(slot);
         platform::SleepMs(0);
     }

@@ -150,7 +150,7 @@ std::string MainParameter(std::string_view name, std::size_t queryPos) {
 
 // The path of the script: the name before the '?', with ".<extension>" when it
 // has no '.' at all ("index.<extension>" when it names a directory); the dots
-// of its first directory (or, without one, before its extension) become '_'.
+// of its first directory become '_'.
 std::string ScriptPath(std::string_view name, std::size_t queryPos, std::string_view extension) {
     std::string script(name.substr(0, queryPos));
     if (script.empty() || IsSeparator(script.back())) {
@@ -163,10 +163,9 @@ std::string ScriptPath(std::string_view name, std::size_t queryPos, std::string_
     if (script.size() > kNameLimit) {
         script.resize(kNameLimit);
     }
-    std::size_t end = script.find_first_of("/\\");
-    if (end == std::string::npos) {
-        end = script.rfind('.');
-    }
+    // A name without a directory (the flat layout) keeps its dots: its
+    // pages are stored under the dotted name, which the script must find.
+    const std::size_t end = script.find_first_of("/\\");
     if (end != std::string::npos) {
         std::replace(script.begin(), script.begin() + static_cast<std::ptrdiff_t>(end), '.', '_');
     }

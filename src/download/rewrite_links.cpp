@@ -568,7 +568,7 @@ bool LocalLinkFor(std::string_view value, bool anyHost, const Context& c, std::s
         }
         path = slashAfterHost ? NormaliseSegments(authority.substr(slash + 1)) : std::string();
     } else {
-        host = c.page.host;
+        host = c.page.hostAsWritten.empty() ? c.page.host : c.page.hostAsWritten;
         if (!value.empty() && value.front() == '/') {
             path = NormaliseSegments(value.substr(1));
         } else {
@@ -600,6 +600,11 @@ bool LocalLinkFor(std::string_view value, bool anyHost, const Context& c, std::s
         }
     }
     out = EscapeForLink(file);
+    if (const std::size_t colon = out.find(':');
+        colon != std::string::npos && colon < out.find('/')) {
+        // "host:8080_a.html" would read as a URL scheme.
+        out.insert(0, "./");
+    }
     out += query;
     out += fragment;
     return true;
@@ -704,6 +709,20 @@ std::size_t RewriteLayoutLinks(std::string& t, std::size_t from, bool final, con
         }
         while (r.At(v) == ' ' || r.At(v) == '\r') {
             ++v;
+        }
+        if (hit->text == "@import") {
+            // "@import url(...)": the value is the url( keyword's.
+            bool isUrl = true;
+            for (std::size_t i = 0; i < 4 && isUrl; ++i) {
+                isUrl = Lower(r.At(v + i)) == "url("[i];
+            }
+            if (r.Short()) {
+                return p;
+            }
+            if (isUrl) {
+                p = v;
+                continue;
+            }
         }
         const LinkValue value = ReadValue(r, v, hit->cssUrl);
         if (r.Short()) {

@@ -53,6 +53,9 @@ struct PageLocation {
     std::string name;       // the requested name (may hold a query)
     unsigned depth = 0;     // directory levels of `path`
     bool topLevel = false;  // `name` has no '/' and `path` is empty
+    // The host as the page's URL names it, a port included (":8080"); the
+    // flat layout's file names keep it. Empty: the same as `host`.
+    std::string hostAsWritten;
 };
 
 // The site domain of a host: its text after the second-to-last dot, or the

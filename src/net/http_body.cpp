@@ -146,6 +146,9 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
                     page.name = c.name;
                     page.depth = c.path.depth;
                     page.topLevel = c.name.find('/') == std::string::npos && c.path.path.empty();
+                    if (c.port != (c.secure ? "443" : "80")) {
+                        page.hostAsWritten = c.host + ":" + c.port;
+                    }
                     rewriter = env.StartRewrite(page);
                     c.rewritten = rewriter != nullptr;
                 }

@@ -109,7 +109,7 @@ TEST_F(DynamicPages, NamesQueryPagesAndWritesTheirScripts) {
         {"www_example_com/forum/?page=2", true, 1, "www_example_com/forum/_page_2.php",
          "www_example_com/forum/index.php", "\"index.php_page_\""},
         {"www.example.com_view.php?id=1", true, 1, "www.example.com_view.php_id_1.php",
-         "www_example_com_view.php", "\"www_example_com_view.php_id_\""},
+         "www.example.com_view.php", "\"www.example.com_view.php_id_\""},
     };
     for (const Case& c : cases) {
         std::string name = c.name;

@@ -163,6 +163,20 @@ TEST(RewriteLinks, FlatLayoutTargets) {
               R"(<img src="img.example.com_x_y.png">)");
     EXPECT_EQ(RewritePage(R"(<a href="q.html">)", Mode(2, true), page),
               R"(<a href="www.example.com%252Fa%252Fb%252Fq.html">)");
+
+    // A page from a port other than the default: the flat names keep the
+    // port, and a name with a colon is marked as a path.
+    PageLocation ported = page;
+    ported.hostAsWritten = "www.example.com:8080";
+    EXPECT_EQ(
+        RewritePage(R"(<a href="q.html"><img src="http://www.example.com:8080/p.png">)", Mode(2),
+                    ported),
+        R"(<a href="./www.example.com:8080_a_b_q.html"><img src="./www.example.com:8080_p.png">)");
+    // "@import url(...)" is the url( value's, in both layouts.
+    EXPECT_EQ(RewritePage(R"(<style>@import url("/css/p.css") print;</style>)", Mode(1), ported),
+              R"(<style>@import url("css_p.css") print;</style>)");
+    EXPECT_EQ(RewritePage(R"(@import 'p.css';)", Mode(2), ported),
+              R"(@import './www.example.com:8080_a_b_p.css';)");
 }
 
 // Every page above, cut once at every byte: the pieces give the whole result.

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "platform/socket.h"
 
@@ -66,7 +67,8 @@ std::string NginxServer::FindBinary() {
     return "";
 }
 
-NginxServer::NginxServer(const fs::path& root) {
+NginxServer::NginxServer(const fs::path& root, std::string serverConfig)
+    : serverConfig_(std::move(serverConfig)) {
     const std::string binary = FindBinary();
     if (binary.empty()) {
         error_ = "no nginx program (looked for /usr/sbin/nginx and nginx on PATH)";
@@ -122,6 +124,7 @@ bool NginxServer::Start(const std::string& binary, const fs::path& root) {
              << "        ssl_certificate " << Quoted(pem_.cert) << ";\n"
              << "        ssl_certificate_key " << Quoted(pem_.key) << ";\n"
              << "        root " << Quoted(root) << ";\n"
+             << serverConfig_ << "\n"
              << "    }\n}\n";
         if (!conf.flush()) {
             error_ = "could not write " + (d / "nginx.conf").string();

@@ -24,8 +24,10 @@ public:
     static std::string FindBinary();
 
     // Starts nginx for `root` and waits until both ports accept connections.
-    // Check Running() afterwards; Error() says what went wrong.
-    explicit NginxServer(const std::filesystem::path& root);
+    // `serverConfig` is added inside the server block as it is (extra
+    // locations, a types block, ...). Check Running() afterwards; Error() says
+    // what went wrong.
+    explicit NginxServer(const std::filesystem::path& root, std::string serverConfig = {});
     ~NginxServer();
     NginxServer(const NginxServer&) = delete;
     NginxServer& operator=(const NginxServer&) = delete;
@@ -40,6 +42,7 @@ private:
     bool Start(const std::string& binary, const std::filesystem::path& root);
     std::string Diagnostics();
 
+    std::string serverConfig_;
     TempDir dir_;
     TestCertificates certs_;
     PemFiles pem_;

@@ -1,0 +1,407 @@
+// Saving and loading the state file: the page queue, the visited list and
+// the download queue, with a backup once per run, and recovery of a corrupt
+// file through its backup.
+#include <cstdio>
+#include <string>
+
+#include "app/app.h"
+#include "crawl/block_pool.h"
+#include "download/save_names.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "settings/settings_file.h"
+#include "settings/type_filters.h"
+#include "store/state_file.h"
+#include "util/error_texts.h"
+#include "util/text.h"
+#include "util/timing.h"
+
+namespace wg {
+
+namespace {
+
+// The state file's name with its last three characters replaced.
+std::filesystem::path WithLastThree(const std::filesystem::path& path, std::string_view three) {
+    std::string text = path.string();
+    if (text.size() < 3) {
+        return text + std::string(three);
+    }
+    text.replace(text.size() - 3, 3, three);
+    return text;
+}
+
+// "Save.dat" → "Save.bad": the first of the last three characters becomes
+// 'b', the last 'd'.
+std::filesystem::path QuarantineName(const std::filesystem::path& path) {
+    std::string text = path.string();
+    if (text.size() < 3) {
+        return text + ".bad";
+    }
+    text[text.size() - 3] = 'b';
+    text[text.size() - 1] = 'd';
+    return text;
+}
+
+bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, int* error) {
+    platform::FilePtr file = platform::OpenFile(path, "rb", error);
+    if (!file) {
+        return false;
+    }
+    bytes->clear();
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        bytes->append(buffer, got);
+    }
+    return std::ferror(file.get()) == 0;
+}
+
+// Calls `tick` every 100 ms (the first time after 60 ms) of a long load.
+class ProgressTicker {
+public:
+    explicit ProgressTicker(std::function<void()> tick)
+        : tick_(std::move(tick)), next_(platform::SteadyMilliseconds() + 60) {}
+    void Poll() {
+        const std::uint64_t now = platform::SteadyMilliseconds();
+        if (now >= next_) {
+            next_ = now + 100;
+            tick_();
+        }
+    }
+
+private:
+    std::function<void()> tick_;
+    std::uint64_t next_;
+};
+
+}  // namespace
+
+std::filesystem::path App::StateBackupName() const {
+    return WithLastThree(paths.stateFile, m_bStateLoaded.load() ? "bak" : "bac");
+}
+
+void App::SetPeriodicSave(bool on) {
+    settings.saveEvery5.store(on);
+    if (on) {
+        nextPeriodicSave.store(platform::SteadyMilliseconds() +
+                               static_cast<std::uint64_t>(CurrentTiming().periodicSaveMs));
+    }
+}
+
+void App::NoteHeldDownload(int slot, std::string_view url) {
+    std::lock_guard<std::mutex> lock(heldMutex_);
+    if (url.empty()) {
+        heldDownloads_.erase(slot);
+    } else {
+        heldDownloads_[slot] = std::string(url);
+    }
+}
+
+bool App::SaveState(bool beforeExit) {
+    if (m_bHoldWork.load()) {
+        ShowStatus("Still loading state file. Please try again later.");
+        return false;
+    }
+    if (beforeExit) {
+        SetExitAfterThisDownload(true);
+    }
+    const std::filesystem::path stateFile = paths.stateFile;
+    const bool exists = platform::FileExists(stateFile);
+    bool queuesEmpty = false;
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        queuesEmpty = linksToGrubble.Empty();
+    }
+    if (queuesEmpty) {
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        queuesEmpty = toDownload.Empty();
+    }
+    if (queuesEmpty) {
+        std::lock_guard<std::mutex> lock(heldMutex_);
+        queuesEmpty = heldDownloads_.empty();
+    }
+    bool reset = false;
+    if (queuesEmpty && exists) {
+        if (port_.Ask("Lists are empty. Do you still wish to \n delete your previous save file? ",
+                      "Warning", Buttons::YesNo, Icon::Question) != Answer::Yes) {
+            return false;
+        }
+        reset = true;
+    }
+
+    // One backup per run, of the file as it was before this run's first save.
+    if (m_bBackupPending.exchange(false) && exists) {
+        std::string old;
+        int error = 0;
+        if (!ReadWholeFile(stateFile, &old, &error) ||
+            (error = platform::WriteFileAtomically(StateBackupName(), old)) != 0) {
+            const std::string text = FileErrorText(error);
+            ShowStatus(text.empty() ? "Failed to backup save file." : text);
+        }
+    }
+
+    if (reset) {
+        (void)platform::ForceDelete(stateFile);
+        // A per-site settings file goes with its state file; the main settings
+        // file never does.
+        if (paths.settingsFile.filename() != kSettingsFileName) {
+            (void)platform::ForceDelete(paths.settingsFile);
+        }
+        paths.stateFile = paths.programDir / "Save.dat";
+        SaveStatePointer();
+        return true;
+    }
+
+    ShowStatus("Saving State File...");
+    std::string image;
+    AppendStateHeader(image);
+    {
+        std::string records;
+        std::int32_t count = 0;
+        std::lock_guard<std::mutex> lock(linksMutex);
+        for (const UrlRecordPtr& record : linksToGrubble.Entries()) {
+            if (!record) {
+                break;
+            }
+            count += AppendStatePageRecord(records, *record) ? 1 : 0;
+        }
+        AppendStateCount(image, count);
+        image += records;
+    }
+    AppendStatus("..");
+    {
+        std::string records;
+        std::int32_t count = 0;
+        std::lock_guard<std::mutex> lock(visitedMutex);
+        for (const UrlRecordPtr& record : visited.Entries()) {
+            if (!record) {
+                break;
+            }
+            count += AppendStateUrl(records, record->url) ? 1 : 0;
+        }
+        AppendStateCount(image, count);
+        image += records;
+    }
+    AppendStatus("..");
+    {
+        // The files the download workers hold are not finished: they are saved
+        // with the queue, ahead of it, so that a resumed crawl fetches them.
+        std::string records;
+        std::int32_t count = 0;
+        std::lock_guard<std::mutex> lock(downloadMutex);
+        std::vector<std::string> held;
+        {
+            std::lock_guard<std::mutex> heldLock(heldMutex_);
+            for (const auto& [slot, url] : heldDownloads_) {
+                held.push_back(url);
+            }
+        }
+        for (const std::string& url : held) {
+            if (!toDownload.Contains(url)) {
+                count += AppendStateUrl(records, url) ? 1 : 0;
+            }
+        }
+        toDownload.ForEach(
+            [&](const std::string& url) { count += AppendStateUrl(records, url) ? 1 : 0; });
+        AppendStateCount(image, count);
+        image += records;
+    }
+    const int error = platform::WriteFileAtomically(stateFile, image);
+    if (error != 0) {
+        const std::string text = FileErrorText(error);
+        ShowStatus(text.empty() ? "Failed to save file." : text);
+        return false;
+    }
+    nextPeriodicSave.store(platform::SteadyMilliseconds() +
+                           static_cast<std::uint64_t>(CurrentTiming().periodicSaveMs));
+    // The duplication data is saved here once runtime detection exists.
+    const platform::LocalTime now = platform::ToLocalTime(platform::CalendarSeconds());
+    char text[64];
+    std::snprintf(text, sizeof text, "Saved State File at %d:%02d", now.hour, now.minute);
+    ShowStatus(text);
+    if (m_bStateFileDirty.exchange(false)) {
+        SaveSettings();
+    }
+    return true;
+}
+
+App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
+    StateFileReader reader(bytes);
+    if (reader.ReadHeader() != StateRead::Ok) {
+        return StateLoadEnd::Corrupt;
+    }
+    const TypeSnapshot exclusions = settings.types.Get(TypeKind::ExclusionTypes);
+    ProgressTicker pagesTick([this] {
+        RefreshCounterText(Counter::LinksToGrubble);
+        port_.ProcessMessages();
+    });
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        ShowStatus("Loading 'Links To Grubble'...");
+        for (std::int32_t i = 0; i < reader.PageCount(); ++i) {
+            UrlRecord record;
+            const StateRead read = reader.NextPage(&record);
+            if (read == StateRead::BaseTooLong) {
+                return StateLoadEnd::Ended;
+            }
+            if (read != StateRead::Ok) {
+                return StateLoadEnd::Corrupt;
+            }
+            const bool accepted = SearchWordsInUrl(settings, record.url) &&
+                                  !(exclusions && ContainsSkipKeyword(settings.types, record.url));
+            if (accepted) {
+                UrlRecordPtr stored = NewUrlRecord();
+                *stored = std::move(record);
+                linksToGrubble.PushBack(std::move(stored));
+            }
+            pagesTick.Poll();
+        }
+    }
+    std::int32_t count = 0;
+    StateRead read = reader.ReadCount(&count);
+    if (read == StateRead::End) {
+        return StateLoadEnd::Ended;
+    }
+    if (read != StateRead::Ok) {
+        return StateLoadEnd::Corrupt;
+    }
+    AppendStatus(".");
+    RefreshCounterText(Counter::LinksToGrubble);
+    {
+        std::lock_guard<std::mutex> lock(visitedMutex);
+        ShowStatus("Loading 'Sites Visted'...");
+        for (std::int32_t i = 0; i < count; ++i) {
+            UrlRecordPtr record = NewUrlRecord();
+            if (reader.NextVisited(&record->url) != StateRead::Ok) {
+                return StateLoadEnd::Corrupt;
+            }
+            visited.PushBack(std::move(record));
+            if ((i & 8191) == 8191) {
+                AppendStatus(".");
+            }
+        }
+    }
+    AppendStatus(".");
+    port_.SetCounterText(Counter::ToDownload, "0");
+    port_.ProcessMessages();
+
+    read = reader.ReadCount(&count);
+    if (read != StateRead::Ok) {
+        return read == StateRead::End ? StateLoadEnd::Ended : StateLoadEnd::Corrupt;
+    }
+    const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings);
+    const DiskSearch search = DiskSearchFrom(settings);
+    ProgressTicker filesTick([this] {
+        RefreshCounterText(Counter::ToDownload);
+        port_.ProcessMessages();
+    });
+    std::lock_guard<std::mutex> lock(downloadMutex);
+    ShowStatus("Loading 'Files To Download'...");
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::string url;
+        if (reader.NextFileUrl(&url) != StateRead::Ok) {
+            return StateLoadEnd::Corrupt;
+        }
+        if (!FindOnDisk(url, nameOptions, search)) {
+            toDownload.PushBack(url);
+        }
+        filesTick.Poll();
+        if (m_bExitRequested.load()) {
+            // Half-loaded lists must not overwrite the file on exit.
+            settings.alwaysSave.store(false);
+            return StateLoadEnd::Ended;
+        }
+        if ((i & 127) == 127) {
+            AppendStatus(".");
+        }
+    }
+    return StateLoadEnd::Complete;
+}
+
+void App::LoadState(bool fromBackup) {
+    std::string bytes;
+    int error = 0;
+    if (!ReadWholeFile(paths.stateFile, &bytes, &error)) {
+        const std::string text = FileErrorText(error);
+        ShowStatus(text.empty() ? "Failed to Load file." : text);
+        return;
+    }
+    ShowStatus("Loading State File...");
+
+    // The settings that belong to this state file.
+    std::filesystem::path companion = paths.stateFile;
+    companion += ".ini";
+    if (!platform::FileExists(companion)) {
+        companion = WithLastThree(paths.stateFile, "ini");
+    }
+    if (companion != paths.stateFile && platform::FileExists(companion)) {
+        paths.settingsFile = companion;
+        (void)LoadSettings();
+    }
+
+    m_bStateFileDirty.store(true);
+    nextPeriodicSave.store(platform::SteadyMilliseconds() + 300000000ULL);
+    m_bStateLoaded.store(true);
+    m_bHoldWork.store(true);
+
+    const StateLoadEnd end = ReadStateLists(bytes);
+    m_bHoldWork.store(false);
+    if (end == StateLoadEnd::Complete) {
+        port_.SetCrawlRunning(true);
+        RefreshCounterText(Counter::LinksToGrubble);
+        RefreshCounterText(Counter::ToDownload);
+        ShowStatus("Loaded State File.");
+    } else if (end == StateLoadEnd::Corrupt) {
+        RecoverStateFile(fromBackup);
+    }
+    FinishStateLoad();
+}
+
+void App::RecoverStateFile(bool fromBackup) {
+    if (fromBackup) {
+        ShowStatus("Error Loading State file and Loading Backup. I hope you made a backup!");
+        return;
+    }
+    const std::filesystem::path quarantine = QuarantineName(paths.stateFile);
+    (void)platform::ForceDelete(quarantine);
+    if (platform::MoveFile(paths.stateFile, quarantine) != 0) {
+        ShowStatus("Error Loading State file. I hope you made a backup!");
+        return;
+    }
+    std::filesystem::path backup = quarantine.string();
+    std::string text = backup.string();
+    text.back() = 'k';
+    backup = text;
+    if (platform::MoveFile(backup, paths.stateFile) != 0) {
+        return;
+    }
+    LoadState(true);
+}
+
+void App::FinishStateLoad() {
+    // The name of the loaded crawl in the address field.
+    const std::string path = paths.stateFile.string();
+    if (settings.verbose.load() && path.size() > 8) {
+        std::string name = paths.stateFile.filename().string();
+        std::string withoutSav = path;
+        if (name.ends_with(".sav")) {
+            name.resize(name.size() - 4);
+            withoutSav.resize(withoutSav.size() - 4);
+        }
+        if (withoutSav.size() > 8) {
+            if (mainWindow_) {
+                SetAddressText(name);
+            } else {
+                currentUrl.Set(name);
+            }
+        }
+    }
+    nextPeriodicSave.store(platform::SteadyMilliseconds() +
+                           static_cast<std::uint64_t>(CurrentTiming().periodicSaveMs));
+    // The duplication data is reloaded here once runtime detection exists.
+    if (platform::CurrentDirectory() != paths.downloadDir) {
+        (void)EnterDirectory(paths.downloadDir);
+    }
+}
+
+}  // namespace wg
