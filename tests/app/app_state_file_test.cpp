@@ -1,0 +1,198 @@
+// Saving and loading the state file through the App: the lists and the files
+// the workers hold, the backup once per run, recovery through the backup, and
+// the reset when both queues are empty.
+#include "app/app_fixture.h"
+#include "store/state_file.h"
+
+namespace wg::test {
+namespace {
+
+class StateFileTest : public AppTest {
+protected:
+    void Fill(App& a) {
+        std::lock_guard<std::mutex> links(a.linksMutex);
+        a.linksToGrubble.PushBack(Record("http://h.example/a.html", "http://h.example/", 1, 0, 1));
+        a.linksToGrubble.PushBack(Record("http://h.example/b.html", "", 0, 1, 0));
+        std::lock_guard<std::mutex> visitedLock(a.visitedMutex);
+        a.visited.PushBack(Record("http://h.example/", "", 1, 1, 1));
+        std::lock_guard<std::mutex> files(a.downloadMutex);
+        a.toDownload.PushBack("http://h.example/f1.zip");
+        a.toDownload.PushBack("http://h.example/f2.zip");
+    }
+    void Empty(App& a) {
+        std::lock_guard<std::mutex> links(a.linksMutex);
+        a.linksToGrubble.Clear();
+        std::lock_guard<std::mutex> visitedLock(a.visitedMutex);
+        a.visited.Clear();
+        std::lock_guard<std::mutex> files(a.downloadMutex);
+        a.toDownload.Clear();
+    }
+    static UrlRecordPtr Record(std::string url, std::string base, int all, int within, int third) {
+        auto r = std::make_shared<UrlRecord>();
+        r->url = std::move(url);
+        r->hasBaseUrl = !base.empty();
+        r->baseUrl = std::move(base);
+        r->allLinked = static_cast<std::uint8_t>(all);
+        r->withinDomain = static_cast<std::uint8_t>(within);
+        r->thirdFlag = static_cast<std::uint8_t>(third);
+        return r;
+    }
+    static std::vector<std::string> Downloads(App& a) {
+        std::vector<std::string> out;
+        std::lock_guard<std::mutex> lock(a.downloadMutex);
+        a.toDownload.ForEach([&](const std::string& u) { out.push_back(u); });
+        return out;
+    }
+    static std::string Sibling(const App& a, std::string_view name) {
+        return (a.paths.programDir / name).string();
+    }
+};
+
+TEST_F(StateFileTest, RoundTripKeepsListsFlagsBasesAndHeldFiles) {
+    App& a = InitApp();
+    Fill(a);
+    a.NoteHeldDownload(3, "http://h.example/held.zip");
+    ASSERT_TRUE(a.SaveState(false));
+    EXPECT_TRUE(port->StatusLine().starts_with("Saved State File at "));
+    a.NoteHeldDownload(3, {});
+    Empty(a);
+
+    a.LoadState(false);
+    EXPECT_TRUE(port->SawStatus("Loaded State File."));
+    EXPECT_TRUE(a.m_bStateLoaded.load());
+    EXPECT_FALSE(a.m_bHoldWork.load());
+    {
+        std::lock_guard<std::mutex> lock(a.linksMutex);
+        const auto& pages = a.linksToGrubble.Entries();
+        ASSERT_EQ(pages.size(), 2u);
+        EXPECT_EQ(pages[0]->url, "http://h.example/a.html");
+        EXPECT_EQ(pages[0]->baseUrl, "http://h.example/");
+        EXPECT_TRUE(pages[0]->hasBaseUrl);
+        EXPECT_EQ(pages[0]->allLinked, 1);
+        EXPECT_EQ(pages[0]->thirdFlag, 1);
+        EXPECT_FALSE(pages[1]->hasBaseUrl);
+        EXPECT_EQ(pages[1]->withinDomain, 1);
+    }
+    {
+        std::lock_guard<std::mutex> lock(a.visitedMutex);
+        ASSERT_EQ(a.visited.Size(), 1u);
+        EXPECT_EQ(a.visited.Entries()[0]->allLinked, 0);  // visited records keep no flags
+    }
+    // The file a worker held is saved ahead of the queue.
+    EXPECT_EQ(Downloads(a),
+              (std::vector<std::string>{"http://h.example/held.zip", "http://h.example/f1.zip",
+                                        "http://h.example/f2.zip"}));
+}
+
+TEST_F(StateFileTest, LoadFiltersPagesAndDropsFilesAlreadyOnDisk) {
+    App& a = InitApp();
+    a.settings.types.Set(TypeKind::ExclusionTypes, "private");
+    // A version-1 file written by hand: two flag bytes, 16-bit lengths.
+    std::string bytes;
+    AppendI32(bytes, 1);
+    AppendI32(bytes, 2);
+    for (std::string_view url : {"http://h.example/ok.html", "http://h.example/PRIVATE/x.html"}) {
+        bytes += std::string("\x01\x00", 2);
+        AppendU16(bytes, static_cast<std::uint16_t>(url.size() + 1));
+        bytes += std::string(url) + '\0';
+        AppendU16(bytes, 0);
+    }
+    AppendI32(bytes, 0);
+    AppendI32(bytes, 2);
+    for (std::string_view url : {"http://h.example/there.zip", "http://h.example/missing.zip"}) {
+        AppendU16(bytes, static_cast<std::uint16_t>(url.size() + 1));
+        bytes += std::string(url) + '\0';
+    }
+    ASSERT_EQ(platform::WriteFileAtomically(a.paths.stateFile, bytes), 0);
+    std::filesystem::create_directories(a.paths.downloadDir / "h_example");
+    ASSERT_EQ(platform::WriteFileAtomically(a.paths.downloadDir / "h_example" / "there.zip", "z"),
+              0);
+
+    a.LoadState(false);
+    {
+        std::lock_guard<std::mutex> lock(a.linksMutex);
+        ASSERT_EQ(a.linksToGrubble.Size(), 1u);
+        EXPECT_EQ(a.linksToGrubble.Entries()[0]->url, "http://h.example/ok.html");
+    }
+    EXPECT_EQ(Downloads(a), std::vector<std::string>{"http://h.example/missing.zip"});
+}
+
+TEST_F(StateFileTest, BackupIsMadeOnceAndNamedAfterWhetherAFileWasLoaded) {
+    App& a = InitApp();
+    Fill(a);
+    ASSERT_EQ(platform::WriteFileAtomically(a.paths.stateFile, "before this run"), 0);
+    ASSERT_TRUE(a.SaveState(false));
+    EXPECT_EQ(ReadWholeFile(Sibling(a, "Save.bac")), "before this run");
+    ASSERT_TRUE(a.SaveState(false));  // the second save makes no copy
+    EXPECT_EQ(ReadWholeFile(Sibling(a, "Save.bac")), "before this run");
+    EXPECT_FALSE(std::filesystem::exists(Sibling(a, "Save.bak")));
+
+    // A new run that loads the file backs it up under "bak".
+    const std::string saved = ReadWholeFile(a.paths.stateFile);
+    app.reset();
+    App& b = InitApp();
+    b.LoadState(false);
+    ASSERT_TRUE(b.SaveState(false));
+    EXPECT_EQ(ReadWholeFile(Sibling(b, "Save.bak")), saved);
+}
+
+TEST_F(StateFileTest, CorruptFileIsSetAsideAndTheBackupLoaded) {
+    App& a = InitApp();
+    Fill(a);
+    ASSERT_TRUE(a.SaveState(false));
+    const std::string good = ReadWholeFile(a.paths.stateFile);
+    Empty(a);
+    const std::string corrupt = good.substr(0, good.size() - 3);  // cut inside a record
+    ASSERT_EQ(platform::WriteFileAtomically(Sibling(a, "Save.bak"), good), 0);
+    ASSERT_EQ(platform::WriteFileAtomically(a.paths.stateFile, corrupt), 0);
+
+    a.LoadState(false);
+    EXPECT_EQ(ReadWholeFile(Sibling(a, "Save.bad")), corrupt);
+    EXPECT_EQ(ReadWholeFile(a.paths.stateFile), good);
+    EXPECT_FALSE(std::filesystem::exists(Sibling(a, "Save.bak")));
+    EXPECT_EQ(Downloads(a).size(), 3u);  // one from the failed read, two from the backup
+    EXPECT_TRUE(port->SawStatus("Loaded State File."));
+
+    // Both bad: the second message, and the program stays usable.
+    ASSERT_EQ(platform::WriteFileAtomically(Sibling(a, "Save.bak"), corrupt), 0);
+    ASSERT_EQ(platform::WriteFileAtomically(a.paths.stateFile, corrupt), 0);
+    a.LoadState(false);
+    EXPECT_TRUE(
+        port->SawStatus("Error Loading State file and Loading Backup. I hope you made a backup!"));
+    EXPECT_FALSE(a.m_bHoldWork.load());
+    EXPECT_TRUE(a.SaveState(false));
+}
+
+TEST_F(StateFileTest, EmptyListsAskBeforeTheFileIsDeletedAndKeepTheMainSettings) {
+    App& a = InitApp();
+    a.SaveSettings();
+    const std::filesystem::path site = a.paths.programDir / "h.example.sav";
+    a.paths.stateFile = site;
+    a.paths.settingsFile = a.paths.programDir / "h.example.ini";
+    a.SaveSettings();
+    ASSERT_EQ(platform::WriteFileAtomically(site, "old"), 0);
+
+    port->QueueAnswer(Answer::No);
+    EXPECT_FALSE(a.SaveState(false));
+    EXPECT_EQ(ReadWholeFile(site), "old");
+
+    port->QueueAnswer(Answer::Yes);
+    EXPECT_TRUE(a.SaveState(false));
+    EXPECT_FALSE(std::filesystem::exists(site));
+    EXPECT_FALSE(std::filesystem::exists(a.paths.programDir / "h.example.ini"));
+    EXPECT_TRUE(std::filesystem::exists(a.paths.programDir / "Grubbler.ini"));
+    EXPECT_EQ(a.paths.stateFile, a.paths.programDir / "Save.dat");
+    EXPECT_FALSE(std::filesystem::exists(a.paths.stateFile));  // nothing new is written
+    EXPECT_EQ(ReadWholeFile(a.paths.programDir / "load.cfg"),
+              "SAVE_FILE=" + (a.paths.programDir / "Save.dat").string() + "\n");
+
+    // The main settings file is never deleted, even when it is the one in use.
+    a.paths.settingsFile = a.paths.programDir / "Grubbler.ini";
+    ASSERT_EQ(platform::WriteFileAtomically(a.paths.stateFile, "old"), 0);
+    port->QueueAnswer(Answer::Yes);
+    EXPECT_TRUE(a.SaveState(false));
+    EXPECT_TRUE(std::filesystem::exists(a.paths.programDir / "Grubbler.ini"));
+}
+
+}  // namespace
+}  // namespace wg::test
