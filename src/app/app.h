@@ -269,6 +269,13 @@ public:
     // The URL a download worker is fetching (empty: none).
     void NoteHeldDownload(int slot, std::string_view url);
 
+    // ---- the download history file ----
+    // Writes "History.dta" (the old file becomes "History.bak"); a run that
+    // never read it and changed nothing in the history leaves both alone.
+    void SaveHistory();
+    // Reads "History.dta" (else "History.bak") after what the history holds.
+    void LoadHistory();
+
     // ---- the last download and the newest picture ----
     // Records a finished file (its transaction name) as the last download
     // and, when it is a picture and the preview is on, as the newest image.
@@ -357,6 +364,7 @@ private:
     void RecoverStateFile(bool fromBackup);
     void FinishStateLoad();
 
+    std::atomic<bool> historyChanged_{false};   // recorded into or erased this run
     std::mutex heldMutex_;                      // taken inside downloadMutex, never around it
     std::map<int, std::string> heldDownloads_;  // slot → URL being fetched
     std::string lastDownload_;                  // under imageMutex

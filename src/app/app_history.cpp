@@ -30,6 +30,7 @@ void App::RecordDownloaded(std::string_view url) {
     if (settings.ignoreList.load()) {
         std::lock_guard<std::mutex> lock(ignoreMutex);
         AppendLimited(downloadHistory, kHistoryLimit, url);
+        historyChanged_.store(true);
     } else if ((settings.dft.load() & kGroupWebPages) != 0) {
         std::lock_guard<std::mutex> lock(ignoreMutex);
         AppendLimited(runDownloads, kRunDownloadsLimit, url);
@@ -105,6 +106,7 @@ void App::EraseUrlHistory(bool ask) {
     {
         std::lock_guard<std::mutex> lock(ignoreMutex);
         downloadHistory.Clear();
+        historyChanged_.store(true);
     }
     m_bPaused.store(wasPaused);
     if (!wasPaused) {

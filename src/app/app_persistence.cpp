@@ -13,7 +13,9 @@ void App::LoadStateAtStart() {
     LoadState(false);
 }
 
-void App::LoadHistoryAtStart() {}
+void App::LoadHistoryAtStart() {
+    LoadHistory();
+}
 
 void App::LoadCookies() {
     (void)cookies.Load(paths.programDir / kCookieFileName);
@@ -30,7 +32,9 @@ void App::SaveStateAtExit() {
     (void)SaveState(true);
 }
 
-void App::SaveHistoryAtExit() {}
+void App::SaveHistoryAtExit() {
+    SaveHistory();
+}
 
 void App::SavePeriodicState() {
     (void)SaveState(false);

@@ -34,10 +34,6 @@ private:
     App& app_;
 };
 
-// The download history is read here once its loader exists; the history
-// module replaces this body. It must set m_bHistoryLoaded when it has read the file.
-void LoadDownloadHistoryForIgnoreList(App& /*app*/) {}
-
 // The chooser's start directory: the directory of the settings file in use.
 std::string SettingsDirectory(const App& app) {
     return app.paths.settingsFile.parent_path().string();
@@ -129,7 +125,7 @@ void App::SetSaveDirectory(const std::string& path) {
 void App::SetIgnoreList(bool on) {
     settings.ignoreList.store(on);
     if (on && !m_bHistoryLoaded.load()) {
-        LoadDownloadHistoryForIgnoreList(*this);
+        LoadHistory();
     }
 }
 

@@ -1,0 +1,106 @@
+// "History.dta": the download history kept across runs, with "History.bak" as
+// the copy of the file before the latest save.
+#include <cstdio>
+#include <string>
+
+#include "app/app.h"
+#include "platform/files.h"
+#include "store/history_file.h"
+#include "util/error_texts.h"
+
+namespace wg {
+
+namespace {
+
+bool ReadAll(const std::filesystem::path& path, std::string* bytes) {
+    platform::FilePtr file = platform::OpenFile(path, "rb");
+    if (!file) {
+        return false;
+    }
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        bytes->append(buffer, got);
+    }
+    return true;
+}
+
+}  // namespace
+
+void App::SaveHistory() {
+    if (m_bHoldWork.load()) {
+        return;
+    }
+    // A run that never read the history and changed nothing in it has nothing
+    // to say about it: the files stay as they are.
+    if (!m_bHistoryLoaded.load() && !historyChanged_.load()) {
+        return;
+    }
+    std::string old;
+    if (ReadAll(paths.historyFile, &old)) {
+        (void)platform::WriteFileAtomically(paths.historyBackup, old);
+    }
+    std::string image;
+    {
+        std::lock_guard<std::mutex> lock(ignoreMutex);
+        AppendHistoryCount(image, static_cast<std::int32_t>(downloadHistory.Size()));
+        downloadHistory.ForEach([&](const std::string& url) { AppendHistoryUrl(image, url); });
+    }
+    if (const int error = platform::WriteFileAtomically(paths.historyFile, image); error != 0) {
+        const std::string text = FileErrorText(error);
+        ShowStatus(text.empty() ? "Failed to save history file." : text);
+    }
+}
+
+void App::LoadHistory() {
+    std::string bytes;
+    bool fromBackup = false;
+    if (!ReadAll(paths.historyFile, &bytes)) {
+        bytes.clear();
+        if (!ReadAll(paths.historyBackup, &bytes)) {
+            return;
+        }
+        fromBackup = true;
+    }
+    m_bHistoryLoaded.store(true);
+    HistoryFileReader reader(bytes);
+    (void)reader.ReadCount();
+    {
+        std::lock_guard<std::mutex> lock(ignoreMutex);
+        runDownloads.Clear();
+        m_bHoldWork.store(true);
+        ShowStatus("Loading History...");
+        std::int32_t index = 0;
+        bool ended = false;
+        for (; index < reader.Surplus() && !ended; ++index) {
+            ended = !reader.SkipRecord();
+            if ((index & 0x31FF) == 0) {
+                AppendStatus(".");
+            }
+        }
+        std::string url;
+        for (; index < reader.Count() && !ended; ++index) {
+            if (!reader.NextUrl(&url)) {
+                break;
+            }
+            if (!url.empty()) {
+                downloadHistory.PushBack(url);
+            }
+            if ((index & 0x3FF) == 0) {
+                if ((index & 0x31FF) == 0) {
+                    AppendStatus(".");
+                } else {
+                    port_.ProcessMessages();
+                }
+            }
+        }
+        ShowStatus("Ready.");
+        m_bHoldWork.store(false);
+    }
+    if (fromBackup) {
+        SaveHistory();
+        (void)platform::ForceDelete(paths.historyBackup);
+    }
+}
+
+}  // namespace wg
