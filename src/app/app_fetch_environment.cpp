@@ -6,6 +6,7 @@
 #include "download/dynamic_pages.h"
 #include "download/rewrite_links.h"
 #include "download/save_names.h"
+#include "download/save_paths.h"
 #include "platform/files.h"
 #include "util/log_file.h"
 
@@ -95,10 +96,17 @@ bool AppFetchEnvironment::MakeDynamicPage(std::string& localName, std::size_t qu
 }
 
 std::optional<std::uint64_t> AppFetchEnvironment::SizeOnDisk(std::string_view url) {
+    // A file cut short waits under its partial name; a whole one stands under
+    // its own.
+    const SaveNameOptions options = SaveNameOptionsFrom(app_.settings);
+    if (const std::optional<std::string> saved = SavedPathFor(url, options)) {
+        const std::int64_t partial = platform::FileSize(*saved + std::string(kPartialSuffix));
+        if (partial >= 0) {
+            return static_cast<std::uint64_t>(partial);
+        }
+    }
     std::string found;
-    if (!FindOnDisk(url, SaveNameOptionsFrom(app_.settings), DiskSearchFrom(app_.settings),
-                    &found) ||
-        found.empty()) {
+    if (!FindOnDisk(url, options, app_.DiskSearchFor(), &found) || found.empty()) {
         return std::nullopt;
     }
     const std::int64_t size = platform::FileSize(found);

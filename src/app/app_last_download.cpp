@@ -37,9 +37,14 @@ void App::NoteLastDownload(std::string_view localName) {
     struct ClearBusy {
         ~ClearBusy() { g_noteLastDownloadBusy.clear(std::memory_order_release); }
     } clearBusy;
-    std::unique_lock<std::timed_mutex> lock(imageMutex, std::chrono::milliseconds(1));
+    // The main thread holds the image mutex only briefly: one more try after
+    // a millisecond, then the note is skipped.
+    std::unique_lock<std::mutex> lock(imageMutex, std::try_to_lock);
     if (!lock.owns_lock()) {
-        return;
+        platform::SleepMs(1);
+        if (!lock.try_lock()) {
+            return;
+        }
     }
     const CrawlScope scope = port_.SelectedScope();
     if ((settings.dft.load() & kGroupWebPages) != 0 && scope != CrawlScope::AllLinked &&
@@ -72,12 +77,12 @@ void App::NoteLastDownload(std::string_view localName) {
 }
 
 std::string App::LastDownloadPath() {
-    std::lock_guard<std::timed_mutex> lock(imageMutex);
+    std::lock_guard<std::mutex> lock(imageMutex);
     return lastDownload_;
 }
 
 std::string App::PreviousDownloadPath() {
-    std::lock_guard<std::timed_mutex> lock(imageMutex);
+    std::lock_guard<std::mutex> lock(imageMutex);
     return previousDownload_;
 }
 

@@ -36,7 +36,7 @@ void App::UseNetworkWorkers() {
         return ProcessDownload(slot, url);
     };
     alreadyOnDisk = [this](const std::string& url) {
-        return FindOnDisk(url, SaveNameOptionsFrom(settings), DiskSearchFrom(settings));
+        return FindOnDisk(url, SaveNameOptionsFrom(settings), DiskSearchFor());
     };
 }
 

@@ -189,6 +189,11 @@ void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
         if (toDownload.Contains(url)) {
             return;
         }
+        // A file a download worker is fetching right now is in neither the
+        // queue nor the histories yet.
+        if (!userAdded && HeldByDownloadWorker(url)) {
+            return;
+        }
         if (!userAdded && !fileUrlMode && alreadyOnDisk && alreadyOnDisk(url)) {
             return;
         }
@@ -227,8 +232,12 @@ UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
     }
     UrlRecordPtr record;
     {
+        // Taken and held in one step, as for files.
         std::lock_guard<std::mutex> lock(linksMutex);
         record = linksToGrubble.PopFront();
+        if (record) {
+            NoteHeldPage(slot, record);
+        }
     }
     if (!record) {
         return nullptr;
@@ -299,6 +308,7 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
         return std::nullopt;
     }
     std::optional<std::string> url;
+    bool wakePages = false;
     {
         // Taken and held in one step: a state save sees the URL in one place
         // or the other.
@@ -306,7 +316,14 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
         url = toDownload.PopFront();
         if (url) {
             NoteHeldDownload(slot, *url);
+            // The page workers wait while the queue is full: the moment it
+            // is not, they may go on.
+            wakePages = static_cast<std::int64_t>(toDownload.Size()) + 1 ==
+                        static_cast<std::int64_t>(settings.minDownloadQueue.load());
         }
+    }
+    if (wakePages) {
+        WakeWorkers();
     }
     RefreshCounterText(Counter::ToDownload);
     if (url) {

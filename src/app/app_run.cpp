@@ -112,7 +112,7 @@ void App::MainLoopStep() {
         platform::SteadyMilliseconds() > imagePreviewTime.load() + 1000 && !m_bPaused.load()) {
         std::string newest;
         {
-            std::lock_guard<std::timed_mutex> lock(imageMutex);
+            std::lock_guard<std::mutex> lock(imageMutex);
             if (newestImage != lastShownImage && PicturePathAccepted(newestImage)) {
                 newest = newestImage;
                 lastShownImage = newestImage;
@@ -126,7 +126,7 @@ void App::MainLoopStep() {
         m_bNewImageRequest.store(false);
         std::string newest;
         {
-            std::lock_guard<std::timed_mutex> lock(imageMutex);
+            std::lock_guard<std::mutex> lock(imageMutex);
             newest = newestImage;
             lastShownImage = newestImage;
         }

@@ -26,8 +26,11 @@ public:
     }
     void SetUrlErrorLogging(bool on) override { app_.SetUrlErrorLogging(on); }
     void SetIgnoreList(bool on) override { app_.SetIgnoreList(on); }
-    // The saved sub-directory list (".dirs") and its generation belong to the
-    // download-directories module; until it is linked in, the defaults do nothing.
+    void LoadSubDirList() override { (void)app_.LoadSubDirFile(); }
+    // "Generate At Run Time": the walk lets the window keep up as it goes.
+    void BuildSubDirList() override {
+        app_.GenerateSubDirs([this] { app_.Port().ProcessMessages(); });
+    }
     void ShowStatus(std::string_view text) override { app_.ShowStatus(text); }
 
 private:

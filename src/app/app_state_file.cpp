@@ -88,6 +88,36 @@ void App::SetPeriodicSave(bool on) {
     }
 }
 
+bool App::HasQueuedWork() {
+    {
+        std::lock_guard<std::mutex> lock(linksMutex);
+        if (!linksToGrubble.Empty()) {
+            return true;
+        }
+    }
+    std::lock_guard<std::mutex> lock(downloadMutex);
+    return !toDownload.Empty();
+}
+
+bool App::HeldByDownloadWorker(std::string_view url) {
+    std::lock_guard<std::mutex> lock(heldMutex_);
+    for (const auto& [slot, held] : heldDownloads_) {
+        if (held == url) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void App::NoteHeldPage(int slot, UrlRecordPtr record) {
+    std::lock_guard<std::mutex> lock(heldMutex_);
+    if (record) {
+        heldPages_[slot] = std::move(record);
+    } else {
+        heldPages_.erase(slot);
+    }
+}
+
 void App::NoteHeldDownload(int slot, std::string_view url) {
     std::lock_guard<std::mutex> lock(heldMutex_);
     if (url.empty()) {
@@ -118,7 +148,7 @@ bool App::SaveState(bool beforeExit) {
     }
     if (queuesEmpty) {
         std::lock_guard<std::mutex> lock(heldMutex_);
-        queuesEmpty = heldDownloads_.empty();
+        queuesEmpty = heldDownloads_.empty() && heldPages_.empty();
     }
     bool reset = false;
     if (queuesEmpty && exists) {
@@ -159,6 +189,18 @@ bool App::SaveState(bool beforeExit) {
         std::string records;
         std::int32_t count = 0;
         std::lock_guard<std::mutex> lock(linksMutex);
+        // The pages the page workers are scanning come first: a resumed
+        // crawl scans them again.
+        std::vector<UrlRecordPtr> held;
+        {
+            std::lock_guard<std::mutex> heldLock(heldMutex_);
+            for (const auto& [slot, record] : heldPages_) {
+                held.push_back(record);
+            }
+        }
+        for (const UrlRecordPtr& record : held) {
+            count += AppendStatePageRecord(records, *record) ? 1 : 0;
+        }
         for (const UrlRecordPtr& record : linksToGrubble.Entries()) {
             if (!record) {
                 break;
@@ -290,7 +332,7 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
         return read == StateRead::End ? StateLoadEnd::Ended : StateLoadEnd::Corrupt;
     }
     const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings);
-    const DiskSearch search = DiskSearchFrom(settings);
+    const DiskSearch search = DiskSearchFor();
     ProgressTicker filesTick([this] {
         RefreshCounterText(Counter::ToDownload);
         port_.ProcessMessages();

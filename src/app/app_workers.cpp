@@ -45,6 +45,7 @@ void App::PageWorkerMain(std::atomic<int>* threadId) {
         if (app->pageHandler) {
             (void)app->pageHandler(slot, *record);
         }
+        app->NoteHeldPage(slot, nullptr);
         app->ItemFinished(slot);
         if (keepRecord) {
             app->PageDone(*record);  // not in the visited list: the worker's own

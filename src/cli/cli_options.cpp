@@ -6,6 +6,7 @@ namespace wg {
 
 std::string CliUsage() {
     return "Usage: webgrubbler-cli [options] URL\n"
+           "       webgrubbler-cli [options] --load [URL]\n"
            "\n"
            "Web Grubbler's console front end: crawls from URL as \"Go Fetch\" does in the\n"
            "main window. Without a URL it starts, shows its start-up status and waits\n"
@@ -24,6 +25,11 @@ std::string CliUsage() {
            "                    this run only (repeatable)\n"
            "  --yes | --no      the answer to every question (default: ask on a terminal,\n"
            "                    otherwise No)\n"
+           "  --load            load the state file first (as ALWAYS_LOAD) and resume its\n"
+           "                    queues; the URL may then be left out\n"
+           "  --save-on-exit    save the state file when the program ends (as ALWAYS_SAVE);\n"
+           "                    Ctrl-C then ends after the current items and keeps the\n"
+           "                    queues, so that --load resumes the crawl\n"
            "  -q, --quiet       only errors and the final status line\n"
            "  --version         print the version and exit\n"
            "  --help            print this text and exit\n"
@@ -92,6 +98,10 @@ CliParse ParseCliOptions(const std::vector<std::string>& args) {
             o.showVersion = true;
         } else if (arg == "-q" || arg == "--quiet") {
             o.quiet = true;
+        } else if (arg == "--load") {
+            o.loadState = true;
+        } else if (arg == "--save-on-exit") {
+            o.saveOnExit = true;
         } else if (arg == "--yes" || arg == "--no") {
             const DefaultAnswer a = arg == "--yes" ? DefaultAnswer::Yes : DefaultAnswer::No;
             if (answerGiven && o.answer != a) {

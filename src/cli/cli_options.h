@@ -19,6 +19,8 @@ struct CliOptions {
     std::vector<std::string> sets;  // "KEY=VALUE", applied after the settings file
     DefaultAnswer answer = DefaultAnswer::Ask;
     bool quiet = false;
+    bool loadState = false;   // --load: resume from the state file (ALWAYS_LOAD)
+    bool saveOnExit = false;  // --save-on-exit: save the state file at exit (ALWAYS_SAVE)
     bool showHelp = false;
     bool showVersion = false;
     std::string url;

@@ -1,6 +1,8 @@
 // webgrubbler-cli: the console front end over the engine.
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -8,6 +10,7 @@
 #include "cli/cli_options.h"
 #include "cli/console_port.h"
 #include "platform/interrupt.h"
+#include "util/timing.h"
 
 int main(int argc, char** argv) {
     using namespace wg;
@@ -37,7 +40,7 @@ int main(int argc, char** argv) {
     if (!app.Initialise(init)) {
         return 1;
     }
-    if (options.url.empty()) {
+    if (options.url.empty() && !options.loadState) {
         app.Run();
         app.Shutdown();
         return 0;
@@ -48,24 +51,58 @@ int main(int argc, char** argv) {
     if (options.types) {
         app.TickTypeGroups(*options.types);
     }
+    if (options.saveOnExit) {
+        app.settings.alwaysSave.store(true);
+    }
+    // Tests shorten the periodic save (SAVE_EVERY_5) to see saves happen.
+    if (const char* every = std::getenv("WEBGRUBBLER_SAVE_INTERVAL_MS"); every != nullptr) {
+        Timing t = CurrentTiming();
+        t.periodicSaveMs = std::max(1, std::atoi(every));
+        SetTiming(t);
+    }
     port.SetScope(options.scope);
-    port.SetInterruptHandlers([&app] { app.StopAll(); }, [&app] { app.ExitNow(); });
+    std::atomic<bool> interrupted{false};
+    if (options.saveOnExit) {
+        // The queues are kept for the save: the workers end their items and
+        // the program exits, as "Save and Exit" does.
+        port.SetInterruptHandlers(
+            [&app, &interrupted] {
+                interrupted = true;
+                app.SetExitAfterThisDownload(true);
+            },
+            [&app] { app.ExitNow(); });
+    } else {
+        port.SetInterruptHandlers([&app] { app.StopAll(); }, [&app] { app.ExitNow(); });
+    }
     std::atomic<bool> stopped{false};
     port.SetCrawlEndHandler([&app, &stopped](bool wasStopped) {
         stopped = wasStopped;
         app.RequestExit();
     });
     app.UseNetworkWorkers();
-    CrawlRequest request;
-    request.address = options.url;
-    request.scope = options.scope;
-    request.webPagesChecked = (app.settings.dft.load() & kGroupWebPages) != 0;
-    if (!app.StartCrawl(request)) {
+    if (options.loadState && !app.m_bStateLoaded.load()) {
+        app.LoadState(false);
+        if (!app.m_bStateLoaded.load()) {
+            app.Shutdown();
+            return 1;  // the reason is on the status line
+        }
+    }
+    if (!options.url.empty()) {
+        CrawlRequest request;
+        request.address = options.url;
+        request.scope = options.scope;
+        request.webPagesChecked = (app.settings.dft.load() & kGroupWebPages) != 0;
+        if (!app.StartCrawl(request)) {
+            app.Shutdown();
+            return 1;
+        }
+    } else if (!app.HasQueuedWork()) {
+        port.ShowStatus("Nothing to resume: the state file holds no queued work.");
         app.Shutdown();
-        return 1;
+        return 0;
     }
     app.Run();
     port.EndLiveLine();
     app.Shutdown();
-    return stopped.load() ? 1 : 0;
+    return stopped.load() || interrupted.load() ? 1 : 0;
 }

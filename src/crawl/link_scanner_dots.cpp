@@ -94,8 +94,8 @@ bool IsScriptExpression(std::string_view link) {
     const char first = First(link);
     const char second = Second(link);
     const char last = Last(link);
-    return last == ';' || first == ',' || (first == '.' && second != '.') || first == '(' ||
-           first == ';' || first == '$' || (first == '-' && second == '/') ||
+    return last == ';' || first == ',' || (first == '.' && second != '.' && second != '/') ||
+           first == '(' || first == ';' || first == '$' || (first == '-' && second == '/') ||
            (IsDigit(last) && StartsWithNoCase(link, "javascript")) || last == '.' || last == '\n' ||
            StartsWithNoCase(link, "window.") || StartsWithNoCase(link, "this.") ||
            link.find(" && ") != std::string_view::npos ||

@@ -292,4 +292,17 @@ bool FindOnDisk(std::string_view url, const SaveNameOptions& options, const Disk
     return search.searchSavedSubDirs && FoundInList(search.savedSubDirectories, *relative);
 }
 
+std::optional<std::string> SavedPathFor(std::string_view url, const SaveNameOptions& options) {
+    url = url.substr(0, url.find('\0'));
+    const WorkerUrl split = SplitWorkerUrl(url);
+    if (split.pathOnly) {
+        return std::nullopt;
+    }
+    const std::optional<std::string> composed = ComposedPathFor(split, options);
+    if (!composed) {
+        return std::nullopt;
+    }
+    return ResolveLocalPath(*composed);
+}
+
 }  // namespace wg

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -130,5 +131,10 @@ DiskSearch DiskSearchFrom(const AppSettings& settings);
 // not to OpenFileSafe, which would neutralise surplus ".." pairs once more).
 bool FindOnDisk(std::string_view url, const SaveNameOptions& options, const DiskSearch& search,
                 std::string* foundPath = nullptr);
+
+// The path, relative to the download directory and resolved, under which a
+// download worker saves `url` (query pages before their renaming); nothing
+// for a path-only URL or one that would leave the directory.
+std::optional<std::string> SavedPathFor(std::string_view url, const SaveNameOptions& options);
 
 }  // namespace wg

@@ -1,5 +1,6 @@
 #include "download/save_paths.h"
 
+#include <cerrno>
 #include <vector>
 
 #include "util/text.h"
@@ -230,6 +231,27 @@ void CreateDirectoriesFor(std::string_view path, std::string* refusal) {
     // Errors, such as a file standing where a directory belongs, are left to
     // the open that follows.
     (void)platform::CreateDirectories(resolved->substr(0, last));
+}
+
+std::string PartialNameOf(std::string_view path) {
+    std::string partial(CText(path));
+    partial += kPartialSuffix;
+    return partial;
+}
+
+int CommitPartialFile(std::string_view path) {
+    const std::optional<std::string> from = ResolveLocalPath(PartialNameOf(path));
+    const std::optional<std::string> to = ResolveLocalPath(path);
+    if (!from || !to) {
+        return EINVAL;
+    }
+    return platform::MoveFile(*from, *to);
+}
+
+void DeletePartialFile(std::string_view path) {
+    if (const std::optional<std::string> partial = ResolveLocalPath(PartialNameOf(path))) {
+        (void)platform::ForceDelete(*partial);
+    }
 }
 
 }  // namespace wg

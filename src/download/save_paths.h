@@ -74,4 +74,15 @@ platform::FilePtr OpenFileSafe(std::string_view path, const char* mode,
 // the reason in `*refusal`.
 void CreateDirectoriesFor(std::string_view path, std::string* refusal = nullptr);
 
+// A file being received stands under its partial name (its name and
+// ".wgpart") until the transfer is complete, so that a file under its own
+// name is always whole, even after the program was killed.
+inline constexpr std::string_view kPartialSuffix = ".wgpart";
+std::string PartialNameOf(std::string_view path);
+// Gives the complete partial file of `path` its own name (both resolved as
+// OpenFileSafe resolves them); 0 or an errno value.
+int CommitPartialFile(std::string_view path);
+// Deletes the partial file of `path`.
+void DeletePartialFile(std::string_view path);
+
 }  // namespace wg

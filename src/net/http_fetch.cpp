@@ -86,20 +86,21 @@ std::string LocalNameFor(HttpConnection& c, const FetchRequest& request,
 }
 
 // Opens the file of a transaction, trying the described fallbacks.
+// The bytes go to the partial file of `local` until the transfer is whole.
 platform::FilePtr OpenTransactionFile(HttpConnection& c, std::string& local, bool append) {
     std::string why;
-    platform::FilePtr file = OpenFileSafe(local, append ? "a+b" : "wb", &why);
+    platform::FilePtr file = OpenFileSafe(PartialNameOf(local), append ? "a+b" : "wb", &why);
     if (!file && !local.empty() && !std::isalnum(static_cast<unsigned char>(local.back()))) {
         const char last = local.back();
         local.pop_back();
-        file = OpenFileSafe(local, "wb", &why);
+        file = OpenFileSafe(PartialNameOf(local), "wb", &why);
         if (!file) {
             local += last;
         }
     }
     if (!file) {
         CreateDirectoriesFor(local, &why);
-        file = OpenFileSafe(local, "wb", &why);
+        file = OpenFileSafe(PartialNameOf(local), "wb", &why);
     }
     if (!file && !why.empty()) {
         c.environment->DebugLine(why);
@@ -109,7 +110,7 @@ platform::FilePtr OpenTransactionFile(HttpConnection& c, std::string& local, boo
 
 void CloseAndDelete(HttpConnection& c, const std::string& local) {
     c.file.reset();
-    (void)platform::ForceDelete(local);
+    DeletePartialFile(local);
 }
 
 long FetchOverHttps(HttpConnection& c, const FetchRequest& request, const FetchOptions& options) {
@@ -253,11 +254,18 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
         }
     } else if (fileOpen) {
         c.file.reset();
-        if (!c.connectFailed && c.received > 1 && env.HasApp() && !c.writeFailed) {
+        // A whole file takes its own name; a cut one waits under its partial
+        // name for the resume.
+        bool whole = !incomplete && !c.writeFailed;
+        if (whole && CommitPartialFile(local) != 0) {
+            DebugIf(c, options, "Could not rename the received file: " + local);
+            whole = false;
+        }
+        if (whole && !c.connectFailed && c.received > 1 && env.HasApp()) {
             if (!options.fileUrlMode && env.IsRuntimeDuplicate(local)) {
                 env.SetLastFailure("Duplicate File Found.");
                 body = 0;
-            } else if (!incomplete) {
+            } else {
                 env.CountDownload();
                 if (!options.webPagesWanted || options.trackLastDownload) {
                     env.NoteLastDownload(local);

@@ -78,10 +78,10 @@ bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
         } else {
             if (!opened) {
                 opened = true;
-                c.file = OpenFileSafe(localName, "wb", &why);
+                c.file = OpenFileSafe(PartialNameOf(localName), "wb", &why);
                 if (!c.file) {
                     CreateDirectoriesFor(localName, &why);
-                    c.file = OpenFileSafe(localName, "wb", &why);
+                    c.file = OpenFileSafe(PartialNameOf(localName), "wb", &why);
                 }
             }
             if (c.file && std::fwrite(data, 1, size, c.file.get()) != size) {
@@ -116,8 +116,11 @@ bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
     if (!success || c.writeFailed) {
         // A file that did not arrive whole cannot be resumed over https.
         if (wroteFile) {
-            (void)platform::ForceDelete(localName);
+            DeletePartialFile(localName);
         }
+        return false;
+    }
+    if (wroteFile && CommitPartialFile(localName) != 0) {
         return false;
     }
     if (wroteFile && c.received > 0 && env.HasApp()) {

@@ -111,7 +111,7 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
     EXPECT_EQ(a.LastDownloadPath(), std::filesystem::absolute(Saved("127_0_0_1/p/two.zip")));
     EXPECT_EQ(a.PreviousDownloadPath(), jpg);
     {
-        std::lock_guard<std::timed_mutex> lock(a.imageMutex);
+        std::lock_guard<std::mutex> lock(a.imageMutex);
         EXPECT_EQ(a.newestImage, jpg);  // the archive is no picture
     }
     EXPECT_NE(a.imagePreviewTime.load(), 0u);
@@ -122,7 +122,7 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/three.png")));
     EXPECT_EQ(a.LastDownloadPath().substr(a.LastDownloadPath().size() - 9), "three.png");
     {
-        std::lock_guard<std::timed_mutex> lock(a.imageMutex);
+        std::lock_guard<std::mutex> lock(a.imageMutex);
         EXPECT_EQ(a.newestImage, jpg);
     }
 

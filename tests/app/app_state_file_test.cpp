@@ -52,9 +52,11 @@ TEST_F(StateFileTest, RoundTripKeepsListsFlagsBasesAndHeldFiles) {
     App& a = InitApp();
     Fill(a);
     a.NoteHeldDownload(3, "http://h.example/held.zip");
+    a.NoteHeldPage(4, Record("http://h.example/held.html", "", 0, 1, 0));
     ASSERT_TRUE(a.SaveState(false));
     EXPECT_TRUE(port->StatusLine().starts_with("Saved State File at "));
     a.NoteHeldDownload(3, {});
+    a.NoteHeldPage(4, nullptr);
     Empty(a);
 
     a.LoadState(false);
@@ -63,8 +65,11 @@ TEST_F(StateFileTest, RoundTripKeepsListsFlagsBasesAndHeldFiles) {
     EXPECT_FALSE(a.m_bHoldWork.load());
     {
         std::lock_guard<std::mutex> lock(a.linksMutex);
-        const auto& pages = a.linksToGrubble.Entries();
-        ASSERT_EQ(pages.size(), 2u);
+        const auto& all = a.linksToGrubble.Entries();
+        ASSERT_EQ(all.size(), 3u);
+        EXPECT_EQ(all[0]->url, "http://h.example/held.html");  // the page being scanned
+        EXPECT_EQ(all[0]->withinDomain, 1);
+        const std::vector<UrlRecordPtr> pages(all.begin() + 1, all.end());
         EXPECT_EQ(pages[0]->url, "http://h.example/a.html");
         EXPECT_EQ(pages[0]->baseUrl, "http://h.example/");
         EXPECT_TRUE(pages[0]->hasBaseUrl);
@@ -82,6 +87,26 @@ TEST_F(StateFileTest, RoundTripKeepsListsFlagsBasesAndHeldFiles) {
     EXPECT_EQ(Downloads(a),
               (std::vector<std::string>{"http://h.example/held.zip", "http://h.example/f1.zip",
                                         "http://h.example/f2.zip"}));
+}
+
+TEST_F(StateFileTest, HeldPagesAreSavedFirstAndAHeldFileIsNotQueuedAgain) {
+    App& a = InitApp();
+    Fill(a);
+    bool keep = false;
+    UrlRecordPtr taken = a.TakeNextPage(5, keep);  // a.html, now being scanned
+    ASSERT_TRUE(taken);
+    const std::optional<std::string> file = a.TakeNextDownload(6);  // f1.zip
+    ASSERT_TRUE(file);
+    a.AddFile(*file, false, false);  // found again on another page meanwhile
+    EXPECT_EQ(Downloads(a), std::vector<std::string>{"http://h.example/f2.zip"});
+
+    ASSERT_TRUE(a.SaveState(false));
+    Empty(a);
+    a.LoadState(false);
+    std::lock_guard<std::mutex> lock(a.linksMutex);
+    ASSERT_EQ(a.linksToGrubble.Size(), 2u);
+    EXPECT_EQ(a.linksToGrubble.Entries()[0]->url, "http://h.example/a.html");
+    EXPECT_EQ(a.linksToGrubble.Entries()[0]->baseUrl, "http://h.example/");
 }
 
 TEST_F(StateFileTest, LoadFiltersPagesAndDropsFilesAlreadyOnDisk) {

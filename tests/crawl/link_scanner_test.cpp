@@ -108,13 +108,15 @@ TEST_F(LinkScannerTest, AttributeValuesAndRelativeLinks) {
          Scope::Domain,
          {Site("top/c.htm")},
          {Site("top/c.htm")}},
-        // Dot segments are folded; "./" only reaches the queues through " src".
+        // Dot segments are folded; a "./" link is a link like any other (it
+        // is no script expression such as ".foo").
         {R"(<html><a href="../up/d.htm">x</a>)",
          Scope::Domain,
          {Site("up/d.htm")},
          {Site("up/d.htm")}},
         {R"(<html><img src="./pics/../img/b.jpg">)", Scope::Domain, {Dir("img/b.jpg")}, {}},
-        {R"(<html><a href="./e.htm">x</a>)", Scope::Domain, {}, {}},
+        {R"(<html><a href="./e.htm">x</a>)", Scope::Domain, {Dir("e.htm")}, {Dir("e.htm")}},
+        {R"(<html><a href="./f/a.zip">x</a>)", Scope::Domain, {Dir("f/a.zip")}, {}},
         // Dot-less hrefs: directories become pages too, bare names only files.
         {R"(<html><a href="sub/">s</a><a href="/news/">n</a><a href="plain">p</a>)",
          Scope::Domain,

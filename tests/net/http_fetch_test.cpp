@@ -273,7 +273,10 @@ TEST_F(HttpFetchTest, TruncatedFileIsKeptAndResumedByteCorrect) {
     auto c = Connect();
     EXPECT_EQ(Fetch(*c, "big.bin"), 70000);
     EXPECT_FALSE(c->IsComplete());
-    EXPECT_EQ(fs::file_size("big.bin"), 70000u);
+    // A cut file waits under its partial name; its own name is only ever
+    // given to a whole file.
+    EXPECT_EQ(fs::file_size("big.bin.wgpart"), 70000u);
+    EXPECT_FALSE(fs::exists("big.bin"));
     EXPECT_FALSE(env.Noted("counted"));
 
     // A server that honours the range: 206 with the remainder's length.
@@ -282,10 +285,11 @@ TEST_F(HttpFetchTest, TruncatedFileIsKeptAndResumedByteCorrect) {
     server.Route("/big.bin", whole);
     EXPECT_EQ(Fetch(*c, "big.bin", "", std::nullopt, 70000, 200000), 200000);
     EXPECT_TRUE(test::ReadWholeFile("big.bin") == body);
+    EXPECT_FALSE(fs::exists("big.bin.wgpart"));
     EXPECT_TRUE(env.Noted("counted"));
 
     // A server that ignores it: the full answer starts the file again.
-    std::ofstream("big.bin", std::ios::binary).write(body.data(), 1000);
+    std::ofstream("big.bin.wgpart", std::ios::binary).write(body.data(), 1000);
     whole.honourRange = false;
     server.Route("/big.bin", whole);
     EXPECT_EQ(Fetch(*c, "big.bin", "", std::nullopt, 1000, 0), 200000);

@@ -207,7 +207,8 @@ TEST_F(NginxFetch, HttpWholeResumedAndMissingFiles) {
 
     // A 206 answer completes a partly saved file byte for byte.
     constexpr std::uint32_t kHave = 123457;
-    std::ofstream("pattern.bin", std::ios::binary | std::ios::trunc).write(expected.data(), kHave);
+    std::ofstream("pattern.bin.wgpart", std::ios::binary | std::ios::trunc)
+        .write(expected.data(), kHave);
     EXPECT_EQ(Fetch(*c, "pattern.bin", "", kHave), static_cast<long>(kPatternBytes));
     EXPECT_EQ(env.slot.status, 206);
     EXPECT_TRUE(c->IsComplete());

@@ -1,0 +1,256 @@
+// The directories searched for files downloaded earlier: the ten check
+// directories, the list of every directory below them (walked here or read
+// from the ".dirs" file beside the settings file), and the search that
+// FindOnDisk runs over both.
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/app.h"
+#include "download/save_names.h"
+#include "platform/files.h"
+#include "settings/settings_file.h"
+#include "store/dirs_file.h"
+#include "util/error_texts.h"
+#include "util/text.h"
+
+namespace wg {
+
+namespace {
+
+constexpr char kPathSeparator = '/';
+
+// Entries the walk passes over: "." and "..", names beginning with "..", and
+// two-character names beginning with '.'.
+bool SkippedName(std::string_view name) {
+    if (name.empty() || name[0] != '.') {
+        return false;
+    }
+    return name == "." || name == ".." || name.starts_with("..") || name.size() == 2;
+}
+
+std::string JoinPath(std::string_view parent, std::string_view name) {
+    std::string path(parent);
+    if (path.empty() || path.back() != kPathSeparator) {
+        path += kPathSeparator;
+    }
+    path += name;
+    return path;
+}
+
+struct WalkContext {
+    std::string downloadDir;  // listed nowhere, but walked
+    const std::function<void()>* progress = nullptr;
+};
+
+// Appends every directory below `dir` to `out`, depth first, in the order the
+// system gives the entries. Ends early once the workers are told to stop.
+void WalkDirectory(const std::string& dir, const WalkContext& context,
+                   std::vector<std::string>& out) {
+    (void)platform::EnumerateDirectory(dir, [&](const platform::DirEntry& entry) {
+        if (entry.isDirectory && !SkippedName(entry.name)) {
+            const std::string path = JoinPath(dir, entry.name);
+            if (path != context.downloadDir) {
+                out.push_back(path);
+            }
+            WalkDirectory(path, context, out);
+        }
+        if (context.progress != nullptr && *context.progress) {
+            (*context.progress)();
+        }
+        return !g_bStopWorkers.load(std::memory_order_relaxed);
+    });
+}
+
+// The download directory as the walk compares it: one final separator is
+// not part of the name.
+std::string DownloadDirForWalk(const std::filesystem::path& dir) {
+    std::string text = dir.string();
+    if (text.size() > 1 && text.back() == kPathSeparator) {
+        text.pop_back();
+    }
+    return text;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes, int* error) {
+    platform::FilePtr file = platform::OpenFile(path, "rb", error);
+    if (!file) {
+        return false;
+    }
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        bytes->append(buffer, got);
+    }
+    return true;
+}
+
+// The number of entries EncodeDirsFile stores for `dirs`.
+std::int32_t StoredCount(const std::vector<std::string>& dirs) {
+    return static_cast<std::int32_t>(
+        std::count_if(dirs.begin(), dirs.end(),
+                      [](const std::string& dir) { return dir.size() + 1 <= kDirsPathLimit; }));
+}
+
+}  // namespace
+
+std::optional<std::string> App::GetCheckDir(int i) const {
+    if (i < 0 || i >= kCheckDirCount) {
+        return std::nullopt;
+    }
+    return settings.checkDirs[static_cast<std::size_t>(i)].Get();
+}
+
+void App::SetCheckDir(std::string_view text, int i) {
+    if (i < 0 || i >= kCheckDirCount) {
+        return;
+    }
+    const std::string stored = CopyBounded(text, kPathCapacity);
+    settings.checkDirs[static_cast<std::size_t>(i)].Set(stored);
+    if (stored.empty()) {
+        return;
+    }
+    int count = settings.checkDirCount.load();
+    while (count <= i && !settings.checkDirCount.compare_exchange_weak(count, i + 1)) {
+    }
+}
+
+void App::ClearSubDirs() {
+    settings.searchDlSubDirs.store(false);
+    std::lock_guard<std::mutex> lock(subDirMutex);
+    if (subDirsExist) {
+        subDirs.Publish({});
+    }
+}
+
+void App::GenerateSubDirs(const std::function<void()>& progress) {
+    {
+        std::lock_guard<std::mutex> lock(subDirMutex);
+        if (!subDirsExist) {
+            subDirs.Publish({});
+            subDirsExist = true;
+        }
+    }
+    settings.searchDlSubDirs.store(true);
+
+    // The list is built anew and published after each check directory;
+    // readers keep the previous one until the first has been walked. The walk
+    // itself holds no lock: `progress` may let the window run a command that
+    // touches the list.
+    const WalkContext context{DownloadDirForWalk(paths.downloadDir), &progress};
+    std::vector<std::string> built;
+    for (int i = 0; i < kCheckDirCount; ++i) {
+        if (g_bStopWorkers.load(std::memory_order_relaxed)) {
+            break;
+        }
+        const std::string dir = settings.checkDirs[static_cast<std::size_t>(i)].Get();
+        if (dir.empty()) {
+            continue;
+        }
+        WalkDirectory(dir, context, built);
+        {
+            std::lock_guard<std::mutex> lock(subDirMutex);
+            subDirs.Publish(built);
+            subDirsExist = true;
+        }
+        std::this_thread::yield();
+    }
+    {
+        // Also when no check directory was walked: the old list goes.
+        std::lock_guard<std::mutex> lock(subDirMutex);
+        subDirs.Publish(std::move(built));
+        subDirsExist = true;
+    }
+
+    if (settings.saveDlSubDirs.load()) {
+        (void)SaveSubDirFile();
+    } else {
+        settings.saveDlSubDirsFile.Set({});
+    }
+    // Only the settings file: the pointer file may not have been read yet when
+    // this runs while the settings are being read.
+    if (SaveSettingsFile(settings, paths) != 0) {
+        ShowStatus("Error Saving Settings to " + paths.settingsFile.string());
+    }
+}
+
+bool App::SaveSubDirFile() {
+    std::string file;
+    std::int32_t dirCount = 0;
+    int error = 0;
+    {
+        std::lock_guard<std::mutex> lock(subDirMutex);
+        const SubDirList::Snapshot list = subDirs.Get();
+        if (!subDirsExist || !list) {
+            return false;
+        }
+        file = paths.settingsFile.string() + ".dirs";
+        settings.saveDlSubDirsFile.Set(file);
+        dirCount = StoredCount(*list);
+        error = platform::WriteFileAtomically(file, EncodeDirsFile(*list));
+    }
+    if (error != 0) {
+        wg::ShowWindowsError(error, file.c_str(),
+                             [this](const std::string& text, const std::string& caption) {
+                                 port_.Tell(text, caption, Icon::Error);
+                             });
+        return false;
+    }
+    if (dirCount == 0) {
+        settings.saveDlSubDirsFile.Set({});
+    }
+    return true;
+}
+
+bool App::LoadSubDirFile() {
+    std::int32_t dirCount = 0;
+    int error = 0;
+    bool opened = false;
+    {
+        std::lock_guard<std::mutex> lock(subDirMutex);
+        std::string bytes;
+        opened = ReadWholeFile(settings.saveDlSubDirsFile.Get(), &bytes, &error);
+        if (opened) {
+            DirsFileContent content = DecodeDirsFile(bytes);
+            dirCount = content.dirCount;
+            subDirs.Publish(std::move(content.dirs));
+            subDirsExist = true;
+        }
+    }
+    if (!opened) {
+        wg::ShowWindowsError(error, "Failed to load sub-directory file",
+                             [this](const std::string& text, const std::string& caption) {
+                                 port_.Tell(text, caption, Icon::Error);
+                             });
+        return false;
+    }
+    if (dirCount == 0) {
+        settings.saveDlSubDirsFile.Set({});
+    }
+    return true;
+}
+
+DiskSearch App::DiskSearchFor() {
+    DiskSearch search = DiskSearchFrom(settings);
+    search.savedSubDirectories = [this](const DirectoryVisitor& visit) {
+        const SubDirList::Snapshot list = subDirs.Get();
+        if (!list) {
+            return false;
+        }
+        for (const std::string& dir : *list) {
+            if (dir.empty()) {
+                break;
+            }
+            if (visit(dir)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    return search;
+}
+
+}  // namespace wg
