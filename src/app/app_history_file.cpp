@@ -46,6 +46,7 @@ void App::SaveHistory() {
         AppendHistoryCount(image, static_cast<std::int32_t>(downloadHistory.Size()));
         downloadHistory.ForEach([&](const std::string& url) { AppendHistoryUrl(image, url); });
     }
+    platform::RemoveLeftoverTemporaries(paths.historyFile);
     if (const int error = platform::WriteFileAtomically(paths.historyFile, image); error != 0) {
         const std::string text = FileErrorText(error);
         ShowStatus(text.empty() ? "Failed to save history file." : text);

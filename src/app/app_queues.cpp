@@ -260,6 +260,11 @@ void App::RecordVisited(const UrlRecordPtr& record, bool freeIfNotRecorded) {
     RefreshCounterText(Counter::LinksToGrubble);
     if (record && !m_bStopAddingHistory.load()) {
         std::lock_guard<std::mutex> lock(visitedMutex);
+        // A page saved while it was being scanned is scanned again after a
+        // resume; it is visited once.
+        if (visited.ContainsUrl(record->url)) {
+            return;
+        }
         if (visited.Size() >= kVisitedLimit) {
             // A worker still reading the oldest record keeps its own reference.
             (void)visited.PopFront();

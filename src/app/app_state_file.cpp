@@ -248,6 +248,8 @@ bool App::SaveState(bool beforeExit) {
         AppendStateCount(image, count);
         image += records;
     }
+    // A save cut short by a crash left its temporary copy behind.
+    platform::RemoveLeftoverTemporaries(stateFile);
     const int error = platform::WriteFileAtomically(stateFile, image);
     if (error != 0) {
         const std::string text = FileErrorText(error);
@@ -369,6 +371,7 @@ void App::LoadState(bool fromBackup) {
         return;
     }
     ShowStatus("Loading State File...");
+    platform::RemoveLeftoverTemporaries(paths.stateFile);
 
     // The settings that belong to this state file.
     std::filesystem::path companion = paths.stateFile;

@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 #include <system_error>
+#include <vector>
 
 namespace wg::platform {
 
@@ -146,6 +148,25 @@ fs::path CurrentDirectory() {
 
 int SetCurrentDirectory(const fs::path& dir) {
     return ::chdir(dir.c_str()) == 0 ? 0 : errno;
+}
+
+void RemoveLeftoverTemporaries(const fs::path& path) {
+    const std::string prefix = path.filename().string() + ".tmp";
+    fs::path dir = path.parent_path();
+    if (dir.empty()) {
+        dir = ".";
+    }
+    std::error_code ec;
+    std::vector<fs::path> leftovers;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) {
+            leftovers.push_back(it->path());
+        }
+    }
+    for (const fs::path& leftover : leftovers) {
+        (void)::unlink(leftover.c_str());
+    }
 }
 
 int WriteFileAtomically(const fs::path& path, const std::string& data) {

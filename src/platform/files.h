@@ -64,4 +64,9 @@ int SetCurrentDirectory(const fs::path& dir);
 // synced, then renamed over the old file.
 int WriteFileAtomically(const fs::path& path, const std::string& data);
 
+// Deletes the temporary files WriteFileAtomically left beside `path` when the
+// process died during a write (the names it makes: "<name>.tmp" and six
+// characters). For files in small directories such as the program's own.
+void RemoveLeftoverTemporaries(const fs::path& path);
+
 }  // namespace wg::platform
