@@ -264,6 +264,12 @@ public:
     // corrupt one through its backup.
     void LoadState(bool fromBackup);
     void SetPeriodicSave(bool on);
+    // "Load As": the chosen file becomes the state file and is loaded with
+    // page taking held; false when the chooser was cancelled.
+    bool LoadStateAs();
+    // "Save As": saves to the chosen file; later saves still go to the
+    // current one. False when the chooser was cancelled.
+    bool SaveStateAs();
     // Either queue holds something.
     bool HasQueuedWork();
     // The backup the first save of this run makes ("bak" after a load, else "bac").

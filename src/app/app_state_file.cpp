@@ -80,6 +80,42 @@ std::filesystem::path App::StateBackupName() const {
     return WithLastThree(paths.stateFile, m_bStateLoaded.load() ? "bak" : "bac");
 }
 
+namespace {
+
+constexpr std::string_view kStateFileFilter = "Save Files (*.dat *.sav)";
+
+}  // namespace
+
+bool App::LoadStateAs() {
+    const std::string chosen =
+        port_.ChooseOpenFile("Load As", kStateFileFilter, paths.stateFile.parent_path().string());
+    if (chosen.empty()) {
+        return false;
+    }
+    paths.stateFile = CopyBounded(chosen, kPathCapacity);
+    const bool wasPaused = m_bPaused.exchange(true);
+    LoadState(false);
+    m_bPaused.store(wasPaused);
+    (void)EnterDirectory(paths.downloadDir);
+    return true;
+}
+
+bool App::SaveStateAs() {
+    std::string chosen =
+        port_.ChooseSaveFile("Save As", kStateFileFilter, paths.stateFile.parent_path().string());
+    if (chosen.empty()) {
+        return false;
+    }
+    if (std::filesystem::path(chosen).extension().empty()) {
+        chosen += ".dat";
+    }
+    const std::filesystem::path current = paths.stateFile;
+    paths.stateFile = CopyBounded(chosen, kPathCapacity);
+    (void)SaveState(false);
+    paths.stateFile = current;
+    return true;
+}
+
 void App::SetPeriodicSave(bool on) {
     settings.saveEvery5.store(on);
     if (on) {

@@ -109,6 +109,24 @@ TEST_F(StateFileTest, HeldPagesAreSavedFirstAndAHeldFileIsNotQueuedAgain) {
     EXPECT_EQ(a.linksToGrubble.Entries()[0]->baseUrl, "http://h.example/");
 }
 
+TEST_F(StateFileTest, SaveAsKeepsThePathAndLoadAsTakesTheChosenOne) {
+    App& a = InitApp();
+    Fill(a);
+    EXPECT_FALSE(a.SaveStateAs());  // cancelled
+    port->chosenSaveFile = Sibling(a, "copy");
+    ASSERT_TRUE(a.SaveStateAs());
+    EXPECT_EQ(a.paths.stateFile, a.paths.programDir / "Save.dat");
+    EXPECT_TRUE(std::filesystem::exists(Sibling(a, "copy.dat")));  // default extension
+    EXPECT_FALSE(std::filesystem::exists(a.paths.stateFile));
+
+    Empty(a);
+    port->chosenOpenFile = Sibling(a, "copy.dat");
+    ASSERT_TRUE(a.LoadStateAs());
+    EXPECT_EQ(a.paths.stateFile, a.paths.programDir / "copy.dat");
+    EXPECT_EQ(Downloads(a).size(), 2u);
+    EXPECT_FALSE(a.m_bPaused.load());  // page taking is given back
+}
+
 TEST_F(StateFileTest, LoadFiltersPagesAndDropsFilesAlreadyOnDisk) {
     App& a = InitApp();
     a.settings.types.Set(TypeKind::ExclusionTypes, "private");

@@ -35,6 +35,15 @@ public:
     void Tell(std::string_view text, std::string_view caption, Icon icon) override;
     void ProcessMessages() override;
     void SetCrawlRunning(bool running) override;
+    // The file choosers answer with these (empty: cancelled); main thread only.
+    std::string ChooseOpenFile(std::string_view, std::string_view, std::string_view) override {
+        return chosenOpenFile;
+    }
+    std::string ChooseSaveFile(std::string_view, std::string_view, std::string_view) override {
+        return chosenSaveFile;
+    }
+    std::string chosenOpenFile;
+    std::string chosenSaveFile;
 
     // Every status line as it stood after each change, in order.
     std::vector<std::string> StatusHistory() const;
