@@ -1,0 +1,165 @@
+// Fingerprints of files of every interesting length, checked against sums
+// worked out here word by word, and the "Dupe.bin" / "Dupe.dat" layouts.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "dupes/dupe_file.h"
+#include "dupes/fingerprint.h"
+#include "platform/files.h"
+#include "store/byte_io.h"
+#include "support/test_dirs.h"
+
+namespace wg::test {
+namespace {
+
+std::string Bytes(std::size_t size) {
+    std::string s(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        s[i] = static_cast<char>((i * 131 + i / 7 + 17) & 0xFF);
+    }
+    return s;
+}
+
+std::uint32_t WordAt(const std::string& s, std::size_t at) {
+    std::uint32_t w = 0;
+    for (int k = 3; k >= 0; --k) {
+        w = (w << 8) | static_cast<unsigned char>(s[at + static_cast<std::size_t>(k)]);
+    }
+    return w;
+}
+
+// Which words count, said per byte offset: a word of the head counts when it
+// lies whole within the first 1024 bytes; a word at offset o of a later
+// block of length m counts when o + 4 <= m - 32; a block shorter than 32
+// bytes ends the file for the sums.
+Fingerprint Reference(const std::string& s) {
+    Fingerprint f;
+    const std::size_t head = std::min<std::size_t>(s.size(), 1024);
+    for (std::size_t o = 0; o + 4 <= head; o += 4) {
+        f.headSum += WordAt(s, o);
+    }
+    f.bodySum = f.headSum;
+    f.size = static_cast<std::uint32_t>(head);
+    for (std::size_t start = 1024; start < s.size(); start += 4096) {
+        const std::size_t m = std::min<std::size_t>(4096, s.size() - start);
+        f.size += static_cast<std::uint32_t>(m);
+        if (m < 32) {
+            break;
+        }
+        for (std::size_t o = 0; o + 4 + 32 <= m; o += 4) {
+            f.bodySum += WordAt(s, start + o);
+        }
+    }
+    return f;
+}
+
+TEST(Fingerprint, MatchesTheWordRuleAtEveryBoundary) {
+    TempDir dir;
+    for (std::size_t size :
+         {1u, 3u, 4u, 1023u, 1024u, 1025u, 1024u + 31u, 1024u + 32u, 1024u + 40u, 5000u,
+          4096u + 1024u, 4096u + 1025u, 3u * 4096u + 1024u + 100u, 200000u}) {
+        SCOPED_TRACE(size);
+        const std::string bytes = Bytes(size);
+        const std::filesystem::path path = dir.path() / "f.bin";
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
+        platform::FilePtr file = platform::OpenFile(path, "rb");
+        ASSERT_TRUE(file);
+        const std::optional<Fingerprint> fromFile = FileFingerprint(file.get());
+        ASSERT_TRUE(fromFile);
+        EXPECT_EQ(*fromFile, Reference(bytes));
+        EXPECT_EQ(BytesFingerprint(bytes), fromFile);
+        if (size <= 1024) {
+            EXPECT_EQ(fromFile->bodySum, fromFile->headSum);
+        }
+    }
+    // Worked by hand: one byte sums nothing; a 5000-byte file sums bytes
+    // 0..1023 into the head and 1024..4967 into the body.
+    EXPECT_EQ(BytesFingerprint("\x07"), (Fingerprint{0, 0, 1}));
+    EXPECT_EQ(BytesFingerprint(std::string("\x01\0\0\0\x02\0\0\0", 8)), (Fingerprint{3, 3, 8}));
+    const std::string five = Bytes(5000);
+    std::uint32_t body = 0;
+    for (std::size_t o = 1024; o < 4968; o += 4) {
+        body += WordAt(five, o);
+    }
+    EXPECT_EQ(BytesFingerprint(five)->bodySum - BytesFingerprint(five)->headSum, body);
+    EXPECT_FALSE(BytesFingerprint(""));
+}
+
+TEST(DupeFileLayout, BinRoundTripAndDatMigration) {
+    const std::vector<DupeRecord> records = {
+        {"a.jpg", "/home/u/Downloads", {1, 2, 3}},
+        {"b.png", "", {0xFFFFFFFF, 5, 6}},
+    };
+    const std::string bin = EncodeDupeBin(records);
+    std::string expected;
+    AppendI32(expected, -1);
+    AppendI32(expected, 2);
+    AppendI32(expected, 6);
+    expected += std::string("a.jpg", 5) + '\0';
+    AppendI32(expected, 18);
+    expected += std::string("/home/u/Downloads") + '\0';
+    for (std::uint32_t v : {1u, 2u, 3u}) {
+        AppendU32(expected, v);
+    }
+    AppendI32(expected, 6);
+    expected += std::string("b.png") + '\0';
+    AppendI32(expected, 1);
+    expected += '\0';
+    for (std::uint32_t v : {0xFFFFFFFFu, 5u, 6u}) {
+        AppendU32(expected, v);
+    }
+    EXPECT_EQ(bin, expected);
+    DupeFileContent read = DecodeDupeFile(bin);
+    EXPECT_TRUE(read.currentFormat);
+    EXPECT_EQ(read.records, records);
+
+    // The older file: full paths split into names and directories that end in
+    // their separator.
+    std::string dat;
+    AppendI32(dat, 3);
+    for (std::string_view path : {"C:\\grab\\pics\\x.gif", "/srv/y.zip", "bare.txt"}) {
+        AppendI32(dat, static_cast<std::int32_t>(path.size() + 1));
+        dat += std::string(path) + '\0';
+        for (std::uint32_t v : {7u, 8u, 9u}) {
+            AppendU32(dat, v);
+        }
+    }
+    read = DecodeDupeFile(dat);
+    EXPECT_FALSE(read.currentFormat);
+    ASSERT_EQ(read.records.size(), 3u);
+    EXPECT_EQ(read.records[0].name, "x.gif");
+    EXPECT_EQ(read.records[0].dir, "C:\\grab\\pics\\");
+    EXPECT_EQ(read.records[1].dir, "/srv/");
+    EXPECT_EQ(read.records[2].dir, "");
+    EXPECT_EQ(DecodeDupeFile(EncodeDupeBin(read.records)).records, read.records);
+}
+
+TEST(DupeFileLayout, RefusesTextsLongerThanTheirFields) {
+    std::string bin;
+    AppendI32(bin, -1);
+    AppendI32(bin, 3);
+    AppendI32(bin, 2);
+    bin += std::string("a") + '\0';
+    AppendI32(bin, 1);
+    bin += '\0';
+    bin += std::string(12, '\0');
+    AppendI32(bin, 300);  // a name beyond 256 bytes
+    bin += std::string(300, 'n');
+    DupeFileContent read = DecodeDupeFile(bin);
+    EXPECT_TRUE(read.stoppedEarly);
+    EXPECT_EQ(read.records.size(), 1u);
+    // Negative and cut lengths stop too; nothing too long is written.
+    std::string negative;
+    AppendI32(negative, -1);
+    AppendI32(negative, 1);
+    AppendI32(negative, -5);
+    EXPECT_TRUE(DecodeDupeFile(negative).stoppedEarly);
+    EXPECT_TRUE(DecodeDupeFile(bin.substr(0, bin.size() - 1)).stoppedEarly);
+    const std::string none = EncodeDupeBin({{std::string(256, 'x'), "", {}}});
+    EXPECT_EQ(DecodeDupeFile(none).count, 0);
+}
+
+}  // namespace
+}  // namespace wg::test
