@@ -25,7 +25,12 @@ bool ReadText32(ByteReader& r, std::size_t limit, std::string* text) {
         !r.ReadBytes(static_cast<std::size_t>(length), &stored)) {
         return false;
     }
-    text->assign(StoredText(stored));
+    // Without a zero byte a full-length text and its terminator would not fit.
+    const std::string_view value = StoredText(stored);
+    if (value.size() + 1 > limit) {
+        return false;
+    }
+    text->assign(value);
     return true;
 }
 

@@ -45,7 +45,14 @@ DirsFileContent DecodeDirsFile(std::string_view bytes) {
         if (!reader.ReadBytes(len, &stored)) {
             break;
         }
-        content.dirs.emplace_back(StoredText(stored));
+        const std::string_view path = StoredText(stored);
+        if (path.size() + 1 > kDirsPathLimit) {
+            // No zero byte in a full-length entry: the path and its
+            // terminator would not fit.
+            content.refused = true;
+            break;
+        }
+        content.dirs.emplace_back(path);
     }
     return content;
 }

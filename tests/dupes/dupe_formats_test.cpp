@@ -150,6 +150,13 @@ TEST(DupeFileLayout, RefusesTextsLongerThanTheirFields) {
     DupeFileContent read = DecodeDupeFile(bin);
     EXPECT_TRUE(read.stoppedEarly);
     EXPECT_EQ(read.records.size(), 1u);
+    // A full-length name without its zero byte would not fit with it.
+    std::string unterminated;
+    AppendI32(unterminated, -1);
+    AppendI32(unterminated, 1);
+    AppendI32(unterminated, 256);
+    unterminated += std::string(256, 'n');
+    EXPECT_TRUE(DecodeDupeFile(unterminated).stoppedEarly);
     // Negative and cut lengths stop too; nothing too long is written.
     std::string negative;
     AppendI32(negative, -1);

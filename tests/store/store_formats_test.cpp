@@ -234,6 +234,11 @@ TEST(DirsFileLayout, SkipsEmptyEntriesAndRefusesOversizedOnes) {
     EXPECT_TRUE(c.refused);
     EXPECT_EQ(c.dirs, std::vector<std::string>{"/e"});
 
+    // A full-length entry without its zero byte would not fit with it.
+    c = DecodeDirsFile(Le(1, 4) + Le(260, 2) + std::string(260, 'p'));
+    EXPECT_TRUE(c.refused);
+    EXPECT_TRUE(c.dirs.empty());
+
     EXPECT_EQ(DecodeDirsFile(Le(0, 4)).dirCount, 0);
     EXPECT_EQ(DecodeDirsFile("").dirCount, 0);
     EXPECT_EQ(DecodeDirsFile(Le(1, 4) + Le(9, 2) + "short").dirs.size(), 0u);
