@@ -10,23 +10,6 @@
 
 namespace wg {
 
-namespace {
-
-bool ReadAll(const std::filesystem::path& path, std::string* bytes) {
-    platform::FilePtr file = platform::OpenFile(path, "rb");
-    if (!file) {
-        return false;
-    }
-    char buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        bytes->append(buffer, got);
-    }
-    return true;
-}
-
-}  // namespace
-
 void App::SaveHistory() {
     if (m_bHoldWork.load()) {
         return;
@@ -37,7 +20,7 @@ void App::SaveHistory() {
         return;
     }
     std::string old;
-    if (ReadAll(paths.historyFile, &old)) {
+    if (platform::ReadWholeFile(paths.historyFile, &old)) {
         (void)platform::WriteFileAtomically(paths.historyBackup, old);
     }
     std::string image;
@@ -56,9 +39,8 @@ void App::SaveHistory() {
 void App::LoadHistory() {
     std::string bytes;
     bool fromBackup = false;
-    if (!ReadAll(paths.historyFile, &bytes)) {
-        bytes.clear();
-        if (!ReadAll(paths.historyBackup, &bytes)) {
+    if (!platform::ReadWholeFile(paths.historyFile, &bytes)) {
+        if (!platform::ReadWholeFile(paths.historyBackup, &bytes)) {
             return;
         }
         fromBackup = true;

@@ -42,20 +42,6 @@ std::filesystem::path QuarantineName(const std::filesystem::path& path) {
     return text;
 }
 
-bool ReadWholeFile(const std::filesystem::path& path, std::string* bytes, int* error) {
-    platform::FilePtr file = platform::OpenFile(path, "rb", error);
-    if (!file) {
-        return false;
-    }
-    bytes->clear();
-    char buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        bytes->append(buffer, got);
-    }
-    return std::ferror(file.get()) == 0;
-}
-
 // Calls `tick` every 100 ms (the first time after 60 ms) of a long load.
 class ProgressTicker {
 public:
@@ -199,7 +185,7 @@ bool App::SaveState(bool beforeExit) {
     if (m_bBackupPending.exchange(false) && exists) {
         std::string old;
         int error = 0;
-        if (!ReadWholeFile(stateFile, &old, &error) ||
+        if (!platform::ReadWholeFile(stateFile, &old, &error) ||
             (error = platform::WriteFileAtomically(StateBackupName(), old)) != 0) {
             const std::string text = FileErrorText(error);
             ShowStatus(text.empty() ? "Failed to backup save file." : text);
@@ -401,7 +387,7 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
 void App::LoadState(bool fromBackup) {
     std::string bytes;
     int error = 0;
-    if (!ReadWholeFile(paths.stateFile, &bytes, &error)) {
+    if (!platform::ReadWholeFile(paths.stateFile, &bytes, &error)) {
         const std::string text = FileErrorText(error);
         ShowStatus(text.empty() ? "Failed to Load file." : text);
         return;

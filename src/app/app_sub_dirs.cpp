@@ -75,19 +75,6 @@ std::string DownloadDirForWalk(const std::filesystem::path& dir) {
     return text;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes, int* error) {
-    platform::FilePtr file = platform::OpenFile(path, "rb", error);
-    if (!file) {
-        return false;
-    }
-    char buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
-        bytes->append(buffer, got);
-    }
-    return true;
-}
-
 // The number of entries EncodeDirsFile stores for `dirs`.
 std::int32_t StoredCount(const std::vector<std::string>& dirs) {
     return static_cast<std::int32_t>(
@@ -212,7 +199,7 @@ bool App::LoadSubDirFile() {
     {
         std::lock_guard<std::mutex> lock(subDirMutex);
         std::string bytes;
-        opened = ReadWholeFile(settings.saveDlSubDirsFile.Get(), &bytes, &error);
+        opened = platform::ReadWholeFile(settings.saveDlSubDirsFile.Get(), &bytes, &error);
         if (opened) {
             DirsFileContent content = DecodeDirsFile(bytes);
             dirCount = content.dirCount;

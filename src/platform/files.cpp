@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -148,6 +149,20 @@ fs::path CurrentDirectory() {
 
 int SetCurrentDirectory(const fs::path& dir) {
     return ::chdir(dir.c_str()) == 0 ? 0 : errno;
+}
+
+bool ReadWholeFile(const fs::path& path, std::string* bytes, int* error) {
+    FilePtr file = OpenFile(path, "rb", error);
+    if (!file) {
+        return false;
+    }
+    bytes->clear();
+    char buffer[65536];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+        bytes->append(buffer, got);
+    }
+    return std::ferror(file.get()) == 0;
 }
 
 void RemoveLeftoverTemporaries(const fs::path& path) {

@@ -64,6 +64,10 @@ int SetCurrentDirectory(const fs::path& dir);
 // synced, then renamed over the old file.
 int WriteFileAtomically(const fs::path& path, const std::string& data);
 
+// The whole content of a file into `*bytes` (replacing what it held); false
+// when it cannot be opened (errno in `*error`) or a read fails.
+bool ReadWholeFile(const fs::path& path, std::string* bytes, int* error = nullptr);
+
 // Deletes the temporary files WriteFileAtomically left beside `path` when the
 // process died during a write (the names it makes: "<name>.tmp" and six
 // characters). For files in small directories such as the program's own.
