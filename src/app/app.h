@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "crawl/record_list.h"
 #include "crawl/url_list.h"
 #include "crawl/url_record.h"
+#include "dupes/dupe_data.h"
 #include "net/cookie_jar.h"
 #include "net/fetch_environment.h"
 #include "net/transfer_slots.h"
@@ -299,6 +301,33 @@ public:
     std::string LastDownloadPath();
     std::string PreviousDownloadPath();
 
+    // ---- the duplication data ----
+    // The runtime check of a file a download has just written: true when it
+    // was deleted as a duplicate of a kept file (or was empty).
+    bool CheckDuplicateDownload(const std::string& path);
+    // The build (from nothing) and the update (new names only) of the list
+    // from the download directories; each ends by saving "Dupe.bin". They run
+    // on the calling thread; the Start forms run them on a thread of their
+    // own and answer false when such a thread is already running.
+    void BuildDupeData();
+    void UpdateDupeData();
+    bool StartDupeBuild();
+    // Asks first (the update may take long); false when declined or busy.
+    bool StartDupeUpdate();
+    // Waits for a build or update thread to end.
+    void JoinDupeThread();
+    // Frees every record (the list stays, empty).
+    void ReleaseDupeData();
+    // Writes "Dupe.bin" when the list exists.
+    void SaveDupeData();
+    // Reads "Dupe.bin" (migrating "Dupe.dat") into the list with work held.
+    void LoadDupeData();
+    // Deletes "Dupe.dat" and "Dupe.bin" from the program directory.
+    void DeleteDupeFiles();
+    void SetRuntimeDuplicateDetect(bool on);
+    // The menu command: asks, then releases the list and deletes its files.
+    void EraseDuplicateFileData();
+
     // ---- run-state flags ----
     std::atomic<bool> m_bAbortTransfers{false};
     std::atomic<bool> m_bExitRequested{false};
@@ -321,6 +350,7 @@ public:
     std::atomic<bool> m_bStopRequested{false};
     std::atomic<bool> m_bCrawlStarted{false};
     std::atomic<bool> m_bTrackLastDownload{false};  // set by Go: note every finished file
+    std::atomic<bool> m_bDupeRebuild{false};        // the duplication data must be rebuilt
 
     AppSettings settings;
     AppPaths paths;
@@ -342,8 +372,9 @@ public:
     std::mutex visitedMutex;  // "Sites Visited": visited list and redirect files
     RecordList visited;
     std::vector<std::pair<std::string, std::string>> redirectFiles;
-    std::mutex dupeMutex;  // duplication data
-    bool dupeDataExists = false;
+    std::mutex dupeMutex;         // duplication data
+    bool dupeDataExists = false;  // the list was created
+    DupeData dupeData;
     std::mutex ignoreMutex;  // "Sites to Ignore": download history and this run's downloads
     UrlList downloadHistory;
     UrlList runDownloads;
@@ -442,7 +473,12 @@ private:
     std::map<int, std::string> heldDownloads_;  // slot → URL being fetched
     std::map<int, UrlRecordPtr> heldPages_;     // slot → page being scanned
     std::string lastDownload_;                  // under imageMutex
-    std::string previousDownload_;              // under imageMutex
+    // The stored duplication data has been read this run (or replaced by a
+    // build, or erased): saving the list no longer loses stored records.
+    bool dupeFileRead_ = false;  // under dupeMutex
+    std::thread dupeThread_;     // a build or update; main thread only
+    std::atomic<bool> dupeThreadBusy_{false};
+    std::string previousDownload_;  // under imageMutex
 
     bool ReadSettingsFile();
     void LoadStateAtStart();
@@ -472,6 +508,14 @@ private:
     void ApplyPriority(int priority);
     void JoinAllThreads();
     void ReleaseLists();
+    // Duplication data pieces that expect dupeMutex held.
+    void ReadDupeFileLocked(bool showProgress);
+    void EnsureDupeFileReadLocked();
+    bool SaveDupeDataLocked();
+    long RecordDirectoryLocked(const std::string& dir);
+    long UpdateDirectoryLocked(const std::string& dir,
+                               std::unordered_map<std::string, std::size_t>& byName);
+    std::vector<std::string> DupeDirectories();
 
     static void PageWorkerMain(std::atomic<int>* threadId);
     static void DownloadWorkerMain(std::atomic<int>* threadId);

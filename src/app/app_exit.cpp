@@ -148,13 +148,7 @@ void App::ReleaseLists() {
         ShowStatus("Exiting: Releasing 'Links To Grubble' list...");
         linksToGrubble.Clear([this] { AppendStatus("."); });
     }
-    {
-        std::lock_guard<std::mutex> lock(dupeMutex);
-        if (dupeDataExists) {
-            ShowStatus("Exiting: Releasing 'Duplication Data' list...");
-            dupeDataExists = false;
-        }
-    }
+    ReleaseDupeData();
     {
         std::lock_guard<std::mutex> lock(downloadMutex);
         ShowStatus("Exiting: Releasing 'To download' list...");
@@ -182,6 +176,9 @@ void App::Shutdown() {
     g_bStopWorkers.store(true);
     WakeWorkers();
     ClearCurrentApp(this);
+    // A build or update of the duplication data stops at the exit request.
+    m_bExitRequested.store(true);
+    JoinDupeThread();
     // 2.
     settings.searchDlSubDirs.store(false);
     // 3. Without exit messages the window goes first.

@@ -116,4 +116,8 @@ std::optional<std::uint64_t> AppFetchEnvironment::SizeOnDisk(std::string_view ur
     return static_cast<std::uint64_t>(size);
 }
 
+bool AppFetchEnvironment::IsRuntimeDuplicate(std::string_view localName) {
+    return app_.CheckDuplicateDownload(std::string(localName));
+}
+
 }  // namespace wg

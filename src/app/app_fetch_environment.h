@@ -1,8 +1,8 @@
 // The application as the environment of its workers' transactions: options
 // from the settings, the stop flag, the worker slots, the logs, the queues a
 // redirect feeds, the cookie jar, the download counter, offline rewriting,
-// query-page names, the last-download record and the on-disk size of a file
-// URL. The duplicate check still answers as a plain save.
+// query-page names, the last-download record, the runtime duplicate check and
+// the on-disk size of a file URL.
 #pragma once
 
 #include "net/fetch_environment.h"
@@ -31,6 +31,7 @@ public:
     std::unique_ptr<PageRewriter> StartRewrite(const PageLocation& page) override;
     bool MakeDynamicPage(std::string& localName, std::size_t queryPos) override;
     std::optional<std::uint64_t> SizeOnDisk(std::string_view url) override;
+    bool IsRuntimeDuplicate(std::string_view localName) override;
 
 private:
     App& app_;

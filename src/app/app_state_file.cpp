@@ -280,7 +280,7 @@ bool App::SaveState(bool beforeExit) {
     }
     nextPeriodicSave.store(platform::SteadyMilliseconds() +
                            static_cast<std::uint64_t>(CurrentTiming().periodicSaveMs));
-    // The duplication data is saved here once runtime detection exists.
+    SaveDupeData();
     const platform::LocalTime now = platform::ToLocalTime(platform::CalendarSeconds());
     char text[64];
     std::snprintf(text, sizeof text, "Saved State File at %d:%02d", now.hour, now.minute);
@@ -465,7 +465,9 @@ void App::FinishStateLoad() {
     }
     nextPeriodicSave.store(platform::SteadyMilliseconds() +
                            static_cast<std::uint64_t>(CurrentTiming().periodicSaveMs));
-    // The duplication data is reloaded here once runtime detection exists.
+    if (settings.runtimeDuplicateDetect.load()) {
+        LoadDupeData();
+    }
     if (platform::CurrentDirectory() != paths.downloadDir) {
         (void)EnterDirectory(paths.downloadDir);
     }

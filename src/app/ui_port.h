@@ -64,6 +64,12 @@ public:
     virtual void ShowNewestImage(const std::string& /*path*/) {}
     virtual bool QueueViewerOpen() const { return false; }
 
+    // The small progress window of long background work (building the
+    // duplication data): opened with a text, given new texts, closed.
+    virtual void OpenProgress(std::string_view /*text*/) {}
+    virtual void SetProgressText(std::string_view /*text*/) {}
+    virtual void CloseProgress() {}
+
     // The start-up wizard; front ends without one report nothing.
     virtual WizardOutcome RunWizard() { return {}; }
 

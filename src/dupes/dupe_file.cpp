@@ -40,22 +40,34 @@ bool ReadPrint(ByteReader& r, Fingerprint* f) {
 
 }  // namespace
 
+bool AppendDupeRecord(std::string& body, const DupeRecord& r) {
+    if (r.name.size() + 1 > kDupeNameLimit || r.dir.size() + 1 > kDupeDirLimit) {
+        return false;
+    }
+    AppendText32(body, r.name);
+    AppendText32(body, r.dir);
+    AppendPrint(body, r.print);
+    return true;
+}
+
+std::string DupeBinFile(std::int32_t count, std::string_view body) {
+    std::string out;
+    out.reserve(8 + body.size());
+    AppendI32(out, -1);
+    AppendI32(out, count);
+    out.append(body);
+    return out;
+}
+
 std::string EncodeDupeBin(const std::vector<DupeRecord>& records) {
     std::string body;
     std::int32_t count = 0;
     for (const DupeRecord& r : records) {
-        if (r.name.size() + 1 > kDupeNameLimit || r.dir.size() + 1 > kDupeDirLimit) {
-            continue;
+        if (AppendDupeRecord(body, r)) {
+            ++count;
         }
-        AppendText32(body, r.name);
-        AppendText32(body, r.dir);
-        AppendPrint(body, r.print);
-        ++count;
     }
-    std::string out;
-    AppendI32(out, -1);
-    AppendI32(out, count);
-    return out + body;
+    return DupeBinFile(count, body);
 }
 
 DupeFileContent DecodeDupeFile(std::string_view bytes) {

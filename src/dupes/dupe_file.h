@@ -31,6 +31,12 @@ struct DupeRecord {
 // does not fit its field is left out (and not counted).
 std::string EncodeDupeBin(const std::vector<DupeRecord>& records);
 
+// The same in two steps for lists kept in other containers: the records one
+// by one into a body (false, and nothing added, for one that does not fit),
+// then the file of `count` records around that body.
+bool AppendDupeRecord(std::string& body, const DupeRecord& record);
+std::string DupeBinFile(std::int32_t count, std::string_view body);
+
 struct DupeFileContent {
     bool currentFormat = false;  // "Dupe.bin" (marker -1) rather than "Dupe.dat"
     std::int32_t count = 0;      // as stored

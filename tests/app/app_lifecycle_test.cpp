@@ -110,6 +110,7 @@ TEST_F(AppTest, ShutdownReleasesListsInOrderWithItsMessages) {
         "Exiting: Releasing Redirect file list...",
         "Exiting: Releasing 'Links To Grubble' list...",
         "Exiting: Releasing 'Duplication Data' list...",
+        "Duplication Data' list removed.",
         "Exiting: Releasing 'To download' list...",
         "Exiting: Releasing 'Sites to Ignore' list...",
     };

@@ -1,0 +1,317 @@
+// The duplication data of the App: the runtime check of finished downloads
+// (deleting only a byte-identical copy of a file still on disk), the list's
+// limit and index, "Dupe.bin" / "Dupe.dat" on disk, the build and the update.
+#include <fstream>
+
+#include "app/app_fixture.h"
+#include "dupes/dupe_data.h"
+#include "platform/files.h"
+#include "store/byte_io.h"
+#include "support/http_test_server.h"
+#include "util/log_file.h"
+
+namespace wg::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Content(std::size_t size, int seed) {
+    std::string s(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        s[i] = static_cast<char>((i * 31 + static_cast<std::size_t>(seed) * 7 + i / 11) & 0xFF);
+    }
+    return s;
+}
+
+void Write(const fs::path& path, std::string_view bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<long>(bytes.size()));
+}
+
+std::vector<DupeRecord> StoredRecords(const fs::path& file) {
+    std::string bytes;
+    EXPECT_TRUE(platform::ReadWholeFile(file, &bytes));
+    return DecodeDupeFile(bytes).records;
+}
+
+class DupeRuntimeTest : public AppTest {
+protected:
+    App& Start() {
+        App& a = InitApp();
+        a.paths.downloadDir = dir.path() / "dl";
+        fs::create_directories(a.paths.downloadDir);
+        a.settings.runtimeDuplicateDetect.store(true);
+        a.settings.logDebug.store(true);
+        return a;
+    }
+    fs::path Dl(const std::string& relative) const { return app->paths.downloadDir / relative; }
+    bool Check(const fs::path& path) { return app->CheckDuplicateDownload(path.string()); }
+    std::size_t Records() {
+        std::lock_guard<std::mutex> lock(app->dupeMutex);
+        return app->dupeData.Size();
+    }
+    std::string DebugText() {
+        const std::string path = DebugLogFile().Path();
+        DebugLogFile().Close();
+        std::string text;
+        (void)platform::ReadWholeFile(path, &text);
+        return text;
+    }
+};
+
+TEST_F(DupeRuntimeTest, OnlyAByteIdenticalKeptFileMakesADuplicate) {
+    Start();
+    const std::string x = Content(5000, 1);
+    Write(Dl("a.jpg"), x);
+    EXPECT_FALSE(Check(Dl("a.jpg")));
+
+    // The same content under another name goes, naming the kept file.
+    Write(Dl("b.jpg"), x);
+    EXPECT_TRUE(Check(Dl("b.jpg")));
+    EXPECT_FALSE(fs::exists(Dl("b.jpg")));
+    EXPECT_NE(DebugText().find("Dupe Deleted: " + Dl("b.jpg").string() + " - kept a.jpg"),
+              std::string::npos);
+
+    // Another ending keeps both; the same name in the same place is the file
+    // fetched again and is recorded again.
+    Write(Dl("c.png"), x);
+    EXPECT_FALSE(Check(Dl("c.png")));
+    const std::size_t before = Records();
+    Write(Dl("a.jpg"), x);
+    EXPECT_FALSE(Check(Dl("a.jpg")));
+    EXPECT_EQ(Records(), before + 1);
+
+    // Equal fingerprints, different bytes: the last 32 bytes of a block are
+    // not summed, so only the byte comparison tells these apart.
+    std::string y = Content(2000, 2);
+    Write(Dl("y1.gif"), y);
+    EXPECT_FALSE(Check(Dl("y1.gif")));
+    y[1995] = static_cast<char>(y[1995] ^ 0x5A);
+    ASSERT_EQ(BytesFingerprint(y), BytesFingerprint(Content(2000, 2)));
+    Write(Dl("y2.gif"), y);
+    EXPECT_FALSE(Check(Dl("y2.gif")));
+    EXPECT_TRUE(fs::exists(Dl("y2.gif")));
+
+    // The kept file gone from disk: the fresh copy stays.
+    fs::remove(Dl("c.png"));
+    Write(Dl("d.png"), x);
+    EXPECT_FALSE(Check(Dl("d.png")));
+    EXPECT_TRUE(fs::exists(Dl("d.png")));
+
+    // An empty file is always removed.
+    Write(Dl("empty.jpg"), "");
+    EXPECT_TRUE(Check(Dl("empty.jpg")));
+    EXPECT_FALSE(fs::exists(Dl("empty.jpg")));
+    EXPECT_NE(DebugText().find("Failed to read file: " + Dl("empty.jpg").string()),
+              std::string::npos);
+}
+
+TEST_F(DupeRuntimeTest, RecordsNameTheDirectoryWhereTheFileStands) {
+    App& a = Start();
+    const std::string x = Content(3000, 3);
+    Write(Dl("host/p/a.jpg"), x);
+    EXPECT_FALSE(Check(Dl("host/p/a.jpg")));
+    {
+        std::lock_guard<std::mutex> lock(a.dupeMutex);
+        ASSERT_EQ(a.dupeData.Size(), 1u);
+        EXPECT_TRUE(SameDupeDirectory(a.dupeData.At(0).dir, Dl("host/p").string()));
+    }
+    // The same name fetched again into the same sub-directory is kept ...
+    EXPECT_FALSE(Check(Dl("host/p/a.jpg")));
+    // ... the same name and bytes in another directory is a copy.
+    Write(Dl("host/q/a.jpg"), x);
+    EXPECT_TRUE(Check(Dl("host/q/a.jpg")));
+    EXPECT_TRUE(fs::exists(Dl("host/p/a.jpg")));
+}
+
+TEST_F(DupeRuntimeTest, NothingIsJudgedWhileOffOrHeld) {
+    App& a = Start();
+    Write(Dl("a.jpg"), Content(100, 4));
+    Write(Dl("b.jpg"), Content(100, 4));
+    Write(Dl("e.jpg"), "");
+    a.settings.runtimeDuplicateDetect.store(false);
+    EXPECT_FALSE(Check(Dl("e.jpg")));
+    a.settings.runtimeDuplicateDetect.store(true);
+    a.m_bHoldWork.store(true);
+    EXPECT_FALSE(Check(Dl("e.jpg")));
+    a.m_bHoldWork.store(false);
+    EXPECT_FALSE(Check(Dl("missing.jpg")));
+    EXPECT_TRUE(fs::exists(Dl("e.jpg")));
+    EXPECT_EQ(Records(), 0u);
+
+    // Turning detection on or off asks for a rebuild; setting it again does not.
+    a.SetRuntimeDuplicateDetect(false);
+    EXPECT_TRUE(a.m_bDupeRebuild.exchange(false));
+    a.SetRuntimeDuplicateDetect(false);
+    EXPECT_FALSE(a.m_bDupeRebuild.load());
+}
+
+TEST(DupeData, LimitDropsTheOldestAndTheIndexFollows) {
+    DupeData data;
+    const Fingerprint p{1, 2, 3};
+    const Fingerprint q{1, 2, 4};
+    for (int i = 0; i < 5; ++i) {
+        data.Append({"f" + std::to_string(i), "", i % 2 == 0 ? p : q}, 3);
+    }
+    ASSERT_EQ(data.Size(), 3u);
+    EXPECT_EQ(data.At(0).name, "f2");
+    const std::vector<std::size_t> withP = data.WithPrint(p);
+    ASSERT_EQ(withP.size(), 2u);  // f4 then f2; f0 went with the limit
+    EXPECT_EQ(data.At(withP[0]).name, "f4");
+    EXPECT_EQ(data.At(withP[1]).name, "f2");
+    EXPECT_TRUE(data.WithPrint({9, 9, 9}).empty());
+    int ticks = 0;
+    for (int i = 0; i < 9000; ++i) {
+        data.Append({"g", "", {0, 0, static_cast<std::uint32_t>(i)}});
+    }
+    data.Clear([&] { ++ticks; });
+    EXPECT_EQ(ticks, 2);
+    EXPECT_TRUE(data.Empty());
+    EXPECT_TRUE(data.WithPrint(p).empty());
+}
+
+TEST_F(DupeRuntimeTest, StoredRecordsAreReadBeforeTheFirstCheckAndKeptBySaving) {
+    App& a = Start();
+    const std::string x = Content(4000, 5);
+    Write(dir.path() / "old/kept.jpg", x);
+    const std::vector<DupeRecord> stored{
+        {"kept.jpg", (dir.path() / "old").string(), *BytesFingerprint(x)},
+        {"other.bin", "/nowhere", {7, 7, 7}}};
+    ASSERT_EQ(platform::WriteFileAtomically(dir.path() / "Dupe.bin", EncodeDupeBin(stored)), 0);
+
+    // No state file was loaded: the first check reads "Dupe.bin" itself.
+    Write(Dl("copy.jpg"), x);
+    EXPECT_TRUE(Check(Dl("copy.jpg")));
+    Write(Dl("new.jpg"), Content(4000, 6));
+    EXPECT_FALSE(Check(Dl("new.jpg")));
+    a.SaveDupeData();
+    const std::vector<DupeRecord> saved = StoredRecords(dir.path() / "Dupe.bin");
+    ASSERT_EQ(saved.size(), 3u);
+    EXPECT_EQ(saved[1], stored[1]);
+    EXPECT_EQ(saved[2].name, "new.jpg");
+}
+
+TEST_F(DupeRuntimeTest, SavingBeforeAnyCheckKeepsTheStoredRecords) {
+    App& a = Start();
+    const std::vector<DupeRecord> stored{{"a.jpg", "/d", {1, 2, 3}}};
+    ASSERT_EQ(platform::WriteFileAtomically(dir.path() / "Dupe.bin", EncodeDupeBin(stored)), 0);
+    {
+        std::lock_guard<std::mutex> lock(a.dupeMutex);
+        a.dupeDataExists = true;
+    }
+    a.SaveDupeData();
+    EXPECT_EQ(StoredRecords(dir.path() / "Dupe.bin"), stored);
+}
+
+TEST_F(DupeRuntimeTest, OlderFileIsMigratedAndErasedOnRequest) {
+    App& a = Start();
+    std::string dat;
+    AppendI32(dat, 2);
+    for (const std::string path : {"C:\\Grub\\pics\\a.jpg", "noslash.gif"}) {
+        AppendI32(dat, static_cast<std::int32_t>(path.size() + 1));
+        dat += path;
+        dat.push_back('\0');
+        AppendU32(dat, 10);
+        AppendU32(dat, 20);
+        AppendU32(dat, 30);
+    }
+    Write(dir.path() / "Dupe.dat", dat);
+    a.LoadDupeData();
+    EXPECT_FALSE(fs::exists(dir.path() / "Dupe.dat"));
+    EXPECT_FALSE(a.m_bHoldWork.load());
+    EXPECT_TRUE(port->SawStatus("Loading Duplication Data..."));
+    EXPECT_EQ(port->StatusLine(), "Ready.");
+    {
+        std::lock_guard<std::mutex> lock(a.dupeMutex);
+        ASSERT_EQ(a.dupeData.Size(), 2u);
+        EXPECT_EQ(a.dupeData.At(0).name, "a.jpg");
+        EXPECT_EQ(a.dupeData.At(0).dir, "C:\\Grub\\pics\\");
+        EXPECT_EQ(a.dupeData.At(1).dir, "");
+    }
+    a.SaveDupeData();
+    std::string bin;
+    ASSERT_TRUE(platform::ReadWholeFile(dir.path() / "Dupe.bin", &bin));
+    EXPECT_TRUE(DecodeDupeFile(bin).currentFormat);
+    EXPECT_EQ(DecodeDupeFile(bin).records.size(), 2u);
+
+    // Loading again replaces the records rather than adding to them.
+    a.LoadDupeData();
+    EXPECT_TRUE(port->SawStatus("Removing old Duplication Data..."));
+    EXPECT_EQ(Records(), 2u);
+
+    port->QueueAnswer(Answer::No);
+    a.EraseDuplicateFileData();
+    EXPECT_EQ(port->StatusLine(), "'Erase of duplicate file data aborted.");
+    EXPECT_TRUE(fs::exists(dir.path() / "Dupe.bin"));
+    port->QueueAnswer(Answer::Yes);
+    a.EraseDuplicateFileData();
+    EXPECT_FALSE(fs::exists(dir.path() / "Dupe.bin"));
+    EXPECT_EQ(Records(), 0u);
+    EXPECT_EQ(port->StatusLine(), "Duplication Data' list removed.");
+}
+
+TEST_F(DupeRuntimeTest, BuildRecordsTheDirectoriesAndUpdateAddsOnlyNewNames) {
+    App& a = Start();
+    a.SetCheckDir(a.paths.downloadDir.string(), 0);
+    Write(Dl("a.jpg"), Content(1500, 7));
+    Write(Dl("b.jpg"), Content(1500, 8));
+    Write(Dl(".x"), Content(10, 9));   // two characters from a dot: skipped
+    Write(Dl("..y"), Content(10, 9));  // begins with "..": skipped
+    Write(Dl("z.txt"), "");            // nothing to fingerprint
+    Write(Dl("sub/c.jpg"), Content(1500, 10));
+    a.BuildDupeData();
+    EXPECT_EQ(port->StatusLine(), "Processed 2 files.");
+    EXPECT_EQ(StoredRecords(dir.path() / "Dupe.bin").size(), 2u);
+
+    // With the sub-directory list the sub-directories come first.
+    a.settings.searchDlSubDirs.store(true);
+    a.subDirs.Publish({Dl("sub").string()});
+    a.m_bDupeRebuild.store(true);
+    ASSERT_TRUE(a.StartDupeBuild());
+    a.JoinDupeThread();
+    EXPECT_FALSE(a.m_bDupeRebuild.load());
+    EXPECT_EQ(port->StatusLine(), "Processed 3 files.");
+    {
+        std::lock_guard<std::mutex> lock(a.dupeMutex);
+        ASSERT_EQ(a.dupeData.Size(), 3u);
+        EXPECT_EQ(a.dupeData.At(0).name, "c.jpg");
+    }
+
+    // The update moves a known name to where it now stands and adds new
+    // names; every file seen counts.
+    fs::rename(Dl("sub/c.jpg"), Dl("c.jpg"));
+    Write(Dl("d.jpg"), Content(1500, 11));
+    port->QueueAnswer(Answer::No);
+    EXPECT_FALSE(a.StartDupeUpdate());
+    port->QueueAnswer(Answer::Yes);
+    ASSERT_TRUE(a.StartDupeUpdate());
+    a.JoinDupeThread();
+    EXPECT_EQ(port->StatusLine(), "Processed 5 files.");  // the empty z.txt too
+    EXPECT_TRUE(port->SawStatus("Saving New Dupe List..."));
+    const std::vector<DupeRecord> saved = StoredRecords(dir.path() / "Dupe.bin");
+    ASSERT_EQ(saved.size(), 4u);
+    EXPECT_EQ(saved[0].name, "c.jpg");
+    EXPECT_EQ(saved[0].dir, a.paths.downloadDir.string());
+    EXPECT_EQ(saved[3].name, "d.jpg");
+}
+
+class DupeDownloadTest : public NetworkAppTest {
+protected:
+    HttpTestServer server;
+};
+
+TEST_F(DupeDownloadTest, SecondDownloadOfTheSameBytesIsNotKept) {
+    App& a = InitApp();
+    a.settings.runtimeDuplicateDetect.store(true);
+    const std::string bytes = Content(6000, 12);
+    server.Route("/p/one.jpg", Reply::Ok(bytes, "image/jpeg"));
+    server.Route("/q/two.jpg", Reply::Ok(bytes, "image/jpeg"));
+    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/one.jpg")));
+    (void)a.DownloadOne(slot, server.Url("q/two.jpg"));
+    EXPECT_TRUE(fs::exists(a.paths.downloadDir / "127_0_0_1/p/one.jpg"));
+    EXPECT_FALSE(fs::exists(a.paths.downloadDir / "127_0_0_1/q/two.jpg"));
+    EXPECT_EQ(a.filesDownloaded.load(), 1u);
+}
+
+}  // namespace
+}  // namespace wg::test
