@@ -51,7 +51,9 @@ struct WalkContext {
 void WalkDirectory(const std::string& dir, const WalkContext& context,
                    std::vector<std::string>& out) {
     (void)platform::EnumerateDirectory(dir, [&](const platform::DirEntry& entry) {
-        if (entry.isDirectory && !SkippedName(entry.name)) {
+        // A linked directory is not entered: a link back up the tree would
+        // make the walk endless.
+        if (entry.isDirectory && !entry.isSymlink && !SkippedName(entry.name)) {
             const std::string path = JoinPath(dir, entry.name);
             if (path != context.downloadDir) {
                 out.push_back(path);

@@ -7,6 +7,7 @@ namespace wg {
 std::string CliUsage() {
     return "Usage: webgrubbler-cli [options] URL\n"
            "       webgrubbler-cli [options] --load [URL]\n"
+           "       webgrubbler-cli find-duplicates [--no-recursive] [--delete] [--log] DIR\n"
            "\n"
            "Web Grubbler's console front end: crawls from URL as \"Go Fetch\" does in the\n"
            "main window. Without a URL it starts, shows its start-up status and waits\n"
@@ -36,7 +37,10 @@ std::string CliUsage() {
            "\n"
            "Ctrl-C stops the crawl; a second Ctrl-C exits at once.\n"
            "Exit status: 0 the crawl finished, 1 it was stopped or could not start,\n"
-           "2 bad usage.\n";
+           "2 bad usage.\n"
+           "\n"
+           "find-duplicates lists the files under DIR that hold the same bytes;\n"
+           "'webgrubbler-cli find-duplicates --help' tells more.\n";
 }
 
 namespace {

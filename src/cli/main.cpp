@@ -9,12 +9,16 @@
 #include "app/app.h"
 #include "cli/cli_options.h"
 #include "cli/console_port.h"
+#include "cli/find_duplicates.h"
 #include "platform/interrupt.h"
 #include "util/timing.h"
 
 int main(int argc, char** argv) {
     using namespace wg;
     std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "find-duplicates") {
+        return RunFindDuplicates(std::vector<std::string>(args.begin() + 1, args.end()));
+    }
     const CliParse parsed = ParseCliOptions(args);
     if (!parsed.error.empty()) {
         std::fprintf(stderr, "webgrubbler-cli: %s\nTry 'webgrubbler-cli --help'.\n",

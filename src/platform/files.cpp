@@ -125,7 +125,9 @@ int EnumerateDirectory(const fs::path& dir, const std::function<bool(const DirEn
         entry.name = it->path().filename().string();
         std::error_code statEc;
         entry.isDirectory = it->is_directory(statEc);
+        entry.isSymlink = it->is_symlink(statEc);
         if (!entry.isDirectory) {
+            entry.isRegular = it->is_regular_file(statEc);
             const auto size = it->file_size(statEc);
             entry.size = statEc ? 0 : size;
         }

@@ -48,8 +48,10 @@ int RemoveTree(const fs::path& dir);
 std::int64_t FileSize(const fs::path& path);
 
 struct DirEntry {
-    std::string name;  // the entry's name, without its directory
-    bool isDirectory = false;
+    std::string name;          // the entry's name, without its directory
+    bool isDirectory = false;  // a directory, or a link to one
+    bool isSymlink = false;    // the entry itself is a symbolic link
+    bool isRegular = false;    // a regular file, or a link to one
     std::uint64_t size = 0;
 };
 

@@ -191,6 +191,19 @@ TEST_F(DupeRuntimeTest, StoredRecordsAreReadBeforeTheFirstCheckAndKeptBySaving) 
     EXPECT_EQ(saved[2].name, "new.jpg");
 }
 
+TEST_F(DupeRuntimeTest, StateFileSaveAndLoadCarryTheList) {
+    App& a = Start();
+    Write(Dl("a.jpg"), Content(3000, 13));
+    EXPECT_FALSE(Check(Dl("a.jpg")));
+    ASSERT_TRUE(a.SaveState(false));
+    EXPECT_EQ(StoredRecords(dir.path() / "Dupe.bin").size(), 1u);
+    a.ReleaseDupeData();
+    EXPECT_EQ(Records(), 0u);
+    a.LoadState(false);
+    EXPECT_EQ(Records(), 1u);
+    EXPECT_FALSE(a.m_bHoldWork.load());
+}
+
 TEST_F(DupeRuntimeTest, SavingBeforeAnyCheckKeepsTheStoredRecords) {
     App& a = Start();
     const std::vector<DupeRecord> stored{{"a.jpg", "/d", {1, 2, 3}}};
