@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-format clang-tidy clang libclang-rt-14-dev valgrind
     nginx nodejs
+    qt6-base-dev qt6-image-formats-plugins
 )
 # The offline-mirror check drives Debian's Chromium (with its recommended
 # fonts and libraries) through playwright-core from npm.

@@ -297,6 +297,12 @@ public:
     void NoteLastDownload(std::string_view localName);
     // Whether the preview's picture types accept a path.
     bool PicturePathAccepted(std::string_view path) const;
+    // The preview's report on the picture it was handed: shown, or not
+    // decodable (then no picture is tried for 30 s).
+    void NewestImageShown(bool decoded);
+    // SHOW_LAST_IMAGE: on, the last picture comes back after 3 s; off, the
+    // preview shows its placeholder at once.
+    void SetShowLastImage(bool on);
     // What "Open Last Download" opens, and its fallback (empty when none).
     std::string LastDownloadPath();
     std::string PreviousDownloadPath();

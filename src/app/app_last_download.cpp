@@ -86,4 +86,35 @@ std::string App::PreviousDownloadPath() {
     return previousDownload_;
 }
 
+void App::NewestImageShown(bool decoded) {
+    const std::uint64_t now = platform::SteadyMilliseconds();
+    if (decoded) {
+        imagePreviewTime.store(now + 1500);
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(imageMutex);
+        lastShownImage.clear();
+    }
+    imagePreviewTime.store(now + 30000);
+}
+
+void App::SetShowLastImage(bool on) {
+    settings.showLastImage.store(on);
+    if (!on) {
+        port_.ShowNewestImage(std::string());
+        return;
+    }
+    bool shown = false;
+    {
+        std::lock_guard<std::mutex> lock(imageMutex);
+        shown = !lastShownImage.empty();
+    }
+    if (shown) {
+        imagePreviewTime.store(platform::SteadyMilliseconds() + 3000);
+        platform::SleepMs(50);
+        m_bNewImageRequest.store(true);
+    }
+}
+
 }  // namespace wg

@@ -157,8 +157,11 @@ void App::TickTypeGroups(const std::vector<std::string>& groups) {
                                                 : kBoxPictures;
         boxes[box] = BoxState::Ticked;
     }
+    // An empty composition leaves the file types as they are.
     const std::string fileTypes = ComposeDownloadTypes(boxes, settings);
-    settings.types.Set(TypeKind::FileTypes, fileTypes);
+    if (!fileTypes.empty()) {
+        settings.types.Set(TypeKind::FileTypes, fileTypes);
+    }
     settings.dft.store(MaskOfTickedBoxes(boxes));
 }
 

@@ -61,6 +61,7 @@ public:
     // A page record left "Links To Grubble" (an open viewer drops it).
     virtual void PageRecordGone(const UrlRecord& /*record*/) {}
     virtual CrawlScope SelectedScope() const { return CrawlScope::OnlyThisPage; }
+    // The preview box: the newest picture, or the placeholder for an empty path.
     virtual void ShowNewestImage(const std::string& /*path*/) {}
     virtual bool QueueViewerOpen() const { return false; }
 

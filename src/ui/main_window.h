@@ -1,0 +1,213 @@
+// The main window of the desktop program: the address field and the scope
+// and type-group boxes of a crawl, the run-time buttons, the five counters,
+// the status line, the last-image preview and the menu. Every button and menu
+// item carries its identifier ("id1", "id40024") and ends in OnCommand; the
+// engine reaches the window only through the port (PortView).
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+#include <array>
+#include <string>
+
+#include "settings/type_groups.h"
+#include "ui/dialog_window.h"
+#include "ui/qt_port.h"
+
+class QCheckBox;
+class QEvent;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class QPushButton;
+class QRadioButton;
+
+namespace wg {
+
+class App;
+class ImagePreview;
+class TrayController;
+
+// Identifiers of the main window's controls and menu items.
+namespace mw {
+inline constexpr int kDialog = 101;
+inline constexpr int kMenu = 105;
+inline constexpr int kAddress = 1000;
+inline constexpr int kGoFetch = 1;
+inline constexpr int kExit = 2;
+inline constexpr int kOnlyThisPage = 1032;
+inline constexpr int kWithinDomain = 1033;
+inline constexpr int kAllLinked = 1034;
+inline constexpr int kFileUrl = 1070;
+inline constexpr int kBoxWebPages = 1024;
+inline constexpr int kBoxMovies = 1019;
+inline constexpr int kBoxMusic = 1020;
+inline constexpr int kBoxPictures = 1021;
+inline constexpr int kDownloadDir = 1176;
+inline constexpr int kBrowseDir = 1177;
+inline constexpr int kExploreDir = 1175;
+inline constexpr int kPause = 1184;
+inline constexpr int kEmptyDownloads = 1181;
+inline constexpr int kViewToGrubble = 1185;
+inline constexpr int kViewToDownload = 1107;
+inline constexpr int kViewInProcess = 1178;
+inline constexpr int kOpenLastDownload = 1180;
+inline constexpr int kSave = 1186;
+inline constexpr int kLoadAs = 1188;
+inline constexpr int kPreview = 1190;
+inline constexpr int kStop = 1090;
+inline constexpr int kStopAfterThis = 1091;
+inline constexpr int kExitAfterLast = 1008;
+inline constexpr int kSaveAndExit = 1066;
+inline constexpr int kOptions = 1002;
+inline constexpr int kStatus = 1055;
+inline constexpr int kLinksCounter = 1006;
+inline constexpr int kToDownloadCounter = 1007;
+inline constexpr int kInProcessCounter = 1009;
+inline constexpr int kScannedCounter = 1083;
+inline constexpr int kDownloadedCounter = 1071;
+
+inline constexpr int kMenuPause = 40010;
+inline constexpr int kMenuPauseAfterDownloads = 40039;
+inline constexpr int kMenuEmptyDownloads = 40024;
+inline constexpr int kMenuStopAddingLinks = 40009;
+inline constexpr int kMenuStopAddingHistory = 40021;
+inline constexpr int kMenuEraseHistory = 40016;
+inline constexpr int kMenuEraseDupeData = 40036;
+inline constexpr int kMenuLoad = 40006;
+inline constexpr int kMenuLoadAs = 40017;
+inline constexpr int kMenuSave = 40008;
+inline constexpr int kMenuSaveAs = 40015;
+inline constexpr int kMenuSaveAndExit = 40007;
+inline constexpr int kMenuExitAfterThis = 40023;
+inline constexpr int kMenuExplore = 40002;
+inline constexpr int kMenuOpenLastDownload = 40025;
+inline constexpr int kMenuViewToGrubble = 40011;
+inline constexpr int kMenuViewToDownload = 40014;
+inline constexpr int kMenuViewInProcess = 40030;
+inline constexpr int kMenuUrlErrorLog = 40013;
+inline constexpr int kMenuOptions = 40018;
+inline constexpr int kMenuAdvanced = 40022;
+inline constexpr int kMenuDirectories = 40035;
+inline constexpr int kMenuLoadOptionsAs = 40020;
+inline constexpr int kMenuSaveOptionsAs = 40019;
+inline constexpr int kMenuFindDuplicates = 40029;
+inline constexpr int kMenuWizard = 40032;
+inline constexpr int kMenuHelp = 40004;
+inline constexpr int kMenuCheckUpdates = 40034;
+inline constexpr int kMenuAbout = 40005;
+
+// The About box.
+inline constexpr int kAboutDialog = 106;
+inline constexpr int kAboutCheckUpdates = 1026;
+inline constexpr int kAboutHomePage = 1056;
+}  // namespace mw
+
+class MainWindow : public DialogWindow, public PortView {
+    Q_OBJECT
+public:
+    MainWindow(App& app, QtPort& port, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // " Web Grubbler v1.29".
+    static QString TitleText();
+
+    // ---- PortView (GUI thread) ----
+    void ViewStatus(const std::string& text) override;
+    void ViewAppendStatus(const std::string& text) override;
+    void ViewCounter(Counter counter, const std::string& text) override;
+    void ViewCrawlRunning(bool running) override;
+    void ViewPauseState(bool paused) override;
+    void ViewScopeButtons(bool allLinked, bool withinDomain) override;
+    void ViewAddressText(const std::string& text) override;
+    void ViewStopAddingHistoryChecked(bool checked) override;
+    void ViewNewestImage(const std::string& path) override;
+    // The small progress window of background work (building the
+    // duplication data): a text in a window of its own.
+    void ViewOpenProgress(const std::string& text) override;
+    void ViewProgressText(const std::string& text) override;
+    void ViewCloseProgress() override;
+
+    // Sets the four type-group boxes from DFT and the lists (after the
+    // options or a state file changed them); Go then leaves the lists alone
+    // until a box is clicked.
+    void RefreshTypeBoxes();
+
+    // The scope the buttons select; "Only This Web Page" when none is checked.
+    CrawlScope SelectedScope() const;
+
+    // The download-type text the boxes composed at their last click.
+    const std::string& DownloadTypesText() const { return downloadTypes_; }
+    bool ExitPressed() const { return exitPressed_; }
+
+protected:
+    bool Build() override;
+    bool OnCommand(int id) override;
+    bool OnKeyDown(int key, int controlId) override;
+    void changeEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void reject() override;
+
+private:
+    // Building (main_window.cpp).
+    void BuildMenu(QMenuBar* bar);
+    void BuildLayout(QMenuBar* bar);
+    void ShowInitialState();
+    void SetBoxes(const TypeBoxes& boxes);
+    TypeBoxes CurrentBoxes() const;
+    void ShowCounter(Counter counter, const QString& text);
+
+    // Commands (main_window_commands.cpp).
+    void GoFetch();
+    void ApplyDownloadTypes();
+    void OnScopeClicked(int id);
+    void OnTypeBoxClicked();
+    void StoreTypedDirectory();
+    void BrowseDirectory();
+    void ExploreTypedDirectory();
+    void ExploreDownloads();
+    void StopQuestion();
+    void ToggleStopAfterThisDownload();
+    void ToggleExitAfterLastDownload();
+    void ToggleExitAfterThisDownload();
+    void SaveAndExit();
+    void Exit();
+    void OpenLastDownload();
+    void OpenLastImage();
+    void OpenUrlErrorLog();
+    void EmptyDownloadsQuestion();
+    void StepRecentAddress(bool older);
+    void LoadState(bool chooseFile);
+    void LoadOptionsAs();
+    void OpenHelp();
+    void ShowAbout();
+    void NoteAddress();
+    void NoteScope();
+
+    App& app_;
+    QtPort& port_;
+
+    QLineEdit* address_ = nullptr;
+    QLineEdit* downloadDir_ = nullptr;
+    std::array<QRadioButton*, 4> scopes_{};  // 1032, 1033, 1034, 1070
+    std::array<QCheckBox*, 4> boxes_{};      // in TypeBox order: web, movies, music, pictures
+    QPushButton* pause_ = nullptr;
+    QCheckBox* stopAfterThis_ = nullptr;
+    QCheckBox* exitAfterLast_ = nullptr;
+    QLabel* status_ = nullptr;
+    std::array<QLabel*, 5> counters_{};  // in Counter order
+    ImagePreview* preview_ = nullptr;
+    TrayController* tray_ = nullptr;  // a child of the window, made at the first minimise
+    QPointer<QDialog> about_;         // the About box while it is open
+    QPointer<QDialog> progress_;      // the progress window while it is open
+
+    std::string downloadTypes_;   // composed by the type-group boxes
+    bool typesComposed_ = false;  // a box was clicked since the boxes were last set
+    std::string lastImage_;       // the picture the preview shows; empty: placeholder
+    bool exitPressed_ = false;
+    bool statusBusy_ = false;  // re-entry guard of status-line writes
+};
+
+}  // namespace wg

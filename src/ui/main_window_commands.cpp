@@ -1,0 +1,433 @@
+// What the main window's buttons, menu items and keys do. Everything acts on
+// the App; questions, choosers and opening files go through the port.
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/app.h"
+#include "platform/files.h"
+#include "ui/main_window.h"
+#include "ui/tray.h"
+#include "util/pause.h"
+
+namespace wg {
+
+namespace {
+
+constexpr int kSecondExitPauseMs = 500;
+constexpr int kOpenLastDownloadPauseMs = 50;
+
+const char* const kUrlErrorLogMissing =
+    "URL Error Log File Not Found!  To start logging invalid links go to options and check "
+    "'Log URL Errors'";
+
+// The help page: installed beside the program ("../share/webgrubbler"),
+// else the one of the source tree the program was built from.
+QString HelpPagePath() {
+    const QString installed =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/webgrubbler/help.html");
+    return QFileInfo::exists(installed) ? QFileInfo(installed).canonicalFilePath()
+                                        : QStringLiteral(WG_HELP_FILE);
+}
+
+// The help page with its first anchor, as a file URL.
+std::string HelpPageUrl() {
+    QUrl url = QUrl::fromLocalFile(HelpPagePath());
+    url.setFragment(QStringLiteral("1"));
+    return url.toString().toStdString();
+}
+
+}  // namespace
+
+bool MainWindow::OnCommand(int id) {
+    switch (id) {
+        case mw::kGoFetch:
+            GoFetch();
+            return true;
+        case mw::kOnlyThisPage:
+        case mw::kWithinDomain:
+        case mw::kAllLinked:
+        case mw::kFileUrl:
+            OnScopeClicked(id);
+            return true;
+        case mw::kBoxWebPages:
+        case mw::kBoxMovies:
+        case mw::kBoxMusic:
+        case mw::kBoxPictures:
+            OnTypeBoxClicked();
+            return true;
+        case mw::kBrowseDir:
+            BrowseDirectory();
+            return true;
+        case mw::kExploreDir:
+            ExploreTypedDirectory();
+            return true;
+        case mw::kPause:
+        case mw::kMenuPause:
+            app_.TogglePause();
+            return true;
+        case mw::kEmptyDownloads:
+        case mw::kMenuEmptyDownloads:
+            EmptyDownloadsQuestion();
+            return true;
+        case mw::kOpenLastDownload:
+        case mw::kMenuOpenLastDownload:
+            OpenLastDownload();
+            return true;
+        case mw::kSave:
+        case mw::kMenuSave:
+            (void)app_.SaveState(false);
+            return true;
+        case mw::kLoadAs:
+        case mw::kMenuLoadAs:
+            LoadState(true);
+            return true;
+        case mw::kMenuLoad:
+            LoadState(false);
+            return true;
+        case mw::kMenuSaveAs:
+            (void)app_.SaveStateAs();
+            return true;
+        case mw::kPreview:
+            OpenLastImage();
+            return true;
+        case mw::kStop:
+            StopQuestion();
+            return true;
+        case mw::kStopAfterThis:
+            ToggleStopAfterThisDownload();
+            return true;
+        case mw::kExitAfterLast:
+            ToggleExitAfterLastDownload();
+            return true;
+        case mw::kSaveAndExit:
+        case mw::kMenuSaveAndExit:
+            SaveAndExit();
+            return true;
+        case mw::kExit:
+            Exit();
+            return true;
+        case mw::kMenuPauseAfterDownloads:
+            app_.SetPauseAfterDownloads(!app_.m_bPauseAfterDownloads.load());
+            Action(id)->setChecked(app_.m_bPauseAfterDownloads.load());
+            return true;
+        case mw::kMenuStopAddingLinks:
+            app_.m_bStopAddingLinks.store(!app_.m_bStopAddingLinks.load());
+            Action(id)->setChecked(app_.m_bStopAddingLinks.load());
+            return true;
+        case mw::kMenuStopAddingHistory:
+            app_.ToggleStopAddingHistory();
+            Action(id)->setChecked(app_.m_bStopAddingHistory.load());
+            return true;
+        case mw::kMenuEraseHistory:
+            app_.EraseUrlHistory(true);
+            return true;
+        case mw::kMenuEraseDupeData:
+            app_.EraseDuplicateFileData();
+            return true;
+        case mw::kMenuExitAfterThis:
+            ToggleExitAfterThisDownload();
+            return true;
+        case mw::kMenuExplore:
+            ExploreDownloads();
+            return true;
+        case mw::kMenuUrlErrorLog:
+            OpenUrlErrorLog();
+            return true;
+        case mw::kMenuLoadOptionsAs:
+            LoadOptionsAs();
+            return true;
+        case mw::kMenuSaveOptionsAs:
+            app_.SaveOptionsAs();
+            return true;
+        case mw::kMenuHelp:
+            OpenHelp();
+            return true;
+        case mw::kMenuAbout:
+            ShowAbout();
+            return true;
+        default:
+            // Options, the queue viewers, the directories, Find Duplicates,
+            // the wizard and the update check have no dialog here yet.
+            return false;
+    }
+}
+
+bool MainWindow::OnKeyDown(int key, int controlId) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        if (controlId == mw::kDownloadDir) {
+            StoreTypedDirectory();
+        } else {
+            GoFetch();
+        }
+        return true;
+    }
+    if (controlId == mw::kAddress && (key == Qt::Key_Down || key == Qt::Key_Up)) {
+        StepRecentAddress(key == Qt::Key_Down);
+        return true;
+    }
+    return false;
+}
+
+// ---- starting a crawl ----
+
+void MainWindow::ApplyDownloadTypes() {
+    // Until a box is clicked the boxes only show what the lists hold: the
+    // user's file types stay as they are.
+    if (!typesComposed_) {
+        return;
+    }
+    if (!downloadTypes_.empty()) {
+        app_.settings.types.Set(TypeKind::FileTypes, downloadTypes_);
+    }
+    app_.settings.dft.store(MaskOfTickedBoxes(CurrentBoxes()));
+}
+
+void MainWindow::GoFetch() {
+    ApplyDownloadTypes();
+    NoteAddress();
+    NoteScope();
+    CrawlRequest request;
+    request.address = address_->text().toStdString();
+    request.scope = SelectedScope();
+    request.webPagesChecked = boxes_[kBoxWebPages]->checkState() == Qt::Checked;
+    (void)app_.StartCrawl(request);
+}
+
+void MainWindow::OnScopeClicked(int id) {
+    auto* clicked = qobject_cast<QRadioButton*>(Control(id));
+    if (clicked != nullptr && clicked->isChecked()) {
+        for (QRadioButton* other : scopes_) {
+            if (other != clicked) {
+                other->setChecked(false);
+            }
+        }
+    }
+    NoteScope();
+}
+
+void MainWindow::OnTypeBoxClicked() {
+    TypeBoxes boxes = CurrentBoxes();
+    downloadTypes_ = ComposeDownloadTypes(boxes, app_.settings);
+    SetBoxes(boxes);
+    typesComposed_ = true;
+}
+
+void MainWindow::StepRecentAddress(bool older) {
+    const std::string text = address_->text().toStdString();
+    const std::string shown = older ? app_.RecentUrlOlder(text) : app_.RecentUrlNewer(text);
+    address_->setText(QString::fromStdString(shown));
+    address_->end(false);
+    NoteAddress();
+}
+
+// ---- the download directory ----
+
+void MainWindow::StoreTypedDirectory() {
+    const std::string dir = downloadDir_->text().trimmed().toStdString();
+    if (dir.empty()) {
+        return;
+    }
+    app_.SetSaveDirectory(dir);
+    app_.SaveSettings();
+}
+
+void MainWindow::BrowseDirectory() {
+    const std::string chosen =
+        port_.ChooseFolder("Choose a folder:", downloadDir_->text().toStdString());
+    if (chosen.empty()) {
+        return;
+    }
+    downloadDir_->setText(QString::fromStdString(chosen));
+    app_.SetSaveDirectory(chosen);
+    app_.SaveSettings();
+}
+
+void MainWindow::ExploreTypedDirectory() {
+    const std::string dir = downloadDir_->text().trimmed().toStdString();
+    if (dir.empty()) {
+        return;
+    }
+    if (port_.OpenWithDesktop(dir)) {
+        return;
+    }
+    (void)platform::CreateDirectories(dir);
+    (void)port_.OpenWithDesktop(dir);
+}
+
+void MainWindow::ExploreDownloads() {
+    (void)port_.OpenWithDesktop(app_.paths.downloadDir.string());
+}
+
+// ---- stopping and exiting ----
+
+void MainWindow::StopQuestion() {
+    const Answer answer = port_.Ask("Do you want to erase the history of URLs scanned?", "Question",
+                                    Buttons::YesNoCancel, Icon::Question);
+    if (answer == Answer::Yes) {
+        app_.StopWithAbort(true);
+    } else if (answer == Answer::No) {
+        app_.StopAll();
+    } else {
+        return;
+    }
+    ViewCrawlRunning(false);
+}
+
+void MainWindow::ToggleStopAfterThisDownload() {
+    const bool checked = stopAfterThis_->isChecked();
+    app_.Stop(checked);
+    app_.ShowStatus(checked ? "Stopping after next download..." : "");
+}
+
+void MainWindow::ToggleExitAfterLastDownload() {
+    const bool checked = exitAfterLast_->isChecked();
+    app_.SetExitAfterLastDownload(checked);
+    app_.ShowStatus(checked ? "...will exit after last download." : "");
+}
+
+void MainWindow::ToggleExitAfterThisDownload() {
+    const bool checked = !app_.m_bExitAfterThisDownload.load();
+    Action(mw::kMenuExitAfterThis)->setChecked(checked);
+    app_.SetExitAfterThisDownload(checked);
+    app_.ShowStatus(checked ? "Exiting when downloads are complete..." : "");
+}
+
+void MainWindow::SaveAndExit() {
+    app_.ShowStatus("Waiting for current downloads to complete...");
+    Action(mw::kMenuExitAfterThis)->setChecked(true);
+    app_.settings.alwaysSave.store(true);
+    app_.SetExitAfterThisDownload(true);
+}
+
+void MainWindow::Exit() {
+    delete tray_;
+    tray_ = nullptr;
+    // A plain Exit never saves the state, whatever the options say.
+    app_.settings.alwaysSave.store(false);
+    app_.RequestExit();
+    if (exitPressed_) {
+        // Pressed twice: leave without waiting for busy workers.
+        PauseMs(kSecondExitPauseMs);
+        app_.ExitNow();
+    }
+    exitPressed_ = true;
+}
+
+// ---- opening things ----
+
+void MainWindow::OpenLastDownload() {
+    const std::string last = app_.LastDownloadPath();
+    if (last.empty()) {
+        app_.ShowStatus("Sorry, no last download found.");
+        return;
+    }
+    PauseMs(kOpenLastDownloadPauseMs);
+    if (port_.OpenWithDesktop(last)) {
+        return;
+    }
+    const std::string previous = app_.PreviousDownloadPath();
+    if (previous.empty() || !port_.OpenWithDesktop(previous)) {
+        app_.ShowStatus("The last download could not be found.");
+    }
+}
+
+void MainWindow::OpenLastImage() {
+    if (lastImage_.empty() || !port_.OpenWithDesktop(lastImage_)) {
+        app_.ShowStatus("Sorry, image not found.");
+    }
+}
+
+void MainWindow::OpenUrlErrorLog() {
+    const std::string path = app_.UrlErrorLogPath();
+    const bool readable = !path.empty() && platform::OpenFile(path, "rb") != nullptr;
+    if (!readable) {
+        app_.ShowStatus(kUrlErrorLogMissing);
+        return;
+    }
+    (void)port_.OpenWithDesktop(path);
+}
+
+void MainWindow::EmptyDownloadsQuestion() {
+    if (port_.Ask("Are you sure you want to empty the download queue?", "Warning", Buttons::YesNo,
+                  Icon::Question) == Answer::Yes) {
+        app_.EmptyDownloads();
+    } else {
+        app_.ShowStatus("'Remove All Downloads' action aborted.");
+    }
+}
+
+void MainWindow::LoadState(bool chooseFile) {
+    if (chooseFile) {
+        if (!app_.LoadStateAs()) {
+            return;
+        }
+    } else {
+        app_.LoadState(false);
+    }
+    // A state file brings its own settings: the boxes and the directory follow.
+    RefreshTypeBoxes();
+    downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+}
+
+void MainWindow::LoadOptionsAs() {
+    app_.LoadOptionsAs();
+    RefreshTypeBoxes();
+    downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+}
+
+void MainWindow::OpenHelp() {
+    (void)port_.OpenWithDesktop(HelpPageUrl());
+}
+
+void MainWindow::ShowAbout() {
+    if (!about_.isNull()) {
+        about_->raise();
+        about_->activateWindow();
+        return;
+    }
+    auto* about = new QDialog(this);
+    about->setObjectName(IdName(mw::kAboutDialog));
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->setWindowTitle(QString::asprintf(" About - Built %s %s", __DATE__, __TIME__));
+    auto* layout = new QVBoxLayout(about);
+    auto* text =
+        new QLabel(TitleText().trimmed() + QStringLiteral("\n\nA site grabber: give it an address, "
+                                                          "choose what to keep, and it fetches the "
+                                                          "site for reading offline."),
+                   about);
+    text->setWordWrap(true);
+    layout->addWidget(text);
+    auto* buttons = new QHBoxLayout;
+    auto* updates = new QPushButton(QStringLiteral("Check For Updates"), about);
+    updates->setObjectName(IdName(mw::kAboutCheckUpdates));
+    updates->setEnabled(false);
+    auto* home = new QPushButton(QStringLiteral("Home Page"), about);
+    home->setObjectName(IdName(mw::kAboutHomePage));
+    home->setAutoDefault(false);
+    connect(home, &QPushButton::clicked, this, [this] {
+        (void)port_.OpenWithDesktop(QUrl::fromLocalFile(HelpPagePath()).toString().toStdString());
+    });
+    auto* ok = new QPushButton(QStringLiteral("OK"), about);
+    ok->setObjectName(QStringLiteral("ok"));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, about, &QDialog::accept);
+    buttons->addWidget(updates);
+    buttons->addWidget(home);
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    layout->addLayout(buttons);
+    about_ = about;
+    about->show();
+}
+
+}  // namespace wg

@@ -1,0 +1,183 @@
+// A whole crawl started from the main window against a loopback site: the
+// workers' texts reach the window, the crawl ends with "   Finished.", the
+// counters show the totals and the files are on disk. A screenshot of the
+// window taken while the crawl runs is kept for looking at the layout.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QTest>
+#include <QThread>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "app/app.h"
+#include "support/http_test_server.h"
+#include "support/test_dirs.h"
+#include "ui/main_window.h"
+#include "ui/qt_port.h"
+#include "util/timing.h"
+
+namespace wg::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Picture(int seed) {
+    std::string s(4000, '\0');
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        s[i] = static_cast<char>((i * 7 + static_cast<std::size_t>(seed) * 13) & 0xFF);
+    }
+    return s;
+}
+
+TEST(MainWindowCrawl, CrawlFromTheWindowEndsFinishedWithTheTotals) {
+    HttpTestServer server;
+    ASSERT_TRUE(server.Running());
+    // Every request waits a little, so that the crawl can be seen running.
+    auto page = [](const std::string& body) {
+        Reply r = Reply::Ok(body);
+        r.delayMs = 30;
+        r.chunkSize = 512;
+        return r;
+    };
+    server.Route("/", page("<html><body><a href=\"a.html\">a</a> <a href=\"b.html\">b</a>"
+                           "<img src=\"p1.jpg\"></body></html>"));
+    server.Route("/a.html", page("<html><a href=\"b.html\">b</a><img src=\"p2.jpg\"></html>"));
+    server.Route("/b.html", page("<html><a href=\"/\">home</a><img src=\"p3.jpg\"></html>"));
+    for (int i = 1; i <= 3; ++i) {
+        Reply r = Reply::Ok(Picture(i), "image/jpeg");
+        r.delayMs = 30;
+        r.chunkSize = 1000;
+        server.Route("/p" + std::to_string(i) + ".jpg", r);
+    }
+
+    const Timing saved = CurrentTiming();
+    Timing fast = saved;
+    fast.pageIdleMs = 5;
+    fast.downloadIdleMs = 5;
+    fast.exitWaitMs = 20;
+    fast.stopSettleMs = 1;
+    fast.finalPauseMs = 1;
+    fast.inProcessPollMs = 2;
+    SetTiming(fast);
+    setenv("WEBGRUBBLER_PROBE_HOST", "127.0.0.1:9", 1);
+
+    TempDir dir;
+    CurrentDirGuard cwd;
+    QObject gui;
+    QtPort port(&gui);
+    port.SetAskHook(
+        [](const std::string&, const std::string&, Buttons, Icon) { return Answer::No; });
+    {
+        App app(port);
+        InitOptions init;
+        init.programDir = dir.path();
+        ASSERT_TRUE(app.Initialise(init));
+        MainWindow window(app, port);
+        ASSERT_TRUE(window.Create());
+        port.SetView(&window);
+        window.resize(window.sizeHint());
+        window.show();
+        app.UseNetworkWorkers();
+        app.StartWorkers();
+
+        auto* address = window.findChild<QLineEdit*>(DialogWindow::IdName(mw::kAddress));
+        ASSERT_NE(address, nullptr);
+        address->clear();
+        QTest::keyClicks(address, QString::fromStdString(server.Url("/")));
+        window.findChild<QAbstractButton*>(DialogWindow::IdName(mw::kWithinDomain))->click();
+        auto* pictures = window.findChild<QAbstractButton*>(DialogWindow::IdName(mw::kBoxPictures));
+        if (!pictures->isChecked()) {
+            pictures->click();
+        }
+        window.findChild<QAbstractButton*>(DialogWindow::IdName(mw::kGoFetch))->click();
+
+        auto label = [&](int id) {
+            return window.findChild<QLabel*>(DialogWindow::IdName(id))->text().toStdString();
+        };
+        // The main loop as the program runs it, until the crawl has ended.
+        const fs::path shots = fs::path(WG_BUILD_DIR) / "ui-screenshots";
+        fs::create_directories(shots);
+        bool shotTaken = false;
+        bool finished = false;
+        for (int round = 0; round < 3000 && !finished; ++round) {
+            app.MainLoopStep();
+            window.ProcessMessages();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(10);
+            if (!shotTaken && label(mw::kDownloadedCounter) != "Files Downloaded: 0") {
+                shotTaken = window.grab().save(
+                    QString::fromStdString((shots / "main-window-crawl.png").string()));
+            }
+            finished = label(mw::kStatus).ends_with("   Finished.");
+        }
+        EXPECT_TRUE(finished) << label(mw::kStatus);
+        EXPECT_TRUE(shotTaken);
+        (void)window.grab().save(QString::fromStdString((shots / "main-window-end.png").string()));
+
+        // Three pages (the "Web Pages" box is ticked) and three pictures.
+        EXPECT_EQ(label(mw::kDownloadedCounter), "Files Downloaded: 6");
+        EXPECT_EQ(label(mw::kScannedCounter), "URLs Scanned: 3");
+        EXPECT_EQ(label(mw::kLinksCounter), "Links To Grubble: 0");
+        const fs::path site = app.paths.downloadDir / "127_0_0_1";
+        for (const char* name : {"index.html", "a.html", "b.html", "p1.jpg", "p2.jpg", "p3.jpg"}) {
+            EXPECT_TRUE(fs::exists(site / name)) << name;
+        }
+
+        app.RequestExit();
+        app.LeaveMainLoop();
+        port.SetClosing();
+        app.Shutdown();
+        port.SetView(nullptr);
+    }
+    SetTiming(saved);
+}
+
+TEST(MainWindowCrawl, DuplicationDataBuildShowsItsProgressWindow) {
+    TempDir dir;
+    CurrentDirGuard cwd;
+    QObject gui;
+    QtPort port(&gui);
+    {
+        App app(port);
+        InitOptions init;
+        init.programDir = dir.path();
+        ASSERT_TRUE(app.Initialise(init));
+        fs::create_directories(app.paths.downloadDir);
+        for (int i = 0; i < 3; ++i) {
+            std::ofstream(app.paths.downloadDir / ("f" + std::to_string(i) + ".jpg")) << Picture(i);
+        }
+        MainWindow window(app, port);
+        ASSERT_TRUE(window.Create());
+        port.SetView(&window);
+        window.show();
+
+        ASSERT_TRUE(app.StartDupeBuild());
+        auto* status = window.findChild<QLabel*>(DialogWindow::IdName(mw::kStatus));
+        bool done = false;
+        for (int round = 0; round < 1000 && !done; ++round) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            done = status->text() == "Processed 3 files.";
+            QThread::msleep(5);
+        }
+        app.JoinDupeThread();
+        EXPECT_TRUE(done) << status->text().toStdString();
+        // The window was opened with its text and is closed again.
+        auto* progress = window.findChild<QDialog*>(QStringLiteral("progress"));
+        ASSERT_NE(progress, nullptr);
+        EXPECT_EQ(progress->findChild<QLabel*>(QStringLiteral("progressText"))->text(),
+                  "Building Duplication Data...");
+        EXPECT_FALSE(progress->isVisible());
+        app.Shutdown();
+        port.SetView(nullptr);
+    }
+}
+
+}  // namespace
+}  // namespace wg::test

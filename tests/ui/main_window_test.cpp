@@ -1,0 +1,486 @@
+// The main window over a real App (no workers started): what its controls,
+// keys and menu items do to the App, and what the App's notifications show.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QUrl>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "settings/type_groups.h"
+#include "support/test_dirs.h"
+#include "ui/image_preview.h"
+#include "ui/main_window.h"
+#include "ui/qt_port.h"
+#include "util/timing.h"
+
+namespace wg::test {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = CurrentTiming();
+        Timing fast = saved_;
+        fast.stopSettleMs = 1;
+        fast.inProcessPollMs = 2;
+        SetTiming(fast);
+        port = std::make_unique<QtPort>(&context);
+        port->SetAskHook(
+            [this](const std::string& text, const std::string& caption, Buttons, Icon) {
+                asked.push_back(caption + ": " + text);
+                return answer;
+            });
+        port->SetChooseHook([this](const std::string&) { return chosen; });
+        port->SetOpenHook([this](const std::string& target) {
+            opened.push_back(target);
+            return openResult;
+        });
+        app = std::make_unique<App>(*port);
+        InitOptions init;
+        init.programDir = dir.path();
+        ASSERT_TRUE(app->Initialise(init));
+        window = std::make_unique<MainWindow>(*app, *port);
+        ASSERT_TRUE(window->Create());
+        port->SetView(window.get());
+    }
+
+    void TearDown() override {
+        port->SetView(nullptr);
+        window.reset();
+        app.reset();
+        SetTiming(saved_);
+    }
+
+    template <typename T = QWidget>
+    T* Widget(int id) {
+        auto* widget = qobject_cast<T*>(window->findChild<QWidget*>(DialogWindow::IdName(id)));
+        EXPECT_NE(widget, nullptr) << "control " << id;
+        return widget;
+    }
+    QAction* Item(int id) {
+        QAction* action = window->findChild<QAction*>(DialogWindow::IdName(id));
+        EXPECT_NE(action, nullptr) << "menu item " << id;
+        return action;
+    }
+    void Click(int id) { Widget<QAbstractButton>(id)->click(); }
+    QString Text(int id) { return Widget<QLabel>(id)->text(); }
+    void TypeAddress(const QString& text) {
+        auto* edit = Widget<QLineEdit>(mw::kAddress);
+        edit->clear();
+        QTest::keyClicks(edit, text);
+    }
+    UrlRecordPtr NewestPage() {
+        std::lock_guard<std::mutex> lock(app->linksMutex);
+        const auto& entries = app->linksToGrubble.Entries();
+        return entries.empty() ? nullptr : entries.back();
+    }
+    std::size_t Downloads() {
+        std::lock_guard<std::mutex> lock(app->downloadMutex);
+        return app->toDownload.Size();
+    }
+
+    QObject context;
+    TempDir dir;
+    CurrentDirGuard cwd;
+    std::unique_ptr<QtPort> port;
+    std::unique_ptr<App> app;
+    std::unique_ptr<MainWindow> window;
+    std::vector<std::string> asked;
+    std::vector<std::string> opened;
+    Answer answer = Answer::No;
+    std::string chosen;
+    bool openResult = true;
+
+private:
+    Timing saved_;
+};
+
+TEST_F(MainWindowTest, EveryControlAndMenuItemIsNamedWithItsLabel) {
+    EXPECT_EQ(window->windowTitle(), QStringLiteral(" Web Grubbler v1.29"));
+    EXPECT_EQ(window->objectName(), QStringLiteral("id101"));
+    EXPECT_NE(window->findChild<QMenuBar*>(QStringLiteral("id105")), nullptr);
+
+    const std::vector<std::pair<int, const char*>> buttons = {{1, "Go Fetch"},
+                                                              {1032, "Only This Web Page"},
+                                                              {1033, "Within This Domain Only"},
+                                                              {1034, "All Linked Pages"},
+                                                              {1070, "File URL"},
+                                                              {1024, "Web Pages"},
+                                                              {1019, "Movies"},
+                                                              {1020, "Music"},
+                                                              {1021, "Pictures"},
+                                                              {1177, "..."},
+                                                              {1184, "Pause"},
+                                                              {1181, "Empty 'To Download'"},
+                                                              {1185, "To Grubble"},
+                                                              {1107, "To Download"},
+                                                              {1178, "In Process"},
+                                                              {1180, "Open Last Download"},
+                                                              {1186, "Save"},
+                                                              {1188, "Load As"},
+                                                              {1090, "Stop"},
+                                                              {1091, "Stop After This Download"},
+                                                              {1008, "Exit After Last Download"},
+                                                              {1066, "Save and Exit"},
+                                                              {1002, "Options"},
+                                                              {2, "Exit"}};
+    for (const auto& [id, label] : buttons) {
+        auto* button = Widget<QAbstractButton>(id);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), QString::fromLatin1(label)) << id;
+    }
+    EXPECT_NE(Widget<QAbstractButton>(1175), nullptr);
+    EXPECT_NE(Widget<QLineEdit>(1000), nullptr);
+    EXPECT_NE(Widget<QLineEdit>(1176), nullptr);
+    EXPECT_NE(Widget<QLabel>(1190), nullptr);
+    EXPECT_NE(Widget<QLabel>(1055), nullptr);
+    EXPECT_EQ(Text(1006), QStringLiteral("Links To Grubble: 0"));
+    EXPECT_EQ(Text(1007), QStringLiteral("To Download: 0"));
+    EXPECT_EQ(Text(1009), QStringLiteral("In Process: 0"));
+    EXPECT_EQ(Text(1083), QStringLiteral("URLs Scanned: 0"));
+    EXPECT_EQ(Text(1071), QStringLiteral("Files Downloaded: 0"));
+
+    const std::vector<std::pair<int, const char*>> items = {
+        {40010, "&Pause"},
+        {40039, "Pau&se After Downloads"},
+        {40024, "&Empty 'To Download' List"},
+        {40009, "Stop Adding To 'Links &To Grubble'"},
+        {40021, "Stop Adding To URL Histor&y"},
+        {40016, "Erase URL &History"},
+        {40036, "Erase &Duplicate File Data"},
+        {40006, "&Load"},
+        {40017, "L&oad As"},
+        {40008, "&Save"},
+        {40015, "Save &As"},
+        {40007, "Save And Exi&t"},
+        {40023, "Exit After This &Download"},
+        {2, "E&xit"},
+        {40002, "&Explore Downloads"},
+        {40025, "&Open Last Download"},
+        {40011, "&View 'Links To Grubble' Queue"},
+        {40014, "View 'To &Download' Queue"},
+        {40030, "View '&In Process'"},
+        {40013, "Open &URL Error Log"},
+        {40018, "&Options"},
+        {40022, "&Advanced"},
+        {40035, "&Directories To Search"},
+        {40020, "&Load Options As"},
+        {40019, "&Save Options As"},
+        {40029, "Find &Duplicates"},
+        {40032, "&Wizard"},
+        {40004, "&Help"},
+        {40034, "Check For &Updates"},
+        {40005, "&About"}};
+    for (const auto& [id, label] : items) {
+        QAction* action = Item(id);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text(), QString::fromLatin1(label)) << id;
+    }
+    QStringList menus;
+    for (QAction* menu : window->findChild<QMenuBar*>()->actions()) {
+        menus << menu->text();
+    }
+    EXPECT_EQ(menus,
+              (QStringList{"&Files", "&View", "&Options", "Find &Duplicates", "&Wizard", "&Help"}));
+}
+
+TEST_F(MainWindowTest, CommandsWithoutTheirDialogsAreDisabled) {
+    for (int id : {1002, 1185, 1107, 1178}) {
+        EXPECT_FALSE(Widget(id)->isEnabled()) << id;
+    }
+    for (int id : {40018, 40022, 40011, 40014, 40030, 40035, 40029, 40032, 40034}) {
+        EXPECT_FALSE(Item(id)->isEnabled()) << id;
+    }
+    EXPECT_TRUE(Widget(1)->isEnabled());
+    EXPECT_TRUE(Item(40005)->isEnabled());
+}
+
+TEST_F(MainWindowTest, GoFetchQueuesTheAddressWithScopeAndTypes) {
+    Click(1);
+    EXPECT_EQ(port->StatusText(),
+              "Please type in a web address to the right of where it says URL above.");
+
+    TypeAddress(QStringLiteral("127.0.0.1:9/start/"));
+    Click(1034);
+    Click(1024);  // "Web Pages" off
+    Click(1021);  // "Pictures" on
+    Click(1);
+    UrlRecordPtr page = NewestPage();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->url, "http://127.0.0.1:9/start/");
+    EXPECT_EQ(page->allLinked, 1);
+    EXPECT_EQ(page->withinDomain, 0);
+    EXPECT_EQ(Text(1006), QStringLiteral("Links To Grubble: 1"));
+    EXPECT_EQ(app->settings.dft.load(), kGroupPictures);
+    EXPECT_EQ(app->settings.types.Text(TypeKind::FileTypes),
+              app->settings.types.Text(TypeKind::PictureTypes));
+    EXPECT_TRUE(Widget(1090)->isEnabled());
+    EXPECT_TRUE(Widget(1091)->isEnabled());
+
+    // Enter in the address field starts a crawl too, with the scope then chosen.
+    Click(1033);
+    TypeAddress(QStringLiteral("127.0.0.1:9/other.html"));
+    QTest::keyClick(Widget(1000), Qt::Key_Return);
+    page = NewestPage();
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->url, "http://127.0.0.1:9/other.html");
+    EXPECT_EQ(page->withinDomain, 1);
+    EXPECT_EQ(page->allLinked, 0);
+
+    // "File URL" queues a download only.
+    Click(1070);
+    TypeAddress(QStringLiteral("127.0.0.1:9/pic.jpg"));
+    Click(1);
+    EXPECT_EQ(Downloads(), 1u);
+    EXPECT_EQ(NewestPage()->url, "http://127.0.0.1:9/other.html");
+    EXPECT_EQ(Text(1007), QStringLiteral("To Download: 1"));
+}
+
+TEST_F(MainWindowTest, ScopeButtonsAreExclusiveButTheCheckedOneCanBeCleared) {
+    auto* only = Widget<QRadioButton>(1032);
+    auto* domain = Widget<QRadioButton>(1033);
+    EXPECT_TRUE(only->isChecked());
+    Click(1033);
+    EXPECT_FALSE(only->isChecked());
+    EXPECT_TRUE(domain->isChecked());
+    EXPECT_EQ(port->SelectedScope(), CrawlScope::WithinDomain);
+    Click(1070);
+    EXPECT_FALSE(domain->isChecked());
+    EXPECT_EQ(port->SelectedScope(), CrawlScope::FileUrl);
+    Click(1070);
+    for (int id : {1032, 1033, 1034, 1070}) {
+        EXPECT_FALSE(Widget<QRadioButton>(id)->isChecked()) << id;
+    }
+    EXPECT_EQ(port->SelectedScope(), CrawlScope::OnlyThisPage);
+
+    // With none checked Go crawls that one page.
+    TypeAddress(QStringLiteral("127.0.0.1:9/"));
+    Click(1);
+    ASSERT_NE(NewestPage(), nullptr);
+    EXPECT_EQ(NewestPage()->allLinked, 0);
+    EXPECT_EQ(NewestPage()->withinDomain, 0);
+
+    // The engine sets them after a wizard start or a loaded state.
+    port->SetScopeButtons(true, false);
+    EXPECT_TRUE(Widget<QRadioButton>(1034)->isChecked());
+    EXPECT_FALSE(only->isChecked());
+    EXPECT_EQ(port->SelectedScope(), CrawlScope::AllLinked);
+}
+
+TEST_F(MainWindowTest, TypeBoxesComposeTheDownloadTypes) {
+    auto* web = Widget<QCheckBox>(1024);
+    auto* music = Widget<QCheckBox>(1020);
+    auto* pictures = Widget<QCheckBox>(1021);
+    const std::string pictureList = app->settings.types.Text(TypeKind::PictureTypes);
+    const std::string musicList = app->settings.types.Text(TypeKind::MusicTypes);
+    EXPECT_EQ(web->checkState(), Qt::Checked);
+
+    // File types set elsewhere: the groups they reach show half-ticked, and
+    // Go leaves them alone while no box is clicked.
+    app->settings.types.Set(TypeKind::FileTypes, ".jpg;.mp3");
+    app->settings.dft.store(0);
+    window->RefreshTypeBoxes();
+    EXPECT_EQ(web->checkState(), Qt::Unchecked);
+    EXPECT_EQ(music->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(pictures->checkState(), Qt::PartiallyChecked);
+    TypeAddress(QStringLiteral("127.0.0.1:9/"));
+    Click(1);
+    EXPECT_EQ(app->settings.types.Text(TypeKind::FileTypes), ".jpg;.mp3");
+
+    // A click: the half-ticked boxes drop out.
+    Click(1021);
+    EXPECT_EQ(pictures->checkState(), Qt::Checked);
+    EXPECT_EQ(music->checkState(), Qt::Unchecked);
+    EXPECT_EQ(window->DownloadTypesText(), pictureList);
+    Click(1020);
+    EXPECT_EQ(window->DownloadTypesText(), pictureList + ";" + musicList);
+    Click(1);
+    EXPECT_EQ(app->settings.dft.load(), kGroupPictures | kGroupMusic);
+
+    // "Web Pages" stands for every type but programs and scripts.
+    Click(1024);
+    EXPECT_EQ(web->checkState(), Qt::Checked);
+    EXPECT_EQ(pictures->checkState(), Qt::Unchecked);
+    EXPECT_EQ(music->checkState(), Qt::Unchecked);
+    EXPECT_EQ(window->DownloadTypesText(), std::string(kDefaultFileTypes));
+
+    // None ticked: the list stays, DFT becomes 0.
+    Click(1024);
+    EXPECT_EQ(window->DownloadTypesText(), "");
+    Click(1);
+    EXPECT_EQ(app->settings.dft.load(), 0);
+    EXPECT_EQ(app->settings.types.Text(TypeKind::FileTypes), pictureList + ";" + musicList);
+}
+
+TEST_F(MainWindowTest, PauseShowsItsStateInButtonStatusAndMenu) {
+    Click(1184);
+    EXPECT_TRUE(app->m_bPaused.load());
+    EXPECT_EQ(Widget<QAbstractButton>(1184)->text(), QStringLiteral("Unpause"));
+    EXPECT_EQ(Text(1055), QStringLiteral("Paused"));
+    EXPECT_TRUE(Item(40010)->isChecked());
+    Item(40010)->trigger();
+    EXPECT_FALSE(app->m_bPaused.load());
+    EXPECT_EQ(Widget<QAbstractButton>(1184)->text(), QStringLiteral("Pause"));
+    EXPECT_EQ(Text(1055), QStringLiteral("Processing..."));
+    EXPECT_FALSE(Item(40010)->isChecked());
+}
+
+TEST_F(MainWindowTest, StopQuestionHasThreeAnswers) {
+    TypeAddress(QStringLiteral("127.0.0.1:9/"));
+    Click(1);
+    ASSERT_TRUE(Widget(1090)->isEnabled());
+
+    answer = Answer::Cancel;
+    Click(1090);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0], "Question: Do you want to erase the history of URLs scanned?");
+    EXPECT_FALSE(app->m_bStopRequested.load());
+    EXPECT_TRUE(Widget(1090)->isEnabled());
+
+    answer = Answer::Yes;
+    Click(1090);
+    EXPECT_TRUE(app->m_bStopRequested.load());
+    EXPECT_TRUE(app->m_bClearVisitedOnStop.load());
+    EXPECT_FALSE(Widget(1090)->isEnabled());
+    EXPECT_EQ(Text(1006), QStringLiteral("Links To Grubble: 0"));
+
+    port->SetCrawlRunning(true);
+    app->m_bStopRequested.store(false);
+    answer = Answer::No;
+    Click(1090);
+    EXPECT_TRUE(app->m_bStopRequested.load());
+    EXPECT_FALSE(app->m_bClearVisitedOnStop.load());
+    EXPECT_TRUE(app->m_bAbortTransfers.load());
+    EXPECT_FALSE(Widget(1091)->isEnabled());
+}
+
+TEST_F(MainWindowTest, ExitTwiceEndsAtOnceAndTheCloseBoxIsExit) {
+    app->settings.alwaysSave.store(true);
+    window->close();  // the window's close box
+    EXPECT_TRUE(window->ExitPressed());
+    EXPECT_TRUE(app->m_bExitRequested.load());
+    EXPECT_FALSE(app->settings.alwaysSave.load());
+    EXPECT_FALSE(window->Closed());
+    // ExitNow only raises the exit flags; the program's loop ends the process.
+    app->m_bExitRequested.store(false);
+    Click(2);
+    EXPECT_TRUE(app->m_bExitRequested.load());
+    EXPECT_TRUE(g_bStopWorkers.load());
+}
+
+TEST_F(MainWindowTest, QuestionsAndMessagesOfTheMenu) {
+    Click(1070);
+    TypeAddress(QStringLiteral("127.0.0.1:9/a.zip"));
+    Click(1);
+    ASSERT_EQ(Downloads(), 1u);
+    answer = Answer::No;
+    Item(40024)->trigger();
+    EXPECT_EQ(asked.back(), "Warning: Are you sure you want to empty the download queue?");
+    EXPECT_EQ(Text(1055), QStringLiteral("'Remove All Downloads' action aborted."));
+    EXPECT_EQ(Downloads(), 1u);
+    answer = Answer::Yes;
+    Click(1181);
+    EXPECT_EQ(Downloads(), 0u);
+    EXPECT_EQ(Text(1007), QStringLiteral("To Download: 0"));
+
+    Click(1180);
+    EXPECT_EQ(Text(1055), QStringLiteral("Sorry, no last download found."));
+    QTest::mouseClick(Widget(1190), Qt::LeftButton);
+    EXPECT_EQ(Text(1055), QStringLiteral("Sorry, image not found."));
+    Item(40013)->trigger();
+    EXPECT_EQ(Text(1055), QStringLiteral("URL Error Log File Not Found!  To start logging invalid "
+                                         "links go to options and check 'Log URL Errors'"));
+
+    Item(40004)->trigger();
+    ASSERT_FALSE(opened.empty());
+    EXPECT_EQ(opened.back(),
+              QUrl::fromLocalFile(QStringLiteral(WG_HELP_FILE)).toString().toStdString() + "#1");
+
+    Item(40005)->trigger();
+    auto* about = window->findChild<QDialog*>(QStringLiteral("id106"));
+    ASSERT_NE(about, nullptr);
+    EXPECT_TRUE(about->windowTitle().startsWith(QStringLiteral(" About - Built ")));
+    auto* updates = about->findChild<QPushButton*>(QStringLiteral("id1026"));
+    ASSERT_NE(updates, nullptr);
+    EXPECT_FALSE(updates->isEnabled());
+    about->findChild<QPushButton*>(QStringLiteral("ok"))->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window->findChild<QDialog*>(QStringLiteral("id106")), nullptr);
+}
+
+TEST_F(MainWindowTest, DownloadDirectoryFieldAndAddressKeys) {
+    const std::string typed = (dir.path() / "elsewhere").string();
+    auto* field = Widget<QLineEdit>(1176);
+    field->setText(QString::fromStdString(typed));
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(app->paths.downloadDir.string(), typed);
+    EXPECT_NE(ReadWholeFile(app->paths.settingsFile).find(typed), std::string::npos);
+    EXPECT_EQ(NewestPage(), nullptr);  // Enter there starts no crawl
+
+    chosen = (dir.path() / "chosen").string();
+    Click(1177);
+    EXPECT_EQ(field->text().toStdString(), chosen);
+    EXPECT_EQ(app->paths.downloadDir.string(), chosen);
+
+    // Up and Down step through the addresses typed before.
+    app->RememberTypedUrl("first.example");
+    app->RememberTypedUrl("second.example");
+    auto* address = Widget<QLineEdit>(1000);
+    address->clear();
+    QTest::keyClick(address, Qt::Key_Down);
+    EXPECT_EQ(address->text(), QStringLiteral("second.example"));
+    EXPECT_EQ(port->AddressText(), "second.example");
+    QTest::keyClick(address, Qt::Key_Down);
+    EXPECT_EQ(address->text(), QStringLiteral("first.example"));
+    QTest::keyClick(address, Qt::Key_Up);
+    EXPECT_EQ(address->text(), QStringLiteral("second.example"));
+}
+
+TEST_F(MainWindowTest, NewestPictureIsShownAndOpensOnClick) {
+    const std::string picture = (dir.path() / "shot.png").string();
+    QImage image(600, 300, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(QString::fromStdString(picture)));
+    auto* preview = window->findChild<ImagePreview*>(QStringLiteral("id1190"));
+    ASSERT_NE(preview, nullptr);
+    port->ShowNewestImage(picture);
+    EXPECT_EQ(preview->ShownSize(), QSize(280, 140));
+    QTest::mouseClick(preview, Qt::LeftButton);
+    ASSERT_FALSE(opened.empty());
+    EXPECT_EQ(opened.back(), picture);
+
+    // A file that is no picture keeps the last one; an empty path shows the placeholder.
+    port->ShowNewestImage((dir.path() / "missing.png").string());
+    EXPECT_EQ(preview->ShownSize(), QSize(280, 140));
+    port->ShowNewestImage(std::string());
+    QTest::mouseClick(preview, Qt::LeftButton);
+    EXPECT_EQ(Text(1055), QStringLiteral("Sorry, image not found."));
+}
+
+TEST_F(MainWindowTest, MinimisingWithoutATrayKeepsTheWindowReachable) {
+    window->show();
+    window->setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(app->m_bMinimised.load());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(window->isHidden());  // the offscreen desktop has no tray
+    window->setWindowState(Qt::WindowNoState);
+    EXPECT_FALSE(app->m_bMinimised.load());
+}
+
+}  // namespace
+}  // namespace wg::test
