@@ -376,8 +376,7 @@ void QtPort::CloseProgress() {
     });
 }
 
-std::string QtPort::ChooseOpenFile(std::string_view title, std::string_view filter,
-                                   std::string_view startDir) {
+std::string QtPort::Choose(std::string_view title, const std::function<QString()>& dialog) {
     ChooseHook hook;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -387,46 +386,28 @@ std::string QtPort::ChooseOpenFile(std::string_view title, std::string_view filt
         return hook(std::string(title));
     }
     std::string chosen;
-    RunAndWait([&] {
-        chosen = QFileDialog::getOpenFileName(ActiveWindow(), Q(title), Q(startDir), Q(filter))
-                     .toStdString();
-    });
+    RunAndWait([&] { chosen = dialog().toStdString(); });
     return chosen;
+}
+
+std::string QtPort::ChooseOpenFile(std::string_view title, std::string_view filter,
+                                   std::string_view startDir) {
+    return Choose(title, [&] {
+        return QFileDialog::getOpenFileName(ActiveWindow(), Q(title), Q(startDir), Q(filter));
+    });
 }
 
 std::string QtPort::ChooseSaveFile(std::string_view title, std::string_view filter,
                                    std::string_view startDir) {
-    ChooseHook hook;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        hook = chooseHook_;
-    }
-    if (hook) {
-        return hook(std::string(title));
-    }
-    std::string chosen;
-    RunAndWait([&] {
-        chosen = QFileDialog::getSaveFileName(ActiveWindow(), Q(title), Q(startDir), Q(filter))
-                     .toStdString();
+    return Choose(title, [&] {
+        return QFileDialog::getSaveFileName(ActiveWindow(), Q(title), Q(startDir), Q(filter));
     });
-    return chosen;
 }
 
 std::string QtPort::ChooseFolder(std::string_view title, std::string_view startDir) {
-    ChooseHook hook;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        hook = chooseHook_;
-    }
-    if (hook) {
-        return hook(std::string(title));
-    }
-    std::string chosen;
-    RunAndWait([&] {
-        chosen =
-            QFileDialog::getExistingDirectory(ActiveWindow(), Q(title), Q(startDir)).toStdString();
+    return Choose(title, [&] {
+        return QFileDialog::getExistingDirectory(ActiveWindow(), Q(title), Q(startDir));
     });
-    return chosen;
 }
 
 bool QtPort::OpenWithDesktop(const std::string& target) {

@@ -119,6 +119,8 @@ private:
     // Runs `work` on the GUI thread and waits for it.
     void RunAndWait(const std::function<void()>& work);
 
+    // A chooser: the scripted answer, else `dialog` run on the GUI thread.
+    std::string Choose(std::string_view title, const std::function<QString()>& dialog);
     // Runs the queued work in order (GUI thread).
     void DrainQueue();
 
