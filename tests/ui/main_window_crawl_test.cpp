@@ -14,10 +14,12 @@
 #include <QThread>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "app/app.h"
 #include "support/http_test_server.h"
+#include "support/nginx_server.h"
 #include "support/test_dirs.h"
 #include "ui/main_window.h"
 #include "ui/qt_port.h"
@@ -36,27 +38,13 @@ std::string Picture(int seed) {
     return s;
 }
 
-TEST(MainWindowCrawl, CrawlFromTheWindowEndsFinishedWithTheTotals) {
-    HttpTestServer server;
-    ASSERT_TRUE(server.Running());
-    // Every request waits a little, so that the crawl can be seen running.
-    auto page = [](const std::string& body) {
-        Reply r = Reply::Ok(body);
-        r.delayMs = 30;
-        r.chunkSize = 512;
-        return r;
-    };
-    server.Route("/", page("<html><body><a href=\"a.html\">a</a> <a href=\"b.html\">b</a>"
-                           "<img src=\"p1.jpg\"></body></html>"));
-    server.Route("/a.html", page("<html><a href=\"b.html\">b</a><img src=\"p2.jpg\"></html>"));
-    server.Route("/b.html", page("<html><a href=\"/\">home</a><img src=\"p3.jpg\"></html>"));
-    for (int i = 1; i <= 3; ++i) {
-        Reply r = Reply::Ok(Picture(i), "image/jpeg");
-        r.delayMs = 30;
-        r.chunkSize = 1000;
-        server.Route("/p" + std::to_string(i) + ".jpg", r);
-    }
-
+// Starts a crawl of `url` from the window (scope "Within This Domain Only";
+// the "Web Pages" box as it starts, ticked: pages and the default file types,
+// pictures among them), runs the main loop as the program does until the status
+// line ends with "   Finished.", saves a screenshot taken while the crawl
+// runs as `shotName`, then hands the App and the window to `check`.
+void CrawlFromWindow(const std::string& url, const std::string& shotName,
+                     const std::function<void(App&, MainWindow&)>& check) {
     const Timing saved = CurrentTiming();
     Timing fast = saved;
     fast.pageIdleMs = 5;
@@ -90,18 +78,13 @@ TEST(MainWindowCrawl, CrawlFromTheWindowEndsFinishedWithTheTotals) {
         auto* address = window.findChild<QLineEdit*>(DialogWindow::IdName(mw::kAddress));
         ASSERT_NE(address, nullptr);
         address->clear();
-        QTest::keyClicks(address, QString::fromStdString(server.Url("/")));
+        QTest::keyClicks(address, QString::fromStdString(url));
         window.findChild<QAbstractButton*>(DialogWindow::IdName(mw::kWithinDomain))->click();
-        auto* pictures = window.findChild<QAbstractButton*>(DialogWindow::IdName(mw::kBoxPictures));
-        if (!pictures->isChecked()) {
-            pictures->click();
-        }
         window.findChild<QAbstractButton*>(DialogWindow::IdName(mw::kGoFetch))->click();
 
         auto label = [&](int id) {
             return window.findChild<QLabel*>(DialogWindow::IdName(id))->text().toStdString();
         };
-        // The main loop as the program runs it, until the crawl has ended.
         const fs::path shots = fs::path(WG_BUILD_DIR) / "ui-screenshots";
         fs::create_directories(shots);
         bool shotTaken = false;
@@ -112,23 +95,13 @@ TEST(MainWindowCrawl, CrawlFromTheWindowEndsFinishedWithTheTotals) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
             QThread::msleep(10);
             if (!shotTaken && label(mw::kDownloadedCounter) != "Files Downloaded: 0") {
-                shotTaken = window.grab().save(
-                    QString::fromStdString((shots / "main-window-crawl.png").string()));
+                shotTaken = window.grab().save(QString::fromStdString((shots / shotName).string()));
             }
             finished = label(mw::kStatus).ends_with("   Finished.");
         }
         EXPECT_TRUE(finished) << label(mw::kStatus);
         EXPECT_TRUE(shotTaken);
-        (void)window.grab().save(QString::fromStdString((shots / "main-window-end.png").string()));
-
-        // Three pages (the "Web Pages" box is ticked) and three pictures.
-        EXPECT_EQ(label(mw::kDownloadedCounter), "Files Downloaded: 6");
-        EXPECT_EQ(label(mw::kScannedCounter), "URLs Scanned: 3");
-        EXPECT_EQ(label(mw::kLinksCounter), "Links To Grubble: 0");
-        const fs::path site = app.paths.downloadDir / "127_0_0_1";
-        for (const char* name : {"index.html", "a.html", "b.html", "p1.jpg", "p2.jpg", "p3.jpg"}) {
-            EXPECT_TRUE(fs::exists(site / name)) << name;
-        }
+        check(app, window);
 
         app.RequestExit();
         app.LeaveMainLoop();
@@ -137,6 +110,70 @@ TEST(MainWindowCrawl, CrawlFromTheWindowEndsFinishedWithTheTotals) {
         port.SetView(nullptr);
     }
     SetTiming(saved);
+}
+
+std::string LabelText(MainWindow& window, int id) {
+    return window.findChild<QLabel*>(DialogWindow::IdName(id))->text().toStdString();
+}
+
+TEST(MainWindowCrawl, CrawlFromTheWindowEndsFinishedWithTheTotals) {
+    HttpTestServer server;
+    ASSERT_TRUE(server.Running());
+    // Every request waits a little, so that the crawl can be seen running.
+    auto page = [](const std::string& body) {
+        Reply r = Reply::Ok(body);
+        r.delayMs = 30;
+        r.chunkSize = 512;
+        return r;
+    };
+    server.Route("/", page("<html><body><a href=\"a.html\">a</a> <a href=\"b.html\">b</a>"
+                           "<img src=\"p1.jpg\"></body></html>"));
+    server.Route("/a.html", page("<html><a href=\"b.html\">b</a><img src=\"p2.jpg\"></html>"));
+    server.Route("/b.html", page("<html><a href=\"/\">home</a><img src=\"p3.jpg\"></html>"));
+    for (int i = 1; i <= 3; ++i) {
+        Reply r = Reply::Ok(Picture(i), "image/jpeg");
+        r.delayMs = 30;
+        r.chunkSize = 1000;
+        server.Route("/p" + std::to_string(i) + ".jpg", r);
+    }
+    CrawlFromWindow(server.Url("/"), "main-window-crawl.png", [](App& app, MainWindow& window) {
+        // Three pages (the "Web Pages" box is ticked) and three pictures.
+        EXPECT_EQ(LabelText(window, mw::kDownloadedCounter), "Files Downloaded: 6");
+        EXPECT_EQ(LabelText(window, mw::kScannedCounter), "URLs Scanned: 3");
+        EXPECT_EQ(LabelText(window, mw::kLinksCounter), "Links To Grubble: 0");
+        const fs::path site = app.paths.downloadDir / "127_0_0_1";
+        for (const char* name : {"index.html", "a.html", "b.html", "p1.jpg", "p2.jpg", "p3.jpg"}) {
+            EXPECT_TRUE(fs::exists(site / name)) << name;
+        }
+    });
+}
+
+TEST(MainWindowCrawl, MirrorsTheDemoSite) {
+    if (NginxServer::FindBinary().empty()) {
+        GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
+    }
+    const fs::path source = WG_SOURCE_DIR;
+    std::string config =
+        "types { text/html html; text/css css; application/javascript js; "
+        "image/png png; image/gif gif; image/jpeg jpg; }\n";
+    config += ReadWholeFile(source / "demo" / "nginx-locations.conf");
+    NginxServer nginx(source / "demo" / "site", config);
+    ASSERT_TRUE(nginx.Running()) << nginx.Error();
+    const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/";
+    CrawlFromWindow(url, "main-window-demo.png", [&](App& app, MainWindow&) {
+        const fs::path site = app.paths.downloadDir / "127_0_0_1";
+        // Every page, stylesheet, script and picture of the site is on disk.
+        for (const auto& entry : fs::recursive_directory_iterator(source / "demo" / "site")) {
+            if (entry.is_regular_file() && entry.path().extension() != ".html") {
+                const fs::path relative = fs::relative(entry.path(), source / "demo" / "site");
+                EXPECT_TRUE(fs::exists(site / relative)) << relative;
+            }
+        }
+        for (const char* page : {"index.html", "about.html", "journal/index.html",
+                                 "journal/spring.html", "journal/2024/harvest.html"}) {
+            EXPECT_TRUE(fs::exists(site / page)) << page;
+        }
+    });
 }
 
 TEST(MainWindowCrawl, DuplicationDataBuildShowsItsProgressWindow) {
