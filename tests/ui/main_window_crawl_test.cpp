@@ -12,10 +12,12 @@
 #include <QPixmap>
 #include <QTest>
 #include <QThread>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "app/app.h"
 #include "support/http_test_server.h"
@@ -212,6 +214,47 @@ TEST(MainWindowCrawl, DuplicationDataBuildShowsItsProgressWindow) {
                   "Building Duplication Data...");
         EXPECT_FALSE(progress->isVisible());
         app.Shutdown();
+        port.SetView(nullptr);
+    }
+}
+
+// Texts that worker threads send through the port land in the window's
+// labels on the GUI thread (this one also runs under the thread checker).
+TEST(WindowTexts, WorkerTextsArriveInTheWindow) {
+    TempDir dir;
+    CurrentDirGuard cwd;
+    QObject gui;
+    QtPort port(&gui);
+    {
+        App app(port);
+        InitOptions init;
+        init.programDir = dir.path();
+        ASSERT_TRUE(app.Initialise(init));
+        MainWindow window(app, port);
+        ASSERT_TRUE(window.Create());
+        port.SetView(&window);
+        std::atomic<bool> sent{false};
+        std::thread worker([&] {
+            for (int i = 1; i <= 300; ++i) {
+                port.ShowStatus("http://127.0.0.1/file" + std::to_string(i) + ".jpg");
+                port.SetCounterText(Counter::FilesDownloaded,
+                                    "Files Downloaded: " + std::to_string(i));
+                port.SetCounterText(Counter::UrlsScanned, "URLs Scanned: " + std::to_string(i));
+            }
+            port.AppendStatus("   Finished.");
+            sent = true;
+        });
+        bool arrived = false;
+        for (int round = 0; round < 2000 && !arrived; ++round) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            arrived = sent.load() &&
+                      LabelText(window, mw::kStatus) == "http://127.0.0.1/file300.jpg   Finished.";
+            QThread::msleep(2);
+        }
+        worker.join();
+        EXPECT_TRUE(arrived) << LabelText(window, mw::kStatus);
+        EXPECT_EQ(LabelText(window, mw::kDownloadedCounter), "Files Downloaded: 300");
+        EXPECT_EQ(LabelText(window, mw::kScannedCounter), "URLs Scanned: 300");
         port.SetView(nullptr);
     }
 }
