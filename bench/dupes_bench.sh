@@ -30,22 +30,8 @@ sizes=("$@")
 
 # --- prerequisites ----------------------------------------------------------
 
-install_missing() {
-    local missing=() p
-    for p in "$@"; do
-        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-            missing+=("$p")
-        fi
-    done
-    [ "${#missing[@]}" -eq 0 ] && return 0
-    echo "bench: installing ${missing[*]}" >&2
-    local sudo_cmd=()
-    [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-    export DEBIAN_FRONTEND=noninteractive
-    local apt=("${sudo_cmd[@]}" apt-get -o DPkg::Lock::Timeout=600)
-    "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}" ||
-        { "${apt[@]}" update -qq && "${apt[@]}" install -y -qq --no-install-recommends "${missing[@]}"; }
-}
+# shellcheck source=bench/bench_lib.sh
+source "$root/bench/bench_lib.sh"
 
 install_missing fdupes jdupes rmlint time python3
 
@@ -54,10 +40,7 @@ install_missing fdupes jdupes rmlint time python3
 # measured).
 wg_state=skipped
 if [[ " $tools " == *" webgrubbler "* ]]; then
-    echo "bench: building webgrubbler-cli (Release) in $build_dir" >&2
-    if cmake -S "$root" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DWG_TESTS=OFF -DWG_GUI=OFF >/dev/null &&
-        ninja -j1 -C "$build_dir" webgrubbler-cli >/dev/null; then
+    if build_release_cli "$build_dir"; then
         if "$cli" --help 2>/dev/null | grep -q 'find-duplicates'; then
             wg_state=ready
         else

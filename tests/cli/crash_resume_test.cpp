@@ -211,18 +211,6 @@ std::vector<fs::path> FilesIn(const fs::path& dir) {
     return files;
 }
 
-std::set<std::string> FilesBelow(const fs::path& root) {
-    std::set<std::string> files;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_regular_file()) {
-            files.insert(it->path().lexically_relative(root).generic_string());
-        }
-    }
-    return files;
-}
-
 // The crawl's state file in the home directory: the one named after the site,
 // else "Save.dat"; empty when there is none yet.
 fs::path FindStateFile(const fs::path& home) {

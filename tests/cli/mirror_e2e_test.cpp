@@ -252,18 +252,6 @@ std::vector<std::string> BrokenLinks(const fs::path& downloads, const fs::path& 
     return broken;
 }
 
-std::set<std::string> FilesBelow(const fs::path& root) {
-    std::set<std::string> files;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec);
-         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_regular_file()) {
-            files.insert(it->path().lexically_relative(root).generic_string());
-        }
-    }
-    return files;
-}
-
 // The first executable `name` on PATH; empty when there is none.
 std::string FindOnPath(const std::string& name) {
     const char* path = std::getenv("PATH");

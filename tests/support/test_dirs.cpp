@@ -56,4 +56,17 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
     return out.str();
 }
 
+std::set<std::string> FilesBelow(const std::filesystem::path& root) {
+    namespace fs = std::filesystem;
+    std::set<std::string> files;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(root, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file()) {
+            files.insert(it->path().lexically_relative(root).generic_string());
+        }
+    }
+    return files;
+}
+
 }  // namespace wg::test

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 
 namespace wg::test {
@@ -38,5 +39,8 @@ private:
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
 
 std::string ReadWholeFile(const std::filesystem::path& path);
+
+// The regular files below `root`, as '/'-separated paths relative to it.
+std::set<std::string> FilesBelow(const std::filesystem::path& root);
 
 }  // namespace wg::test

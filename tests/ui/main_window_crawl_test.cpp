@@ -40,13 +40,51 @@ std::string Picture(int seed) {
     return s;
 }
 
+// An App in a temporary program directory with its main window (shown when
+// asked), shut down again at the end of the test. Questions are answered No.
+struct WindowRig {
+    explicit WindowRig(bool shown = true) {
+        port.SetAskHook(
+            [](const std::string&, const std::string&, Buttons, Icon) { return Answer::No; });
+        app = std::make_unique<App>(port);
+        InitOptions init;
+        init.programDir = dir.path();
+        started = app->Initialise(init);
+        window = std::make_unique<MainWindow>(*app, port);
+        started = started && window->Create();
+        port.SetView(window.get());
+        if (shown) {
+            window->resize(window->sizeHint());
+            window->show();
+        }
+    }
+    ~WindowRig() {
+        port.SetClosing();
+        app->Shutdown();
+        port.SetView(nullptr);
+        window.reset();
+        app.reset();
+    }
+    std::string Label(int id) const {
+        return window->findChild<QLabel*>(DialogWindow::IdName(id))->text().toStdString();
+    }
+
+    TempDir dir;
+    CurrentDirGuard cwd;
+    QObject gui;
+    QtPort port{&gui};
+    std::unique_ptr<App> app;
+    std::unique_ptr<MainWindow> window;
+    bool started = false;
+};
+
 // Starts a crawl of `url` from the window (scope "Within This Domain Only";
 // the "Web Pages" box as it starts, ticked: pages and the default file types,
 // pictures among them), runs the main loop as the program does until the status
 // line ends with "   Finished.", saves a screenshot taken while the crawl
-// runs as `shotName`, then hands the App and the window to `check`.
+// runs as `shotName`, then hands the rig to `check`.
 void CrawlFromWindow(const std::string& url, const std::string& shotName,
-                     const std::function<void(App&, MainWindow&)>& check) {
+                     const std::function<void(WindowRig&)>& check) {
     const Timing saved = CurrentTiming();
     Timing fast = saved;
     fast.pageIdleMs = 5;
@@ -57,23 +95,11 @@ void CrawlFromWindow(const std::string& url, const std::string& shotName,
     fast.inProcessPollMs = 2;
     SetTiming(fast);
     setenv("WEBGRUBBLER_PROBE_HOST", "127.0.0.1:9", 1);
-
-    TempDir dir;
-    CurrentDirGuard cwd;
-    QObject gui;
-    QtPort port(&gui);
-    port.SetAskHook(
-        [](const std::string&, const std::string&, Buttons, Icon) { return Answer::No; });
     {
-        App app(port);
-        InitOptions init;
-        init.programDir = dir.path();
-        ASSERT_TRUE(app.Initialise(init));
-        MainWindow window(app, port);
-        ASSERT_TRUE(window.Create());
-        port.SetView(&window);
-        window.resize(window.sizeHint());
-        window.show();
+        WindowRig rig;
+        ASSERT_TRUE(rig.started);
+        App& app = *rig.app;
+        MainWindow& window = *rig.window;
         app.UseNetworkWorkers();
         app.StartWorkers();
 
@@ -84,9 +110,6 @@ void CrawlFromWindow(const std::string& url, const std::string& shotName,
         window.findChild<QAbstractButton*>(DialogWindow::IdName(mw::kWithinDomain))->click();
         window.findChild<QAbstractButton*>(DialogWindow::IdName(mw::kGoFetch))->click();
 
-        auto label = [&](int id) {
-            return window.findChild<QLabel*>(DialogWindow::IdName(id))->text().toStdString();
-        };
         const fs::path shots = fs::path(WG_BUILD_DIR) / "ui-screenshots";
         fs::create_directories(shots);
         bool shotTaken = false;
@@ -96,26 +119,19 @@ void CrawlFromWindow(const std::string& url, const std::string& shotName,
             window.ProcessMessages();
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
             QThread::msleep(10);
-            if (!shotTaken && label(mw::kDownloadedCounter) != "Files Downloaded: 0") {
+            if (!shotTaken && rig.Label(mw::kDownloadedCounter) != "Files Downloaded: 0") {
                 shotTaken = window.grab().save(QString::fromStdString((shots / shotName).string()));
             }
-            finished = label(mw::kStatus).ends_with("   Finished.");
+            finished = rig.Label(mw::kStatus).ends_with("   Finished.");
         }
-        EXPECT_TRUE(finished) << label(mw::kStatus);
+        EXPECT_TRUE(finished) << rig.Label(mw::kStatus);
         EXPECT_TRUE(shotTaken);
-        check(app, window);
+        check(rig);
 
         app.RequestExit();
         app.LeaveMainLoop();
-        port.SetClosing();
-        app.Shutdown();
-        port.SetView(nullptr);
     }
     SetTiming(saved);
-}
-
-std::string LabelText(MainWindow& window, int id) {
-    return window.findChild<QLabel*>(DialogWindow::IdName(id))->text().toStdString();
 }
 
 TEST(MainWindowCrawl, CrawlFromTheWindowEndsFinishedWithTheTotals) {
@@ -138,12 +154,12 @@ TEST(MainWindowCrawl, CrawlFromTheWindowEndsFinishedWithTheTotals) {
         r.chunkSize = 1000;
         server.Route("/p" + std::to_string(i) + ".jpg", r);
     }
-    CrawlFromWindow(server.Url("/"), "main-window-crawl.png", [](App& app, MainWindow& window) {
+    CrawlFromWindow(server.Url("/"), "main-window-crawl.png", [](WindowRig& rig) {
         // Three pages (the "Web Pages" box is ticked) and three pictures.
-        EXPECT_EQ(LabelText(window, mw::kDownloadedCounter), "Files Downloaded: 6");
-        EXPECT_EQ(LabelText(window, mw::kScannedCounter), "URLs Scanned: 3");
-        EXPECT_EQ(LabelText(window, mw::kLinksCounter), "Links To Grubble: 0");
-        const fs::path site = app.paths.downloadDir / "127_0_0_1";
+        EXPECT_EQ(rig.Label(mw::kDownloadedCounter), "Files Downloaded: 6");
+        EXPECT_EQ(rig.Label(mw::kScannedCounter), "URLs Scanned: 3");
+        EXPECT_EQ(rig.Label(mw::kLinksCounter), "Links To Grubble: 0");
+        const fs::path site = rig.app->paths.downloadDir / "127_0_0_1";
         for (const char* name : {"index.html", "a.html", "b.html", "p1.jpg", "p2.jpg", "p3.jpg"}) {
             EXPECT_TRUE(fs::exists(site / name)) << name;
         }
@@ -162,13 +178,12 @@ TEST(MainWindowCrawl, MirrorsTheDemoSite) {
     NginxServer nginx(source / "demo" / "site", config);
     ASSERT_TRUE(nginx.Running()) << nginx.Error();
     const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/";
-    CrawlFromWindow(url, "main-window-demo.png", [&](App& app, MainWindow&) {
-        const fs::path site = app.paths.downloadDir / "127_0_0_1";
-        // Every page, stylesheet, script and picture of the site is on disk.
-        for (const auto& entry : fs::recursive_directory_iterator(source / "demo" / "site")) {
-            if (entry.is_regular_file() && entry.path().extension() != ".html") {
-                const fs::path relative = fs::relative(entry.path(), source / "demo" / "site");
-                EXPECT_TRUE(fs::exists(site / relative)) << relative;
+    CrawlFromWindow(url, "main-window-demo.png", [&](WindowRig& rig) {
+        const fs::path site = rig.app->paths.downloadDir / "127_0_0_1";
+        // Every stylesheet, script and picture of the site is on disk.
+        for (const std::string& file : FilesBelow(source / "demo" / "site")) {
+            if (!file.ends_with(".html")) {
+                EXPECT_TRUE(fs::exists(site / file)) << file;
             }
         }
         for (const char* page : {"index.html", "about.html", "journal/index.html",
@@ -179,84 +194,59 @@ TEST(MainWindowCrawl, MirrorsTheDemoSite) {
 }
 
 TEST(MainWindowCrawl, DuplicationDataBuildShowsItsProgressWindow) {
-    TempDir dir;
-    CurrentDirGuard cwd;
-    QObject gui;
-    QtPort port(&gui);
-    {
-        App app(port);
-        InitOptions init;
-        init.programDir = dir.path();
-        ASSERT_TRUE(app.Initialise(init));
-        fs::create_directories(app.paths.downloadDir);
-        for (int i = 0; i < 3; ++i) {
-            std::ofstream(app.paths.downloadDir / ("f" + std::to_string(i) + ".jpg")) << Picture(i);
-        }
-        MainWindow window(app, port);
-        ASSERT_TRUE(window.Create());
-        port.SetView(&window);
-        window.show();
-
-        ASSERT_TRUE(app.StartDupeBuild());
-        auto* status = window.findChild<QLabel*>(DialogWindow::IdName(mw::kStatus));
-        bool done = false;
-        for (int round = 0; round < 1000 && !done; ++round) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            done = status->text() == "Processed 3 files.";
-            QThread::msleep(5);
-        }
-        app.JoinDupeThread();
-        EXPECT_TRUE(done) << status->text().toStdString();
-        // The window was opened with its text and is closed again.
-        auto* progress = window.findChild<QDialog*>(QStringLiteral("progress"));
-        ASSERT_NE(progress, nullptr);
-        EXPECT_EQ(progress->findChild<QLabel*>(QStringLiteral("progressText"))->text(),
-                  "Building Duplication Data...");
-        EXPECT_FALSE(progress->isVisible());
-        app.Shutdown();
-        port.SetView(nullptr);
+    WindowRig rig;
+    ASSERT_TRUE(rig.started);
+    App& app = *rig.app;
+    fs::create_directories(app.paths.downloadDir);
+    for (int i = 0; i < 3; ++i) {
+        std::ofstream(app.paths.downloadDir / ("f" + std::to_string(i) + ".jpg")) << Picture(i);
     }
+    ASSERT_TRUE(app.StartDupeBuild());
+    bool done = false;
+    for (int round = 0; round < 1000 && !done; ++round) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        done = rig.Label(mw::kStatus) == "Processed 3 files.";
+        QThread::msleep(5);
+    }
+    app.JoinDupeThread();
+    EXPECT_TRUE(done) << rig.Label(mw::kStatus);
+    // The window was opened with its text and is closed again.
+    auto* progress = rig.window->findChild<QDialog*>(QStringLiteral("progress"));
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->findChild<QLabel*>(QStringLiteral("progressText"))->text(),
+              "Building Duplication Data...");
+    EXPECT_FALSE(progress->isVisible());
 }
 
 // Texts that worker threads send through the port land in the window's
 // labels on the GUI thread (this one also runs under the thread checker).
 TEST(WindowTexts, WorkerTextsArriveInTheWindow) {
-    TempDir dir;
-    CurrentDirGuard cwd;
-    QObject gui;
-    QtPort port(&gui);
-    {
-        App app(port);
-        InitOptions init;
-        init.programDir = dir.path();
-        ASSERT_TRUE(app.Initialise(init));
-        MainWindow window(app, port);
-        ASSERT_TRUE(window.Create());
-        port.SetView(&window);
-        std::atomic<bool> sent{false};
-        std::thread worker([&] {
-            for (int i = 1; i <= 300; ++i) {
-                port.ShowStatus("http://127.0.0.1/file" + std::to_string(i) + ".jpg");
-                port.SetCounterText(Counter::FilesDownloaded,
-                                    "Files Downloaded: " + std::to_string(i));
-                port.SetCounterText(Counter::UrlsScanned, "URLs Scanned: " + std::to_string(i));
-            }
-            port.AppendStatus("   Finished.");
-            sent = true;
-        });
-        bool arrived = false;
-        for (int round = 0; round < 2000 && !arrived; ++round) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-            arrived = sent.load() &&
-                      LabelText(window, mw::kStatus) == "http://127.0.0.1/file300.jpg   Finished.";
-            QThread::msleep(2);
+    // Not shown: painting would run Qt's own pooled threads, which the thread
+    // checker cannot see into.
+    WindowRig rig(false);
+    ASSERT_TRUE(rig.started);
+    QtPort& port = rig.port;
+    std::atomic<bool> sent{false};
+    std::thread worker([&] {
+        for (int i = 1; i <= 300; ++i) {
+            port.ShowStatus("http://127.0.0.1/file" + std::to_string(i) + ".jpg");
+            port.SetCounterText(Counter::FilesDownloaded, "Files Downloaded: " + std::to_string(i));
+            port.SetCounterText(Counter::UrlsScanned, "URLs Scanned: " + std::to_string(i));
         }
-        worker.join();
-        EXPECT_TRUE(arrived) << LabelText(window, mw::kStatus);
-        EXPECT_EQ(LabelText(window, mw::kDownloadedCounter), "Files Downloaded: 300");
-        EXPECT_EQ(LabelText(window, mw::kScannedCounter), "URLs Scanned: 300");
-        port.SetView(nullptr);
+        port.AppendStatus("   Finished.");
+        sent = true;
+    });
+    bool arrived = false;
+    for (int round = 0; round < 2000 && !arrived; ++round) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        arrived =
+            sent.load() && rig.Label(mw::kStatus) == "http://127.0.0.1/file300.jpg   Finished.";
+        QThread::msleep(2);
     }
+    worker.join();
+    EXPECT_TRUE(arrived) << rig.Label(mw::kStatus);
+    EXPECT_EQ(rig.Label(mw::kDownloadedCounter), "Files Downloaded: 300");
+    EXPECT_EQ(rig.Label(mw::kScannedCounter), "URLs Scanned: 300");
 }
 
 }  // namespace
