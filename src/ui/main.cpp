@@ -79,8 +79,7 @@ int main(int argc, char** argv) {
     }
     platform::IgnoreBrokenPipe();
 
-    QObject guiContext;
-    QtPort port(&guiContext);
+    QtPort port;
     int status = 0;
     {
         App app(port);

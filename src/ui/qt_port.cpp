@@ -5,7 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <QThread>
+#include <QSocketNotifier>
 #include <QUrl>
 #include <condition_variable>
 
@@ -70,8 +70,15 @@ QWidget* ActiveWindow() {
 
 }  // namespace
 
-QtPort::QtPort(QObject* gui) : gui_(std::make_unique<PortRelay>([this] { DrainQueue(); })) {
-    gui_->moveToThread(gui->thread());
+QtPort::QtPort()
+    : guiThread_(std::this_thread::get_id()), gui_(std::make_unique<PortRelay>([this] {
+          wake_.Clear();
+          DrainQueue();
+      })) {
+    if (wake_.Fd() >= 0) {
+        auto* notifier = new QSocketNotifier(wake_.Fd(), QSocketNotifier::Read, gui_.get());
+        QObject::connect(notifier, &QSocketNotifier::activated, gui_.get(), &PortRelay::Drain);
+    }
 }
 
 QtPort::~QtPort() = default;
@@ -126,7 +133,7 @@ std::string QtPort::StatusText() const {
 }
 
 bool QtPort::OnGuiThread() const {
-    return QThread::currentThread() == gui_->thread();
+    return std::this_thread::get_id() == guiThread_;
 }
 
 void QtPort::Post(std::function<void()> work) {
@@ -142,7 +149,12 @@ void QtPort::Post(std::function<void()> work) {
         wake = queue_.empty();
         queue_.push_back(std::move(work));
     }
-    if (wake) {
+    if (!wake) {
+        return;
+    }
+    if (wake_.Fd() >= 0) {
+        wake_.Raise();
+    } else {
         QMetaObject::invokeMethod(gui_.get(), "Drain", Qt::QueuedConnection);
     }
 }

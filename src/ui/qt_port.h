@@ -11,13 +11,15 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #include "app/ui_port.h"
+#include "platform/wake_event.h"
 
 namespace wg {
 
-// The port's foothold on the GUI thread: told (by name, through Qt's event
-// queue) that work is waiting, it runs the port's queue there.
+// The port's foothold on the GUI thread: woken there when work is waiting,
+// it runs the port's queue.
 class PortRelay : public QObject {
     Q_OBJECT
 public:
@@ -51,9 +53,9 @@ public:
 
 class QtPort : public UiPort {
 public:
-    // `gui` lives on the GUI thread; work for that thread is queued there,
-    // and dropped when the port goes.
-    explicit QtPort(QObject* gui);
+    // Made on the GUI thread; work for that thread is queued there, and
+    // dropped when the port goes.
+    QtPort();
     ~QtPort() override;
     QtPort(const QtPort&) = delete;
     QtPort& operator=(const QtPort&) = delete;
@@ -124,10 +126,13 @@ private:
     // Runs the queued work in order (GUI thread).
     void DrainQueue();
 
-    std::unique_ptr<PortRelay> gui_;  // lives on the GUI thread
+    const std::thread::id guiThread_;
     // Work handed from other threads to the GUI thread. It passes through
-    // this lock rather than inside Qt's events, so the hand-over is plain to
-    // see for the thread checker too.
+    // this lock, and the GUI thread is woken through a descriptor: a worker
+    // never calls into Qt, so the hand-over is plain to see for the thread
+    // checker too.
+    platform::WakeEvent wake_;
+    std::unique_ptr<PortRelay> gui_;  // lives on the GUI thread
     std::mutex queueMutex_;
     std::deque<std::function<void()>> queue_;
     PortView* view_ = nullptr;  // GUI thread

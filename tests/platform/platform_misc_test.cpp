@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <poll.h>
 #include <sys/resource.h>
 
 #include <cerrno>
@@ -18,6 +19,7 @@
 #include "platform/hosts.h"
 #include "platform/interrupt.h"
 #include "platform/thread_priority.h"
+#include "platform/wake_event.h"
 #include "support/test_dirs.h"
 
 namespace wg {
@@ -190,6 +192,28 @@ TEST(PlatformInterrupt, SignalOnAWorkerThreadIsSeenByThePollingThread) {
     EXPECT_TRUE(test::WaitFor([] { return platform::InterruptRequested(); }));
     worker.join();
     EXPECT_EQ(platform::InterruptCount(), 1);
+}
+
+bool Readable(int fd) {
+    pollfd entry{fd, POLLIN, 0};
+    return ::poll(&entry, 1, 0) == 1 && (entry.revents & POLLIN) != 0;
+}
+
+// Raised any number of times from another thread, the event is one wake-up
+// that a single Clear takes back.
+TEST(PlatformWakeEvent, RaisesFromAnyThreadAndClearsAtOnce) {
+    platform::WakeEvent wake;
+    ASSERT_GE(wake.Fd(), 0);
+    EXPECT_FALSE(Readable(wake.Fd()));
+    std::thread([&] {
+        wake.Raise();
+        wake.Raise();
+    }).join();
+    EXPECT_TRUE(Readable(wake.Fd()));
+    wake.Clear();
+    EXPECT_FALSE(Readable(wake.Fd()));
+    wake.Clear();  // nothing raised: returns at once
+    EXPECT_FALSE(Readable(wake.Fd()));
 }
 
 }  // namespace

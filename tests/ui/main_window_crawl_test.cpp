@@ -71,8 +71,7 @@ struct WindowRig {
 
     TempDir dir;
     CurrentDirGuard cwd;
-    QObject gui;
-    QtPort port{&gui};
+    QtPort port;
     std::unique_ptr<App> app;
     std::unique_ptr<MainWindow> window;
     bool started = false;

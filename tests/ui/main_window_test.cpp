@@ -39,7 +39,7 @@ protected:
         fast.stopSettleMs = 1;
         fast.inProcessPollMs = 2;
         SetTiming(fast);
-        port = std::make_unique<QtPort>(&context);
+        port = std::make_unique<QtPort>();
         port->SetAskHook(
             [this](const std::string& text, const std::string& caption, Buttons, Icon) {
                 asked.push_back(caption + ": " + text);
@@ -94,7 +94,6 @@ protected:
         return app->toDownload.Size();
     }
 
-    QObject context;
     TempDir dir;
     CurrentDirGuard cwd;
     std::unique_ptr<QtPort> port;

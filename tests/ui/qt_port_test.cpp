@@ -46,9 +46,8 @@ bool PumpUntil(Done done) {
 }
 
 TEST(QtPort, WorkerTextsArriveOnTheGuiThreadInOrder) {
-    QObject gui;
     RecordingView view;
-    QtPort port(&gui);
+    QtPort port;
     port.SetView(&view);
     std::atomic<bool> finished{false};
     std::thread worker([&] {
@@ -75,8 +74,7 @@ TEST(QtPort, WorkerTextsArriveOnTheGuiThreadInOrder) {
 }
 
 TEST(QtPort, WorkerQuestionWaitsForTheAnswerOnTheGuiThread) {
-    QObject gui;
-    QtPort port(&gui);
+    QtPort port;
     std::atomic<int> answer{-1};
     std::thread worker([&] {
         answer = static_cast<int>(
@@ -109,8 +107,7 @@ TEST(QtPort, WorkerQuestionWaitsForTheAnswerOnTheGuiThread) {
 }
 
 TEST(QtPort, ScriptedAnswersAndAClosingPortNeverBlock) {
-    QObject gui;
-    QtPort port(&gui);
+    QtPort port;
     std::vector<std::string> asked;
     port.SetAskHook([&](const std::string& text, const std::string&, Buttons, Icon) {
         asked.push_back(text);
@@ -131,8 +128,7 @@ TEST(QtPort, ScriptedAnswersAndAClosingPortNeverBlock) {
 }
 
 TEST(QtPort, WorkerReadsWhatTheWindowNoted) {
-    QObject gui;
-    QtPort port(&gui);
+    QtPort port;
     port.NoteAddressText("http://127.0.0.1:8080/");
     port.NoteScope(CrawlScope::WithinDomain);
     std::string address;
