@@ -1,6 +1,4 @@
-// A download worker's file against the test server: where it is saved, a cut
-// transfer resumed, a refused file in the flat and the mirrored layouts, and
-// a missing file remembered so that it is not asked for again.
+// A download worker's file against the test server.
 #include <thread>
 
 #include "app/app_fixture.h"
@@ -14,14 +12,17 @@ protected:
     std::filesystem::path Saved(const std::string& relative) {
         return app->paths.downloadDir / relative;
     }
+    static std::string NewestImage(App& a) {
+        std::lock_guard<std::mutex> lock(a.imageMutex);
+        return a.newestImage;
+    }
     HttpTestServer server;
 };
 
 std::string Pattern(std::size_t size) {
     std::string s(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
+    for (std::size_t i = 0; i < size; ++i)
         s[i] = static_cast<char>('a' + (i * 13 + i / 97) % 26);
-    }
     return s;
 }
 
@@ -43,9 +44,8 @@ TEST_F(DownloadTest, CutRewrittenPageIsFetchedWholeAgain) {
     const std::string link = "<a href=\"http://" + std::string("127.0.0.1") + ":" +
                              std::to_string(server.Port()) + "/b.html\">b</a>";
     std::string page = "<html>";
-    for (int i = 0; i < 200; ++i) {
+    for (int i = 0; i < 200; ++i)
         page += link;
-    }
     page += "</html>";
     Reply cut = Reply::Ok(page);
     cut.honourRange = true;
@@ -110,10 +110,7 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
         std::filesystem::absolute(Saved("127_0_0_1/p/one.jpg")).lexically_normal();
     EXPECT_EQ(a.LastDownloadPath(), std::filesystem::absolute(Saved("127_0_0_1/p/two.zip")));
     EXPECT_EQ(a.PreviousDownloadPath(), jpg);
-    {
-        std::lock_guard<std::mutex> lock(a.imageMutex);
-        EXPECT_EQ(a.newestImage, jpg);  // the archive is no picture
-    }
+    EXPECT_EQ(NewestImage(a), jpg);  // the archive is no picture
     EXPECT_NE(a.imagePreviewTime.load(), 0u);
 
     // With the preview off a picture is still the last download, not an image.
@@ -121,10 +118,7 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
     server.Route("/p/three.png", Reply::Ok(Pattern(3000), "image/png"));
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/three.png")));
     EXPECT_EQ(a.LastDownloadPath().substr(a.LastDownloadPath().size() - 9), "three.png");
-    {
-        std::lock_guard<std::mutex> lock(a.imageMutex);
-        EXPECT_EQ(a.newestImage, jpg);
-    }
+    EXPECT_EQ(NewestImage(a), jpg);
 
     // "Web Pages" on with a scope that follows no links: the file noted first
     // ends the tracking, the next is not noted.

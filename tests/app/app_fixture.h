@@ -57,19 +57,17 @@ protected:
     }
 
     void StopRunLoop() {
-        if (runner_.joinable()) {
-            if (!app->m_bExitRequested.load()) {
-                app->RequestExit();
-            }
-            runner_.join();
-        }
+        if (!runner_.joinable())
+            return;
+        if (!app->m_bExitRequested.load())
+            app->RequestExit();
+        runner_.join();
     }
 
     // Joins the main loop once it has ended by itself.
     bool JoinRunLoop(int timeoutMs = 10000) {
-        if (!WaitFor([this] { return app->m_bExitRequested.load(); }, timeoutMs)) {
+        if (!WaitFor([this] { return app->m_bExitRequested.load(); }, timeoutMs))
             return false;
-        }
         runner_.join();
         return true;
     }

@@ -1,6 +1,4 @@
-// "History.dta" through the App: the round trip with its backup, the newest
-// 65536 of a longer file, the fall-back on "History.bak", and the files left
-// alone by a run that never read them.
+// "History.dta" and "History.bak" through the App.
 #include "app/app_fixture.h"
 #include "store/history_file.h"
 
@@ -12,9 +10,8 @@ protected:
     static std::string Image(int first, int count) {
         std::string bytes;
         AppendHistoryCount(bytes, count);
-        for (int i = first; i < first + count; ++i) {
+        for (int i = first; i < first + count; ++i)
             AppendHistoryUrl(bytes, "http://h.example/f" + std::to_string(i) + ".zip");
-        }
         return bytes;
     }
     static std::vector<std::string> History(App& a) {

@@ -1,6 +1,6 @@
-// A page worker's fetch against the test server: URL splitting, the page in
-// the connection's buffer, unknown hosts, and servers that cannot be reached.
+// A page worker's fetch against the test server.
 #include "app/app_fixture.h"
+#include "app/app_lists.h"
 #include "app/page_url.h"
 #include "net/http_connection.h"
 #include "support/http_test_server.h"
@@ -36,11 +36,6 @@ TEST(PageUrl, SplitsHostPortDirectoryAndName) {
 
 class PageFetchTest : public NetworkAppTest {
 protected:
-    UrlRecord Record(const std::string& url) {
-        UrlRecord r;
-        r.url = url;
-        return r;
-    }
     HttpTestServer server;
 };
 
@@ -48,40 +43,37 @@ TEST_F(PageFetchTest, PageArrivesInTheWorkersConnection) {
     App& a = InitApp();
     server.Route("/dir/page.html", test::Reply::Ok("<p>one</p>"));
     server.Route("/dir/other.html", test::Reply::Ok("<p>two</p>"));
-    UrlRecord r = Record(server.Url("dir/page.html"));
+    UrlRecord r = *Rec(server.Url("dir/page.html"));
     ASSERT_TRUE(a.FetchPage(slot, r));
     HttpConnection* first = a.PageConnection(slot);
     ASSERT_NE(first, nullptr);
     EXPECT_STREQ(first->buffer.data(), "<p>one</p>");
 
     // The same host and port keep the connection object, with the new directory.
-    r = Record(server.Url("dir/other.html"));
+    r = *Rec(server.Url("dir/other.html"));
     ASSERT_TRUE(a.FetchPage(slot, r));
     EXPECT_EQ(a.PageConnection(slot), first);
     EXPECT_STREQ(first->buffer.data(), "<p>two</p>");
 
     // A path without a scheme goes to the connection the worker has.
-    r = Record("/dir/page.html");
+    r = *Rec("/dir/page.html");
     EXPECT_TRUE(a.FetchPage(slot, r));
     EXPECT_EQ(server.Requests().size(), 3u);
 }
 
-TEST_F(PageFetchTest, UnknownHostsAndNoConnectionFailQuietly) {
+TEST_F(PageFetchTest, UnknownHostsFailQuietlyAndUnreachableServersOnceLoudly) {
     App& a = InitApp();
-    UrlRecord r = Record("/no/scheme.html");
+    UrlRecord r = *Rec("/no/scheme.html");
     EXPECT_FALSE(a.FetchPage(slot, r));  // no connection yet: nothing is sent
-    r = Record("http://nowhere.invalid/page.html");
+    r = *Rec("http://nowhere.invalid/page.html");
     EXPECT_FALSE(a.FetchPage(slot, r));
     EXPECT_TRUE(port->SawStatus("http://nowhere.invalid/page.html not found"));
     EXPECT_TRUE(port->Messages().empty());
-}
 
-TEST_F(PageFetchTest, UnreachableServerShowsTheConnectionBoxOnce) {
-    App& a = InitApp();
-    const std::uint16_t closedPort = ClosedPort();
-    const std::string url = "http://127.0.0.1:" + std::to_string(closedPort) + "/a.html";
+    // An unreachable server shows the connection box once.
+    const std::string url = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/a.html";
     for (int i = 0; i < 2; ++i) {
-        UrlRecord r = Record(url);
+        r = *Rec(url);
         EXPECT_FALSE(a.FetchPage(slot, r));
         EXPECT_EQ(a.PageConnection(slot), nullptr);
     }

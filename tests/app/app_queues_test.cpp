@@ -2,57 +2,36 @@
 #include <thread>
 
 #include "app/app_fixture.h"
+#include "app/app_lists.h"
 
 namespace wg::test {
 namespace {
 
-using Strings = std::vector<std::string>;
-
-Strings QueuedPages(App& a) {
-    std::lock_guard<std::mutex> lock(a.linksMutex);
-    Strings urls;
-    for (const auto& r : a.linksToGrubble.Entries())
-        urls.push_back(r->url);
-    return urls;
-}
-
-Strings QueuedFiles(App& a) {
-    std::lock_guard<std::mutex> lock(a.downloadMutex);
-    Strings urls;
-    a.toDownload.ForEach([&](const std::string& u) { urls.push_back(u); });
-    return urls;
-}
-
-UrlRecordPtr Rec(const std::string& url) {
-    auto r = std::make_shared<UrlRecord>();
-    r->url = url;
-    return r;
-}
-
-TEST_F(AppTest, AddSiteShapesAndRefusesUrls) {
+TEST_F(AppTest, AddSiteShapesRefusesAndShowsUnfilteredUrls) {
     App& a = InitApp();
     EXPECT_EQ(a.AddSite("http://h/pic.gif", 0, 1, 0, false), nullptr);
     EXPECT_EQ(a.AddSite("http://h/x;//--", 0, 1, 0, false), nullptr);
     ASSERT_NE(a.AddSite("  http://h/a.htm target=_blank", 0, 1, 0, false), nullptr);
-    ASSERT_NE(a.AddSite("http://h/b.htm\n TARGET=", 0, 1, 0, false), nullptr);
-    ASSERT_NE(a.AddSite("http://h/d.php?x>", 0, 1, 0, false), nullptr);
+    EXPECT_EQ(port->StatusLine(), "Added site:  Following links within this domain only.");
+    ASSERT_NE(a.AddSite("http://h/b.htm\n TARGET=", 0, 0, 0, false), nullptr);
+    EXPECT_EQ(port->StatusLine(), "Added single page to fetch.");
+    ASSERT_NE(a.AddSite("http://h/d.php?x>", 1, 1, 0, false), nullptr);
+    EXPECT_EQ(port->StatusLine(), "Added site:  Following ALL links.");
     EXPECT_EQ(a.AddSite("http://h/a.htm", 0, 1, 0, false), nullptr) << "already queued";
     ASSERT_NE(a.AddSite("http%3A%2F%2Fh/e%20f.htm?q=%41", 0, 1, 0, false), nullptr);
     EXPECT_EQ(QueuedPages(a), (Strings{"http://h/a.htm", "http://h/b.htm", "http://h/d.php?x>",
                                        "http://h/e f.htm?q=%41"}));
+    EXPECT_EQ(port->CounterText(Counter::LinksToGrubble), "Links To Grubble: 4");
+    // The base URL is set before the record is queued.
+    const std::string base = "http://h/dir/";
+    ASSERT_NE(a.AddSite("http://h/dir/app.js", 1, 0, 7, true, &base), nullptr);
+    {
+        std::lock_guard<std::mutex> lock(a.linksMutex);
+        EXPECT_TRUE(a.linksToGrubble.Entries().back()->hasBaseUrl);
+        EXPECT_EQ(a.linksToGrubble.Entries().back()->baseUrl, base);
+    }
     a.m_bStopAddingLinks.store(true);
     EXPECT_EQ(a.AddSite("http://h/z.htm", 0, 1, 0, false), nullptr);
-}
-
-TEST_F(AppTest, AddSiteShowsWhatWasAddedOnlyForUnfilteredAdds) {
-    App& a = InitApp();
-    a.AddSite("http://h/1", 0, 0, 0, false);
-    EXPECT_EQ(port->StatusLine(), "Added single page to fetch.");
-    a.AddSite("http://h/2", 1, 1, 0, false);
-    EXPECT_EQ(port->StatusLine(), "Added site:  Following ALL links.");
-    a.AddSite("http://h/3", 0, 1, 0, false);
-    EXPECT_EQ(port->StatusLine(), "Added site:  Following links within this domain only.");
-    EXPECT_EQ(port->CounterText(Counter::LinksToGrubble), "Links To Grubble: 3");
 }
 
 TEST_F(AppTest, FilteredAddsOfScopedCrawlsApplyTheWordListsAndTheVisitedTest) {
@@ -93,17 +72,7 @@ TEST_F(AppTest, SingleRedirectParameterKeyMakesDuplicates) {
     EXPECT_NE(a.AddSite("http://h/p.php?a=1&b=2", 0, 1, 0, true), nullptr);
 }
 
-TEST_F(AppTest, BaseUrlIsSetBeforeTheRecordIsQueued) {
-    App& a = InitApp();
-    const std::string base = "http://h/dir/";
-    UrlRecordPtr r = a.AddSite("http://h/dir/app.js", 1, 0, 7, true, &base);
-    ASSERT_NE(r, nullptr);
-    std::lock_guard<std::mutex> lock(a.linksMutex);
-    EXPECT_TRUE(a.linksToGrubble.Front()->hasBaseUrl);
-    EXPECT_EQ(a.linksToGrubble.Front()->baseUrl, base);
-}
-
-TEST_F(AppTest, AddFileKeywordWalkHistoryAndShaping) {
+TEST_F(AppTest, AddFileKeywordWalkFileTypesHistoryAndShaping) {
     App& a = InitApp();
     a.settings.types.Set(TypeKind::DownloadKeywords, "!movie;trailer");
     a.AddFile("http://h/movie-trailer.avi", false, false);
@@ -116,9 +85,13 @@ TEST_F(AppTest, AddFileKeywordWalkHistoryAndShaping) {
     a.AddFile(" http://h/file.zip/ ", false, false);
     a.AddFile("http://h/x.jpg)", false, false);
     a.AddFile("http://h/y.png>", false, false);
-    EXPECT_EQ(QueuedFiles(a), (Strings{"http://h/movie.avi", "http://h/trailer.avi",
-                                       "http://h/file.zip", "http://h/x.jpg", "http://h/y.png"}));
-    EXPECT_EQ(port->CounterText(Counter::ToDownload), "To Download: 5");
+    a.AddFileIfWanted("http://h/setup.exe", "", true);
+    EXPECT_EQ(a.rejectReason.Get(), "File not in Download File Types. See options.");
+    a.AddFileIfWanted("http://h/photo.jpg", "", true);
+    EXPECT_EQ(QueuedFiles(a),
+              (Strings{"http://h/movie.avi", "http://h/trailer.avi", "http://h/file.zip",
+                       "http://h/x.jpg", "http://h/y.png", "http://h/photo.jpg"}));
+    EXPECT_EQ(port->CounterText(Counter::ToDownload), "To Download: 6");
 
     // Files downloaded before, and files already on disk, are left out.
     a.settings.ignoreList.store(true);
@@ -130,15 +103,7 @@ TEST_F(AppTest, AddFileKeywordWalkHistoryAndShaping) {
     EXPECT_EQ(QueuedFiles(a).back(), "http://h/disk.jpg");
     a.m_bStopRequested.store(true);
     a.AddFile("http://h/late.jpg", false, false);
-    EXPECT_EQ(QueuedFiles(a).size(), 6u);
-}
-
-TEST_F(AppTest, AddFileIfWantedRecordsTheFileTypeRefusal) {
-    App& a = InitApp();
-    a.AddFileIfWanted("http://h/setup.exe", "", true);
-    EXPECT_EQ(a.rejectReason.Get(), "File not in Download File Types. See options.");
-    a.AddFileIfWanted("http://h/photo.jpg", "", true);
-    EXPECT_EQ(QueuedFiles(a), (Strings{"http://h/photo.jpg"}));
+    EXPECT_EQ(QueuedFiles(a).size(), 7u);
 }
 
 TEST_F(AppTest, HistoryLimitsAndTheLengthRule) {

@@ -1,30 +1,14 @@
-// Starting a crawl from the address field: completion, refusals, the per-site
-// file names, page and file mode, and the list of recent addresses.
+// Starting a crawl from the address field, and the list of recent addresses.
 #include "app/app_fixture.h"
+#include "app/app_lists.h"
 
 namespace wg::test {
 namespace {
 
-std::vector<std::string> Pages(App& a) {
-    std::lock_guard<std::mutex> lock(a.linksMutex);
-    std::vector<std::string> urls;
-    for (const auto& r : a.linksToGrubble.Entries()) {
-        urls.push_back(r->url);
-    }
-    return urls;
-}
-
-std::vector<std::string> Files(App& a) {
-    std::lock_guard<std::mutex> lock(a.downloadMutex);
-    std::vector<std::string> urls;
-    a.toDownload.ForEach([&](const std::string& u) { urls.push_back(u); });
-    return urls;
-}
-
 TEST_F(AppTest, StartCompletesTheAddressAndNamesTheSiteFiles) {
     App& a = InitApp();
     ASSERT_TRUE(a.StartCrawl({"www.example.com", CrawlScope::WithinDomain, false}));
-    EXPECT_EQ(Pages(a), std::vector<std::string>{"http://www.example.com"});
+    EXPECT_EQ(QueuedPages(a), std::vector<std::string>{"http://www.example.com"});
     EXPECT_EQ(a.paths.stateFile, dir.path() / "www.example.com.sav");
     EXPECT_EQ(a.paths.settingsFile, dir.path() / "www.example.com.ini");
     EXPECT_TRUE(a.m_bCrawlStarted.load());
@@ -36,11 +20,11 @@ TEST_F(AppTest, StartCompletesTheAddressAndNamesTheSiteFiles) {
 
     // A host with a port but no scheme is completed too.
     ASSERT_TRUE(a.StartCrawl({"127.0.0.1:8080/a.html", CrawlScope::OnlyThisPage, false}));
-    EXPECT_EQ(Pages(a).back(), "http://127.0.0.1:8080/a.html");
+    EXPECT_EQ(QueuedPages(a).back(), "http://127.0.0.1:8080/a.html");
     EXPECT_EQ(a.paths.stateFile.filename(), "127.0.0.1:8080_a.html.sav");
 }
 
-TEST_F(AppTest, StartRefusesEmptyAndFtpAddresses) {
+TEST_F(AppTest, StartRefusesEmptyAndFtpAddressesAndQueuesFileUrlsAsFiles) {
     App& a = InitApp();
     EXPECT_FALSE(a.StartCrawl({"", CrawlScope::OnlyThisPage, false}));
     EXPECT_EQ(port->StatusLine(),
@@ -48,14 +32,12 @@ TEST_F(AppTest, StartRefusesEmptyAndFtpAddresses) {
     EXPECT_FALSE(a.StartCrawl({"FTP://files.example.com/", CrawlScope::OnlyThisPage, false}));
     EXPECT_EQ(port->Messages(),
               std::vector<std::string>{"Error: Sorry, Web Grubbler cannot process ftp sites yet."});
-    EXPECT_TRUE(Pages(a).empty());
-}
+    EXPECT_TRUE(QueuedPages(a).empty());
 
-TEST_F(AppTest, FileModeQueuesTheAddressAsAFileOnly) {
-    App& a = InitApp();
+    // "File URL" mode queues the address as a file only.
     ASSERT_TRUE(a.StartCrawl({"http://example.com/index.html", CrawlScope::FileUrl, false}));
-    EXPECT_TRUE(Pages(a).empty());
-    EXPECT_EQ(Files(a), std::vector<std::string>{"http://example.com/index.html"});
+    EXPECT_TRUE(QueuedPages(a).empty());
+    EXPECT_EQ(QueuedFiles(a), std::vector<std::string>{"http://example.com/index.html"});
     EXPECT_TRUE(a.m_bDownloadingUserFile.load());
 }
 

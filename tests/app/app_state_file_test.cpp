@@ -1,7 +1,6 @@
-// Saving and loading the state file through the App: the lists and the files
-// the workers hold, the backup once per run, recovery through the backup, and
-// the reset when both queues are empty.
+// Saving and loading the state file through the App.
 #include "app/app_fixture.h"
+#include "app/app_lists.h"
 #include "store/state_file.h"
 
 namespace wg::test {
@@ -27,21 +26,11 @@ protected:
         std::lock_guard<std::mutex> files(a.downloadMutex);
         a.toDownload.Clear();
     }
-    static UrlRecordPtr Record(std::string url, std::string base, int all, int within, int third) {
-        auto r = std::make_shared<UrlRecord>();
-        r->url = std::move(url);
-        r->hasBaseUrl = !base.empty();
-        r->baseUrl = std::move(base);
-        r->allLinked = static_cast<std::uint8_t>(all);
-        r->withinDomain = static_cast<std::uint8_t>(within);
-        r->thirdFlag = static_cast<std::uint8_t>(third);
-        return r;
-    }
-    static std::vector<std::string> Downloads(App& a) {
-        std::vector<std::string> out;
-        std::lock_guard<std::mutex> lock(a.downloadMutex);
-        a.toDownload.ForEach([&](const std::string& u) { out.push_back(u); });
-        return out;
+    static UrlRecordPtr Record(std::string url, std::string base, std::uint8_t all,
+                               std::uint8_t within, std::uint8_t third) {
+        const bool hasBase = !base.empty();
+        return std::make_shared<UrlRecord>(
+            UrlRecord{std::move(url), std::move(base), hasBase, all, within, third});
     }
     static std::string Sibling(const App& a, std::string_view name) {
         return (a.paths.programDir / name).string();
@@ -84,7 +73,7 @@ TEST_F(StateFileTest, RoundTripKeepsListsFlagsBasesAndHeldFiles) {
         EXPECT_EQ(a.visited.Entries()[0]->allLinked, 0);  // visited records keep no flags
     }
     // The file a worker held is saved ahead of the queue.
-    EXPECT_EQ(Downloads(a),
+    EXPECT_EQ(QueuedFiles(a),
               (std::vector<std::string>{"http://h.example/held.zip", "http://h.example/f1.zip",
                                         "http://h.example/f2.zip"}));
 }
@@ -98,7 +87,7 @@ TEST_F(StateFileTest, HeldPagesAreSavedFirstAndAHeldFileIsNotQueuedAgain) {
     const std::optional<std::string> file = a.TakeNextDownload(6);  // f1.zip
     ASSERT_TRUE(file);
     a.AddFile(*file, false, false);  // found again on another page meanwhile
-    EXPECT_EQ(Downloads(a), std::vector<std::string>{"http://h.example/f2.zip"});
+    EXPECT_EQ(QueuedFiles(a), std::vector<std::string>{"http://h.example/f2.zip"});
 
     ASSERT_TRUE(a.SaveState(false));
     Empty(a);
@@ -123,7 +112,7 @@ TEST_F(StateFileTest, SaveAsKeepsThePathAndLoadAsTakesTheChosenOne) {
     port->chosenOpenFile = Sibling(a, "copy.dat");
     ASSERT_TRUE(a.LoadStateAs());
     EXPECT_EQ(a.paths.stateFile, a.paths.programDir / "copy.dat");
-    EXPECT_EQ(Downloads(a).size(), 2u);
+    EXPECT_EQ(QueuedFiles(a).size(), 2u);
     EXPECT_FALSE(a.m_bPaused.load());  // page taking is given back
 }
 
@@ -157,7 +146,7 @@ TEST_F(StateFileTest, LoadFiltersPagesAndDropsFilesAlreadyOnDisk) {
         ASSERT_EQ(a.linksToGrubble.Size(), 1u);
         EXPECT_EQ(a.linksToGrubble.Entries()[0]->url, "http://h.example/ok.html");
     }
-    EXPECT_EQ(Downloads(a), std::vector<std::string>{"http://h.example/missing.zip"});
+    EXPECT_EQ(QueuedFiles(a), std::vector<std::string>{"http://h.example/missing.zip"});
 }
 
 TEST_F(StateFileTest, BackupIsMadeOnceAndNamedAfterWhetherAFileWasLoaded) {
@@ -193,7 +182,7 @@ TEST_F(StateFileTest, CorruptFileIsSetAsideAndTheBackupLoaded) {
     EXPECT_EQ(ReadWholeFile(Sibling(a, "Save.bad")), corrupt);
     EXPECT_EQ(ReadWholeFile(a.paths.stateFile), good);
     EXPECT_FALSE(std::filesystem::exists(Sibling(a, "Save.bak")));
-    EXPECT_EQ(Downloads(a).size(), 3u);  // one from the failed read, two from the backup
+    EXPECT_EQ(QueuedFiles(a).size(), 3u);  // one from the failed read, two from the backup
     EXPECT_TRUE(port->SawStatus("Loaded State File."));
 
     // Both bad: the second message, and the program stays usable.

@@ -18,23 +18,15 @@ namespace fs = std::filesystem;
 const std::string kUrl = "http://www.example.com/pics/2008/photo.jpg";
 const std::string kRelative = "www_example_com/pics/2008/photo.jpg";
 
-void Touch(const fs::path& path) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path) << "x";
-}
-
 class AppSubDirsTest : public AppTest {
 protected:
     // An App downloading into root/dl, with root as check directory 0.
     App& InitWithTree() {
         App& a = InitApp();
         root = dir / "root";
-        fs::create_directories(root / "dl" / "a" / "b");
-        fs::create_directories(root / "other" / "deep");
-        fs::create_directories(root / ".hidden");
-        fs::create_directories(root / ".x");
-        fs::create_directories(root / "..y");
-        Touch(root / "file.txt");
+        for (const char* d : {"dl/a/b", "other/deep", ".hidden", ".x", "..y"})
+            fs::create_directories(root / d);
+        WriteWholeFile(root / "file.txt", "x");
         a.SetSaveDirectory((root / "dl").string());
         a.SetCheckDir(root.string(), 0);
         a.settings.downloadDirStructure.store(0);
@@ -105,25 +97,25 @@ TEST_F(AppSubDirsTest, CheckDirCountIsNeverLoweredAndEmptyEntriesAreSkipped) {
     a.settings.downloadDirStructure.store(0);
     const fs::path first = dir / "c0";
     const fs::path second = dir / "c1";
-    Touch(second / kRelative);
+    WriteWholeFile(second / kRelative, "x");
 
     a.SetCheckDir("", 4);
     EXPECT_EQ(a.settings.checkDirCount.load(), 0) << "an empty text does not count";
     a.SetCheckDir(first.string(), 0);
     a.SetCheckDir(second.string(), 1);
     EXPECT_EQ(a.settings.checkDirCount.load(), 2);
-    EXPECT_TRUE(FindOnDisk(kUrl, SaveNameOptionsFrom(a.settings), a.DiskSearchFor()));
+    EXPECT_TRUE(Found());
 
     a.SetCheckDir("", 1);
     EXPECT_EQ(a.settings.checkDirCount.load(), 2);
     EXPECT_EQ(a.GetCheckDir(1), std::optional<std::string>(""));
-    EXPECT_FALSE(FindOnDisk(kUrl, SaveNameOptionsFrom(a.settings), a.DiskSearchFor()));
+    EXPECT_FALSE(Found());
 
     // Entry 0 emptied, the file now under entry 1: the search passes the gap.
     a.SetCheckDir("", 0);
     a.SetCheckDir(second.string(), 1);
     EXPECT_EQ(a.settings.checkDirCount.load(), 2);
-    EXPECT_TRUE(FindOnDisk(kUrl, SaveNameOptionsFrom(a.settings), a.DiskSearchFor()));
+    EXPECT_TRUE(Found());
 
     a.SetCheckDir(std::string(400, 'd'), 9);
     EXPECT_EQ(a.GetCheckDir(9)->size(), 259u);
@@ -191,7 +183,7 @@ TEST_F(AppSubDirsTest, GenerateAtRunTimeBuildsTheListWhenTheSettingsAreRead) {
 
 TEST_F(AppSubDirsTest, FindOnDiskUsesTheListAlsoWhileItIsRebuilt) {
     App& a = InitWithTree();
-    Touch(root / "other" / "deep" / kRelative);
+    WriteWholeFile(root / "other" / "deep" / kRelative, "x");
     a.settings.saveDlSubDirs.store(false);
     EXPECT_FALSE(Found()) << "the check directory itself does not hold it";
     a.GenerateSubDirs();
@@ -203,9 +195,8 @@ TEST_F(AppSubDirsTest, FindOnDiskUsesTheListAlsoWhileItIsRebuilt) {
     EXPECT_FALSE(Found());
 
     // Another thread keeps searching while the list is rebuilt again and again.
-    for (int i = 0; i < 20; ++i) {
+    for (int i = 0; i < 20; ++i)
         fs::create_directories(root / ("wide" + std::to_string(i)) / "x");
-    }
     a.GenerateSubDirs();
 
     std::atomic<bool> done{false};
@@ -217,9 +208,8 @@ TEST_F(AppSubDirsTest, FindOnDiskUsesTheListAlsoWhileItIsRebuilt) {
             ++searches;
         }
     });
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 10; ++i)
         a.GenerateSubDirs();
-    }
     done.store(true);
     reader.join();
     EXPECT_EQ(misses, 0);

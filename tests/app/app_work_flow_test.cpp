@@ -1,38 +1,48 @@
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 
 #include "app/app_fixture.h"
+#include "app/app_lists.h"
 #include "app/counter_text.h"
 
 namespace wg::test {
 namespace {
 
-UrlRecordPtr Page(const std::string& url) {
-    auto r = std::make_shared<UrlRecord>();
-    r->url = url;
-    r->withinDomain = 1;
-    return r;
-}
-
 void QueuePages(App& a, int count) {
     std::lock_guard<std::mutex> lock(a.linksMutex);
-    for (int i = 0; i < count; ++i) {
-        a.linksToGrubble.PushBack(Page("http://127.0.0.1:8080/page" + std::to_string(i)));
-    }
+    for (int i = 0; i < count; ++i)
+        a.linksToGrubble.PushBack(Rec("http://127.0.0.1:8080/page" + std::to_string(i), 1));
 }
 
 void QueueFiles(App& a, int count) {
     std::lock_guard<std::mutex> lock(a.downloadMutex);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
         a.toDownload.PushBack("http://127.0.0.1:8080/file" + std::to_string(i) + ".jpg");
-    }
 }
+
+// Workers whose handlers, once held, wait in them until released.
+class WorkFlowTest : public AppTest {
+protected:
+    void HoldHandlers(App& a) {
+        auto hold = [this](auto&&...) {
+            ++held;
+            WaitFor([this] { return release.load(); });
+            return true;
+        };
+        a.pageHandler = hold;
+        a.downloadHandler = hold;
+    }
+    std::atomic<bool> release{false};
+    std::atomic<int> held{0};
+};
 
 TEST_F(AppTest, WorkersDrainBothQueuesAndTheLastOneShowsFinished) {
     App& a = InitApp();
     a.settings.numUrlThreads.store(2);
     a.settings.numDownloadThreads.store(3);
+    a.rejectReason.Set("Site contains Skip Word.");
     std::atomic<int> pages{0};
     std::atomic<int> files{0};
     a.pageHandler = [&](int, UrlRecord&) {
@@ -46,9 +56,10 @@ TEST_F(AppTest, WorkersDrainBothQueuesAndTheLastOneShowsFinished) {
     QueuePages(a, 20);
     QueueFiles(a, 30);
     StartRunLoop();
+    // The end of the crawl shows the last reject reason.
     ASSERT_TRUE(WaitFor([&] {
         return pages.load() == 20 && files.load() == 30 &&
-               port->StatusLine().find("   Finished.") != std::string::npos;
+               port->StatusLine() == "Last Fail Reason: Site contains Skip Word.   Finished.";
     }));
     EXPECT_EQ(a.pagesTaken.load(), 20u);
     EXPECT_EQ(a.filesTaken.load(), 30u);
@@ -70,24 +81,12 @@ TEST_F(AppTest, TwoWorkersFindingTheWorkDoneReportItOnce) {
     ASSERT_NE(a.TakeNextPage(first, keep), nullptr);
     a.ItemFinished(first);
     a.ItemFinished(second);  // the other worker finds no busy slot either
-    int finished = 0;
-    for (const std::string& line : port->StatusHistory()) {
-        finished += line.find("   Finished.") != std::string::npos ? 1 : 0;
-    }
-    EXPECT_EQ(finished, 1);
+    const auto lines = port->StatusHistory();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.ends_with("   Finished."); }),
+              1);
     TransferSlots().Release(first);
     TransferSlots().Release(second);
-}
-
-TEST_F(AppTest, EndOfCrawlShowsTheLastRejectReason) {
-    App& a = InitApp();
-    a.rejectReason.Set("Site contains Skip Word.");
-    QueuePages(a, 1);
-    StartRunLoop();
-    ASSERT_TRUE(WaitFor([&] {
-        return port->StatusLine() == "Last Fail Reason: Site contains Skip Word.   Finished.";
-    }));
-    StopRunLoop();
 }
 
 TEST_F(AppTest, ExitAfterLastDownloadEndsTheProgramWhenWorkRunsOut) {
@@ -106,15 +105,18 @@ TEST_F(AppTest, ClearingAnExitAfterOptionRestartsTheWorkers) {
     a.settings.numUrlThreads.store(2);
     a.settings.numDownloadThreads.store(2);
     a.StartWorkers();
-    ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 2 && a.LiveDownloadWorkers() == 2; }));
+    const auto live = [&](int n) {
+        return WaitFor([&] { return a.LivePageWorkers() == n && a.LiveDownloadWorkers() == n; });
+    };
+    ASSERT_TRUE(live(2));
     // Nothing in flight: the exit is asked for at once and the workers leave.
     a.SetExitAfterThisDownload(true);
     EXPECT_TRUE(g_bStopWorkers.load());
-    ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 0 && a.LiveDownloadWorkers() == 0; }));
+    ASSERT_TRUE(live(0));
     // Turning the option off again brings the workers back.
     a.SetExitAfterThisDownload(false);
     EXPECT_FALSE(g_bStopWorkers.load());
-    EXPECT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 2 && a.LiveDownloadWorkers() == 2; }));
+    EXPECT_TRUE(live(2));
     // Setting "exit after the last download" with nothing left exits at once.
     StartRunLoop();
     a.SetExitAfterLastDownload(true);
@@ -122,45 +124,31 @@ TEST_F(AppTest, ClearingAnExitAfterOptionRestartsTheWorkers) {
     EXPECT_EQ(a.LivePageWorkers(), 0);
 }
 
-TEST_F(AppTest, ExitAfterThisDownloadStopsTakingWork) {
+TEST_F(WorkFlowTest, ExitAfterThisDownloadStopsTakingWork) {
     App& a = InitApp();
-    std::atomic<bool> release{false};
-    std::atomic<int> started{0};
-    a.downloadHandler = [&](int, const std::string&) {
-        ++started;
-        WaitFor([&] { return release.load(); });
-        return true;
-    };
+    HoldHandlers(a);
     a.settings.numDownloadThreads.store(1);
     QueueFiles(a, 5);
     StartRunLoop();
-    ASSERT_TRUE(WaitFor([&] { return started.load() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return held.load() == 1; }));
     a.SetExitAfterThisDownload(true);  // a file is in flight: the worker ends the crawl
     EXPECT_FALSE(g_bStopWorkers.load());
     release.store(true);
     ASSERT_TRUE(JoinRunLoop());
-    EXPECT_EQ(started.load(), 1);
-    std::lock_guard<std::mutex> lock(a.downloadMutex);
-    EXPECT_EQ(a.toDownload.Size(), 4u);
+    EXPECT_EQ(held.load(), 1);
+    EXPECT_EQ(QueuedFiles(a).size(), 4u);
 }
 
-TEST_F(AppTest, NoPageIsTakenWhileTheDownloadQueueIsFull) {
+TEST_F(WorkFlowTest, NoPageIsTakenWhileTheDownloadQueueIsFull) {
     App& a = InitApp();
+    HoldHandlers(a);
     a.settings.minDownloadQueue.store(3);
     a.settings.numDownloadThreads.store(1);
-    std::atomic<bool> release{false};
-    std::atomic<int> started{0};
-    a.downloadHandler = [&](int, const std::string&) {
-        ++started;
-        WaitFor([&] { return release.load(); });
-        return true;
-    };
     QueueFiles(a, 4);
     QueuePages(a, 2);
     StartRunLoop();
     // The one download worker holds a file; three stay queued.
-    ASSERT_TRUE(WaitFor([&] { return started.load() == 1; }));
-    ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 1; }));
+    ASSERT_TRUE(WaitFor([&] { return held.load() == 1 && a.LivePageWorkers() == 1; }));
     EXPECT_FALSE(a.AllowMorePages());
     EXPECT_EQ(a.pagesTaken.load(), 0u);
     release.store(true);
@@ -168,20 +156,12 @@ TEST_F(AppTest, NoPageIsTakenWhileTheDownloadQueueIsFull) {
     StopRunLoop();
 }
 
-TEST_F(AppTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
+TEST_F(WorkFlowTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
     App& a = InitApp();
     { std::ofstream(a.paths.stateFile) << "state"; }
     a.m_bStateLoaded.store(true);
     port->QueueAnswer(Answer::Yes);
-    std::atomic<bool> release{false};
-    a.pageHandler = [&](int, UrlRecord&) {
-        WaitFor([&] { return release.load(); });
-        return true;
-    };
-    a.downloadHandler = [&](int, const std::string&) {
-        WaitFor([&] { return release.load(); });
-        return true;
-    };
+    HoldHandlers(a);
     a.settings.numDownloadThreads.store(1);
     QueuePages(a, 10);
     QueueFiles(a, 10);
@@ -204,18 +184,15 @@ TEST_F(AppTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
     StopRunLoop();
 }
 
-TEST(TransferSlotTest, SlotsAreReusedAndNeverBeyondTheTable) {
+TEST(TransferSlotTest, SlotsAreReusedAndShowTheirStatusText) {
     TransferSlotTable table;
-    for (int i = 0; i < kTransferSlotCount; ++i) {
+    for (int i = 0; i < kTransferSlotCount; ++i)
         EXPECT_EQ(table.Acquire(), i);
-    }
     EXPECT_EQ(table.Acquire(), -1);
     table.Release(17);
     EXPECT_EQ(table.Acquire(), 17);
     EXPECT_EQ(table.Acquire(), -1);
-}
 
-TEST(TransferSlotTest, StatusTextForms) {
     TransferSlot slot;
     EXPECT_EQ(SlotStatusText(slot), "");
     EXPECT_FALSE(SlotBusy(slot));

@@ -7,21 +7,20 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
+#include <functional>
 #include <map>
-#include <optional>
+#include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cli/site_files.h"
 #include "crawl/url_record.h"
 #include "store/state_file.h"
 #include "support/child_process.h"
@@ -70,50 +69,9 @@ constexpr std::string_view kServerConfig =
     "sendfile_max_chunk 4k;\n"
     "limit_rate 200k;\n";
 
-// A fixed linear congruential generator: the same site and the same kill
-// times on every run.
-class Sequence {
-public:
-    explicit Sequence(std::uint64_t seed) : state_(seed) {}
-    std::uint32_t Next() {
-        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
-        return static_cast<std::uint32_t>(state_ >> 33);
-    }
-    int Between(int low, int high) {  // inclusive
-        return low + static_cast<int>(Next() % static_cast<std::uint32_t>(high - low + 1));
-    }
-
-private:
-    std::uint64_t state_;
-};
-
-// The path of `to` as a link from a page at `from`; both are relative to the
-// site's root with '/' between directories.
-std::string RelativeLink(const std::string& from, const std::string& to) {
-    auto dirsOf = [](const std::string& path) {
-        std::vector<std::string> dirs;
-        std::size_t start = 0;
-        for (std::size_t slash; (slash = path.find('/', start)) != std::string::npos;) {
-            dirs.push_back(path.substr(start, slash - start));
-            start = slash + 1;
-        }
-        return dirs;
-    };
-    const std::vector<std::string> fromDirs = dirsOf(from);
-    const std::vector<std::string> toDirs = dirsOf(to);
-    std::size_t common = 0;
-    while (common < fromDirs.size() && common < toDirs.size() &&
-           fromDirs[common] == toDirs[common]) {
-        ++common;
-    }
-    std::string link;
-    for (std::size_t i = common; i < fromDirs.size(); ++i) {
-        link += "../";
-    }
-    for (std::size_t i = common; i < toDirs.size(); ++i) {
-        link += toDirs[i] + "/";
-    }
-    return link + to.substr(to.rfind('/') + 1);
+// A fixed generator: the same site and the same kill times on every run.
+int Between(std::mt19937& random, int low, int high) {  // inclusive
+    return low + static_cast<int>(random() % static_cast<std::uint32_t>(high - low + 1));
 }
 
 // The test site: pages in the root and two directories, each linking to about
@@ -125,7 +83,7 @@ std::map<std::string, std::string> MakeSite() {
     static const char* const kExtensions[] = {".jpg", ".png", ".zip"};
     static const char* const kWords[] = {"grubble", "harvest", "lantern", "meadow", "pebble",
                                          "quarry",  "saffron", "thicket", "umber",  "willow"};
-    Sequence random(0x5EED1234);
+    std::mt19937 random(0x5EED1234);
 
     std::vector<std::string> pages{"index.html"};
     for (int i = 1; i < kPages; ++i) {
@@ -133,14 +91,18 @@ std::map<std::string, std::string> MakeSite() {
         std::snprintf(name, sizeof name, "%sp%03d.html", kPageDirs[i % 3], i);
         pages.emplace_back(name);
     }
+    // The path of `to` as a link from the page `from`.
+    auto linkTo = [](const std::string& from, const std::string& to) {
+        return fs::path(to).lexically_relative(fs::path(from).parent_path()).generic_string();
+    };
     std::map<std::string, std::string> site;
     std::vector<std::vector<std::string>> fileLinks(kPages);
     for (int j = 0; j < kFiles; ++j) {
         char name[32];
         std::snprintf(name, sizeof name, "%sf%02d%s", kFileDirs[j % 3], j, kExtensions[j % 3]);
-        const std::size_t size = static_cast<std::size_t>(random.Between(5 * 1024, 60 * 1024));
+        const std::size_t size = static_cast<std::size_t>(Between(random, 5 * 1024, 60 * 1024));
         std::string bytes(size, '\0');
-        const std::uint32_t salt = random.Next();
+        const std::uint32_t salt = random();
         for (std::size_t k = 0; k < size; ++k) {
             bytes[k] = static_cast<char>((k * 131 + (k >> 7) * 17 + salt) & 0xFF);
         }
@@ -152,7 +114,7 @@ std::map<std::string, std::string> MakeSite() {
         // Every file is linked from one page, a third of them from a second.
         fileLinks[static_cast<std::size_t>((j * 2 + 1) % kPages)].push_back(name);
         if (j % 3 == 1) {
-            fileLinks[static_cast<std::size_t>(random.Between(0, kPages - 1))].push_back(name);
+            fileLinks[static_cast<std::size_t>(Between(random, 0, kPages - 1))].push_back(name);
         }
     }
     for (int i = 0; i < kPages; ++i) {
@@ -160,25 +122,25 @@ std::map<std::string, std::string> MakeSite() {
         // The next page keeps every page in reach of the start page.
         std::set<int> targets{(i + 1) % kPages, (i + 7) % kPages, (i * 5 + 3) % kPages};
         while (targets.size() < 6) {
-            targets.insert(random.Between(0, kPages - 1));
+            targets.insert(Between(random, 0, kPages - 1));
         }
         targets.erase(i);
         std::string html = "<html>\n<head><title>Page " + std::to_string(i) +
                            "</title></head>\n<body>\n<h1>Page " + std::to_string(i) + "</h1>\n<p>";
-        const int words = random.Between(300, 1200);
+        const int words = Between(random, 300, 1200);
         for (int w = 0; w < words; ++w) {
-            html += kWords[random.Next() % 10];
+            html += kWords[random() % 10];
             html += w % 12 == 11 ? ".\n" : " ";
         }
         html += "</p>\n<ul>\n";
         for (const int t : targets) {
             const std::string& target = pages[static_cast<std::size_t>(t)];
-            html += "<li><a href=\"" + RelativeLink(page, target) + "\">Page " + std::to_string(t) +
+            html += "<li><a href=\"" + linkTo(page, target) + "\">Page " + std::to_string(t) +
                     "</a></li>\n";
         }
         html += "</ul>\n";
         for (const std::string& file : fileLinks[static_cast<std::size_t>(i)]) {
-            const std::string link = RelativeLink(page, file);
+            const std::string link = linkTo(page, file);
             if (file.ends_with(".zip") || file.size() % 2 == 0) {
                 html += "<p><a href=\"" + link + "\">" + file + "</a></p>\n";
             } else {
@@ -191,71 +153,33 @@ std::map<std::string, std::string> MakeSite() {
     return site;
 }
 
-bool WriteFile(const fs::path& path, const std::string& bytes) {
-    std::error_code ec;
-    fs::create_directories(path.parent_path(), ec);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-}
-
-std::vector<fs::path> FilesIn(const fs::path& dir) {
-    std::vector<fs::path> files;
+// The names of the regular files directly in `dir` that `keep` accepts.
+std::vector<std::string> FilesIn(const fs::path& dir,
+                                 const std::function<bool(const std::string&)>& keep) {
+    std::vector<std::string> names;
     std::error_code ec;
     for (auto it = fs::directory_iterator(dir, ec); !ec && it != fs::directory_iterator();
          it.increment(ec)) {
-        if (it->is_regular_file()) {
-            files.push_back(it->path());
-        }
-    }
-    return files;
-}
-
-// The crawl's state file in the home directory: the one named after the site,
-// else "Save.dat"; empty when there is none yet.
-fs::path FindStateFile(const fs::path& home) {
-    fs::path found;
-    for (const fs::path& file : FilesIn(home)) {
-        if (file.extension() == ".sav") {
-            return file;
-        }
-        if (file.filename() == "Save.dat") {
-            found = file;
-        }
-    }
-    return found;
-}
-
-// Files whose name says a load set the state file aside as unreadable.
-std::vector<std::string> QuarantinedFiles(const fs::path& home) {
-    std::vector<std::string> names;
-    for (const fs::path& file : FilesIn(home)) {
-        if (file.extension() == ".bad") {
-            names.push_back(file.filename().string());
+        if (it->is_regular_file() && keep(it->path().filename().string())) {
+            names.push_back(it->path().filename().string());
         }
     }
     return names;
 }
 
-// Leftovers of writes that a kill interrupted: the temporary files that a
-// save fills before it renames them over the file they replace.
-int UnfinishedWrites(const fs::path& home, const std::string& ofName) {
-    int count = 0;
-    for (const fs::path& file : FilesIn(home)) {
-        if (file.filename().string().starts_with(ofName + ".tmp")) {
-            ++count;
-        }
+// The crawl's state file in the home directory: the one named after the site,
+// else "Save.dat"; empty when there is none yet.
+fs::path FindStateFile(const fs::path& home) {
+    const auto named = FilesIn(home, [](const std::string& n) { return n.ends_with(".sav"); });
+    if (!named.empty()) {
+        return home / named.front();
     }
-    return count;
+    return fs::is_regular_file(home / "Save.dat") ? home / "Save.dat" : fs::path();
 }
 
-// Downloads that a kill cut short, waiting under their partial names.
-int PartialDownloads(const fs::path& downloads) {
-    int count = 0;
-    for (const std::string& file : FilesBelow(downloads)) {
-        count += file.ends_with(".wgpart") ? 1 : 0;
-    }
-    return count;
+// Files whose name says a load set the state file aside as unreadable.
+std::vector<std::string> QuarantinedFiles(const fs::path& home) {
+    return FilesIn(home, [](const std::string& n) { return n.ends_with(".bad"); });
 }
 
 struct StateCheck {
@@ -290,8 +214,9 @@ StateCheck CheckStateFile(const std::string& bytes, const std::string& site) {
     AppendStateHeader(again);
     AppendStateCount(again, reader.PageCount());
     std::string foreign;
+    // The start page queued as a file has lost its final '/'.
     auto note = [&](const std::string& url) {
-        if (!url.starts_with(site) && foreign.empty()) {
+        if (!url.starts_with(site) && url + "/" != site && foreign.empty()) {
             foreign = url;
         }
     };
@@ -303,32 +228,25 @@ StateCheck CheckStateFile(const std::string& bytes, const std::string& site) {
         note(record.url);
         AppendStatePageRecord(again, record);
     }
-    std::int32_t count = 0;
-    if ((read = reader.ReadCount(&count)) != StateRead::Ok) {
-        return fail(read, "visited count");
-    }
-    AppendStateCount(again, count);
-    std::set<std::string> visited;
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::string url;
-        if ((read = reader.NextVisited(&url)) != StateRead::Ok) {
-            return fail(read, "visited " + std::to_string(i));
+    // The visited list, then the file list: a count and that many URLs each.
+    for (const bool visitedList : {true, false}) {
+        const std::string list = visitedList ? "visited " : "file ";
+        std::int32_t count = 0;
+        if ((read = reader.ReadCount(&count)) != StateRead::Ok) {
+            return fail(read, list + "count");
         }
-        note(url);
-        AppendStateUrl(again, url);
-        check.visitedTwice += visited.insert(url).second ? 0 : 1;
-    }
-    if ((read = reader.ReadCount(&count)) != StateRead::Ok) {
-        return fail(read, "file count");
-    }
-    AppendStateCount(again, count);
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::string url;
-        if ((read = reader.NextFileUrl(&url)) != StateRead::Ok) {
-            return fail(read, "file " + std::to_string(i));
+        AppendStateCount(again, count);
+        std::set<std::string> seen;
+        for (std::int32_t i = 0; i < count; ++i) {
+            std::string url;
+            read = visitedList ? reader.NextVisited(&url) : reader.NextFileUrl(&url);
+            if (read != StateRead::Ok) {
+                return fail(read, list + std::to_string(i));
+            }
+            note(url);
+            AppendStateUrl(again, url);
+            check.visitedTwice += visitedList && !seen.insert(url).second ? 1 : 0;
         }
-        note(url);
-        AppendStateUrl(again, url);
     }
     if (!foreign.empty()) {
         check.fault = "a URL that is not the site's: " + foreign;
@@ -341,40 +259,12 @@ StateCheck CheckStateFile(const std::string& bytes, const std::string& site) {
 
 // Makes "load.cfg" name `stateFile`. A kill can come before the program first
 // writes it, or (after a crawl started afresh) leave it naming an older file.
-// Returns true when the file had to be written.
-bool PointAt(const fs::path& home, const fs::path& stateFile) {
+void PointAt(const fs::path& home, const fs::path& stateFile) {
     const std::string line = "SAVE_FILE=" + stateFile.string() + "\n";
-    if (ReadWholeFile(home / "load.cfg") == line) {
-        return false;
+    if (ReadWholeFile(home / "load.cfg") != line) {
+        EXPECT_TRUE(WriteWholeFile(home / "load.cfg", line));
     }
-    EXPECT_TRUE(WriteFile(home / "load.cfg", line));
-    return true;
 }
-
-// Sets an environment variable for the programs the test starts, and puts it
-// back afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name); old != nullptr) {
-            old_ = old;
-        }
-        ::setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (old_) {
-            ::setenv(name_.c_str(), old_->c_str(), 1);
-        } else {
-            ::unsetenv(name_.c_str());
-        }
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    std::string name_;
-    std::optional<std::string> old_;
-};
 
 // Keeps a copy of a state file that failed its check next to the test
 // program, where it outlives the temporary home directory.
@@ -385,7 +275,7 @@ std::string KeepEvidence(const fs::path& stateFile, int run) {
     const fs::path copy =
         dir / ("run-" + std::to_string(run) + "-" + stateFile.filename().string());
     fs::copy_file(stateFile, copy, fs::copy_options::overwrite_existing, ec);
-    return ec ? std::string("(not kept: ") + ec.message() + ")" : copy.string();
+    return ec ? "(not kept: " + ec.message() + ")" : copy.string();
 }
 
 TEST(CrashResume, KilledCrawlsResumeToTheWholeSite) {
@@ -395,67 +285,67 @@ TEST(CrashResume, KilledCrawlsResumeToTheWholeSite) {
     TempDir root;
     const std::map<std::string, std::string> site = MakeSite();
     for (const auto& [name, bytes] : site) {
-        ASSERT_TRUE(WriteFile(root / name, bytes)) << name;
+        ASSERT_TRUE(WriteWholeFile(root / name, bytes)) << name;
     }
     NginxServer server(root.path(), std::string(kServerConfig));
     ASSERT_TRUE(server.Running()) << server.Error();
     const std::string prefix = "http://127.0.0.1:" + std::to_string(server.HttpPort()) + "/";
 
+    // The program runs through env, which sets the save interval for it.
     TempDir home;
-    const ScopedEnv interval("WEBGRUBBLER_SAVE_INTERVAL_MS", "30");
-    const std::vector<std::string> common = {"--home",  home.path().string(), "--scope", "domain",
-                                             "--types", "web,pictures",       "--no",    "-q",
-                                             "--set",   "SAVE_EVERY_5=1"};
+    std::vector<std::string> common = {"WEBGRUBBLER_SAVE_INTERVAL_MS=30", kCli};
+    for (const std::string& arg : DomainCrawlArgs(home.path())) {
+        common.push_back(arg);
+    }
+    common.insert(common.end(), {"--set", "SAVE_EVERY_5=1"});
     // The first run starts from the address; every later one loads the state
     // file, once there is one.
-    int pointerWrites = 0;
-    auto argsForNextRun = [&] {
+    auto startNextRun = [&] {
         std::vector<std::string> args = common;
         const fs::path state = FindStateFile(home.path());
         if (state.empty()) {
             args.push_back(prefix);
         } else {
-            pointerWrites += PointAt(home.path(), state) ? 1 : 0;
+            PointAt(home.path(), state);
             args.push_back("--load");
         }
-        return args;
+        return std::make_unique<ChildProcess>("/usr/bin/env", args);
     };
 
-    Sequence random(20240611);
+    std::mt19937 random(20240611);
     int runs = 0;
     int kills = 0;
-    int checked = 0;
     int recoveries = 0;
-    int finishedBeforeKill = 0;
     int killsDuringSave = 0;  // kills that left a half-written state file behind
-    int mostPartials = 0;
     int visitedTwice = 0;
-    int unfinishedWrites = 0;
+    std::size_t unfinishedWrites = 0;
     bool hadStateFile = false;
     while (kills < kKills && runs < kMaxKillRuns) {
         ++runs;
-        ChildProcess cli(kCli, argsForNextRun());
-        ASSERT_TRUE(cli.Started());
+        const auto cli = startNextRun();
+        ASSERT_TRUE(cli->Started());
         std::this_thread::sleep_for(
-            std::chrono::milliseconds(random.Between(kMinRunMs, kMaxRunMs)));
-        cli.Signal(SIGKILL);
-        const int status = cli.WaitExit(30000);
+            std::chrono::milliseconds(Between(random, kMinRunMs, kMaxRunMs)));
+        cli->Signal(SIGKILL);
+        const int status = cli->WaitExit(30000);
         if (status == 128 + SIGKILL) {
             ++kills;
         } else {
             // The crawl (or what was left of it) ended before the kill.
-            EXPECT_EQ(status, 0) << "run " << runs << ":\n" << cli.Output();
-            ++finishedBeforeKill;
+            EXPECT_EQ(status, 0) << "run " << runs << ":\n" << cli->Output();
         }
-        mostPartials = std::max(mostPartials, PartialDownloads(home / "Downloads"));
 
         const fs::path state = FindStateFile(home.path());
         if (state.empty()) {
             EXPECT_FALSE(hadStateFile) << "the state file is gone after run " << runs;
         } else {
             hadStateFile = true;
-            ++checked;
-            const int writes = UnfinishedWrites(home.path(), state.filename().string());
+            // Leftovers of saves that a kill interrupted: the temporary files
+            // that a save fills before it renames them over the state file.
+            const std::string tmp = state.filename().string() + ".tmp";
+            const std::size_t writes = FilesIn(home.path(), [&](const std::string& n) {
+                                           return n.starts_with(tmp);
+                                       }).size();
             killsDuringSave += writes > unfinishedWrites ? 1 : 0;
             unfinishedWrites = writes;
             const StateCheck check = CheckStateFile(ReadWholeFile(state), prefix);
@@ -466,68 +356,41 @@ TEST(CrashResume, KilledCrawlsResumeToTheWholeSite) {
         }
         EXPECT_EQ(QuarantinedFiles(home.path()), std::vector<std::string>{})
             << "after run " << runs << ":\n"
-            << cli.Output();
+            << cli->Output();
     }
     EXPECT_GE(kills, kKills) << "the crawl ended too soon to be killed often enough";
     EXPECT_EQ(recoveries, 0);
+    RecordProperty("kills", kills);
+    RecordProperty("killsDuringSave", killsDuringSave);
 
     // The rest of the crawl, undisturbed. A run that finds nothing left to do
     // also ends with 0.
     bool finished = false;
     std::string lastOutput;
     for (int i = 0; i < kMaxFinishRuns && !finished; ++i) {
-        ++runs;
-        ChildProcess cli(kCli, argsForNextRun());
-        ASSERT_TRUE(cli.Started());
-        const int status = cli.WaitExit(kFinishTimeoutMs);
-        lastOutput = cli.Output();
-        finished = status == 0;
+        const auto cli = startNextRun();
+        ASSERT_TRUE(cli->Started());
+        finished = cli->WaitExit(kFinishTimeoutMs) == 0;
+        lastOutput = cli->Output();
     }
     ASSERT_TRUE(finished) << lastOutput;
     EXPECT_EQ(QuarantinedFiles(home.path()), std::vector<std::string>{});
 
     const fs::path downloads = home / "Downloads";
     std::set<std::string> expected;
-    int wrong = 0;
     for (const auto& [name, bytes] : site) {
         const std::string saved = "127_0_0_1/" + name;
         expected.insert(saved);
-        if (!fs::is_regular_file(downloads / saved)) {
-            ADD_FAILURE() << "not saved: " << saved;
-            ++wrong;
-        } else if (ReadWholeFile(downloads / saved) != bytes) {
-            ADD_FAILURE() << saved << " differs from its source ("
-                          << fs::file_size(downloads / saved) << " bytes saved, " << bytes.size()
-                          << " served)";
-            ++wrong;
-        }
+        EXPECT_EQ(CompareSaved(downloads / saved, bytes), "") << saved;
     }
-    std::set<std::string> extra;
-    for (const std::string& file : FilesBelow(downloads)) {
-        if (expected.count(file) == 0) {
-            extra.insert(file);
-        }
-    }
-    EXPECT_EQ(extra, std::set<std::string>{}) << "files that are not the site's";
+    EXPECT_EQ(UnexpectedFiles(downloads, expected), std::set<std::string>{})
+        << "files that are not the site's";
     // A page scanned again after a resume is visited once, and a save cut
     // short leaves no temporary copy behind once the next save ran.
     EXPECT_EQ(visitedTwice, 0);
-    for (const fs::directory_entry& entry : fs::directory_iterator(home.path())) {
-        EXPECT_EQ(entry.path().filename().string().find(".sav.tmp"), std::string::npos)
-            << entry.path();
-    }
-
-    std::cout << "[ CrashResume ] runs " << runs << ", kills " << kills << " (during a state save "
-              << killsDuringSave << "), most partial downloads on disk after a kill "
-              << mostPartials << ", runs ended before their kill " << finishedBeforeKill
-              << ", state files checked " << checked << ", loads needing recovery " << recoveries
-              << ", load.cfg written by the test " << pointerWrites
-              << ", repeated visited entries in the last checked state file " << visitedTwice
-              << ", site files missing or wrong " << wrong << " of " << site.size() << "\n";
-    RecordProperty("kills", kills);
-    RecordProperty("stateFilesChecked", checked);
-    RecordProperty("recoveries", recoveries);
-    RecordProperty("killsDuringSave", killsDuringSave);
+    EXPECT_EQ(
+        FilesIn(home.path(), [](const std::string& n) { return n.find(".sav.tmp") != n.npos; }),
+        std::vector<std::string>{});
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
+#include "cli/site_files.h"
 #include "support/child_process.h"
 #include "support/test_dirs.h"
 
@@ -14,11 +14,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kCli = WG_CLI_PATH;
-
-void Write(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // Standard output alone, through the shell.
 int RunStdout(const std::string& args, std::string* out) {
@@ -30,10 +25,10 @@ TEST(FindDuplicatesCommand, ListsDeletesAndLogsCopies) {
     TempDir tree;
     const fs::path root = tree.path() / "t";
     const std::string same(3000, 'x');
-    Write(root / "a.bin", same);
-    Write(root / "sub/b.bin", same);
-    Write(root / "c.bin", same + "y");  // longer: not a copy
-    Write(root / "d.txt", "lonely");
+    WriteWholeFile(root / "a.bin", same);
+    WriteWholeFile(root / "sub/b.bin", same);
+    WriteWholeFile(root / "c.bin", same + "y");  // longer: not a copy
+    WriteWholeFile(root / "d.txt", "lonely");
 
     std::string out;
     ASSERT_EQ(RunStdout("--no-recursive '" + root.string() + "'", &out), 0);
@@ -57,9 +52,7 @@ TEST(FindDuplicatesCommand, ListsDeletesAndLogsCopies) {
     CurrentDirGuard cwd;
     fs::current_path(tree.path());
     ASSERT_EQ(RunProgram(kCli, {"find-duplicates", "--log", "--delete", root.string()}, &all), 0);
-    std::ifstream logFile(tree.path() / "results.log", std::ios::binary);
-    const std::string log((std::istreambuf_iterator<char>(logFile)), {});
-    EXPECT_EQ(log, (aKept ? ab : ba) + " are identical\n\r");
+    EXPECT_EQ(ReadWholeFile(tree.path() / "results.log"), (aKept ? ab : ba) + " are identical\n\r");
     EXPECT_NE(fs::exists(root / "a.bin"), fs::exists(root / "sub/b.bin"));
     EXPECT_EQ(fs::exists(root / "a.bin"), aKept);
     EXPECT_TRUE(fs::exists(root / "c.bin"));

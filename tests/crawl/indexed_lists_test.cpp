@@ -17,14 +17,12 @@ UrlRecordPtr Rec(const std::string& url) {
     return r;
 }
 
-TEST(IndexedLists, SingleParamKeyIsTheUrlUpToTheFirstAmpersandAfterTheQuery) {
+TEST(IndexedLists, RecordListKeepsItsIndexesExactThroughEveryChange) {
+    // The key is the URL up to the first '&' after the query.
     EXPECT_EQ(SingleParamKey("http://h/p?a=1&b=2"), "http://h/p?a=1");
     EXPECT_EQ(SingleParamKey("http://h/p&x?a=1&b=2&c"), "http://h/p&x?a=1");
     EXPECT_EQ(SingleParamKey("http://h/p?a=1"), "");
     EXPECT_EQ(SingleParamKey("http://h/p&a=1"), "");
-}
-
-TEST(IndexedLists, RecordListKeepsItsIndexesExactThroughEveryChange) {
     RecordList list;
     auto a = Rec("http://h/a?x=1&y=2");
     auto b = Rec("http://h/b");
@@ -46,9 +44,8 @@ TEST(IndexedLists, RecordListKeepsItsIndexesExactThroughEveryChange) {
     EXPECT_FALSE(list.ContainsKey("http://h/a?x=1"));
     EXPECT_TRUE(list.IndexMatches());
 
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < 10; ++i)
         list.PushBack(Rec("http://h/" + std::to_string(i)));
-    }
     // "http://h/b" and the even digits go.
     EXPECT_EQ(list.RemoveIf([](const UrlRecord& r) { return r.url.back() % 2 == 0; }), 6u);
     EXPECT_EQ(list.Size(), 5u);
@@ -56,9 +53,8 @@ TEST(IndexedLists, RecordListKeepsItsIndexesExactThroughEveryChange) {
     EXPECT_TRUE(list.IndexMatches());
 
     int dots = 0;
-    for (int i = 0; i < 8192; ++i) {
+    for (int i = 0; i < 8192; ++i)
         list.PushBack(Rec("u" + std::to_string(i)));
-    }
     list.Clear([&dots] { ++dots; });
     EXPECT_EQ(dots, 2);
     EXPECT_TRUE(list.Empty());

@@ -30,22 +30,19 @@ public:
     UrlRecordPtr AddSite(std::string_view url, std::uint8_t allLinked, std::uint8_t withinDomain,
                          std::uint8_t, bool filtered, const std::string* baseUrl) override {
         EXPECT_TRUE(filtered);
-        if (std::find(pages.begin(), pages.end(), url) != pages.end()) {
+        if (std::find(pages.begin(), pages.end(), url) != pages.end())
             return nullptr;
-        }
         pages.emplace_back(url);
         scopes.push_back(allLinked * 2 + withinDomain);
-        if (baseUrl != nullptr) {
+        if (baseUrl != nullptr)
             baseOf[std::string(url)] = *baseUrl;
-        }
         return std::make_shared<UrlRecord>();
     }
     void AddFile(std::string_view url, bool userAdded, bool fileUrlMode) override {
         EXPECT_FALSE(userAdded);
         EXPECT_FALSE(fileUrlMode);
-        if (std::find(files.begin(), files.end(), url) == files.end()) {
+        if (std::find(files.begin(), files.end(), url) == files.end())
             files.emplace_back(url);
-        }
     }
     void DebugLine(std::string_view text) override { log.emplace_back(text); }
     bool QueuesEmpty() override { return pages.empty() && files.empty(); }
@@ -60,17 +57,19 @@ public:
 
 enum class Scope { Page, Domain, All };
 
+// One page (after "<html>"): the files and pages its scan queues, in order.
 struct Case {
     std::string body;
-    Scope scope;
     Urls files;
-    Urls pages;
+    Urls pages = {};
+    Scope scope = Scope::Domain;
 };
 
 class LinkScannerTest : public ::testing::Test {
 protected:
     void Scan(std::string_view body, Scope scope = Scope::Domain, std::string_view url = kPageUrl) {
         sink = RecordingSink();
+        sink.stopAdding = stopAdding;
         record.url = url;
         record.allLinked = scope == Scope::All;
         record.withinDomain = scope == Scope::Domain;
@@ -83,13 +82,14 @@ protected:
     void Check(const std::vector<Case>& cases) {
         for (const Case& c : cases) {
             SCOPED_TRACE(c.body);
-            Scan(c.body, c.scope);
+            Scan("<html>" + c.body, c.scope);
             EXPECT_EQ(sink.files, c.files);
             EXPECT_EQ(sink.pages, c.pages);
         }
     }
 
     AppSettings settings;
+    bool stopAdding = false;
     RecordingSink sink;
     UrlRecord record;
     FetchedPage page;
@@ -97,115 +97,87 @@ protected:
 
 TEST_F(LinkScannerTest, AttributeValuesAndRelativeLinks) {
     Check({
-        {R"(<html><img src="pics/a.jpg"></html>)", Scope::Domain, {Dir("pics/a.jpg")}, {}},
-        {"<html><img src=pics/a.jpg></html>", Scope::Domain, {Dir("pics/a.jpg")}, {}},
-        {R"(<html><a href="sub/page.htm">x</a>)",
-         Scope::Domain,
-         {Dir("sub/page.htm")},
-         {Dir("sub/page.htm")}},
-        {"<html><a href=sub/b.htm>x</a>", Scope::Domain, {Dir("sub/b.htm")}, {Dir("sub/b.htm")}},
-        {R"(<html><a href="/top/c.htm">x</a>)",
-         Scope::Domain,
-         {Site("top/c.htm")},
-         {Site("top/c.htm")}},
+        {R"(<img src="pics/a.jpg"></html>)", {Dir("pics/a.jpg")}},
+        {"<img src=pics/a.jpg></html>", {Dir("pics/a.jpg")}},
+        {R"(<a href="sub/page.htm">x</a>)", {Dir("sub/page.htm")}, {Dir("sub/page.htm")}},
+        {"<a href=sub/b.htm>x</a>", {Dir("sub/b.htm")}, {Dir("sub/b.htm")}},
+        {R"(<a href="/top/c.htm">x</a>)", {Site("top/c.htm")}, {Site("top/c.htm")}},
         // Dot segments are folded; a "./" link is a link like any other (it
         // is no script expression such as ".foo").
-        {R"(<html><a href="../up/d.htm">x</a>)",
-         Scope::Domain,
-         {Site("up/d.htm")},
-         {Site("up/d.htm")}},
-        {R"(<html><img src="./pics/../img/b.jpg">)", Scope::Domain, {Dir("img/b.jpg")}, {}},
-        {R"(<html><a href="./e.htm">x</a>)", Scope::Domain, {Dir("e.htm")}, {Dir("e.htm")}},
-        {R"(<html><a href="./f/a.zip">x</a>)", Scope::Domain, {Dir("f/a.zip")}, {}},
+        {R"(<a href="../up/d.htm">x</a>)", {Site("up/d.htm")}, {Site("up/d.htm")}},
+        {R"(<img src="./pics/../img/b.jpg">)", {Dir("img/b.jpg")}},
+        {R"(<a href="./e.htm">x</a>)", {Dir("e.htm")}, {Dir("e.htm")}},
+        {R"(<a href="./f/a.zip">x</a>)", {Dir("f/a.zip")}},
         // Dot-less hrefs: directories become pages too, bare names only files.
-        {R"(<html><a href="sub/">s</a><a href="/news/">n</a><a href="plain">p</a>)",
-         Scope::Domain,
+        {R"(<a href="sub/">s</a><a href="/news/">n</a><a href="plain">p</a>)",
          {Dir("sub/"), Site("news/"), Dir("plain")},
          {Dir("sub/"), Site("news/")}},
         // Query links; a directory keeps its '/' before the query.
-        {R"(<html><a href="list.php?page=2">x</a>)",
-         Scope::Domain,
-         {Dir("list.php?page=2")},
-         {Dir("list.php?page=2")}},
-        {R"(<html><a href="http://www.example.com/forum/?page=2">x</a>)",
-         Scope::Domain,
+        {R"(<a href="list.php?page=2">x</a>)", {Dir("list.php?page=2")}, {Dir("list.php?page=2")}},
+        {R"(<a href="http://www.example.com/forum/?page=2">x</a>)",
          {Site("forum/?page=2")},
          {Site("forum/?page=2")}},
         // CSS and inline scripts.
-        {"<html><style>body { background: url(img/bg.png); }</style>",
-         Scope::Domain,
-         {Dir("img/bg.png")},
-         {}},
-        {"<html><script>var pic = 'photos/x1.jpg'; img.src = pic;</script>",
-         Scope::Domain,
-         {Dir("photos/x1.jpg")},
-         {}},
+        {"<style>body { background: url(img/bg.png); }</style>", {Dir("img/bg.png")}},
+        {"<script>var pic = 'photos/x1.jpg'; img.src = pic;</script>", {Dir("photos/x1.jpg")}},
         // A path parameter and a fragment are cut; brackets inside refuse the link.
-        {R"(<html><a href="pics/photo.jpg;jsessionid=12">x</a><a href="pics/b.jpg#top">)",
-         Scope::Domain,
-         {Dir("pics/photo.jpg"), Dir("pics/b.jpg")},
-         {}},
-        {R"(<html><a href="pics/{c}.jpg">x</a>)", Scope::Domain, {}, {}},
+        {R"(<a href="pics/photo.jpg;jsessionid=12">x</a><a href="pics/b.jpg#top">)",
+         {Dir("pics/photo.jpg"), Dir("pics/b.jpg")}},
+        {R"(<a href="pics/{c}.jpg">x</a>)", {}},
         // Protocol-relative links get "http:".
-        {R"(<html><img src="//www.example.com/p.png">)",
-         Scope::Domain,
-         {"http://www.example.com/p.png"},
-         {}},
+        {R"(<img src="//www.example.com/p.png">)", {"http://www.example.com/p.png"}},
     });
 }
 
 TEST_F(LinkScannerTest, ScopesDecideWhatIsFollowed) {
-    const std::string body = R"(<html><body>
+    const std::string body = R"(<body>
 <a href="next.htm">n</a>
 <img src="pics/a.jpg">
 <a href="http://other.example/far.htm">f</a>
 <img src="http://other.example/p/q.jpg">
 <a href="sub/">s</a>
 </body></html>)";
+    const std::string q = "http://other.example/p/q.jpg";
     Check({
         // "Only This Web Page": files only.
-        {body, Scope::Page, {Dir("pics/a.jpg"), "http://other.example/p/q.jpg"}, {}},
+        {body, {Dir("pics/a.jpg"), q}, {}, Scope::Page},
         // Within the domain: the picture from another host still comes through " src".
         {body,
-         Scope::Domain,
-         {Dir("pics/a.jpg"), "http://other.example/p/q.jpg", Dir("sub/"), Dir("next.htm")},
+         {Dir("pics/a.jpg"), q, Dir("sub/"), Dir("next.htm")},
          {Dir("sub/"), Dir("next.htm")}},
+        // A port is part of the address.
+        {R"(<a href="http://127.0.0.1:8080/a.html">x</a>)",
+         {},
+         {"http://127.0.0.1:8080/a.html"},
+         Scope::All},
         // All linked pages: another host's page is crawled, its picture downloaded.
         {body,
-         Scope::All,
-         {Dir("sub/"), Dir("next.htm"), Dir("pics/a.jpg"), "http://other.example/p/q.jpg"},
-         {Dir("sub/"), Dir("next.htm"), "http://other.example/far.htm"}},
-        // A port is part of the address.
-        {R"(<html><a href="http://127.0.0.1:8080/a.html">x</a>)",
-         Scope::All,
-         {},
-         {"http://127.0.0.1:8080/a.html"}},
+         {Dir("sub/"), Dir("next.htm"), Dir("pics/a.jpg"), q},
+         {Dir("sub/"), Dir("next.htm"), "http://other.example/far.htm"},
+         Scope::All},
     });
+    // Pages found carry the page's scope.
+    EXPECT_EQ(sink.scopes, (std::vector<int>{2, 2, 2}));
     // A '/' inside the page's query is not its directory.
     Scan(R"(<html><a href="next.htm">n</a>)", Scope::Domain,
          "http://www.example.com/dir/page.php?x=a/b");
     EXPECT_EQ(sink.files, (Urls{Dir("next.htm")}));
     EXPECT_EQ(sink.pages, (Urls{Dir("next.htm")}));
-    // Pages found carry the page's scope.
-    Scan(body, Scope::All);
-    EXPECT_EQ(sink.scopes, (std::vector<int>{2, 2, 2}));
 }
 
 TEST_F(LinkScannerTest, LinkElementsInSinglePageScope) {
+    const std::string feed =
+        R"(<link rel="alternate" href="http://www.example.com/feed.rss"></html>)";
     Check({
-        {R"(<html><link rel="alternate" href="http://www.example.com/feed.rss"></html>)",
-         Scope::Page,
-         {Site("feed.rss")},
-         {Site("feed.rss")}},
-        {R"(<html><link rel="stylesheet" href="css/site.css"></html>)",
-         Scope::Page,
+        {feed, {Site("feed.rss")}, {Site("feed.rss")}, Scope::Page},
+        {R"(<link rel="stylesheet" href="css/site.css"></html>)",
          {Dir("css/site.css")},
-         {}},
-        {R"(<html><link><a href="x/y.htm">)", Scope::Page, {}, {}},
+         {},
+         Scope::Page},
+        {R"(<link><a href="x/y.htm">)", {}, {}, Scope::Page},
     });
     settings.dft = kGroupPictures;  // without web pages the pass is off
-    Scan(R"(<html><link rel="alternate" href="http://www.example.com/feed.rss"></html>)",
-         Scope::Page);
+    Scan("<html>" + feed, Scope::Page);
     EXPECT_TRUE(sink.pages.empty());
 }
 
@@ -236,20 +208,13 @@ TEST_F(LinkScannerTest, ScriptExpressionsAreNotLinks) {
 
 TEST_F(LinkScannerTest, DomainTest) {
     settings.logDebug = true;
+    const std::string cdn = "http://example.com.cdn.net/x.htm";
     Check({
-        {R"(<html><a href="http://other.example/go.php?to=example.com">x</a>)",
-         Scope::Domain,
-         {},
-         {}},
-        {R"(<html><a href="http://other.example/r?example.com">x</a>)", Scope::Domain, {}, {}},
-        {R"(<html><a href="http://example.com.cdn.net/x.htm">x</a>)",
-         Scope::Domain,
-         {"http://example.com.cdn.net/x.htm"},
-         {"http://example.com.cdn.net/x.htm"}},
-        {R"(<html><a href="http://images.static.example.com/a.jpg">x</a>)",
-         Scope::Domain,
-         {"http://images.static.example.com/a.jpg"},
-         {}},
+        {R"(<a href="http://other.example/go.php?to=example.com">x</a>)", {}},
+        {R"(<a href="http://other.example/r?example.com">x</a>)", {}},
+        {"<a href=\"" + cdn + "\">x</a>", {cdn}, {cdn}},
+        {R"(<a href="http://images.static.example.com/a.jpg">x</a>)",
+         {"http://images.static.example.com/a.jpg"}},
     });
     Scan(R"(<html><a href="http://other.example/far.htm">x</a>)");
     EXPECT_EQ(sink.log.front(), "Not In Domain: http://other.example/far.htm");
@@ -278,11 +243,8 @@ TEST_F(LinkScannerTest, SkipKeywordsOwnUrlAndRejects) {
 
     // A stopped page queue takes nothing.
     settings.types.Set(TypeKind::FileTypes, std::string(kDefaultFileTypes));
-    sink = RecordingSink();
-    sink.stopAdding = true;
-    record.url = kPageUrl;
-    page.body = R"(<html><a href="next.htm">n</a>)";
-    ScanPage(settings, sink, page, record, 0);
+    stopAdding = true;
+    Scan(R"(<html><a href="next.htm">n</a>)");
     EXPECT_EQ(sink.files, (Urls{Dir("next.htm")}));
     EXPECT_TRUE(sink.pages.empty());
 }
@@ -352,20 +314,15 @@ TEST_F(LinkScannerTest, FullBufferWithoutTerminator) {
         // the address sanitizer build.
         auto buffer = std::make_unique<char[]>(kBufferSize);
         std::string text;
-        while (text.size() + filler.size() < kBufferSize - tail.size()) {
+        while (text.size() + filler.size() < kBufferSize - tail.size())
             text += filler;
-        }
         text.append(kBufferSize - tail.size() - text.size(), ' ');
         text += tail;
         std::copy(text.begin(), text.end(), buffer.get());
         const std::string_view body(buffer.get(), kBufferSize);
         for (Scope scope : {Scope::Page, Scope::Domain, Scope::All}) {
             Scan(body, scope);
-            if (tail.back() == '"') {
-                EXPECT_EQ(sink.files, (Urls{Dir("pics/z.jpg")}));
-            } else {
-                EXPECT_TRUE(sink.files.empty());
-            }
+            EXPECT_EQ(sink.files, tail.back() == '"' ? Urls{Dir("pics/z.jpg")} : Urls{});
         }
         RecordingSink scriptSink;
         ScanScript(settings, scriptSink, page, record, 0);

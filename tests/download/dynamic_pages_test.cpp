@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::ReadWholeFile;
+using test::WriteWholeFile;
 
 // A download directory "dl" inside a temporary directory, as the current
 // directory; anything that appears beside "dl" escaped it.
@@ -31,11 +31,6 @@ protected:
             name, name.find('?'), options, list,
             [this](std::string_view text) { errors_.emplace_back(text); },
             [this](std::string_view text) { debug_.emplace_back(text); });
-    }
-
-    static void Write(const fs::path& path, const std::string& text) {
-        fs::create_directories(path.parent_path().empty() ? "." : path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
     }
 
     std::vector<std::string> OutsideDownloads() const {
@@ -132,7 +127,7 @@ TEST_F(DynamicPages, NamesQueryPagesAndWritesTheirScripts) {
 TEST_F(DynamicPages, LaterPagesKeepScriptAndPutItsParameterFirst) {
     std::string first = "www_example_com/view.php?id=3&p=2";
     ASSERT_TRUE(Make(first));
-    Write("www_example_com/view.php", "<? edited by hand ?>");
+    WriteWholeFile("www_example_com/view.php", "<? edited by hand ?>");
 
     std::string second = "www_example_com/view.php?p=5&x&ID=4";
     ASSERT_TRUE(Make(second));
@@ -148,7 +143,7 @@ TEST_F(DynamicPages, LaterPagesKeepScriptAndPutItsParameterFirst) {
 
 TEST_F(DynamicPages, KeepsEarlierPagesAsNoneCopies) {
     // A page saved at the script's name is kept before the script replaces it.
-    Write("www_example_com/view.php", "<html>old page</html>");
+    WriteWholeFile("www_example_com/view.php", "<html>old page</html>");
     std::string name = "www_example_com/view.php?id=3";
     ASSERT_TRUE(Make(name));
     EXPECT_EQ(ReadWholeFile("www_example_com/view.php_id_n0n3.php"), "<html>old page</html>");
@@ -156,7 +151,7 @@ TEST_F(DynamicPages, KeepsEarlierPagesAsNoneCopies) {
 
     // A new script in a new directory: the site's index.html is its page
     // without parameters, and the directories are made for both files.
-    Write("www_example_com/index.html", "<html>home</html>");
+    WriteWholeFile("www_example_com/index.html", "<html>home</html>");
     std::string deep = "www_example_com/new/dir/go.asp?q=1";
     ASSERT_TRUE(Make(deep));
     EXPECT_EQ(ReadWholeFile("www_example_com/new/dir/go.asp_q_n0n3.asp"), "<html>home</html>");
@@ -168,14 +163,13 @@ TEST_F(DynamicPages, KeepsEarlierPagesAsNoneCopies) {
     EXPECT_TRUE(fs::is_regular_file("other_site/a/b/c.php"));
     EXPECT_FALSE(fs::exists("other_site/a/b/c.php_k_n0n3.php"));
     EXPECT_TRUE(errors_.empty());
-}
 
-TEST_F(DynamicPages, PageWithoutCopyIsNotReplaced) {
-    Write("site/view.php", "<html>only copy</html>");
-    fs::create_directories("site/view.php_id_n0n3.php");  // the copy cannot be made
-    std::string name = "site/view.php?id=1";
-    ASSERT_TRUE(Make(name));
-    EXPECT_EQ(name, "site/view.php_id_1.php");
+    // A page whose copy cannot be made is not replaced.
+    WriteWholeFile("site/view.php", "<html>only copy</html>");
+    fs::create_directories("site/view.php_id_n0n3.php");
+    std::string blocked = "site/view.php?id=1";
+    ASSERT_TRUE(Make(blocked));
+    EXPECT_EQ(blocked, "site/view.php_id_1.php");
     EXPECT_EQ(ReadWholeFile("site/view.php"), "<html>only copy</html>");
     ASSERT_EQ(errors_.size(), 1u);
     EXPECT_NE(errors_[0].find(" - CopyFile failed"), std::string::npos) << errors_[0];
@@ -221,14 +215,14 @@ TEST_F(DynamicPages, FindsStoredPages) {
         std::string path = c.path;
         EXPECT_FALSE(DynamicPageExists(path, {c.single, 1})) << c.path;
         EXPECT_EQ(path, c.renamed);
-        Write(c.renamed, "x");
+        WriteWholeFile(c.renamed, "x");
         path = c.path;
         EXPECT_TRUE(DynamicPageExists(path, {c.single, 1})) << c.path;
     }
     // What MakeDynamicPage stored is found again.
     std::string made = "site/a/view.php?id=9&p=1";
     ASSERT_TRUE(Make(made));
-    Write(made, "page");
+    WriteWholeFile(made, "page");
     std::string path = "site/a/view.php?id=9&p=1";
     EXPECT_TRUE(DynamicPageExists(path, {}));
     EXPECT_EQ(path, made);
@@ -236,7 +230,7 @@ TEST_F(DynamicPages, FindsStoredPages) {
     // A Flash movie is looked for under its own name.
     std::string movie = "site/m.swf?v=2";
     EXPECT_FALSE(DynamicPageExists(movie, {}));
-    Write("site/m.swf", "FWS");
+    WriteWholeFile("site/m.swf", "FWS");
     EXPECT_TRUE(DynamicPageExists(movie, {}));
     EXPECT_EQ(movie, "site/m.swf?v=2");
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -16,6 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::CurrentDirGuard;
 using test::TempDir;
+using test::WriteWholeFile;
 
 SaveNameOptions Options(int mode, bool escape = false, bool web = false) {
     SaveNameOptions options;
@@ -38,11 +38,6 @@ std::string ComposedPath(std::string_view url, const SaveNameOptions& options) {
 // Where that file stands, relative to the download directory.
 std::string SavedPath(std::string_view url, const SaveNameOptions& options) {
     return ResolveLocalPath(ComposedPath(url, options)).value_or("(refused)");
-}
-
-void Touch(const fs::path& path) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path) << "x";
 }
 
 TEST(SaveNames, SplitsUrlsLikeTheDownloadWorker) {
@@ -268,18 +263,18 @@ TEST(FindOnDisk, LooksInSearchDirectoriesThenSavedSubDirectories) {
     const SaveNameOptions options = Options(0);
     std::string out = "unchanged";
 
-    Touch(tmp / "c2/sub" / relative);
+    WriteWholeFile(tmp / "c2/sub" / relative, "x");
     EXPECT_FALSE(FindOnDisk(url, options, search, &out));  // sub-directories not wanted
     search.searchSavedSubDirs = true;
     EXPECT_TRUE(FindOnDisk(url, options, search, &out));
     EXPECT_EQ(out, "unchanged");  // the path is reported for the download directory only
 
-    Touch(tmp / "c2" / relative);
+    WriteWholeFile(tmp / "c2" / relative, "x");
     visited.clear();
     EXPECT_TRUE(FindOnDisk(url, options, search, &out));
     EXPECT_EQ(visited.size(), 3u);  // the empty entry is passed over, not probed
 
-    Touch(tmp / "dl" / relative);
+    WriteWholeFile(tmp / "dl" / relative, "x");
     visited.clear();
     EXPECT_TRUE(FindOnDisk(url, options, search, &out));
     EXPECT_EQ(out, relative);
@@ -325,7 +320,7 @@ TEST(FindOnDisk, SingleRedirectParamAndDynamicPages) {
     EXPECT_FALSE(FindOnDisk(url, Options(0, false, true), search, &out));
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0], "www_example_com/view.php?id=3&p=2&q=1");
-    Touch(tmp / "www_example_com/view.php_id_3.php");
+    WriteWholeFile(tmp / "www_example_com/view.php_id_3.php", "x");
     EXPECT_TRUE(FindOnDisk(url, Options(0, false, true), search, &out));
     EXPECT_EQ(out, "www_example_com/view.php_id_3.php");
 
@@ -339,7 +334,7 @@ TEST(FindOnDisk, SingleRedirectParamAndDynamicPages) {
 TEST(FindOnDisk, NeverLooksOutsideItsDirectories) {
     TempDir tmp;
     for (const char* bait : {"bait.jpg", "_x.jpg", "search/bait.jpg", "search/_x.jpg"}) {
-        Touch(tmp / bait);
+        WriteWholeFile(tmp / bait, "x");
     }
     fs::create_directories(tmp / "dl");
     DiskSearch search;

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 using test::CurrentDirGuard;
 using test::TempDir;
 
-TEST(SavePaths, ComposesPlainHttpPaths) {
+TEST(SavePaths, ComposesHttpAndHttpsPaths) {
     const std::string_view host = "www.example.com";
     // Save name and directory: the three layouts of the download worker.
     EXPECT_EQ(ComposeLocalPath(host, "pics\\2008\\photo.jpg", "x"),
@@ -42,10 +42,8 @@ TEST(SavePaths, ComposesPlainHttpPaths) {
     // Cut silently to a 1,040-byte buffer.
     EXPECT_EQ(ComposeLocalPath(host, std::string(3000, 'n'), "").size(), 1039u);
     EXPECT_EQ(ComposeLocalPath("", std::nullopt, std::string(3000, 'n')).size(), 1039u);
-}
 
-TEST(SavePaths, ComposesHttpsPaths) {
-    const std::string_view host = "www.example.com";
+    // https transfers compose their own way.
     EXPECT_EQ(ComposeHttpsLocalPath(host, "a\\b.jpg", "n"), "www_example_com/a/b.jpg");
     EXPECT_EQ(ComposeHttpsLocalPath(host, std::nullopt, "n.jpg"), "www_example_com/n.jpg");
     EXPECT_EQ(ComposeHttpsLocalPath(host, "", "n.jpg"), "www_example_com/index.html");

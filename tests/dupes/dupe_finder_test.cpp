@@ -6,35 +6,19 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "dupes/dupe_finder.h"
+#include "dupes/dupe_test_files.h"
 #include "support/test_dirs.h"
 
 namespace wg::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Bytes(std::size_t size, unsigned seed) {
-    std::string s(size, '\0');
-    std::uint32_t x = 2463534242u ^ seed;
-    for (auto& c : s) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x & 0xFF);
-    }
-    return s;
-}
-
-void Write(const fs::path& path, const std::string& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::string Flip(std::string s, std::size_t at) {
     s[at] = static_cast<char>(s[at] ^ 0x5A);
@@ -43,24 +27,16 @@ std::string Flip(std::string s, std::size_t at) {
 
 struct Recorder {
     std::vector<std::string> status, counters, results;
-    std::function<void()> onPump;
-    std::function<void()> onScanned;
+    std::function<void()> onPump = [] {};
+    std::function<void()> onScanned = [] {};
 
     DupeFinderEvents Events() {
         DupeFinderEvents e;
         e.status = [this](std::string_view t) { status.emplace_back(t); };
         e.counters = [this](std::string_view t) { counters.emplace_back(t); };
         e.result = [this](std::string_view t) { results.emplace_back(t); };
-        e.pump = [this] {
-            if (onPump) {
-                onPump();
-            }
-        };
-        e.scanned = [this] {
-            if (onScanned) {
-                onScanned();
-            }
-        };
+        e.pump = [this] { onPump(); };
+        e.scanned = [this] { onScanned(); };
         return e;
     }
     bool SawStatusStartingWith(const std::string& prefix) const {
@@ -106,11 +82,11 @@ TEST(DupeFinder, GroupedCount) {
 
 TEST(DupeFinder, ThreeCopiesKeepTheFirstScannedAndDeleteTheOthers) {
     TempDir dir;
-    const std::string content = Bytes(5000, 1);
-    Write(dir / "A", content);
-    Write(dir / "B", content);
-    Write(dir / "C", content);
-    Write(dir / "D", Bytes(5000, 2));
+    const std::string content = PatternBytes(5000, 1);
+    WriteWholeFile(dir / "A", content);
+    WriteWholeFile(dir / "B", content);
+    WriteWholeFile(dir / "C", content);
+    WriteWholeFile(dir / "D", PatternBytes(5000, 2));
     const fs::path logPath = dir / "log" / "results.log";
     fs::create_directories(logPath.parent_path());
     std::FILE* log = std::fopen(logPath.c_str(), "w");
@@ -138,11 +114,8 @@ TEST(DupeFinder, ThreeCopiesKeepTheFirstScannedAndDeleteTheOthers) {
 
     const std::string kept = expected[0].substr(0, expected[0].find(" & "));
     EXPECT_EQ(finder.DeleteDuplicates(), 2);
-    EXPECT_TRUE(fs::exists(kept));
-    EXPECT_TRUE(fs::exists(dir / "D"));
-    EXPECT_EQ(std::count_if(fs::directory_iterator(dir.path()), fs::directory_iterator(),
-                            [](const auto& e) { return e.is_regular_file(); }),
-              2);
+    EXPECT_EQ(FilesBelow(dir.path()),
+              (std::set<std::string>{fs::path(kept).filename().string(), "D", "log/results.log"}));
     EXPECT_EQ(rec.counters.back(), "Duplicates Deleted: 2");
     EXPECT_EQ(rec.status.back(), " Finished Deleting Duplicates.");
     for (const auto& c : finder.Candidates()) {
@@ -154,53 +127,47 @@ TEST(DupeFinder, ThreeCopiesKeepTheFirstScannedAndDeleteTheOthers) {
     }
 }
 
-// The sampled comparison would call all of these the same as "base".
+// The sampled comparison would call all the large ones the same as "base";
+// small files are compared whole, a byte short or a last byte off included.
 TEST(DupeFinder, FilesThatDifferAnywhereAreNotReported) {
     TempDir dir;
-    const std::string base = Bytes(200000, 3);
-    Write(dir / "base", base);
-    Write(dir / "copy", base);
-    Write(dir / "blockTail", Flip(base, 176 + 8192 - 5));
-    Write(dir / "pastSample", Flip(base, 196784 + 1000));
-    Write(dir / "lastByte", Flip(base, base.size() - 1));
-    Write(dir / "middle", Flip(base, 100000));
-    Write(dir / "tenMore", base + "0123456789");
-    Write(dir / "tenMoreToo", base + "0123456789");
+    const std::string base = PatternBytes(200000, 3);
+    WriteWholeFile(dir / "base", base);
+    WriteWholeFile(dir / "copy", base);
+    WriteWholeFile(dir / "blockTail", Flip(base, 176 + 8192 - 5));
+    WriteWholeFile(dir / "pastSample", Flip(base, 196784 + 1000));
+    WriteWholeFile(dir / "lastByte", Flip(base, base.size() - 1));
+    WriteWholeFile(dir / "middle", Flip(base, 100000));
+    WriteWholeFile(dir / "tenMore", base + "0123456789");
+    WriteWholeFile(dir / "tenMoreToo", base + "0123456789");
+    for (std::size_t size : {50, 176, 177}) {
+        const std::string s = PatternBytes(size, static_cast<unsigned>(size));
+        const std::string n = std::to_string(size);
+        WriteWholeFile(dir / (n + "a"), s);
+        WriteWholeFile(dir / (n + "b"), s);
+        WriteWholeFile(dir / (n + "x"), Flip(s, size - 1));
+    }
+    WriteWholeFile(dir / "shorter",
+                   PatternBytes(49, 50));  // the 50-byte files less their last byte
 
     Recorder rec;
     DupeFinder finder(rec.Events());
     ASSERT_TRUE(finder.Find(dir.path().string()));
     EXPECT_EQ(rec.results, ExpectedLines(finder, {{dir / "base", dir / "copy"},
-                                                  {dir / "tenMore", dir / "tenMoreToo"}}));
-}
-
-TEST(DupeFinder, SmallFilesAreComparedWhole) {
-    TempDir dir;
-    for (std::size_t size : {50, 176, 177}) {
-        const std::string s = Bytes(size, static_cast<unsigned>(size));
-        const std::string n = std::to_string(size);
-        Write(dir / (n + "a"), s);
-        Write(dir / (n + "b"), s);
-        Write(dir / (n + "x"), Flip(s, size - 1));
-    }
-    Write(dir / "shorter", Bytes(49, 50));  // the 50-byte files' head without its last byte
-
-    Recorder rec;
-    DupeFinder finder(rec.Events());
-    ASSERT_TRUE(finder.Find(dir.path().string()));
-    EXPECT_EQ(rec.results, ExpectedLines(finder, {{dir / "50a", dir / "50b"},
+                                                  {dir / "tenMore", dir / "tenMoreToo"},
+                                                  {dir / "50a", dir / "50b"},
                                                   {dir / "176a", dir / "176b"},
                                                   {dir / "177a", dir / "177b"}}));
 }
 
 TEST(DupeFinder, KeptFileRemovedOrChangedByHandKeepsItsDuplicates) {
     TempDir dir;
-    const std::string x = Bytes(3000, 4);
-    const std::string y = Bytes(3000, 5);
-    Write(dir / "x1", x);
-    Write(dir / "x2", x);
-    Write(dir / "y1", y);
-    Write(dir / "y2", y);
+    const std::string x = PatternBytes(3000, 4);
+    const std::string y = PatternBytes(3000, 5);
+    WriteWholeFile(dir / "x1", x);
+    WriteWholeFile(dir / "x2", x);
+    WriteWholeFile(dir / "y1", y);
+    WriteWholeFile(dir / "y2", y);
     Recorder rec;
     DupeFinder finder(rec.Events());
     ASSERT_TRUE(finder.Find(dir.path().string()));
@@ -215,7 +182,7 @@ TEST(DupeFinder, KeptFileRemovedOrChangedByHandKeepsItsDuplicates) {
     ASSERT_EQ(kept.size(), 2u);
     fs::remove(kept[0]);
     const std::string changed = test::ReadWholeFile(kept[1]);
-    Write(kept[1], Flip(changed, 2000));
+    WriteWholeFile(kept[1], Flip(changed, 2000));
 
     EXPECT_EQ(finder.DeleteDuplicates(), 0);
     for (const auto& c : finder.Candidates()) {
@@ -223,17 +190,15 @@ TEST(DupeFinder, KeptFileRemovedOrChangedByHandKeepsItsDuplicates) {
             EXPECT_TRUE(fs::exists(c.path)) << c.path;
         }
     }
-    EXPECT_EQ(std::count_if(fs::directory_iterator(dir.path()), fs::directory_iterator(),
-                            [](const auto&) { return true; }),
-              3);
+    EXPECT_EQ(FilesBelow(dir.path()).size(), 3u);
 }
 
 // A link and the file it names are "identical"; whichever is kept, deleting
 // the other must not lose the data.
 TEST(DupeFinder, NeverDeletesTheKeptFileThroughALink) {
     TempDir dir;
-    const std::string content = Bytes(4000, 6);
-    Write(dir / "real" / "file", content);
+    const std::string content = PatternBytes(4000, 6);
+    WriteWholeFile(dir / "real" / "file", content);
     fs::create_directory_symlink(dir / "real", dir / "alias");
     fs::create_symlink(dir / "real" / "file", dir / "real" / "link");
 
@@ -256,10 +221,10 @@ TEST(DupeFinder, NeverDeletesTheKeptFileThroughALink) {
 
 TEST(DupeFinder, SubdirectoriesAreSearchedOnlyWhenAsked) {
     TempDir dir;
-    const std::string content = Bytes(1000, 7);
-    Write(dir / "top", content);
-    Write(dir / "sub" / "inner", content);
-    Write(dir / "sub" / "deeper" / "innermost", content);
+    const std::string content = PatternBytes(1000, 7);
+    WriteWholeFile(dir / "top", content);
+    WriteWholeFile(dir / "sub" / "inner", content);
+    WriteWholeFile(dir / "sub" / "deeper" / "innermost", content);
 
     Recorder flat;
     DupeFinder finder(flat.Events());
@@ -287,9 +252,9 @@ TEST(DupeFinder, SubdirectoriesAreSearchedOnlyWhenAsked) {
 
 TEST(DupeFinder, SkipsDotNamesAsTheEnumerationRulesSay) {
     TempDir dir;
-    const std::string content = Bytes(500, 8);
+    const std::string content = PatternBytes(500, 8);
     for (const char* name : {"plain", ".hidden", ".a", "..x", ".git/config", ".d/inside"}) {
-        Write(dir / name, content);
+        WriteWholeFile(dir / name, content);
     }
     Recorder rec;
     DupeFinder finder(rec.Events());
@@ -307,7 +272,7 @@ TEST(DupeFinder, SkipsDotNamesAsTheEnumerationRulesSay) {
 TEST(DupeFinder, StopDuringTheScanEndsItWithoutACompare) {
     TempDir dir;
     for (int i = 0; i < 20; ++i) {
-        Write(dir / ("f" + std::to_string(i)), "same");
+        WriteWholeFile(dir / ("f" + std::to_string(i)), "same");
     }
     Recorder rec;
     DupeFinder finder(rec.Events());
@@ -326,7 +291,7 @@ TEST(DupeFinder, StopDuringTheScanEndsItWithoutACompare) {
     EXPECT_EQ(rec.counters.back(), "Files Scanned: 5");
 
     // The next search starts afresh.
-    rec.onPump = nullptr;
+    rec.onPump = [] {};
     ASSERT_TRUE(finder.Find(dir.path().string()));
     EXPECT_EQ(finder.FilesScanned(), 20u);
     EXPECT_EQ(finder.DuplicatesFound(), 19);
@@ -334,9 +299,9 @@ TEST(DupeFinder, StopDuringTheScanEndsItWithoutACompare) {
 
 TEST(DupeFinder, CloseDuringTheCompareCancelsIt) {
     TempDir dir;
-    const std::string content = Bytes(100000, 9);
-    Write(dir / "one", content);
-    Write(dir / "two", content);
+    const std::string content = PatternBytes(100000, 9);
+    WriteWholeFile(dir / "one", content);
+    WriteWholeFile(dir / "two", content);
     Recorder rec;
     DupeFinder finder(rec.Events());
     bool scanDone = false;
@@ -355,7 +320,7 @@ TEST(DupeFinder, CloseDuringTheCompareCancelsIt) {
 
 TEST(DupeFinder, RootThatCannotBeListedFails) {
     TempDir dir;
-    Write(dir / "file", "x");
+    WriteWholeFile(dir / "file", "x");
     DupeFinder finder;
     EXPECT_FALSE(finder.Find((dir / "missing").string()));
     EXPECT_FALSE(finder.Find((dir / "file").string()));
@@ -367,19 +332,19 @@ TEST(DupeFinder, RootThatCannotBeListedFails) {
 // every class confirmed byte by byte, and deleting works in batches too.
 TEST(DupeFinder, LargeGroupSplitsIntoItsClasses) {
     TempDir dir;
-    const std::string p = Bytes(3000, 10);
+    const std::string p = PatternBytes(3000, 10);
     const std::string q = Flip(p, 2999);
     std::vector<fs::path> classP, classQ;
     for (int i = 0; i < 70; ++i) {
         classP.push_back(dir / ("p" + std::to_string(i)));
-        Write(classP.back(), p);
+        WriteWholeFile(classP.back(), p);
     }
     for (int i = 0; i < 5; ++i) {
         classQ.push_back(dir / ("q" + std::to_string(i)));
-        Write(classQ.back(), q);
+        WriteWholeFile(classQ.back(), q);
     }
     for (int i = 0; i < 3; ++i) {
-        Write(dir / ("single" + std::to_string(i)), Flip(p, 1000 + i));
+        WriteWholeFile(dir / ("single" + std::to_string(i)), Flip(p, 1000 + i));
     }
     Recorder rec;
     DupeFinder finder(rec.Events());
@@ -388,20 +353,18 @@ TEST(DupeFinder, LargeGroupSplitsIntoItsClasses) {
     EXPECT_EQ(rec.counters.back(), "Files Compared: 78 of 78");
 
     EXPECT_EQ(finder.DeleteDuplicates(), 73);
-    EXPECT_EQ(std::count_if(fs::directory_iterator(dir.path()), fs::directory_iterator(),
-                            [](const auto&) { return true; }),
-              5);
+    EXPECT_EQ(FilesBelow(dir.path()).size(), 5u);
 }
 
 // With few descriptors left, a group is read in smaller batches instead of
 // losing the files that could not be opened.
 TEST(DupeFinder, ShortOfDescriptorsStillFindsEveryCopy) {
     TempDir dir;
-    const std::string content = Bytes(2000, 11);
+    const std::string content = PatternBytes(2000, 11);
     std::vector<fs::path> copies;
     for (int i = 0; i < 40; ++i) {
         copies.push_back(dir / ("c" + std::to_string(i)));
-        Write(copies.back(), content);
+        WriteWholeFile(copies.back(), content);
     }
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);

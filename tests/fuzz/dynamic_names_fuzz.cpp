@@ -8,9 +8,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -48,22 +49,14 @@ struct Scratch {
         }
         fs::create_directories(downloads / "www_example_com", ec);
         for (const char* index : {"index.html", "www_example_com/index.html"}) {
-            if (std::FILE* f = std::fopen(index, "w")) {
-                std::fputs("<html>home</html>", f);
-                std::fclose(f);
-            }
+            std::ofstream(index) << "<html>home</html>";
         }
     }
 
     // Everything written stayed below the download directory.
     bool NothingEscaped() const {
         std::error_code ec;
-        int entries = 0;
-        for (const auto& entry : fs::directory_iterator(base, ec)) {
-            (void)entry;
-            ++entries;
-        }
-        return entries == 1;
+        return std::distance(fs::directory_iterator(base, ec), fs::directory_iterator()) == 1;
     }
 };
 

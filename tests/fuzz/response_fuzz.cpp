@@ -46,12 +46,10 @@ bool Feed(HttpConnection& c, std::string_view bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool once = [] {
         Timing t;
-        t.headerByteWaitMs = 0;
-        t.headerRetryMs = 0;
-        t.headerWaitMs = 0;
-        t.bodyPollMs = 0;
-        t.bodyWaitMs = 0;
-        t.nonOkBodyWaitMs = 0;
+        for (int* wait : {&t.headerByteWaitMs, &t.headerRetryMs, &t.headerWaitMs, &t.bodyPollMs,
+                          &t.bodyWaitMs, &t.nonOkBodyWaitMs}) {
+            *wait = 0;
+        }
         SetTiming(t);
         const auto dir = std::filesystem::temp_directory_path() / "wg-response-fuzz";
         std::filesystem::create_directories(dir);

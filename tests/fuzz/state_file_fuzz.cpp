@@ -62,13 +62,11 @@ std::string Write(const Lists& lists) {
             std::abort();  // everything read must be writable
         }
     }
-    wg::AppendStateCount(out, static_cast<std::int32_t>(lists.visited.size()));
-    for (const std::string& url : lists.visited) {
-        (void)wg::AppendStateUrl(out, url);
-    }
-    wg::AppendStateCount(out, static_cast<std::int32_t>(lists.files.size()));
-    for (const std::string& url : lists.files) {
-        (void)wg::AppendStateUrl(out, url);
+    for (const auto* list : {&lists.visited, &lists.files}) {
+        wg::AppendStateCount(out, static_cast<std::int32_t>(list->size()));
+        for (const std::string& url : *list) {
+            (void)wg::AppendStateUrl(out, url);
+        }
     }
     return out;
 }

@@ -2,10 +2,9 @@
 // what each kind of answer leads to, and what is left on disk.
 #include "net/http_fetch.h"
 
-#include <atomic>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -22,17 +21,15 @@ namespace fs = std::filesystem;
 using test::HttpTestServer;
 using test::Reply;
 
-// Records what a transaction tells the program around it.
+// Records what a transaction tells the program around it (on the test's thread).
 class RecordingEnvironment : public FetchEnvironment {
 public:
     bool HasApp() const override { return app; }
     FetchOptions Options() const override { return options; }
-    bool StopRequested() const override { return stop; }
     TransferSlot* Slot(int index) override { return index == 0 ? &slot : nullptr; }
     void RecordUrlError(int status, std::string_view url) override {
         Note("error " + std::to_string(status) + " " + std::string(url));
     }
-    void DebugLine(std::string_view text) override { Note("debug " + std::string(text)); }
     void SetLastFailure(std::string_view text) override { Note("fail " + std::string(text)); }
     void QueuePage(std::string_view url, std::string_view domain) override {
         Note("page " + std::string(url) + " " + std::string(domain));
@@ -48,22 +45,16 @@ public:
     void CountDownload() override { Note("counted"); }
     void NoteLastDownload(std::string_view name) override { Note("last " + std::string(name)); }
 
-    void Note(const std::string& line) {
-        std::lock_guard<std::mutex> lock(mutex);
-        notes.push_back(line);
-    }
-    bool Noted(const std::string& line) {
-        std::lock_guard<std::mutex> lock(mutex);
+    void Note(const std::string& line) { notes.push_back(line); }
+    bool Noted(const std::string& line) const {
         return std::find(notes.begin(), notes.end(), line) != notes.end();
     }
 
     FetchOptions options;
     bool app = true;
-    std::atomic<bool> stop{false};
     TransferSlot slot;
     std::string cookie;
     std::optional<std::uint64_t> onDisk;
-    std::mutex mutex;
     std::vector<std::string> notes;
 };
 
@@ -131,7 +122,7 @@ std::string Pattern(std::size_t size) {
     return s;
 }
 
-TEST_F(HttpFetchTest, RequestLinesGoOutInOrder) {
+TEST_F(HttpFetchTest, RequestLinesGoOutInOrderAndCookiesOnlyWhenAsked) {
     server.Route("/pics/a%20b.jpg", Reply::Ok("x"));
     env.app = false;  // the fallback agent
     auto c = Connect("pics");
@@ -143,13 +134,19 @@ TEST_F(HttpFetchTest, RequestLinesGoOutInOrder) {
               "User-Agent: Mozilla/3.0 (compatible; MSIE 5.0; Windows NT 5.1)\r\n"
               "Host: 127.0.0.1\r\n\r\n");
 
-    // Cookies only with SEND_COOKIE; the agent of the settings with an application.
+    // Cookies are sent and stored only with SEND_COOKIE; the agent of the settings with an
+    // application.
+    Reply withCookie = Reply::Ok("x");
+    withCookie.headers.push_back("Set-Cookie: id=42; Path=/");
+    server.Route("/pics/x.html", withCookie);
     env.app = true;
     env.options.userAgent = "TestAgent";
     env.cookie = "a=1; b=2";
-    Fetch(*c, "/x");
+    Fetch(*c, "x.html", std::nullopt);
+    EXPECT_FALSE(env.Noted("cookie 127.0.0.1 id=42; Path=/"));
     env.options.sendCookie = true;
-    Fetch(*c, "/x");
+    Fetch(*c, "x.html", std::nullopt);
+    EXPECT_TRUE(env.Noted("cookie 127.0.0.1 id=42; Path=/"));
     const auto requests = server.Requests();
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_EQ(requests[1].find("Cookie:"), std::string::npos);
@@ -355,18 +352,6 @@ TEST_F(HttpFetchTest, HostileNamesStayInsideTheDownloadDirectory) {
     EXPECT_EQ(Fetch(*c, "x.bin", "www.site.com", std::string("a/b.bin")), 5000);
     EXPECT_EQ(fs::file_size("www_site_com/a/b.bin"), 5000u);
     EXPECT_TRUE(env.Noted("last www_site_com/a/b.bin"));
-}
-
-TEST_F(HttpFetchTest, CookiesAreStoredOnlyWhenSent) {
-    Reply r = Reply::Ok("x");
-    r.headers.push_back("Set-Cookie: id=42; Path=/");
-    server.Route("/c.html", r);
-    auto c = Connect();
-    Fetch(*c, "c.html", std::nullopt);
-    EXPECT_FALSE(env.Noted("cookie 127.0.0.1 id=42; Path=/"));
-    env.options.sendCookie = true;
-    Fetch(*c, "c.html", std::nullopt);
-    EXPECT_TRUE(env.Noted("cookie 127.0.0.1 id=42; Path=/"));
 }
 
 }  // namespace

@@ -3,12 +3,8 @@
 // host name, or from a CA nobody trusts.
 #include "net/tls_fetch.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <openssl/ssl.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -19,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/socket.h"
 #include "support/test_certificates.h"
 #include "support/test_dirs.h"
 
@@ -38,42 +35,32 @@ class TlsServer {
 public:
     using Handler = std::function<std::optional<std::string>(const std::string& request)>;
 
-    TlsServer(X509* cert, EVP_PKEY* key, Handler handler) : handler_(std::move(handler)) {
+    TlsServer(X509* cert, EVP_PKEY* key, Handler handler)
+        : handler_(std::move(handler)), listener_(platform::ListenSocket::OnLoopback(nullptr)) {
         SSL_CTX_use_certificate(ctx_, cert);
         SSL_CTX_use_PrivateKey(ctx_, key);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(listen_, reinterpret_cast<sockaddr*>(&address), length);
-        listen(listen_, 8);
-        getsockname(listen_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = std::to_string(ntohs(address.sin_port));
         thread_ = std::thread([this] {
             while (!stop_) {
-                const int fd = accept(listen_, nullptr, nullptr);
-                if (fd < 0) {
+                platform::Socket client = listener_.Accept(50, nullptr);
+                if (!client.Valid()) {
                     continue;
                 }
                 SSL* ssl = SSL_new(ctx_);
-                SSL_set_fd(ssl, fd);
+                SSL_set_fd(ssl, client.Fd());
                 if (SSL_accept(ssl) == 1) {
                     Serve(ssl);
                 }
                 SSL_free(ssl);
-                close(fd);
             }
         });
     }
     ~TlsServer() {
         stop_ = true;
-        shutdown(listen_, SHUT_RDWR);
         thread_.join();
-        close(listen_);
         SSL_CTX_free(ctx_);
     }
 
-    const std::string& port() const { return port_; }
+    std::string port() const { return std::to_string(listener_.Port()); }
     std::vector<std::string> requests() {
         std::lock_guard lock(mutex_);
         return requests_;
@@ -111,8 +98,7 @@ private:
 
     Handler handler_;
     SSL_CTX* ctx_ = SSL_CTX_new(TLS_server_method());
-    int listen_ = socket(AF_INET, SOCK_STREAM, 0);
-    std::string port_;
+    platform::ListenSocket listener_;
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::mutex mutex_;

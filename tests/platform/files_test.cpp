@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -15,10 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 using test::ReadWholeFile;
 using test::TempDir;
-
-void WriteText(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
+using test::WriteWholeFile;
 
 // The names in `dir`, sorted.
 std::vector<std::string> Listing(const fs::path& dir) {
@@ -32,7 +28,7 @@ std::vector<std::string> Listing(const fs::path& dir) {
 
 TEST(PlatformFiles, OpenFileReportsErrno) {
     TempDir tmp;
-    WriteText(tmp / "plain", "x");
+    WriteWholeFile(tmp / "plain", "x");
     const auto openError = [](const fs::path& path, const char* mode) {
         int error = 0;
         return platform::OpenFile(path, mode, &error) == nullptr ? error : 0;
@@ -53,7 +49,7 @@ TEST(PlatformFiles, CreateDirectoriesAlongPath) {
     EXPECT_EQ(platform::CreateDirectories(tmp / "a" / "b" / "c"), 0);
     EXPECT_TRUE(platform::DirectoryExists(tmp / "a" / "b" / "c"));
     EXPECT_EQ(platform::CreateDirectories(tmp / "a" / "b"), 0);  // already there
-    WriteText(tmp / "file", "keep");
+    WriteWholeFile(tmp / "file", "keep");
     EXPECT_NE(platform::CreateDirectories(tmp / "file"), 0);
     EXPECT_EQ(platform::CreateDirectories(tmp / "file" / "sub"), ENOTDIR);
     EXPECT_EQ(ReadWholeFile(tmp / "file"), "keep");
@@ -61,16 +57,16 @@ TEST(PlatformFiles, CreateDirectoriesAlongPath) {
 
 TEST(PlatformFiles, CopyMoveAndDelete) {
     TempDir tmp;
-    WriteText(tmp / "src", "source bytes");
+    WriteWholeFile(tmp / "src", "source bytes");
     EXPECT_EQ(platform::CopyFile(tmp / "src", tmp / "copy", false), 0);
-    WriteText(tmp / "copy", "old");
+    WriteWholeFile(tmp / "copy", "old");
     EXPECT_EQ(platform::CopyFile(tmp / "src", tmp / "copy", false), EEXIST);
     EXPECT_EQ(ReadWholeFile(tmp / "copy"), "old");
     EXPECT_EQ(platform::CopyFile(tmp / "src", tmp / "copy", true), 0);
     EXPECT_EQ(ReadWholeFile(tmp / "copy"), "source bytes");
     EXPECT_EQ(platform::CopyFile(tmp / "missing", tmp / "other", true), ENOENT);
 
-    WriteText(tmp / "copy", "new text");
+    WriteWholeFile(tmp / "copy", "new text");
     EXPECT_EQ(platform::MoveFile(tmp / "copy", tmp / "src"), 0);  // replaces the target
     EXPECT_EQ(ReadWholeFile(tmp / "src"), "new text");
     EXPECT_EQ(platform::MoveFile(tmp / "missing", tmp / "src"), ENOENT);
@@ -83,11 +79,11 @@ TEST(PlatformFiles, CopyMoveAndDelete) {
 
 TEST(PlatformFiles, EnumerateDirectoryListsEntriesWithSizes) {
     TempDir tmp;
-    WriteText(tmp / "a.txt", "abc");
-    WriteText(tmp / "big.bin", std::string(70000, 'z'));
-    WriteText(tmp / "empty", "");
+    WriteWholeFile(tmp / "a.txt", "abc");
+    WriteWholeFile(tmp / "big.bin", std::string(70000, 'z'));
+    WriteWholeFile(tmp / "empty", "");
     ASSERT_EQ(platform::CreateDirectories(tmp / "sub" / "deeper"), 0);
-    WriteText(tmp / "sub" / "inner.txt", "not listed");
+    WriteWholeFile(tmp / "sub" / "inner.txt", "not listed");
 
     std::vector<std::string> seen;
     const auto record = [&](const platform::DirEntry& e) {
@@ -117,7 +113,7 @@ TEST(PlatformFiles, WriteFileAtomicallyReplacesContentAndLeavesNothingBehind) {
     EXPECT_EQ(Listing(tmp.path()), std::vector<std::string>{"state.dat"});
 
     // A file left behind by a crash is not mixed into the new content.
-    WriteText(tmp / "state.dat.tmp", std::string(500, 'g'));
+    WriteWholeFile(tmp / "state.dat.tmp", std::string(500, 'g'));
     EXPECT_EQ(platform::WriteFileAtomically(target, "third"), 0);
     EXPECT_EQ(ReadWholeFile(target), "third");
 

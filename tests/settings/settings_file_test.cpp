@@ -4,7 +4,6 @@
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -32,10 +31,6 @@ struct RecordingHooks : SettingsHooks {
     }
 };
 
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 class SettingsFileTest : public ::testing::Test {
 protected:
     SettingsFileTest() {
@@ -54,28 +49,22 @@ protected:
 };
 
 const char* const kStartText =
-    "SAVEPATH=/grub/Downloads\n"
-    "NUM_DOWNLOAD_THREADS=3\n"
-    "NUM_URL_THREADS=1\n"
+    "SAVEPATH=/grub/Downloads\nNUM_DOWNLOAD_THREADS=3\nNUM_URL_THREADS=1\n"
     "SITE_TYPES=.htm;.phtm;.asp;.php;.cgi;.cfm;/?;.shtm;.jsp;.pl;.stm;.xml;.jhtm;.dll;.xhtm;.rss\n"
     "FILE_TYPES=!.bat;!.btm;!.cmd;!.com;!.cpl;!.dll;!.exe;!.lnk;!.msi;!.pif;!.prf;!.reg;!.scr;"
-    "!.vbs;.\n"
-    "EXCLUSION_TYPES=\nDOWNLOAD_KEYWORDS=\nMIN_FILE_SIZE=0\nMAX_FILE_SIZE=0\n"
+    "!.vbs;.\nEXCLUSION_TYPES=\nDOWNLOAD_KEYWORDS=\nMIN_FILE_SIZE=0\nMAX_FILE_SIZE=0\n"
     "DOWNLOAD_DIR_STRUCTURE=0\nVERBOSE=1\nLOG_URL_ERRORS=0\nSEARCH_SUB_DIRS=1\n"
     "SEARCH_DLSUB_DIRS=0\nSAVE_DLSUB_DIRS=1\nRUNTIME_DUPLICATE_DETECT=0\nSEND_COOKIE=0\n"
     "LAST_URL_SCANNED=\nSHOW_EXITING_MSGS=1\nLOGDEBUG=0\nRESIZE_LAST_IMAGE=1\n"
     "SHOW_LAST_IMAGE=1\nSTART_CLASSIC=0\nSINGLE_REDIRECT_PARAM=0\nAUTO_UPDATES_PARAM=0\n"
     "GUESS_URLS=0\nALWAYS_SAVE=0\nALWAYS_LOAD=0\nSAVE_EVERY_5=0\nIGNORE_LIST=0\n"
-    "URL_ESCAPE_FILENAMES=0\n"
-    "MOVIE_FILE_TYPES=.asf;.avi;.moov;.mov;.mpg;.mpeg;.qt;.wmv\n"
+    "URL_ESCAPE_FILENAMES=0\nMOVIE_FILE_TYPES=.asf;.avi;.moov;.mov;.mpg;.mpeg;.qt;.wmv\n"
     "MUSIC_FILE_TYPES=.aac;.ac;.aiff;.au;.kar;.m4a;.midi;.mp3;.mp4;.ogg;.ra;.rm;.wav\n"
-    "PICTURES_FILE_TYPES=.bmp;.gif;.jpeg;.jpg;.png;.tga;.tiff\n"
-    "URL_SEARCH_WORDS=.\nSEARCH_TYPE=0\nPRIORITY=0\nDFT=1\nREDIR_DEFAULT_TYPE=1\n"
-    "MIN_DOWNLOAD_QUEUE=50\n"
-    "USER_AGENT=Mozilla/3.0 (compatible; MSIE 5.0; Windows NT 5.1)\n"
-    "CHECK_DIR0=\nCHECK_DIR1=\nCHECK_DIR2=\nCHECK_DIR3=\nCHECK_DIR4=\nCHECK_DIR5=\n"
-    "CHECK_DIR6=\nCHECK_DIR7=\nCHECK_DIR8=\nCHECK_DIR9=\n"
-    "LOGURLS=0\nNO_DOWNLOAD=0\nDOWNLOAD_AS_IS=0\n";
+    "PICTURES_FILE_TYPES=.bmp;.gif;.jpeg;.jpg;.png;.tga;.tiff\nURL_SEARCH_WORDS=.\n"
+    "SEARCH_TYPE=0\nPRIORITY=0\nDFT=1\nREDIR_DEFAULT_TYPE=1\nMIN_DOWNLOAD_QUEUE=50\n"
+    "USER_AGENT=Mozilla/3.0 (compatible; MSIE 5.0; Windows NT 5.1)\nCHECK_DIR0=\nCHECK_DIR1=\n"
+    "CHECK_DIR2=\nCHECK_DIR3=\nCHECK_DIR4=\nCHECK_DIR5=\nCHECK_DIR6=\nCHECK_DIR7=\n"
+    "CHECK_DIR8=\nCHECK_DIR9=\nLOGURLS=0\nNO_DOWNLOAD=0\nDOWNLOAD_AS_IS=0\n";
 
 TEST(SettingsFileValue, FirstOccurrenceLineRulesAndNumbers) {
     std::string v;
@@ -107,6 +96,11 @@ TEST(SettingsFileValue, FirstOccurrenceLineRulesAndNumbers) {
 
 TEST_F(SettingsFileTest, StartValuesAreWrittenExactly) {
     EXPECT_EQ(Text(), kStartText);
+    // A file with only VERBOSE leaves everything else.
+    Parse("VERBOSE=0\n");
+    std::string expected = kStartText;
+    EXPECT_EQ(Text(), expected.replace(expected.find("VERBOSE=1"), 9, "VERBOSE=0"));
+    EXPECT_TRUE(hooks.calls.empty());
     // A zero page-thread count and an empty sub-directory file name write no line;
     // a named one follows SAVE_DLSUB_DIRS.
     s.numUrlThreads.store(0);
@@ -116,14 +110,6 @@ TEST_F(SettingsFileTest, StartValuesAreWrittenExactly) {
     EXPECT_NE(text.find("SAVE_DLSUB_DIRS=1\nRUNTIME_DUPLICATE_DETECT=0\n"
                         "SAVE_DLSUB_DIRS_FN=/grub/Grubbler.ini.dirs\nSEND_COOKIE=0\n"),
               std::string::npos);
-}
-
-TEST_F(SettingsFileTest, OnlyVerboseLeavesEverythingElse) {
-    Parse("VERBOSE=0\n");
-    std::string expected = kStartText;
-    expected.replace(expected.find("VERBOSE=1"), 9, "VERBOSE=0");
-    EXPECT_EQ(Text(), expected);
-    EXPECT_TRUE(hooks.calls.empty());
 }
 
 TEST_F(SettingsFileTest, KeyRules) {
@@ -208,7 +194,7 @@ TEST_F(SettingsFileTest, EveryKeySurvivesARoundTripAlsoWithCrLf) {
 
 TEST_F(SettingsFileTest, LoadFallsBackToTheOldNameAndSavesTheNewOne) {
     EXPECT_FALSE(LoadSettingsFile(s, paths, hooks)) << "no file at all";
-    WriteFile(dir / "Gleanix.ini", "VERBOSE=0\r\n");
+    WriteWholeFile(dir / "Gleanix.ini", "VERBOSE=0\r\n");
     EXPECT_TRUE(LoadSettingsFile(s, paths, hooks));
     EXPECT_FALSE(s.verbose.load());
     ASSERT_EQ(SaveSettingsFile(s, paths), 0);
@@ -230,28 +216,27 @@ TEST_F(SettingsFileTest, LoadFallsBackToTheOldNameAndSavesTheNewOne) {
 }
 
 TEST_F(SettingsFileTest, PointerFileNamesTheStateFile) {
-    WriteFile(dir / "load.cfg", "SAVE_FILE=/sites/example.sav\r\n");
+    WriteWholeFile(dir / "load.cfg", "SAVE_FILE=/sites/example.sav\r\n");
     EXPECT_FALSE(LoadSettingsFile(s, paths, hooks));
     EXPECT_EQ(paths.stateFile, "/sites/example.sav");
-    WriteFile(dir / "load.cfg", "SAVE_FILE=\n");
+    WriteWholeFile(dir / "load.cfg", "SAVE_FILE=\n");
     LoadSettingsFile(s, paths, hooks);
     EXPECT_EQ(paths.stateFile, "/sites/example.sav") << "an empty name is ignored";
-    WriteFile(dir / "load.cfg", "SAVE_FILE=/" + std::string(400, 'x') + "\n");
+    WriteWholeFile(dir / "load.cfg", "SAVE_FILE=/" + std::string(400, 'x') + "\n");
     LoadSettingsFile(s, paths, hooks);
     EXPECT_EQ(paths.stateFile.string().size(), 259u);
 }
 
 TEST_F(SettingsFileTest, LongFileKeepsItsLastKeys) {
     s.types.Set(TypeKind::ExclusionTypes, std::string(1000, 'e'));
-    for (auto& checkDir : s.checkDirs) {
+    for (auto& checkDir : s.checkDirs)
         checkDir.Set("/" + std::string(250, 'c'));
-    }
     s.logUrls.store(true);
     s.noDownload.store(true);
     s.downloadAsIs.store(true);
     const std::string text = Text();
     ASSERT_GT(text.size(), 4096u);
-    WriteFile(dir / "Grubbler.ini", text);
+    WriteWholeFile(dir / "Grubbler.ini", text);
 
     AppSettings read;
     EXPECT_TRUE(LoadSettingsFile(read, paths, hooks));

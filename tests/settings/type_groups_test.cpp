@@ -11,18 +11,15 @@ constexpr BoxState U = BoxState::Unticked;
 constexpr BoxState T = BoxState::Ticked;
 constexpr BoxState H = BoxState::HalfTicked;
 
-TEST(TypeGroupCompute, DefaultTextGivesWebPagesOnly) {
+TEST(TypeGroupCompute, EntriesReachGroupsAndBitsAreNeverRemoved) {
+    // The default text gives web pages only.
     AppSettings settings;
     settings.dft = kGroupPictures;
     EXPECT_EQ(ComputeTypeGroups(settings), kGroupWebPages);
     EXPECT_EQ(TypeBoxStates(settings), (TypeBoxes{T, U, U, T}));
     settings.dft = 0;
     EXPECT_EQ(TypeBoxStates(settings), (TypeBoxes{T, U, U, U}));
-}
 
-TEST(TypeGroupCompute, EntriesReachGroupsAndBitsAreNeverRemoved) {
-    AppSettings settings;
-    settings.dft = 0;
     settings.types.Set(TypeKind::FileTypes, ".");
     EXPECT_EQ(ComputeTypeGroups(settings), 15);
     EXPECT_EQ(TypeBoxStates(settings), (TypeBoxes{H, H, H, H}));

@@ -12,7 +12,8 @@ namespace {
 
 using Entries = std::vector<std::string>;
 
-TEST(TypeListParse, AppendsCatchAllWhenEveryEntryIsAnExclusion) {
+TEST(TypeListParse, CatchAllCaseAndEmptyEntries) {
+    // Every entry an exclusion: the catch-all is appended.
     EXPECT_EQ(ParseTypeList("!.exe;!.zip").text, "!.exe;!.zip;.");
     EXPECT_EQ(ParseTypeList("!.exe;!.zip;").text, "!.exe;!.zip;.");
     EXPECT_EQ(ParseTypeList("!.exe").entries, (Entries{"!.exe", "."}));
@@ -20,60 +21,40 @@ TEST(TypeListParse, AppendsCatchAllWhenEveryEntryIsAnExclusion) {
     EXPECT_EQ(ParseTypeList("!.exe;.jpg").text, "!.exe;.jpg");
     // The default list already ends with its catch-all and is left alone.
     EXPECT_EQ(ParseTypeList(kDefaultFileTypes).text, kDefaultFileTypes);
+    EXPECT_EQ(ParseTypeList(kDefaultFileTypes).entries.size(), 15u);
     // A trailing ';' is not a separator followed by text.
     EXPECT_EQ(ParseTypeList("!.exe;.jpg;").text, "!.exe;.jpg;");
     // '!' inside entries is counted too; a list that already ends with its
     // catch-all keeps one, however often it is read back.
     EXPECT_EQ(ParseTypeList("x!!!;.").text, "x!!!;.");
     EXPECT_EQ(ParseTypeList(ParseTypeList("a!b!c").text).text, "a!b!c;.");
-}
-
-TEST(TypeListParse, MovesMiddleCatchAllToTheEnd) {
-    EXPECT_EQ(ParseTypeList(".jpg;.;.gif").text, ".jpg;.gif;.");
+    // A catch-all in the middle moves to the end; no second one is added.
     EXPECT_EQ(ParseTypeList(".jpg;.;.gif").entries, (Entries{".jpg", ".gif", "."}));
+    EXPECT_EQ(ParseTypeList(".jpg;.;.gif").text, ".jpg;.gif;.");
     EXPECT_EQ(ParseTypeList(".jpg;.;").text, ".jpg;.");
-    // Exclusions with a middle catch-all: no second catch-all is added.
     EXPECT_EQ(ParseTypeList("!.exe;.;!.zip").text, "!.exe;!.zip;.");
-}
-
-TEST(TypeListParse, LowercasesAndSkipsEmptyEntries) {
+    // Lower case; empty entries are skipped; '*' is an ordinary character.
     EXPECT_EQ(ParseTypeList(".JPG").text, ".jpg");
     EXPECT_EQ(ParseTypeList(";;.A;;.b;").entries, (Entries{".a", ".b"}));
     EXPECT_EQ(ParseTypeList(";;.A;;.b;").text, ";;.a;;.b;");
     EXPECT_TRUE(ParseTypeList("").entries.empty());
     EXPECT_TRUE(ParseTypeList(";").entries.empty());
-    // '*' is an ordinary character.
     EXPECT_EQ(ParseTypeList("*.jp*").entries, (Entries{"*.jp*"}));
 }
 
 TEST(TypeListParse, TextIsBoundedAndEntriesFollowTheStoredText) {
     std::string text;
-    while (text.size() < 2000) {
+    while (text.size() < 2000)
         text += ".abcdefg;";
-    }
     const TypeEntries parsed = ParseTypeList(text);
     ASSERT_EQ(parsed.text.size(), 1023u);
     std::string joined;
-    for (const std::string& entry : parsed.entries) {
+    for (const std::string& entry : parsed.entries)
         joined += entry + ';';
-    }
     // Every entry comes from the kept 1023 characters, in order.
     EXPECT_EQ(parsed.text.substr(0, joined.size()), joined.substr(0, parsed.text.size()));
     EXPECT_EQ(parsed.entries.size(), 114u);  // 113 whole entries and the cut ".abcde"
     EXPECT_EQ(parsed.entries.back(), ".abcde");
-}
-
-TEST(TypeListStore, StartsWithTheProgramStartTexts) {
-    const TypeLists lists;
-    EXPECT_EQ(lists.Text(TypeKind::SiteTypes), kDefaultSiteTypes);
-    EXPECT_EQ(lists.Text(TypeKind::FileTypes), kDefaultFileTypes);
-    EXPECT_EQ(lists.Text(TypeKind::ExclusionTypes), "");
-    EXPECT_EQ(lists.Text(TypeKind::MovieTypes), kDefaultMovieTypes);
-    EXPECT_EQ(lists.Text(TypeKind::MusicTypes), kDefaultMusicTypes);
-    EXPECT_EQ(lists.Text(TypeKind::PictureTypes), kDefaultPictureTypes);
-    EXPECT_EQ(lists.Get(TypeKind::SearchWords)->entries, (Entries{"."}));
-    EXPECT_TRUE(lists.Get(TypeKind::DownloadKeywords)->entries.empty());
-    EXPECT_EQ(lists.Get(TypeKind::FileTypes)->entries.size(), 15u);
 }
 
 TEST(TypeListStore, SetRefusesUnknownKindsAndKeepsOldSnapshotsValid) {
@@ -108,25 +89,20 @@ TEST(TypeListStore, ReadersSeeWholeListsWhileAnotherThreadReplacesThem) {
             while (!stop.load()) {
                 const TypeSnapshot snap = lists.Get(TypeKind::FileTypes);
                 std::string joined;
-                for (const std::string& entry : snap->entries) {
+                for (const std::string& entry : snap->entries)
                     joined += entry + ';';
-                }
                 const bool whole = (snap->text == a && joined == a + ";") ||
                                    (snap->text == b && joined == b + ";") ||
                                    snap->text == kDefaultFileTypes;
-                if (!whole) {
-                    bad.fetch_add(1);
-                }
+                bad.fetch_add(whole ? 0 : 1);
             }
         });
     }
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 2000; ++i)
         lists.Set(TypeKind::FileTypes, (i % 2) == 0 ? a : b);
-    }
     stop.store(true);
-    for (std::thread& reader : readers) {
+    for (std::thread& reader : readers)
         reader.join();
-    }
     EXPECT_EQ(bad.load(), 0);
     EXPECT_EQ(lists.Text(TypeKind::FileTypes), b);
 }

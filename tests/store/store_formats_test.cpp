@@ -12,9 +12,8 @@ namespace {
 // Little-endian helpers that spell the layouts out independently.
 std::string Le(std::uint32_t v, int bytes) {
     std::string s;
-    for (int i = 0; i < bytes; ++i) {
+    for (int i = 0; i < bytes; ++i)
         s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-    }
     return s;
 }
 std::string Z(std::string_view text) {
@@ -28,39 +27,29 @@ struct ReadBack {
     StateRead end = StateRead::Ok;  // how reading stopped
 };
 
+// Reads n entries with next; false at the first that is not Ok.
+template <class T>
+bool ReadList(StateFileReader& reader, StateRead (StateFileReader::*next)(T*), std::int32_t n,
+              std::vector<T>& out, StateRead& end) {
+    for (std::int32_t i = 0; i < n; ++i) {
+        T item{};
+        if ((end = (reader.*next)(&item)) != StateRead::Ok)
+            return false;
+        out.push_back(item);
+    }
+    return true;
+}
+
 ReadBack ReadAll(std::string_view bytes) {
     ReadBack r;
     StateFileReader reader(bytes);
-    if ((r.end = reader.ReadHeader()) != StateRead::Ok) {
-        return r;
-    }
-    for (std::int32_t i = 0; i < reader.PageCount(); ++i) {
-        UrlRecord rec;
-        if ((r.end = reader.NextPage(&rec)) != StateRead::Ok) {
-            return r;
-        }
-        r.pages.push_back(rec);
-    }
     std::int32_t n = 0;
-    if ((r.end = reader.ReadCount(&n)) != StateRead::Ok) {
-        return r;
-    }
-    for (std::int32_t i = 0; i < n; ++i) {
-        std::string url;
-        if ((r.end = reader.NextVisited(&url)) != StateRead::Ok) {
-            return r;
-        }
-        r.visited.push_back(url);
-    }
-    if ((r.end = reader.ReadCount(&n)) != StateRead::Ok) {
-        return r;
-    }
-    for (std::int32_t i = 0; i < n; ++i) {
-        std::string url;
-        if ((r.end = reader.NextFileUrl(&url)) != StateRead::Ok) {
-            return r;
-        }
-        r.files.push_back(url);
+    if ((r.end = reader.ReadHeader()) == StateRead::Ok &&
+        ReadList(reader, &StateFileReader::NextPage, reader.PageCount(), r.pages, r.end) &&
+        (r.end = reader.ReadCount(&n)) == StateRead::Ok &&
+        ReadList(reader, &StateFileReader::NextVisited, n, r.visited, r.end) &&
+        (r.end = reader.ReadCount(&n)) == StateRead::Ok) {
+        ReadList(reader, &StateFileReader::NextFileUrl, n, r.files, r.end);
     }
     return r;
 }
@@ -113,7 +102,7 @@ TEST(StateFileLayout, ReadsEveryVersion) {
     EXPECT_EQ(r.files, std::vector<std::string>{"f/1"});
 }
 
-TEST(StateFileLayout, WritesVersionTwoAndReadsItBack) {
+TEST(StateFileLayout, WritesVersionTwoAndRefusesOverlongRecords) {
     UrlRecord a{"http://h.example/a", "http://h.example/", true, 1, 0, 1};
     UrlRecord b{"http://h.example/b", "", false, 0, 1, 0};
     std::string out;
@@ -130,13 +119,6 @@ TEST(StateFileLayout, WritesVersionTwoAndReadsItBack) {
                                  Le(1, 4) + Le(19, 2) + Z("http://h.example/v") + Le(1, 4) +
                                  Le(23, 2) + Z("http://h.example/f.zip");
     EXPECT_EQ(out, expected);
-    ReadBack r = ReadAll(out);
-    ASSERT_EQ(r.pages.size(), 2u);
-    EXPECT_EQ(r.pages[0].baseUrl, a.baseUrl);
-    EXPECT_TRUE(r.pages[0].hasBaseUrl);
-    EXPECT_EQ(r.pages[0].thirdFlag, 1);
-    EXPECT_FALSE(r.pages[1].hasBaseUrl);
-    EXPECT_EQ(r.pages[1].withinDomain, 1);
 
     // A record whose text cannot be stored is refused, not cut.
     UrlRecord huge{std::string(70000, 'x'), "", false, 0, 0, 0};
@@ -177,39 +159,20 @@ TEST(StateFileLayout, TellsCorruptFromEndedAndTooLongBase) {
     EXPECT_LE(reader.ReserveFor(reader.PageCount()), 10u);
 }
 
-TEST(HistoryFileLayout, RoundTripAndTheNewest65536Of70000) {
+TEST(HistoryFileLayout, LengthCountsTheZeroByteAndShortFilesKeepWhatWasRead) {
     std::string out;
     AppendHistoryCount(out, 1);
     AppendHistoryUrl(out, "a");
-    EXPECT_EQ(out, Le(1, 4) + Le(2, 4) + Z("a"));  // the length counts the zero byte
-
-    std::string big;
-    AppendHistoryCount(big, 70000);
-    for (int i = 0; i < 70000; ++i) {
-        AppendHistoryUrl(big, "u" + std::to_string(i));
-    }
-    HistoryFileReader reader(big);
-    ASSERT_TRUE(reader.ReadCount());
-    ASSERT_EQ(reader.Surplus(), 70000 - 65536);
-    for (std::int32_t i = 0; i < reader.Surplus(); ++i) {
-        ASSERT_TRUE(reader.SkipRecord());
-    }
-    std::string url;
-    ASSERT_TRUE(reader.NextUrl(&url));
-    EXPECT_EQ(url, "u4464");
-    std::int32_t read = 1;
-    while (reader.NextUrl(&url)) {
-        ++read;
-    }
-    EXPECT_EQ(read, 65536);
-    EXPECT_EQ(url, "u69999");
+    EXPECT_EQ(out, Le(1, 4) + Le(2, 4) + Z("a"));
 
     // A file that ends early keeps what was read; a negative length stops.
-    const std::string cutBytes = big.substr(0, 4 + 7 + 7 + 3);
+    std::string url;
+    const std::string cutBytes = Le(3, 4) + Le(3, 4) + Z("u0") + Le(3, 4) + Z("u1") + Le(3, 3);
     HistoryFileReader cut(cutBytes);
     ASSERT_TRUE(cut.ReadCount());
     EXPECT_TRUE(cut.NextUrl(&url));
     EXPECT_TRUE(cut.NextUrl(&url));
+    EXPECT_EQ(url, "u1");
     EXPECT_FALSE(cut.NextUrl(&url));
     const std::string negativeBytes = Le(1, 4) + Le(0x80000000u, 4);
     HistoryFileReader negative(negativeBytes);

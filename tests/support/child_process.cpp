@@ -6,8 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <thread>
+#include "support/test_dirs.h"
 
 extern char** environ;
 
@@ -64,14 +63,7 @@ std::string ChildProcess::Output() {
 }
 
 bool ChildProcess::WaitForOutput(const std::string& text, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Output().find(text) == std::string::npos) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+    return WaitFor([&] { return Output().find(text) != std::string::npos; }, timeoutMs);
 }
 
 void ChildProcess::Signal(int signal) {
@@ -81,21 +73,17 @@ void ChildProcess::Signal(int signal) {
 }
 
 int ChildProcess::WaitExit(int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        int status = 0;
-        const pid_t r = ::waitpid(pid_, &status, WNOHANG);
-        if (r == pid_) {
-            pid_ = -1;
-            Output();
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            return -1;  // the destructor kills it
-        }
-        Output();
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    int status = 0;
+    const auto ended = [&] {
+        Output();  // a child blocked on a full pipe would never end
+        return ::waitpid(pid_, &status, WNOHANG) == pid_;
+    };
+    if (!WaitFor(ended, timeoutMs)) {
+        return -1;  // the destructor kills it
     }
+    pid_ = -1;
+    Output();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 int RunProgram(const std::string& program, const std::vector<std::string>& args,

@@ -1,8 +1,11 @@
 #include "support/http_test_server.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <sstream>
 #include <utility>
 
 namespace wg::test {
@@ -14,64 +17,26 @@ constexpr std::size_t kMaxHead = 64 * 1024;
 
 std::string Lower(std::string text) {
     for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
     return text;
 }
 
 std::string Trim(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+    const auto first = text.find_first_not_of(" \t\r");
+    return first == std::string::npos
+               ? std::string()
+               : text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
 // Where the head ends (just past its blank line, CR LF or bare LF), or npos.
 std::size_t HeadEnd(const std::string& data) {
-    for (std::size_t i = data.find('\n'); i != std::string::npos; i = data.find('\n', i + 1)) {
-        if (i + 1 < data.size() && data[i + 1] == '\n') {
-            return i + 2;
-        }
-        if (i + 2 < data.size() && data[i + 1] == '\r' && data[i + 2] == '\n') {
-            return i + 3;
-        }
+    const auto lf = data.find("\n\n");
+    const auto crlf = data.find("\n\r\n");
+    if (lf == std::string::npos && crlf == std::string::npos) {
+        return std::string::npos;
     }
-    return std::string::npos;
-}
-
-std::vector<std::string> Lines(const std::string& head) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < head.size()) {
-        auto end = head.find('\n', start);
-        if (end == std::string::npos) {
-            end = head.size();
-        }
-        std::string line = head.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (!line.empty()) {
-            lines.push_back(std::move(line));
-        }
-        start = end + 1;
-    }
-    return lines;
-}
-
-// The value of the first header called `name` (any case), if there is one.
-std::optional<std::string> HeaderValue(const std::vector<std::string>& lines,
-                                       const std::string& name) {
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        const auto colon = lines[i].find(':');
-        if (colon != std::string::npos && Lower(Trim(lines[i].substr(0, colon))) == name) {
-            return Trim(lines[i].substr(colon + 1));
-        }
-    }
-    return std::nullopt;
+    return lf < crlf ? lf + 2 : crlf + 3;
 }
 
 bool IsHeader(const std::string& line, const std::string& lowerName) {
@@ -79,29 +44,29 @@ bool IsHeader(const std::string& line, const std::string& lowerName) {
     return colon != std::string::npos && Lower(Trim(line.substr(0, colon))) == lowerName;
 }
 
-bool ParseNumber(const std::string& text, std::size_t& value) {
-    if (text.empty() || text.size() > 15 ||
-        text.find_first_not_of("0123456789") != std::string::npos) {
-        return false;
+// The value of the first header line of a request head called `lowerName`.
+std::optional<std::string> HeaderValue(const std::string& head, const std::string& lowerName) {
+    std::istringstream lines(head);
+    std::string line;
+    std::getline(lines, line);  // the request line
+    while (std::getline(lines, line)) {
+        if (IsHeader(line, lowerName)) {
+            return Trim(line.substr(line.find(':') + 1));
+        }
     }
-    value = static_cast<std::size_t>(std::stoull(text));
-    return true;
+    return std::nullopt;
 }
 
 // "bytes=N-" or "bytes=N-M" → first and last byte wanted (last = npos for "to the end").
 bool ParseRange(const std::string& value, std::size_t& first, std::size_t& last) {
-    const std::string v = Lower(value);
-    if (v.rfind("bytes=", 0) != 0) {
+    unsigned long long from = 0;
+    unsigned long long to = std::string::npos;
+    if (std::sscanf(Lower(value).c_str(), "bytes = %llu - %llu", &from, &to) < 1) {
         return false;
     }
-    const std::string rangeText = Trim(v.substr(6));
-    const auto dash = rangeText.find('-');
-    if (dash == std::string::npos || !ParseNumber(Trim(rangeText.substr(0, dash)), first)) {
-        return false;
-    }
-    const std::string rest = Trim(rangeText.substr(dash + 1));
-    last = std::string::npos;
-    return rest.empty() || ParseNumber(rest, last);
+    first = static_cast<std::size_t>(from);
+    last = static_cast<std::size_t>(to);
+    return true;
 }
 
 // A reply narrowed to the requested range: 206 with Content-Range, or 416.
@@ -209,11 +174,6 @@ std::vector<std::string> HttpTestServer::Requests() const {
     return requests_;
 }
 
-int HttpTestServer::Connections() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return connections_;
-}
-
 void HttpTestServer::AcceptLoop() {
     for (;;) {
         int error = 0;
@@ -230,7 +190,6 @@ void HttpTestServer::AcceptLoop() {
             }
             continue;
         }
-        ++connections_;
         active_.push_back(std::make_unique<Connection>());
         Connection& connection = *active_.back();
         connection.socket = std::move(socket);
@@ -256,16 +215,13 @@ void HttpTestServer::ReapFinished() {
 }
 
 void HttpTestServer::Serve(Connection& connection) {
-    std::string pending;
     std::string head;
-    while (ReadHead(connection.socket, pending, head)) {
+    if (ReadHead(connection.socket, head)) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             requests_.push_back(head);
         }
-        if (!Answer(connection.socket, head)) {
-            break;
-        }
+        Answer(connection.socket, head);
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -274,32 +230,23 @@ void HttpTestServer::Serve(Connection& connection) {
     connection.done = true;
 }
 
-bool HttpTestServer::ReadHead(platform::Socket& socket, std::string& pending, std::string& head) {
+bool HttpTestServer::ReadHead(platform::Socket& socket, std::string& head) {
     char buffer[4096];
-    for (;;) {
-        const auto end = HeadEnd(pending);
-        if (end != std::string::npos) {
-            head = pending.substr(0, end);
-            pending.erase(0, end);
-            return true;
-        }
-        if (pending.size() > kMaxHead) {
-            return false;
-        }
+    while (HeadEnd(head) == std::string::npos && head.size() <= kMaxHead) {
         int error = 0;
         const long n = socket.Receive(buffer, sizeof buffer, kWaitSliceMs, &error);
         if (n > 0) {
-            pending.append(buffer, static_cast<std::size_t>(n));
+            head.append(buffer, static_cast<std::size_t>(n));
             continue;
         }
-        if (n == 0 || error != ETIMEDOUT) {
-            return false;
-        }
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stop_) {
+        if (n == 0 || error != ETIMEDOUT || stop_) {
             return false;
         }
     }
+    const auto end = HeadEnd(head);
+    head.resize(end == std::string::npos ? 0 : end);
+    return end != std::string::npos;
 }
 
 Reply HttpTestServer::Lookup(const std::string& target) const {
@@ -322,73 +269,48 @@ Reply HttpTestServer::Lookup(const std::string& target) const {
     return missing;
 }
 
-bool HttpTestServer::Answer(platform::Socket& socket, const std::string& head) {
-    const std::vector<std::string> lines = Lines(head);
-    const std::string requestLine = lines.empty() ? std::string() : lines[0];
+void HttpTestServer::Answer(platform::Socket& socket, const std::string& head) {
+    const std::string requestLine = head.substr(0, head.find_first_of("\r\n"));
     const auto space = requestLine.find(' ');
     if (space == std::string::npos) {
         const std::string bad = "HTTP/1.0 400 Bad Request\r\nContent-Length: 0\r\n\r\n";
         socket.SendAll(bad.data(), bad.size());
-        return false;
+        return;
     }
-    const auto targetEnd = requestLine.find(' ', space + 1);
-    const std::string target = requestLine.substr(
-        space + 1, targetEnd == std::string::npos ? std::string::npos : targetEnd - space - 1);
-    const std::string version =
-        targetEnd == std::string::npos ? std::string() : Trim(requestLine.substr(targetEnd + 1));
-
-    Reply reply = Lookup(target);
-    if (reply.honourRange) {
-        std::size_t first = 0;
-        std::size_t last = 0;
-        const auto range = HeaderValue(lines, "range");
-        if (range && ParseRange(*range, first, last)) {
-            reply = RangeReply(reply, first, last);
-        }
+    Reply reply =
+        Lookup(requestLine.substr(space + 1, requestLine.find(' ', space + 1) - space - 1));
+    std::size_t first = 0;
+    std::size_t last = 0;
+    const auto range = HeaderValue(head, "range");
+    if (reply.honourRange && range && ParseRange(*range, first, last)) {
+        reply = RangeReply(reply, first, last);
     }
-
     std::string out = reply.status + reply.lineEnd;
     for (const auto& line : reply.headers) {
         out += line + reply.lineEnd;
     }
     out += reply.lineEnd;
-    if (socket.SendAll(out.data(), out.size()) != 0) {
-        return false;
+    if (socket.SendAll(out.data(), out.size()) == 0) {
+        SendBody(socket, reply);
     }
-    if (!SendBody(socket, reply, reply.body)) {
-        return false;
-    }
-    const std::string connection = Lower(HeaderValue(lines, "connection").value_or(""));
-    const bool keepAlive =
-        connection == "keep-alive" || (version == "HTTP/1.1" && connection != "close");
-    return keepAlive && !reply.closeAfter;
 }
 
-bool HttpTestServer::SendBody(platform::Socket& socket, const Reply& reply,
-                              const std::string& body) {
+void HttpTestServer::SendBody(platform::Socket& socket, const Reply& reply) {
     const bool stall =
         reply.stallAfter && (!reply.cutAfter || *reply.stallAfter <= *reply.cutAfter);
-    std::size_t count = body.size();
-    if (stall) {
-        count = std::min(count, *reply.stallAfter);
-    } else if (reply.cutAfter) {
-        count = std::min(count, *reply.cutAfter);
-    }
+    const std::size_t count =
+        std::min(reply.body.size(), stall ? *reply.stallAfter : reply.cutAfter.value_or(SIZE_MAX));
     const std::size_t chunk =
         reply.chunkSize > 0 ? reply.chunkSize : std::max<std::size_t>(count, 1);
     for (std::size_t offset = 0; offset < count; offset += chunk) {
-        if (reply.delayMs > 0 && !Pause(reply.delayMs)) {
-            return false;
-        }
-        if (socket.SendAll(body.data() + offset, std::min(chunk, count - offset)) != 0) {
-            return false;
+        if ((reply.delayMs > 0 && !Pause(reply.delayMs)) ||
+            socket.SendAll(reply.body.data() + offset, std::min(chunk, count - offset)) != 0) {
+            return;
         }
     }
     if (stall) {
         WaitForClose(socket);
-        return false;
     }
-    return !reply.cutAfter;
 }
 
 void HttpTestServer::WaitForClose(platform::Socket& socket) {

@@ -4,8 +4,9 @@
 // slow bodies, stalled transfers, redirects, cookies, ranges.
 //
 // The server listens on a port chosen by the system, accepts on a thread of
-// its own and serves every connection on another; the destructor stops them
-// all, releasing stalled transfers, and joins every thread.
+// its own and serves every connection (one request, then it closes) on
+// another; the destructor stops them all, releasing stalled transfers, and
+// joins every thread.
 #pragma once
 
 #include <atomic>
@@ -48,10 +49,6 @@ struct Reply {
     // Content-Range line and those bytes; a range past the end gets 416. When
     // false the header is ignored and the whole reply is sent.
     bool honourRange = false;
-    // Close after this reply. Otherwise the connection stays open for another
-    // request when the request asked for it (Connection: keep-alive, or
-    // HTTP/1.1 without Connection: close).
-    bool closeAfter = false;
 
     // A 200 reply with Content-Type and Content-Length.
     static Reply Ok(std::string body, const std::string& contentType = "text/html");
@@ -83,8 +80,6 @@ public:
     // Every request head (request line through the blank line) exactly as
     // received, in the order they arrived.
     std::vector<std::string> Requests() const;
-    // Connections accepted so far.
-    int Connections() const;
 
 private:
     struct Connection {
@@ -95,10 +90,9 @@ private:
 
     void AcceptLoop();
     void Serve(Connection& connection);
-    bool ReadHead(platform::Socket& socket, std::string& pending, std::string& head);
-    // Sends one reply; false when the connection must be closed afterwards.
-    bool Answer(platform::Socket& socket, const std::string& head);
-    bool SendBody(platform::Socket& socket, const Reply& reply, const std::string& body);
+    bool ReadHead(platform::Socket& socket, std::string& head);
+    void Answer(platform::Socket& socket, const std::string& head);
+    void SendBody(platform::Socket& socket, const Reply& reply);
     void WaitForClose(platform::Socket& socket);
     // Sleeps `ms` unless the server stops first; false when it stopped.
     bool Pause(int ms);
@@ -113,7 +107,6 @@ private:
     bool stop_ = false;
     std::map<std::string, Reply> routes_;
     std::vector<std::string> requests_;
-    int connections_ = 0;
     std::list<std::unique_ptr<Connection>> active_;
     std::thread acceptor_;
 };

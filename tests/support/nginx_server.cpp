@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <string_view>
+#include <sstream>
 #include <thread>
 #include <utility>
 
@@ -49,20 +49,15 @@ std::string Quoted(const fs::path& path) {
 }  // namespace
 
 std::string NginxServer::FindBinary() {
-    std::error_code ec;
-    if (fs::is_regular_file("/usr/sbin/nginx", ec) && ::access("/usr/sbin/nginx", X_OK) == 0) {
-        return "/usr/sbin/nginx";
-    }
     const char* path = std::getenv("PATH");
-    std::string_view rest = path != nullptr ? path : "";
-    while (!rest.empty()) {
-        const std::size_t colon = rest.find(':');
-        const fs::path candidate = fs::path(std::string(rest.substr(0, colon))) / "nginx";
-        if (!candidate.parent_path().empty() && fs::is_regular_file(candidate, ec) &&
+    std::istringstream dirs("/usr/sbin:" + std::string(path != nullptr ? path : ""));
+    for (std::string dir; std::getline(dirs, dir, ':');) {
+        const fs::path candidate = fs::path(dir) / "nginx";
+        std::error_code ec;
+        if (!dir.empty() && fs::is_regular_file(candidate, ec) &&
             ::access(candidate.c_str(), X_OK) == 0) {
             return candidate.string();
         }
-        rest = colon == std::string_view::npos ? "" : rest.substr(colon + 1);
     }
     return "";
 }

@@ -53,44 +53,9 @@ void ScriptedPort::SetCrawlRunning(bool running) {
     crawlRunning_.push_back(running);
 }
 
-std::vector<std::string> ScriptedPort::StatusHistory() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return statusHistory_;
-}
-
-std::string ScriptedPort::StatusLine() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return status_;
-}
-
 bool ScriptedPort::SawStatus(const std::string& text) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return std::find(statusHistory_.begin(), statusHistory_.end(), text) != statusHistory_.end();
-}
-
-std::string ScriptedPort::CounterText(Counter counter) const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return counters_[static_cast<std::size_t>(counter)];
-}
-
-std::vector<AskedQuestion> ScriptedPort::Questions() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return questions_;
-}
-
-std::vector<std::string> ScriptedPort::Messages() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return messages_;
-}
-
-int ScriptedPort::ProcessMessagesCalls() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return processCalls_;
-}
-
-std::vector<bool> ScriptedPort::CrawlRunningNotes() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return crawlRunning_;
 }
 
 }  // namespace wg::test

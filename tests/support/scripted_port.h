@@ -46,16 +46,25 @@ public:
     std::string chosenSaveFile;
 
     // Every status line as it stood after each change, in order.
-    std::vector<std::string> StatusHistory() const;
-    std::string StatusLine() const;
+    std::vector<std::string> StatusHistory() const { return Read(statusHistory_); }
+    std::string StatusLine() const { return Read(status_); }
     bool SawStatus(const std::string& text) const;
-    std::string CounterText(Counter counter) const;
-    std::vector<AskedQuestion> Questions() const;
-    std::vector<std::string> Messages() const;  // "caption: text" of each Tell
-    int ProcessMessagesCalls() const;
-    std::vector<bool> CrawlRunningNotes() const;
+    std::string CounterText(Counter counter) const {
+        return Read(counters_[static_cast<std::size_t>(counter)]);
+    }
+    std::vector<AskedQuestion> Questions() const { return Read(questions_); }
+    // "caption: text" of each Tell
+    std::vector<std::string> Messages() const { return Read(messages_); }
+    int ProcessMessagesCalls() const { return Read(processCalls_); }
+    std::vector<bool> CrawlRunningNotes() const { return Read(crawlRunning_); }
 
 private:
+    template <typename T>
+    T Read(const T& field) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return field;
+    }
+
     bool mainWindow_;
     mutable std::mutex mutex_;
     std::string status_;

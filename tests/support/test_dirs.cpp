@@ -56,6 +56,14 @@ std::string ReadWholeFile(const std::filesystem::path& path) {
     return out.str();
 }
 
+bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes) {
+    std::error_code ec;
+    std::filesystem::create_directories(path.parent_path(), ec);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
 std::set<std::string> FilesBelow(const std::filesystem::path& root) {
     namespace fs = std::filesystem;
     std::set<std::string> files;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <string_view>
 
 namespace wg::test {
 
@@ -39,6 +40,9 @@ private:
 bool WaitFor(const std::function<bool()>& condition, int timeoutMs = 10000);
 
 std::string ReadWholeFile(const std::filesystem::path& path);
+
+// Writes `bytes` as the whole of `path`, creating its directories first.
+bool WriteWholeFile(const std::filesystem::path& path, std::string_view bytes);
 
 // The regular files below `root`, as '/'-separated paths relative to it.
 std::set<std::string> FilesBelow(const std::filesystem::path& root);

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/clock.h"
-
 namespace wg {
 namespace {
 
@@ -134,14 +132,6 @@ TEST(TextReplace, CharacterByTextWithinCapacity) {
     char firstOnly[16] = "a/b/c";  // only the first 2 bytes are looked at
     ReplaceCharWithText(firstOnly, 2, 16, '/', "XY");
     EXPECT_STREQ(firstOnly, "aXYb/c");
-}
-
-TEST(TextClock, CountsPlatformMilliseconds) {
-    EXPECT_EQ(TimerFrequency(), 1000u);
-    const std::uint64_t before = platform::SteadyMilliseconds();
-    const std::uint64_t now = NowMilliseconds();
-    EXPECT_LE(before, now);
-    EXPECT_LE(now, platform::SteadyMilliseconds());
 }
 
 }  // namespace
