@@ -15,20 +15,25 @@
 
 namespace wg::test {
 
+// Short idle waits, pauses and retries, for an App driven by a test.
+inline Timing FastAppTiming() {
+    Timing fast;
+    fast.mainLoopMs = 2;
+    fast.pageIdleMs = 5;
+    fast.downloadIdleMs = 5;
+    fast.exitWaitMs = 20;
+    fast.stopSettleMs = 1;
+    fast.finalPauseMs = 1;
+    fast.connectRetryMs = 10;
+    fast.inProcessPollMs = 2;
+    return fast;
+}
+
 class AppTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_ = CurrentTiming();
-        Timing fast;
-        fast.mainLoopMs = 2;
-        fast.pageIdleMs = 5;
-        fast.downloadIdleMs = 5;
-        fast.exitWaitMs = 20;
-        fast.stopSettleMs = 1;
-        fast.finalPauseMs = 1;
-        fast.connectRetryMs = 10;
-        fast.inProcessPollMs = 2;
-        SetTiming(fast);
+        SetTiming(FastAppTiming());
     }
 
     void TearDown() override {

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "app/app.h"
+#include "app/app_fixture.h"
 #include "support/http_test_server.h"
 #include "support/nginx_server.h"
 #include "support/test_dirs.h"
@@ -85,14 +86,7 @@ struct WindowRig {
 void CrawlFromWindow(const std::string& url, const std::string& shotName,
                      const std::function<void(WindowRig&)>& check) {
     const Timing saved = CurrentTiming();
-    Timing fast = saved;
-    fast.pageIdleMs = 5;
-    fast.downloadIdleMs = 5;
-    fast.exitWaitMs = 20;
-    fast.stopSettleMs = 1;
-    fast.finalPauseMs = 1;
-    fast.inProcessPollMs = 2;
-    SetTiming(fast);
+    SetTiming(FastAppTiming());
     setenv("WEBGRUBBLER_PROBE_HOST", "127.0.0.1:9", 1);
     {
         WindowRig rig;
