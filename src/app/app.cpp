@@ -66,7 +66,8 @@ bool App::Initialise(const InitOptions& options) {
         (void)platform::SetCurrentDirectory(options.programDir);
     }
     paths.programDir = platform::CurrentDirectory();
-    paths.downloadDir = paths.programDir / "Downloads";
+    paths.downloadDir =
+        options.downloadDir.empty() ? paths.programDir / "Downloads" : options.downloadDir;
     paths.stateFile = paths.programDir / "Save.dat";
     paths.pointerFile = paths.programDir / "load.cfg";
     paths.historyFile = paths.programDir / "History.dta";
@@ -105,7 +106,7 @@ bool App::Initialise(const InitOptions& options) {
         currentUrl.Set(port_.AddressText());
     }
     startupMessage += (settings.dft.load() & kGroupWebPages) != 0
-                          ? "To retrieve a website, type the address above and press 'Go Dig'."
+                          ? "To retrieve a website, type the address above and press 'Go Fetch'."
                           : "In File Download Mode.";
     ShowStatus(startupMessage);
 

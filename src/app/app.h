@@ -55,6 +55,9 @@ inline constexpr int kRecentUrlCount = 10;
 struct InitOptions {
     // The program directory; empty means the current directory.
     std::filesystem::path programDir;
+    // The download directory until the settings name one; empty means
+    // "Downloads" below the program directory.
+    std::filesystem::path downloadDir;
 };
 
 // The main window's controls at the moment of "Go Fetch".
@@ -139,7 +142,15 @@ public:
     void SaveOptionsAs();
     void ResetOptions();
     void ResetAdvancedOptions();
-    void SetSaveDirectory(const std::string& path);
+    // Makes `path` the download directory when it can be created and written
+    // to; otherwise tells the user why and keeps the directory in use (false).
+    bool SetSaveDirectory(const std::string& path);
+    // ALWAYS_SAVE changed for this run only (Exit, Save and Exit, an exit
+    // while a state file loads): the settings file keeps the user's choice.
+    void SetAlwaysSaveForThisRun(bool on);
+    // Writes the settings file with the user's own choices (the desktop
+    // program, after leaving the main loop).
+    void SaveSettingsAtExit();
     // Settings lines ("KEY=VALUE") applied over the current settings by the
     // settings file's rules, for this run only.
     void ApplySettingOverrides(const std::vector<std::string>& keyValues);
@@ -474,7 +485,9 @@ private:
     void RecoverStateFile(bool fromBackup);
     void FinishStateLoad();
 
-    std::atomic<bool> historyChanged_{false};   // recorded into or erased this run
+    std::atomic<bool> historyChanged_{false};  // recorded into or erased this run
+    // ALWAYS_SAVE as the user set it, before a change for this run: -1 none yet.
+    std::atomic<int> userAlwaysSave_{-1};
     std::mutex heldMutex_;                      // taken inside downloadMutex, never around it
     std::map<int, std::string> heldDownloads_;  // slot → URL being fetched
     std::map<int, UrlRecordPtr> heldPages_;     // slot → page being scanned

@@ -37,7 +37,7 @@ void App::ExitNow() {
     }
     g_bStopWorkers.store(true);
     WakeWorkers();
-    settings.alwaysSave.store(false);
+    SetAlwaysSaveForThisRun(false);
     m_bExitRequested.store(true);
 }
 

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "app/app.h"
+#include "platform/error_text.h"
+#include "platform/files.h"
 #include "settings/settings_file.h"
 #include "settings/type_groups.h"
 #include "util/text.h"
@@ -67,6 +69,22 @@ void App::SaveSettings() {
     ShowStatus(m_bHoldWork.load() ? "Saved Settings.  Loading..." : "Saved Settings");
 }
 
+void App::SetAlwaysSaveForThisRun(bool on) {
+    int none = -1;
+    (void)userAlwaysSave_.compare_exchange_strong(none, settings.alwaysSave.load() ? 1 : 0);
+    settings.alwaysSave.store(on);
+}
+
+void App::SaveSettingsAtExit() {
+    const bool forThisRun = settings.alwaysSave.load();
+    const int user = userAlwaysSave_.load();
+    if (user >= 0) {
+        settings.alwaysSave.store(user == 1);
+    }
+    SaveSettings();
+    settings.alwaysSave.store(forThisRun);
+}
+
 void App::SaveStatePointer() {
     (void)SaveStatePointerFile(paths);
 }
@@ -108,21 +126,42 @@ void App::ResetAdvancedOptions() {
     wg::ResetAdvancedOptions(settings);
 }
 
-void App::SetSaveDirectory(const std::string& path) {
+bool App::SetSaveDirectory(const std::string& path) {
     // An empty text names no directory; downloads would land wherever the
     // process happens to stand.
     if (path.empty()) {
-        return;
+        return false;
+    }
+    // A directory that cannot be made or written to is refused before the
+    // settings or a crawl can rely on it: files never land somewhere else.
+    // A relative name is taken below the program directory, not below the
+    // download directory the process happens to stand in.
+    std::filesystem::path named(path);
+    if (named.is_relative()) {
+        named = (paths.programDir / named).lexically_normal();
+    }
+    const std::string dir = CopyBounded(named.string(), kPathCapacity);
+    int error = platform::CreateDirectories(dir);
+    if (error == 0) {
+        error = platform::DirectoryWritable(dir);
+    }
+    if (error != 0) {
+        port_.Tell("Cannot use \"" + dir +
+                       "\" as the download directory: " + platform::ErrorText(error) +
+                       ".\nThe downloads stay in \"" + paths.downloadDir.string() + "\".",
+                   "Download Directory", Icon::Error);
+        return false;
     }
     const std::string current = paths.downloadDir.string();
-    if (settings.searchDlSubDirs.load() && path != current &&
+    if (settings.searchDlSubDirs.load() && dir != current &&
         std::find(earlierDownloadDirs.begin(), earlierDownloadDirs.end(), current) ==
             earlierDownloadDirs.end()) {
         earlierDownloadDirs.push_back(current);
     }
-    paths.downloadDir = CopyBounded(path, kPathCapacity);
+    paths.downloadDir = dir;
     (void)EnterDirectory(paths.downloadDir);
     ShowStatus("Save directory updated.");
+    return true;
 }
 
 void App::SetIgnoreList(bool on) {

@@ -374,7 +374,7 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
         filesTick.Poll();
         if (m_bExitRequested.load()) {
             // Half-loaded lists must not overwrite the file on exit.
-            settings.alwaysSave.store(false);
+            SetAlwaysSaveForThisRun(false);
             return StateLoadEnd::Ended;
         }
         if ((i & 127) == 127) {

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -52,6 +53,20 @@ int CreateDirectories(const fs::path& dir) {
         return 0;
     }
     return ec ? ec.value() : ENOTDIR;
+}
+
+int DirectoryWritable(const fs::path& dir) {
+    if (!DirectoryExists(dir)) {
+        return ENOTDIR;
+    }
+    std::string name = (dir / ".wg-write-test-XXXXXX").string();
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) {
+        return errno;
+    }
+    ::close(fd);
+    ::unlink(name.c_str());
+    return 0;
 }
 
 int CopyFile(const fs::path& from, const fs::path& to, bool overwrite) {

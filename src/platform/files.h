@@ -31,6 +31,10 @@ bool PathExists(const fs::path& path);       // anything at all
 // Creates `dir` and every missing parent. 0 when the directory exists afterwards.
 int CreateDirectories(const fs::path& dir);
 
+// 0 when a file can be created in the directory `dir` (tried with a
+// temporary file that is removed again), else the errno of the attempt.
+int DirectoryWritable(const fs::path& dir);
+
 // Copies a regular file; with `overwrite` false an existing target is an error (EEXIST).
 int CopyFile(const fs::path& from, const fs::path& to, bool overwrite);
 

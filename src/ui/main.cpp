@@ -1,18 +1,22 @@
 // webgrubbler: the desktop program. Qt's event loop drives the engine's main
 // loop: a 50 ms timer runs one round of it (the picture preview, the window's
 // pending work, the periodic save) and, once an exit has been asked for,
-// leaves it and shuts the engine down.
+// leaves it, writes the settings, ends Qt's loop and shuts the engine down.
+// SIGTERM and SIGINT (log-out, Ctrl-C in the terminal) take the Exit path.
 #include <QApplication>
 #include <QIcon>
 #include <QObject>
 #include <QTimer>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app/app.h"
 #include "platform/interrupt.h"
+#include "platform/xdg_dirs.h"
 #include "ui/main_window.h"
 #include "ui/qt_port.h"
+#include "ui/ui_snapshot.h"
 #include "util/timing.h"
 
 namespace {
@@ -59,7 +63,9 @@ int main(int argc, char** argv) {
             std::printf(
                 "Usage: webgrubbler [--home DIR]\n\n"
                 "Web Grubbler's desktop program. DIR is the program directory (settings, state,\n"
-                "logs; downloads go to DIR/Downloads); default: the working directory.\n");
+                "logs; downloads go to DIR/Downloads). Without --home the program keeps its\n"
+                "files in $XDG_DATA_HOME/webgrubbler (~/.local/share/webgrubbler) and downloads\n"
+                "into the desktop's download folder, below \"webgrubbler\".\n");
         } else {
             std::printf("webgrubbler %s\n", WG_VERSION_TEXT);
         }
@@ -78,6 +84,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     platform::IgnoreBrokenPipe();
+    platform::InstallInterruptHandler();
 
     QtPort port;
     int status = 0;
@@ -85,6 +92,12 @@ int main(int argc, char** argv) {
         App app(port);
         InitOptions init;
         init.programDir = args.home;
+        if (init.programDir.empty()) {
+            // Started from a menu the working directory is "/" or the home
+            // folder: the desktop's own places are used instead.
+            init.programDir = platform::DataHomeDirectory() / "webgrubbler";
+            init.downloadDir = platform::DownloadDirectory() / "webgrubbler";
+        }
         if (!app.Initialise(init)) {
             return 1;
         }
@@ -98,18 +111,44 @@ int main(int argc, char** argv) {
         window.show();
         app.StartWorkers();
 
+        std::unique_ptr<UiSnapshotWriter> snapshot;
+        if (const QByteArray path = qgetenv("WEBGRUBBLER_UI_SNAPSHOT"); !path.isEmpty()) {
+            snapshot = std::make_unique<UiSnapshotWriter>(QString::fromLocal8Bit(path));
+        }
+        int interruptsSeen = 0;
+        bool leaving = false;
         QTimer loop;
         loop.setInterval(CurrentTiming().mainLoopMs);
         QObject::connect(&loop, &QTimer::timeout, [&] {
+            if (leaving) {
+                return;  // a nested event loop while the engine leaves
+            }
+            if (!app.m_bExitRequested.load()) {
+                // Each termination request counts as one press of Exit.
+                const int interrupts = platform::InterruptCount();
+                if (interrupts > interruptsSeen) {
+                    interruptsSeen = interrupts;
+                    window.ExitOnRequest();
+                }
+            }
             if (!app.m_bExitRequested.load()) {
                 app.MainLoopStep();
                 window.ProcessMessages();
+                if (snapshot) {
+                    snapshot->Update(window);
+                }
             }
             if (app.m_bExitRequested.load()) {
+                leaving = true;
                 loop.stop();
                 app.LeaveMainLoop();
+                app.SaveSettingsAtExit();
                 port.SetClosing();
-                QApplication::quit();
+                // exit() ends every event loop without asking the windows to
+                // close (quit() would be refused by the main window, which
+                // turns a close into the Exit command).
+                window.AllowClose();
+                QApplication::exit(0);
             }
         });
         loop.start();

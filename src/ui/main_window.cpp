@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -110,7 +111,8 @@ void MainWindow::BuildMenu(QMenuBar* bar) {
     files->addSeparator();
     AddAction(files, mw::kMenuSaveAndExit, QStringLiteral("Save And Exi&t"));
     AddAction(files, mw::kMenuExitAfterThis, QStringLiteral("Exit After This &Download"), true);
-    AddAction(files, mw::kExit, QStringLiteral("E&xit"));
+    QAction* exit = AddAction(files, mw::kExit, QStringLiteral("E&xit"));
+    exit->setShortcut(QKeySequence::Quit);
 
     QMenu* view = bar->addMenu(QStringLiteral("&View"));
     AddAction(view, mw::kMenuExplore, QStringLiteral("&Explore Downloads"));
@@ -137,9 +139,14 @@ void MainWindow::BuildMenu(QMenuBar* bar) {
     AddAction(wizard, mw::kMenuWizard, QStringLiteral("&Wizard"));
 
     QMenu* help = bar->addMenu(QStringLiteral("&Help"));
-    AddAction(help, mw::kMenuHelp, QStringLiteral("&Help"));
+    QAction* helpPage = AddAction(help, mw::kMenuHelp, QStringLiteral("&Help"));
+    helpPage->setShortcut(QKeySequence::HelpContents);
     AddAction(help, mw::kMenuCheckUpdates, QStringLiteral("Check For &Updates"));
     AddAction(help, mw::kMenuAbout, QStringLiteral("&About"));
+
+    // The shortcuts work wherever the focus is in the window, menus closed.
+    addAction(exit);
+    addAction(helpPage);
 
     // The dialogs behind these commands are not part of this window yet.
     for (int id : {mw::kMenuOptions, mw::kMenuAdvanced, mw::kMenuViewToGrubble,
@@ -509,7 +516,12 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // The window's close box is the Exit command; the program's loop ends it.
+    if (closeAllowed_) {
+        event->accept();
+        return;
+    }
+    // The window's close box (and Alt+F4) is the Exit command; the program's
+    // loop ends the program once the workers have counted out.
     event->ignore();
     Exit();
 }

@@ -141,6 +141,12 @@ public:
     const std::string& DownloadTypesText() const { return downloadTypes_; }
     bool ExitPressed() const { return exitPressed_; }
 
+    // A termination request from outside (SIGTERM, SIGINT): Exit, except
+    // that the state is still saved when ALWAYS_SAVE asks for it.
+    void ExitOnRequest();
+    // The engine has left its loop: the window may close now, and hides.
+    void AllowClose();
+
 protected:
     bool Build() override;
     bool OnCommand(int id) override;
@@ -174,6 +180,7 @@ private:
     void ToggleExitAfterThisDownload();
     void SaveAndExit();
     void Exit();
+    void LeaveOnce();  // the part of Exit that any way out shares
     void OpenLastDownload();
     void OpenLastImage();
     void OpenUrlErrorLog();
@@ -207,7 +214,8 @@ private:
     bool typesComposed_ = false;  // a box was clicked since the boxes were last set
     std::string lastImage_;       // the picture the preview shows; empty: placeholder
     bool exitPressed_ = false;
-    bool statusBusy_ = false;  // re-entry guard of status-line writes
+    bool closeAllowed_ = false;  // set once the engine has left its loop
+    bool statusBusy_ = false;    // re-entry guard of status-line writes
 };
 
 }  // namespace wg

@@ -305,15 +305,23 @@ void MainWindow::ToggleExitAfterThisDownload() {
 void MainWindow::SaveAndExit() {
     app_.ShowStatus("Waiting for current downloads to complete...");
     Action(mw::kMenuExitAfterThis)->setChecked(true);
-    app_.settings.alwaysSave.store(true);
+    app_.SetAlwaysSaveForThisRun(true);
     app_.SetExitAfterThisDownload(true);
 }
 
 void MainWindow::Exit() {
+    // A plain Exit never saves the state, whatever the options say.
+    app_.SetAlwaysSaveForThisRun(false);
+    LeaveOnce();
+}
+
+void MainWindow::ExitOnRequest() {
+    LeaveOnce();
+}
+
+void MainWindow::LeaveOnce() {
     delete tray_;
     tray_ = nullptr;
-    // A plain Exit never saves the state, whatever the options say.
-    app_.settings.alwaysSave.store(false);
     app_.RequestExit();
     if (exitPressed_) {
         // Pressed twice: leave without waiting for busy workers.
@@ -321,6 +329,11 @@ void MainWindow::Exit() {
         app_.ExitNow();
     }
     exitPressed_ = true;
+}
+
+void MainWindow::AllowClose() {
+    closeAllowed_ = true;
+    hide();
 }
 
 // ---- opening things ----

@@ -16,7 +16,7 @@ TEST_F(AppTest, InitialiseBuildsPathsBelowTheProgramDirectory) {
     EXPECT_EQ(a.paths.downloadDir, home / "Downloads");
     EXPECT_EQ(fs::current_path(), home / "Downloads");
     EXPECT_EQ(port->StatusLine(),
-              "Welcome.  To retrieve a website, type the address above and press 'Go Dig'.");
+              "Welcome.  To retrieve a website, type the address above and press 'Go Fetch'.");
     EXPECT_EQ(CurrentApp(), &a);
 }
 

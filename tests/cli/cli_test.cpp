@@ -55,7 +55,7 @@ TEST(CliProgram, StartsAndExitsCleanlyOnInterrupt) {
     ChildProcess cli(kCli, {"--home", home.path().string()});
     ASSERT_TRUE(cli.Started());
     ASSERT_TRUE(cli.WaitForOutput(
-        "Welcome.  To retrieve a website, type the address above and press 'Go Dig'.", 30000))
+        "Welcome.  To retrieve a website, type the address above and press 'Go Fetch'.", 30000))
         << cli.Output();
     cli.Signal(SIGINT);
     EXPECT_EQ(cli.WaitExit(30000), 0) << cli.Output();

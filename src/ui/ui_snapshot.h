@@ -1,0 +1,31 @@
+// A plain-text picture of the main window for automation: where each named
+// control stands on the screen, whether it is enabled and checked, and what it
+// says, plus the other windows that are open and their buttons. The desktop
+// program writes it when WEBGRUBBLER_UI_SNAPSHOT names a file, so that a
+// script driving the real program in an X server can find what to click.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace wg {
+
+// The snapshot of the windows as they are now (see ui_snapshot.cpp for the
+// line format).
+QString DescribeWindows(const QWidget& mainWindow);
+
+class UiSnapshotWriter {
+public:
+    explicit UiSnapshotWriter(QString path) : path_(std::move(path)) {}
+
+    // Rewrites the file (through a temporary file and a rename) when the
+    // windows look different from the last time.
+    void Update(const QWidget& mainWindow);
+
+private:
+    QString path_;
+    QString last_;
+};
+
+}  // namespace wg
