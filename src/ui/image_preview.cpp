@@ -4,6 +4,7 @@
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QPixmap>
+#include <QSizeF>
 #include <algorithm>
 
 // The picture resources live in the static ui library: register them
@@ -57,13 +58,22 @@ bool ImagePreview::ShowPicture(const QString& path, bool resize) {
         return false;
     }
     const QSize target = PreviewSize(image.size(), resize);
+    qreal ratio = 1.0;
     if (target != image.size()) {
-        image = image.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        // Scaled once, to the screen's own pixels (a scale factor of 2 has
+        // twice as many each way), so that the box is sharp on any screen.
+        ratio = std::max<qreal>(devicePixelRatioF(), 1.0);
+        const QSize pixels =
+            (QSizeF(target) * ratio).toSize().boundedTo(image.size()).expandedTo(QSize(1, 1));
+        image = image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         if (image.isNull()) {
             return false;
         }
+        ratio = static_cast<qreal>(pixels.width()) / static_cast<qreal>(target.width());
     }
-    Show(QPixmap::fromImage(image));
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(ratio);
+    Show(pixmap);
     return true;
 }
 
@@ -73,7 +83,7 @@ void ImagePreview::ShowPlaceholder() {
 
 void ImagePreview::Show(const QPixmap& pixmap) {
     setPixmap(pixmap);
-    m_shownSize = pixmap.isNull() ? QSize() : pixmap.size();
+    m_shownSize = pixmap.isNull() ? QSize() : pixmap.deviceIndependentSize().toSize();
 }
 
 void ImagePreview::mouseReleaseEvent(QMouseEvent* event) {

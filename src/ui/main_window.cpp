@@ -18,6 +18,10 @@
 #include <QMetaObject>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QResizeEvent>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -68,6 +72,24 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The scrolling body of the window. Its size hint is the whole content's, so
+// that the window opens as large as it needs where the screen has room; on a
+// small screen (or a large scale factor) the window is made smaller and the
+// body scrolls.
+class BodyScrollArea : public QScrollArea {
+public:
+    explicit BodyScrollArea(QWidget* parent) : QScrollArea(parent) {
+        setWidgetResizable(true);
+        setFrameShape(QFrame::NoFrame);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    }
+    QSize sizeHint() const override {
+        const int frame = 2 * frameWidth();
+        return widget() == nullptr ? QScrollArea::sizeHint()
+                                   : widget()->sizeHint() + QSize(frame, frame);
+    }
+};
+
 }  // namespace
 
 MainWindow::MainWindow(App& app, QtPort& port, QWidget* parent)
@@ -88,6 +110,7 @@ bool MainWindow::Build() {
     BuildMenu(bar);
     BuildLayout(bar);
     ShowInitialState();
+    FitToScreen();
     return true;
 }
 
@@ -173,7 +196,11 @@ void MainWindow::BuildLayout(QMenuBar* bar) {
     addressRow->addWidget(go);
     top->addLayout(addressRow);
 
-    auto* body = new QHBoxLayout;
+    scroll_ = new BodyScrollArea(this);
+    auto* content = new QWidget(scroll_);
+    body_ = new QBoxLayout(QBoxLayout::LeftToRight, content);
+    body_->setContentsMargins(0, 0, 0, 0);
+    auto* body = body_;
     auto* left = new QVBoxLayout;
 
     // Scope and download types.
@@ -277,7 +304,9 @@ void MainWindow::BuildLayout(QMenuBar* bar) {
     right->addWidget(counterFrame);
     right->addStretch(1);
     body->addLayout(right);
-    top->addLayout(body, 1);
+    sideBySideWidth_ = content->sizeHint().width();
+    scroll_->setWidget(content);
+    top->addWidget(scroll_, 1);
 
     // The status line: as wide as the window; a long text does not widen it.
     status_ = new QLabel(this);
@@ -289,7 +318,43 @@ void MainWindow::BuildLayout(QMenuBar* bar) {
     status_->setMinimumHeight(status_->fontMetrics().height() + 8);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     top->addWidget(status_);
-    setMinimumWidth(760);
+}
+
+void MainWindow::FitToScreen() {
+    const QScreen* screen = this->screen();
+    if (screen == nullptr) {
+        return;
+    }
+    // Room for the window manager's frame, which is not known before the
+    // window is mapped.
+    const QSize frame(2 * fontMetrics().height(), 4 * fontMetrics().height());
+    const QSize room = screen->availableGeometry().size() - frame;
+    ArrangeBody(room.width());
+    QSize size = sizeHint();
+    if (size.height() > room.height()) {
+        // The body scrolls: room for its scroll bar, so that only one is needed.
+        size.rwidth() += scroll_->verticalScrollBar()->sizeHint().width();
+    }
+    resize(size.boundedTo(room));
+}
+
+void MainWindow::ArrangeBody(int width) {
+    // The preview and the counters go below the controls when the window is
+    // too narrow for both side by side.
+    const QMargins margins = layout()->contentsMargins();
+    const auto direction = width >= sideBySideWidth_ + margins.left() + margins.right()
+                               ? QBoxLayout::LeftToRight
+                               : QBoxLayout::TopToBottom;
+    if (body_->direction() != direction) {
+        body_->setDirection(direction);
+    }
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+    DialogWindow::resizeEvent(event);
+    if (body_ != nullptr) {
+        ArrangeBody(event->size().width());
+    }
 }
 
 void MainWindow::ShowInitialState() {

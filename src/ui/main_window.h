@@ -15,6 +15,7 @@
 #include "ui/dialog_window.h"
 #include "ui/qt_port.h"
 
+class QBoxLayout;
 class QCheckBox;
 class QEvent;
 class QLabel;
@@ -22,6 +23,8 @@ class QLineEdit;
 class QMenuBar;
 class QPushButton;
 class QRadioButton;
+class QResizeEvent;
+class QScrollArea;
 
 namespace wg {
 
@@ -154,12 +157,16 @@ protected:
     void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void reject() override;
 
 private:
     // Building (main_window.cpp).
     void BuildMenu(QMenuBar* bar);
     void BuildLayout(QMenuBar* bar);
+    // Sizes the window to its content, or to the screen when that is smaller.
+    void FitToScreen();
+    void ArrangeBody(int width);
     void ShowInitialState();
     void SetBoxes(const TypeBoxes& boxes);
     TypeBoxes CurrentBoxes() const;
@@ -206,6 +213,9 @@ private:
     QLabel* status_ = nullptr;
     std::array<QLabel*, 5> counters_{};  // in Counter order
     ImagePreview* preview_ = nullptr;
+    QScrollArea* scroll_ = nullptr;   // everything between the address row and the status
+    QBoxLayout* body_ = nullptr;      // the controls, and the preview beside or below them
+    int sideBySideWidth_ = 0;         // the body's width with the preview beside the controls
     TrayController* tray_ = nullptr;  // a child of the window, made at the first minimise
     QPointer<QDialog> about_;         // the About box while it is open
     QPointer<QDialog> progress_;      // the progress window while it is open

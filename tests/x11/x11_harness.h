@@ -34,6 +34,7 @@ inline constexpr int kDownloadDir = 1176;
 inline constexpr int kStatus = 1055;
 inline constexpr int kToDownloadCounter = 1007;
 inline constexpr int kLinksCounter = 1006;
+inline constexpr int kDownloadedCounter = 1071;
 inline constexpr int kPreview = 1190;
 
 inline constexpr int kScreenWidth = 1280;
