@@ -32,7 +32,8 @@ bool HasScheme(std::string_view address) {
 }  // namespace
 
 bool App::StartCrawl(const CrawlRequest& request) {
-    std::string address = CopyBounded(request.address, kAddressLimit + 1);
+    // Blanks pasted around an address are not part of it.
+    std::string address = CopyBounded(TrimBlanks(request.address), kAddressLimit + 1);
     if (address.empty()) {
         ShowStatus("Please type in a web address to the right of where it says URL above.");
         return false;
@@ -72,7 +73,7 @@ bool App::StartCrawl(const CrawlRequest& request) {
 }
 
 bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
-    std::string address = CopyBounded(answers.address, kAddressLimit + 1);
+    std::string address = CopyBounded(TrimBlanks(answers.address), kAddressLimit + 1);
     if (address.empty()) {
         return false;
     }

@@ -223,6 +223,11 @@ void MainWindow::BuildLayout(QMenuBar* bar) {
     for (std::size_t i = 0; i < boxes_.size(); ++i) {
         auto* box = new TypeGroupBox(QString::fromLatin1(boxLabels[i]), typeGroup);
         RouteButton(box, kBoxIds[i]);
+        if (i != kBoxWebPages) {
+            box->setToolTip(
+                QStringLiteral("Only files of this kind; Web Pages, when ticked, "
+                               "takes every kind"));
+        }
         typeLayout->addWidget(box);
         boxes_[i] = box;
     }
@@ -236,6 +241,12 @@ void MainWindow::BuildLayout(QMenuBar* bar) {
     downloadDir_ = new QLineEdit(this);
     NameControl(downloadDir_, mw::kDownloadDir);
     dirLabel->setBuddy(downloadDir_);
+    // Leaving the field applies what was typed, as Enter does.
+    connect(downloadDir_, &QLineEdit::editingFinished, this, [this] {
+        if (!closeAllowed_) {
+            (void)ApplyTypedDirectory();
+        }
+    });
     QPushButton* browse = AddButton(mw::kBrowseDir, QStringLiteral("..."));
     browse->setMaximumWidth(browse->fontMetrics().horizontalAdvance(QStringLiteral("....")) + 24);
     QPushButton* explore = AddButton(mw::kExploreDir, QString());

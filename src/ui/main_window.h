@@ -187,6 +187,12 @@ private:
     void ToggleExitAfterThisDownload();
     void SaveAndExit();
     void Exit();
+    // Makes the typed download directory the one in use (false: refused,
+    // the field shows the one in use again).
+    bool ApplyTypedDirectory();
+    // Opens a file, folder or page with the desktop; the status line says
+    // when that fails.
+    bool OpenOnDesktop(const std::string& target);
     void LeaveOnce();  // the part of Exit that any way out shares
     void OpenLastDownload();
     void OpenLastImage();

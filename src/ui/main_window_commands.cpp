@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -26,6 +27,10 @@ namespace {
 constexpr int kSecondExitPauseMs = 500;
 constexpr int kOpenLastDownloadPauseMs = 50;
 
+const char* const kTypeBoxRefused =
+    "Web Pages already downloads every file the pages link to: untick Web Pages to download "
+    "only pictures, movies or music.";
+
 const char* const kUrlErrorLogMissing =
     "URL Error Log File Not Found!  To start logging invalid links go to options and check "
     "'Log URL Errors'";
@@ -44,6 +49,14 @@ std::string HelpPageUrl() {
     QUrl url = QUrl::fromLocalFile(HelpPagePath());
     url.setFragment(QStringLiteral("1"));
     return url.toString().toStdString();
+}
+
+// "~" and "~/..." name the home folder, as in a shell.
+QString ExpandHome(const QString& path) {
+    if (path == QStringLiteral("~") || path.startsWith(QStringLiteral("~/"))) {
+        return QDir::homePath() + path.mid(1);
+    }
+    return path;
 }
 
 }  // namespace
@@ -193,6 +206,10 @@ void MainWindow::ApplyDownloadTypes() {
 }
 
 void MainWindow::GoFetch() {
+    // The directory shown is the one this crawl saves into, or none starts.
+    if (!ApplyTypedDirectory()) {
+        return;
+    }
     ApplyDownloadTypes();
     NoteAddress();
     NoteScope();
@@ -217,9 +234,17 @@ void MainWindow::OnScopeClicked(int id) {
 
 void MainWindow::OnTypeBoxClicked() {
     TypeBoxes boxes = CurrentBoxes();
+    const TypeBoxes clicked = boxes;
     downloadTypes_ = ComposeDownloadTypes(boxes, app_.settings);
     SetBoxes(boxes);
     typesComposed_ = true;
+    for (const std::size_t box : {kBoxMovies, kBoxMusic, kBoxPictures}) {
+        if (clicked[box] == BoxState::Ticked && boxes[box] != BoxState::Ticked) {
+            // Web Pages already takes every file the pages link to.
+            app_.ShowStatus(kTypeBoxRefused);
+            return;
+        }
+    }
 }
 
 void MainWindow::StepRecentAddress(bool older) {
@@ -233,12 +258,23 @@ void MainWindow::StepRecentAddress(bool older) {
 // ---- the download directory ----
 
 void MainWindow::StoreTypedDirectory() {
-    const std::string dir = downloadDir_->text().trimmed().toStdString();
-    if (dir.empty()) {
-        return;
+    (void)ApplyTypedDirectory();
+}
+
+bool MainWindow::ApplyTypedDirectory() {
+    const std::string current = app_.paths.downloadDir.string();
+    const std::string typed = ExpandHome(downloadDir_->text().trimmed()).toStdString();
+    if (typed.empty() || typed == current) {
+        downloadDir_->setText(QString::fromStdString(current));
+        return true;
     }
-    app_.SetSaveDirectory(dir);
-    app_.SaveSettings();
+    const bool applied = app_.SetSaveDirectory(typed);
+    if (applied) {
+        app_.SaveSettings();
+    }
+    // Refused, the field goes back to the directory in use.
+    downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+    return applied;
 }
 
 void MainWindow::BrowseDirectory() {
@@ -247,9 +283,10 @@ void MainWindow::BrowseDirectory() {
     if (chosen.empty()) {
         return;
     }
-    downloadDir_->setText(QString::fromStdString(chosen));
-    app_.SetSaveDirectory(chosen);
-    app_.SaveSettings();
+    if (app_.SetSaveDirectory(chosen)) {
+        app_.SaveSettings();
+    }
+    downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
 }
 
 void MainWindow::ExploreTypedDirectory() {
@@ -261,24 +298,36 @@ void MainWindow::ExploreTypedDirectory() {
         return;
     }
     (void)platform::CreateDirectories(dir);
-    (void)port_.OpenWithDesktop(dir);
+    (void)OpenOnDesktop(dir);
 }
 
 void MainWindow::ExploreDownloads() {
-    (void)port_.OpenWithDesktop(app_.paths.downloadDir.string());
+    (void)OpenOnDesktop(app_.paths.downloadDir.string());
+}
+
+bool MainWindow::OpenOnDesktop(const std::string& target) {
+    if (port_.OpenWithDesktop(target)) {
+        return true;
+    }
+    app_.ShowStatus("The desktop could not open \"" + target + "\".");
+    return false;
 }
 
 // ---- stopping and exiting ----
 
 void MainWindow::StopQuestion() {
-    const Answer answer = port_.Ask("Do you want to erase the history of URLs scanned?", "Question",
-                                    Buttons::YesNoCancel, Icon::Question);
+    const Answer answer = port_.Ask(
+        "The crawl is being stopped.\n\nDo you want to erase the history of URLs scanned too?",
+        "Stop", Buttons::YesNoCancel, Icon::Question);
+    if (answer != Answer::Yes && answer != Answer::No) {
+        return;  // the crawl goes on
+    }
+    // Until the last worker has put its file down and says "Stopped.".
+    app_.ShowStatus("Stopping: the workers are finishing...");
     if (answer == Answer::Yes) {
         app_.StopWithAbort(true);
-    } else if (answer == Answer::No) {
-        app_.StopAll();
     } else {
-        return;
+        app_.StopAll();
     }
     ViewCrawlRunning(false);
 }
@@ -349,15 +398,21 @@ void MainWindow::OpenLastDownload() {
         return;
     }
     const std::string previous = app_.PreviousDownloadPath();
-    if (previous.empty() || !port_.OpenWithDesktop(previous)) {
-        app_.ShowStatus("The last download could not be found.");
+    if (previous.empty()) {
+        app_.ShowStatus(platform::PathExists(last)
+                            ? "The desktop could not open \"" + last + "\"."
+                            : std::string("The last download could not be found."));
+        return;
     }
+    (void)OpenOnDesktop(previous);
 }
 
 void MainWindow::OpenLastImage() {
-    if (lastImage_.empty() || !port_.OpenWithDesktop(lastImage_)) {
+    if (lastImage_.empty()) {
         app_.ShowStatus("Sorry, image not found.");
+        return;
     }
+    (void)OpenOnDesktop(lastImage_);
 }
 
 void MainWindow::OpenUrlErrorLog() {
@@ -367,7 +422,7 @@ void MainWindow::OpenUrlErrorLog() {
         app_.ShowStatus(kUrlErrorLogMissing);
         return;
     }
-    (void)port_.OpenWithDesktop(path);
+    (void)OpenOnDesktop(path);
 }
 
 void MainWindow::EmptyDownloadsQuestion() {
@@ -399,7 +454,7 @@ void MainWindow::LoadOptionsAs() {
 }
 
 void MainWindow::OpenHelp() {
-    (void)port_.OpenWithDesktop(HelpPageUrl());
+    (void)OpenOnDesktop(HelpPageUrl());
 }
 
 void MainWindow::ShowAbout() {
@@ -428,7 +483,7 @@ void MainWindow::ShowAbout() {
     home->setObjectName(IdName(mw::kAboutHomePage));
     home->setAutoDefault(false);
     connect(home, &QPushButton::clicked, this, [this] {
-        (void)port_.OpenWithDesktop(QUrl::fromLocalFile(HelpPagePath()).toString().toStdString());
+        (void)OpenOnDesktop(QUrl::fromLocalFile(HelpPagePath()).toString().toStdString());
     });
     auto* ok = new QPushButton(QStringLiteral("OK"), about);
     ok->setObjectName(QStringLiteral("ok"));

@@ -1,5 +1,6 @@
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "app/app_fixture.h"
 #include "platform/files.h"
@@ -127,6 +128,44 @@ TEST_F(AppSettingsCommandsTest, SaveDirectoryRemembersEarlierOnes) {
     EXPECT_EQ(a.paths.downloadDir, third) << "an empty text is no directory";
     EXPECT_EQ(a.earlierDownloadDirs, (std::vector<std::string>{second, third, first}));
     EXPECT_TRUE(fs::is_directory(third));
+}
+
+TEST_F(AppSettingsCommandsTest, SaveDirectoryThatCannotBeUsedIsRefused) {
+    App& a = InitApp();
+    const fs::path before = a.paths.downloadDir;
+    std::ofstream(dir / "a-file") << "x";
+    for (const fs::path& bad : {fs::path("/proc/webgrubbler-x"), dir / "a-file" / "below"}) {
+        SCOPED_TRACE(bad.string());
+        const std::size_t toldBefore = port->Messages().size();
+        EXPECT_FALSE(a.SetSaveDirectory(bad.string()));
+        EXPECT_EQ(a.paths.downloadDir, before);
+        std::vector<std::string> told = port->Messages();
+        ASSERT_EQ(told.size(), toldBefore + 1);
+        told.erase(told.begin(), told.begin() + static_cast<std::ptrdiff_t>(toldBefore));
+        EXPECT_EQ(told[0].rfind("Download Directory: Cannot use \"" + bad.string() + "\"", 0), 0u)
+            << told[0];
+        EXPECT_NE(told[0].find("The downloads stay in \"" + before.string() + "\""),
+                  std::string::npos);
+    }
+    // A relative name is taken below the program directory.
+    EXPECT_TRUE(a.SetSaveDirectory("mirrors/one"));
+    EXPECT_EQ(a.paths.downloadDir, dir / "mirrors" / "one");
+}
+
+TEST_F(AppSettingsCommandsTest, ExitChoicesForThisRunDoNotReachTheSettingsFile) {
+    for (const bool userChoice : {false, true}) {
+        SCOPED_TRACE(userChoice);
+        app.reset();  // one engine at a time
+        App& a = InitApp();
+        a.settings.alwaysSave.store(userChoice);
+        a.SetAlwaysSaveForThisRun(!userChoice);
+        a.SetAlwaysSaveForThisRun(false);  // a second change keeps the user's first value
+        a.SaveSettingsAtExit();
+        std::ifstream in(a.paths.settingsFile);
+        const std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_NE(text.find(userChoice ? "ALWAYS_SAVE=1" : "ALWAYS_SAVE=0"), std::string::npos);
+        EXPECT_FALSE(a.settings.alwaysSave.load()) << "the run goes on with its own choice";
+    }
 }
 
 TEST_F(AppSettingsCommandsTest, ResetRestoresDefaults) {

@@ -22,6 +22,12 @@ TEST_F(AppTest, StartCompletesTheAddressAndNamesTheSiteFiles) {
     ASSERT_TRUE(a.StartCrawl({"127.0.0.1:8080/a.html", CrawlScope::OnlyThisPage, false}));
     EXPECT_EQ(QueuedPages(a).back(), "http://127.0.0.1:8080/a.html");
     EXPECT_EQ(a.paths.stateFile.filename(), "127.0.0.1:8080_a.html.sav");
+
+    // Blanks pasted around an address are dropped, from the queue and the file names.
+    ASSERT_TRUE(a.StartCrawl({" \t h2.example/p \t", CrawlScope::OnlyThisPage, false}));
+    EXPECT_EQ(QueuedPages(a).back(), "http://h2.example/p");
+    EXPECT_EQ(a.paths.stateFile.filename(), "h2.example_p.sav");
+    EXPECT_FALSE(a.StartCrawl({"   ", CrawlScope::OnlyThisPage, false}));
 }
 
 TEST_F(AppTest, StartRefusesEmptyAndFtpAddressesAndQueuesFileUrlsAsFiles) {

@@ -20,6 +20,7 @@
 #include "platform/interrupt.h"
 #include "platform/thread_priority.h"
 #include "platform/wake_event.h"
+#include "platform/xdg_dirs.h"
 #include "support/test_dirs.h"
 
 namespace wg {
@@ -208,3 +209,43 @@ TEST(PlatformWakeEvent, RaisesFromAnyThreadAndClearsAtOnce) {
 
 }  // namespace
 }  // namespace wg
+
+namespace wg::platform {
+namespace {
+
+TEST(PlatformXdgDirs, DownloadDirectoryOfUserDirsFile) {
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"XDG_DOWNLOAD_DIR=\"$HOME/Downloads\"\n", "/home/u/Downloads"},
+        {"# comment\n  XDG_DOWNLOAD_DIR=\"$HOME/Über Laden/\"\r\n", "/home/u/Über Laden"},
+        {"XDG_DOWNLOAD_DIR=\"/data/dl\"\nXDG_DOWNLOAD_DIR=\"/data/later\"\n", "/data/later"},
+        {"XDG_DOWNLOAD_DIR=\"$HOME/\"\n", ""},       // the home folder itself
+        {"XDG_DOWNLOAD_DIR=\"$HOMEX/dl\"\n", ""},    // not $HOME
+        {"XDG_DOWNLOAD_DIR=\"relative/dl\"\n", ""},  // neither absolute nor below $HOME
+        {"XDG_MUSIC_DIR=\"$HOME/Music\"\n", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DownloadDirFromUserDirs(c.text, "/home/u"), c.expected) << c.text;
+    }
+}
+
+TEST(PlatformXdgDirs, DataHomeFollowsTheEnvironment) {
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string restore = saved == nullptr ? "" : saved;
+    const std::string home = std::getenv("HOME") == nullptr ? "/" : std::getenv("HOME");
+    setenv("XDG_DATA_HOME", "/srv/data", 1);
+    EXPECT_EQ(DataHomeDirectory(), std::filesystem::path("/srv/data"));
+    setenv("XDG_DATA_HOME", "relative", 1);  // ignored, as the convention says
+    EXPECT_EQ(DataHomeDirectory(), std::filesystem::path(home) / ".local/share");
+    if (saved == nullptr) {
+        unsetenv("XDG_DATA_HOME");
+    } else {
+        setenv("XDG_DATA_HOME", restore.c_str(), 1);
+    }
+}
+
+}  // namespace
+}  // namespace wg::platform

@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QUrl>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -45,6 +46,9 @@ protected:
                 asked.push_back(caption + ": " + text);
                 return answer;
             });
+        port->SetTellHook([this](const std::string& text, const std::string& caption, Icon) {
+            told.push_back(caption + ": " + text);
+        });
         port->SetChooseHook([this](const std::string&) { return chosen; });
         port->SetOpenHook([this](const std::string& target) {
             opened.push_back(target);
@@ -100,6 +104,7 @@ protected:
     std::unique_ptr<App> app;
     std::unique_ptr<MainWindow> window;
     std::vector<std::string> asked;
+    std::vector<std::string> told;
     std::vector<std::string> opened;
     Answer answer = Answer::No;
     std::string chosen;
@@ -317,6 +322,10 @@ TEST_F(MainWindowTest, TypeBoxesComposeTheDownloadTypes) {
     EXPECT_EQ(pictures->checkState(), Qt::Unchecked);
     EXPECT_EQ(music->checkState(), Qt::Unchecked);
     EXPECT_EQ(window->DownloadTypesText(), std::string(kDefaultFileTypes));
+    // Pictures with Web Pages ticked stays clear, and the status says why.
+    Click(1021);
+    EXPECT_EQ(pictures->checkState(), Qt::Unchecked);
+    EXPECT_TRUE(Text(1055).startsWith(QStringLiteral("Web Pages already downloads every file")));
 
     // None ticked: the list stays, DFT becomes 0.
     Click(1024);
@@ -347,7 +356,9 @@ TEST_F(MainWindowTest, StopQuestionHasThreeAnswers) {
     answer = Answer::Cancel;
     Click(1090);
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_EQ(asked[0], "Question: Do you want to erase the history of URLs scanned?");
+    EXPECT_EQ(asked[0],
+              "Stop: The crawl is being stopped.\n\nDo you want to erase the history of URLs "
+              "scanned too?");
     EXPECT_FALSE(app->m_bStopRequested.load());
     EXPECT_TRUE(Widget(1090)->isEnabled());
 
@@ -355,6 +366,9 @@ TEST_F(MainWindowTest, StopQuestionHasThreeAnswers) {
     Click(1090);
     EXPECT_TRUE(app->m_bStopRequested.load());
     EXPECT_TRUE(app->m_bClearVisitedOnStop.load());
+    EXPECT_TRUE(Text(1055).startsWith(QStringLiteral("Stopping")) ||
+                Text(1055) == QStringLiteral("Stopped."))
+        << Text(1055).toStdString();
     EXPECT_FALSE(Widget(1090)->isEnabled());
     EXPECT_EQ(Text(1006), QStringLiteral("Links To Grubble: 0"));
 
@@ -448,6 +462,63 @@ TEST_F(MainWindowTest, DownloadDirectoryFieldAndAddressKeys) {
     EXPECT_EQ(address->text(), QStringLiteral("first.example"));
     QTest::keyClick(address, Qt::Key_Up);
     EXPECT_EQ(address->text(), QStringLiteral("second.example"));
+}
+
+TEST_F(MainWindowTest, ADirectoryThatCannotBeUsedIsRefusedEverywhere) {
+    const std::string before = app->paths.downloadDir.string();
+    const std::filesystem::path file = dir.path() / "a-file";
+    WriteWholeFile(file, "x");
+    auto* field = Widget<QLineEdit>(1176);
+    // Enter, leaving the field and Go Fetch all apply the typed directory.
+    const std::vector<std::function<void()>> applyWays = {
+        [&] { QTest::keyClick(field, Qt::Key_Return); },
+        [&] { emit field->editingFinished(); },
+        [&] {
+            TypeAddress(QStringLiteral("127.0.0.1:9/"));
+            Click(1);
+        },
+    };
+    for (std::size_t way = 0; way < applyWays.size(); ++way) {
+        SCOPED_TRACE(way);
+        told.clear();
+        const std::string refused = (file / "below").string();
+        field->setText(QString::fromStdString(refused));
+        applyWays[way]();
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_NE(told[0].find("Cannot use \"" + refused + "\""), std::string::npos) << told[0];
+        EXPECT_EQ(app->paths.downloadDir.string(), before);
+        EXPECT_EQ(field->text().toStdString(), before);
+        EXPECT_EQ(ReadWholeFile(app->paths.settingsFile).find(refused), std::string::npos);
+        EXPECT_EQ(NewestPage(), nullptr);  // no crawl into some other directory
+    }
+
+    // "~/" is the home folder; the field shows the directory in use.
+    const std::filesystem::path home = dir.path() / "home";
+    std::filesystem::create_directories(home);
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(home.string()));
+    field->setText(QStringLiteral("~/mirrors"));
+    emit field->editingFinished();
+    qputenv("HOME", savedHome);
+    EXPECT_EQ(app->paths.downloadDir, home / "mirrors");
+    EXPECT_EQ(field->text().toStdString(), (home / "mirrors").string());
+    EXPECT_TRUE(std::filesystem::is_directory(home / "mirrors"));
+}
+
+TEST_F(MainWindowTest, ADesktopThatCannotOpenIsReported) {
+    openResult = false;
+    const std::vector<std::pair<std::function<void()>, std::string>> cases = {
+        {[&] { Item(40004)->trigger(); }, "help.html"},
+        {[&] { Item(40002)->trigger(); }, app->paths.downloadDir.string()},
+        {[&] { Click(1175); }, app->paths.downloadDir.string()},
+    };
+    for (const auto& [act, named] : cases) {
+        SCOPED_TRACE(named);
+        window->ViewStatus("");
+        act();
+        EXPECT_TRUE(Text(1055).startsWith(QStringLiteral("The desktop could not open")));
+        EXPECT_NE(Text(1055).toStdString().find(named), std::string::npos);
+    }
 }
 
 TEST_F(MainWindowTest, NewestPictureIsShownAndOpensOnClick) {
