@@ -21,7 +21,7 @@ std::filesystem::path HomeDirectory() {
 
 // An XDG variable that holds an absolute path, else the fallback below $HOME.
 std::filesystem::path BaseDirectory(const char* variable, const char* belowHome) {
-    const std::filesystem::path value(EnvText(variable));
+    std::filesystem::path value(EnvText(variable));
     if (!value.empty() && value.is_absolute()) {
         return value;
     }
