@@ -9,7 +9,7 @@ packages=(
     clang-format clang-tidy clang libclang-rt-14-dev valgrind
     nginx nodejs
     qt6-base-dev qt6-image-formats-plugins
-    xvfb xauth openbox xdotool wmctrl x11-utils imagemagick
+    xvfb xauth openbox xdotool wmctrl x11-utils imagemagick wmdocker
 )
 # The offline-mirror check drives Debian's Chromium (with its recommended
 # fonts and libraries) through playwright-core from npm.

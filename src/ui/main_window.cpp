@@ -22,6 +22,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStringList>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -452,6 +453,7 @@ void MainWindow::ViewStatus(const std::string& text) {
     status_->setText(Q(text));
     status_->setToolTip(status_->text());
     statusBusy_ = false;
+    NotifyIfFinished();
 }
 
 void MainWindow::ViewAppendStatus(const std::string& text) {
@@ -462,6 +464,14 @@ void MainWindow::ViewAppendStatus(const std::string& text) {
     status_->setText(status_->text() + Q(text));
     status_->setToolTip(status_->text());
     statusBusy_ = false;
+    NotifyIfFinished();
+}
+
+void MainWindow::NotifyIfFinished() {
+    // The window is in the tray: the desktop says that the crawl is done.
+    if (tray_ != nullptr && status_->text().endsWith(QStringLiteral("Finished."))) {
+        (void)tray_->NotifyFinished(status_->text().trimmed());
+    }
 }
 
 void MainWindow::ShowCounter(Counter counter, const QString& text) {
@@ -469,6 +479,17 @@ void MainWindow::ShowCounter(Counter counter, const QString& text) {
     if (index < counters_.size()) {
         counters_[index]->setText(text);
     }
+    if (tray_ != nullptr) {
+        tray_->SetCounters(TrayCounterText());
+    }
+}
+
+QString MainWindow::TrayCounterText() const {
+    QStringList lines;
+    for (const QLabel* label : counters_) {
+        lines << label->text();
+    }
+    return lines.join(QLatin1Char('\n'));
 }
 
 void MainWindow::ViewCounter(Counter counter, const std::string& text) {
@@ -507,6 +528,9 @@ void MainWindow::ViewPauseState(bool paused) {
     ViewStatus(paused ? "Paused" : "Processing...");
     Action(mw::kMenuPause)->setChecked(paused);
     pause_->setText(paused ? QStringLiteral("Unpause") : QStringLiteral("Pause"));
+    if (tray_ != nullptr) {
+        tray_->SetPaused(paused);
+    }
     address_->setFocus();
 }
 
@@ -578,6 +602,11 @@ void MainWindow::changeEvent(QEvent* event) {
     if (tray_ == nullptr) {
         tray_ = new TrayController(this);
         connect(tray_, &TrayController::restored, this, [this] { app_.m_bMinimised.store(false); });
+        connect(tray_, &TrayController::pauseToggled, this,
+                [this] { (void)OnCommand(mw::kMenuPause); });
+        connect(tray_, &TrayController::exitRequested, this, &MainWindow::Exit);
+        tray_->SetPaused(app_.m_bPaused.load());
+        tray_->SetCounters(TrayCounterText());
     }
     // Hidden after the state change has been handled; without a tray the
     // window stays minimised on the task bar.

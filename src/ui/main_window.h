@@ -166,6 +166,8 @@ private:
     void BuildLayout(QMenuBar* bar);
     // Sizes the window to its content, or to the screen when that is smaller.
     void FitToScreen();
+    QString TrayCounterText() const;  // the five counters, a line each
+    void NotifyIfFinished();
     void ArrangeBody(int width);
     void ShowInitialState();
     void SetBoxes(const TypeBoxes& boxes);

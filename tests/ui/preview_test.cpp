@@ -1,11 +1,10 @@
-// The last-image box, the tray icon where there is no tray, and the help page.
+// The last-image box and the help page.
 #include <gtest/gtest.h>
 
 #include <QColor>
 #include <QImage>
 #include <QSignalSpy>
 #include <QString>
-#include <QWidget>
 #include <QtTest/QTest>
 #include <filesystem>
 #include <fstream>
@@ -16,7 +15,6 @@
 
 #include "support/test_dirs.h"
 #include "ui/image_preview.h"
-#include "ui/tray.h"
 
 namespace wg {
 namespace {
@@ -148,25 +146,6 @@ TEST(PreviewBox, ShowsPlaceholderAndReportsClicks) {
     QTest::mouseClick(&box, Qt::LeftButton);
     EXPECT_EQ(spy.count(), 1);
     QTest::mouseClick(&box, Qt::RightButton);
-    EXPECT_EQ(spy.count(), 1);
-}
-
-TEST(TrayController, WithoutTrayTheWindowStays) {
-    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "offscreen has no tray";
-    QWidget window;
-    window.show();
-    auto* tray = new TrayController(&window);
-    QSignalSpy spy(tray, &TrayController::restored);
-
-    EXPECT_FALSE(tray->MinimiseToTray());
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_FALSE(tray->IconShown());
-
-    // Restoring brings back a window that was hidden some other way.
-    window.hide();
-    tray->Restore();
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_FALSE(window.isMinimized());
     EXPECT_EQ(spy.count(), 1);
 }
 

@@ -1,0 +1,139 @@
+// The tray icon's controller where there is no tray (the offscreen platform):
+// the window stays, the menu works, the counters and messages do no harm.
+// tests/x11/tray_test.cpp has it with a real tray.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QMenu>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include "ui/tray.h"
+
+namespace wg {
+namespace {
+
+class TrayControllerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "offscreen has no tray";
+        window_.show();
+        tray_ = new TrayController(&window_);
+    }
+
+    QAction* FindAction(const char* name) { return window_.findChild<QAction*>(name); }
+
+    QWidget window_;
+    TrayController* tray_ = nullptr;  // the window's child
+};
+
+TEST_F(TrayControllerTest, WithoutTrayTheWindowStays) {
+    QSignalSpy spy(tray_, &TrayController::restored);
+    EXPECT_FALSE(tray_->MinimiseToTray());
+    EXPECT_TRUE(window_.isVisible());
+    EXPECT_FALSE(tray_->IconShown());
+    EXPECT_FALSE(tray_->NotifyFinished(QStringLiteral("Finished.")));
+
+    // Restoring brings back a window that was hidden some other way.
+    window_.hide();
+    tray_->Restore();
+    EXPECT_TRUE(window_.isVisible());
+    EXPECT_FALSE(window_.isMinimized());
+    EXPECT_EQ(spy.count(), 1);
+}
+
+TEST_F(TrayControllerTest, MenuHasShowPauseAndExit) {
+    QMenu* menu = window_.findChild<QMenu*>(QStringLiteral("trayMenu"));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu, tray_->Menu());
+    QStringList entries;
+    for (const QAction* action : menu->actions()) {
+        entries << (action->isSeparator() ? QStringLiteral("-") : action->objectName());
+    }
+    EXPECT_EQ(entries, QStringList({"trayShow", "trayPause", "-", "trayExit"}));
+
+    struct Case {
+        const char* name;
+        const char* label;
+        bool checkable;
+    };
+    for (const Case& c : {Case{"trayShow", "Show", false}, Case{"trayPause", "Pause", true},
+                          Case{"trayExit", "Exit", false}}) {
+        const QAction* action = FindAction(c.name);
+        ASSERT_NE(action, nullptr) << c.name;
+        EXPECT_EQ(action->text(), QString::fromLatin1(c.label)) << c.name;
+        EXPECT_EQ(action->isCheckable(), c.checkable) << c.name;
+    }
+}
+
+TEST_F(TrayControllerTest, MenuActionsEmitTheirSignals) {
+    QSignalSpy restored(tray_, &TrayController::restored);
+    QSignalSpy paused(tray_, &TrayController::pauseToggled);
+    QSignalSpy exit(tray_, &TrayController::exitRequested);
+    QSignalSpy* const spies[] = {&restored, &paused, &exit};
+    struct Case {
+        const char* action;
+        QSignalSpy* spy;
+        bool queued;  // delivered only from the event loop
+    };
+    for (const Case& c : {Case{"trayShow", &restored, false}, Case{"trayPause", &paused, false},
+                          Case{"trayExit", &exit, true}}) {
+        SCOPED_TRACE(c.action);
+        window_.hide();
+        FindAction(c.action)->trigger();
+        EXPECT_EQ(c.spy->count(), c.queued ? 0 : 1);
+        QCoreApplication::processEvents();
+        for (QSignalSpy* spy : spies) {
+            EXPECT_EQ(spy->count(), spy == c.spy ? 1 : 0);
+            spy->clear();
+        }
+        // Only "Show" brings the window back.
+        EXPECT_EQ(window_.isVisible(), c.spy == &restored);
+    }
+}
+
+TEST_F(TrayControllerTest, SetPausedMovesTheCheckMarkOnly) {
+    QSignalSpy paused(tray_, &TrayController::pauseToggled);
+    QAction* pause = FindAction("trayPause");
+    for (const bool state : {true, true, false, true}) {
+        tray_->SetPaused(state);
+        EXPECT_EQ(pause->isChecked(), state);
+        EXPECT_EQ(pause->text(), QStringLiteral("Pause"));
+    }
+    EXPECT_EQ(paused.count(), 0) << "keeping the check mark in step must not toggle the pause";
+}
+
+TEST_F(TrayControllerTest, ToolTipShowsTheCounters) {
+    EXPECT_EQ(tray_->ToolTip(), QString::fromUtf8(kTrayToolTip));
+    const struct {
+        const char* counters;
+        const char* toolTip;
+    } cases[] = {
+        {"Links To Grubble: 3\nTo Download: 5",
+         "Web Grubbler\nLinks To Grubble: 3\nTo Download: 5"},
+        {"Links To Grubble: 0\nTo Download: 0",
+         "Web Grubbler\nLinks To Grubble: 0\nTo Download: 0"},
+        {"", "Web Grubbler\n"},
+    };
+    for (const auto& c : cases) {
+        tray_->SetCounters(QString::fromUtf8(c.counters));
+        EXPECT_EQ(tray_->ToolTip(), QString::fromUtf8(c.toolTip)) << c.counters;
+    }
+    // Without a tray there is still no icon, and no message to show.
+    EXPECT_FALSE(tray_->MinimiseToTray());
+    EXPECT_FALSE(tray_->NotifyFinished(QStringLiteral("Finished.")));
+}
+
+TEST_F(TrayControllerTest, MenuGoesWithTheController) {
+    const QPointer<QMenu> menu = tray_->Menu();
+    delete tray_;
+    EXPECT_TRUE(menu.isNull());
+    EXPECT_EQ(window_.findChild<QAction*>(QStringLiteral("trayExit")), nullptr);
+}
+
+}  // namespace
+}  // namespace wg
