@@ -280,22 +280,37 @@ void Process::Stop() {
 
 XSession::XSession(const fs::path& dir) : dir_(dir) {
     fs::create_directories(dir_ / "wm-home");
+    // Each test process takes its own display numbers, spread by process id,
+    // rather than the lowest free one: a display another test has just given
+    // up can still be tearing down when the next server claims the number.
+    const int first = 100 + static_cast<int>(::getpid() % 20000) * 3;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        if (Start(first + attempt)) {
+            error_.clear();
+            return;
+        }
+        wm_.reset();
+        server_.reset();
+    }
+}
+
+bool XSession::Start(int number) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         error_ = "no pipe";
-        return;
+        return false;
     }
     server_ = std::make_unique<Process>(
         std::vector<std::string>{
-            "Xvfb", "-displayfd", "3", "-screen", "0",
+            "Xvfb", ":" + std::to_string(number), "-displayfd", "3", "-screen", "0",
             std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24", "-nolisten",
             "tcp"},
         Environment(), dir_ / "xvfb.log", fds[1]);
     ::close(fds[1]);
-    // Xvfb writes the display number it took, then a newline, once it listens.
-    std::string number;
+    // Xvfb writes the display number, then a newline, once it listens.
+    std::string reported;
     const auto deadline = Clock::now() + std::chrono::seconds(15);
-    while (number.find('\n') == std::string::npos && Clock::now() < deadline) {
+    while (reported.find('\n') == std::string::npos && Clock::now() < deadline) {
         pollfd p{fds[0], POLLIN, 0};
         if (::poll(&p, 1, kPollMs) > 0) {
             char buf[32];
@@ -303,24 +318,34 @@ XSession::XSession(const fs::path& dir) : dir_(dir) {
             if (n <= 0) {
                 break;
             }
-            number.append(buf, static_cast<std::size_t>(n));
+            reported.append(buf, static_cast<std::size_t>(n));
         }
     }
     ::close(fds[0]);
-    if (number.find('\n') == std::string::npos) {
-        error_ = "Xvfb did not report a display (scripts/setup.sh installs xvfb): " + Logs();
-        return;
+    if (reported.find('\n') == std::string::npos) {
+        error_ = "Xvfb did not come up on :" + std::to_string(number) +
+                 " (scripts/setup.sh installs xvfb): " + Logs();
+        return false;
     }
-    display_ = ":" + number.substr(0, number.find('\n'));
+    display_ = ":" + reported.substr(0, reported.find('\n'));
 
     Environment env = ClientEnvironment();
     env.Set("HOME", (dir_ / "wm-home").string());
     env.Set("XDG_CONFIG_HOME", (dir_ / "wm-home").string());
     wm_ = std::make_unique<Process>(std::vector<std::string>{"openbox", "--sm-disable"}, env,
                                     dir_ / "openbox.log");
-    if (!PollUntil([&] { return !wm_->Wait(0) && Run({"wmctrl", "-m"}).status == 0; }, 15000)) {
+    bool up = false;
+    PollUntil(
+        [&] {
+            up = !wm_->Wait(0) && Run({"wmctrl", "-m"}).status == 0;
+            return up || wm_->Wait(0).has_value();
+        },
+        15000);
+    if (!up) {
         error_ = "openbox did not come up on " + display_ + ": " + Logs();
+        return false;
     }
+    return true;
 }
 
 XSession::~XSession() {

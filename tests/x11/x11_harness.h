@@ -143,8 +143,8 @@ struct ToolResult {
 
 class XSession {
 public:
-    // Starts Xvfb on a display it picks itself, then openbox, and waits until
-    // the window manager answers. Check Error() afterwards.
+    // Starts Xvfb on a display of its own, then openbox, and waits until the
+    // window manager answers; tries a few displays. Check Error() afterwards.
     explicit XSession(const fs::path& dir);
     ~XSession();
 
@@ -157,6 +157,8 @@ public:
     std::string Logs() const;
 
 private:
+    bool Start(int number);
+
     fs::path dir_;
     std::string display_;
     std::unique_ptr<Process> server_;
