@@ -340,7 +340,13 @@ void MainWindow::FitToScreen() {
     // Room for the window manager's frame, which is not known before the
     // window is mapped.
     const QSize frame(2 * fontMetrics().height(), 4 * fontMetrics().height());
-    const QSize room = screen->availableGeometry().size() - frame;
+    // Without a window manager (or before it has published its work area) the
+    // available part of the screen can read as empty: the whole screen then.
+    QSize usable = screen->availableGeometry().size();
+    if (usable.width() < 320 || usable.height() < 240) {
+        usable = screen->geometry().size();
+    }
+    const QSize room = usable - frame;
     ArrangeBody(room.width());
     QSize size = sizeHint();
     if (size.height() > room.height()) {

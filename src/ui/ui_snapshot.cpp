@@ -57,7 +57,13 @@ QString CheckedOf(const QWidget& widget) {
 // The window frame, title bar included, in physical pixels.
 QString FrameRect(const QWidget& window) {
     const qreal ratio = window.devicePixelRatioF();
-    const QRect frame = window.frameGeometry();
+    QRect frame = window.frameGeometry();
+    // While the window manager is still reparenting the window, Qt can read
+    // frame margins that make the frame smaller than the window: the window's
+    // own rectangle then.
+    if (frame.width() < window.width() || frame.height() < window.height()) {
+        frame = window.geometry();
+    }
     return QStringLiteral("%1 %2 %3 %4")
         .arg(qRound(frame.x() * ratio))
         .arg(qRound(frame.y() * ratio))

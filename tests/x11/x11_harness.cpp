@@ -435,6 +435,18 @@ Grubbler::Grubbler(XSession& x, const fs::path& dir, ProgramOptions options)
             },
             kStartTimeoutMs)) {
         error_ = "the window manager does not list \"" + std::string(kTitle) + "\"";
+        return;
+    }
+    // The window manager frames and places the window after mapping it: the
+    // tests start from the settled frame.
+    if (!WaitFor(
+            [](const Snapshot& s) {
+                const Control* exit = s.Find(kExit);
+                return s.window && s.window->w > 100 && s.window->h > 100 && exit != nullptr &&
+                       exit->rect.Inside(*s.window);
+            },
+            kStartTimeoutMs)) {
+        error_ = "the main window did not settle on the screen: " + LastSnapshotText();
     }
 }
 
