@@ -50,6 +50,7 @@ bool App::Initialise(const InitOptions& options) {
     g_app.store(this);
     g_bStopWorkers.store(false);
     platform::IgnoreBrokenPipe();
+    platform::IgnoreFileSizeLimitSignal();
     TransferSlots().Reset();
     initialised_ = true;
 

@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/crawl_tally.h"
 #include "app/ui_port.h"
 #include "crawl/record_list.h"
 #include "crawl/url_list.h"
@@ -248,6 +249,12 @@ public:
     bool DownloadOne(int slot, const std::string& url);
     // DownloadOne, then the history and "ValidURLs.log" for what is done.
     bool ProcessDownload(int slot, const std::string& url);
+    // A file of the download directory could not be created or written (a
+    // system error). A full or read-only disk holds the queues and ends the
+    // crawl with them kept, once every busy worker has put its item down.
+    void DiskWriteFailed(int error, std::string_view localName);
+    // The closing line of the crawl so far (see FormatCrawlSummary).
+    std::string CrawlSummary() const;
     // A saved stylesheet: queues the files it names and edits it for offline
     // reading. Nothing for other URLs.
     void ProcessStylesheet(const std::string& url);
@@ -351,6 +358,8 @@ public:
     std::atomic<bool> m_bPaused{false};
     std::atomic<bool> m_bStateLoaded{false};
     std::atomic<bool> m_bHoldWork{false};
+    // The download directory cannot be written: no new item is taken.
+    std::atomic<bool> m_bDiskFull{false};
     std::atomic<bool> m_bDownloadingUserFile{false};
     std::atomic<bool> m_bNewImageRequest{false};
     std::atomic<bool> m_bUpdatePending{false};
@@ -470,6 +479,10 @@ public:
     // ---- counters ----
     std::atomic<std::uint32_t> inProcessCount{0};
     std::atomic<std::uint32_t> filesDownloaded{0};
+    CrawlTally tally;  // what the current crawl came to
+    // Pages in the visited list before this crawl began (a loaded state's,
+    // an earlier crawl's); set by Go and by loading a state file.
+    std::atomic<std::size_t> earlierVisits{0};
     std::atomic<std::uint32_t> urlsScanned{0};
     std::atomic<std::uint32_t> filesTaken{0};
     std::atomic<std::uint32_t> pagesTaken{0};
@@ -546,6 +559,8 @@ private:
 
     std::atomic<bool> stopEnding_{false};          // a worker is ending a Stop
     std::atomic<bool> itemsSinceFinished_{false};  // work was taken since the last "Finished."
+    SharedText diskFullText_;                      // "Disk full: ...", shown when the crawl ends
+    std::atomic<bool> diskStopPending_{false};     // the crawl is to end for a full disk
     std::atomic<int> livePageWorkers_{0};
     std::atomic<int> liveDownloadWorkers_{0};
 

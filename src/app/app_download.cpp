@@ -1,11 +1,14 @@
 // A download worker's file: the URL split and named, the worker's connection
 // reused for the same plain-HTTP server, connect tries, the transaction and
 // what its result means in each directory mode, and resuming a cut transfer.
+#include <cerrno>
 #include <string>
 
 #include "app/app.h"
 #include "download/save_names.h"
 #include "net/http_fetch.h"
+#include "platform/clock.h"
+#include "platform/error_text.h"
 #include "util/pause.h"
 #include "util/text.h"
 #include "util/timing.h"
@@ -35,6 +38,7 @@ App::ConnectOutcome App::ConnectForDownload(HttpConnection& c, int slot, const s
             return ConnectOutcome::Abandoned;
         }
         if (retries == kConnectRetries) {
+            NoteFailure(&s, FailureKind::Connect);
             ProbeConnectivity(slot);
             return ConnectOutcome::Unreachable;
         }
@@ -129,6 +133,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl) {
     }
     HttpConnection& c = *held;
     if (c.dnsFailed) {
+        NoteFailure(&s, FailureKind::Connect);
         ShowStatus("Can't resolve host: " + w.hostName + "...");
         return false;
     }
@@ -142,6 +147,10 @@ bool App::DownloadOne(int slot, const std::string& rawUrl) {
     long result = HttpFetch(c, request);
     if (s.cancel.load() && (flat || result == -1)) {
         s.cancel = false;
+        return false;
+    }
+    // A file that cannot be written is not fetched again now.
+    if (s.failure.load() == FailureKind::Disk) {
         return false;
     }
     const auto minSize = static_cast<long>(settings.minFileSize.load());
@@ -211,20 +220,53 @@ bool App::DownloadOne(int slot, const std::string& rawUrl) {
 }
 
 bool App::ProcessDownload(int slot, const std::string& url) {
+    TransferSlot& s = TransferSlots()[slot];
     // The status is this item's: a 404 of the previous file must not mark
     // a file that never got an answer.
-    TransferSlots()[slot].status = 0;
+    s.status = 0;
+    s.failure = FailureKind::None;
     const bool done = DownloadOne(slot, url);
+    const FailureKind failure = s.failure.load();
+    // What the user broke off by stopping is no failure.
+    const bool brokenOff = m_bStopRequested.load() || g_bStopWorkers.load();
+    if ((!done && (!brokenOff || failure == FailureKind::Disk)) ||
+        failure == FailureKind::Refused) {
+        tally.Failed(failure);
+    }
     if (done) {
         if (settings.logUrls.load()) {
             LogValidUrl(url);
         }
         RecordDownloaded(url);
         ProcessStylesheet(url);
-    } else if (TransferSlots()[slot].status.load() == 404) {
+    } else if (s.status.load() == 404) {
         RecordDownloaded(url);  // not to be tried again
+    } else {
+        if (failure == FailureKind::Disk && settings.logUrlErrors.load()) {
+            (void)urlErrorLog.WriteEntry(0, url);
+        }
+        // With the disk full every unfinished file stays queued for later.
+        if (m_bDiskFull.load()) {
+            AddFile(url, true, false);
+        }
     }
     return done;
+}
+
+void App::DiskWriteFailed(int error, std::string_view localName) {
+    const std::string reason = platform::ErrorText(error);
+    ShowStatus("Could not write \"" + std::string(localName) + "\": " + reason);
+    const bool wholeDisk = error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO;
+    if (wholeDisk && !m_bDiskFull.exchange(true)) {
+        diskFullText_.Set("Disk full: \"" + paths.downloadDir.string() + "\" cannot be written (" +
+                          reason + "). The crawl stops; the queues are kept.");
+        diskStopPending_.store(true);
+        ShowStatus(diskFullText_.Get());
+    }
+}
+
+std::string App::CrawlSummary() const {
+    return FormatCrawlSummary(tally.Read(platform::SteadyMilliseconds()));
 }
 
 }  // namespace wg

@@ -1,5 +1,6 @@
 #include "app/app_fetch_environment.h"
 
+#include <algorithm>
 #include <string>
 
 #include "app/app.h"
@@ -17,6 +18,8 @@ FetchOptions AppFetchEnvironment::Options() const {
     FetchOptions o;
     o.minFileSize = s.minFileSize.load();
     o.maxFileSize = s.maxFileSize.load();
+    o.headerTimeoutMs = std::clamp(s.headerTimeout.load(), 1, 86400) * 1000;
+    o.minBodyRate = std::max(0, s.minBodyRate.load());
     o.noDownload = s.noDownload.load();
     o.sendCookie = s.sendCookie.load();
     o.logDebug = s.logDebug.load();
@@ -70,9 +73,14 @@ void AppFetchEnvironment::StoreCookie(std::string_view host, std::string_view co
     app_.cookies.Store("http://" + std::string(host), cookie);
 }
 
-void AppFetchEnvironment::CountDownload() {
+void AppFetchEnvironment::CountDownload(std::uint64_t bytes) {
     app_.filesDownloaded.fetch_add(1);
+    app_.tally.FileSaved(bytes);
     app_.RefreshCounterText(Counter::FilesDownloaded);
+}
+
+void AppFetchEnvironment::DiskWriteFailed(int error, std::string_view localName) {
+    app_.DiskWriteFailed(error, localName);
 }
 
 void AppFetchEnvironment::NoteLastDownload(std::string_view localName) {

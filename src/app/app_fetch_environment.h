@@ -26,7 +26,8 @@ public:
     void OfferDownload(std::string_view url, std::string_view domain) override;
     std::string CookiesFor(std::string_view host) override;
     void StoreCookie(std::string_view host, std::string_view cookie) override;
-    void CountDownload() override;
+    void CountDownload(std::uint64_t bytes) override;
+    void DiskWriteFailed(int error, std::string_view localName) override;
     void NoteLastDownload(std::string_view localName) override;
     std::unique_ptr<PageRewriter> StartRewrite(const PageLocation& page) override;
     bool MakeDynamicPage(std::string& localName, std::size_t queryPos) override;

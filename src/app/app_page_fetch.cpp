@@ -130,6 +130,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
     }
     HttpConnection& c = *held;
     if (c.dnsFailed) {
+        NoteFailure(&s, FailureKind::Connect);
         if (settings.verbose.load()) {
             ShowStatus(record.url + " not found");
             RecordUrlError(404, record.url);
@@ -142,6 +143,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
         case ConnectOutcome::Abandoned:
             return false;
         case ConnectOutcome::Unreachable:
+            NoteFailure(&s, FailureKind::Connect);
             TestConnectivity(slot);
             return false;
     }

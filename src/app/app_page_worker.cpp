@@ -15,10 +15,27 @@ void App::UrlScanned() {
 }
 
 bool App::ProcessPage(int slot, UrlRecord& record) {
+    TransferSlot& s = TransferSlots()[slot];
+    s.failure = FailureKind::None;
+    // What the user broke off by stopping is no failure.
+    auto countFailure = [&](FailureKind failure) {
+        if (!m_bStopRequested.load() && !g_bStopWorkers.load()) {
+            tally.Failed(failure);
+        }
+    };
     if (!FetchPage(slot, record)) {
+        countFailure(s.failure.load());
         return false;
     }
-    if (HttpConnection* c = PageConnection(slot)) {
+    HttpConnection* c = PageConnection(slot);
+    // An answer that failed before any byte of the page came is no page.
+    if (const FailureKind failure = s.failure.load();
+        failure != FailureKind::None && (c == nullptr || c->received == 0)) {
+        countFailure(failure);
+        return true;
+    }
+    tally.PageScanned();
+    if (c != nullptr) {
         FetchedPage page;
         page.body = std::string_view(c->buffer.data(), c->received);
         page.host = c->host;

@@ -80,8 +80,12 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
                 seen = visited.ContainsUrl(url);
             }
             if (seen) {
-                SetRejectReason(
-                    "URL has been processed before. See Files menu 'Erase URL History'.");
+                // Pages this crawl has itself visited are no news: the hint is
+                // for a history that earlier crawls left.
+                if (earlierVisits.load() > 0) {
+                    SetRejectReason(
+                        "URL has been processed before. See Files menu 'Erase URL History'.");
+                }
                 return nullptr;
             }
         }
@@ -309,7 +313,7 @@ void App::PageDone(const UrlRecord& record) {
 
 std::optional<std::string> App::TakeNextDownload(int slot) {
     if (m_bPaused.load() || m_bStopRequested.load() || m_bExitAfterThisDownload.load() ||
-        m_bHoldWork.load()) {
+        m_bHoldWork.load() || m_bDiskFull.load()) {
         return std::nullopt;
     }
     std::optional<std::string> url;

@@ -175,14 +175,30 @@ void App::ApplySettingOverrides(const std::vector<std::string>& keyValues) {
     if (keyValues.empty()) {
         return;
     }
-    // The first occurrence of a key wins, so the overrides go before the
-    // current settings, which keep every other key as it is.
-    std::string text;
+    // Each override takes the place of its key's own line in the current
+    // settings, so that the text reads as a settings file does: a key whose
+    // name ends another key's ("FILE_TYPES" in "MOVIE_FILE_TYPES") is found
+    // where the file has it. Keys the file does not write go at the end.
+    std::string text = FormatSettings(settings, paths);
     for (const std::string& line : keyValues) {
-        text += line;
-        text += '\n';
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) {
+            continue;
+        }
+        const std::string head = line.substr(0, equals + 1);
+        std::size_t at = 0;
+        if (!text.starts_with(head)) {
+            at = text.find('\n' + head);
+            if (at == std::string::npos) {
+                text += line;
+                text += '\n';
+                continue;
+            }
+            ++at;  // past the line end before the key
+        }
+        const std::size_t end = text.find('\n', at);
+        text.replace(at, end == std::string::npos ? std::string::npos : end - at, line);
     }
-    text += FormatSettings(settings, paths);
     AppSettingsHooks hooks(*this);
     ParseSettings(text, settings, paths, hooks);
 }

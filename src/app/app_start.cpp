@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "platform/clock.h"
 #include "util/text.h"
 
 namespace wg {
@@ -47,6 +48,7 @@ bool App::StartCrawl(const CrawlRequest& request) {
         address = "http://" + address;
     }
     NameStateFileForUrl(address);
+    tally.Reset(platform::SteadyMilliseconds());
     port_.SetCrawlRunning(true);
     m_bTrackLastDownload = true;
 
@@ -64,6 +66,10 @@ bool App::StartCrawl(const CrawlRequest& request) {
     const bool withinDomain = request.scope == CrawlScope::WithinDomain;
     if ((allLinked || withinDomain) && UrlInHistory(address)) {
         EraseUrlHistory(false);
+    }
+    {
+        std::lock_guard<std::mutex> lock(visitedMutex);
+        earlierVisits.store(visited.Size());
     }
     (void)AddSite(address, allLinked ? 1 : 0, withinDomain ? 1 : 0, 0, request.webPagesChecked);
     m_bStopAddingLinks = stopAddingLinks;

@@ -412,6 +412,10 @@ void App::LoadState(bool fromBackup) {
     m_bHoldWork.store(true);
 
     const StateLoadEnd end = ReadStateLists(bytes);
+    {
+        std::lock_guard<std::mutex> lock(visitedMutex);
+        earlierVisits.store(visited.Size());
+    }
     m_bHoldWork.store(false);
     if (end == StateLoadEnd::Complete) {
         port_.SetCrawlRunning(true);

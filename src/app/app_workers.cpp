@@ -33,7 +33,7 @@ void App::PageWorkerMain(std::atomic<int>* threadId) {
         }
         bool keepRecord = false;
         UrlRecordPtr record;
-        if (app->AllowMorePages() && !app->m_bHoldWork.load() &&
+        if (app->AllowMorePages() && !app->m_bHoldWork.load() && !app->m_bDiskFull.load() &&
             !app->m_bPauseAfterDownloads.load()) {
             record = app->TakeNextPage(slot, keepRecord);
         }
@@ -134,6 +134,19 @@ void App::ItemFinished(int slot) {
     if (inProcessCount.load() != 0) {
         return;
     }
+    // A full disk ends the crawl with its queues kept, paused, so that the
+    // state file keeps every unfinished file and Resume goes on once there is
+    // room again.
+    if (m_bDiskFull.load() && diskStopPending_.exchange(false)) {
+        ShowStatus(diskFullText_.Get());
+        ShowStatus("Stopped.");
+        port_.SetCrawlRunning(false);
+        m_bPaused.store(true);
+        port_.SetPauseState(true);
+        itemsSinceFinished_.store(false);
+        m_bDiskFull.store(false);
+        return;
+    }
 
     bool exitNow = m_bExitAfterThisDownload.load();
     if (!exitNow) {
@@ -149,7 +162,8 @@ void App::ItemFinished(int slot) {
         if (!workLeft) {
             if (m_bExitAfterLastDownload.load()) {
                 exitNow = true;
-            } else if (itemsSinceFinished_.exchange(false)) {
+            } else if (!m_bStopRequested.load() && itemsSinceFinished_.exchange(false)) {
+                // A crawl being stopped ends with "Stopped.", not "Finished.".
                 // Two workers may find the work done at the same moment: the
                 // crawl is reported finished once.
                 port_.SetCrawlRunning(false);

@@ -1,6 +1,7 @@
 // webgrubbler-cli: the console front end over the engine.
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -10,6 +11,7 @@
 #include "cli/cli_options.h"
 #include "cli/console_port.h"
 #include "cli/find_duplicates.h"
+#include "platform/clock.h"
 #include "platform/interrupt.h"
 #include "util/timing.h"
 
@@ -44,10 +46,10 @@ int main(int argc, char** argv) {
     if (!app.Initialise(init)) {
         return 1;
     }
-    if (options.url.empty() && !options.loadState) {
-        app.Run();
-        app.Shutdown();
-        return 0;
+    if (port.Interrupted()) {
+        app.Shutdown();  // Ctrl-C or SIGTERM while starting up
+        port.ReportStopped();
+        return 1;
     }
 
     // A crawl, as "Go Fetch" starts it: Ctrl-C stops it, a second one exits.
@@ -76,7 +78,15 @@ int main(int argc, char** argv) {
             },
             [&app] { app.ExitNow(); });
     } else {
-        port.SetInterruptHandlers([&app] { app.StopAll(); }, [&app] { app.ExitNow(); });
+        port.SetInterruptHandlers(
+            [&app, &interrupted] {
+                interrupted = true;
+                app.StopAll();
+                // The workers leave at once: a transfer under way is
+                // abandoned, and the stop ends even when no item is in hand.
+                app.RequestExit();
+            },
+            [&app] { app.ExitNow(); });
     }
     std::atomic<bool> stopped{false};
     port.SetCrawlEndHandler([&app, &stopped](bool wasStopped) {
@@ -104,9 +114,28 @@ int main(int argc, char** argv) {
         port.ShowStatus("Nothing to resume: the state file holds no queued work.");
         app.Shutdown();
         return 0;
+    } else {
+        app.tally.Reset(platform::SteadyMilliseconds());
     }
+    port.SetProgressSource([&app] {
+        const CrawlCounts c = app.tally.Read(platform::SteadyMilliseconds());
+        const std::uint64_t rate = c.elapsedMs == 0 ? 0 : c.bytesSaved * 1000 / c.elapsedMs;
+        return FormatByteCount(c.bytesSaved) + "  " + FormatByteCount(rate) + "/s";
+    });
     app.Run();
+    if (interrupted.load()) {
+        port.ReportStopped();
+    }
     port.EndLiveLine();
+    const CrawlCounts counts = app.tally.Read(platform::SteadyMilliseconds());
     app.Shutdown();
-    return stopped.load() || interrupted.load() ? 1 : 0;
+    port.PrintSummary(FormatCrawlSummary(counts));
+    // Stopped by the user: 1; otherwise what failed decides.
+    if (interrupted.load()) {
+        return 1;
+    }
+    if (counts.FailedAgainstTheUser() > 0) {
+        return 3;
+    }
+    return stopped.load() ? 1 : 0;
 }

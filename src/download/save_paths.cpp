@@ -198,9 +198,13 @@ std::optional<std::string> ResolveLocalPath(std::string_view path, std::string* 
     return ContainedPath(text, why);
 }
 
-platform::FilePtr OpenFileSafe(std::string_view path, const char* mode, std::string* refusal) {
+platform::FilePtr OpenFileSafe(std::string_view path, const char* mode, std::string* refusal,
+                               int* error) {
     if (refusal != nullptr) {
         refusal->clear();
+    }
+    if (error != nullptr) {
+        *error = 0;
     }
     if (CText(path).empty() || mode == nullptr) {
         return nullptr;
@@ -209,7 +213,7 @@ platform::FilePtr OpenFileSafe(std::string_view path, const char* mode, std::str
     if (!resolved) {
         return nullptr;
     }
-    return platform::OpenFile(*resolved, mode);
+    return platform::OpenFile(*resolved, mode, error);
 }
 
 void CreateDirectoriesFor(std::string_view path, std::string* refusal) {

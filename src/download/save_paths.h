@@ -66,7 +66,7 @@ std::optional<std::string> ResolveLocalPath(std::string_view path, std::string* 
 // refused path (with the reason in `*refusal`) or a failed open (`*refusal`
 // empty).
 platform::FilePtr OpenFileSafe(std::string_view path, const char* mode,
-                               std::string* refusal = nullptr);
+                               std::string* refusal = nullptr, int* error = nullptr);
 
 // Creates every directory before the last separator of the resolved `path`
 // (cut to 1,040 bytes first), never its last component. Errors such as an

@@ -26,8 +26,10 @@ inline constexpr const char kFallbackUserAgent[] =
     "Mozilla/3.0 (compatible; MSIE 5.0; Windows NT 5.1)";
 
 struct FetchOptions {
-    int minFileSize = 0;  // MIN_FILE_SIZE
-    int maxFileSize = 0;  // MAX_FILE_SIZE, 0 = no upper limit
+    int minFileSize = 0;          // MIN_FILE_SIZE
+    int maxFileSize = 0;          // MAX_FILE_SIZE, 0 = no upper limit
+    int headerTimeoutMs = 60000;  // the whole header block must arrive within this
+    int minBodyRate = 0;          // bytes per second; a slower body is given up, 0 = never
     bool noDownload = false;
     bool sendCookie = false;
     bool logDebug = false;
@@ -87,7 +89,11 @@ public:
     // The runtime duplicate check of a finished file; true when it was a
     // duplicate (and has been dealt with).
     virtual bool IsRuntimeDuplicate(std::string_view /*localName*/) { return false; }
-    virtual void CountDownload() {}
+    // A file kept whole under its own name, with its size on disk.
+    virtual void CountDownload(std::uint64_t /*bytes*/) {}
+    // A file of the download directory could not be created or written: the
+    // system error and the local name. Nothing of it is kept under its name.
+    virtual void DiskWriteFailed(int /*error*/, std::string_view /*localName*/) {}
     virtual void NoteLastDownload(std::string_view /*localName*/) {}
 };
 

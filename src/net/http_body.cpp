@@ -50,12 +50,36 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
     const bool toFile = c.file != nullptr;
 
     std::int64_t lastChunk = NowMs();
+    // A body slower than MIN_BODY_RATE over a whole window is given up.
+    std::int64_t windowStart = lastChunk;
+    std::uint32_t windowBytes = 0;
+    auto tooSlow = [&] {
+        if (options.minBodyRate <= 0) {
+            return false;
+        }
+        const std::int64_t now = NowMs();
+        if (now - windowStart < timing.slowBodyWindowMs) {
+            return false;
+        }
+        const std::uint64_t floor = static_cast<std::uint64_t>(options.minBodyRate) *
+                                    static_cast<std::uint64_t>(now - windowStart) / 1000;
+        if (c.received - windowBytes < floor) {
+            NoteFailure(slot, FailureKind::Timeout);
+            env.SetLastFailure("The server sent the file too slowly.");
+            c.closeAfter = true;
+            return true;
+        }
+        windowStart = now;
+        windowBytes = c.received;
+        return false;
+    };
     if (slot != nullptr) {
         c.received = slot->done;
         slot->total = c.contentLength;
     } else {
         c.received = 0;
     }
+    windowBytes = c.received;
     std::size_t fill = 0;
     bool html = false;
     char* const buffer = c.buffer.data();
@@ -102,7 +126,7 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
         if (n < 0) {
             // Quiet for a poll: give up after the body wait, on cancel or stop.
             if (NowMs() - lastChunk > timing.bodyWaitMs || (slot != nullptr && slot->cancel) ||
-                env.StopRequested()) {
+                env.StopRequested() || tooSlow()) {
                 c.closeAfter = true;
                 break;
             }
@@ -114,6 +138,12 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
                 break;
             }
             if (c.received >= c.contentLength) {
+                break;
+            }
+            // A server that closed in order sends nothing more on this
+            // connection: the rest is asked for on a new one.
+            if (fill < kPageBufferLimit) {
+                c.closeAfter = true;
                 break;
             }
             const std::int64_t quiet = NowMs() - lastChunk;
@@ -136,6 +166,7 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
             const bool firstChunk = c.received == length;
             if ((firstChunk || html) && (html || LooksLikeHtml({buffer, length}))) {
                 if (!options.webPagesWanted && NamedAsOtherFile(c.name)) {
+                    NoteFailure(slot, FailureKind::Refused);
                     return 1;
                 }
                 html = true;
@@ -168,6 +199,9 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
         }
 
         if (env.StopRequested() || (c.contentLength != 0 && c.received >= c.contentLength)) {
+            break;
+        }
+        if (tooSlow()) {
             break;
         }
         if (slot != nullptr) {

@@ -87,25 +87,38 @@ std::string LocalNameFor(HttpConnection& c, const FetchRequest& request,
 
 // Opens the file of a transaction, trying the described fallbacks.
 // The bytes go to the partial file of `local` until the transfer is whole.
-platform::FilePtr OpenTransactionFile(HttpConnection& c, std::string& local, bool append) {
+// `*error` gets the system error of the last attempt when none succeeded.
+platform::FilePtr OpenTransactionFile(HttpConnection& c, std::string& local, bool append,
+                                      int* error) {
     std::string why;
-    platform::FilePtr file = OpenFileSafe(PartialNameOf(local), append ? "a+b" : "wb", &why);
+    platform::FilePtr file = OpenFileSafe(PartialNameOf(local), append ? "a+b" : "wb", &why, error);
     if (!file && !local.empty() && !std::isalnum(static_cast<unsigned char>(local.back()))) {
         const char last = local.back();
         local.pop_back();
-        file = OpenFileSafe(PartialNameOf(local), "wb", &why);
+        file = OpenFileSafe(PartialNameOf(local), "wb", &why, error);
         if (!file) {
             local += last;
         }
     }
     if (!file) {
         CreateDirectoriesFor(local, &why);
-        file = OpenFileSafe(PartialNameOf(local), "wb", &why);
+        file = OpenFileSafe(PartialNameOf(local), "wb", &why, error);
     }
     if (!file && !why.empty()) {
         c.environment->DebugLine(why);
     }
     return file;
+}
+
+// The file could not be written: its partial file goes, the item is a disk
+// failure and the program hears of it.
+void WriteFailed(HttpConnection& c, TransferSlot* slot, const std::string& local, int error) {
+    c.file.reset();
+    DeletePartialFile(local);
+    NoteFailure(slot, FailureKind::Disk, error);
+    c.environment->SetLastFailure("The file could not be written.");
+    c.environment->DiskWriteFailed(error, local);
+    c.closeAfter = true;
 }
 
 void CloseAndDelete(HttpConnection& c, const std::string& local) {
@@ -193,7 +206,7 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
 
     std::string local;
     if (c.saveToFile) {
-        if (RefusedBySize(c)) {
+        if (RefusedBySize(c, request.slot)) {
             return 0;
         }
         if (options.noDownload) {
@@ -203,6 +216,7 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
         }
         if (request.saveName && c.isHtml && c.contentLength == 0 &&
             EndsWithMediaName(*request.saveName)) {
+            NoteFailure(slot, FailureKind::Refused);
             DebugIf(c, options, "File really html: " + c.host + " " + c.path.path + " " + c.name);
             c.contentLength = 0;
             c.Close();
@@ -213,13 +227,17 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
             c.saveToFile = false;
         } else {
             const bool append = slot != nullptr && slot->done != 0;
-            c.file = OpenTransactionFile(c, local, append);
+            int error = 0;
+            c.file = OpenTransactionFile(c, local, append, &error);
             if (!c.file) {
                 // Nothing could be created: nothing usable came of this.
+                if (error != 0) {
+                    WriteFailed(c, slot, local, error);
+                }
                 if (c.closeAfter) {
                     c.Close();
                 }
-                return 0;
+                return error != 0 ? -1 : 0;
             }
         }
     }
@@ -238,7 +256,11 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
     const bool refused =
         c.received <= 1 || (judgedAsFile && (body < options.minFileSize || body == 1));
 
-    if (refused) {
+    if (fileOpen && c.writeFailed) {
+        WriteFailed(c, slot, local, c.lastError);
+        body = -1;
+    } else if (refused) {
+        NoteFailure(slot, incomplete ? FailureKind::Cut : FailureKind::Refused);
         if (body < options.minFileSize) {
             DebugIf(c, options, "DL File Too Small: " + c.name);
             env.SetLastFailure("File too small. See options.");
@@ -253,20 +275,36 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
             CloseAndDelete(c, local);
         }
     } else if (fileOpen) {
-        c.file.reset();
+        // Buffered bytes meet a full disk only here.
+        if (const int error = platform::CloseFile(c.file); error != 0) {
+            WriteFailed(c, slot, local, error);
+            if (c.closeAfter && c.HasSocket()) {
+                c.Close();
+            }
+            return -1;
+        }
         // A whole file takes its own name; a cut one waits under its partial
         // name for the resume.
-        bool whole = !incomplete && !c.writeFailed;
-        if (whole && CommitPartialFile(local) != 0) {
-            DebugIf(c, options, "Could not rename the received file: " + local);
-            whole = false;
+        bool whole = !incomplete;
+        // A cut body whose wait ran out for a reason of its own says so.
+        if (incomplete && (slot == nullptr || slot->failure.load() == FailureKind::None)) {
+            NoteFailure(slot, FailureKind::Cut);
+        }
+        if (whole) {
+            if (const int error = CommitPartialFile(local); error != 0) {
+                WriteFailed(c, slot, local, error);
+                if (c.closeAfter && c.HasSocket()) {
+                    c.Close();
+                }
+                return -1;
+            }
         }
         if (whole && !c.connectFailed && c.received > 1 && env.HasApp()) {
             if (!options.fileUrlMode && env.IsRuntimeDuplicate(local)) {
                 env.SetLastFailure("Duplicate File Found.");
                 body = 0;
             } else {
-                env.CountDownload();
+                env.CountDownload(c.received);
                 if (!options.webPagesWanted || options.trackLastDownload) {
                     env.NoteLastDownload(local);
                 }

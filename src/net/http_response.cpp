@@ -131,7 +131,7 @@ void HandleRedirect(HttpConnection& c, std::string_view line) {
 }
 
 // Refuses a file by its announced size; true when refused.
-bool RefuseBySize(HttpConnection& c, const FetchOptions& options) {
+bool RefuseBySize(HttpConnection& c, const FetchOptions& options, TransferSlot* slot) {
     const std::uint32_t length = c.contentLength;
     if (!c.saveToFile || options.fileUrlMode || length == 0) {
         return false;
@@ -144,6 +144,7 @@ bool RefuseBySize(HttpConnection& c, const FetchOptions& options) {
         return false;
     }
     FetchEnvironment& env = *c.environment;
+    NoteFailure(slot, FailureKind::Refused);
     if (options.logDebug) {
         env.DebugLine((tooSmall ? "File Too Small: " : "File Too Large: ") + c.name);
     }
@@ -156,8 +157,8 @@ bool RefuseBySize(HttpConnection& c, const FetchOptions& options) {
 
 }  // namespace
 
-bool RefusedBySize(HttpConnection& c) {
-    return RefuseBySize(c, c.environment->Options());
+bool RefusedBySize(HttpConnection& c, int slotIndex) {
+    return RefuseBySize(c, c.environment->Options(), c.environment->Slot(slotIndex));
 }
 
 long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slotIndex) {
@@ -186,11 +187,34 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
         return static_cast<long>(headerBytes);
     };
 
+    bool statusSeen = false;
+    // An answer without a status line is not HTTP: nothing of it is kept.
+    auto notHttp = [&]() -> long {
+        NoteFailure(slot, FailureKind::Protocol);
+        env.SetLastFailure("The server's answer was not HTTP.");
+        c.redirected = true;
+        c.Close();
+        return -1;
+    };
+
     std::string line;
     while (true) {
+        // However the bytes trickle in, the header block has a deadline.
+        if (NowMs() - start > options.headerTimeoutMs) {
+            NoteFailure(slot, FailureKind::Timeout);
+            env.SetLastFailure("The server took too long to answer.");
+            c.Close();
+            return -1;
+        }
         const LineRead read = ReadHeaderLine(c, line);
+        if (read == LineRead::Timeout &&
+            (env.StopRequested() || (slot != nullptr && slot->cancel.load()))) {
+            c.Close();
+            return -1;
+        }
         if (read == LineRead::Broken) {
             // The connection is gone; the next transaction connects afresh.
+            NoteFailure(slot, FailureKind::Cut, c.lastError);
             c.Close();
             return -1;
         }
@@ -199,9 +223,10 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
         }
         if (read == LineRead::Timeout) {
             if (c.contentLength != 0) {
-                return finish();
+                return statusSeen ? finish() : notHttp();
             }
             if (NowMs() - start > timing.headerWaitMs) {
+                NoteFailure(slot, FailureKind::Timeout);
                 return -1;
             }
             PauseMs(timing.headerRetryMs);
@@ -213,6 +238,7 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
         if (status == 400 && StartsWithNoCase(line, "HTTP/")) {
             const std::size_t space = line.find(' ');
             if (space != std::string::npos) {
+                statusSeen = true;
                 status = static_cast<int>(LeadingNumber(std::string_view(line).substr(space + 1)));
                 if (slot != nullptr) {
                     slot->status = status;
@@ -224,6 +250,7 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
                     }
                 }
                 if (!AcceptedStatus(status)) {
+                    NoteFailure(slot, FailureKind::HttpStatus);
                     env.RecordUrlError(status, RefusedUrlText(c));
                     c.redirected = true;
                     c.Close();
@@ -245,7 +272,7 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
                 c.contentLength = static_cast<std::uint32_t>(
                     std::min<std::uint64_t>(total, std::numeric_limits<std::uint32_t>::max()));
             }
-            if (RefuseBySize(c, options)) {
+            if (RefuseBySize(c, options, slot)) {
                 return -1;
             }
         } else if (StartsWithNoCase(line, "location:") && (status == 301 || status == 302)) {
@@ -265,11 +292,11 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
             }
         } else if (line == "\r\n") {
             headerBytes += line.size();
-            return finish();
+            return statusSeen ? finish() : notHttp();
         }
         headerBytes += line.size();
         if (headerBytes >= kHeaderBudget) {
-            return -1;
+            return notHttp();
         }
     }
 }

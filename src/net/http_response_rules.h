@@ -25,6 +25,6 @@ std::string RedirectTarget(const HttpConnection& connection, std::string_view va
 
 // The size limits of a file transaction against contentLength: true when the
 // file is refused (texts written, connection closed).
-bool RefusedBySize(HttpConnection& connection);
+bool RefusedBySize(HttpConnection& connection, int slotIndex);
 
 }  // namespace wg

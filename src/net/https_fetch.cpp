@@ -2,6 +2,7 @@
 // file. No range, no size limits, no HTML test and no rewriting. An answer
 // whose final status is not a success is refused and leaves nothing behind.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,6 +27,32 @@ std::string PathOfUrl(const std::string& url) {
     }
     const std::size_t slash = url.find('/', std::min(hostStart, url.size()));
     return slash == std::string::npos ? std::string("/") : url.substr(slash);
+}
+
+FailureKind FailureOf(const TlsResult& result) {
+    switch (result.error) {
+        case TlsError::Certificate:
+        case TlsError::Handshake:
+            return FailureKind::Tls;
+        case TlsError::Connect:
+            return FailureKind::Connect;
+        case TlsError::Io:
+        case TlsError::Truncated:
+            return FailureKind::Cut;
+        case TlsError::Timeout:
+            return FailureKind::Timeout;
+        case TlsError::BadResponse:
+        case TlsError::BadRequest:
+        case TlsError::TooManyRedirects:
+        case TlsError::RedirectNotHttps:
+            return FailureKind::Protocol;
+        case TlsError::None:
+        case TlsError::Cancelled:
+            break;
+    }
+    return result.status != 0 && (result.status < 200 || result.status >= 300)
+               ? FailureKind::HttpStatus
+               : FailureKind::None;
 }
 
 }  // namespace
@@ -64,8 +91,10 @@ bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
     };
 
     c.received = 0;
+    c.writeFailed = false;
     bool opened = false;
     std::string why;
+    int openError = 0;
     auto sink = [&](const char* data, std::size_t size) {
         if (env.StopRequested() || (slot != nullptr && slot->cancel)) {
             return false;
@@ -78,13 +107,19 @@ bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
         } else {
             if (!opened) {
                 opened = true;
-                c.file = OpenFileSafe(PartialNameOf(localName), "wb", &why);
+                c.file = OpenFileSafe(PartialNameOf(localName), "wb", &why, &openError);
                 if (!c.file) {
                     CreateDirectoriesFor(localName, &why);
-                    c.file = OpenFileSafe(PartialNameOf(localName), "wb", &why);
+                    c.file = OpenFileSafe(PartialNameOf(localName), "wb", &why, &openError);
+                }
+                if (!c.file && openError != 0) {
+                    c.lastError = openError;
+                    c.writeFailed = true;
+                    return false;
                 }
             }
             if (c.file && std::fwrite(data, 1, size, c.file.get()) != size) {
+                c.lastError = errno;
                 c.writeFailed = true;
                 return false;
             }
@@ -98,11 +133,27 @@ bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
 
     const TlsResult result = FetchHttps(request, sink);
     const bool wroteFile = c.file != nullptr;
-    c.file.reset();
+    if (const int error = platform::CloseFile(c.file); error != 0 && !c.writeFailed) {
+        c.lastError = error;
+        c.writeFailed = true;
+    }
     if (!why.empty() && !wroteFile) {
         env.DebugLine(why);
     }
     const bool success = result.Ok() && result.status >= 200 && result.status < 300;
+    if (c.writeFailed) {
+        DeletePartialFile(localName);
+        NoteFailure(slot, FailureKind::Disk, c.lastError);
+        env.SetLastFailure("The file could not be written.");
+        env.DiskWriteFailed(c.lastError, localName);
+        return false;
+    }
+    if (!success) {
+        NoteFailure(slot, FailureOf(result));
+        if (result.error == TlsError::Certificate) {
+            env.SetLastFailure("The server's certificate is not trusted.");
+        }
+    }
     if (!saveToFile) {
         if (!success) {
             c.received = 0;
@@ -120,11 +171,16 @@ bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
         }
         return false;
     }
-    if (wroteFile && CommitPartialFile(localName) != 0) {
-        return false;
+    if (wroteFile) {
+        if (const int error = CommitPartialFile(localName); error != 0) {
+            DeletePartialFile(localName);
+            NoteFailure(slot, FailureKind::Disk, error);
+            env.DiskWriteFailed(error, localName);
+            return false;
+        }
     }
     if (wroteFile && c.received > 0 && env.HasApp()) {
-        env.CountDownload();
+        env.CountDownload(c.received);
         env.NoteLastDownload(localName);
     }
     return true;

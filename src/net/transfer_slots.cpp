@@ -16,6 +16,15 @@ void TransferSlot::ResetForItem() {
     connection.store(nullptr);
     total.store(0);
     done.store(0);
+    failure.store(FailureKind::None);
+    failureError.store(0);
+}
+
+void NoteFailure(TransferSlot* slot, FailureKind kind, int error) {
+    if (slot != nullptr) {
+        slot->failureError.store(error);
+        slot->failure.store(kind);
+    }
 }
 
 bool SlotBusy(const TransferSlot& slot) {

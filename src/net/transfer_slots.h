@@ -16,6 +16,20 @@ namespace wg {
 class HttpConnection;
 
 inline constexpr int kTransferSlotCount = 64;
+
+// Why the current item failed, as the end-of-crawl summary counts it.
+enum class FailureKind : std::uint8_t {
+    None,
+    HttpStatus,  // the server answered with a refused status
+    Refused,     // refused by the size limits or the file-type rules
+    Tls,         // the secure connection could not be made
+    Disk,        // the file could not be created or written
+    Cut,         // the transfer ended before the announced size
+    Connect,     // the host did not resolve or could not be reached
+    Protocol,    // the answer was not HTTP
+    Timeout,     // the server kept the worker waiting too long
+};
+inline constexpr int kFailureKindCount = 9;
 inline constexpr std::size_t kSlotUrlCapacity = 261;  // the URL text is cut to 260 characters
 
 struct TransferSlot {
@@ -26,18 +40,24 @@ struct TransferSlot {
     std::atomic<std::uint32_t> done{0};   // bytes received so far
     std::atomic<int> status{0};           // last HTTP status, 0 = none yet
     std::atomic<HttpConnection*> connection{nullptr};
+    // The last failure of the current item, and the system error of a disk one.
+    std::atomic<FailureKind> failure{FailureKind::None};
+    std::atomic<int> failureError{0};
 
     std::string Url() const { return url_.Get(); }
     void SetUrl(std::string_view url);  // cut to fit the slot
     bool UrlEmpty() const { return url_.Empty(); }
 
     // Clears everything a new item starts without: cancel, connected, status,
-    // connection and progress.
+    // connection, progress and failure.
     void ResetForItem();
 
 private:
     SharedText url_;
 };
+
+// Records why the slot's item failed (the last reason wins); no-op for null.
+void NoteFailure(TransferSlot* slot, FailureKind kind, int error = 0);
 
 // Busy: not cancelled and holding a URL.
 bool SlotBusy(const TransferSlot& slot);

@@ -19,6 +19,21 @@ void FileCloser::operator()(std::FILE* f) const noexcept {
     }
 }
 
+int CloseFile(FilePtr& file) {
+    std::FILE* f = file.release();
+    if (f == nullptr) {
+        return 0;
+    }
+    int error = 0;
+    if (std::fflush(f) != 0) {
+        error = errno;
+    }
+    if (std::fclose(f) != 0 && error == 0) {
+        error = errno;
+    }
+    return error;
+}
+
 FilePtr OpenFile(const fs::path& path, const char* mode, int* error) {
     errno = 0;
     std::FILE* f = std::fopen(path.c_str(), mode);

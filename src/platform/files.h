@@ -20,6 +20,10 @@ struct FileCloser {
 // An open stdio stream that closes itself.
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// Flushes and closes the stream (null afterwards): 0, or the errno of the
+// first failure, which is where a full disk shows for buffered writes.
+int CloseFile(FilePtr& file);
+
 // Opens `path` with an fopen mode ("rb", "wb", "ab", "r+b", "a+" ...). On
 // failure returns null and stores errno in `*error` when given.
 FilePtr OpenFile(const fs::path& path, const char* mode, int* error = nullptr);

@@ -34,6 +34,13 @@ void IgnoreBrokenPipe() {
     (void)sigaction(SIGPIPE, &sa, nullptr);
 }
 
+void IgnoreFileSizeLimitSignal() {
+    struct sigaction sa {};
+    sa.sa_handler = SIG_IGN;
+    sigemptyset(&sa.sa_mask);
+    (void)sigaction(SIGXFSZ, &sa, nullptr);
+}
+
 bool InterruptRequested() {
     return g_interrupts.load(std::memory_order_relaxed) != 0;
 }

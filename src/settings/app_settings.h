@@ -59,10 +59,15 @@ struct AppSettings {
 
     // Numbers.
     std::atomic<int> downloadDirStructure{
-        0};                                  // DOWNLOAD_DIR_STRUCTURE: 0 mirror, 1 site dir, 2 flat
-    std::atomic<int> redirDefaultType{1};    // REDIR_DEFAULT_TYPE: 0 PHP, 1 ASP, 2 JSP
-    std::atomic<int> minFileSize{0};         // MIN_FILE_SIZE
-    std::atomic<int> maxFileSize{0};         // MAX_FILE_SIZE
+        0};                                // DOWNLOAD_DIR_STRUCTURE: 0 mirror, 1 site dir, 2 flat
+    std::atomic<int> redirDefaultType{1};  // REDIR_DEFAULT_TYPE: 0 PHP, 1 ASP, 2 JSP
+    std::atomic<int> minFileSize{0};       // MIN_FILE_SIZE
+    std::atomic<int> maxFileSize{0};       // MAX_FILE_SIZE
+    // HEADER_TIMEOUT: seconds an answer may take to send its whole header block.
+    std::atomic<int> headerTimeout{60};
+    // MIN_BODY_RATE: bytes per second below which a slow body is given up
+    // after a while; 0 = never.
+    std::atomic<int> minBodyRate{0};
     std::atomic<int> numDownloadThreads{3};  // NUM_DOWNLOAD_THREADS
     std::atomic<int> numUrlThreads{1};       // NUM_URL_THREADS
     std::atomic<int> minDownloadQueue{50};   // MIN_DOWNLOAD_QUEUE

@@ -233,6 +233,8 @@ void ParseSettings(std::string_view text, AppSettings& s, AppPaths& paths, Setti
     // 5. Size limits as read, 0 included.
     r.ReadNumber("MIN_FILE_SIZE", s.minFileSize);
     r.ReadNumber("MAX_FILE_SIZE", s.maxFileSize);
+    r.ReadNumber("HEADER_TIMEOUT", s.headerTimeout);
+    r.ReadNumber("MIN_BODY_RATE", s.minBodyRate);
 
     // 6. The type-group mask; the older SAVEWEBPAGES=0 clears it when DFT is absent.
     if (!r.ReadNumber("DFT", s.dft)) {
@@ -376,6 +378,9 @@ std::string FormatSettings(const AppSettings& s, const AppPaths& paths) {
     w.Flag("LOGURLS", s.logUrls);
     w.Flag("NO_DOWNLOAD", s.noDownload);
     w.Flag("DOWNLOAD_AS_IS", s.downloadAsIs);
+    // The waits on slow servers came later: after the older keys.
+    w.Number("HEADER_TIMEOUT", s.headerTimeout.load());
+    w.Number("MIN_BODY_RATE", s.minBodyRate.load());
     return w.Take();
 }
 
@@ -431,6 +436,8 @@ void ResetOptions(AppSettings& s, AppPaths& paths) {
     s.types.Set(TypeKind::DownloadKeywords, std::string_view{});
     s.minFileSize.store(0);
     s.maxFileSize.store(0);
+    s.headerTimeout.store(60);
+    s.minBodyRate.store(0);
     s.downloadDirStructure.store(0);
     s.verbose.store(true);
     s.logUrlErrors.store(false);

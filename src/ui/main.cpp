@@ -84,6 +84,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     platform::IgnoreBrokenPipe();
+    platform::IgnoreFileSizeLimitSignal();
     platform::InstallInterruptHandler();
 
     QtPort port;

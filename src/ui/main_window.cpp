@@ -30,6 +30,7 @@
 #include "app/counter_text.h"
 #include "ui/image_preview.h"
 #include "ui/tray.h"
+#include "util/log_file.h"
 
 namespace wg {
 
@@ -460,6 +461,7 @@ void MainWindow::ViewStatus(const std::string& text) {
     status_->setToolTip(status_->text());
     statusBusy_ = false;
     NotifyIfFinished();
+    AddSummaryAtCrawlEnd();
 }
 
 void MainWindow::ViewAppendStatus(const std::string& text) {
@@ -471,6 +473,20 @@ void MainWindow::ViewAppendStatus(const std::string& text) {
     status_->setToolTip(status_->text());
     statusBusy_ = false;
     NotifyIfFinished();
+    AddSummaryAtCrawlEnd();
+}
+
+void MainWindow::AddSummaryAtCrawlEnd() {
+    const QString text = status_->text();
+    if (!text.endsWith(QStringLiteral("   Finished.")) && text != QStringLiteral("Stopped.")) {
+        return;
+    }
+    const std::string summary = app_.CrawlSummary();
+    status_->setText(text + QStringLiteral("   ") + Q(summary));
+    status_->setToolTip(status_->text());
+    if (app_.settings.logDebug.load()) {
+        DebugLog("%s", summary.c_str());
+    }
 }
 
 void MainWindow::NotifyIfFinished() {

@@ -168,6 +168,8 @@ private:
     void FitToScreen();
     QString TrayCounterText() const;  // the five counters, a line each
     void NotifyIfFinished();
+    // The crawl's summary behind "Finished." or "Stopped.", and in the debug log.
+    void AddSummaryAtCrawlEnd();
     void ArrangeBody(int width);
     void ShowInitialState();
     void SetBoxes(const TypeBoxes& boxes);

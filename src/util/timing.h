@@ -23,6 +23,7 @@ struct Timing {
     int connectTimeoutMs = 10000;  // one connect attempt
     int inProcessPollMs = 250;     // waiting for busy slots to drain
     int periodicSaveMs = 300000;   // periodic state save
+    int slowBodyWindowMs = 30000;  // a body is measured against MIN_BODY_RATE over this
 };
 
 const Timing& CurrentTiming();

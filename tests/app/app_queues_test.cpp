@@ -48,7 +48,12 @@ TEST_F(AppTest, FilteredAddsOfScopedCrawlsApplyTheWordListsAndTheVisitedTest) {
     EXPECT_EQ(a.AddSite("http://h/LogOut.htm", 1, 0, 0, true), nullptr);
     EXPECT_EQ(a.rejectReason.Get(), "Site contains Skip Word.");
 
+    // A page this crawl visited itself is refused without a word; one an
+    // earlier crawl left in the history is explained.
     a.RecordVisited(Rec("http://h/seen.htm"), false);
+    EXPECT_EQ(a.AddSite("http://h/seen.htm", 0, 1, 0, true), nullptr);
+    EXPECT_EQ(a.rejectReason.Get(), "Site contains Skip Word.");
+    a.earlierVisits.store(1);
     EXPECT_EQ(a.AddSite("http://h/seen.htm", 0, 1, 0, true), nullptr);
     EXPECT_EQ(a.rejectReason.Get(),
               "URL has been processed before. See Files menu 'Erase URL History'.");

@@ -185,5 +185,20 @@ TEST_F(AppSettingsCommandsTest, ResetRestoresDefaults) {
     EXPECT_EQ(a.settings.minDownloadQueue.load(), 50);
 }
 
+// Overrides of the command line act on their own key only, however the key
+// names nest ("FILE_TYPES" ends "MOVIE_FILE_TYPES").
+TEST_F(AppSettingsCommandsTest, OverridesChangeTheirOwnKeyOnly) {
+    App& a = InitApp();
+    const std::string fileTypes = a.settings.types.Text(TypeKind::FileTypes);
+    a.ApplySettingOverrides({"MOVIE_FILE_TYPES=.zzz", "NUM_URL_THREADS=4", "SAVE_DLSUB_DIRS=0",
+                             "USER_AGENT=x NUM_DOWNLOAD_THREADS=9"});
+    EXPECT_EQ(a.settings.types.Text(TypeKind::MovieTypes), ".zzz");
+    EXPECT_EQ(a.settings.types.Text(TypeKind::FileTypes), fileTypes);
+    EXPECT_EQ(a.settings.numUrlThreads.load(), 4);
+    EXPECT_FALSE(a.settings.saveDlSubDirs.load());
+    EXPECT_EQ(a.settings.userAgent.Get(), "x NUM_DOWNLOAD_THREADS=9");
+    EXPECT_NE(a.settings.numDownloadThreads.load(), 9);
+}
+
 }  // namespace
 }  // namespace wg::test

@@ -2,7 +2,10 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "cli/cli_options.h"
 #include "support/child_process.h"
@@ -15,7 +18,7 @@ namespace {
 const std::string kCli = WG_CLI_PATH;
 
 TEST(CliOptions, ParsesTheFrontEndsOptions) {
-    CliParse p = ParseCliOptions({"--home", "/tmp/h", "--yes", "-q"});
+    CliParse p = ParseCliOptions({"--home", "/tmp/h", "--yes", "-q", "http://127.0.0.1/"});
     EXPECT_TRUE(p.error.empty());
     EXPECT_EQ(p.options.home, "/tmp/h");
     EXPECT_EQ(p.options.answer, DefaultAnswer::Yes);
@@ -46,23 +49,36 @@ TEST(CliProgram, VersionHelpAndBadUsage) {
     EXPECT_EQ(out, std::string("webgrubbler-cli ") + WG_VERSION_TEXT + "\n");
     EXPECT_EQ(RunProgram(kCli, {"--help"}, &out), 0);
     EXPECT_NE(out.find("--home DIR"), std::string::npos);
+    EXPECT_NE(out.find("Exit status:\n  0  the crawl finished"), std::string::npos) << out;
+    EXPECT_NE(out.find("  3  the crawl finished with failures"), std::string::npos) << out;
     EXPECT_EQ(RunProgram(kCli, {"--frobnicate"}, &out), 2);
     EXPECT_NE(out.find("unknown option '--frobnicate'"), std::string::npos);
 }
 
-TEST(CliProgram, StartsAndExitsCleanlyOnInterrupt) {
-    TempDir home;
-    ChildProcess cli(kCli, {"--home", home.path().string()});
-    ASSERT_TRUE(cli.Started());
-    ASSERT_TRUE(cli.WaitForOutput(
-        "Welcome.  To retrieve a website, type the address above and press 'Go Fetch'.", 30000))
-        << cli.Output();
-    cli.Signal(SIGINT);
-    EXPECT_EQ(cli.WaitExit(30000), 0) << cli.Output();
-    const std::string out = cli.Output();
-    EXPECT_NE(out.find("Saving settings..."), std::string::npos) << out;
-    EXPECT_NE(out.find("Exiting: Releasing 'Sites to Ignore' list..."), std::string::npos) << out;
-    EXPECT_TRUE(std::filesystem::is_directory(home.path() / "Downloads"));
+// Bad usage ends before anything starts: status 2, the reason on standard
+// error, and not even the download directory made.
+TEST(CliProgram, BadUsageEndsWithStatus2BeforeStarting) {
+    const std::string longUrl = "http://127.0.0.1/" + std::string(1100, 'a');
+    const struct {
+        std::vector<std::string> args;
+        const char* message;
+    } cases[] = {
+        {{}, "missing URL"},
+        {{"--set", "NUM_URL_THREADS=0", "http://127.0.0.1:1/"}, "NUM_URL_THREADS"},
+        {{"--set", "NUM_DOWNLOAD_THREADS=lots", "http://127.0.0.1:1/"}, "from 1 to 32"},
+        {{"--set", "NO_SUCH_KEY=1", "http://127.0.0.1:1/"}, "unknown settings key 'NO_SUCH_KEY'"},
+        {{longUrl}, "at most 1023"},
+        {{"http://127.0.0.1:99999/"}, "invalid port '99999'"},
+    };
+    for (const auto& c : cases) {
+        TempDir home;
+        std::vector<std::string> args = {"--home", home.path().string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        std::string out;
+        EXPECT_EQ(RunProgram(kCli, args, &out), 2) << c.message << "\n" << out;
+        EXPECT_NE(out.find(c.message), std::string::npos) << out;
+        EXPECT_FALSE(std::filesystem::exists(home.path() / "Downloads")) << c.message;
+    }
 }
 
 TEST(CliProgram, CrawlsASiteWithinItsDomainAndExitsWhenFinished) {
@@ -118,6 +134,40 @@ TEST(CliProgram, InterruptStopsTheCrawl) {
     EXPECT_EQ(cli.WaitExit(30000), 1) << cli.Output();
     EXPECT_NE(cli.Output().find("Stopped."), std::string::npos) << cli.Output();
     EXPECT_LT(server.Requests().size(), 31u);
+}
+
+// Ctrl-C and SIGTERM while the only page is still arriving: the crawl is
+// stopped, not finished, and says so with status 1, with and without
+// --save-on-exit.
+TEST(CliProgram, InterruptAndTerminateEndWithStatus1AfterStopped) {
+    const struct {
+        int signal;
+        bool saveOnExit;
+    } cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGINT, true}, {SIGTERM, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(strsignal(c.signal)) + (c.saveOnExit ? " --save-on-exit" : ""));
+        HttpTestServer server;
+        Reply slow = Reply::Ok("<html>" + std::string(4000, 'x') + "</html>");
+        slow.chunkSize = 10;
+        slow.delayMs = 100;
+        server.Route("/", slow);
+        TempDir home;
+        std::vector<std::string> args = {"--home", home.path().string(), "--no"};
+        if (c.saveOnExit) {
+            args.push_back("--save-on-exit");
+        }
+        args.push_back(server.Url("/"));
+        ChildProcess cli(kCli, args);
+        ASSERT_TRUE(cli.Started());
+        ASSERT_TRUE(WaitFor([&] { return !server.Requests().empty(); }, 30000)) << cli.Output();
+        cli.Signal(c.signal);
+        EXPECT_EQ(cli.WaitExit(30000), 1) << cli.Output();
+        const std::string out = cli.Output();
+        EXPECT_NE(out.find("Stopped."), std::string::npos) << out;
+        EXPECT_EQ(out.find("   Finished."), std::string::npos) << out;
+        EXPECT_NE(out.find("Exiting: Releasing 'Sites to Ignore' list..."), std::string::npos)
+            << out;
+    }
 }
 
 }  // namespace

@@ -141,10 +141,13 @@ std::map<std::string, std::string> MakeSite() {
         html += "</ul>\n";
         for (const std::string& file : fileLinks[static_cast<std::size_t>(i)]) {
             const std::string link = linkTo(page, file);
+            // The visible texts name no path: the scanner would take a bare
+            // "media/f00.jpg" for a link relative to this page.
+            const std::string label = fs::path(file).stem().string();
             if (file.ends_with(".zip") || file.size() % 2 == 0) {
-                html += "<p><a href=\"" + link + "\">" + file + "</a></p>\n";
+                html += "<p><a href=\"" + link + "\">" + label + "</a></p>\n";
             } else {
-                html += "<p><img src=\"" + link + "\" alt=\"" + file + "\"></p>\n";
+                html += "<p><img src=\"" + link + "\" alt=\"" + label + "\"></p>\n";
             }
         }
         html += "</body>\n</html>\n";

@@ -42,7 +42,7 @@ public:
         Note("cookie " + std::string(host) + " " + std::string(text));
     }
     std::optional<std::uint64_t> SizeOnDisk(std::string_view) override { return onDisk; }
-    void CountDownload() override { Note("counted"); }
+    void CountDownload(std::uint64_t) override { Note("counted"); }
     void NoteLastDownload(std::string_view name) override { Note("last " + std::string(name)); }
 
     void Note(const std::string& line) { notes.push_back(line); }
@@ -355,4 +355,34 @@ TEST_F(HttpFetchTest, HostileNamesStayInsideTheDownloadDirectory) {
 }
 
 }  // namespace
+// MIN_BODY_RATE: a body that trickles below the floor over a whole window is
+// given up as a timeout and leaves only its partial file; without the floor
+// the same body arrives whole, however slowly.
+TEST_F(HttpFetchTest, BodyBelowTheFloorRateIsGivenUp) {
+    Timing t = CurrentTiming();
+    t.slowBodyWindowMs = 150;
+    SetTiming(t);
+    Reply slow = Reply::Ok(Pattern(60), "image/jpeg");
+    slow.chunkSize = 2;
+    slow.delayMs = 20;  // about 100 bytes a second
+    server.Route("/slow.jpg", slow);
+    for (const int floor : {0, 5000}) {
+        SCOPED_TRACE(floor);
+        env.options.minBodyRate = floor;
+        env.slot.failure = FailureKind::None;
+        fs::remove(dir.path() / "slow.jpg");
+        auto c = Connect();
+        Fetch(*c, "slow.jpg", "", std::string("slow.jpg"));
+        if (floor == 0) {
+            EXPECT_EQ(c->received, 60u);
+            EXPECT_TRUE(fs::exists(dir.path() / "slow.jpg"));
+            EXPECT_EQ(env.slot.failure.load(), FailureKind::None);
+        } else {
+            EXPECT_LT(c->received, 60u);
+            EXPECT_FALSE(fs::exists(dir.path() / "slow.jpg"));
+            EXPECT_EQ(env.slot.failure.load(), FailureKind::Timeout);
+        }
+    }
+}
+
 }  // namespace wg

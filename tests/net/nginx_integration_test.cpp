@@ -128,7 +128,7 @@ class CountingEnvironment : public FetchEnvironment {
 public:
     bool HasApp() const override { return true; }
     TransferSlot* Slot(int index) override { return index == 0 ? &slot : nullptr; }
-    void CountDownload() override { ++counted; }
+    void CountDownload(std::uint64_t) override { ++counted; }
     TransferSlot slot;
     int counted = 0;
 };

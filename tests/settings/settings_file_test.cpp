@@ -64,7 +64,8 @@ const char* const kStartText =
     "SEARCH_TYPE=0\nPRIORITY=0\nDFT=1\nREDIR_DEFAULT_TYPE=1\nMIN_DOWNLOAD_QUEUE=50\n"
     "USER_AGENT=Mozilla/3.0 (compatible; MSIE 5.0; Windows NT 5.1)\nCHECK_DIR0=\nCHECK_DIR1=\n"
     "CHECK_DIR2=\nCHECK_DIR3=\nCHECK_DIR4=\nCHECK_DIR5=\nCHECK_DIR6=\nCHECK_DIR7=\n"
-    "CHECK_DIR8=\nCHECK_DIR9=\nLOGURLS=0\nNO_DOWNLOAD=0\nDOWNLOAD_AS_IS=0\n";
+    "CHECK_DIR8=\nCHECK_DIR9=\nLOGURLS=0\nNO_DOWNLOAD=0\nDOWNLOAD_AS_IS=0\n"
+    "HEADER_TIMEOUT=60\nMIN_BODY_RATE=0\n";
 
 TEST(SettingsFileValue, FirstOccurrenceLineRulesAndNumbers) {
     std::string v;

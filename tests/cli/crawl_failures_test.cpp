@@ -1,0 +1,282 @@
+// The console program against servers and disks that fail it: each run must
+// end with the exit status and summary that say what happened, and leave under
+// a final name only files that arrived whole.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/http_test_server.h"
+#include "support/nginx_server.h"
+#include "support/test_dirs.h"
+
+namespace wg::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kCli = WG_CLI_PATH;
+
+std::string Picture(std::size_t size, char seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>(seed + static_cast<char>(i * 7 % 251));
+    }
+    return bytes;
+}
+
+std::string PageLinking(const std::vector<std::string>& files) {
+    std::string html = "<html><body>";
+    for (const std::string& f : files) {
+        html += "<a href=\"" + f + "\">" + f + "</a>\n";
+    }
+    return html + "</body></html>";
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string SummaryLine(const std::string& out) {
+    const std::size_t at = out.rfind("Summary: ");
+    return at == std::string::npos ? std::string() : out.substr(at, out.find('\n', at) - at);
+}
+
+// Every file under `dir` with a final name holds exactly what the server
+// has for it; partial files may stay. Returns the final names found.
+std::vector<std::string> ExpectOnlyWholeFiles(const fs::path& dir,
+                                              const std::map<std::string, std::string>& served) {
+    std::vector<std::string> names;
+    if (!fs::exists(dir)) {
+        return names;
+    }
+    for (const fs::directory_entry& e : fs::recursive_directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (!e.is_regular_file() || name.ends_with(".wgpart") || name == "index.html") {
+            continue;
+        }
+        names.push_back(name);
+        const auto it = served.find(name);
+        if (it == served.end()) {
+            ADD_FAILURE() << "unexpected file " << e.path();
+        } else {
+            EXPECT_EQ(ReadAll(e.path()), it->second) << e.path() << " is not whole";
+        }
+    }
+    return names;
+}
+
+struct FailureCase {
+    const char* name;
+    // Routes "/" and its files; returns what each file should hold when whole.
+    std::function<std::map<std::string, std::string>(HttpTestServer&)> serve;
+    std::vector<std::string> args;
+    int exitStatus;
+    const char* summary;                  // a part of the summary line
+    std::vector<std::string> savedFiles;  // the final names on disk, sorted
+};
+
+void PrintTo(const FailureCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class CrawlFailures : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(CrawlFailures, EndWithAnHonestStatusSummaryAndDisk) {
+    const FailureCase& c = GetParam();
+    HttpTestServer server;
+    ASSERT_TRUE(server.Running());
+    const std::map<std::string, std::string> served = c.serve(server);
+    TempDir home;
+    std::vector<std::string> args = {"--home", home.path().string(), "--no", "--types", "pictures"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    args.push_back(server.Url("/"));
+    std::string out;
+    EXPECT_EQ(RunProgram(kCli, args, &out), c.exitStatus) << out;
+    EXPECT_NE(SummaryLine(out).find(c.summary), std::string::npos) << out;
+    std::vector<std::string> names =
+        ExpectOnlyWholeFiles(home.path() / "Downloads" / "127_0_0_1", served);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, c.savedFiles) << out;
+}
+
+std::map<std::string, std::string> NotFoundBesideAGoodFile(HttpTestServer& s) {
+    const std::string good = Picture(3000, 'g');
+    s.Route("/", Reply::Ok(PageLinking({"gone.jpg", "good.jpg"})));
+    s.Route("/good.jpg", Reply::Ok(good, "image/jpeg"));
+    return {{"good.jpg", good}};
+}
+
+std::map<std::string, std::string> CutThenResumed(HttpTestServer& s) {
+    const std::string body = Picture(1000, 'c');
+    Reply cut = Reply::Ok(body, "image/jpeg");
+    cut.cutAfter = 400;
+    cut.honourRange = true;  // the resume asks for the rest
+    s.Route("/", Reply::Ok(PageLinking({"cut.jpg"})));
+    s.Route("/cut.jpg", cut);
+    return {{"cut.jpg", body}};
+}
+
+std::map<std::string, std::string> CutForGood(HttpTestServer& s) {
+    Reply cut = Reply::Ok(Picture(1000, 'c'), "image/jpeg");
+    cut.cutAfter = 400;  // every answer, a resume's too, stops there
+    s.Route("/", Reply::Ok(PageLinking({"cut.jpg"})));
+    s.Route("/cut.jpg", cut);
+    return {};
+}
+
+std::map<std::string, std::string> NotHttp(HttpTestServer& s) {
+    Reply garbage = Reply::Ok(Picture(500, 'x'), "image/jpeg");
+    garbage.status = "hello";
+    s.Route("/", Reply::Ok(PageLinking({"odd.jpg"})));
+    s.Route("/odd.jpg", garbage);
+    return {};
+}
+
+std::map<std::string, std::string> HeaderTrickle(HttpTestServer& s) {
+    // The whole answer goes out as the "body" of an empty head, a byte at a
+    // time: the header block never ends in time.
+    Reply slow;
+    slow.status.clear();
+    slow.lineEnd.clear();
+    slow.body =
+        "HTTP/1.0 200 OK\r\nContent-Type: image/jpeg\r\nX-Padding: " + std::string(40, 'p') +
+        "\r\nContent-Length: 5\r\n\r\nabcde";
+    slow.chunkSize = 1;
+    slow.delayMs = 300;
+    s.Route("/", Reply::Ok(PageLinking({"slow.jpg"})));
+    s.Route("/slow.jpg", slow);
+    return {};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, CrawlFailures,
+    ::testing::Values(
+        FailureCase{
+            "NotFound", NotFoundBesideAGoodFile, {}, 3, "1 failed (HTTP status 1)", {"good.jpg"}},
+        FailureCase{"CutThenResumed", CutThenResumed, {}, 0, "none failed", {"cut.jpg"}},
+        FailureCase{"CutForGood", CutForGood, {}, 3, "1 failed (cut 1)", {}},
+        FailureCase{"NotHttp", NotHttp, {}, 3, "1 failed (not HTTP 1)", {}},
+        FailureCase{
+            "HeaderTrickle", HeaderTrickle, {"--set", "HEADER_TIMEOUT=2"}, 3, "timeout 1", {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CrawlFailures, CutTransferIsResumedWithARangeRequest) {
+    HttpTestServer server;
+    CutThenResumed(server);
+    TempDir home;
+    std::string out;
+    ASSERT_EQ(
+        RunProgram(kCli,
+                   {"--home", home.path().string(), "--no", "--types", "pictures", server.Url("/")},
+                   &out),
+        0)
+        << out;
+    bool ranged = false;
+    for (const std::string& head : server.Requests()) {
+        ranged = ranged || (head.starts_with("GET /cut.jpg") &&
+                            head.find("Range: bytes=400-") != std::string::npos);
+    }
+    EXPECT_TRUE(ranged) << out;
+}
+
+// A file larger than the process may write (the shell's file-size limit)
+// fails as a disk failure; the small one beside it is saved whole.
+TEST(CrawlFailures, FileSizeLimitIsADiskFailure) {
+    HttpTestServer server;
+    const std::string small = Picture(2000, 's');
+    server.Route("/", Reply::Ok(PageLinking({"big.jpg", "small.jpg"})));
+    server.Route("/big.jpg", Reply::Ok(Picture(200000, 'b'), "image/jpeg"));
+    server.Route("/small.jpg", Reply::Ok(small, "image/jpeg"));
+    TempDir home;
+    std::string out;
+    EXPECT_EQ(RunProgram("/bin/sh",
+                         {"-c", "ulimit -f 64 && exec \"$0\" \"$@\"", kCli, "--home",
+                          home.path().string(), "--no", "--types", "pictures", server.Url("/")},
+                         &out),
+              3)
+        << out;
+    EXPECT_NE(SummaryLine(out).find("1 failed (disk 1)"), std::string::npos) << out;
+    EXPECT_NE(out.find("File too large"), std::string::npos) << out;
+    EXPECT_EQ(ExpectOnlyWholeFiles(home.path() / "Downloads", {{"small.jpg", small}}),
+              std::vector<std::string>{"small.jpg"});
+}
+
+TEST(CrawlFailures, UntrustedCertificateIsATlsFailure) {
+    if (NginxServer::FindBinary().empty()) {
+        GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
+    }
+    TempDir root;
+    std::ofstream(root.path() / "pic.jpg", std::ios::binary) << Picture(3000, 't');
+    NginxServer nginx(root.path());
+    ASSERT_TRUE(nginx.Running()) << nginx.Error();
+    TempDir home;
+    std::string out;
+    // The program's trust store does not know the test's own CA.
+    EXPECT_EQ(RunProgram(kCli,
+                         {"--home", home.path().string(), "--no", "--scope", "file",
+                          "https://127.0.0.1:" + std::to_string(nginx.HttpsPort()) + "/pic.jpg"},
+                         &out),
+              3)
+        << out;
+    EXPECT_NE(SummaryLine(out).find("1 failed (TLS 1)"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(home.path() / "Downloads" / "127_0_0_1" / "pic.jpg"));
+}
+
+// A download directory on a small file system that fills up: the crawl stops
+// once with the queues kept, nothing cut stays under a final name, and a
+// resume after the disk has grown completes the mirror.
+TEST(CrawlFailures, FullDiskKeepsTheQueuesAndTheResumeCompletesTheMirror) {
+    TempDir small;
+    if (::mount("tmpfs", small.path().c_str(), "tmpfs", 0, "size=256k") != 0) {
+        GTEST_SKIP() << "mounting a small file system needs root (CI runs as root)";
+    }
+    struct Unmount {
+        fs::path dir;
+        ~Unmount() { (void)::umount2(dir.c_str(), MNT_DETACH); }
+    } unmount{small.path()};
+
+    HttpTestServer server;
+    std::map<std::string, std::string> served;
+    std::vector<std::string> names;
+    for (int i = 0; i < 40; ++i) {
+        const std::string name = "p" + std::to_string(i) + ".jpg";
+        served[name] = Picture(20000, static_cast<char>('a' + i));
+        names.push_back(name);
+        server.Route("/" + name, Reply::Ok(served[name], "image/jpeg"));
+    }
+    server.Route("/", Reply::Ok(PageLinking(names)));
+    TempDir home;
+    const std::vector<std::string> common = {
+        "--home",  home.path().string(),
+        "--no",    "--save-on-exit",
+        "--set",   "SAVEPATH=" + (small.path() / "dl").string(),
+        "--types", "pictures"};
+    std::vector<std::string> first = common;
+    first.push_back(server.Url("/"));
+    std::string out;
+    EXPECT_EQ(RunProgram(kCli, first, &out), 3) << out;
+    EXPECT_NE(out.find("Disk full: "), std::string::npos) << out;
+    EXPECT_NE(SummaryLine(out).find("disk "), std::string::npos) << out;
+    const std::vector<std::string> before = ExpectOnlyWholeFiles(small.path() / "dl", served);
+    EXPECT_LT(before.size(), names.size());
+
+    ASSERT_EQ(::mount("tmpfs", small.path().c_str(), "tmpfs", MS_REMOUNT, "size=4m"), 0);
+    std::vector<std::string> resume = common;
+    resume.push_back("--load");
+    EXPECT_EQ(RunProgram(kCli, resume, &out), 0) << out;
+    std::vector<std::string> after = ExpectOnlyWholeFiles(small.path() / "dl", served);
+    std::sort(after.begin(), after.end());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(after, names) << out;
+}
+
+}  // namespace
+}  // namespace wg::test
