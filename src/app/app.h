@@ -479,7 +479,8 @@ public:
     // ---- counters ----
     std::atomic<std::uint32_t> inProcessCount{0};
     std::atomic<std::uint32_t> filesDownloaded{0};
-    CrawlTally tally;  // what the current crawl came to
+    CrawlTally tally;                          // what the current crawl came to
+    std::atomic<bool> stateSaveFailed{false};  // the last state save could not be written
     // Pages in the visited list before this crawl began (a loaded state's,
     // an earlier crawl's); set by Go and by loading a state file.
     std::atomic<std::size_t> earlierVisits{0};

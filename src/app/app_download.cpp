@@ -9,6 +9,7 @@
 #include "net/http_fetch.h"
 #include "platform/clock.h"
 #include "platform/error_text.h"
+#include "platform/files.h"
 #include "util/pause.h"
 #include "util/text.h"
 #include "util/timing.h"
@@ -225,12 +226,13 @@ bool App::ProcessDownload(int slot, const std::string& url) {
     // a file that never got an answer.
     s.status = 0;
     s.failure = FailureKind::None;
+    s.saved = false;
     const bool done = DownloadOne(slot, url);
     const FailureKind failure = s.failure.load();
-    // What the user broke off by stopping is no failure.
+    // An item that left no file failed for its last reason (some refusals
+    // still count as done); what the user broke off by stopping is no failure.
     const bool brokenOff = m_bStopRequested.load() || g_bStopWorkers.load();
-    if ((!done && (!brokenOff || failure == FailureKind::Disk)) ||
-        failure == FailureKind::Refused) {
+    if (!s.saved.load() && (!brokenOff || failure == FailureKind::Disk)) {
         tally.Failed(failure);
     }
     if (done) {
@@ -256,7 +258,11 @@ bool App::ProcessDownload(int slot, const std::string& url) {
 void App::DiskWriteFailed(int error, std::string_view localName) {
     const std::string reason = platform::ErrorText(error);
     ShowStatus("Could not write \"" + std::string(localName) + "\": " + reason);
-    const bool wholeDisk = error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO;
+    // A refusal of the download directory itself stops everything as a full
+    // disk does; one of a single file or sub-directory fails that file only.
+    const bool refused = error == EACCES || error == EPERM;
+    const bool wholeDisk = error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO ||
+                           (refused && platform::DirectoryWritable(paths.downloadDir) != 0);
     if (wholeDisk && !m_bDiskFull.exchange(true)) {
         diskFullText_.Set("Disk full: \"" + paths.downloadDir.string() + "\" cannot be written (" +
                           reason + "). The crawl stops; the queues are kept.");

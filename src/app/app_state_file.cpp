@@ -276,8 +276,10 @@ bool App::SaveState(bool beforeExit) {
     if (error != 0) {
         const std::string text = FileErrorText(error);
         ShowStatus(text.empty() ? "Failed to save file." : text);
+        stateSaveFailed.store(true);
         return false;
     }
+    stateSaveFailed.store(false);
     nextPeriodicSave.store(platform::SteadyMilliseconds() +
                            static_cast<std::uint64_t>(CurrentTiming().periodicSaveMs));
     SaveDupeData();

@@ -130,7 +130,12 @@ int main(int argc, char** argv) {
     const CrawlCounts counts = app.tally.Read(platform::SteadyMilliseconds());
     app.Shutdown();
     port.PrintSummary(FormatCrawlSummary(counts));
-    // Stopped by the user: 1; otherwise what failed decides.
+    // Queues that were to be kept and could not be are lost work: 3 whatever
+    // ended the crawl. Stopped by the user: 1; otherwise what failed decides.
+    if (options.saveOnExit && app.stateSaveFailed.load()) {
+        port.PrintSummary("The state file could not be saved: the queues are lost.");
+        return 3;
+    }
     if (interrupted.load()) {
         return 1;
     }

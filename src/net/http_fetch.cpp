@@ -3,6 +3,7 @@
 #include "net/http_fetch.h"
 
 #include <cctype>
+#include <cerrno>
 #include <string>
 #include <string_view>
 
@@ -173,6 +174,13 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
     c.rewritten = false;
     c.saveToFile = request.saveDir.has_value();
     c.name = CopyBounded(*request.name, kPathFieldCapacity);
+    // A name cut to fit would ask the server for another file.
+    if (c.name.size() < request.name->size()) {
+        NoteFailure(slot, FailureKind::Disk, ENAMETOOLONG);
+        env.SetLastFailure("The file's name is too long.");
+        env.DiskWriteFailed(ENAMETOOLONG, *request.name);
+        return 0;
+    }
     c.requestName = RequestNameFor(c.name);
 
     if (c.protocol.starts_with("HTTPS")) {
@@ -305,6 +313,9 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
                 body = 0;
             } else {
                 env.CountDownload(c.received);
+                if (slot != nullptr) {
+                    slot->saved = true;
+                }
                 if (!options.webPagesWanted || options.trackLastDownload) {
                     env.NoteLastDownload(local);
                 }

@@ -181,6 +181,9 @@ bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
     }
     if (wroteFile && c.received > 0 && env.HasApp()) {
         env.CountDownload(c.received);
+        if (slot != nullptr) {
+            slot->saved = true;
+        }
         env.NoteLastDownload(localName);
     }
     return true;

@@ -18,6 +18,7 @@ void TransferSlot::ResetForItem() {
     done.store(0);
     failure.store(FailureKind::None);
     failureError.store(0);
+    saved.store(false);
 }
 
 void NoteFailure(TransferSlot* slot, FailureKind kind, int error) {

@@ -43,6 +43,7 @@ struct TransferSlot {
     // The last failure of the current item, and the system error of a disk one.
     std::atomic<FailureKind> failure{FailureKind::None};
     std::atomic<int> failureError{0};
+    std::atomic<bool> saved{false};  // the current item left a whole file
 
     std::string Url() const { return url_.Get(); }
     void SetUrl(std::string_view url);  // cut to fit the slot

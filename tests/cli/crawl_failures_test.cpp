@@ -101,8 +101,7 @@ TEST_P(CrawlFailures, EndWithAnHonestStatusSummaryAndDisk) {
     std::string out;
     EXPECT_EQ(RunProgram(kCli, args, &out), c.exitStatus) << out;
     EXPECT_NE(SummaryLine(out).find(c.summary), std::string::npos) << out;
-    std::vector<std::string> names =
-        ExpectOnlyWholeFiles(home.path() / "Downloads" / "127_0_0_1", served);
+    std::vector<std::string> names = ExpectOnlyWholeFiles(home.path() / "Downloads", served);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, c.savedFiles) << out;
 }
@@ -156,6 +155,14 @@ std::map<std::string, std::string> HeaderTrickle(HttpTestServer& s) {
     return {};
 }
 
+std::map<std::string, std::string> NameTooLong(HttpTestServer& s) {
+    // A name the directory cannot hold (more than 255 bytes), saved flat.
+    const std::string name = std::string(252, 'n') + ".jpg";
+    s.Route("/", Reply::Ok(PageLinking({name})));
+    s.Route("/" + name, Reply::Ok(Picture(500, 'n'), "image/jpeg"));
+    return {};
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Servers, CrawlFailures,
     ::testing::Values(
@@ -164,6 +171,12 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"CutThenResumed", CutThenResumed, {}, 0, "none failed", {"cut.jpg"}},
         FailureCase{"CutForGood", CutForGood, {}, 3, "1 failed (cut 1)", {}},
         FailureCase{"NotHttp", NotHttp, {}, 3, "1 failed (not HTTP 1)", {}},
+        FailureCase{"NameTooLong",
+                    NameTooLong,
+                    {"--set", "DOWNLOAD_DIR_STRUCTURE=2"},
+                    3,
+                    "1 failed (disk 1)",
+                    {}},
         FailureCase{
             "HeaderTrickle", HeaderTrickle, {"--set", "HEADER_TIMEOUT=2"}, 3, "timeout 1", {}}),
     [](const auto& info) { return std::string(info.param.name); });
