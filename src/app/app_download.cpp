@@ -256,13 +256,18 @@ bool App::ProcessDownload(int slot, const std::string& url) {
 }
 
 void App::DiskWriteFailed(int error, std::string_view localName) {
-    const std::string reason = platform::ErrorText(error);
+    // A refusal of the download directory itself (seen as a directory that
+    // could not be made, or a file that could not be created) stops everything
+    // as a full disk does; one of a single file or sub-directory fails that
+    // file only.
+    int directoryError = 0;
+    if (error == EACCES || error == EPERM || error == ENOENT) {
+        directoryError = platform::DirectoryWritable(paths.downloadDir);
+    }
+    const std::string reason = platform::ErrorText(directoryError != 0 ? directoryError : error);
     ShowStatus("Could not write \"" + std::string(localName) + "\": " + reason);
-    // A refusal of the download directory itself stops everything as a full
-    // disk does; one of a single file or sub-directory fails that file only.
-    const bool refused = error == EACCES || error == EPERM;
-    const bool wholeDisk = error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO ||
-                           (refused && platform::DirectoryWritable(paths.downloadDir) != 0);
+    const bool wholeDisk =
+        error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO || directoryError != 0;
     if (wholeDisk && !m_bDiskFull.exchange(true)) {
         diskFullText_.Set("Disk full: \"" + paths.downloadDir.string() + "\" cannot be written (" +
                           reason + "). The crawl stops; the queues are kept.");

@@ -291,5 +291,43 @@ TEST(CrawlFailures, FullDiskKeepsTheQueuesAndTheResumeCompletesTheMirror) {
     EXPECT_EQ(after, names) << out;
 }
 
+// A download directory that has become read-only stops the crawl as a full
+// disk does, and the queues it kept are in the state file.
+TEST(CrawlFailures, ReadOnlyDownloadDirectoryStopsTheCrawl) {
+    TempDir small;
+    if (::mount("tmpfs", small.path().c_str(), "tmpfs", 0, "size=1m") != 0) {
+        GTEST_SKIP() << "mounting a small file system needs root (CI runs as root)";
+    }
+    struct Unmount {
+        fs::path dir;
+        ~Unmount() { (void)::umount2(dir.c_str(), MNT_DETACH); }
+    } unmount{small.path()};
+    fs::create_directories(small.path() / "dl");
+    ASSERT_EQ(::mount("tmpfs", small.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"),
+              0);
+
+    HttpTestServer server;
+    server.Route("/", Reply::Ok(PageLinking({"a.jpg", "b.jpg"})));
+    server.Route("/a.jpg", Reply::Ok(Picture(3000, 'a'), "image/jpeg"));
+    server.Route("/b.jpg", Reply::Ok(Picture(3000, 'b'), "image/jpeg"));
+    TempDir home;
+    std::string out;
+    EXPECT_EQ(RunProgram(kCli,
+                         {"--home", home.path().string(), "--no", "--save-on-exit", "--set",
+                          "SAVEPATH=" + (small.path() / "dl").string(), "--types", "pictures",
+                          server.Url("/")},
+                         &out),
+              3)
+        << out;
+    EXPECT_NE(out.find("Disk full: "), std::string::npos) << out;
+    EXPECT_NE(out.find("Read-only file system"), std::string::npos) << out;
+    bool stateKept = false;
+    for (const fs::directory_entry& e : fs::directory_iterator(home.path())) {
+        stateKept = stateKept || (e.path().extension() == ".sav" &&
+                                  ReadAll(e.path()).find("b.jpg") != std::string::npos);
+    }
+    EXPECT_TRUE(stateKept) << out;
+}
+
 }  // namespace
 }  // namespace wg::test
