@@ -243,18 +243,38 @@ TEST(CrawlFailures, UntrustedCertificateIsATlsFailure) {
     EXPECT_FALSE(fs::exists(home.path() / "Downloads" / "127_0_0_1" / "pic.jpg"));
 }
 
+// A tmpfs of its own, unmounted at the end.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(const char* options)
+        : mounted_(::mount("tmpfs", dir_.path().c_str(), "tmpfs", 0, options) == 0) {}
+    ~SmallFileSystem() {
+        if (mounted_) {
+            (void)::umount2(dir_.path().c_str(), MNT_DETACH);
+        }
+    }
+    SmallFileSystem(const SmallFileSystem&) = delete;
+    SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+
+    bool Mounted() const { return mounted_; }
+    const fs::path& path() const { return dir_.path(); }
+    bool Remount(unsigned long flags, const char* options) {
+        return ::mount("tmpfs", dir_.path().c_str(), "tmpfs", MS_REMOUNT | flags, options) == 0;
+    }
+
+private:
+    TempDir dir_;
+    bool mounted_;
+};
+
 // A download directory on a small file system that fills up: the crawl stops
 // once with the queues kept, nothing cut stays under a final name, and a
 // resume after the disk has grown completes the mirror.
 TEST(CrawlFailures, FullDiskKeepsTheQueuesAndTheResumeCompletesTheMirror) {
-    TempDir small;
-    if (::mount("tmpfs", small.path().c_str(), "tmpfs", 0, "size=256k") != 0) {
+    SmallFileSystem small("size=256k");
+    if (!small.Mounted()) {
         GTEST_SKIP() << "mounting a small file system needs root (CI runs as root)";
     }
-    struct Unmount {
-        fs::path dir;
-        ~Unmount() { (void)::umount2(dir.c_str(), MNT_DETACH); }
-    } unmount{small.path()};
 
     HttpTestServer server;
     std::map<std::string, std::string> served;
@@ -281,7 +301,7 @@ TEST(CrawlFailures, FullDiskKeepsTheQueuesAndTheResumeCompletesTheMirror) {
     const std::vector<std::string> before = ExpectOnlyWholeFiles(small.path() / "dl", served);
     EXPECT_LT(before.size(), names.size());
 
-    ASSERT_EQ(::mount("tmpfs", small.path().c_str(), "tmpfs", MS_REMOUNT, "size=4m"), 0);
+    ASSERT_TRUE(small.Remount(0, "size=4m"));
     std::vector<std::string> resume = common;
     resume.push_back("--load");
     EXPECT_EQ(RunProgram(kCli, resume, &out), 0) << out;
@@ -294,17 +314,12 @@ TEST(CrawlFailures, FullDiskKeepsTheQueuesAndTheResumeCompletesTheMirror) {
 // A download directory that has become read-only stops the crawl as a full
 // disk does, and the queues it kept are in the state file.
 TEST(CrawlFailures, ReadOnlyDownloadDirectoryStopsTheCrawl) {
-    TempDir small;
-    if (::mount("tmpfs", small.path().c_str(), "tmpfs", 0, "size=1m") != 0) {
+    SmallFileSystem small("size=1m");
+    if (!small.Mounted()) {
         GTEST_SKIP() << "mounting a small file system needs root (CI runs as root)";
     }
-    struct Unmount {
-        fs::path dir;
-        ~Unmount() { (void)::umount2(dir.c_str(), MNT_DETACH); }
-    } unmount{small.path()};
     fs::create_directories(small.path() / "dl");
-    ASSERT_EQ(::mount("tmpfs", small.path().c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"),
-              0);
+    ASSERT_TRUE(small.Remount(MS_RDONLY, "size=1m"));
 
     HttpTestServer server;
     server.Route("/", Reply::Ok(PageLinking({"a.jpg", "b.jpg"})));
