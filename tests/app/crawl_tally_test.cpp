@@ -46,22 +46,5 @@ TEST(CrawlSummary, NamesEveryReasonThatFailedAndTheRate) {
     }
 }
 
-TEST(CrawlSummary, TallyCountsFromItsResetOnward) {
-    CrawlTally tally;
-    tally.FileSaved(100);
-    tally.Failed(FailureKind::Cut);
-    tally.Reset(1000);
-    tally.PageScanned();
-    tally.FileSaved(2048);
-    tally.Failed(FailureKind::None);
-    tally.Failed(FailureKind::Timeout);
-    const CrawlCounts c = tally.Read(3000);
-    EXPECT_EQ(c.pagesScanned, 1u);
-    EXPECT_EQ(c.filesSaved, 1u);
-    EXPECT_EQ(c.bytesSaved, 2048u);
-    EXPECT_EQ(c.FailedTotal(), 1u);
-    EXPECT_EQ(c.elapsedMs, 2000u);
-}
-
 }  // namespace
 }  // namespace wg::test
