@@ -182,6 +182,8 @@ public:
     // ---- worker steps ----
     void ItemStarted(const std::string* url);
     void ItemFinished(int slot);
+    // No item queued and none in hand, seen in one instant.
+    bool NoWorkLeft();
     bool AllowMorePages();
     void StopCleanup();
 

@@ -119,16 +119,7 @@ void App::SetExitAfterLastDownload(bool flag) {
         StartExtraWorkers();
         return;
     }
-    bool queuesEmpty = false;
-    {
-        std::lock_guard<std::mutex> lock(linksMutex);
-        queuesEmpty = linksToGrubble.Empty();
-    }
-    if (queuesEmpty) {
-        std::lock_guard<std::mutex> lock(downloadMutex);
-        queuesEmpty = toDownload.Empty();
-    }
-    if (queuesEmpty && TransferSlots().CountBusy() == 0) {
+    if (NoWorkLeft()) {
         RequestExit();
     }
 }

@@ -238,19 +238,21 @@ UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
     {
         // Taken and held in one step, as for files.
         std::lock_guard<std::mutex> lock(linksMutex);
+        // The slot shows busy before the lock goes: a worker that finds the
+        // queues empty must not see this page as neither queued nor in hand.
         record = linksToGrubble.PopFront();
         if (record) {
             NoteHeldPage(slot, record);
+            TransferSlot& s = TransferSlots()[slot];
+            s.SetUrl(record->url);
+            s.ResetForItem();
+            itemsSinceFinished_.store(true);
         }
     }
     if (!record) {
         return nullptr;
     }
     pagesTaken.fetch_add(1);
-    itemsSinceFinished_.store(true);
-    TransferSlot& s = TransferSlots()[slot];
-    s.SetUrl(record->url);
-    s.ResetForItem();
     keepRecord = m_bStopAddingHistory.load();
     if (!keepRecord) {
         RecordVisited(record, false);
@@ -325,6 +327,10 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
         url = toDownload.PopFront();
         if (url) {
             NoteHeldDownload(slot, *url);
+            TransferSlot& s = TransferSlots()[slot];
+            s.SetUrl(*url);
+            s.ResetForItem();
+            itemsSinceFinished_.store(true);
             // The page workers wait while the queue is full: the moment it
             // is not, they may go on.
             wakePages = static_cast<std::int64_t>(toDownload.Size()) + 1 ==
@@ -336,11 +342,7 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
     }
     RefreshCounterText(Counter::ToDownload);
     if (url) {
-        TransferSlot& s = TransferSlots()[slot];
-        s.SetUrl(*url);
-        s.ResetForItem();
         filesTaken.fetch_add(1);
-        itemsSinceFinished_.store(true);
     }
     if (m_bExitAfterThisDownload.load()) {
         RequestExit();

@@ -1,4 +1,6 @@
 // The page and download worker threads and the item steps they share.
+#include <mutex>
+
 #include "app/app.h"
 #include "app/counter_text.h"
 #include "net/http_connection.h"
@@ -91,6 +93,13 @@ void App::DownloadWorkerMain(std::atomic<int>* threadId) {
     app->DownloadWorkerEnded();
 }
 
+bool App::NoWorkLeft() {
+    // Items are taken and shown busy under their queue's lock, so with both
+    // locks held no item can be between a queue and a slot.
+    std::scoped_lock lock(downloadMutex, linksMutex);
+    return toDownload.Empty() && linksToGrubble.Empty() && TransferSlots().CountBusy() == 0;
+}
+
 bool App::AllowMorePages() {
     std::lock_guard<std::mutex> lock(downloadMutex);
     return static_cast<std::int64_t>(toDownload.Size()) < settings.minDownloadQueue.load();
@@ -150,16 +159,7 @@ void App::ItemFinished(int slot) {
 
     bool exitNow = m_bExitAfterThisDownload.load();
     if (!exitNow) {
-        bool workLeft = false;
-        {
-            std::lock_guard<std::mutex> lock(downloadMutex);
-            workLeft = !toDownload.Empty();
-        }
-        if (!workLeft) {
-            std::lock_guard<std::mutex> lock(linksMutex);
-            workLeft = !linksToGrubble.Empty();
-        }
-        if (!workLeft) {
+        if (NoWorkLeft()) {
             if (m_bExitAfterLastDownload.load()) {
                 exitNow = true;
             } else if (!m_bStopRequested.load() && itemsSinceFinished_.exchange(false)) {
