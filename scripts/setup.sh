@@ -7,7 +7,7 @@ packages=(
     libssl-dev openssl ca-certificates
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-format clang-tidy clang libclang-rt-14-dev valgrind
-    nginx nodejs
+    nginx nodejs php-cli
     qt6-base-dev qt6-image-formats-plugins
     xvfb xauth openbox xdotool wmctrl x11-utils imagemagick wmdocker
 )

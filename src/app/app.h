@@ -435,6 +435,10 @@ public:
     // Where FindOnDisk looks: the check directories, and with SEARCH_DLSUB_DIRS
     // the sub-directory list as it stands when the search reaches it.
     struct DiskSearch DiskSearchFor();
+    // How a page from `pageHost` is edited for offline reading: its links
+    // lead to local files only where this crawl saves them (in its reach, of
+    // a wanted type, or on disk already).
+    struct RewriteOptions RewriteOptionsFor(std::string_view pageHost);
 
     // The sub-directory list as its readers see it: a reader takes the
     // current vector and walks its own reference to it; writers publish whole

@@ -9,7 +9,9 @@
 #include "download/save_names.h"
 #include "download/save_paths.h"
 #include "platform/files.h"
+#include "settings/type_filters.h"
 #include "util/log_file.h"
+#include "util/text.h"
 
 namespace wg {
 
@@ -88,7 +90,37 @@ void AppFetchEnvironment::NoteLastDownload(std::string_view localName) {
 }
 
 std::unique_ptr<PageRewriter> AppFetchEnvironment::StartRewrite(const PageLocation& page) {
-    return std::make_unique<PageRewriter>(RewriteOptionsFrom(app_.settings), page);
+    return std::make_unique<PageRewriter>(app_.RewriteOptionsFor(page.host), page);
+}
+
+RewriteOptions App::RewriteOptionsFor(std::string_view pageHost) {
+    RewriteOptions options = RewriteOptionsFrom(settings);
+    const bool anyHost = port_.SelectedScope() == CrawlScope::AllLinked;
+    const std::string domain = SiteDomainOf(pageHost);
+    options.willSave = [this, anyHost, domain](std::string_view url, bool /*isSource*/) {
+        if (FindOnDisk(url, SaveNameOptionsFrom(settings), DiskSearchFor())) {
+            return true;
+        }
+        const std::size_t hostStart = url.find("://") + 3;
+        const std::string host =
+            ToLowerAscii(url.substr(hostStart, url.find_first_of(":/", hostStart) - hostStart));
+        const bool inReach =
+            anyHost || (host.size() >= domain.size() &&
+                        host.compare(host.size() - domain.size(), domain.size(), domain) == 0);
+        if (!inReach) {
+            return false;
+        }
+        // Pages (a name without an extension, a directory, a page type) are
+        // taken with the "Web Pages" type, which every edited page has on.
+        const std::string_view path = url.substr(0, url.find('?'));
+        const std::size_t slash = path.rfind('/');
+        const std::size_t dot = path.rfind('.');
+        if (dot == std::string_view::npos || dot < slash || IsWebPageExtension(path, dot)) {
+            return true;
+        }
+        return CheckFileWanted(settings, url, {}, false) == FileWanted::Add;
+    };
+    return options;
 }
 
 bool AppFetchEnvironment::MakeDynamicPage(std::string& localName, std::size_t queryPos) {

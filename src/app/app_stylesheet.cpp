@@ -67,7 +67,8 @@ void App::ProcessStylesheet(const std::string& url) {
     page.depth = stored.depth;
     page.topLevel = w.directory.empty();
     page.hostAsWritten = w.host;
-    const std::string rewritten = RewritePage(css, RewriteOptionsFrom(settings), page);
+    page.secure = w.secure;
+    const std::string rewritten = RewritePage(css, RewriteOptionsFor(page.host), page);
     if (rewritten != css) {
         (void)platform::WriteFileAtomically(file, rewritten);
     }

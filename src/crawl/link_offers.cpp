@@ -1,10 +1,13 @@
 // Offering a found link to the queues: as a file (OfferFileLink), as a page
 // (OfferPageLink, AddSiteFromScan), with relative links joined to the page.
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "crawl/link_scanner.h"
 #include "crawl/link_tests.h"
 #include "settings/type_filters.h"
+#include "util/html_text.h"
 #include "util/text.h"
 
 namespace wg {
@@ -81,6 +84,45 @@ ScanContext::ScanContext(const AppSettings& settingsIn, LinkSink& sinkIn, Fetche
     joined.reserve(2 * kScanLinkLimit);
 }
 
+std::vector<std::pair<std::size_t, std::size_t>> ScriptElementsOf(std::string_view text) {
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t open = FindNoCaseFrom(text, "<script", from);
+        if (open == kNotFound) {
+            break;
+        }
+        // The element's own attributes are HTML; its text starts after '>'.
+        const std::size_t bodyStart = text.find('>', open);
+        if (bodyStart == std::string_view::npos) {
+            break;
+        }
+        const std::size_t close = FindNoCaseFrom(text, "</script", bodyStart);
+        const std::size_t end = close == kNotFound ? text.size() : close;
+        ranges.emplace_back(bodyStart + 1, end);
+        if (close == kNotFound) {
+            break;
+        }
+        from = close + 8;
+    }
+    return ranges;
+}
+
+void ScanContext::DecodeReferences(std::string& candidate, std::size_t textPos) const {
+    if (candidate.find('&') == std::string::npos) {
+        return;
+    }
+    const auto after =
+        std::upper_bound(scriptElements.begin(), scriptElements.end(), textPos,
+                         [](std::size_t pos, const std::pair<std::size_t, std::size_t>& r) {
+                             return pos < r.first;
+                         });
+    if (after != scriptElements.begin() && textPos < std::prev(after)->second) {
+        return;
+    }
+    candidate = DecodeCharacterReferences(candidate);
+}
+
 bool OfferFileLink(ScanContext& scan, std::string& link, std::size_t extPos, bool isPage) {
     // 1. Trailing line ends and brackets go; one character always stays.
     while (link.size() > 1 &&
@@ -100,6 +142,10 @@ bool OfferFileLink(ScanContext& scan, std::string& link, std::size_t extPos, boo
         if (pathParameter || c == '#') {
             link.resize(i);
         }
+    }
+    // An empty query ("font.eot?#iefix") is no query.
+    while (link.size() > 1 && link.back() == '?') {
+        link.pop_back();
     }
     if (link.empty()) {
         return true;

@@ -43,11 +43,12 @@ Value ReadAttributeValue(ScanContext& scan, std::string_view text, std::size_t a
     if (end == std::string_view::npos) {
         return at + window >= text.size() ? Value::NoDelimiter : Value::Ignored;
     }
-    if (end < 4 || text[at] == '#') {
+    if (end < 2 || text[at] == '#') {
         return Value::Ignored;
     }
     scan.link.assign(text.substr(at, end));
     TrimLinkEnd(scan.link);
+    scan.DecodeReferences(scan.link, at);
     return scan.link.empty() ? Value::Ignored : Value::Taken;
 }
 
@@ -208,6 +209,7 @@ void ScanPage(const AppSettings& settings, LinkSink& sink, FetchedPage& page,
         return;
     }
     ScanContext scan(settings, sink, page, record, slot);
+    scan.scriptElements = ScriptElementsOf(text);
     ScanSourceAttributes(scan, text);
     ScanLinkElements(scan, text);
     ScanPlainHrefs(scan, text);

@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "crawl/url_record.h"
 #include "settings/app_settings.h"
@@ -90,7 +92,18 @@ struct ScanContext {
     std::string link;          // the candidate
     std::string joined;        // a relative link joined to its base
     std::string lastRejected;  // the script scan's last logged rejection
+
+    // The byte ranges [start, end) of the page's <script> elements, in order.
+    // Their text is script, not HTML: its character references stay as written.
+    std::vector<std::pair<std::size_t, std::size_t>> scriptElements;
+
+    // Decodes the character references of a link found at `textPos` of the
+    // page, unless that place is inside a script element.
+    void DecodeReferences(std::string& candidate, std::size_t textPos) const;
 };
+
+// The ranges of the <script> elements of `text` (an unclosed one runs to the end).
+std::vector<std::pair<std::size_t, std::size_t>> ScriptElementsOf(std::string_view text);
 
 // Scans a fetched page: clears flashSeen, applies the "On Web Page" search
 // words, hands ".js" pages to ScanScript, and runs the five passes.

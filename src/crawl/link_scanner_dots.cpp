@@ -133,9 +133,10 @@ std::size_t OfferBarePath(ScanContext& scan) {
 }
 
 // Examines the dot at `dot`; returns how far past it the next dot is searched.
+// `linkEnd` is set to the link's closing delimiter once the link is read.
 template <typename Finder>
-std::size_t ExamineDot(ScanContext& scan, std::string_view text, std::size_t dot,
-                       Finder& openings) {
+std::size_t ExamineDot(ScanContext& scan, std::string_view text, std::size_t dot, Finder& openings,
+                       std::size_t& linkEnd) {
     const std::size_t n = text.size();
     const TypeLists& types = scan.settings.types;
     std::string& link = scan.link;
@@ -165,6 +166,7 @@ std::size_t ExamineDot(ScanContext& scan, std::string_view text, std::size_t dot
     if (length <= 4 || text[start] == '#') {
         return 1;
     }
+    linkEnd = close;
     // 5. The link with its closing delimiter, trailing quotes, spaces and '>' removed.
     link.assign(text.substr(start, length + 1));
     TrimLinkEnd(link);
@@ -184,6 +186,7 @@ std::size_t ExamineDot(ScanContext& scan, std::string_view text, std::size_t dot
             link.resize(space);
         }
     }
+    scan.DecodeReferences(link, start);
     // 7. The extension.
     std::size_t ext = link.find('.');
     if (ext == std::string::npos) {
@@ -342,7 +345,13 @@ void ScanDots(ScanContext& scan, std::string_view text) {
         if (dot == std::string_view::npos || scan.sink.ScanCancelled(scan.slot)) {
             return;
         }
-        from = dot + ExamineDot(scan, text, dot, openings);
+        std::size_t linkEnd = kNotFound;
+        const std::size_t advance = ExamineDot(scan, text, dot, openings, linkEnd);
+        // The advances count from the dot in the link's own terms; past the
+        // link's end they would skip the next link's dots.
+        from = dot + (linkEnd == kNotFound
+                          ? advance
+                          : std::min(advance, std::max<std::size_t>(1, linkEnd - dot)));
     }
 }
 

@@ -11,62 +11,186 @@
 #include "util/error_texts.h"
 #include "util/log_file.h"
 #include "util/pause.h"
+#include "util/text.h"
 
 namespace wg {
 namespace {
 
 // Script templates, filled in the order: main parameter, prefix, extension,
 // prefix, extension ("%%" stands for one '%'). The first three take every
-// parameter into the stored name, the last three only the main one.
-constexpr std::string_view kPhpAll =
-    "<? \n error_reporting(E_ALL ^ E_NOTICE);\n$mainparam = '%s';\n$mainvalue = "
-    "$_GET[$mainparam];\n $szPageName = $mainvalue;\n if ( $szPageName == null )\n $szPageName = "
-    "\"%s_n0n3.%s\";\n else {\n reset($HTTP_GET_VARS);\n while( list($key, $val) = "
-    "each($HTTP_GET_VARS) )\n {\n if ( $val != $mainvalue || $key != $mainparam )\n { $szPageName "
-    ".= '-'.$key;\n  if ( isset($val) && $val != '' )\n  $szPageName .= '_'.$val;\n}\n }\n "
-    "$szPageName = \"%s_\".$szPageName.\".%s\"; }\n if (file_exists($szPageName)) {\n readfile "
-    "($szPageName); }\n else\n echo \"File \".$szPageName.\" Not Found.\";\n?>";
-constexpr std::string_view kAspAll =
-    "<%%\nSUB ReadDisplayFile(FileToRead)\n  whichfile=server.mappath(FileToRead)\n  Set fs = "
-    "CreateObject(\"Scripting.FileSystemObject\")\n If fs.FileExists(whichfile) Then\n  Set "
-    "thisfile = fs.OpenTextFile(whichfile, 1, False)\n  tempSTR=thisfile.readall\n  response.write "
-    "tempSTR\n  thisfile.Close\n  set thisfile=nothing\n else\n  response.write \"File \" & "
-    "whichfile & \" Not found!\"\n  end if\n  set fs=nothing\nEND SUB\n mainparam= \"%s\"\n "
-    "mainvalue = Request.QueryString( mainparam )\n szPageName = mainvalue\n if szPageName=\"\" "
-    "then \n szPageName = \"%s_n0n3.%s\"\n else\n for each x in request.QueryString\n if "
-    "request.QueryString(x) <> mainvalue or x <> mainparam then\n szPageName = szPageName & \"-\" "
-    "& x\n if request.QueryString(x) <> \"\" then\n szPageName = szPageName & \"_\" & "
-    "request.QueryString(x)\n\tend if \n end if\n next\n szPageName = \"%s_\" & szPageName & "
-    "\".%s\"\n end if\n Call ReadDisplayFile(szPageName)\n%%>";
+// parameter into the stored name, the last three only the main one. Each
+// refuses a name with ".." or '\' in it, so that a query never makes it read
+// outside its own directory, and answers "File <name> Not Found." when the
+// page is not there.
+constexpr std::string_view kPhpAll = R"(<?php
+$main = '%s';
+$name = null;
+if (!isset($_GET[$main])) {
+    $name = '%s_n0n3.%s';
+} elseif (is_string($_GET[$main])) {
+    $name = $_GET[$main];
+    foreach ($_GET as $key => $value) {
+        if ((string)$key === $main) {
+            continue;
+        }
+        if (!is_string($value)) {
+            $name = null;
+            break;
+        }
+        $name .= '-' . $key;
+        if ($value !== '') {
+            $name .= '_' . $value;
+        }
+    }
+    if ($name !== null) {
+        $name = '%s_' . $name . '.%s';
+    }
+}
+)";
+constexpr std::string_view kPhpOne = R"(<?php
+$main = '%s';
+$name = null;
+if (!isset($_GET[$main])) {
+    $name = '%s_n0n3.%s';
+} elseif (is_string($_GET[$main])) {
+    $name = '%s_' . $_GET[$main] . '.%s';
+}
+)";
+// The end of both PHP scripts: sends the page's bytes.
+constexpr std::string_view kPhpServe =
+    R"(if ($name !== null && strpos($name, '..') === false && strpos($name, '\\') === false
+    && strpos($name, "\0") === false && is_file(__DIR__ . '/' . $name)) {
+    readfile(__DIR__ . '/' . $name);
+} else {
+    http_response_code(404);
+    echo 'File ', htmlentities((string)$name), ' Not Found.';
+}
+)";
+
+constexpr std::string_view kAspAll = R"(<%%
+Dim mainparam, name, key, value
+mainparam = "%s"
+If Request.QueryString(mainparam).Count = 0 Then
+    name = "%s_n0n3.%s"
+Else
+    name = Request.QueryString(mainparam)
+    For Each key In Request.QueryString
+        If StrComp(key, mainparam, vbTextCompare) <> 0 Then
+            name = name & "-" & key
+            value = Request.QueryString(key)
+            If value <> "" Then name = name & "_" & value
+        End If
+    Next
+    name = "%s_" & name & ".%s"
+End If
+)";
+constexpr std::string_view kAspOne = R"(<%%
+Dim mainparam, name
+mainparam = "%s"
+If Request.QueryString(mainparam).Count = 0 Then
+    name = "%s_n0n3.%s"
+Else
+    name = "%s_" & Request.QueryString(mainparam) & ".%s"
+End If
+)";
+// The end of both ASP scripts. ADODB.Stream sends the bytes unchanged.
+constexpr std::string_view kAspServe = R"(Dim path, fs, stream
+path = ""
+If InStr(name, "..") = 0 And InStr(name, "\") = 0 And InStr(name, ":") = 0 Then
+    On Error Resume Next
+    path = Server.MapPath(name)
+    If Err.Number <> 0 Then path = ""
+    On Error GoTo 0
+End If
+Set fs = Server.CreateObject("Scripting.FileSystemObject")
+If path <> "" Then
+    If Not fs.FileExists(path) Then path = ""
+End If
+If path <> "" Then
+    Set stream = Server.CreateObject("ADODB.Stream")
+    stream.Type = 1
+    stream.Open
+    stream.LoadFromFile path
+    Response.ContentType = "text/html"
+    Response.BinaryWrite stream.Read
+    stream.Close
+Else
+    Response.Status = "404 Not Found"
+    Response.Write "File " & Server.HTMLEncode(name) & " Not Found."
+End If
+%%>)";
+
 constexpr std::string_view kJspAll =
-    "<%%@ page import=\"java.util.*\"%%>\n<%%\n String szPageName;\n szPageName = "
-    "request.getParameter(\"%s\");\n if ( szPageName == null ) \n  szPageName = \"%s_n0n3.%s\";\n "
-    "else { \n  Enumeration paramNames = request.getParameterNames();\n boolean firsttime = "
-    "true;\n while(paramNames.hasMoreElements()) {\n String paramName = "
-    "(String)paramNames.nextElement();\n String[] paramValues = "
-    "request.getParameterValues(paramName);\n if ( firsttime == false )\n {\n  szPageName += \"-\" "
-    "+ paramName;\nif ( paramValues[0] ) { szPageName += \"_\" + paramValues[0]; }\n }\n else\n "
-    "{\n szPageName = paramValues[0];\n firsttime = false;\n }\n }\n }\n szPageName = \"%s_\" + "
-    "szPageName + \".%s\";\n%%>\n<jsp:include page='<%%=szPageName %%>' />";
-constexpr std::string_view kPhpOne =
-    "<? \n error_reporting(E_ALL ^ E_NOTICE);\n$szPageName = $_GET['%s'];\n if ( $szPageName == "
-    "null )\n $szPageName = \"%s_n0n3.%s\";\n else\n$szPageName = \"%s_\".$szPageName.\".%s\";\n "
-    "readfile ($szPageName); ?>";
-constexpr std::string_view kAspOne =
-    "<%%\nSUB ReadDisplayFile(FileToRead)\n  whichfile=server.mappath(FileToRead)\n  Set fs = "
-    "CreateObject(\"Scripting.FileSystemObject\")\n  Set thisfile = fs.OpenTextFile(whichfile, 1, "
-    "False)\n  tempSTR=thisfile.readall\n  response.write tempSTR\n  thisfile.Close\n  set "
-    "thisfile=nothing\n  set fs=nothing\nEND SUB\nszPageName=Request.QueryString(\"%s\")\n if "
-    "szPageName=\"\" then \n szPageName = \"%s_n0n3.%s\"\n else \n szPageName = \"%s_\" & "
-    "szPageName & \".%s\"\n end if\n Call ReadDisplayFile(szPageName)\n%%>";
+    R"(<%%@ page import="java.io.*,java.util.*" session="false" trimDirectiveWhitespaces="true" %%><%%
+String mainparam = "%s";
+String name = request.getParameter(mainparam);
+if (name == null) {
+    name = "%s_n0n3.%s";
+} else {
+    Enumeration<String> keys = request.getParameterNames();
+    while (keys.hasMoreElements()) {
+        String key = keys.nextElement();
+        if (key.equals(mainparam)) {
+            continue;
+        }
+        String value = request.getParameter(key);
+        name += "-" + key;
+        if (value != null && !value.isEmpty()) {
+            name += "_" + value;
+        }
+    }
+    name = "%s_" + name + ".%s";
+}
+)";
 constexpr std::string_view kJspOne =
-    "<%%\n String szPageName;\n szPageName = request.getParameter(\"%s\");\n if ( szPageName == "
-    "null ) \n  szPageName = \"%s_n0n3.%s\";\n else \n  szPageName = \"%s_\" + szPageName + "
-    "\".%s\";\n%%>\n<jsp:include page='<%%=szPageName %%>' />";
+    R"(<%%@ page import="java.io.*" session="false" trimDirectiveWhitespaces="true" %%><%%
+String name = request.getParameter("%s");
+if (name == null) {
+    name = "%s_n0n3.%s";
+} else {
+    name = "%s_" + name + ".%s";
+}
+)";
+// The end of both JSP scripts: the page is read as a resource beside the
+// script (no dispatcher, which would take a '?' or '%' of the name as URL
+// syntax) and its bytes are copied; nothing goes through the page's writer.
+constexpr std::string_view kJspServe = R"(String here = request.getServletPath();
+here = here.substring(0, here.lastIndexOf('/') + 1);
+InputStream stored = (name.contains("..") || name.indexOf('\\') >= 0)
+    ? null : application.getResourceAsStream(here + name);
+if (stored == null) {
+    response.setStatus(404);
+    out.print("File " + name.replace("&", "&amp;").replace("<", "&lt;").replace(">", "&gt;")
+              + " Not Found.");
+} else {
+    try (InputStream in = stored) {
+        response.reset();
+        response.setContentType("text/html");
+        OutputStream to = response.getOutputStream();
+        byte[] buffer = new byte[8192];
+        for (int got; (got = in.read(buffer)) > 0;) {
+            to.write(buffer, 0, got);
+        }
+    }
+}
+%%>)";
 
-constexpr std::array<std::string_view, 3> kAllParameterScripts = {kPhpAll, kAspAll, kJspAll};
-constexpr std::array<std::string_view, 3> kOneParameterScripts = {kPhpOne, kAspOne, kJspOne};
+struct ScriptTemplate {
+    std::string_view head;  // computes `name`
+    std::string_view serve;
+};
 
+constexpr std::array<ScriptTemplate, 3> kAllParameterScripts = {
+    {{kPhpAll, kPhpServe}, {kAspAll, kAspServe}, {kJspAll, kJspServe}}};
+constexpr std::array<ScriptTemplate, 3> kOneParameterScripts = {
+    {{kPhpOne, kPhpServe}, {kAspOne, kAspServe}, {kJspOne, kJspServe}}};
+
+// Stored query pages end in ".html" whatever the script's language, so that a
+// saved site opens in a browser from disk; earlier runs used the extension of
+// the URL, and DynamicPageExists still finds those. A file of another kind
+// (a stylesheet, a font, a picture with a query) keeps its own extension, by
+// which a browser reads it.
+constexpr std::string_view kStoredPageExtension = "html";
 constexpr std::size_t kMakeExtensionLimit = 6;    // extension letters MakeDynamicPage looks at
 constexpr std::size_t kExistsExtensionLimit = 4;  // ... and DynamicPageExists
 constexpr std::size_t kNameLimit = kLocalPathCapacity - 1;  // a name in a 1,040-byte buffer
@@ -74,6 +198,24 @@ constexpr std::size_t kStoredNameCut = 1034;  // a stored name that would not fi
 constexpr std::size_t kCopyNameLimit = 259;   // the "_n0n3" copy of index.html: 260-byte buffer
 constexpr int kSharingRetryMs = 300;
 constexpr int kSharingRetryLimit = 20;  // then the script path counts as missing
+
+// The extension a stored query name ends in, for the URL's extension.
+std::string StoredExtensionFor(std::string_view urlExtension) {
+    static constexpr std::string_view kPageExtensions[] = {
+        "php", "php3", "php4", "php5", "phtml", "asp",   "aspx", "jsp",    "jspx", "cgi",
+        "pl",  "cfm",  "htm",  "html", "shtml", "xhtml", "do",   "action", "dll",  "py"};
+    const std::string lower = ToLowerAscii(urlExtension);
+    for (const std::string_view page : kPageExtensions) {
+        if (lower == page) {
+            return std::string(kStoredPageExtension);
+        }
+    }
+    bool plain = !lower.empty();
+    for (const char c : lower) {
+        plain = plain && ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'));
+    }
+    return plain ? std::string(urlExtension) : std::string(kStoredPageExtension);
+}
 
 struct Logs {
     const DynamicPageLog& error;
@@ -194,6 +336,17 @@ std::string StoredName(std::string_view name, std::string_view extension) {
         }
     }
     return stored;
+}
+
+// In single-parameter mode only the first parameter counts: the name is cut
+// at the first '&' after the first '=' of the query.
+void KeepFirstParameter(std::string& name, std::size_t queryPos) {
+    const std::size_t equals = name.find('=', queryPos + 1);
+    const std::size_t amp =
+        equals == std::string::npos ? std::string::npos : name.find('&', equals);
+    if (amp != std::string::npos) {
+        name.resize(amp);
+    }
 }
 
 // Moves the parameter `parameter` (its name compared without regard to case,
@@ -328,10 +481,10 @@ std::string IndexCopyName(std::string_view script, std::string_view suffix) {
 // Puts the script at `script` unless one is there: a page saved at that name
 // is kept as the "_n0n3" page first; a new script takes a copy of its site's
 // index.html as that page and is entered into the redirect-file list.
-void PlaceScript(const std::string& script, const std::string& mainParameter,
-                 const std::string& extension, std::string_view text, RedirectFileList& redirects,
-                 const Logs& logs) {
-    const std::string keptSuffix = "_" + mainParameter + "_n0n3." + extension;
+void PlaceScript(const std::string& script, const std::string& mainParameter, std::string_view text,
+                 RedirectFileList& redirects, const Logs& logs) {
+    const std::string keptSuffix =
+        "_" + mainParameter + "_n0n3." + std::string(kStoredPageExtension);
     switch (LookAtScriptPath(script)) {
         case ScriptSpot::Script:
             return;
@@ -385,12 +538,14 @@ std::string RedirectScriptText(int type, bool singleParameter, std::string_view 
                                std::string_view prefix, std::string_view extension) {
     const auto index = static_cast<std::size_t>(
         (type == kRedirectPhp || type == kRedirectJsp) ? type : kRedirectAsp);
-    const std::string_view pattern =
+    const ScriptTemplate& script =
         singleParameter ? kOneParameterScripts[index] : kAllParameterScripts[index];
     const std::array<std::string_view, 5> values = {mainParameter, prefix, extension, prefix,
                                                     extension};
     std::string text;
     std::size_t next = 0;
+    std::string pattern(script.head);
+    pattern += script.serve;
     for (std::size_t i = 0; i < pattern.size(); ++i) {
         if (pattern[i] == '%' && i + 1 < pattern.size()) {
             if (pattern[i + 1] == '%') {
@@ -424,12 +579,7 @@ bool MakeDynamicPage(std::string& localName, std::size_t queryPos,
 
     std::string mainParameter = MainParameter(localName, queryPos);
     if (options.singleRedirectParam) {
-        const std::size_t equals = localName.find('=', queryPos + 1);
-        const std::size_t amp =
-            equals == std::string::npos ? std::string::npos : localName.find('&', equals);
-        if (amp != std::string::npos) {
-            localName.resize(amp);
-        }
+        KeepFirstParameter(localName, queryPos);
     }
 
     const std::string script = ScriptPath(localName, queryPos, extension);
@@ -444,16 +594,34 @@ bool MakeDynamicPage(std::string& localName, std::size_t queryPos,
     std::string prefix(LastComponent(script));
     prefix += '_';
     prefix += mainParameter;
-    if (FitsInScript(prefix) && FitsInScript(extension)) {
+    // The extension of the URL stands in the prefix, so checking the prefix
+    // checks everything of the name that goes into the script.
+    if (FitsInScript(prefix)) {
         const std::string text =
-            RedirectScriptText(type, options.singleRedirectParam, mainParameter, prefix, extension);
-        PlaceScript(script, mainParameter, extension, text, redirects, logs);
+            RedirectScriptText(type, options.singleRedirectParam, mainParameter, prefix,
+                               StoredExtensionFor(extension));
+        PlaceScript(script, mainParameter, text, redirects, logs);
     } else {
         logs.Debug("Redirect script not written, name unsafe in a script: " + script);
     }
 
-    localName = StoredName(localName, extension);
+    localName = StoredName(localName, StoredExtensionFor(extension));
     return true;
+}
+
+std::string StoredQueryPageName(std::string_view localName, const DynamicPageOptions& options) {
+    const std::size_t queryPos = localName.find('?');
+    if (queryPos == std::string_view::npos) {
+        return std::string(localName);
+    }
+    if (IsFlashMovie(PageExtension(localName, queryPos, kMakeExtensionLimit))) {
+        return std::string(localName.substr(0, queryPos));  // stored without its query
+    }
+    std::string name(localName);
+    if (options.singleRedirectParam) {
+        KeepFirstParameter(name, queryPos);
+    }
+    return StoredName(name, StoredExtensionFor(PageExtension(name, queryPos, kMakeExtensionLimit)));
 }
 
 bool DynamicPageExists(std::string& path, std::size_t queryPos, const DynamicPageOptions& options) {
@@ -470,7 +638,17 @@ bool DynamicPageExists(std::string& path, std::size_t queryPos, const DynamicPag
     if (IsFlashMovie(extension)) {
         return LocalFileExists(std::string_view(path).substr(0, queryPos));
     }
-    path = StoredName(path, extension);
+    // The name of this version first, then the one earlier runs gave the page.
+    std::string stored =
+        StoredName(path, StoredExtensionFor(PageExtension(path, queryPos, kMakeExtensionLimit)));
+    if (!LocalFileExists(stored)) {
+        std::string earlier = StoredName(path, extension);
+        if (LocalFileExists(earlier)) {
+            path = std::move(earlier);
+            return true;
+        }
+    }
+    path = std::move(stored);
     return LocalFileExists(path);
 }
 

@@ -2,10 +2,12 @@
 // server-side redirect scripts that serve them again from a saved site.
 //
 // A page such as forum/view.php?id=3&p=2 is stored as
-// forum/view.php_id_3-p_2.php, and at forum/view.php a PHP, ASP or JSP script
-// is written that maps a query back to the stored file. The redirect-file list
-// remembers which main parameter each script uses, so that later pages of the
-// same script are named with that parameter first.
+// forum/view.php_id_3-p_2.html, and at forum/view.php a PHP, ASP or JSP script
+// is written that maps a query back to the stored file when the saved site is
+// served by a web server; opened from disk, the ".html" page shows in a
+// browser as it is. The redirect-file list remembers which main parameter
+// each script uses, so that later pages of the same script are named with that
+// parameter first.
 //
 // Every file written here (scripts, "_n0n3" copies) is opened through the
 // guarded functions of save_paths.h and stays inside the current directory.
@@ -65,15 +67,24 @@ bool MakeDynamicPage(std::string& localName, std::size_t queryPos,
                      const DynamicPageOptions& options, RedirectFileList& redirects,
                      const DynamicPageLog& errorLog = {}, const DynamicPageLog& debugLog = {});
 
+// The stored name of the query page `localName` (whose '?' is its first),
+// as MakeDynamicPage would give it when no earlier page of the same script
+// remembered another main parameter. A name without '?' is returned as it is;
+// a Flash movie is cut at its '?', as the caller of MakeDynamicPage does.
+std::string StoredQueryPageName(std::string_view localName, const DynamicPageOptions& options);
+
 // Renames `path`, whose '?' stands at `queryPos`, in place to the stored name
-// of its dynamic page and answers whether that file exists. A Flash movie is
-// looked for at the path up to the '?' and keeps its name.
+// of its dynamic page and answers whether that file exists. A page stored by
+// an earlier version under the URL's extension instead of ".html" is found
+// too, and `path` then takes that name (the ".html" one when neither exists).
+// A Flash movie is looked for at the path up to the '?' and keeps its name.
 bool DynamicPageExists(std::string& path, std::size_t queryPos, const DynamicPageOptions& options);
 // The same with the first '?' of `path`; a path without one is only tested.
 bool DynamicPageExists(std::string& path, const DynamicPageOptions& options);
 
 // The script text of `type` for the main parameter, the prefix of the stored
-// names and their extension; `singleParameter` picks the one-parameter set.
+// names and their extension ("html" for the names MakeDynamicPage gives);
+// `singleParameter` picks the one-parameter set.
 std::string RedirectScriptText(int type, bool singleParameter, std::string_view mainParameter,
                                std::string_view prefix, std::string_view extension);
 

@@ -1,38 +1,38 @@
 #include "download/rewrite_links.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
+#include <vector>
 
+#include "download/dynamic_pages.h"
+#include "download/save_names.h"
 #include "settings/app_settings.h"
+#include "util/html_text.h"
 #include "util/text.h"
 
 namespace wg {
 
-// How the edit works on a page that arrives in pieces: every pass is a
-// left-to-right scan that keeps a resume position. A pass decides a place only
-// when every byte that decides it is there; when a keyword, a run of spaces or
-// a host name reaches the end of what has arrived, the pass stops before that
-// place and waits. Everything before the resume position is final for this
-// pass (less a margin for the one pass that edits text in front of what it
-// found) and moves on to the next pass. At the end every pass runs to the end
-// of the text. So each pass sees the same text in the same order as it would
-// in one piece, and the result does not depend on where the page was cut.
+// How the edit works on a page that arrives in pieces: the pass is a
+// left-to-right scan that keeps a resume position. It decides a place only
+// when every byte that decides it is there; when a keyword or a value reaches
+// the end of what has arrived, the pass stops before that place and waits.
+// Everything before the resume position (less one byte, which tells whether
+// a keyword starts a word) is final and handed on. At the end the pass runs
+// to the end of the text. So the pass sees the same text as it would in one
+// piece, and the result does not depend on where the page was cut.
 
 namespace {
 
-constexpr std::size_t kWalkBack = 100;  // pass 2: from the domain back to the '/'
-// Pass 2 edits at most this far in front of its resume position: the walk
-// back, the "https://" before the '/' and the character before the scheme.
-constexpr std::size_t kPass2Margin = kWalkBack + 10;
-constexpr std::size_t kSchemeHostLimit = 32;  // pass 6, "//host" at depth 0
-constexpr std::size_t kValueLimit = 2048;     // layouts 1, 2: longer values are not links
+constexpr std::size_t kValueLimit = 2048;  // longer values are not links
 constexpr int kEnd = -1;
 
 struct Context {
     RewriteOptions options;
     PageLocation page;
     std::string domain;
-    std::string pageHostDir;  // layout 1: the directory that holds the page
+    std::string pageUrl;  // the page's own address, "http://host/path/name"
+    std::string pageDir;  // the directory of its saved file, "" or ending in '/'
 };
 
 // Reads the text with the end of the page in mind: past what has arrived it
@@ -65,394 +65,11 @@ int Lower(int c) {
     return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
 }
 
-// A byte that can stand in the host part of a URL. The host of a rewritten
-// link ends at its '/', or at the first byte that no host holds (a quote,
-// a space, '>' ...), so the text behind a link keeps its dots.
-bool IsHostByte(int c) {
-    if (c == kEnd || c == '/') {
-        return false;
-    }
-    if (c >= 0x80 || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
-        return true;
-    }
-    switch (c) {
-        case '-':
-        case '.':
-        case '_':
-        case '~':
-        case ':':
-        case '@':
-        case '%':
-        case '!':
-        case '$':
-        case '&':
-        case '*':
-        case '+':
-        case ',':
-        case ';':
-        case '=':
-        case '[':
-        case ']':
-            return true;
-        default:
-            return false;
-    }
+bool IsBlank(int c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
 }
 
-// The end of the host that starts at `from`: the first byte that is no host
-// byte, at most `limit` bytes on.
-std::size_t HostEnd(Reader& r, std::size_t from, std::size_t limit = std::string::npos) {
-    std::size_t i = from;
-    while ((limit == std::string::npos || i - from < limit) && IsHostByte(r.At(i))) {
-        ++i;
-    }
-    return i;
-}
-
-void DotsToUnderscores(std::string& t, std::size_t from, std::size_t to) {
-    for (std::size_t i = from; i < to && i < t.size(); ++i) {
-        if (t[i] == '.') {
-            t[i] = '_';
-        }
-    }
-}
-
-// The host of a link as the directory its files are saved in: dots become
-// '_' and a ":port" at its end goes (files are saved under the host name
-// alone). Returns the new end of the host.
-std::size_t HostToDirectory(std::string& t, std::size_t from, std::size_t to) {
-    to = std::min(to, t.size());
-    DotsToUnderscores(t, from, to);
-    std::size_t digits = to;
-    while (digits > from && t[digits - 1] >= '0' && t[digits - 1] <= '9') {
-        --digits;
-    }
-    if (digits < to && digits > from && t[digits - 1] == ':') {
-        t.erase(digits - 1, to - digits + 1);
-        return digits - 1;
-    }
-    return to;
-}
-
-std::string Ups(unsigned count) {
-    std::string s;
-    s.reserve(3 * count);
-    for (unsigned i = 0; i < count; ++i) {
-        s += "../";
-    }
-    return s;
-}
-
-// The start of the first match of the lower-case `needle` at or after `from`,
-// or npos.
-std::size_t Find(const std::string& t, std::size_t from, std::string_view needle) {
-    if (from >= t.size()) {
-        return std::string::npos;
-    }
-    const std::size_t end = FindNoCaseLower(std::string_view(t).substr(from), needle);
-    return end == kNotFound ? std::string::npos : from + end - needle.size();
-}
-
-// Where a pass waits when `needle` is not found from `from` on: a match may
-// still begin in the last needle-length-minus-one bytes.
-std::size_t WaitForNeedle(const std::string& t, std::size_t from, std::size_t needleSize,
-                          bool final) {
-    if (final) {
-        return t.size();
-    }
-    const std::size_t tail = needleSize > 0 ? needleSize - 1 : 0;
-    return std::max(from, t.size() > tail ? t.size() - tail : 0);
-}
-
-// Pass 1, pages at the top of their site: every "../" is deleted.
-std::size_t DeleteParentSteps(std::string& t, std::size_t from, bool final, const Context&) {
-    std::size_t p = from;
-    while (true) {
-        const std::size_t q = Find(t, p, "../");
-        if (q == std::string::npos) {
-            return WaitForNeedle(t, p, 3, final);
-        }
-        t.erase(q, 3);
-        p = q;
-    }
-}
-
-// Pass 2, absolute links into the site. For each occurrence of the site
-// domain the nearest '/' within 100 bytes before its end must be the second
-// slash of "p://" or "s://" (http:// or https://). The character Q before the
-// scheme (a quote, or '=' that stays in place) moves right, the scheme turns
-// into spaces and dots so that the link climbs to the download directory
-// (depth + 1 levels; at depth 0 one level, at depth 1 two, deeper pages widen
-// the text), and the dots of the host become '_':
-//   depth 0  ="http://www.x.com/a   ->  =    "../www_x_com/a
-//   depth 1                         ->  = "../../www_x_com/a
-std::size_t RewriteSiteLinks(std::string& t, std::size_t from, bool final, const Context& c) {
-    const std::string& domain = c.domain;
-    std::size_t p = from;
-    while (true) {
-        const std::size_t q = Find(t, p, domain);
-        if (q == std::string::npos) {
-            return WaitForNeedle(t, p, domain.size(), final);
-        }
-        const std::size_t end = q + domain.size();
-        std::size_t slash = std::string::npos;
-        for (std::size_t k = 1; k <= kWalkBack && k <= end; ++k) {
-            if (t[end - k] == '/') {
-                slash = end - k;
-                break;
-            }
-        }
-        p = end;
-        if (slash == std::string::npos || slash < 3 || t[slash - 1] != '/' || t[slash - 2] != ':') {
-            continue;
-        }
-        const int last = Lower(static_cast<unsigned char>(t[slash - 3]));
-        if (last != 'p' && last != 's') {
-            continue;
-        }
-        // "http:/" or "https:/" in front of the second slash, Q in front of that.
-        const std::size_t regionSize = last == 's' ? 8 : 7;
-        if (slash < regionSize + 1) {
-            continue;  // no character before the scheme
-        }
-        Reader r(t, final);
-        const std::size_t hostEnd = HostEnd(r, slash + 1);
-        if (r.Short()) {
-            return q;  // the host goes on in the next piece
-        }
-        const std::size_t qPos = slash - regionSize;
-        const char quote = t[qPos];
-        std::string replacement;
-        if (c.page.depth == 0) {
-            replacement.assign(regionSize - 3, ' ');
-            replacement += quote;
-            replacement += "..";
-        } else {
-            replacement.assign(regionSize - 6, ' ');
-            replacement += quote;
-            replacement += Ups(c.page.depth);
-            replacement += "..";
-        }
-        if (quote == '=') {
-            // The '=' keeps its place and is not repeated.
-            replacement[replacement.rfind('=')] = ' ';
-            replacement[0] = '=';
-        }
-        t.replace(qPos, regionSize, replacement);
-        const std::size_t shift = replacement.size() - regionSize;
-        (void)HostToDirectory(t, slash + 1 + shift, hostEnd + shift);
-        p = std::min(end + shift, t.size());
-    }
-}
-
-// Pass 3, absolute " src" values on any host: after " src", spaces, '=' and
-// quotes, a value that begins with "http:" or "https:" (lower case) loses its
-// scheme, the colon and two slashes become "../" (depth 0 and 1) or
-// depth + 1 times "../", and the dots of the host become '_'.
-std::size_t RewriteAbsoluteSources(std::string& t, std::size_t from, bool final, const Context& c) {
-    std::size_t p = from;
-    while (true) {
-        const std::size_t q = Find(t, p, " src");
-        if (q == std::string::npos) {
-            return WaitForNeedle(t, p, 4, final);
-        }
-        Reader r(t, final);
-        std::size_t v = q + 4;
-        for (int ch = r.At(v); ch == ' ' || ch == '=' || IsQuote(ch); ch = r.At(v)) {
-            ++v;
-        }
-        std::size_t schemeSize = 0;
-        if (r.At(v) == 'h' && r.At(v + 1) == 't' && r.At(v + 2) == 't' && r.At(v + 3) == 'p') {
-            if (r.At(v + 4) == ':') {
-                schemeSize = 4;
-            } else if (r.At(v + 4) == 's' && r.At(v + 5) == ':') {
-                schemeSize = 5;
-            }
-        }
-        if (schemeSize == 0) {
-            if (r.Short()) {
-                return q;
-            }
-            p = v;
-            continue;
-        }
-        // The colon and the two characters behind it are overwritten.
-        const std::size_t hostStart = v + schemeSize + 3;
-        const std::size_t hostEnd = HostEnd(r, hostStart);
-        if (r.Short()) {
-            return q;
-        }
-        const std::string ups = c.page.depth <= 1 ? Ups(1) : Ups(c.page.depth + 1);
-        t.replace(v, std::min(hostStart, t.size()) - v, ups);
-        const std::size_t newHostStart = v + ups.size();
-        const std::size_t newHostEnd = newHostStart + (hostEnd - hostStart);
-        p = HostToDirectory(t, newHostStart, newHostEnd);
-    }
-}
-
-// Pass 4, CSS "url(": after spaces and carriage returns, a leading '/' (bare
-// or behind a quote) climbs to the top of the site: at depth 0 it becomes a
-// space (in front of the quote), at depth d it becomes d times "../".
-std::size_t RewriteCssUrls(std::string& t, std::size_t from, bool final, const Context& c) {
-    std::size_t p = from;
-    while (true) {
-        const std::size_t q = Find(t, p, "url(");
-        if (q == std::string::npos) {
-            return WaitForNeedle(t, p, 4, final);
-        }
-        Reader r(t, final);
-        std::size_t v = q + 4;
-        while (r.At(v) == ' ' || r.At(v) == '\r') {
-            ++v;
-        }
-        const int first = r.At(v);
-        const int second = IsQuote(first) ? r.At(v + 1) : kEnd;
-        const std::size_t slash = first == '/' ? v : (second == '/' ? v + 1 : std::string::npos);
-        const int afterSlash = slash == std::string::npos ? kEnd : r.At(slash + 1);
-        if (r.Short()) {
-            return q;
-        }
-        if (slash == std::string::npos || afterSlash == '/') {
-            // Not root-relative (a "//host" link is no path on this site).
-            p = v;
-            continue;
-        }
-        if (c.page.depth == 0) {
-            if (slash == v) {
-                t[v] = ' ';
-            } else {
-                t[v + 1] = t[v];
-                t[v] = ' ';
-            }
-            p = slash + 1;
-        } else {
-            const std::string ups = Ups(c.page.depth);
-            t.replace(slash, 1, ups);
-            p = slash + ups.size();
-        }
-    }
-}
-
-// Pass 5: every "%20" becomes a space.
-std::size_t DecodeSpaces(std::string& t, std::size_t from, bool final, const Context&) {
-    std::size_t p = from;
-    while (true) {
-        const std::size_t q = Find(t, p, "%20");
-        if (q == std::string::npos) {
-            return WaitForNeedle(t, p, 3, final);
-        }
-        t.replace(q, 3, 1, ' ');
-        p = q + 1;
-    }
-}
-
-// Passes 6 to 9, root-relative values. For "src", "href" and "action" an '='
-// must follow within the next 10 bytes; "@import" takes its value directly.
-// After spaces and carriage returns:
-//   depth 0: a leading '/' becomes a space; a quote and "//" become the quote
-//            and "../" with the dots of the host (at most 32 bytes) made '_';
-//            a quote and a single '/' become a space and the quote;
-//   depth d: the '/' of a value that begins with '/' or with a quote and '/'
-//            becomes d times "../"; a quote and "//" become the quote, d + 1
-//            times "../" and the host made a directory name, as at depth 0
-//            (taken as a root-relative path it would lead nowhere).
-std::size_t RewriteRootRelative(std::string& t, std::size_t from, bool final, const Context& c,
-                                std::string_view keyword, bool needsEquals) {
-    std::size_t p = from;
-    while (true) {
-        const std::size_t q = Find(t, p, keyword);
-        if (q == std::string::npos) {
-            return WaitForNeedle(t, p, keyword.size(), final);
-        }
-        Reader r(t, final);
-        const std::size_t k = q + keyword.size();
-        std::size_t v = k;
-        if (needsEquals) {
-            std::size_t eq = std::string::npos;
-            for (std::size_t i = k; i < k + 10; ++i) {
-                const int ch = r.At(i);
-                if (ch == '=') {
-                    eq = i;
-                    break;
-                }
-                if (ch == kEnd) {
-                    break;
-                }
-            }
-            if (eq == std::string::npos) {
-                if (r.Short()) {
-                    return q;
-                }
-                p = k;
-                continue;
-            }
-            v = eq + 1;
-        }
-        while (r.At(v) == ' ' || r.At(v) == '\r') {
-            ++v;
-        }
-        const int first = r.At(v);
-        const int second = IsQuote(first) ? r.At(v + 1) : kEnd;
-        const bool schemeRelative = second == '/' && r.At(v + 2) == '/';
-        std::size_t hostEnd = 0;
-        if (schemeRelative) {
-            hostEnd = HostEnd(r, v + 3, kSchemeHostLimit);
-        }
-        if (r.Short()) {
-            return q;
-        }
-        if (first == '/') {
-            if (c.page.depth == 0) {
-                t[v] = ' ';
-                p = v + 1;
-            } else {
-                const std::string ups = Ups(c.page.depth);
-                t.replace(v, 1, ups);
-                p = v + ups.size();
-            }
-        } else if (second == '/') {
-            if (schemeRelative) {
-                // The host's directory is one level above the page's top.
-                const std::string ups = Ups(c.page.depth + 1);
-                t.replace(v + 1, 2, ups);
-                p = HostToDirectory(t, v + 1 + ups.size(), hostEnd + ups.size() - 2);
-            } else if (c.page.depth > 0) {
-                const std::string ups = Ups(c.page.depth);
-                t.replace(v + 1, 1, ups);
-                p = v + 1 + ups.size();
-            } else {
-                t[v + 1] = t[v];
-                t[v] = ' ';
-                p = v + 2;
-            }
-        } else {
-            p = v;
-        }
-    }
-}
-
-std::size_t RewriteRootSrc(std::string& t, std::size_t f, bool fin, const Context& c) {
-    return RewriteRootRelative(t, f, fin, c, "src", true);
-}
-std::size_t RewriteRootHref(std::string& t, std::size_t f, bool fin, const Context& c) {
-    return RewriteRootRelative(t, f, fin, c, "href", true);
-}
-std::size_t RewriteRootImport(std::string& t, std::size_t f, bool fin, const Context& c) {
-    return RewriteRootRelative(t, f, fin, c, "@import", false);
-}
-std::size_t RewriteRootAction(std::string& t, std::size_t f, bool fin, const Context& c) {
-    return RewriteRootRelative(t, f, fin, c, "action", true);
-}
-
-// ---- Layouts 1 and 2 -------------------------------------------------------
-
-std::string HostDir(std::string_view hostWithPort) {
-    std::string dir(hostWithPort.substr(0, hostWithPort.find(':')));
-    ReplaceChar(dir, '.', '_');
-    return dir;
-}
-
-// "a/./b/../c" → "a/c"; ".." above the top is dropped. A final "/" (or a
+// "a/./b/../c" -> "a/c"; ".." above the top is dropped. A final "/" (or a
 // final "." or "..") is kept as a final '/'.
 std::string NormaliseSegments(std::string_view path) {
     std::vector<std::string_view> parts;
@@ -491,7 +108,7 @@ std::string NormaliseSegments(std::string_view path) {
 }
 
 // A file name as it stands in a link: the bytes that a browser would read as
-// escapes, query or fragment are escaped themselves.
+// escapes, query or fragment, or that would end the value, are escaped.
 std::string EscapeForLink(std::string_view name) {
     std::string out;
     for (const char ch : name) {
@@ -505,8 +122,32 @@ std::string EscapeForLink(std::string_view name) {
             case '?':
                 out += "%3F";
                 break;
+            case ' ':
+                out += "%20";
+                break;
+            case '"':
+                out += "%22";
+                break;
+            case '\'':
+                out += "%27";
+                break;
             default:
                 out += ch;
+        }
+    }
+    return out;
+}
+
+// An absolute address written into an attribute: its '&' stays readable as HTML.
+std::string EscapeForAttribute(std::string_view url, bool attribute) {
+    std::string out;
+    for (const char ch : url) {
+        if (attribute && ch == '&') {
+            out += "&amp;";
+        } else if (ch == '"' || ch == '\'' || ch == ' ') {
+            out += ch == ' ' ? "%20" : (ch == '"' ? "%22" : "%27");
+        } else {
+            out += ch;
         }
     }
     return out;
@@ -517,101 +158,203 @@ bool IsSchemeByte(char ch, bool first) {
     return alpha || (!first && ((ch >= '0' && ch <= '9') || ch == '+' || ch == '-' || ch == '.'));
 }
 
-// The local link for a link value in layout 1 or 2, or nothing when the value
-// is left as it is.
-bool LocalLinkFor(std::string_view value, bool anyHost, const Context& c, std::string& out) {
-    if (value.empty() || value.front() == '#') {
-        return false;
+// The path of `file` as seen from the directory `dir` ("" or ending in '/').
+std::string RelativePath(std::string_view dir, std::string_view file) {
+    std::size_t common = 0;
+    for (std::size_t i = 0; i < dir.size() && i < file.size() && dir[i] == file[i]; ++i) {
+        if (dir[i] == '/') {
+            common = i + 1;
+        }
     }
-    std::string_view fragment;
+    std::string out;
+    for (std::size_t i = common; i < dir.size(); ++i) {
+        if (dir[i] == '/') {
+            out += "../";
+        }
+    }
+    out += file.substr(common);
+    return out;
+}
+
+// The file, relative to the download directory, that the worker saves `url`
+// (absolute, no fragment) as; a query page under its stored name.
+std::optional<std::string> SavedFileFor(std::string_view url, const RewriteOptions& o) {
+    SaveNameOptions names;
+    names.mode = o.dirStructure;
+    names.urlEscapeFilenames = o.urlEscapeFilenames;
+    names.webPagesWanted = true;  // only saved pages are edited
+    std::optional<std::string> file = SavedPathFor(url, names);
+    if (file && file->find('?') != std::string::npos) {
+        DynamicPageOptions pages;
+        pages.singleRedirectParam = o.singleRedirectParam;
+        file = StoredQueryPageName(*file, pages);
+    }
+    return file;
+}
+
+// The absolute address a link value names, without its fragment; nothing for
+// a value that is no http(s) address (another scheme, a bare fragment).
+struct Target {
+    std::string url;
+    std::string fragment;
+    bool written = false;  // the value was absolute already
+};
+
+std::optional<Target> Resolve(std::string_view value, const Context& c) {
+    while (!value.empty() && IsBlank(static_cast<unsigned char>(value.front()))) {
+        value.remove_prefix(1);
+    }
+    while (!value.empty() && IsBlank(static_cast<unsigned char>(value.back()))) {
+        value.remove_suffix(1);
+    }
+    if (value.empty() || value.front() == '#') {
+        return std::nullopt;
+    }
+    Target t;
     if (const std::size_t hash = value.find('#'); hash != std::string_view::npos) {
-        fragment = value.substr(hash);
+        t.fragment = std::string(value.substr(hash));
         value = value.substr(0, hash);
     }
     std::string_view query;
     if (const std::size_t mark = value.find('?'); mark != std::string_view::npos) {
         query = value.substr(mark);
         value = value.substr(0, mark);
+        if (query.size() == 1) {
+            query = {};  // an empty query is no query
+        }
     }
-
-    std::string host;
-    std::string path;  // without leading '/'
-    bool slashAfterHost = true;
     std::size_t colon = 0;
     while (colon < value.size() && IsSchemeByte(value[colon], colon == 0)) {
         ++colon;
     }
-    const bool hasScheme = colon > 0 && colon < value.size() && value[colon] == ':';
+    const std::string pageScheme = c.page.secure ? "https" : "http";
+    std::string scheme = pageScheme;
+    std::string host = c.page.hostAsWritten.empty() ? c.page.host : c.page.hostAsWritten;
+    std::string path;  // without its leading '/'
     std::string_view authority;
-    if (hasScheme) {
-        const std::string scheme = ToLowerAscii(value.substr(0, colon));
+    bool hasAuthority = false;
+    if (colon > 0 && colon < value.size() && value[colon] == ':') {
+        scheme = ToLowerAscii(value.substr(0, colon));
         if ((scheme != "http" && scheme != "https") || value.substr(colon + 1, 2) != "//") {
-            return false;
+            return std::nullopt;
         }
         authority = value.substr(colon + 3);
+        hasAuthority = true;
+        t.written = true;
     } else if (value.substr(0, 2) == "//") {
         authority = value.substr(2);
+        hasAuthority = true;
     }
-    if (hasScheme || value.substr(0, 2) == "//") {
+    if (hasAuthority) {
         const std::size_t slash = authority.find('/');
         host = std::string(authority.substr(0, slash));
-        slashAfterHost = slash != std::string_view::npos;
         if (host.empty()) {
-            return false;
+            return std::nullopt;
         }
-        const std::string bare = ToLowerAscii(std::string_view(host).substr(0, host.find(':')));
-        const bool inSite =
-            bare.size() >= c.domain.size() &&
-            bare.compare(bare.size() - c.domain.size(), c.domain.size(), c.domain) == 0;
-        if (!inSite && !anyHost) {
-            return false;
+        if (slash != std::string_view::npos) {
+            path = NormaliseSegments(authority.substr(slash + 1));
         }
-        path = slashAfterHost ? NormaliseSegments(authority.substr(slash + 1)) : std::string();
+    } else if (!value.empty() && value.front() == '/') {
+        path = NormaliseSegments(value.substr(1));
     } else {
-        host = c.page.hostAsWritten.empty() ? c.page.host : c.page.hostAsWritten;
-        if (!value.empty() && value.front() == '/') {
-            path = NormaliseSegments(value.substr(1));
-        } else {
-            std::string base = c.page.path;
-            if (!base.empty()) {
-                base += '/';
-            }
-            if (value.empty()) {
-                // "?query" alone names the page itself.
-                path = NormaliseSegments(base + c.page.name.substr(0, c.page.name.find('?')));
-            } else {
-                path = NormaliseSegments(base + std::string(value));
-            }
+        std::string joined = c.page.path;
+        if (!joined.empty()) {
+            joined += '/';
         }
+        // "?query" alone names the page itself.
+        joined += value.empty() ? c.page.name.substr(0, c.page.name.find('?')) : std::string(value);
+        path = NormaliseSegments(joined);
     }
+    t.url = scheme + "://" + host + "/" + path;
+    t.url += query;
+    return t;
+}
 
-    std::string url = host;
-    if (slashAfterHost) {
-        url += '/';
-        url += path;
+bool SavedByDefault(std::string_view url, bool isSource, const Context& c) {
+    if (isSource) {
+        return true;
     }
-    std::string file = LayoutFileFor(url, c.options);
-    if (c.options.dirStructure == 1) {
-        const std::size_t slash = file.find('/');
-        if (file.compare(0, slash, c.pageHostDir) == 0 && slash != std::string::npos) {
-            file.erase(0, slash + 1);
-        } else {
-            file.insert(0, "../");
+    const std::size_t start = url.find("://") + 3;
+    std::string host(url.substr(start, url.find('/', start) - start));
+    host = ToLowerAscii(host.substr(0, host.find(':')));
+    return host.size() >= c.domain.size() &&
+           host.compare(host.size() - c.domain.size(), c.domain.size(), c.domain) == 0;
+}
+
+// The new text of one link value, or nothing when it stays as it is.
+std::optional<std::string> LocalLinkFor(std::string_view value, bool attribute, bool isSource,
+                                        const Context& c) {
+    const std::string decoded = attribute ? DecodeCharacterReferences(value) : std::string(value);
+    const std::optional<Target> target = Resolve(decoded, c);
+    if (!target) {
+        return std::nullopt;
+    }
+    const bool saved = c.options.willSave ? c.options.willSave(target->url, isSource)
+                                          : SavedByDefault(target->url, isSource, c);
+    const std::optional<std::string> file =
+        saved ? SavedFileFor(target->url, c.options) : std::nullopt;
+    if (!file) {
+        // Never fetched: the link leads to the site itself.
+        if (target->written) {
+            return std::nullopt;
         }
+        return EscapeForAttribute(target->url, attribute) + target->fragment;
     }
-    out = EscapeForLink(file);
+    std::string out = EscapeForLink(RelativePath(c.pageDir, *file));
+    if (out.empty()) {
+        out = EscapeForLink(file->substr(file->rfind('/') + 1));
+    }
     if (const std::size_t colon = out.find(':');
         colon != std::string::npos && colon < out.find('/')) {
         // "host:8080_a.html" would read as a URL scheme.
         out.insert(0, "./");
     }
-    out += query;
-    out += fragment;
-    return true;
+    return out + target->fragment;
 }
 
-// The value of a link attribute at `v` (after its '=' and spaces): quoted up
-// to the closing quote, else up to a space, '>' or (in url( ) ')'.
+// The candidates of a srcset value ("a.jpg 1x, b.jpg 2x"), each address
+// edited on its own; nothing when none changes.
+std::optional<std::string> LocalSourceSet(std::string_view value, const Context& c) {
+    std::string out;
+    bool changed = false;
+    std::size_t i = 0;
+    while (i < value.size()) {
+        const std::size_t start = i;
+        while (i < value.size() &&
+               (IsBlank(static_cast<unsigned char>(value[i])) || value[i] == ',')) {
+            ++i;
+        }
+        out += value.substr(start, i - start);
+        const std::size_t urlStart = i;
+        while (i < value.size() && !IsBlank(static_cast<unsigned char>(value[i]))) {
+            ++i;
+        }
+        std::size_t urlEnd = i;
+        while (urlEnd > urlStart && value[urlEnd - 1] == ',') {
+            --urlEnd;  // a candidate without a descriptor ends at its comma
+        }
+        const std::string_view url = value.substr(urlStart, urlEnd - urlStart);
+        if (std::optional<std::string> local = LocalLinkFor(url, true, true, c)) {
+            out += *local;
+            changed = true;
+        } else {
+            out += url;
+        }
+        i = urlEnd;
+        // The descriptor runs to the next comma.
+        const std::size_t descriptorStart = i;
+        if (urlEnd == urlStart || value.substr(urlEnd, 1) != ",") {
+            while (i < value.size() && value[i] != ',') {
+                ++i;
+            }
+        }
+        out += value.substr(descriptorStart, i - descriptorStart);
+    }
+    return changed ? std::optional<std::string>(out) : std::nullopt;
+}
+
+// The value of a link attribute at `v` (after its '=' and blanks): quoted up
+// to the closing quote, else up to a blank, '>' or (in url( ) ')'.
 struct LinkValue {
     std::size_t start = 0;
     std::size_t end = 0;
@@ -639,8 +382,7 @@ LinkValue ReadValue(Reader& r, std::size_t v, bool cssUrl) {
     value.start = v;
     for (std::size_t i = v; i - v <= kValueLimit; ++i) {
         const int ch = r.At(i);
-        if (ch == kEnd || ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '>' ||
-            IsQuote(ch) || (cssUrl && ch == ')')) {
+        if (ch == kEnd || IsBlank(ch) || ch == '>' || IsQuote(ch) || (cssUrl && ch == ')')) {
             if (ch == kEnd && r.Short()) {
                 return value;
             }
@@ -652,21 +394,33 @@ LinkValue ReadValue(Reader& r, std::size_t v, bool cssUrl) {
     return value;
 }
 
-// Layouts 1 and 2: every src, href, action, @import and url( value that names
-// a file of the site points at that file as the layout saves it.
-std::size_t RewriteLayoutLinks(std::string& t, std::size_t from, bool final, const Context& c) {
-    struct Keyword {
-        std::string_view text;
-        bool needsEquals;
-        bool anyHost;
-        bool cssUrl;
-    };
-    static constexpr Keyword kKeywords[] = {
-        {"src", true, true, false},     {"href", true, false, false},
-        {"action", true, false, false}, {"@import", false, false, false},
-        {"url(", false, false, true},
-    };
-    constexpr std::size_t kLongest = 7;
+enum class Kind { Attribute, Source, SourceSet, Import, CssUrl };
+
+struct Keyword {
+    std::string_view text;
+    Kind kind;
+};
+
+// Longer names first: "srcset" is not "src".
+constexpr Keyword kKeywords[] = {
+    {"srcset", Kind::SourceSet}, {"src", Kind::Source},    {"href", Kind::Attribute},
+    {"action", Kind::Attribute}, {"poster", Kind::Source}, {"@import", Kind::Import},
+    {"url(", Kind::CssUrl},
+};
+constexpr std::size_t kLongest = 7;
+
+// An attribute name starts a word: after a blank, a quote, '/' (as in
+// "<img/src=") or '.' (a script's "img.src = ...").
+bool StartsAttribute(const std::string& t, std::size_t p) {
+    if (p == 0) {
+        return true;
+    }
+    const int before = static_cast<unsigned char>(t[p - 1]);
+    return IsBlank(before) || IsQuote(before) || before == '/' || before == '.';
+}
+
+// The pass: every link value points at its local file, or at its site.
+std::size_t RewriteLinkValues(std::string& t, std::size_t from, bool final, const Context& c) {
     std::size_t p = from;
     while (true) {
         if (!final && t.size() - std::min(p, t.size()) < kLongest) {
@@ -682,35 +436,32 @@ std::size_t RewriteLayoutLinks(std::string& t, std::size_t from, bool final, con
                 break;
             }
         }
-        if (hit == nullptr) {
+        const bool isAttribute =
+            hit != nullptr && hit->kind != Kind::Import && hit->kind != Kind::CssUrl;
+        if (hit == nullptr || (isAttribute && !StartsAttribute(t, p))) {
             ++p;
             continue;
         }
         Reader r(t, final);
         const std::size_t k = p + hit->text.size();
         std::size_t v = k;
-        if (hit->needsEquals) {
-            std::size_t eq = std::string::npos;
-            for (std::size_t i = k; i < k + 10; ++i) {
-                const int ch = r.At(i);
-                if (ch == '=' || ch == kEnd) {
-                    eq = ch == '=' ? i : eq;
-                    break;
-                }
+        if (isAttribute) {
+            while (IsBlank(r.At(v))) {
+                ++v;
             }
-            if (eq == std::string::npos) {
+            if (r.At(v) != '=') {
                 if (r.Short()) {
                     return p;
                 }
                 p = k;
                 continue;
             }
-            v = eq + 1;
-        }
-        while (r.At(v) == ' ' || r.At(v) == '\r') {
             ++v;
         }
-        if (hit->text == "@import") {
+        while (IsBlank(r.At(v))) {
+            ++v;
+        }
+        if (hit->kind == Kind::Import) {
             // "@import url(...)": the value is the url( keyword's.
             bool isUrl = true;
             for (std::size_t i = 0; i < 4 && isUrl; ++i) {
@@ -724,7 +475,7 @@ std::size_t RewriteLayoutLinks(std::string& t, std::size_t from, bool final, con
                 continue;
             }
         }
-        const LinkValue value = ReadValue(r, v, hit->cssUrl);
+        const LinkValue value = ReadValue(r, v, hit->kind == Kind::CssUrl);
         if (r.Short()) {
             return p;
         }
@@ -732,12 +483,17 @@ std::size_t RewriteLayoutLinks(std::string& t, std::size_t from, bool final, con
             p = k;
             continue;
         }
-        std::string local;
         const std::string_view text =
             std::string_view(t).substr(value.start, value.end - value.start);
-        if (LocalLinkFor(text, hit->anyHost, c, local)) {
-            t.replace(value.start, value.end - value.start, local);
-            p = value.start + local.size();
+        std::optional<std::string> local;
+        if (hit->kind == Kind::SourceSet) {
+            local = LocalSourceSet(text, c);
+        } else {
+            local = LocalLinkFor(text, isAttribute, hit->kind == Kind::Source, c);
+        }
+        if (local) {
+            t.replace(value.start, value.end - value.start, *local);
+            p = value.start + local->size();
         } else {
             p = value.end;
         }
@@ -749,26 +505,10 @@ using PassFn = std::size_t (*)(std::string&, std::size_t, bool, const Context&);
 // The passes for a page, each with the margin it keeps in front of its resume
 // position; none when the page is saved byte for byte.
 std::vector<std::pair<PassFn, std::size_t>> PassesFor(const Context& c) {
-    std::vector<std::pair<PassFn, std::size_t>> passes;
     if (c.options.downloadAsIs || c.domain.empty()) {
-        return passes;
+        return {};
     }
-    if (c.options.dirStructure == 1 || c.options.dirStructure == 2) {
-        passes = {{DecodeSpaces, 0}, {RewriteLayoutLinks, 0}};
-        return passes;
-    }
-    if (c.page.topLevel) {
-        passes.emplace_back(DeleteParentSteps, 0);
-    }
-    passes.insert(passes.end(), {{RewriteSiteLinks, kPass2Margin},
-                                 {RewriteAbsoluteSources, 0},
-                                 {RewriteCssUrls, 0},
-                                 {DecodeSpaces, 0},
-                                 {RewriteRootSrc, 0},
-                                 {RewriteRootHref, 0},
-                                 {RewriteRootImport, 0},
-                                 {RewriteRootAction, 0}});
-    return passes;
+    return {{RewriteLinkValues, 1}};
 }
 
 Context MakeContext(const RewriteOptions& options, const PageLocation& page) {
@@ -776,7 +516,15 @@ Context MakeContext(const RewriteOptions& options, const PageLocation& page) {
     c.options = options;
     c.page = page;
     c.domain = SiteDomainOf(page.host);
-    c.pageHostDir = HostDir(page.host);
+    c.pageUrl = std::string(page.secure ? "https://" : "http://") +
+                (page.hostAsWritten.empty() ? page.host : page.hostAsWritten) + "/";
+    if (!page.path.empty()) {
+        c.pageUrl += page.path + "/";
+    }
+    c.pageUrl += page.name;
+    if (const std::optional<std::string> file = SavedFileFor(c.pageUrl, options)) {
+        c.pageDir = file->substr(0, file->rfind('/') + 1);
+    }
     return c;
 }
 
@@ -795,6 +543,7 @@ RewriteOptions RewriteOptionsFrom(const AppSettings& settings) {
     o.downloadAsIs = settings.downloadAsIs.load(std::memory_order_relaxed);
     o.dirStructure = settings.downloadDirStructure.load(std::memory_order_relaxed);
     o.urlEscapeFilenames = settings.urlEscapeFilenames.load(std::memory_order_relaxed);
+    o.singleRedirectParam = settings.singleRedirectParam.load(std::memory_order_relaxed);
     return o;
 }
 
@@ -805,36 +554,6 @@ std::string SiteDomainOf(std::string_view host) {
     }
     const std::size_t before = last == 0 ? std::string_view::npos : host.rfind('.', last - 1);
     return ToLowerAscii(before == std::string_view::npos ? host : host.substr(before + 1));
-}
-
-std::string LayoutFileFor(std::string_view url, const RewriteOptions& options) {
-    const bool flat = options.dirStructure == 2;
-    const std::size_t slash = url.find('/');
-    const std::string_view host = url.substr(0, slash);
-    std::string rest;  // the text after the first '/'
-    if (slash != std::string_view::npos) {
-        rest = std::string(url.substr(slash + 1));
-        // A last segment without a dot names a directory.
-        if (rest.find('.') == std::string::npos && !rest.empty() && rest.back() != '/') {
-            rest += '/';
-        }
-    }
-    std::string name;
-    if (slash == std::string_view::npos) {
-        name = "index.html";
-    } else if (options.urlEscapeFilenames) {
-        std::string whole(host);
-        whole += '/';
-        whole += rest;
-        UrlFormEncode(whole, name, kPathCapacity);
-    } else {
-        name = flat ? std::string(host) + '_' + rest : rest;
-        ReplaceChar(name, '/', '_');
-        if (name.empty()) {
-            name = "index.html";
-        }
-    }
-    return flat ? name : HostDir(host) + '/' + name;
 }
 
 PageRewriter::PageRewriter(const RewriteOptions& options, const PageLocation& page) {

@@ -2,32 +2,24 @@
 // into the download directory are edited so that they lead to the local
 // copies of the files they name.
 //
-// In the mirrored layout (DOWNLOAD_DIR_STRUCTURE 0) the page goes through
-// these passes, in this order, each over the whole text:
-//   1. a page at the top of its site loses every "../";
-//   2. absolute http(s) links into the site (any host ending with the site
-//      domain) become relative paths "../"... into the host's directory;
-//   3. absolute " src" values (any host) become relative paths as well;
-//   4. a CSS url( value loses its leading '/';
-//   5. every "%20" becomes a space;
-//   6.-9. root-relative values of src, href, @import and action become
-//      relative ones.
-// The exact rules of each pass are in rewrite_links.cpp.
-//
-// In the other two layouts (one directory per site with flattened names, or
-// everything flat in the download directory) the relative structure of the
-// site is gone, so the edit there works from the page's own address: the
-// "%20" pass runs as above, then every src, href, action, @import and url(
-// value that names a page of the site (relative, root-relative, or absolute
-// into the site domain; for src any host) is resolved against the page's
-// address and replaced by the path of the file that the download worker
-// saves for it, relative to the saved page.
+// Every src, srcset, href, action, poster, @import and url( value is resolved
+// against the page's own address (character references decoded, dot segments
+// folded) and then
+//   - pointed at the file the download worker saves for that address,
+//     relative to the saved page, when the crawl saves it (the `willSave`
+//     question): a query page's link names its stored page, and the bytes a
+//     browser would read as escapes, query or fragment are escaped;
+//   - otherwise made absolute, so that a link to a file this crawl never
+//     fetches still leads to the site instead of to a file that is not there.
+// Fragments stay. Other schemes (mailto:, javascript:, data:) and bare
+// fragments are left alone. The same edit serves every directory layout.
 //
 // The text is taken as bytes; a zero byte is ordinary text. Links are never
 // left broken for lack of room: the text grows as it needs.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,9 +31,14 @@ struct AppSettings;
 
 // The options that shape the edit.
 struct RewriteOptions {
-    bool downloadAsIs = false;        // DOWNLOAD_AS_IS: no edit at all
-    int dirStructure = 0;             // DOWNLOAD_DIR_STRUCTURE: 0 mirror, 1 site dir, 2 flat
-    bool urlEscapeFilenames = false;  // URL_ESCAPE_FILENAMES (layouts 1 and 2)
+    bool downloadAsIs = false;         // DOWNLOAD_AS_IS: no edit at all
+    int dirStructure = 0;              // DOWNLOAD_DIR_STRUCTURE: 0 mirror, 1 site dir, 2 flat
+    bool urlEscapeFilenames = false;   // URL_ESCAPE_FILENAMES (layouts 1 and 2)
+    bool singleRedirectParam = false;  // SINGLE_REDIRECT_PARAM: how query pages are named
+    // Does this crawl save (or has it saved) the absolute http(s) URL? Empty:
+    // the addresses on hosts of the page's site domain are saved, and " src"
+    // values on any host.
+    std::function<bool(std::string_view url, bool isSource)> willSave;
 };
 
 RewriteOptions RewriteOptionsFrom(const AppSettings& settings);
@@ -56,17 +53,13 @@ struct PageLocation {
     // The host as the page's URL names it, a port included (":8080"); the
     // flat layout's file names keep it. Empty: the same as `host`.
     std::string hostAsWritten;
+    bool secure = false;  // fetched over https
 };
 
 // The site domain of a host: its text after the second-to-last dot, or the
 // whole host when it has one dot, in lower case. Empty for a host without a
 // dot (such a page is not edited).
 std::string SiteDomainOf(std::string_view host);
-
-// The file (relative to the download directory) that the download worker
-// saves an absolute http URL as, in layout 1 or 2, with the "Web Pages" type
-// on. `url` is "host/path" or "host" (no scheme; the host may carry a port).
-std::string LayoutFileFor(std::string_view url, const RewriteOptions& options);
 
 // The whole page at once.
 std::string RewritePage(std::string_view text, const RewriteOptions& options,

@@ -177,6 +177,7 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
                     page.name = c.name;
                     page.depth = c.path.depth;
                     page.topLevel = c.name.find('/') == std::string::npos && c.path.path.empty();
+                    page.secure = c.secure;
                     if (c.port != (c.secure ? "443" : "80")) {
                         page.hostAsWritten = c.host + ":" + c.port;
                     }

@@ -58,7 +58,7 @@ struct Saved {
 // worked out by hand from the naming rules. The start address loses its
 // final '/' when it is queued as a file, so the start page is the host's
 // index page; "index.html" is also linked from the pages and lands on the
-// same name. gallery.php?page=N is stored as gallery.php_page_N.php, with the
+// same name. gallery.php?page=N is stored as gallery.php_page_N.html, with the
 // redirect script at gallery.php and the start page kept as the script's
 // "_n0n3" page (the page for a missing query value).
 const std::vector<Saved> kMirrored = {
@@ -67,9 +67,9 @@ const std::vector<Saved> kMirrored = {
     {"journal/index.html", "journal/index.html", Kind::Page},
     {"journal/spring.html", "journal/spring.html", Kind::Page},
     {"journal/2024/harvest.html", "journal/2024/harvest.html", Kind::Page},
-    {"gallery.php_page_1.php", "gallery/page-1.html", Kind::Page},
-    {"gallery.php_page_2.php", "gallery/page-2.html", Kind::Page},
-    {"gallery.php_page_n0n3.php", "index.html", Kind::Page},
+    {"gallery.php_page_1.html", "gallery/page-1.html", Kind::Page},
+    {"gallery.php_page_2.html", "gallery/page-2.html", Kind::Page},
+    {"gallery.php_page_n0n3.html", "index.html", Kind::Page},
     {"gallery.php", "gallery.php_page", Kind::Script},
     {"css/site.css", "css/site.css", Kind::Page},
     {"css/print.css", "css/print.css", Kind::Page},
@@ -231,12 +231,12 @@ protected:
                 EXPECT_EQ(BrokenLinks(downloads, saved), std::vector<std::string>{})
                     << "links of " << s.name << " that lead to no saved file";
             } else {
-                EXPECT_TRUE(bytes.starts_with("<? ")) << s.name;
-                EXPECT_NE(bytes.find("$mainparam = 'page';"), std::string::npos) << s.name;
-                EXPECT_NE(bytes.find('"' + s.source + "_n0n3.php\""), std::string::npos)
-                    << s.name << " does not fall back on " << s.source << "_n0n3.php";
-                EXPECT_NE(bytes.find('"' + s.source + "_\"."), std::string::npos)
-                    << s.name << " does not serve " << s.source << "_*.php";
+                EXPECT_TRUE(bytes.starts_with("<?php\n")) << s.name;
+                EXPECT_NE(bytes.find("$main = 'page';"), std::string::npos) << s.name;
+                EXPECT_NE(bytes.find('\'' + s.source + "_n0n3.html'"), std::string::npos)
+                    << s.name << " does not fall back on " << s.source << "_n0n3.html";
+                EXPECT_NE(bytes.find('\'' + s.source + "_' . "), std::string::npos)
+                    << s.name << " does not serve " << s.source << "_*.html";
             }
         }
         EXPECT_EQ(UnexpectedFiles(downloads, names), std::set<std::string>{})

@@ -126,6 +126,21 @@ TEST_F(LinkScannerTest, AttributeValuesAndRelativeLinks) {
         {R"(<a href="pics/{c}.jpg">x</a>)", {}},
         // Protocol-relative links get "http:".
         {R"(<img src="//www.example.com/p.png">)", {"http://www.example.com/p.png"}},
+        // Character references of markup are decoded; a script's text keeps them.
+        {R"(<a href="view.php?id=27&amp;p=3">x</a>)",
+         {Dir("view.php?id=27&p=3")},
+         {Dir("view.php?id=27&p=3")}},
+        {R"(<a href="v.php?a=1&#38;b=2&#x26;c=3">x</a><img src="a&#x2F;b.png">)",
+         {Dir("a/b.png"), Dir("v.php?a=1&b=2&c=3")},
+         {Dir("v.php?a=1&b=2&c=3")}},
+        {"<script>var u = 'pics/x.jpg?a=1&amp;b=2';</script>", {Dir("pics/x.jpg?a=1&amp;b=2")}},
+        // A link whose first dot comes late does not hide the next one.
+        {R"(<a href="docs/SIL%20Open%20Font%20License.txt">f</a><a href="b.txt">)",
+         {Dir("docs/SIL%20Open%20Font%20License.txt"), Dir("b.txt")}},
+        // Short directory links are links.
+        {R"(<a href="js/">j</a>)", {Dir("js/")}, {Dir("js/")}},
+        // An empty query is no query.
+        {"<style>@font-face { src: url('f.eot?#iefix'); }</style>", {Dir("f.eot")}},
     });
 }
 

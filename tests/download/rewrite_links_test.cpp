@@ -28,72 +28,63 @@ RewriteOptions Mode(int structure, bool escape = false) {
 
 struct Case {
     const char* in;
-    unsigned depth;
     const char* out;
 };
 
-// The mirrored layout, one row per rule; host www.example.com.
+// The mirrored layout; the page is http://www.example.com/d/p.html, saved as
+// www_example_com/d/p.html.
 const Case kMirrorCases[] = {
-    // Root-relative values.
-    {R"(<a href="/about.html">)", 0, R"(<a href= "about.html">)"},
-    {R"(<a href=/about.html>)", 0, R"(<a href= about.html>)"},
-    {R"(<img src="/img/x.gif">)", 2, R"(<img src="../../img/x.gif">)"},
-    {R"(<form action = "/go">)", 1, R"(<form action = "../go">)"},
-    {R"(@import "/s.css";)", 1, R"(@import "../s.css";)"},
-    {R"(<a href          ="/a">)", 1, R"(<a href          ="/a">)"},  // '=' too far away
-    {R"(<a href='//cdn.example.org/x/y.js'>)", 0, R"(<a href='../cdn_example_org/x/y.js'>)"},
-    // Absolute links into the site, all depths, http and https, '=' unquoted.
-    {R"(<a href="http://www.example.com/a.html">)", 1,
-     R"(<a href= "../../www_example_com/a.html">)"},
-    {R"(<a href="http://www.example.com/a.html">)", 0,
-     R"(<a href=    "../www_example_com/a.html">)"},
-    {R"(<a href="http://www.example.com/a.html">)", 2,
-     R"(<a href= "../../../www_example_com/a.html">)"},
-    {R"(<a href="https://img.EXAMPLE.com/a.html">)", 1,
-     R"(<a href=  "../../img_EXAMPLE_com/a.html">)"},
-    {R"(<a href=http://www.example.com/a.html>)", 0, R"(<a href=    ../www_example_com/a.html>)"},
-    {R"(<a href="http://www.example.com">x.y</a>)", 1,
-     R"(<a href= "../../www_example_com">x.y</a>)"},
-    {R"(<a href="http://www.other.example/a.html">)", 1,
+    // Relative, root-relative and absolute links into the site.
+    {R"(<a href="/about.html">)", R"(<a href="../about.html">)"},
+    {R"(<a href=/about.html>)", R"(<a href=../about.html>)"},
+    {R"(<img src="/img/x.gif">)", R"(<img src="../img/x.gif">)"},
+    {R"(<form action = "/go/">)", R"(<form action = "../go/index.html">)"},
+    {R"(@import "/s.css";)", R"(@import "../s.css";)"},
+    {R"(<a href="../q.html#top"><a href="./r.html">)",
+     R"(<a href="../q.html#top"><a href="r.html">)"},
+    {R"(<a href="http://www.example.com/a.html">)", R"(<a href="../a.html">)"},
+    {R"(<a href="https://img.EXAMPLE.com/a.html">)", R"(<a href="../../img_EXAMPLE_com/a.html">)"},
+    {R"(<a href="http://www.example.com:8080/">)", R"(<a href="../index.html">)"},
+    // Sources on any host are fetched; links to pages of other hosts are not.
+    {R"(<script src="http://cdn.example.org/x.js">)",
+     R"(<script src="../../cdn_example_org/x.js">)"},
+    {R"(<a href="http://www.other.example/a.html">)",
      R"(<a href="http://www.other.example/a.html">)"},
-    // A port goes: files are saved under the host name alone.
-    {R"(<a href="http://www.example.com:8080/a.html">)", 0,
-     R"(<a href=    "../www_example_com/a.html">)"},
-    {R"(<img src="http://cdn.example.org:81/x.js">)", 1, R"(<img src="../cdn_example_org/x.js">)"},
-    {R"(<a href='//cdn.example.org:81/y.js'>)", 0, R"(<a href='../cdn_example_org/y.js'>)"},
-    // A scheme-relative link climbs to the download directory at every depth.
-    {R"(<a href="//www.example.com:81/d/a.html">)", 2,
-     R"(<a href="../../../www_example_com/d/a.html">)"},
-    {R"(http://www.example.com/a)", 1, R"(http://www.example.com/a)"},  // nothing before it
-    // Absolute sources on any host.
-    {R"(<script src="http://cdn.example.org/x.js">)", 1,
-     R"(<script src="../cdn_example_org/x.js">)"},
-    {R"(<script src="http://cdn.example.org/x.js">)", 0,
-     R"(<script src="../cdn_example_org/x.js">)"},
-    {R"(<img src='https://a.b.org/p/q.gif'>)", 2, R"(<img src='../../../a_b_org/p/q.gif'>)"},
-    // CSS url( and "%20".
-    {R"(url( /i/bg.png))", 3, R"(url( ../../../i/bg.png))"},
-    {R"(url("/i/bg.png"))", 0, R"(url( "i/bg.png"))"},
-    {R"(url('/i/bg.png'))", 1, R"(url('../i/bg.png'))"},
-    {R"(url(i/bg.png) url(//cdn.example.org/x.png))", 1,
-     R"(url(i/bg.png) url(//cdn.example.org/x.png))"},
-    {R"(<img src="a%20b.jpg"> a%20b.jpg)", 0, R"(<img src="a b.jpg"> a b.jpg)"},
+    {R"(<a href='//cdn.other.example/y.html'>)", R"(<a href='http://cdn.other.example/y.html'>)"},
+    // CSS, srcset, escapes, references, queries; what is no address stays.
+    {R"(url( /i/bg.png) url("i/c.png"))", R"(url( ../i/bg.png) url("i/c.png"))"},
+    {R"(<img srcset="a.jpg 1x, /b.jpg 2x,c.png">)",
+     R"(<img srcset="a.jpg 1x, ../b.jpg 2x,c.png">)"},
+    {R"(<img src="a%20b.jpg" alt="a%20b">)", R"(<img src="a%2520b.jpg" alt="a%20b">)"},
+    {R"(<a href="view.php?id=27&amp;p=3">)", R"(<a href="view.php_id_27-p_3.html">)"},
+    {R"(<link href="f.css?"><img src="f.eot?#iefix">)",
+     R"(<link href="f.css"><img src="f.eot#iefix">)"},
+    {R"(<a href="mailto:a@b.c"><a href="#x"><img data-src="/x.png">)",
+     R"(<a href="mailto:a@b.c"><a href="#x"><img data-src="/x.png">)"},
 };
 
-TEST(RewriteLinks, MirrorLayoutRules) {
+TEST(RewriteLinks, MirrorLayoutTargets) {
     for (const Case& c : kMirrorCases) {
-        EXPECT_EQ(RewritePage(c.in, Mode(0), Page("www.example.com", c.depth, c.depth ? "d" : "")),
-                  c.out)
-            << c.in << " at depth " << c.depth;
+        EXPECT_EQ(RewritePage(c.in, Mode(0), Page("www.example.com", 1, "d")), c.out) << c.in;
     }
 }
 
-TEST(RewriteLinks, TopPagesLoseParentStepsAndSomePagesAreLeftAlone) {
-    PageLocation top = Page("www.example.com", 0);
-    EXPECT_EQ(RewritePage(R"(<a href="../../x.html">)", Mode(0), top), R"(<a href="x.html">)");
-    top.topLevel = false;
-    EXPECT_EQ(RewritePage(R"(<a href="../x.html">)", Mode(0), top), R"(<a href="../x.html">)");
+TEST(RewriteLinks, LinksToWhatTheCrawlDoesNotSaveLeadToTheSite) {
+    RewriteOptions options = Mode(0);
+    options.willSave = [](std::string_view url, bool) { return !url.ends_with(".pdf"); };
+    const PageLocation page = Page("www.example.com", 1, "d");
+    EXPECT_EQ(RewritePage(R"(<a href="doc.pdf#p2"><a href="/x.html">)", options, page),
+              R"(<a href="http://www.example.com/d/doc.pdf#p2"><a href="../x.html">)");
+    options.willSave = [](std::string_view, bool) { return false; };
+    EXPECT_EQ(
+        RewritePage(R"(<a href="v.php?a=1&amp;b=2"><a href="http://x.example.com/">)", options,
+                    page),
+        R"(<a href="http://www.example.com/d/v.php?a=1&amp;b=2"><a href="http://x.example.com/">)");
+}
 
+TEST(RewriteLinks, TopPagesAndPagesLeftAlone) {
+    EXPECT_EQ(RewritePage(R"(<a href="../../x.html">)", Mode(0), Page("www.example.com", 0)),
+              R"(<a href="x.html">)");
     const std::string page = R"(<a href="/a%20b.html"><img src="http://x.y.com/i.gif">)";
     RewriteOptions asIs;
     asIs.downloadAsIs = true;
@@ -109,40 +100,20 @@ TEST(RewriteLinks, SiteDomain) {
     EXPECT_EQ(SiteDomainOf("localhost"), "");
 }
 
-TEST(RewriteLinks, LayoutFileNames) {
-    // The names the download worker saves (the "Web Pages" type is on).
-    EXPECT_EQ(LayoutFileFor("www.example.com/pics/2008/photo.jpg", Mode(1)),
-              "www_example_com/pics_2008_photo.jpg");
-    EXPECT_EQ(LayoutFileFor("www.example.com/pics/2008/photo.jpg", Mode(2)),
-              "www.example.com_pics_2008_photo.jpg");
-    EXPECT_EQ(LayoutFileFor("www.example.com/", Mode(1)), "www_example_com/index.html");
-    EXPECT_EQ(LayoutFileFor("www.example.com/", Mode(2)), "www.example.com_");
-    EXPECT_EQ(LayoutFileFor("www.example.com/docs", Mode(1)), "www_example_com/docs_");
-    EXPECT_EQ(LayoutFileFor("www.example.com/docs", Mode(2)), "www.example.com_docs_");
-    EXPECT_EQ(LayoutFileFor("www.example.com", Mode(2)), "index.html");
-    EXPECT_EQ(LayoutFileFor("www.example.com:8080/a.jpg", Mode(1)), "www_example_com/a.jpg");
-    EXPECT_EQ(LayoutFileFor("www.example.com/a/pic.gif", Mode(1, true)),
-              "www_example_com/www.example.com%2Fa%2Fpic.gif");
-    EXPECT_EQ(LayoutFileFor("www.example.com/a/pic.gif", Mode(2, true)),
-              "www.example.com%2Fa%2Fpic.gif");
-}
-
 const Case kSiteDirCases[] = {
     // Page http://www.example.com/a/b/p.html, saved as www_example_com/a_b_p.html.
-    {R"(<a href="q.html">)", 1, R"(<a href="a_b_q.html">)"},
-    {R"(<a href="../q.html#top">)", 1, R"(<a href="a_q.html#top">)"},
-    {R"(<a href='/'>)", 1, R"(<a href='index.html'>)"},
-    {R"(<a href=/docs/x.html>)", 1, R"(<a href=docs_x.html>)"},
-    {R"(<a href="http://www.example.com/c/d.html">)", 1, R"(<a href="c_d.html">)"},
-    {R"(<a href="https://img.example.com/c/d.png">)", 1,
-     R"(<a href="../img_example_com/c_d.png">)"},
-    {R"(<img src="http://cdn.other.example/x.js">)", 1, R"(<img src="../cdn_other_example/x.js">)"},
-    {R"(<a href="http://cdn.other.example/x.html">)", 1,
+    {R"(<a href="q.html">)", R"(<a href="a_b_q.html">)"},
+    {R"(<a href="../q.html#top">)", R"(<a href="a_q.html#top">)"},
+    {R"(<a href='/'>)", R"(<a href='index.html'>)"},
+    {R"(<a href=/docs/x.html>)", R"(<a href=docs_x.html>)"},
+    {R"(<a href="http://www.example.com/c/d.html">)", R"(<a href="c_d.html">)"},
+    {R"(<a href="https://img.example.com/c/d.png">)", R"(<a href="../img_example_com/c_d.png">)"},
+    {R"(<img src="http://cdn.other.example/x.js">)", R"(<img src="../cdn_other_example/x.js">)"},
+    {R"(<a href="http://cdn.other.example/x.html">)",
      R"(<a href="http://cdn.other.example/x.html">)"},
-    {R"(<a href="mailto:a@b.c"><a href="#x">)", 1, R"(<a href="mailto:a@b.c"><a href="#x">)"},
-    {R"(<a href="view.php?id=3">)", 1, R"(<a href="a_b_view.php?id=3">)"},
-    {R"(<a href="a%20b.html">)", 1, R"(<a href="a_b_a b.html">)"},
-    {R"(body{background:url(../i/bg.png)})", 1, R"(body{background:url(a_i_bg.png)})"},
+    {R"(<a href="view.php?id=3">)", R"(<a href="a_b_view.php_id_3.html">)"},
+    {R"(<a href="a%20b.html">)", R"(<a href="a_b_a%2520b.html">)"},
+    {R"(body{background:url(../i/bg.png)})", R"(body{background:url(a_i_bg.png)})"},
 };
 
 TEST(RewriteLinks, SiteDirectoryLayoutTargets) {

@@ -309,7 +309,7 @@ TEST(FindOnDisk, SingleRedirectParamAndDynamicPages) {
     search.dynamicPageExists = [&](std::string& path, std::size_t queryPos) {
         asked.push_back(path);
         EXPECT_EQ(path[queryPos], '?');
-        path = "www_example_com/view.php_id_3.php";
+        path = "www_example_com/view.php_id_3.html";
         return answer;
     };
     EXPECT_FALSE(FindOnDisk(url, Options(0), search, &out));
@@ -320,14 +320,14 @@ TEST(FindOnDisk, SingleRedirectParamAndDynamicPages) {
     EXPECT_FALSE(FindOnDisk(url, Options(0, false, true), search, &out));
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0], "www_example_com/view.php?id=3&p=2&q=1");
-    WriteWholeFile(tmp / "www_example_com/view.php_id_3.php", "x");
+    WriteWholeFile(tmp / "www_example_com/view.php_id_3.html", "x");
     EXPECT_TRUE(FindOnDisk(url, Options(0, false, true), search, &out));
-    EXPECT_EQ(out, "www_example_com/view.php_id_3.php");
+    EXPECT_EQ(out, "www_example_com/view.php_id_3.html");
 
     answer = true;
     out.clear();
     EXPECT_TRUE(FindOnDisk(url, Options(0, false, true), search, &out));
-    EXPECT_EQ(out, "www_example_com/view.php_id_3.php");
+    EXPECT_EQ(out, "www_example_com/view.php_id_3.html");
 }
 
 // No URL makes FindOnDisk probe a file outside the directory it searches.

@@ -4,6 +4,9 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
+
+#include "util/html_text.h"
 
 namespace wg {
 namespace {
@@ -132,6 +135,22 @@ TEST(TextReplace, CharacterByTextWithinCapacity) {
     char firstOnly[16] = "a/b/c";  // only the first 2 bytes are looked at
     ReplaceCharWithText(firstOnly, 2, 16, '/', "XY");
     EXPECT_STREQ(firstOnly, "aXYb/c");
+}
+
+TEST(HtmlText, CharacterReferencesOfAddresses) {
+    const std::pair<const char*, const char*> kCases[] = {
+        {"view.php?id=27&amp;p=3", "view.php?id=27&p=3"},
+        {"a&#38;b&#x26;c&#X2f;d", "a&b&c/d"},
+        {"&quot;&apos;&lt;&gt;", "\"'<>"},
+        {"caf&#233;&#x1F600;", "caf\xC3\xA9\xF0\x9F\x98\x80"},
+        // Not references: no ';', unknown names, no digits, NUL, surrogates, too large.
+        {"a&b=1&amp", "a&b=1&amp"},
+        {"&copy;&#;&#x;&#0;&#xD800;&#x110000;", "&copy;&#;&#x;&#0;&#xD800;&#x110000;"},
+        {"&&amp;amp;", "&&amp;"},
+    };
+    for (const auto& [in, out] : kCases) {
+        EXPECT_EQ(DecodeCharacterReferences(in), out) << in;
+    }
 }
 
 }  // namespace
