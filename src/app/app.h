@@ -248,7 +248,9 @@ public:
     void UseNetworkWorkers();
     // Fetches one file into the download directory: true when the URL is done
     // with (downloaded, or answered so that a retry is pointless).
-    bool DownloadOne(int slot, const std::string& url);
+    // `asFile`: a name without an extension, which is first asked for as a
+    // directory ("LICENSE/"), is asked for as written, saved at the same place.
+    bool DownloadOne(int slot, const std::string& url, bool asFile = false);
     // DownloadOne, then the history and "ValidURLs.log" for what is done.
     bool ProcessDownload(int slot, const std::string& url);
     // A file of the download directory could not be created or written (a

@@ -86,7 +86,7 @@ bool App::ResumeDownload(HttpConnection& c, FetchRequest& request, bool flat) {
     return true;
 }
 
-bool App::DownloadOne(int slot, const std::string& rawUrl) {
+bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile) {
     TransferSlot& s = TransferSlots()[slot];
     std::unique_ptr<HttpConnection>& held = downloadConnections_[static_cast<std::size_t>(slot)];
     const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings);
@@ -124,6 +124,13 @@ bool App::DownloadOne(int slot, const std::string& rawUrl) {
 
     const std::string& url = w.url;
     const SaveTarget target = SaveNameFor(w, nameOptions);
+    if (asFile && url.ends_with('/')) {
+        w.url.pop_back();
+        w.path.pop_back();
+        const std::size_t cut = w.directory.rfind('/');
+        w.file = cut == std::string::npos ? w.directory : w.directory.substr(cut + 1);
+        w.directory = cut == std::string::npos ? std::string() : w.directory.substr(0, cut);
+    }
     if (held && !held->dnsFailed && EqualsNoCase(held->host, w.hostName) && held->port == "80" &&
         w.port == "80" && !w.secure) {
         held->SetPath(w.directory);
@@ -227,7 +234,18 @@ bool App::ProcessDownload(int slot, const std::string& url) {
     s.status = 0;
     s.failure = FailureKind::None;
     s.saved = false;
-    const bool done = DownloadOne(slot, url);
+    // A name without an extension (LICENSE) is asked for as written first; a
+    // server that refuses it or sends it on (to "docs/") has a directory of
+    // that name.
+    const bool guessedDirectory = SplitWorkerUrl(url).url != url && !url.ends_with('/');
+    bool done = DownloadOne(slot, url, guessedDirectory);
+    const int status = s.status.load();
+    if (guessedDirectory && !done && (status == 404 || (status >= 300 && status < 400)) &&
+        !s.cancel.load()) {
+        s.status = 0;
+        s.failure = FailureKind::None;
+        done = DownloadOne(slot, url);
+    }
     const FailureKind failure = s.failure.load();
     // An item that left no file failed for its last reason (some refusals
     // still count as done); what the user broke off by stopping is no failure.

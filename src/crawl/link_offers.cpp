@@ -108,6 +108,29 @@ std::vector<std::pair<std::size_t, std::size_t>> ScriptElementsOf(std::string_vi
     return ranges;
 }
 
+std::vector<std::pair<std::size_t, std::size_t>> SourceSetsOf(std::string_view text) {
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;
+    std::size_t from = 0;
+    std::size_t match;
+    while ((match = FindNoCaseFrom(text, "srcset", from)) != kNotFound) {
+        std::size_t at = match + 6;
+        while (at < text.size() && (text[at] == ' ' || text[at] == '=')) {
+            ++at;
+        }
+        from = match + 6;
+        if (at >= text.size() || (text[at] != '"' && text[at] != '\'')) {
+            continue;
+        }
+        const std::size_t end = text.find(text[at], at + 1);
+        if (end == std::string_view::npos) {
+            break;
+        }
+        ranges.emplace_back(at + 1, end);
+        from = end + 1;
+    }
+    return ranges;
+}
+
 void ScanContext::DecodeReferences(std::string& candidate, std::size_t textPos) const {
     if (candidate.find('&') == std::string::npos) {
         return;

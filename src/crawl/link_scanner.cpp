@@ -68,6 +68,11 @@ void ScanSourceAttributes(ScanContext& scan, std::string_view text) {
         if (scan.sink.ScanCancelled(scan.slot)) {
             return;
         }
+        // " srcset" and the like are other attributes.
+        if (match + 4 < text.size() && (IsAlnum(text[match + 4]) || text[match + 4] == '-')) {
+            from = match + 4;
+            continue;
+        }
         std::size_t valueStart = 0;
         const Value value = ReadAttributeValue(scan, text, match + 4, valueStart);
         from = value == Value::NoDelimiter ? match + 1 : valueStart + 1;
@@ -156,6 +161,42 @@ void ScanPlainHrefs(ScanContext& scan, std::string_view text) {
     }
 }
 
+// The candidates of every srcset value ("a.jpg 1x, b.jpg 2x") as files; the
+// dot pass leaves these values alone.
+void ScanSourceSets(ScanContext& scan, std::string_view text) {
+    for (const auto& [start, end] : scan.sourceSets) {
+        std::size_t i = start;
+        while (i < end) {
+            while (i < end && (IsBlank(text[i]) || text[i] == ',')) {
+                ++i;
+            }
+            const std::size_t urlStart = i;
+            while (i < end && !IsBlank(text[i])) {
+                ++i;
+            }
+            std::size_t urlEnd = i;
+            while (urlEnd > urlStart && text[urlEnd - 1] == ',') {
+                --urlEnd;
+            }
+            if (urlEnd == i) {
+                while (i < end && text[i] != ',') {
+                    ++i;  // the descriptor
+                }
+            }
+            if (urlEnd - urlStart < 2 || text[urlStart] == '#') {
+                continue;
+            }
+            scan.link.assign(text.substr(urlStart, urlEnd - urlStart));
+            scan.DecodeReferences(scan.link, urlStart);
+            if (FailsDomain(scan, scan.link) || DroppedByLinkTests(scan, scan.link)) {
+                continue;
+            }
+            OfferFileLink(scan, scan.link, kNotFound, false);
+            scan.sink.Yield();
+        }
+    }
+}
+
 // Pass 5: the stream and skin names of a Flash player on the page.
 void ScanFlashParameters(ScanContext& scan, std::string_view text, std::string_view name,
                          std::string_view extension) {
@@ -210,6 +251,8 @@ void ScanPage(const AppSettings& settings, LinkSink& sink, FetchedPage& page,
     }
     ScanContext scan(settings, sink, page, record, slot);
     scan.scriptElements = ScriptElementsOf(text);
+    scan.sourceSets = SourceSetsOf(text);
+    ScanSourceSets(scan, text);
     ScanSourceAttributes(scan, text);
     ScanLinkElements(scan, text);
     ScanPlainHrefs(scan, text);

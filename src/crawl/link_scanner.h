@@ -97,6 +97,9 @@ struct ScanContext {
     // Their text is script, not HTML: its character references stay as written.
     std::vector<std::pair<std::size_t, std::size_t>> scriptElements;
 
+    // The byte ranges of the page's srcset values, in order.
+    std::vector<std::pair<std::size_t, std::size_t>> sourceSets;
+
     // Decodes the character references of a link found at `textPos` of the
     // page, unless that place is inside a script element.
     void DecodeReferences(std::string& candidate, std::size_t textPos) const;
@@ -104,6 +107,8 @@ struct ScanContext {
 
 // The ranges of the <script> elements of `text` (an unclosed one runs to the end).
 std::vector<std::pair<std::size_t, std::size_t>> ScriptElementsOf(std::string_view text);
+// The ranges of the quoted values of the srcset attributes of `text`.
+std::vector<std::pair<std::size_t, std::size_t>> SourceSetsOf(std::string_view text);
 
 // Scans a fetched page: clears flashSeen, applies the "On Web Page" search
 // words, hands ".js" pages to ScanScript, and runs the five passes.

@@ -339,11 +339,20 @@ std::size_t ExamineScriptDot(ScanContext& scan, std::string_view text, std::size
 
 void ScanDots(ScanContext& scan, std::string_view text) {
     OpeningFinder<&PageOpening> openings(text);
+    auto set = scan.sourceSets.begin();
     std::size_t from = kPassStart;
     while (from < text.size()) {
         const std::size_t dot = text.find('.', from);
         if (dot == std::string_view::npos || scan.sink.ScanCancelled(scan.slot)) {
             return;
+        }
+        // A srcset value is read whole by its own pass.
+        while (set != scan.sourceSets.end() && set->second <= dot) {
+            ++set;
+        }
+        if (set != scan.sourceSets.end() && set->first <= dot) {
+            from = set->second;
+            continue;
         }
         std::size_t linkEnd = kNotFound;
         const std::size_t advance = ExamineDot(scan, text, dot, openings, linkEnd);

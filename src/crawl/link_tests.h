@@ -19,6 +19,9 @@ inline bool IsDigit(char c) {
 inline bool IsAlnum(char c) {
     return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
 inline bool IsQuote(char c) {
     return c == kDq || c == kSq;
 }

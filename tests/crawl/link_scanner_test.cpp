@@ -137,6 +137,9 @@ TEST_F(LinkScannerTest, AttributeValuesAndRelativeLinks) {
         // A link whose first dot comes late does not hide the next one.
         {R"(<a href="docs/SIL%20Open%20Font%20License.txt">f</a><a href="b.txt">)",
          {Dir("docs/SIL%20Open%20Font%20License.txt"), Dir("b.txt")}},
+        // Each candidate of a srcset is a file; " srcset" is no " src".
+        {R"(<img srcset="a.png 1x, /b/C.JPG 2x,c.gif" alt="x">)",
+         {Dir("a.png"), Site("b/C.JPG"), Dir("c.gif")}},
         // Short directory links are links.
         {R"(<a href="js/">j</a>)", {Dir("js/")}, {Dir("js/")}},
         // An empty query is no query.
