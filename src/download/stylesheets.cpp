@@ -121,6 +121,9 @@ std::vector<std::string> StylesheetLinks(std::string_view css) {
 
 std::optional<std::string> ResolveReference(std::string_view base, std::string_view reference) {
     reference = reference.substr(0, reference.find('#'));
+    if (reference.ends_with('?')) {
+        reference.remove_suffix(1);  // an empty query is no query ("f.eot?#iefix")
+    }
     const std::size_t baseScheme = base.find("://");
     if (baseScheme == std::string_view::npos) {
         return std::nullopt;

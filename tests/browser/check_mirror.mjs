@@ -2,7 +2,15 @@
 // headless Chromium from file:// and fails when the mirror depends on a file
 // it does not hold or on the network.
 //
-//   node check_mirror.mjs <mirrorRoot> <startPageRelativePath> <screenshot.png>
+//   node check_mirror.mjs [--strict-queries] [--offsite=HOST,...] <mirrorRoot> <startPageRelativePath> <screenshot.png>
+//
+// --strict-queries  a query link that lands on a redirect script fails
+//                   instead of giving a warning (every query page must be
+//                   reachable by a click);
+// --offsite=HOSTS   requests and assets on these hosts (comma list) are
+//                   blocked and counted but do not fail: they belong to other
+//                   sites, which the mirror is not meant to hold. Requests to
+//                   any other host still fail.
 //
 // Setup (once): apt-get install -y --no-install-recommends chromium fonts-liberation
 //               npm ci  (in this directory; playwright-core never fetches a browser)
@@ -18,8 +26,8 @@
 //   exist. A browser ignores the query of a file:// URL and opens the path
 //   alone, so the query and the fragment are dropped before the test; a query
 //   link that lands on a server-side redirect script (which a browser shows
-//   as source text) is reported as a warning on stderr. http(s) links are
-//   only counted;
+//   as source text) is reported as a warning on stderr (a failure with
+//   --strict-queries). http(s) links are only counted;
 // - every url() and @import in the mirror's stylesheets, resolved against the
 //   stylesheet (rules the pages never applied included).
 // Pages are files ending in .html/.htm, and pages stored under query-derived
@@ -56,7 +64,7 @@ const PAGE_TIMEOUT_MS = 15000;
 
 function usage(message) {
     if (message) console.error(`check_mirror: ${message}`);
-    console.error('usage: node check_mirror.mjs <mirrorRoot> <startPageRelativePath> <screenshot.png>');
+    console.error('usage: node check_mirror.mjs [--strict-queries] [--offsite=HOST,...] <mirrorRoot> <startPageRelativePath> <screenshot.png>');
     process.exit(EXIT_USAGE);
 }
 
@@ -168,8 +176,26 @@ export function cssReferences(text) {
 // --- main -------------------------------------------------------------------
 
 async function main() {
-    const args = process.argv.slice(2);
+    let strictQueries = false;
+    const offsite = new Set();
+    const args = [];
+    for (const arg of process.argv.slice(2)) {
+        if (arg === '--strict-queries') strictQueries = true;
+        else if (arg.startsWith('--offsite=')) {
+            for (const host of arg.slice('--offsite='.length).split(',')) {
+                if (host.trim()) offsite.add(host.trim().toLowerCase());
+            }
+        } else if (arg.startsWith('--')) usage(`unknown option: ${arg}`);
+        else args.push(arg);
+    }
     if (args.length !== 3) usage(args.length ? 'expected three arguments' : '');
+    const isOffsite = (url) => {
+        try {
+            return offsite.has(new URL(url).hostname.toLowerCase());
+        } catch {
+            return false;
+        }
+    };
     const root = path.resolve(args[0]);
     if (!fs.existsSync(root) || !fs.statSync(root).isDirectory()) usage(`not a directory: ${args[0]}`);
     const startFile = path.resolve(root, args[1]);
@@ -205,7 +231,7 @@ async function main() {
     };
     const warnings = new Set();
     const stats = {
-        pages: 0, served: 0, localRequests: 0, remoteRequests: 0, assets: 0,
+        pages: 0, served: 0, localRequests: 0, remoteRequests: 0, offsiteRequests: 0, assets: 0,
         links: 0, localLinks: 0, remoteLinks: 0, otherLinks: 0, cssRefs: 0,
     };
 
@@ -253,6 +279,11 @@ async function main() {
             const url = request.url();
             const scheme = url.slice(0, url.indexOf(':') + 1).toLowerCase();
             if (scheme === 'http:' || scheme === 'https:') {
+                if (isOffsite(url)) {
+                    stats.offsiteRequests++;
+                    await route.abort('blockedbyclient');
+                    return;
+                }
                 stats.remoteRequests++;
                 fail(`remote: ${url} (${request.resourceType()}, from ${currentPage ?? 'browser'})`);
                 await route.abort('blockedbyclient');
@@ -322,7 +353,7 @@ async function main() {
                 const scheme = asset.slice(0, asset.indexOf(':') + 1).toLowerCase();
                 stats.assets++;
                 if (scheme === 'file:') checkLocal(asset, pageName);
-                else if (scheme === 'http:' || scheme === 'https:') fail(`remote: ${asset} (asset, from ${pageName})`);
+                else if ((scheme === 'http:' || scheme === 'https:') && !isOffsite(asset)) fail(`remote: ${asset} (asset, from ${pageName})`);
             }
             for (const link of refs.links) {
                 const scheme = link.slice(0, link.indexOf(':') + 1).toLowerCase();
@@ -339,7 +370,11 @@ async function main() {
                 const target = checkLocal(link, pageName, true);
                 if (target && new URL(link).search && diskKind(target) === 'file'
                     && classifyContent(readHead(target)) === 'script') {
-                    warnings.add(`warning: ${link} opens the server script ${rel(target)} offline (from ${pageName})`);
+                    if (strictQueries) {
+                        fail(`query page not reachable: ${rel(target)}${new URL(link).search} opens the server script offline (from ${pageName})`);
+                    } else {
+                        warnings.add(`warning: ${link} opens the server script ${rel(target)} offline (from ${pageName})`);
+                    }
                 }
             }
         }
@@ -367,7 +402,8 @@ async function main() {
     for (const f of failures) console.log(f);
     const summary =
         `${stats.pages} pages loaded (${stats.served} under query names, ${scripts} redirect scripts skipped), ` +
-        `${stats.localRequests} local requests, ${stats.remoteRequests} remote requests blocked, ` +
+        `${stats.localRequests} local requests, ${stats.remoteRequests} remote requests blocked` +
+        `${offsite.size ? ` (${stats.offsiteRequests} more to other sites)` : ''}, ` +
         `${stats.assets} asset references, ${stats.links} links checked ` +
         `(${stats.localLinks} local, ${stats.remoteLinks} remote, ${stats.otherLinks} other), ` +
         `${stats.cssRefs} stylesheet references`;

@@ -31,8 +31,8 @@ function writeTree(root, files) {
     }
 }
 
-function run(root, start = 'site/index.html', shot = path.join(root, '..', 'shots', 'start.png')) {
-    const r = spawnSync(process.execPath, [script, root, start, shot], { encoding: 'utf8', timeout: 120000 });
+function run(root, start = 'site/index.html', shot = path.join(root, '..', 'shots', 'start.png'), options = []) {
+    const r = spawnSync(process.execPath, [script, ...options, root, start, shot], { encoding: 'utf8', timeout: 120000 });
     return { code: r.status, out: r.stdout, err: r.stderr, lines: r.stdout.trim().split('\n') };
 }
 
@@ -133,10 +133,28 @@ describe('mirror check in Chromium', { skip: browserMissing }, () => {
         assert.match(r.lines.at(-1), / 2 remote requests blocked/);
     });
 
+    test('strict queries fail a link to the redirect script; other sites named offsite do not fail', () => {
+        const root = mirror('strict', {
+            'site/index.html': page(
+                '<a href="view.php?id=3">item</a><img src="https://cdn.example.invalid/x.png">' +
+                '<iframe src="https://video.other.invalid/embed/1"></iframe><img src="http://127.0.0.1:9/y.png">'),
+        });
+        const options = ['--strict-queries', '--offsite=cdn.example.invalid,video.other.invalid'];
+        const r = run(root, undefined, undefined, options);
+        assert.equal(r.code, 1, r.out + r.err);
+        assert.deepEqual(r.lines.slice(0, -1), [
+            'remote: http://127.0.0.1:9/y.png (image, from site/index.html)',
+            'remote: http://127.0.0.1:9/y.png (asset, from site/index.html)',
+            'query page not reachable: site/view.php?id=3 opens the server script offline (from site/index.html)',
+        ]);
+        assert.match(r.lines.at(-1), / 1 remote requests blocked \(2 more to other sites\)/);
+    });
+
     test('usage errors and a missing start page exit 2', () => {
         const root = mirror('usage');
         assert.equal(run(root, 'nope.html').code, 2);
         assert.equal(run(root, '../outside.html').code, 2);
         assert.equal(spawnSync(process.execPath, [script, root], { encoding: 'utf8' }).status, 2);
+        assert.equal(run(root, undefined, undefined, ['--no-such-option']).code, 2);
     });
 });

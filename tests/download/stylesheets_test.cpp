@@ -27,6 +27,7 @@ TEST(Stylesheets, ResolvesReferencesAgainstTheStylesheet) {
     const std::string base = "http://h.example:8080/site/css/main.css?v=1";
     EXPECT_EQ(*ResolveReference(base, "../img/bg.png"), "http://h.example:8080/site/img/bg.png");
     EXPECT_EQ(*ResolveReference(base, "bg.png#x"), "http://h.example:8080/site/css/bg.png");
+    EXPECT_EQ(*ResolveReference(base, "f.eot?#iefix"), "http://h.example:8080/site/css/f.eot");
     EXPECT_EQ(*ResolveReference(base, "/fonts/./a.woff"), "http://h.example:8080/fonts/a.woff");
     EXPECT_EQ(*ResolveReference(base, "../../../../x.png"), "http://h.example:8080/x.png");
     EXPECT_EQ(*ResolveReference(base, "//cdn.example/a.png"), "http://cdn.example/a.png");

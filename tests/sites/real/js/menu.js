@@ -1,0 +1,3 @@
+document.addEventListener('DOMContentLoaded', function () {
+    document.body.classList.add('js');
+});
