@@ -19,7 +19,7 @@
 
 #include "cli/site_files.h"
 #include "support/child_process.h"
-#include "support/nginx_server.h"
+#include "support/shared_nginx.h"
 #include "support/test_dirs.h"
 
 namespace wg::test {
@@ -180,25 +180,12 @@ std::vector<std::string> BrokenLinks(const fs::path& downloads, const fs::path& 
     return broken;
 }
 
-class MirrorEndToEnd : public ::testing::Test {
+class MirrorEndToEnd : public SharedNginxSuite<> {
 protected:
     static void SetUpTestSuite() {
-        if (NginxServer::FindBinary().empty()) {
-            return;
-        }
         std::string config(kTypes);
         config += ReadWholeFile(kSourceDir / "demo" / "nginx-locations.conf");
-        server_ = new NginxServer(kSourceDir / "demo" / "site", config);
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override {
-        if (server_ == nullptr) {
-            GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
-        }
-        ASSERT_TRUE(server_->Running()) << server_->Error();
+        Start(kSourceDir / "demo" / "site", config);
     }
 
     // Mirrors the site in layout `mode` and checks the download directory;
@@ -267,10 +254,7 @@ protected:
     }
 
     TempDir home_;
-    static NginxServer* server_;
 };
-
-NginxServer* MirrorEndToEnd::server_ = nullptr;
 
 TEST_F(MirrorEndToEnd, MirroredDirectories) {
     MirrorAndCheck(0, "127_0_0_1/index.html");

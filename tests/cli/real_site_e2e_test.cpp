@@ -20,7 +20,7 @@
 
 #include "cli/site_files.h"
 #include "support/child_process.h"
-#include "support/nginx_server.h"
+#include "support/shared_nginx.h"
 #include "support/test_dirs.h"
 
 namespace wg::test {
@@ -102,23 +102,9 @@ std::string InLayout(const std::string& name, int mode, const std::string& port)
                        : "127.0.0.1:" + port + "_" + flat;
 }
 
-class RealSiteEndToEnd : public ::testing::TestWithParam<LayoutCase> {
+class RealSiteEndToEnd : public SharedNginxSuite<::testing::TestWithParam<LayoutCase>> {
 protected:
-    static void SetUpTestSuite() {
-        if (!NginxServer::FindBinary().empty()) {
-            server_ = new NginxServer(kSite, std::string(kServerConfig));
-        }
-    }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override {
-        if (server_ == nullptr) {
-            GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
-        }
-        ASSERT_TRUE(server_->Running()) << server_->Error();
-    }
+    static void SetUpTestSuite() { Start(kSite, std::string(kServerConfig)); }
 
     // Opens the copy in a headless browser with the strict query rule; skips
     // when node, its module or Chromium is missing, unless WG_REQUIRE_BROWSER=1.
@@ -144,10 +130,7 @@ protected:
     }
 
     TempDir home_;
-    static NginxServer* server_;
 };
-
-NginxServer* RealSiteEndToEnd::server_ = nullptr;
 
 // The crawl takes every kind of file: "web" ticks the catch-all download
 // type ("."), which also takes fonts, scripts and files without an extension;
