@@ -28,7 +28,7 @@ sizes=("$@")
 # shellcheck source=bench/bench_lib.sh
 source "$root/bench/bench_lib.sh"
 
-install_missing httrack wget time nginx python3
+install_missing httrack wget wget2 time nginx python3
 
 build_release_cli "$build_dir"
 
@@ -130,7 +130,7 @@ list_saved() {
     local tool=$1 dir=$2
     case $tool in
         webgrubbler*) find "$dir/Downloads" -type f 2>/dev/null ;;
-        wget) find "$dir" -type f ;;
+        wget | wget2) find "$dir" -type f ;;
         httrack | httrack-default)
             find "$dir" -mindepth 2 -type f -not -path "$dir/hts-cache/*" 2>/dev/null
             ;;
@@ -143,6 +143,7 @@ mirror_root() {
     case $tool in
         webgrubbler*) compgen -G "$dir/Downloads/*" | head -n 1 ;;
         wget) compgen -G "$dir/127.0.0.1:*" | head -n 1 ;;
+        wget2) compgen -G "$dir/127.0.0.1*" | head -n 1 ;;
         httrack*) compgen -G "$dir/127.0.0.1_*" | head -n 1 ;;
     esac
 }
@@ -191,6 +192,11 @@ run_tool() {
             # (the other group boxes are unticked by it anyway).
             cmd=("$cli" -q --no --home "$out" --scope domain --types web "${sets[@]}" "$url")
             ;;
+        wget2)
+            # The same mirror with eight connections.
+            cmd=(wget2 --mirror --no-parent --page-requisites --convert-links --max-threads 8
+                -q -P "$out" "$url")
+            ;;
         wget)
             # --convert-links: the offline rewriting that webgrubbler and
             # httrack also do; --page-requisites: pictures and stylesheets.
@@ -233,7 +239,7 @@ run_tool() {
         >>"$results"
     echo "$tool $n $(list_saved "$tool" "$out" | count_kinds)" >>"$kinds"
     local mirror
-    mirror=$(mirror_root "$tool" "$out")
+    mirror=$(mirror_root "$tool" "$out" || true)
     if [ -n "$mirror" ]; then
         comm -23 <(cd "$site" && find . -type f | sort) <(cd "$mirror" && find . -type f | sort) |
             sed "s|^\./|$tool $n /|" >>"$missing_list"

@@ -53,7 +53,6 @@ void App::PageWorkerMain(std::atomic<int>* threadId) {
             app->PageDone(*record);  // not in the visited list: the worker's own
         }
         record.reset();
-        platform::SleepMs(1);
     }
     app->DropPageConnection(slot);
     app->PageWorkerEnded();
@@ -86,7 +85,6 @@ void App::DownloadWorkerMain(std::atomic<int>* threadId) {
         previousSucceeded = app->downloadHandler ? app->downloadHandler(slot, *url) : true;
         app->NoteHeldDownload(slot, {});
         app->ItemFinished(slot);
-        platform::SleepMs(0);
     }
     app->downloadConnections_[static_cast<std::size_t>(slot)].reset();
     TransferSlots().Release(slot);

@@ -115,8 +115,7 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
         long n = 0;
         int error = 0;
         if (fill < kPageBufferLimit) {
-            n = c.Socket().Receive(buffer + fill, kPageBufferLimit - fill, timing.bodyPollMs,
-                                   &error);
+            n = c.Receive(buffer + fill, kPageBufferLimit - fill, timing.bodyPollMs, &error);
             if (n < 0 && error != ETIMEDOUT) {
                 c.lastError = error;
                 c.closeAfter = true;

@@ -50,6 +50,8 @@ bool HttpConnection::Connect(int timeoutMs) {
 }
 
 void HttpConnection::Close() {
+    aheadStart_ = 0;
+    aheadEnd_ = 0;
     if (socket_.Valid()) {
         static constexpr std::string_view kCloseLine = "Connection: Close\r\n\r\n";
         (void)socket_.SendAll(kCloseLine.data(), kCloseLine.size());
@@ -69,6 +71,30 @@ long HttpConnection::SendAll(std::string_view bytes) {
         return -1;
     }
     return static_cast<long>(bytes.size());
+}
+
+long HttpConnection::Receive(char* out, std::size_t length, int timeoutMs, int* error) {
+    const std::size_t ahead = aheadEnd_ - aheadStart_;
+    if (ahead != 0) {
+        const std::size_t n = std::min(ahead, length);
+        std::copy_n(readAhead_.data() + aheadStart_, n, out);
+        aheadStart_ += n;
+        return static_cast<long>(n);
+    }
+    return socket_.Receive(out, length, timeoutMs, error);
+}
+
+long HttpConnection::FillAhead(int timeoutMs, int* error) {
+    if (aheadStart_ != aheadEnd_) {
+        return static_cast<long>(aheadEnd_ - aheadStart_);
+    }
+    aheadStart_ = 0;
+    aheadEnd_ = 0;
+    const long n = socket_.Receive(readAhead_.data(), readAhead_.size(), timeoutMs, error);
+    if (n > 0) {
+        aheadEnd_ = static_cast<std::size_t>(n);
+    }
+    return n;
 }
 
 bool HttpConnection::IsComplete() const {

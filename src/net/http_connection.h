@@ -19,6 +19,9 @@ namespace wg {
 inline constexpr std::size_t kPageBufferLimit = 262144;
 inline constexpr std::size_t kHostCapacity = 128;
 inline constexpr std::size_t kPortCapacity = 8;
+// The header reader takes the socket's bytes in blocks of this size; what it
+// reads past the header block is the start of the body.
+inline constexpr std::size_t kReadAheadCapacity = 16384;
 
 class HttpConnection {
 public:
@@ -46,6 +49,21 @@ public:
 
     bool HasSocket() const { return socket_.Valid(); }
     platform::Socket& Socket() { return socket_; }
+
+    // Reads into `out`: bytes already read ahead first, else one wait of at
+    // most `timeoutMs` and one read from the socket. The byte count, 0 when
+    // the peer closed in order, -1 with `*error` set (ETIMEDOUT when nothing
+    // came in time).
+    long Receive(char* out, std::size_t length, int timeoutMs, int* error);
+    // The bytes read ahead and not yet taken.
+    std::string_view ReadAhead() const {
+        return {readAhead_.data() + aheadStart_, aheadEnd_ - aheadStart_};
+    }
+    // Takes `count` bytes of the read-ahead.
+    void TakeAhead(std::size_t count) { aheadStart_ += count; }
+    // With nothing read ahead, waits at most `timeoutMs` and reads one block
+    // from the socket into the read-ahead: results as for Receive.
+    long FillAhead(int timeoutMs, int* error);
 
     platform::ResolvedAddress address;
     bool connectFailed = false;
@@ -77,6 +95,9 @@ public:
 
 private:
     platform::Socket socket_;
+    std::array<char, kReadAheadCapacity> readAhead_{};
+    std::size_t aheadStart_ = 0;
+    std::size_t aheadEnd_ = 0;
 };
 
 // Waits at most `timeoutSeconds` for data on the socket and reads once: the

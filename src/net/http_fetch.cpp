@@ -12,7 +12,6 @@
 #include "net/transfer_slots.h"
 #include "platform/files.h"
 #include "platform/socket.h"
-#include "util/pause.h"
 #include "util/text.h"
 #include "util/timing.h"
 
@@ -44,12 +43,12 @@ bool SendRequest(HttpConnection& c, const FetchOptions& options, TransferSlot* s
         head.cookieText = CopyBounded(env.CookiesFor(c.host), kCookieTextCapacity - 1);
     }
     head.userAgent = env.HasApp() ? options.userAgent : std::string(kFallbackUserAgent);
+    // The lines go out in one send: the same bytes in one packet.
+    std::string block;
     for (const HeadLine& line : RequestHeadLines(head)) {
-        if (c.SendAll(line.text) < 0 && line.mandatory) {
-            return false;
-        }
+        block += line.text;
     }
-    return true;
+    return c.SendAll(block) >= 0;
 }
 
 void DebugIf(HttpConnection& c, const FetchOptions& options, const std::string& text) {
@@ -151,7 +150,8 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
     TransferSlot* slot = env.Slot(request.slot);
     // A kept connection that the server has closed since (or that holds bytes
     // nobody asked for) is not used again.
-    if (c.HasSocket() && platform::WaitReady(c.Socket().Fd(), true, 0) == 1) {
+    if (c.HasSocket() &&
+        (!c.ReadAhead().empty() || platform::WaitReady(c.Socket().Fd(), true, 0) == 1)) {
         c.Close();
     }
     const bool kept = c.HasSocket();
@@ -203,7 +203,6 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
         if (!sent) {
             return -1;
         }
-        PauseMs(1);
         if (ReadResponseHeaders(c, request.expectedTotal, request.slot) >= 0) {
             break;
         }

@@ -78,14 +78,14 @@ constexpr std::uint64_t kHeaderBudget = 1000000;
 
 enum class LineRead { Line, Timeout, Broken };
 
-// One header line, a byte a receive, so that no body byte is taken.
+// One header line, taken from the bytes read ahead in blocks; what follows
+// the header block stays there for the body.
 LineRead ReadHeaderLine(HttpConnection& c, std::string& line) {
     line.clear();
     const int waitMs = CurrentTiming().headerByteWaitMs;
     while (line.size() < kHeaderLineLimit) {
-        char byte = 0;
         int error = 0;
-        const long n = c.Socket().Receive(&byte, 1, waitMs, &error);
+        const long n = c.FillAhead(waitMs, &error);
         if (n < 0 && error == ETIMEDOUT) {
             return LineRead::Timeout;
         }
@@ -94,8 +94,14 @@ LineRead ReadHeaderLine(HttpConnection& c, std::string& line) {
             return LineRead::Broken;
         }
         c.answerStarted = true;
-        line += byte;
-        if (byte == '\n') {
+        const std::string_view ahead = c.ReadAhead();
+        const std::size_t room = kHeaderLineLimit - line.size();
+        const std::size_t lineFeed = ahead.substr(0, room).find('\n');
+        const std::size_t take =
+            lineFeed == std::string_view::npos ? std::min(room, ahead.size()) : lineFeed + 1;
+        line.append(ahead.substr(0, take));
+        c.TakeAhead(take);
+        if (lineFeed != std::string_view::npos) {
             break;
         }
     }
