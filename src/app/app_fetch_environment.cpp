@@ -31,6 +31,7 @@ FetchOptions AppFetchEnvironment::Options() const {
     o.scopeFollowsLinks = scope == CrawlScope::AllLinked || scope == CrawlScope::WithinDomain;
     o.trackLastDownload = app_.m_bTrackLastDownload.load();
     o.userAgent = s.userAgent.Get();
+    o.caFile = s.caFile.Get();
     return o;
 }
 

@@ -40,6 +40,7 @@ struct FetchOptions {
     bool scopeFollowsLinks = false;
     bool trackLastDownload = false;  // set by Go: note every finished file
     std::string userAgent = kFallbackUserAgent;
+    std::string caFile;  // CA_FILE: a PEM file of extra trusted roots for https; empty = none
 };
 
 class FetchEnvironment {

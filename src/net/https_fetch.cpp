@@ -68,6 +68,7 @@ bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
     request.port = c.port;
     request.pathAndQuery = PathOfUrl(url);
     request.timeoutMs = CurrentTiming().bodyWaitMs;
+    request.caFile = options.caFile;
     if (options.sendCookie) {
         request.cookieHeader = env.CookiesFor(c.host);
     }
@@ -151,7 +152,7 @@ bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
     if (!success) {
         NoteFailure(slot, FailureOf(result));
         if (result.error == TlsError::Certificate) {
-            env.SetLastFailure("The server's certificate is not trusted.");
+            env.SetLastFailure("The server's certificate was refused: " + result.errorText);
         }
     }
     if (!saveToFile) {

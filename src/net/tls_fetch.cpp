@@ -1,16 +1,17 @@
 #include "net/tls_fetch.h"
 
-#include <openssl/bio.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/error_text.h"
 #include "platform/socket.h"
 #include "util/text.h"
 
@@ -235,9 +236,6 @@ struct CtxFree {
 struct SslFree {
     void operator()(SSL* ssl) const { SSL_free(ssl); }
 };
-struct BioFree {
-    void operator()(BIO* bio) const { BIO_free_all(bio); }
-};
 
 // The queued OpenSSL error texts of this thread, joined; the queue is emptied.
 std::string TakeOpenSslErrors() {
@@ -259,7 +257,9 @@ struct VerifyState {
 };
 
 // Accepts what the chain check accepts, and forgives an expired or not yet valid
-// server certificate. Host names are never compared.
+// server certificate. Everything else is refused, a certificate for another host
+// name or address among it (that check is part of the chain check once the host
+// is set on the session).
 int VerifyLeniently(int preverifyOk, X509_STORE_CTX* store) {
     if (preverifyOk) {
         return 1;
@@ -297,7 +297,8 @@ class TlsConnection {
 public:
     TlsConnection(TlsResult& result, int timeoutMs) : result_(result), timeoutMs_(timeoutMs) {}
 
-    bool Open(const Target& target);
+    // Connects and sets up TLS; `caFile` names extra trusted roots (empty: none).
+    bool Open(const Target& target, const std::string& caFile);
     bool WriteAll(std::string_view data);
     // >0 bytes read, 0 end of stream, -1 failure (reported in the result).
     long ReadSome(char* buffer, std::size_t size);
@@ -316,17 +317,18 @@ private:
 
     TlsResult& result_;
     int timeoutMs_;
+    // Declared before the TLS objects, so the descriptor they use is closed after them.
+    platform::Socket socket_;
     std::unique_ptr<SSL_CTX, CtxFree> ctx_;
     std::unique_ptr<SSL, SslFree> ssl_;
     VerifyState verify_;
-    int fd_ = -1;
 };
 
 bool TlsConnection::WaitFor(int sslError, std::uint64_t deadline, const char* step) {
     if (sslError != SSL_ERROR_WANT_READ && sslError != SSL_ERROR_WANT_WRITE) {
         return false;
     }
-    const int ready = WaitSocket(fd_, sslError == SSL_ERROR_WANT_READ, deadline);
+    const int ready = WaitSocket(socket_.Fd(), sslError == SSL_ERROR_WANT_READ, deadline);
     if (ready > 0) {
         return true;
     }
@@ -336,7 +338,7 @@ bool TlsConnection::WaitFor(int sslError, std::uint64_t deadline, const char* st
     return Fail(TlsError::Io, std::string("Cannot wait on the socket while ") + step);
 }
 
-bool TlsConnection::Open(const Target& target) {
+bool TlsConnection::Open(const Target& target, const std::string& caFile) {
     ERR_clear_error();
     ctx_.reset(SSL_CTX_new(TLS_client_method()));
     if (!ctx_) {
@@ -348,47 +350,54 @@ bool TlsConnection::Open(const Target& target) {
         return Fail(TlsError::Handshake,
                     "Cannot load the trusted certificates: " + TakeOpenSslErrors());
     }
+    if (!caFile.empty() &&
+        SSL_CTX_load_verify_locations(ctx_.get(), caFile.c_str(), nullptr) != 1) {
+        TakeOpenSslErrors();
+        return Fail(TlsError::Certificate, "The CA file could not be read: " + caFile);
+    }
     SSL_CTX_set_verify(ctx_.get(), SSL_VERIFY_PEER, VerifyLeniently);
 
     const std::string where = Authority(target.host, target.port, true);
-    std::unique_ptr<BIO, BioFree> bio(BIO_new_connect(where.c_str()));
-    if (!bio) {
-        return Fail(TlsError::Connect, "Cannot connect to " + where + ": " + TakeOpenSslErrors());
+    platform::ResolvedAddress address;
+    if (const int rc = platform::ResolveIPv4(target.host, target.port, address); rc != 0) {
+        return Fail(TlsError::Connect,
+                    "Cannot connect to " + where + ": " + platform::ResolveErrorText(rc));
     }
-    BIO_set_nbio(bio.get(), 1);
-    const std::uint64_t connectDeadline = Deadline();
-    for (;;) {
-        if (BIO_do_connect(bio.get()) > 0) {
-            break;
+    int error = 0;
+    socket_ = platform::Socket::Connect(address, std::max(timeoutMs_, 1), &error);
+    if (!socket_.Valid()) {
+        if (error == ETIMEDOUT) {
+            return Fail(TlsError::Timeout, "Timed out while connecting to " + where);
         }
-        if (!BIO_should_retry(bio.get())) {
-            std::string why = TakeOpenSslErrors();
-            return Fail(TlsError::Connect,
-                        "Cannot connect to " + where + (why.empty() ? "" : ": " + why));
-        }
-        int fd = -1;
-        BIO_get_fd(bio.get(), &fd);
-        if (fd >= 0) {
-            fd_ = fd;
-            const int ready = WaitSocket(fd, false, connectDeadline);
-            if (ready == 0) {
-                return Fail(TlsError::Timeout, "Timed out while connecting to " + where);
-            }
-            if (ready < 0) {
-                return Fail(TlsError::Connect, "Cannot wait on the socket for " + where);
-            }
-        }
+        return Fail(TlsError::Connect,
+                    "Cannot connect to " + where + ": " + platform::ErrorText(error));
     }
-    BIO_get_fd(bio.get(), &fd_);
+    // Every TLS step below waits with its own deadline instead of blocking.
+    if (const int rc = platform::SetNonBlocking(socket_.Fd(), true); rc != 0) {
+        return Fail(TlsError::Connect,
+                    "Cannot set up the socket for " + where + ": " + platform::ErrorText(rc));
+    }
 
     ssl_.reset(SSL_new(ctx_.get()));
     if (!ssl_) {
         return Fail(TlsError::Handshake, "Cannot create a TLS session: " + TakeOpenSslErrors());
     }
     SSL_set_app_data(ssl_.get(), &verify_);
-    BIO* raw = bio.release();
-    SSL_set_bio(ssl_.get(), raw, raw);
-    if (!IsIpLiteral(target.host)) {
+    // The socket keeps the descriptor: OpenSSL does not close it.
+    if (SSL_set_fd(ssl_.get(), socket_.Fd()) != 1) {
+        return Fail(TlsError::Handshake, "Cannot attach TLS to the socket: " + TakeOpenSslErrors());
+    }
+    // The certificate must name the host asked for: an address for a numeric
+    // host, else a DNS name. A numeric host OpenSSL cannot read as an address
+    // ("127.1") is compared as a name, which no certificate normally matches.
+    X509_VERIFY_PARAM* param = SSL_get0_param(ssl_.get());
+    const bool numeric = IsIpLiteral(target.host);
+    if (!(numeric && X509_VERIFY_PARAM_set1_ip_asc(param, target.host.c_str()) == 1) &&
+        SSL_set1_host(ssl_.get(), target.host.c_str()) != 1) {
+        TakeOpenSslErrors();
+        return Fail(TlsError::Handshake, "Cannot check the certificate against " + target.host);
+    }
+    if (!numeric) {
         SSL_set_tlsext_host_name(ssl_.get(), target.host.c_str());
     }
     SSL_set_connect_state(ssl_.get());
@@ -398,8 +407,8 @@ bool TlsConnection::Open(const Target& target) {
         if (rc == 1) {
             return true;
         }
-        const int error = SSL_get_error(ssl_.get(), rc);
-        if (WaitFor(error, handshakeDeadline, "setting up TLS")) {
+        const int sslError = SSL_get_error(ssl_.get(), rc);
+        if (WaitFor(sslError, handshakeDeadline, "setting up TLS")) {
             continue;
         }
         if (result_.error != TlsError::None) {
@@ -407,9 +416,12 @@ bool TlsConnection::Open(const Target& target) {
         }
         if (verify_.refusedError != X509_V_OK) {
             TakeOpenSslErrors();
-            return Fail(TlsError::Certificate,
-                        std::string("The server's certificate is not trusted: ") +
-                            X509_verify_cert_error_string(verify_.refusedError));
+            std::string why = X509_verify_cert_error_string(verify_.refusedError);
+            if (verify_.refusedError == X509_V_ERR_HOSTNAME_MISMATCH ||
+                verify_.refusedError == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+                why += " (it is not issued for " + target.host + ")";
+            }
+            return Fail(TlsError::Certificate, std::move(why));
         }
         std::string why = TakeOpenSslErrors();
         return Fail(TlsError::Handshake,
@@ -524,7 +536,7 @@ bool Exchange(const Target& target, const TlsRequest& request, const std::string
     result.statusLine.clear();
     result.headers.clear();
     TlsConnection connection(result, request.timeoutMs);
-    if (!connection.Open(target)) {
+    if (!connection.Open(target, request.caFile)) {
         return false;
     }
     TlsRequest sent = request;

@@ -1,12 +1,16 @@
-// One GET over TLS for https URLs: the request the crawler sends, a lenient
-// certificate check (expired or not-yet-valid server certificates and host-name
-// mismatches are tolerated, an untrusted issuer is not), redirects followed up to
-// a limit, and the body handed to a callback as it arrives.
+// One GET over TLS for https URLs: the request the crawler sends, a certificate
+// check, redirects followed up to a limit, and the body handed to a callback as
+// it arrives.
 //
-// The trusted roots are OpenSSL's default verify paths, so SSL_CERT_FILE and
-// SSL_CERT_DIR are honoured. A fresh TLS context is made for every fetch, which
-// means a change of those variables takes effect with the next fetch.
+// The certificate must come from a trusted issuer and name the host asked for
+// (its DNS name, or its IP address for a numeric host); only its dates are
+// forgiven, so an expired or not-yet-valid server certificate is accepted. The
+// trusted roots are OpenSSL's default verify paths, so SSL_CERT_FILE and
+// SSL_CERT_DIR are honoured, plus the PEM file a request names in `caFile`. A
+// fresh TLS context is made for every fetch, which means a change of those
+// variables takes effect with the next fetch.
 //
+// The connection is a platform socket; OpenSSL only runs TLS over it.
 // Failures are reported in the result (a code and a text); nothing throws.
 #pragma once
 
@@ -36,7 +40,10 @@ struct TlsRequest {
     std::string port = "443";  // decimal
     std::string pathAndQuery;  // "/dir/page?x=1"; empty means "/"
     std::string userAgent = kHttpsUserAgent;
-    std::string cookieHeader;        // the text of a Cookie line; empty = none
+    std::string cookieHeader;  // the text of a Cookie line; empty = none
+    // A PEM file of roots trusted besides the system's (a private server's CA);
+    // empty = none. A file that cannot be read fails the fetch (Certificate).
+    std::string caFile;
     std::uint64_t resumeOffset = 0;  // not 0: a Range line asks for the rest from here
     // Bounds the connect, the handshake and every wait for more bytes.
     int timeoutMs = 10000;
@@ -49,7 +56,7 @@ enum class TlsError {
     None,
     BadRequest,        // a host, port or path that cannot be sent
     Connect,           // name resolution or TCP connect failed
-    Certificate,       // the server's certificate chain is not trusted
+    Certificate,       // the server's certificate is refused, or the CA file is unusable
     Handshake,         // any other TLS failure while setting up
     Io,                // sending or receiving failed
     Timeout,           // no progress within timeoutMs
@@ -62,7 +69,10 @@ enum class TlsError {
 
 struct TlsResult {
     TlsError error = TlsError::None;
-    std::string errorText;             // empty when error is None
+    // Empty when error is None. For Certificate it is the reason alone, an
+    // OpenSSL verify text such as "hostname mismatch" (with the host) or
+    // "The CA file could not be read: <path>", to follow a lead-in of the caller's.
+    std::string errorText;
     int status = 0;                    // status code of the last answer, 0 when none came
     std::string statusLine;            // without CR LF
     std::vector<std::string> headers;  // header lines of the last answer, without CR LF

@@ -127,6 +127,18 @@ int WaitReady(int fd, bool forRead, int timeoutMs) {
     return rc == ETIMEDOUT ? 0 : -1;
 }
 
+int SetNonBlocking(int fd, bool on) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0) {
+        return errno;
+    }
+    const int wanted = on ? flags | O_NONBLOCK : flags & ~O_NONBLOCK;
+    if (wanted != flags && ::fcntl(fd, F_SETFL, wanted) != 0) {
+        return errno;
+    }
+    return 0;
+}
+
 namespace {
 
 void SetError(int* error, int value) {

@@ -36,6 +36,9 @@ std::string ResolveErrorText(int error);
 // time is up, -1 failure. Works for any descriptor number (poll, not select).
 int WaitReady(int fd, bool forRead, int timeoutMs);
 
+// Switches `fd` between non-blocking and blocking mode. Answers 0 or the errno value.
+int SetNonBlocking(int fd, bool on);
+
 // A connected TCP socket; closes itself when destroyed. Move-only.
 class Socket {
 public:

@@ -77,6 +77,7 @@ struct AppSettings {
 
     // Texts.
     SharedText userAgent{kDefaultUserAgent};           // USER_AGENT
+    SharedText caFile;                                 // CA_FILE: extra trusted roots (PEM)
     SharedText lastUrlScanned;                         // LAST_URL_SCANNED
     SharedText saveDlSubDirsFile;                      // SAVE_DLSUB_DIRS_FN
     std::array<SharedText, kCheckDirCount> checkDirs;  // CHECK_DIR0 .. CHECK_DIR9

@@ -83,6 +83,7 @@ constexpr std::array kRules = {
     Text("SAVEPATH"),
     Text("SAVE_DLSUB_DIRS_FN"),
     Text("USER_AGENT"),
+    Text("CA_FILE"),
     Text("LAST_URL_SCANNED"),
     Text("SAVE_FILE"),
     Text("CHECK_DIR0"),

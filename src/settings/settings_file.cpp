@@ -277,6 +277,7 @@ void ParseSettings(std::string_view text, AppSettings& s, AppPaths& paths, Setti
         }
     }
     r.ReadText("USER_AGENT", s.userAgent);
+    r.ReadText("CA_FILE", s.caFile);
     r.ReadFlag("SEND_COOKIE", s.sendCookie);
     r.ReadNumber("PRIORITY", s.priority);
 
@@ -381,6 +382,10 @@ std::string FormatSettings(const AppSettings& s, const AppPaths& paths) {
     // The waits on slow servers came later: after the older keys.
     w.Number("HEADER_TIMEOUT", s.headerTimeout.load());
     w.Number("MIN_BODY_RATE", s.minBodyRate.load());
+    // Written only when set, so that a file without a private CA reads as before.
+    if (const std::string caFile = s.caFile.Get(); !caFile.empty()) {
+        w.Text("CA_FILE", caFile);
+    }
     return w.Take();
 }
 

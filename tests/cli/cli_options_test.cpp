@@ -85,6 +85,7 @@ TEST(CliSettingChecks, AcceptAndRefuseByTheKeysRange) {
         {{"USER_AGENT=Grabber/1.0 (x=y)"}, ""},
         {{"USER_AGENT=a\nVERBOSE=0"}, "USER_AGENT takes one line of text"},
         {{"SAVEPATH=/" + std::string(259, 'd')}, "SAVEPATH takes at most 259 bytes, not 260"},
+        {{"CA_FILE=/" + std::string(259, 'c')}, "CA_FILE takes at most 259 bytes"},
         {{"FILE_TYPES=" + std::string(1024, 'x')}, "at most 1023 bytes"},
     };
     for (const ParseCase& c : cases) {

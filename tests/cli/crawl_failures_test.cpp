@@ -2,18 +2,24 @@
 // end with the exit status and summary that say what happened, and leave under
 // a final name only files that arrived whole.
 #include <gtest/gtest.h>
+#include <openssl/ssl.h>
+#include <signal.h>
 #include <sys/mount.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/socket.h"
 #include "support/child_process.h"
 #include "support/http_test_server.h"
 #include "support/nginx_server.h"
+#include "support/test_certificates.h"
 #include "support/test_dirs.h"
 
 namespace wg::test {
@@ -215,25 +221,119 @@ TEST(CrawlFailures, FileSizeLimitIsADiskFailure) {
               std::vector<std::string>{"small.jpg"});
 }
 
+// Fetches one https file with the console program into `home`.
+int FetchOverHttps(const TempDir& home, std::uint16_t port, const std::vector<std::string>& extra,
+                   std::string* out) {
+    std::vector<std::string> args = {"--home", home.path().string(), "--no", "--scope", "file"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back("https://127.0.0.1:" + std::to_string(port) + "/pic.jpg");
+    return RunProgram(kCli, args, out);
+}
+
+// nginx serving one picture over https, with a certificate from a CA of the test's own.
+struct HttpsPictureSite {
+    TempDir root;
+    std::string picture = Picture(3000, 't');
+    bool written =
+        static_cast<bool>(std::ofstream(root.path() / "pic.jpg", std::ios::binary) << picture);
+    NginxServer nginx{root.path()};
+};
+
+const fs::path kSavedPicture = fs::path("Downloads") / "127_0_0_1" / "pic.jpg";
+
 TEST(CrawlFailures, UntrustedCertificateIsATlsFailure) {
     if (NginxServer::FindBinary().empty()) {
         GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
     }
-    TempDir root;
-    std::ofstream(root.path() / "pic.jpg", std::ios::binary) << Picture(3000, 't');
-    NginxServer nginx(root.path());
-    ASSERT_TRUE(nginx.Running()) << nginx.Error();
+    HttpsPictureSite site;
+    ASSERT_TRUE(site.written && site.nginx.Running()) << site.nginx.Error();
     TempDir home;
     std::string out;
     // The program's trust store does not know the test's own CA.
-    EXPECT_EQ(RunProgram(kCli,
-                         {"--home", home.path().string(), "--no", "--scope", "file",
-                          "https://127.0.0.1:" + std::to_string(nginx.HttpsPort()) + "/pic.jpg"},
-                         &out),
-              3)
+    EXPECT_EQ(FetchOverHttps(home, site.nginx.HttpsPort(), {}, &out), 3) << out;
+    EXPECT_NE(SummaryLine(out).find("1 failed (TLS 1)"), std::string::npos) << out;
+    EXPECT_NE(out.find("certificate was refused: unable to get local issuer"), std::string::npos)
+        << out;
+    EXPECT_FALSE(fs::exists(home.path() / kSavedPicture));
+}
+
+TEST(CrawlFailures, ACaFileMakesAPrivateServerTrusted) {
+    if (NginxServer::FindBinary().empty()) {
+        GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
+    }
+    HttpsPictureSite site;
+    ASSERT_TRUE(site.written && site.nginx.Running()) << site.nginx.Error();
+    TempDir home;
+    std::string out;
+    EXPECT_EQ(FetchOverHttps(home, site.nginx.HttpsPort(),
+                             {"--set", "CA_FILE=" + site.nginx.CaFile().string()}, &out),
+              0)
+        << out;
+    EXPECT_EQ(ReadAll(home.path() / kSavedPicture), site.picture) << out;
+}
+
+// A TLS server on loopback with a certificate for another host name, from a CA
+// the test writes out; it goes no further than the handshake. Every connection
+// has a thread of its own, so one the client leaves idle holds up no other.
+class OtherNameServer {
+public:
+    OtherNameServer() {
+        signal(SIGPIPE, SIG_IGN);  // the client hangs up in the handshake: no signal for that
+        SSL_CTX_use_certificate(ctx_, certs_.otherName.get());
+        SSL_CTX_use_PrivateKey(ctx_, certs_.key.get());
+        accepter_ = std::thread([this] {
+            while (!stop_) {
+                platform::Socket client = listener_.Accept(50, nullptr);
+                if (client.Valid()) {
+                    handshakes_.emplace_back([this, socket = std::move(client)] {
+                        SSL* ssl = SSL_new(ctx_);
+                        SSL_set_fd(ssl, socket.Fd());
+                        SSL_accept(ssl);
+                        SSL_free(ssl);
+                    });
+                }
+            }
+        });
+    }
+    ~OtherNameServer() {  // the program has ended: every handshake is over
+        stop_ = true;
+        accepter_.join();
+        for (std::thread& t : handshakes_) {
+            t.join();
+        }
+        SSL_CTX_free(ctx_);
+    }
+    OtherNameServer(const OtherNameServer&) = delete;
+    OtherNameServer& operator=(const OtherNameServer&) = delete;
+
+    bool Running() const { return written_ && listener_.Valid(); }
+    std::uint16_t Port() const { return listener_.Port(); }
+    const fs::path& CaFile() const { return pem_.ca; }
+
+private:
+    TestCertificates certs_;
+    TempDir dir_;
+    PemFiles pem_;
+    bool written_ = WritePemFiles(dir_.path(), certs_.otherName.get(), certs_.key.get(),
+                                  certs_.ca.get(), &pem_);
+    SSL_CTX* ctx_ = SSL_CTX_new(TLS_server_method());
+    platform::ListenSocket listener_ = platform::ListenSocket::OnLoopback(nullptr);
+    std::atomic<bool> stop_{false};
+    std::vector<std::thread> handshakes_;  // only the accepting thread adds to it
+    std::thread accepter_;
+};
+
+TEST(CrawlFailures, CertificateForAnotherNameIsRefusedThoughItsCaIsTrusted) {
+    OtherNameServer server;
+    ASSERT_TRUE(server.Running());
+    TempDir home;
+    std::string out;
+    EXPECT_EQ(
+        FetchOverHttps(home, server.Port(), {"--set", "CA_FILE=" + server.CaFile().string()}, &out),
+        3)
         << out;
     EXPECT_NE(SummaryLine(out).find("1 failed (TLS 1)"), std::string::npos) << out;
-    EXPECT_FALSE(fs::exists(home.path() / "Downloads" / "127_0_0_1" / "pic.jpg"));
+    EXPECT_NE(out.find("certificate was refused: IP address mismatch"), std::string::npos) << out;
 }
 
 // A tmpfs of its own, unmounted at the end.

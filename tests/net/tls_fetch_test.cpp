@@ -1,6 +1,6 @@
 // The https transport against a TLS server inside the test process, with test certificates:
-// a private CA (trusted through SSL_CERT_FILE) and leaves that are good, expired, for another
-// host name, or from a CA nobody trusts.
+// a private CA (trusted through SSL_CERT_FILE, or named as the request's CA file) and leaves
+// that are good, expired, for another host name, or from a CA nobody trusts.
 #include "net/tls_fetch.h"
 
 #include <openssl/ssl.h>
@@ -173,22 +173,64 @@ TEST_F(TlsFetchTest, SendsTheExactRequestAndReportsStatusHeadersAndBody) {
     EXPECT_EQ(body, "only this");
 }
 
-TEST_F(TlsFetchTest, ToleratesDatesAndHostNamesButNotUnknownIssuers) {
-    auto hello = [](const std::string&) { return Answer("HTTP/1.0 200 OK", "hi"); };
-    for (X509* cert : {certs_->expired.get(), certs_->otherName.get()}) {
-        TlsServer server(cert, certs_->key.get(), hello);
+TEST_F(TlsFetchTest, ToleratesDatesButNotOtherNamesOrUnknownIssuers) {
+    const struct {
+        X509* cert;
+        const char* host;
+        TlsError error;
+        const char* reason;  // a part of the error text
+    } cases[] = {
+        {certs_->expired.get(), "localhost", TlsError::None, ""},
+        {certs_->good.get(), "127.0.0.1", TlsError::None, ""},
+        {certs_->otherName.get(), "localhost", TlsError::Certificate, "hostname mismatch"},
+        {certs_->otherName.get(), "127.0.0.1", TlsError::Certificate, "IP address mismatch"},
+        {certs_->strangerLeaf.get(), "127.0.0.1", TlsError::Certificate, "issuer"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.host + std::string(" ") + c.reason);
+        TlsServer server(c.cert, certs_->key.get(),
+                         [](const std::string&) { return Answer("HTTP/1.0 200 OK", "hi"); });
         std::string body;
-        const TlsResult result = Fetch(Request(server, "/", "localhost"), &body);
-        EXPECT_TRUE(result.Ok()) << result.errorText;
-        EXPECT_EQ(body, "hi");
+        const TlsResult result = Fetch(Request(server, "/", c.host), &body);
+        EXPECT_EQ(result.error, c.error) << result.errorText;
+        EXPECT_NE(result.errorText.find(c.reason), std::string::npos) << result.errorText;
+        EXPECT_EQ(body, c.error == TlsError::None ? "hi" : "");
+        EXPECT_EQ(server.requests().size(), c.error == TlsError::None ? 1u : 0u);
     }
-    TlsServer server(certs_->strangerLeaf.get(), certs_->key.get(), hello);
-    std::string body;
-    const TlsResult result = Fetch(Request(server, "/"), &body);
-    EXPECT_EQ(result.error, TlsError::Certificate);
-    EXPECT_NE(result.errorText.find("issuer"), std::string::npos) << result.errorText;
-    EXPECT_EQ(body, "");
-    EXPECT_TRUE(server.requests().empty());
+}
+
+// A CA file adds roots to the system's; one that cannot be read stops the fetch before it
+// connects.
+TEST_F(TlsFetchTest, TrustsTheRootsOfACaFile) {
+    struct SystemRootsOnly {  // the suite's CA is not among the default roots meanwhile
+        explicit SystemRootsOnly(const std::string& none) {
+            setenv("SSL_CERT_FILE", none.c_str(), 1);
+        }
+        ~SystemRootsOnly() { setenv("SSL_CERT_FILE", certs_->files.ca.c_str(), 1); }
+    } systemOnly((certs_->dir.path() / "none.pem").string());
+    const std::string missing = (certs_->dir.path() / "missing.pem").string();
+    const struct {
+        std::string caFile;
+        TlsError error;
+        std::string text;  // a part of the error text
+    } cases[] = {
+        {certs_->files.ca.string(), TlsError::None, ""},
+        {"", TlsError::Certificate, "issuer"},
+        {missing, TlsError::Certificate, "The CA file could not be read: " + missing},
+        {certs_->files.key.string(), TlsError::Certificate, "The CA file could not be read"},
+    };
+    TlsServer server(certs_->good.get(), certs_->key.get(),
+                     [](const std::string&) { return Answer("HTTP/1.0 200 OK", "hi"); });
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.caFile);
+        TlsRequest request = Request(server, "/");
+        request.caFile = c.caFile;
+        std::string body;
+        const TlsResult result = Fetch(request, &body);
+        EXPECT_EQ(result.error, c.error) << result.errorText;
+        EXPECT_NE(result.errorText.find(c.text), std::string::npos) << result.errorText;
+    }
+    EXPECT_EQ(server.requests().size(), 1u);
 }
 
 TEST_F(TlsFetchTest, FollowsUpToFiveRedirectsAndResumesWithRange) {
@@ -277,6 +319,13 @@ TEST_F(TlsFetchTest, GivesUpOnASilentServerAndRefusesBadHosts) {
     EXPECT_EQ(Fetch(request, &body).error, TlsError::Timeout);
     request.host = "bad host\r\nX: y";
     EXPECT_EQ(Fetch(request, &body).error, TlsError::BadRequest);
+    request.host = "nowhere.invalid";
+    EXPECT_EQ(Fetch(request, &body).error, TlsError::Connect);
+    request.host = "127.0.0.1";
+    request.port = [] {  // a port that was free a moment ago: nobody listens there
+        return std::to_string(platform::ListenSocket::OnLoopback(nullptr).Port());
+    }();
+    EXPECT_EQ(Fetch(request, &body).error, TlsError::Connect);
 }
 
 TEST(TlsFetchHelpers, ResolvesRedirectTargetsAndReadsLengths) {

@@ -161,6 +161,15 @@ TEST_F(SettingsFileTest, SideEffectsRunThroughHooksInOrder) {
     EXPECT_EQ(paths.downloadDir, "/d");
 }
 
+TEST_F(SettingsFileTest, CaFileIsWrittenLastWhenSetAndReadBack) {
+    s.caFile.Set("/etc/private-ca.pem");
+    const std::string text = Text();
+    EXPECT_TRUE(text.ends_with("\nMIN_BODY_RATE=0\nCA_FILE=/etc/private-ca.pem\n")) << text;
+    AppSettings read;
+    ParseSettings(text, read, paths, hooks);
+    EXPECT_EQ(read.caFile.Get(), "/etc/private-ca.pem");
+}
+
 TEST_F(SettingsFileTest, EveryKeySurvivesARoundTripAlsoWithCrLf) {
     // Every value changed from its start value: flags flipped, numbers and texts altered.
     std::string written;
