@@ -13,6 +13,8 @@
 #   BENCH_WG_SET="KEY=V KEY=V"               extra --set options for webgrubbler-cli
 #   BENCH_KEEP=1                             keep the work directory (sites, mirrors)
 #   BENCH_WORKDIR=DIR                        parent of the work directory (default /tmp)
+#   BENCH_DYNAMIC=0                          leave out the query pages (view.php?id=K&s=1)
+#                                            and the script pages (toolK.php)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -88,7 +90,7 @@ http {
     uwsgi_temp_path $conf/tmp/uwsgi;
     scgi_temp_path $conf/tmp/scgi;
     types {
-        text/html html;
+        text/html html php;
         text/css css;
         image/jpeg jpg;
         image/png png;
@@ -102,6 +104,10 @@ http {
         listen 127.0.0.1:$port;
         root $site;
         index index.html;
+        # The query pages are answered from one stored page per id.
+        location = /list/view.php {
+            try_files /list/view/\$arg_id.html =404;
+        }
     }
 }
 EOF
@@ -148,15 +154,17 @@ mirror_root() {
     esac
 }
 
-# Counts by kind: pages pictures css zip other (space separated).
+# Counts by kind: pages pictures css zip queries scripts other (space separated).
 count_kinds() {
     awk '{ n = tolower($0) }
+         n ~ /view\.php/ { q++; next }
+         n ~ /tool[0-9]+\.php/ { s++; next }
          n ~ /\.html?$/ { h++; next }
          n ~ /\.(jpg|png|gif)$/ { p++; next }
          n ~ /\.css$/ { c++; next }
          n ~ /\.zip$/ { z++; next }
          { o++ }
-         END { printf "%d %d %d %d %d\n", h, p, c, z, o }'
+         END { printf "%d %d %d %d %d %d %d\n", h, p, c, z, q, s, o }'
 }
 
 results="$work/results.txt"
@@ -241,7 +249,9 @@ run_tool() {
     local mirror
     mirror=$(mirror_root "$tool" "$out" || true)
     if [ -n "$mirror" ]; then
-        comm -23 <(cd "$site" && find . -type f | sort) <(cd "$mirror" && find . -type f | sort) |
+        # A query page is saved under a name of each tool's own.
+        comm -23 <(cd "$site" && find . -type f -not -path './list/view/*' | sort) \
+            <(cd "$mirror" && find . -type f | sort) |
             sed "s|^\./|$tool $n /|" >>"$missing_list"
     fi
     echo "$tool $n $load_before | $(cut -d' ' -f1-3 /proc/loadavg)" >>"$loads"
@@ -253,11 +263,13 @@ run_tool() {
 
 for n in "${sizes[@]}"; do
     site="$work/site-$n"
-    summary=$(python3 "$root/bench/make_site.py" "$n" "$site" | tail -n 1)
+    dynamic=(--dynamic)
+    [ "${BENCH_DYNAMIC:-1}" = 1 ] || dynamic=()
+    summary=$(python3 "$root/bench/make_site.py" "$n" "$site" "${dynamic[@]}" | tail -n 1)
     chmod -R a+rX "$site"
     expected=$(sed -n 's/.* total=\([0-9]*\).*/\1/p' <<<"$summary")
     echo "bench: $summary" >&2
-    echo "site $n $(sed -n 's/.*pages=\([0-9]*\) pictures=\([0-9]*\) stylesheets=\([0-9]*\) archives=\([0-9]*\).*/\1 \2 \3 \4 0/p' <<<"$summary")" >>"$kinds"
+    echo "site $n $(sed -n 's/.*pages=\([0-9]*\) pictures=\([0-9]*\) stylesheets=\([0-9]*\) archives=\([0-9]*\) queries=\([0-9]*\) scripts=\([0-9]*\).*/\1 \2 \3 \4 \5 \6 0/p' <<<"$summary")" >>"$kinds"
     port=$(free_port)
     start_nginx "$site" "$port"
     for tool in $tools; do
@@ -284,10 +296,10 @@ if [ "${BENCH_ACCESS_LOG:-0}" = 1 ]; then
     done <"$results"
 fi
 echo
-echo "| saved by | N | pages .html | pictures | .css | .zip | other |"
-echo "|---|---:|---:|---:|---:|---:|---:|"
-while read -r tool n h p c z o; do
-    echo "| $tool | $n | $h | $p | $c | $z | $o |"
+echo "| saved by | N | pages .html | pictures | .css | .zip | query pages | script pages | other |"
+echo "|---|---:|---:|---:|---:|---:|---:|---:|---:|"
+while read -r tool n h p c z q sc o; do
+    echo "| $tool | $n | $h | $p | $c | $z | $q | $sc | $o |"
 done <"$kinds"
 if [ -s "$missing_list" ]; then
     echo

@@ -7,8 +7,13 @@ N pages in nested directories, every page reachable from /index.html; each
 page links to about ten others with a mix of relative and root-relative
 links. Besides the pages: one picture per four pages (.jpg/.png/.gif names,
 2-30 KB of random bytes), one stylesheet, and one ~200 KB .zip per hundred
-pages. The last line printed is a machine-readable summary:
-  SITE pages=N pictures=P stylesheets=1 archives=Z total=T bytes=B
+pages. With --dynamic: one query page per two pages (/list/view.php?id=K&s=1,
+written into the page as "&amp;"; the server answers it from
+/list/view/K.html) and one script page without a query per four pages
+(/tools/toolK.php, served as HTML). The last line printed is a
+machine-readable summary:
+  SITE pages=N pictures=P stylesheets=1 archives=Z queries=Q scripts=S total=T bytes=B
+where total counts the files a mirror holds (a query page once per URL).
 """
 
 import argparse
@@ -56,6 +61,24 @@ def href(source, target, rng):
     return rel
 
 
+def query_url(k):
+    return "/list/view.php?id=%d&amp;s=1" % k
+
+
+def query_file(k):
+    return "/list/view/%d.html" % k
+
+
+def script_path(k):
+    return "/tools/tool%05d.php" % k
+
+
+def small_page(title, links):
+    items = "".join('<li><a href="%s">%s</a></li>\n' % (u, t) for u, t in links)
+    return ("<!DOCTYPE html>\n<html><head><title>%s</title></head><body>\n"
+            "<h1>%s</h1>\n<ul>\n%s</ul>\n</body></html>\n" % (title, title, items))
+
+
 def write_file(root, site_path, data):
     full = os.path.join(root, site_path.lstrip("/"))
     os.makedirs(os.path.dirname(full), exist_ok=True)
@@ -70,6 +93,7 @@ def main():
     ap.add_argument("pages", type=int)
     ap.add_argument("outdir")
     ap.add_argument("--seed", type=int, default=20240601)
+    ap.add_argument("--dynamic", action="store_true")
     args = ap.parse_args()
     n = max(1, args.pages)
     root = args.outdir
@@ -77,7 +101,15 @@ def main():
 
     pictures = (n + PICTURE_EVERY - 1) // PICTURE_EVERY
     archives = max(1, n // ARCHIVE_EVERY)
+    queries = (n + 1) // 2 if args.dynamic else 0
+    scripts = (n + 3) // 4 if args.dynamic else 0
     total_bytes = 0
+    for k in range(queries):
+        total_bytes += write_file(root, query_file(k), small_page(
+            "Entry %d" % k, [("/index.html", "home"), ("/style.css", "style")]))
+    for k in range(scripts):
+        total_bytes += write_file(root, script_path(k), small_page(
+            "Tool %d" % k, [("../index.html", "home")]))
 
     css = "body { font-family: sans-serif; margin: 2em; }\n" \
           "a { color: #224488; }\nimg { border: 1px solid #ccc; }\n" * 4
@@ -114,15 +146,19 @@ def main():
         if i % ARCHIVE_EVERY == 0 and i // ARCHIVE_EVERY < archives:
             body.append('<p><a href="%s">archive</a></p>\n'
                         % href(src, archive_path(i // ARCHIVE_EVERY), rng))
+        if i % 2 == 0 and i // 2 < queries:
+            body.append('<p><a href="%s">entry</a></p>\n' % query_url(i // 2))
+        if i % 4 == 0 and i // 4 < scripts:
+            body.append('<p><a href="%s">tool</a></p>\n' % href(src, script_path(i // 4), rng))
         body.append("<ul>\n")
         for j in targets:
             body.append('<li><a href="%s">page %d</a></li>\n' % (href(src, page_path(j), rng), j))
         body.append("</ul>\n</body></html>\n")
         total_bytes += write_file(root, src, "".join(body))
 
-    total = n + pictures + 1 + archives
-    print("SITE pages=%d pictures=%d stylesheets=1 archives=%d total=%d bytes=%d"
-          % (n, pictures, archives, total, total_bytes))
+    total = n + pictures + 1 + archives + queries + scripts
+    print("SITE pages=%d pictures=%d stylesheets=1 archives=%d queries=%d scripts=%d "
+          "total=%d bytes=%d" % (n, pictures, archives, queries, scripts, total, total_bytes))
     return 0
 
 

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <unordered_map>
@@ -250,9 +251,21 @@ public:
     // with (downloaded, or answered so that a retry is pointless).
     // `asFile`: a name without an extension, which is first asked for as a
     // directory ("LICENSE/"), is asked for as written, saved at the same place.
-    bool DownloadOne(int slot, const std::string& url, bool asFile = false);
+    // `keepPage`: the body also stays in the connection's buffer (pageKept).
+    bool DownloadOne(int slot, const std::string& url, bool asFile = false, bool keepPage = false);
     // DownloadOne, then the history and "ValidURLs.log" for what is done.
-    bool ProcessDownload(int slot, const std::string& url);
+    bool ProcessDownload(int slot, const std::string& url, bool keepPage = false);
+    // A page that is also queued as a file is taken out of "To Download" and
+    // held by the page worker's slot, which fetches it once for both; false
+    // when it is not queued, held by a download worker, or not a plain file
+    // name.
+    bool ClaimPageDownload(int slot, const std::string& url);
+    // Saves a claimed page and scans it from the same body; false when the
+    // body could not be used as the page (the page is then fetched again).
+    bool SaveAndScanPage(int slot, UrlRecord& record);
+    // A download worker's page whose page is still queued is left to the
+    // page worker that takes it; true when it was handed over.
+    bool HandPageToPageWorker(int slot, const std::string& url);
     // A file of the download directory could not be created or written (a
     // system error). A full or read-only disk holds the queues and ends the
     // crawl with them kept, once every busy worker has put its item down.
@@ -512,8 +525,11 @@ private:
     std::atomic<int> userAlwaysSave_{-1};
     std::mutex heldMutex_;                      // taken inside downloadMutex, never around it
     std::map<int, std::string> heldDownloads_;  // slot → URL being fetched
-    std::map<int, UrlRecordPtr> heldPages_;     // slot → page being scanned
-    std::string lastDownload_;                  // under imageMutex
+    // Pages taken from "To Download" while their page was still queued: the
+    // page worker that takes the page saves it too (guarded by heldMutex_).
+    std::set<std::string, std::less<>> pagesToSave_;
+    std::map<int, UrlRecordPtr> heldPages_;  // slot → page being scanned
+    std::string lastDownload_;               // under imageMutex
     // The stored duplication data has been read this run (or replaced by a
     // build, or erased): saving the list no longer loses stored records.
     bool dupeFileRead_ = false;  // under dupeMutex

@@ -86,7 +86,7 @@ bool App::ResumeDownload(HttpConnection& c, FetchRequest& request, bool flat) {
     return true;
 }
 
-bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile) {
+bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool keepPage) {
     TransferSlot& s = TransferSlots()[slot];
     std::unique_ptr<HttpConnection>& held = downloadConnections_[static_cast<std::size_t>(slot)];
     const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings);
@@ -152,6 +152,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile) {
     request.name = w.file;
     request.saveDir = target.saveDir;
     request.saveName = target.saveName;
+    request.keepPage = keepPage;
     long result = HttpFetch(c, request);
     if (s.cancel.load() && (flat || result == -1)) {
         s.cancel = false;
@@ -227,7 +228,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile) {
     return true;
 }
 
-bool App::ProcessDownload(int slot, const std::string& url) {
+bool App::ProcessDownload(int slot, const std::string& url, bool keepPage) {
     TransferSlot& s = TransferSlots()[slot];
     // The status is this item's: a 404 of the previous file must not mark
     // a file that never got an answer.
@@ -238,7 +239,7 @@ bool App::ProcessDownload(int slot, const std::string& url) {
     // server that refuses it or sends it on (to "docs/") has a directory of
     // that name.
     const bool guessedDirectory = SplitWorkerUrl(url).url != url && !url.ends_with('/');
-    bool done = DownloadOne(slot, url, guessedDirectory);
+    bool done = DownloadOne(slot, url, guessedDirectory, keepPage && !guessedDirectory);
     const int status = s.status.load();
     if (guessedDirectory && !done && (status == 404 || (status >= 300 && status < 400)) &&
         !s.cancel.load()) {

@@ -16,7 +16,14 @@ UrlRecordPtr AppLinkSink::AddSite(std::string_view url, std::uint8_t allLinked,
 }
 
 void AppLinkSink::AddFile(std::string_view url, bool userAdded, bool fileUrlMode) {
-    app_.AddFile(url, userAdded, fileUrlMode);
+    files_.push_back({std::string(url), userAdded, fileUrlMode});
+}
+
+void AppLinkSink::Flush() {
+    for (const OfferedFile& file : files_) {
+        app_.AddFile(file.url, file.userAdded, file.fileUrlMode);
+    }
+    files_.clear();
 }
 
 bool AppLinkSink::AddingLinksStopped() {
@@ -24,6 +31,9 @@ bool AppLinkSink::AddingLinksStopped() {
 }
 
 bool AppLinkSink::QueuesEmpty() {
+    if (!files_.empty()) {
+        return false;
+    }
     {
         std::lock_guard<std::mutex> lock(app_.linksMutex);
         if (!app_.linksToGrubble.Empty()) {

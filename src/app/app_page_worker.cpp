@@ -6,6 +6,7 @@
 #include "crawl/link_scanner.h"
 #include "download/save_names.h"
 #include "net/http_connection.h"
+#include "util/text.h"
 
 namespace wg {
 
@@ -16,6 +17,10 @@ void App::UrlScanned() {
 
 bool App::ProcessPage(int slot, UrlRecord& record) {
     TransferSlot& s = TransferSlots()[slot];
+    s.failure = FailureKind::None;
+    if (ClaimPageDownload(slot, record.url) && SaveAndScanPage(slot, record)) {
+        return true;
+    }
     s.failure = FailureKind::None;
     // What the user broke off by stopping is no failure.
     auto countFailure = [&](FailureKind failure) {
@@ -42,6 +47,77 @@ bool App::ProcessPage(int slot, UrlRecord& record) {
         page.domain = c->domain;
         AppLinkSink sink(*this);
         ScanPage(settings, sink, page, record, slot);
+    }
+    UrlScanned();
+    return true;
+}
+
+namespace {
+
+// A plain-HTTP file name that a download worker saves in one request.
+bool SavedInOneRequest(const std::string& url) {
+    return StartsWithNoCase(url, "http://") && !url.ends_with('/') &&
+           SplitWorkerUrl(url).url == url;
+}
+
+}  // namespace
+
+bool App::HandPageToPageWorker(int slot, const std::string& url) {
+    if (!SavedInOneRequest(url) || m_bDownloadingUserFile.load()) {
+        return false;
+    }
+    // Under the page queue's lock: the page worker that takes the page finds
+    // the file handed over.
+    std::lock_guard<std::mutex> lock(linksMutex);
+    if (!linksToGrubble.ContainsUrl(url)) {
+        return false;
+    }
+    std::lock_guard<std::mutex> held(heldMutex_);
+    pagesToSave_.insert(url);
+    heldDownloads_.erase(slot);
+    return true;
+}
+
+bool App::ClaimPageDownload(int slot, const std::string& url) {
+    if (!SavedInOneRequest(url) || m_bDownloadingUserFile.load()) {
+        return false;
+    }
+    {
+        std::lock_guard<std::mutex> held(heldMutex_);
+        if (pagesToSave_.erase(url) != 0) {
+            heldDownloads_[slot] = url;
+            return true;
+        }
+    }
+    std::lock_guard<std::mutex> lock(downloadMutex);
+    // Taken and held in one step, as a download worker takes its files.
+    if (!toDownload.Contains(url) || HeldByDownloadWorker(url) || !toDownload.RemoveFirst(url)) {
+        return false;
+    }
+    NoteHeldDownload(slot, url);
+    filesTaken.fetch_add(1);
+    return true;
+}
+
+bool App::SaveAndScanPage(int slot, UrlRecord& record) {
+    TransferSlot& s = TransferSlots()[slot];
+    RefreshCounterText(Counter::ToDownload);
+    // The file's whole work, as a download worker does it.
+    (void)ProcessDownload(slot, record.url, true);
+    NoteHeldDownload(slot, {});
+    HttpConnection* c = downloadConnections_[static_cast<std::size_t>(slot)].get();
+    if (c == nullptr || !c->pageKept || c->redirected || !s.saved.load()) {
+        return false;
+    }
+    tally.PageScanned();
+    FetchedPage page;
+    page.body = std::string_view(c->buffer.data(), c->received);
+    page.host = c->host;
+    page.domain = c->domain;
+    AppLinkSink sink(*this);
+    ScanPage(settings, sink, page, record, slot);
+    if (settings.guessUrls.load()) {
+        GuessUrls(record, true);
     }
     UrlScanned();
     return true;

@@ -354,10 +354,12 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
 void App::EmptyDownloads() {
     {
         std::lock_guard<std::mutex> lock(downloadMutex);
-        if (toDownload.Empty()) {
+        std::lock_guard<std::mutex> held(heldMutex_);
+        if (toDownload.Empty() && pagesToSave_.empty()) {
             return;
         }
         toDownload.Clear();
+        pagesToSave_.clear();
     }
     if (m_bPauseAfterDownloads.load()) {
         PauseWhenDownloadsEmpty();

@@ -123,6 +123,9 @@ bool App::HasQueuedWork() {
 
 bool App::HeldByDownloadWorker(std::string_view url) {
     std::lock_guard<std::mutex> lock(heldMutex_);
+    if (pagesToSave_.contains(url)) {
+        return true;
+    }
     for (const auto& [slot, held] : heldDownloads_) {
         if (held == url) {
             return true;
@@ -259,6 +262,7 @@ bool App::SaveState(bool beforeExit) {
             for (const auto& [slot, url] : heldDownloads_) {
                 held.push_back(url);
             }
+            held.insert(held.end(), pagesToSave_.begin(), pagesToSave_.end());
         }
         for (const std::string& url : held) {
             if (!toDownload.Contains(url)) {

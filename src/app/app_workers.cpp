@@ -55,6 +55,7 @@ void App::PageWorkerMain(std::atomic<int>* threadId) {
         record.reset();
     }
     app->DropPageConnection(slot);
+    app->downloadConnections_[static_cast<std::size_t>(slot)].reset();
     app->PageWorkerEnded();
 }
 
@@ -79,6 +80,10 @@ void App::DownloadWorkerMain(std::atomic<int>* threadId) {
         std::optional<std::string> url = app->TakeNextDownload(slot);
         if (!url) {
             app->IdleWait(CurrentTiming().downloadIdleMs);
+            continue;
+        }
+        if (app->HandPageToPageWorker(slot, *url)) {
+            app->ItemFinished(slot);
             continue;
         }
         app->ItemStarted(previousSucceeded ? &*url : nullptr);
@@ -201,6 +206,8 @@ void App::StopCleanup() {
     {
         std::lock_guard<std::mutex> lock(downloadMutex);
         toDownload.Clear();
+        std::lock_guard<std::mutex> held(heldMutex_);
+        pagesToSave_.clear();
     }
     platform::SleepMs(CurrentTiming().stopSettleMs);
     if (m_bClearVisitedOnStop.load()) {

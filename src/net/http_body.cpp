@@ -81,6 +81,9 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
     }
     windowBytes = c.received;
     std::size_t fill = 0;
+    // A file's body stays in the buffer while it fits, when the caller wants
+    // to read it as a page too.
+    bool keep = toFile && c.keepPage && c.received == 0;
     bool html = false;
     char* const buffer = c.buffer.data();
     std::unique_ptr<PageRewriter> rewriter;
@@ -114,8 +117,9 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
         }
         long n = 0;
         int error = 0;
+        char* const chunk = buffer + fill;
         if (fill < kPageBufferLimit) {
-            n = c.Receive(buffer + fill, kPageBufferLimit - fill, timing.bodyPollMs, &error);
+            n = c.Receive(chunk, kPageBufferLimit - fill, timing.bodyPollMs, &error);
             if (n < 0 && error != ETIMEDOUT) {
                 c.lastError = error;
                 c.closeAfter = true;
@@ -163,7 +167,7 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
                 c.received = c.contentLength;
             }
             const bool firstChunk = c.received == length;
-            if ((firstChunk || html) && (html || LooksLikeHtml({buffer, length}))) {
+            if ((firstChunk || html) && (html || LooksLikeHtml({chunk, length}))) {
                 if (!options.webPagesWanted && NamedAsOtherFile(c.name)) {
                     NoteFailure(slot, FailureKind::Refused);
                     return 1;
@@ -186,10 +190,17 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
             }
             if (rewriter) {
                 rewritten.clear();
-                rewriter->Chunk({buffer, length}, rewritten);
+                rewriter->Chunk({chunk, length}, rewritten);
             }
-            if (!write(rewriter ? std::string_view(rewritten) : std::string_view(buffer, length))) {
+            if (!write(rewriter ? std::string_view(rewritten) : std::string_view(chunk, length))) {
                 return -1;
+            }
+            if (keep) {
+                fill += length;
+                if (fill >= kPageBufferLimit) {
+                    keep = false;  // too big to be read as a page: fetched again for that
+                    fill = 0;
+                }
             }
         } else {
             if (c.received >= kPageBufferLimit) {
@@ -216,6 +227,7 @@ long ReceiveBody(HttpConnection& c, int slotIndex) {
     if (c.received < kPageBufferLimit) {
         buffer[c.received] = '\0';
     }
+    c.pageKept = keep && fill == c.received;
     return finish(static_cast<long>(c.received));
 }
 

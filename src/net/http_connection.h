@@ -73,6 +73,10 @@ public:
     bool closeAfter = false;
     bool dnsFailed = false;
     bool redirected = false;
+    bool keepPage = false;  // the transaction keeps a file's body in `buffer`
+    // The last file transaction left its whole body, from the first byte and
+    // as it came, in `buffer` (`received` bytes, zero-terminated).
+    bool pageKept = false;
     StoredPath path;
     std::string host;      // lower case, no trailing '/'
     std::string port;      // "80", "443", ...

@@ -172,7 +172,9 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
     c.received = 0;
     c.writeFailed = false;
     c.rewritten = false;
+    c.pageKept = false;
     c.saveToFile = request.saveDir.has_value();
+    c.keepPage = request.keepPage && c.saveToFile && request.resumeFrom == 0;
     c.name = CopyBounded(*request.name, kPathFieldCapacity);
     // A name cut to fit would ask the server for another file.
     if (c.name.size() < request.name->size()) {

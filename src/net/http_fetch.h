@@ -22,6 +22,9 @@ struct FetchRequest {
     std::optional<std::string> saveName;  // the file below saveDir; absent = name
     std::uint32_t resumeFrom = 0;         // bytes already on disk
     std::uint32_t expectedTotal = 0;      // Content-Length of the previous attempt
+    // A file transaction that also keeps the body as it came in the page
+    // buffer, while it fits (for a page that is both saved and scanned).
+    bool keepPage = false;
 };
 
 // Runs the transaction. -1: the connection is unusable (connect failed, a

@@ -249,7 +249,7 @@ bool HttpTestServer::ReadHead(platform::Socket& socket, std::string& head) {
     return end != std::string::npos;
 }
 
-Reply HttpTestServer::Lookup(const std::string& target) const {
+Reply HttpTestServer::Lookup(const std::string& target) {
     std::string path = target;
     const std::string lower = Lower(target);
     if (lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0) {
@@ -262,7 +262,11 @@ Reply HttpTestServer::Lookup(const std::string& target) const {
         it = routes_.find(path.substr(0, path.find('?')));
     }
     if (it != routes_.end()) {
-        return it->second;
+        Reply reply = it->second;
+        if (reply.then) {
+            it->second = *reply.then;
+        }
+        return reply;
     }
     Reply missing = Reply::Ok("<html><body><h1>Not Found</h1></body></html>");
     missing.status = "HTTP/1.0 404 Not Found";

@@ -49,6 +49,8 @@ struct Reply {
     // Content-Range line and those bytes; a range past the end gets 416. When
     // false the header is ignored and the whole reply is sent.
     bool honourRange = false;
+    // Once this reply has been sent, the route answers with `then`.
+    std::shared_ptr<const Reply> then;
 
     // A 200 reply with Content-Type and Content-Length.
     static Reply Ok(std::string body, const std::string& contentType = "text/html");
@@ -96,7 +98,7 @@ private:
     void WaitForClose(platform::Socket& socket);
     // Sleeps `ms` unless the server stops first; false when it stopped.
     bool Pause(int ms);
-    Reply Lookup(const std::string& target) const;
+    Reply Lookup(const std::string& target);
     void ReapFinished();
 
     platform::ListenSocket listener_;
