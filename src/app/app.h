@@ -27,6 +27,7 @@
 #include "crawl/record_list.h"
 #include "crawl/url_list.h"
 #include "crawl/url_record.h"
+#include "download/file_claims.h"
 #include "dupes/dupe_data.h"
 #include "net/cookie_jar.h"
 #include "net/fetch_environment.h"
@@ -280,11 +281,20 @@ public:
     void DropPageConnection(int slot);
     // The environment of this App's transactions.
     FetchEnvironment& FetchEnvironmentFor();
+    // The local files that transactions are writing now.
+    FileClaims& LocalFiles() { return localFiles_; }
 
-    // Wakes idle workers at once (new work, stop or exit).
+    // The kinds of worker, each with its queue.
+    enum class WorkerKind { Page = 0, Download = 1 };
+    // Wakes every idle worker at once (stop, pause, exit, a changed limit).
     void WakeWorkers();
-    // Sleeps up to `ms`, returning early when woken.
-    void IdleWait(int ms);
+    // One item was queued: wakes one idle worker of that kind.
+    void WakeOneWorker(WorkerKind kind);
+    // A mark of the work queued so far, taken before a worker looks into its
+    // queue: an item queued after it ends the worker's next IdleWait at once.
+    std::uint64_t WorkMark(WorkerKind kind);
+    // Sleeps up to `ms`, returning early when woken or when work came after `mark`.
+    void IdleWait(WorkerKind kind, std::uint64_t mark, int ms);
 
     // Number of workers alive.
     int LivePageWorkers() const { return livePageWorkers_.load(); }
@@ -606,12 +616,14 @@ private:
     // Each download worker's connection, by its slot.
     std::array<std::unique_ptr<HttpConnection>, kTransferSlotCount> downloadConnections_;
     std::unique_ptr<AppFetchEnvironment> fetchEnvironment_;
+    FileClaims localFiles_;  // the files transactions are writing
     // Each page worker's connection, by its slot (a slot has one worker).
     std::array<std::unique_ptr<HttpConnection>, kTransferSlotCount> pageConnections_;
 
     std::mutex wakeMutex_;
-    std::condition_variable wakeCv_;
-    std::uint64_t wakeGeneration_ = 0;
+    std::array<std::condition_variable, 2> wakeCv_;  // by WorkerKind
+    std::uint64_t wakeGeneration_ = 0;               // raised by WakeWorkers
+    std::array<std::uint64_t, 2> workQueued_{};      // raised by WakeOneWorker
 };
 
 }  // namespace wg

@@ -131,8 +131,10 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         w.file = cut == std::string::npos ? w.directory : w.directory.substr(cut + 1);
         w.directory = cut == std::string::npos ? std::string() : w.directory.substr(0, cut);
     }
-    if (held && !held->dnsFailed && EqualsNoCase(held->host, w.hostName) && held->port == "80" &&
-        w.port == "80" && !w.secure) {
+    // The connection (its resolved address and buffers) serves the next file
+    // of the same plain-HTTP server, whatever its port.
+    if (held && !held->dnsFailed && EqualsNoCase(held->host, w.hostName) && held->port == w.port &&
+        !held->secure && !w.secure) {
         held->SetPath(w.directory);
     } else {
         held = std::make_unique<HttpConnection>();

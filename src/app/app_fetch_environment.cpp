@@ -98,30 +98,37 @@ RewriteOptions App::RewriteOptionsFor(std::string_view pageHost) {
     RewriteOptions options = RewriteOptionsFrom(settings);
     const bool anyHost = port_.SelectedScope() == CrawlScope::AllLinked;
     const std::string domain = SiteDomainOf(pageHost);
+    // What the crawl takes by its rules is answered without a look at the
+    // disk; anything else counts when an earlier crawl saved it.
     options.willSave = [this, anyHost, domain](std::string_view url, bool /*isSource*/) {
-        if (FindOnDisk(url, SaveNameOptionsFrom(settings), DiskSearchFor())) {
-            return true;
-        }
         const std::size_t hostStart = url.find("://") + 3;
         const std::string host =
             ToLowerAscii(url.substr(hostStart, url.find_first_of(":/", hostStart) - hostStart));
         const bool inReach =
             anyHost || (host.size() >= domain.size() &&
                         host.compare(host.size() - domain.size(), domain.size(), domain) == 0);
-        if (!inReach) {
-            return false;
+        if (inReach) {
+            // Pages (a name without an extension, a directory, a page type)
+            // are taken with the "Web Pages" type, which every edited page has on.
+            const std::string_view path = url.substr(0, url.find('?'));
+            const std::size_t slash = path.rfind('/');
+            const std::size_t dot = path.rfind('.');
+            if (dot == std::string_view::npos || dot < slash || IsWebPageExtension(path, dot) ||
+                CheckFileWanted(settings, url, {}, false) == FileWanted::Add) {
+                return true;
+            }
         }
-        // Pages (a name without an extension, a directory, a page type) are
-        // taken with the "Web Pages" type, which every edited page has on.
-        const std::string_view path = url.substr(0, url.find('?'));
-        const std::size_t slash = path.rfind('/');
-        const std::size_t dot = path.rfind('.');
-        if (dot == std::string_view::npos || dot < slash || IsWebPageExtension(path, dot)) {
-            return true;
-        }
-        return CheckFileWanted(settings, url, {}, false) == FileWanted::Add;
+        return FindOnDisk(url, SaveNameOptionsFrom(settings), DiskSearchFor());
     };
     return options;
+}
+
+void AppFetchEnvironment::ClaimLocalFile(std::string_view localName) {
+    app_.LocalFiles().Claim(localName);
+}
+
+void AppFetchEnvironment::ReleaseLocalFile(std::string_view localName) {
+    app_.LocalFiles().Release(localName);
 }
 
 bool AppFetchEnvironment::MakeDynamicPage(std::string& localName, std::size_t queryPos) {

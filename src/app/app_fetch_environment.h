@@ -29,6 +29,8 @@ public:
     void CountDownload(std::uint64_t bytes) override;
     void DiskWriteFailed(int error, std::string_view localName) override;
     void NoteLastDownload(std::string_view localName) override;
+    void ClaimLocalFile(std::string_view localName) override;
+    void ReleaseLocalFile(std::string_view localName) override;
     std::unique_ptr<PageRewriter> StartRewrite(const PageLocation& page) override;
     bool MakeDynamicPage(std::string& localName, std::size_t queryPos) override;
     std::optional<std::uint64_t> SizeOnDisk(std::string_view url) override;

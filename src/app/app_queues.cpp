@@ -136,7 +136,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
             record->url = url;
             linksToGrubble.PushBack(record);
         }
-        WakeWorkers();
+        WakeOneWorker(WorkerKind::Page);
         // 11.
         step = 7;
         RefreshCounterText(Counter::LinksToGrubble);
@@ -203,7 +203,7 @@ void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
         }
         toDownload.PushBack(url);
     }
-    WakeWorkers();
+    WakeOneWorker(WorkerKind::Download);
     // 7.
     m_bDownloadingUserFile.store(fileUrlMode);
     RefreshCounterText(Counter::ToDownload);

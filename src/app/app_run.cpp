@@ -229,14 +229,31 @@ void App::WakeWorkers() {
         std::lock_guard<std::mutex> lock(wakeMutex_);
         ++wakeGeneration_;
     }
-    wakeCv_.notify_all();
+    for (std::condition_variable& cv : wakeCv_) {
+        cv.notify_all();
+    }
 }
 
-void App::IdleWait(int ms) {
+void App::WakeOneWorker(WorkerKind kind) {
+    const auto k = static_cast<std::size_t>(kind);
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        ++workQueued_[k];
+    }
+    wakeCv_[k].notify_one();
+}
+
+std::uint64_t App::WorkMark(WorkerKind kind) {
+    std::lock_guard<std::mutex> lock(wakeMutex_);
+    return workQueued_[static_cast<std::size_t>(kind)];
+}
+
+void App::IdleWait(WorkerKind kind, std::uint64_t mark, int ms) {
+    const auto k = static_cast<std::size_t>(kind);
     std::unique_lock<std::mutex> lock(wakeMutex_);
     const std::uint64_t generation = wakeGeneration_;
-    wakeCv_.wait_for(lock, std::chrono::milliseconds(ms),
-                     [&] { return wakeGeneration_ != generation; });
+    wakeCv_[k].wait_for(lock, std::chrono::milliseconds(ms),
+                        [&] { return wakeGeneration_ != generation || workQueued_[k] != mark; });
 }
 
 }  // namespace wg

@@ -35,12 +35,13 @@ void App::PageWorkerMain(std::atomic<int>* threadId) {
         }
         bool keepRecord = false;
         UrlRecordPtr record;
+        const std::uint64_t mark = app->WorkMark(WorkerKind::Page);
         if (app->AllowMorePages() && !app->m_bHoldWork.load() && !app->m_bDiskFull.load() &&
             !app->m_bPauseAfterDownloads.load()) {
             record = app->TakeNextPage(slot, keepRecord);
         }
         if (!record) {
-            app->IdleWait(CurrentTiming().pageIdleMs);
+            app->IdleWait(WorkerKind::Page, mark, CurrentTiming().pageIdleMs);
             continue;
         }
         app->ItemStarted(&record->url);
@@ -77,9 +78,10 @@ void App::DownloadWorkerMain(std::atomic<int>* threadId) {
             TransferSlots().Release(slot);
             return;
         }
+        const std::uint64_t mark = app->WorkMark(WorkerKind::Download);
         std::optional<std::string> url = app->TakeNextDownload(slot);
         if (!url) {
-            app->IdleWait(CurrentTiming().downloadIdleMs);
+            app->IdleWait(WorkerKind::Download, mark, CurrentTiming().downloadIdleMs);
             continue;
         }
         if (app->HandPageToPageWorker(slot, *url)) {

@@ -96,6 +96,10 @@ public:
     // system error and the local name. Nothing of it is kept under its name.
     virtual void DiskWriteFailed(int /*error*/, std::string_view /*localName*/) {}
     virtual void NoteLastDownload(std::string_view /*localName*/) {}
+    // A local file is about to be written: waits while another transaction
+    // writes the same name. Every claim is released.
+    virtual void ClaimLocalFile(std::string_view /*localName*/) {}
+    virtual void ReleaseLocalFile(std::string_view /*localName*/) {}
 };
 
 // The environment of connections used without an application.

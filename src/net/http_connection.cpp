@@ -54,9 +54,12 @@ void HttpConnection::Close() {
     aheadEnd_ = 0;
     if (socket_.Valid()) {
         static constexpr std::string_view kCloseLine = "Connection: Close\r\n\r\n";
-        (void)socket_.SendAll(kCloseLine.data(), kCloseLine.size());
+        if (!serverCloses) {
+            (void)socket_.SendAll(kCloseLine.data(), kCloseLine.size());
+        }
         socket_.Close();
     }
+    serverCloses = false;
 }
 
 long HttpConnection::SendAll(std::string_view bytes) {
@@ -81,7 +84,11 @@ long HttpConnection::Receive(char* out, std::size_t length, int timeoutMs, int* 
         aheadStart_ += n;
         return static_cast<long>(n);
     }
-    return socket_.Receive(out, length, timeoutMs, error);
+    const long n = socket_.Receive(out, length, timeoutMs, error);
+    if (n == 0) {
+        serverCloses = true;
+    }
+    return n;
 }
 
 long HttpConnection::FillAhead(int timeoutMs, int* error) {
@@ -93,6 +100,8 @@ long HttpConnection::FillAhead(int timeoutMs, int* error) {
     const long n = socket_.Receive(readAhead_.data(), readAhead_.size(), timeoutMs, error);
     if (n > 0) {
         aheadEnd_ = static_cast<std::size_t>(n);
+    } else if (n == 0) {
+        serverCloses = true;
     }
     return n;
 }

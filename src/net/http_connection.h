@@ -25,7 +25,7 @@ inline constexpr std::size_t kReadAheadCapacity = 16384;
 
 class HttpConnection {
 public:
-    HttpConnection() = default;
+    HttpConnection() { buffer[0] = '\0'; }
     ~HttpConnection() { Close(); }
     HttpConnection(const HttpConnection&) = delete;
     HttpConnection& operator=(const HttpConnection&) = delete;
@@ -37,7 +37,8 @@ public:
     void SetPath(std::string_view path);
     // Closes any open socket politely and connects again.
     bool Connect(int timeoutMs);
-    // Sends "Connection: Close" on an open socket, then closes it.
+    // Sends "Connection: Close" on an open socket (unless the server closes
+    // it anyway), then closes it.
     void Close();
     // Sends all bytes: the count, or -1 with lastError set.
     long SendAll(std::string_view bytes);
@@ -71,6 +72,9 @@ public:
     bool saveToFile = false;
     bool isHtml = false;
     bool closeAfter = false;
+    // The server said it closes the connection after this answer, or has
+    // closed it: Close has no one to say "Connection: Close" to.
+    bool serverCloses = false;
     bool dnsFailed = false;
     bool redirected = false;
     bool keepPage = false;  // the transaction keeps a file's body in `buffer`
@@ -84,7 +88,8 @@ public:
     std::string protocol;  // "HTTP/1.0", "HTTPS/1.0" or "FTP/1.0"
     std::string name;
     std::string requestName;
-    std::array<char, kPageBufferLimit + 4096> buffer{};
+    // Not cleared when made: a transaction zero-terminates what it received.
+    std::array<char, kPageBufferLimit + 4096> buffer;
     int lastError = 0;
     std::uint32_t contentLength = 0;
     std::uint32_t received = 0;
@@ -99,7 +104,7 @@ public:
 
 private:
     platform::Socket socket_;
-    std::array<char, kReadAheadCapacity> readAhead_{};
+    std::array<char, kReadAheadCapacity> readAhead_;
     std::size_t aheadStart_ = 0;
     std::size_t aheadEnd_ = 0;
 };

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "download/save_paths.h"
 #include "net/http_response_rules.h"
@@ -121,6 +122,21 @@ void WriteFailed(HttpConnection& c, TransferSlot* slot, const std::string& local
     c.closeAfter = true;
 }
 
+// Holds a local name for this transaction from its opening to its end.
+class LocalFileClaim {
+public:
+    LocalFileClaim(FetchEnvironment& env, std::string name) : env_(env), name_(std::move(name)) {
+        env_.ClaimLocalFile(name_);
+    }
+    ~LocalFileClaim() { env_.ReleaseLocalFile(name_); }
+    LocalFileClaim(const LocalFileClaim&) = delete;
+    LocalFileClaim& operator=(const LocalFileClaim&) = delete;
+
+private:
+    FetchEnvironment& env_;
+    std::string name_;
+};
+
 void CloseAndDelete(HttpConnection& c, const std::string& local) {
     c.file.reset();
     DeletePartialFile(local);
@@ -214,6 +230,7 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
     }
 
     std::string local;
+    std::optional<LocalFileClaim> claim;
     if (c.saveToFile) {
         if (RefusedBySize(c, request.slot)) {
             return 0;
@@ -235,6 +252,7 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
         if (local.empty()) {
             c.saveToFile = false;
         } else {
+            claim.emplace(env, local);
             const bool append = slot != nullptr && slot->done != 0;
             int error = 0;
             c.file = OpenTransactionFile(c, local, append, &error);

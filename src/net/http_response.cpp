@@ -175,6 +175,7 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
 
     c.contentLength = 0;
     c.closeAfter = false;
+    c.serverCloses = false;
     c.isHtml = false;
     c.redirected = false;
     c.answerStarted = false;
@@ -285,6 +286,7 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
             HandleRedirect(c, line);
         } else if (StartsWithNoCase(line, "connection: close")) {
             c.closeAfter = true;
+            c.serverCloses = true;
         } else if (StartsWithNoCase(line, "set-cookie:") && options.sendCookie) {
             std::string_view cookie = std::string_view(line).substr(11);
             if (cookie.starts_with(' ')) {
