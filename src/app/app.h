@@ -286,6 +286,10 @@ public:
 
     // The kinds of worker, each with its queue.
     enum class WorkerKind { Page = 0, Download = 1 };
+    // Sets m_bExitRequested and ends the main loop's wait at once.
+    void NoteExitRequested();
+    // No worker thread is alive any more.
+    bool AllWorkersEnded() const;
     // Wakes every idle worker at once (stop, pause, exit, a changed limit).
     void WakeWorkers();
     // One item was queued: wakes one idle worker of that kind.
@@ -624,6 +628,7 @@ private:
     std::array<std::condition_variable, 2> wakeCv_;  // by WorkerKind
     std::uint64_t wakeGeneration_ = 0;               // raised by WakeWorkers
     std::array<std::uint64_t, 2> workQueued_{};      // raised by WakeOneWorker
+    std::condition_variable exitCv_;                 // the main loop waits on it for an exit
 };
 
 }  // namespace wg

@@ -26,19 +26,19 @@ void App::RequestExit() {
     WakeWorkers();
     port_.SetCrawlRunning(false);
     if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
-        m_bExitRequested.store(true);
+        NoteExitRequested();
     }
 }
 
 void App::ExitNow() {
     if (g_bStopWorkers.load()) {
-        m_bExitRequested.store(true);
+        NoteExitRequested();
         return;
     }
     g_bStopWorkers.store(true);
     WakeWorkers();
     SetAlwaysSaveForThisRun(false);
-    m_bExitRequested.store(true);
+    NoteExitRequested();
 }
 
 void App::PageWorkerEnded() {
@@ -127,7 +127,10 @@ void App::SetExitAfterLastDownload(bool flag) {
 void App::ReleaseLists() {
     const Timing& t = CurrentTiming();
     ShowStatus("Exiting: Releasing sites visited list...");
-    platform::SleepMs(t.stopSettleMs);
+    // Workers that have not counted themselves out get a moment to do so.
+    if (!AllWorkersEnded()) {
+        platform::SleepMs(t.stopSettleMs);
+    }
     {
         std::lock_guard<std::mutex> lock(visitedMutex);
         visited.Clear([this] { AppendStatus("."); });
@@ -168,7 +171,7 @@ void App::Shutdown() {
     WakeWorkers();
     ClearCurrentApp(this);
     // A build or update of the duplication data stops at the exit request.
-    m_bExitRequested.store(true);
+    NoteExitRequested();
     JoinDupeThread();
     // 2.
     settings.searchDlSubDirs.store(false);

@@ -163,7 +163,9 @@ void App::Run() {
         if (m_bExitRequested.load()) {
             break;
         }
-        platform::SleepMs(CurrentTiming().mainLoopMs);
+        std::unique_lock<std::mutex> lock(wakeMutex_);
+        exitCv_.wait_for(lock, std::chrono::milliseconds(CurrentTiming().mainLoopMs),
+                         [this] { return m_bExitRequested.load(); });
     }
     LeaveMainLoop();
 }
@@ -194,8 +196,10 @@ void App::LeaveMainLoop() {
     if (settings.alwaysSave.load()) {
         SaveStateAtExit();
     }
-    // 5.
-    platform::SleepMs(t.finalPauseMs);
+    // 5. Not needed when every worker has ended.
+    if (!AllWorkersEnded()) {
+        platform::SleepMs(t.finalPauseMs);
+    }
 }
 
 void App::JoinAllThreads() {
@@ -222,6 +226,18 @@ void App::JoinAllThreads() {
     for (auto& th : toJoin) {
         th.join();
     }
+}
+
+void App::NoteExitRequested() {
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        m_bExitRequested.store(true);
+    }
+    exitCv_.notify_all();
+}
+
+bool App::AllWorkersEnded() const {
+    return livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0;
 }
 
 void App::WakeWorkers() {

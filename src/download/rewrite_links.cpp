@@ -429,6 +429,13 @@ std::size_t RewriteLinkValues(std::string& t, std::size_t from, bool final, cons
         if (p >= t.size()) {
             return t.size();
         }
+        // Most characters start no keyword (s, h, a, p, u or '@', in any case).
+        const char first = static_cast<char>(static_cast<unsigned char>(t[p]) | 0x20);
+        if (first != 's' && first != 'h' && first != 'a' && first != 'p' && first != 'u' &&
+            t[p] != '@') {
+            ++p;
+            continue;
+        }
         const Keyword* hit = nullptr;
         for (const Keyword& k : kKeywords) {
             if (StartsWithNoCase(std::string_view(t).substr(p), k.text)) {

@@ -261,12 +261,7 @@ Socket Socket::Connect(const ResolvedAddress& address, int timeoutMs, int* error
             }
         }
     }
-    if (failure == 0) {
-        const int flags = ::fcntl(fd, F_GETFL);
-        if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-            failure = errno;
-        }
-    }
+    // The socket stays non-blocking: every send and receive waits with poll.
     if (failure != 0) {
         CloseFd(fd);
         SetError(error, failure);
