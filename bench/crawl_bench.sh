@@ -6,7 +6,9 @@
 # Environment:
 #   BENCH_TOOLS="webgrubbler wget httrack"   the tools to run, in this order;
 #                                            also webgrubbler-par (2 page and 8
-#                                            download workers) and httrack-default
+#                                            download workers), webgrubbler-fast (the
+#                                            README's fast settings), wget2 (8 threads)
+#                                            and httrack-default
 #                                            (its built-in rate limits left on: slow)
 #   BENCH_ACCESS_LOG=1                       log requests in nginx and count them
 #   BENCH_TIMEOUT=3600                       seconds per tool before it is killed
@@ -184,13 +186,18 @@ run_tool() {
     mkdir -p "$out"
     local cmd=()
     case $tool in
-        webgrubbler | webgrubbler-par)
+        webgrubbler | webgrubbler-par | webgrubbler-fast)
             local sets=()
             if [ "$tool" = webgrubbler-par ]; then
                 # As many download connections as httrack opens by default,
                 # two page workers, and no throttling of the page workers by
                 # the download queue length.
                 sets+=(--set NUM_URL_THREADS=2 --set NUM_DOWNLOAD_THREADS=8
+                    --set MIN_DOWNLOAD_QUEUE=100000)
+            fi
+            if [ "$tool" = webgrubbler-fast ]; then
+                # The settings the README gives for fast mirrors.
+                sets+=(--set NUM_URL_THREADS=8 --set NUM_DOWNLOAD_THREADS=2
                     --set MIN_DOWNLOAD_QUEUE=100000)
             fi
             for kv in ${BENCH_WG_SET:-}; do sets+=(--set "$kv"); done
