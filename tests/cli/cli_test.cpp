@@ -163,8 +163,7 @@ TEST(CliProgram, InterruptAndTerminateEndWithStatus1AfterStopped) {
         ASSERT_TRUE(cli.Started());
         // The page worker and the download worker both have "/" in hand: an
         // exit after this download has no queued file to wait for.
-        ASSERT_TRUE(WaitFor([&] { return server.Requests().size() >= 2; }, 30000))
-            << cli.Output();
+        ASSERT_TRUE(WaitFor([&] { return server.Requests().size() >= 2; }, 30000)) << cli.Output();
         cli.Signal(c.signal);
         EXPECT_EQ(cli.WaitExit(30000), 1) << cli.Output();
         const std::string out = cli.Output();
