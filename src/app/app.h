@@ -264,6 +264,8 @@ public:
     // Saves a claimed page and scans it from the same body; false when the
     // body could not be used as the page (the page is then fetched again).
     bool SaveAndScanPage(int slot, UrlRecord& record);
+    // Scans the page a connection holds in its buffer.
+    void ScanReceivedPage(const HttpConnection& c, UrlRecord& record, int slot);
     // A download worker's page whose page is still queued is left to the
     // page worker that takes it; true when it was handed over.
     bool HandPageToPageWorker(int slot, const std::string& url);

@@ -15,6 +15,15 @@ void App::UrlScanned() {
     RefreshCounterText(Counter::UrlsScanned);
 }
 
+void App::ScanReceivedPage(const HttpConnection& c, UrlRecord& record, int slot) {
+    FetchedPage page;
+    page.body = std::string_view(c.buffer.data(), c.received);
+    page.host = c.host;
+    page.domain = c.domain;
+    AppLinkSink sink(*this);
+    ScanPage(settings, sink, page, record, slot);
+}
+
 bool App::ProcessPage(int slot, UrlRecord& record) {
     TransferSlot& s = TransferSlots()[slot];
     s.failure = FailureKind::None;
@@ -41,12 +50,7 @@ bool App::ProcessPage(int slot, UrlRecord& record) {
     }
     tally.PageScanned();
     if (c != nullptr) {
-        FetchedPage page;
-        page.body = std::string_view(c->buffer.data(), c->received);
-        page.host = c->host;
-        page.domain = c->domain;
-        AppLinkSink sink(*this);
-        ScanPage(settings, sink, page, record, slot);
+        ScanReceivedPage(*c, record, slot);
     }
     UrlScanned();
     return true;
@@ -110,12 +114,7 @@ bool App::SaveAndScanPage(int slot, UrlRecord& record) {
         return false;
     }
     tally.PageScanned();
-    FetchedPage page;
-    page.body = std::string_view(c->buffer.data(), c->received);
-    page.host = c->host;
-    page.domain = c->domain;
-    AppLinkSink sink(*this);
-    ScanPage(settings, sink, page, record, slot);
+    ScanReceivedPage(*c, record, slot);
     if (settings.guessUrls.load()) {
         GuessUrls(record, true);
     }
