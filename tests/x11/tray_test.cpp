@@ -153,6 +153,25 @@ protected:
         })) << "no icon in the tray";
     }
 
+    // Waits until the main window is viewable and the X server gives the same
+    // place and size twice in a row.
+    bool SettledOnScreen() const {
+        std::string last;
+        const bool settled = Poll(
+            [&] {
+                const std::string now = x_->Run({"xdotool", "search", "--onlyvisible", "--name",
+                                                 kMainTitle, "getwindowgeometry"})
+                                            .output;
+                const bool same = now.find("Position") != std::string::npos && now == last;
+                last = now;
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                return same;
+            },
+            5000);
+        EXPECT_TRUE(settled) << "the main window did not settle on the screen: " << last;
+        return settled;
+    }
+
     // The program's windows on the screen other than its icon: with the main
     // window in the tray, the menus.
     int MenusShown() const {
@@ -196,7 +215,9 @@ TEST_P(X11TrayRestore, BringsTheWindowBackWhereItWas) {
         << Describe(frame) << ", came back at " << Describe(back);
     EXPECT_TRUE(Poll([&] { return !Icon(); })) << "the icon stays with the window shown";
     // Back on the screen and active (the snapshot has the window before the
-    // window manager shows it).
+    // window manager shows it, and a click that comes while the window is
+    // still being placed is lost).
+    ASSERT_TRUE(SettledOnScreen());
     ASSERT_TRUE(g->Focus());
     ASSERT_TRUE(g->Click(kExit));
     ExpectNormalExit();
