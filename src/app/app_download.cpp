@@ -109,17 +109,17 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         request.name = rawUrl.substr(1);
         request.saveDir = held->host;
         request.saveName = target.saveName;
-        long result = HttpFetch(*held, request);
+        FetchResult result = HttpFetch(*held, request);
         if (s.cancel.exchange(false)) {
             return false;
         }
-        if (result != -1 && !held->IsComplete()) {
+        if (result.Usable() && !held->IsComplete()) {
             request.name = rawUrl;
             request.saveName.reset();
             request.resumeFrom = held->received;
             result = HttpFetch(*held, request);
         }
-        return result != -1;
+        return result.Usable();
     }
 
     const std::string& url = w.url;
@@ -155,8 +155,8 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     request.saveDir = target.saveDir;
     request.saveName = target.saveName;
     request.keepPage = keepPage;
-    long result = HttpFetch(c, request);
-    if (s.cancel.load() && (flat || result == -1)) {
+    FetchResult result = HttpFetch(c, request);
+    if (s.cancel.load() && (flat || !result.Usable())) {
         s.cancel = false;
         return false;
     }
@@ -164,9 +164,13 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     if (s.failure.load() == FailureKind::Disk) {
         return false;
     }
-    const auto minSize = static_cast<long>(settings.minFileSize.load());
+    // A body as large as MIN_FILE_SIZE (none counts as large enough).
+    const int minSize = settings.minFileSize.load();
+    auto largeEnough = [&](const FetchResult& r) {
+        return minSize <= 0 || r.bytes >= static_cast<std::uint32_t>(minSize);
+    };
 
-    if (result == -1) {
+    if (!result.Usable()) {
         c.Close();
         if (!c.Connect(CurrentTiming().connectTimeoutMs) &&
             ConnectForDownload(c, slot, url) != ConnectOutcome::Connected) {
@@ -176,19 +180,19 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
             return false;
         }
         result = HttpFetch(c, request);
-        if (result == -1) {
+        if (!result.Usable()) {
             return false;
         }
-        if (result > 0) {
+        if (result.HasBody()) {
             guess(url);
         }
         return true;
     }
 
-    if (result > 0) {
+    if (result.HasBody()) {
         if (flat) {
             if (c.IsComplete()) {
-                if (result >= minSize) {
+                if (largeEnough(result)) {
                     guess(url);
                 }
                 return true;
@@ -199,7 +203,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
             guess(url);
             return true;
         }
-        if (result >= minSize) {
+        if (largeEnough(result)) {
             guess(url);
         }
         if (!c.IsComplete()) {

@@ -116,7 +116,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
             return false;
         }
         request.name = record.url;
-        return HttpFetch(*held, request) != -1;
+        return HttpFetch(*held, request).Usable();
     }
 
     const PageUrlParts parts = SplitPageUrl(record.url);
@@ -149,9 +149,9 @@ bool App::FetchPage(int slot, UrlRecord& record) {
     }
 
     request.name = parts.requestName;
-    const long result = HttpFetch(c, request);
-    if (result != -1) {
-        if (result > 0 && settings.guessUrls.load() && !c.redirected) {
+    const FetchResult result = HttpFetch(c, request);
+    if (result.Usable()) {
+        if (result.HasBody() && settings.guessUrls.load() && !c.redirected) {
             GuessUrls(record, true);
         }
         return true;
@@ -165,7 +165,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
         (void)HttpConnection::CheckDialUp();
         (void)c.Connect(CurrentTiming().connectTimeoutMs);
     }
-    return HttpFetch(c, request) != -1;
+    return HttpFetch(c, request).Usable();
 }
 
 }  // namespace wg

@@ -155,9 +155,28 @@ long FetchOverHttps(HttpConnection& c, const FetchRequest& request, const FetchO
     return HttpsFetch(c, request.slot, url, local, c.saveToFile) ? 1 : 0;
 }
 
+// The transaction's verdict as a count: -1 unusable, 0 nothing, else the body size.
+FetchResult ResultOf(long body) {
+    if (body < 0) {
+        return {FetchOutcome::Unusable, 0};
+    }
+    if (body == 0) {
+        return {FetchOutcome::Nothing, 0};
+    }
+    return {FetchOutcome::Body, static_cast<std::uint32_t>(body)};
+}
+
+long Transaction(HttpConnection& c, const FetchRequest& request);
+
 }  // namespace
 
-long HttpFetch(HttpConnection& c, const FetchRequest& request) {
+FetchResult HttpFetch(HttpConnection& c, const FetchRequest& request) {
+    return ResultOf(Transaction(c, request));
+}
+
+namespace {
+
+long Transaction(HttpConnection& c, const FetchRequest& request) {
     if (c.connectFailed || !request.name) {
         return -1;
     }
@@ -347,4 +366,5 @@ long HttpFetch(HttpConnection& c, const FetchRequest& request) {
     return body;
 }
 
+}  // namespace
 }  // namespace wg

@@ -27,12 +27,27 @@ struct FetchRequest {
     bool keepPage = false;
 };
 
-// Runs the transaction. -1: the connection is unusable (connect failed, a
-// mandatory send failed, the body met a socket error); 0: nothing usable came;
-// otherwise the body size (1 for a successful https transaction). The page of
-// a memory transaction is in `buffer`, its length in `received` (at most
-// kPageBufferLimit, zero-terminated when shorter).
-long HttpFetch(HttpConnection& connection, const FetchRequest& request);
+// What a transaction came to.
+enum class FetchOutcome : std::uint8_t {
+    Unusable,  // the connection is unusable: connect or a mandatory send failed, or the
+               // body met a socket error
+    Nothing,   // nothing usable came
+    Body,      // a body came
+};
+
+struct FetchResult {
+    FetchOutcome outcome = FetchOutcome::Nothing;
+    // With Body: the body size; 1 for an https answer that was taken, and for an
+    // HTML page refused in place of another kind of file.
+    std::uint32_t bytes = 0;
+
+    bool Usable() const { return outcome != FetchOutcome::Unusable; }
+    bool HasBody() const { return outcome == FetchOutcome::Body; }
+};
+
+// Runs the transaction. The page of a memory transaction is in `buffer`, its
+// length in `received` (at most kPageBufferLimit, zero-terminated when shorter).
+FetchResult HttpFetch(HttpConnection& connection, const FetchRequest& request);
 
 // Reads the status line and header lines and acts on them: the header-byte
 // count, or -1 when the answer is refused or broken.

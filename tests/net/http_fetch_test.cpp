@@ -93,7 +93,9 @@ protected:
         r.saveName = std::move(saveName);
         r.resumeFrom = resume;
         r.expectedTotal = expected;
-        return HttpFetch(c, r);
+        // -1 for an unusable connection, else the body size (0: nothing usable).
+        const FetchResult result = HttpFetch(c, r);
+        return result.Usable() ? static_cast<long>(result.bytes) : -1;
     }
 
     test::CurrentDirGuard cwd;

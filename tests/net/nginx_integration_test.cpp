@@ -149,7 +149,9 @@ protected:
         request.name = name;
         request.saveDir = std::move(saveDir);
         request.resumeFrom = resumeFrom;
-        return HttpFetch(c, request);
+        // -1 for an unusable connection, else the body size (0: nothing usable).
+        const FetchResult result = HttpFetch(c, request);
+        return result.Usable() ? static_cast<long>(result.bytes) : -1;
     }
 
     test::CurrentDirGuard cwd;
