@@ -32,19 +32,36 @@ void App::RefreshCounterText(Counter counter, bool listEmptied) {
         return;
     }
     // Workers never wait for the window: when its text lock is busy for 1 ms
-    // the update is dropped, except that an empty queue is always shown.
+    // the update is dropped, except that an empty queue and no item in
+    // process are always shown (the last word of a crawl).
+    const bool queueCounter = counter == Counter::LinksToGrubble || counter == Counter::ToDownload;
     std::unique_lock<std::mutex> lock(counterTextMutex_, std::try_to_lock);
     if (!lock.owns_lock()) {
         platform::SleepMs(1);
         (void)lock.try_lock();
     }
     if (!lock.owns_lock()) {
-        const bool queueCounter =
-            counter == Counter::LinksToGrubble || counter == Counter::ToDownload;
-        if (!queueCounter || value != 0) {
+        const bool mustShow = value == 0 && (queueCounter || counter == Counter::InProcess);
+        if (!mustShow) {
             return;
         }
-        platform::SleepMs(1);
+        lock.lock();
+    }
+    // A worker that read its value before another one wrote a newer text must
+    // not put the older value back: the counters kept in atomics are read
+    // again under the lock.
+    switch (counter) {
+        case Counter::InProcess:
+            value = inProcessCount.load();
+            break;
+        case Counter::FilesDownloaded:
+            value = filesDownloaded.load();
+            break;
+        case Counter::UrlsScanned:
+            value = urlsScanned.load();
+            break;
+        default:
+            break;
     }
     port_.SetCounterText(counter, FormatCounterText(counter, value));
     if (counter == Counter::ToDownload && listEmptied) {
