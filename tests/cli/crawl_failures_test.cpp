@@ -40,7 +40,7 @@ std::string Picture(std::size_t size, char seed) {
 std::string PageLinking(const std::vector<std::string>& files) {
     std::string html = "<html><body>";
     for (const std::string& f : files) {
-        html += "<a href=\"" + f + "\">" + f + "</a>\n";
+        html.append("<a href=\"").append(f).append("\">").append(f).append("</a>\n");
     }
     return html + "</body></html>";
 }
