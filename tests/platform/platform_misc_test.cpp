@@ -228,7 +228,8 @@ TEST(PlatformXdgDirs, DownloadDirectoryOfUserDirsFile) {
 
 TEST(PlatformXdgDirs, DataHomeFollowsTheEnvironment) {
     const EnvGuard dataHome("XDG_DATA_HOME");
-    const std::string home = std::getenv("HOME") == nullptr ? "/" : std::getenv("HOME");
+    const char* homeVariable = std::getenv("HOME");
+    const std::string home = homeVariable == nullptr ? "/" : homeVariable;
     dataHome.Set("/srv/data");
     EXPECT_EQ(platform::DataHomeDirectory(), std::filesystem::path("/srv/data"));
     dataHome.Set("relative");  // ignored, as the convention says
