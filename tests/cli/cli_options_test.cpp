@@ -46,6 +46,12 @@ TEST(CliOptions, RefusesWhatCannotStartACrawl) {
         {{"--set=NUMURL_THREADS=3", "localhost"}, "unknown settings key 'NUMURL_THREADS'"},
         {{"--set", "VERBOSE", "localhost"}, "expected KEY=VALUE"},
         {{"--set", "VERBOSE=1"}, "missing URL"},
+        {{"--bogus"}, "unknown option '--bogus'"},
+        {{"--home"}, "--home needs a directory"},
+        {{"--yes", "--no"}, "--yes and --no cannot be used together"},
+        {{"--scope", "site"}, "--scope needs one of page, domain, all, file"},
+        {{"--types", "web,videos"}, "--types needs a comma list of"},
+        {{"--set", "=1"}, "--set: "},
     };
     for (const ParseCase& c : cases) {
         std::ostringstream name;

@@ -40,14 +40,9 @@ std::string Picture(std::size_t size, char seed) {
 std::string PageLinking(const std::vector<std::string>& files) {
     std::string html = "<html><body>";
     for (const std::string& f : files) {
-        html += "<a href=\"" + f + "\">" + f + "</a>\n";
+        html.append("<a href=\"").append(f).append("\">").append(f).append("</a>\n");
     }
     return html + "</body></html>";
-}
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string SummaryLine(const std::string& out) {
@@ -73,7 +68,7 @@ std::vector<std::string> ExpectOnlyWholeFiles(const fs::path& dir,
         if (it == served.end()) {
             ADD_FAILURE() << "unexpected file " << e.path();
         } else {
-            EXPECT_EQ(ReadAll(e.path()), it->second) << e.path() << " is not whole";
+            EXPECT_EQ(ReadWholeFile(e.path()), it->second) << e.path() << " is not whole";
         }
     }
     return names;
@@ -88,6 +83,8 @@ struct FailureCase {
     const char* summary;                  // a part of the summary line
     std::vector<std::string> savedFiles;  // the final names on disk, sorted
     const char* requestPart = "";         // a part of some request the server got
+    int fileSizeLimitKb = 0;              // the shell's file-size limit; 0: none
+    const char* outputPart = "";          // a part of the program's output
 };
 
 void PrintTo(const FailureCase& c, std::ostream* out) {
@@ -106,8 +103,17 @@ TEST_P(CrawlFailures, EndWithAnHonestStatusSummaryAndDisk) {
     args.insert(args.end(), c.args.begin(), c.args.end());
     args.push_back(server.Url("/"));
     std::string out;
-    EXPECT_EQ(RunProgram(kCli, args, &out), c.exitStatus) << out;
+    if (c.fileSizeLimitKb > 0) {
+        args.insert(
+            args.begin(),
+            {"-c", "ulimit -f " + std::to_string(c.fileSizeLimitKb) + " && exec \"$0\" \"$@\"",
+             kCli});
+        EXPECT_EQ(RunProgram("/bin/sh", args, &out), c.exitStatus) << out;
+    } else {
+        EXPECT_EQ(RunProgram(kCli, args, &out), c.exitStatus) << out;
+    }
     EXPECT_NE(SummaryLine(out).find(c.summary), std::string::npos) << out;
+    EXPECT_NE(out.find(c.outputPart), std::string::npos) << out;
     std::vector<std::string> names = ExpectOnlyWholeFiles(home.path() / "Downloads", served);
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, c.savedFiles) << out;
@@ -167,6 +173,16 @@ std::map<std::string, std::string> HeaderTrickle(HttpTestServer& s) {
     return {};
 }
 
+// A file larger than the process may write (the shell's file-size limit)
+// fails as a disk failure; the small one beside it is saved whole.
+std::map<std::string, std::string> BeyondTheFileSizeLimit(HttpTestServer& s) {
+    const std::string small = Picture(2000, 's');
+    s.Route("/", Reply::Ok(PageLinking({"big.jpg", "small.jpg"})));
+    s.Route("/big.jpg", Reply::Ok(Picture(200000, 'b'), "image/jpeg"));
+    s.Route("/small.jpg", Reply::Ok(small, "image/jpeg"));
+    return {{"small.jpg", small}};
+}
+
 std::map<std::string, std::string> NameTooLong(HttpTestServer& s) {
     // A name the directory cannot hold (more than 255 bytes), saved flat.
     const std::string name = std::string(252, 'n') + ".jpg";
@@ -196,30 +212,17 @@ INSTANTIATE_TEST_SUITE_P(
                     "1 failed (disk 1)",
                     {}},
         FailureCase{
-            "HeaderTrickle", HeaderTrickle, {"--set", "HEADER_TIMEOUT=2"}, 3, "timeout 1", {}}),
+            "HeaderTrickle", HeaderTrickle, {"--set", "HEADER_TIMEOUT=2"}, 3, "timeout 1", {}},
+        FailureCase{"FileSizeLimit",
+                    BeyondTheFileSizeLimit,
+                    {},
+                    3,
+                    "1 failed (disk 1)",
+                    {"small.jpg"},
+                    "",
+                    64,
+                    "File too large"}),
     [](const auto& info) { return std::string(info.param.name); });
-
-// A file larger than the process may write (the shell's file-size limit)
-// fails as a disk failure; the small one beside it is saved whole.
-TEST(CrawlFailures, FileSizeLimitIsADiskFailure) {
-    HttpTestServer server;
-    const std::string small = Picture(2000, 's');
-    server.Route("/", Reply::Ok(PageLinking({"big.jpg", "small.jpg"})));
-    server.Route("/big.jpg", Reply::Ok(Picture(200000, 'b'), "image/jpeg"));
-    server.Route("/small.jpg", Reply::Ok(small, "image/jpeg"));
-    TempDir home;
-    std::string out;
-    EXPECT_EQ(RunProgram("/bin/sh",
-                         {"-c", "ulimit -f 64 && exec \"$0\" \"$@\"", kCli, "--home",
-                          home.path().string(), "--no", "--types", "pictures", server.Url("/")},
-                         &out),
-              3)
-        << out;
-    EXPECT_NE(SummaryLine(out).find("1 failed (disk 1)"), std::string::npos) << out;
-    EXPECT_NE(out.find("File too large"), std::string::npos) << out;
-    EXPECT_EQ(ExpectOnlyWholeFiles(home.path() / "Downloads", {{"small.jpg", small}}),
-              std::vector<std::string>{"small.jpg"});
-}
 
 // Fetches one https file with the console program into `home`.
 int FetchOverHttps(const TempDir& home, std::uint16_t port, const std::vector<std::string>& extra,
@@ -241,7 +244,9 @@ struct HttpsPictureSite {
 
 const fs::path kSavedPicture = fs::path("Downloads") / "127_0_0_1" / "pic.jpg";
 
-TEST(CrawlFailures, UntrustedCertificateIsATlsFailure) {
+// The program's trust store does not know the test's own CA: the fetch is a
+// TLS failure that saves nothing, until CA_FILE names that CA.
+TEST(CrawlFailures, AServerOfAPrivateCaIsTrustedOnlyWithItsCaFile) {
     if (NginxServer::FindBinary().empty()) {
         GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
     }
@@ -249,27 +254,18 @@ TEST(CrawlFailures, UntrustedCertificateIsATlsFailure) {
     ASSERT_TRUE(site.written && site.nginx.Running()) << site.nginx.Error();
     TempDir home;
     std::string out;
-    // The program's trust store does not know the test's own CA.
     EXPECT_EQ(FetchOverHttps(home, site.nginx.HttpsPort(), {}, &out), 3) << out;
     EXPECT_NE(SummaryLine(out).find("1 failed (TLS 1)"), std::string::npos) << out;
     EXPECT_NE(out.find("certificate was refused: unable to get local issuer"), std::string::npos)
         << out;
     EXPECT_FALSE(fs::exists(home.path() / kSavedPicture));
-}
 
-TEST(CrawlFailures, ACaFileMakesAPrivateServerTrusted) {
-    if (NginxServer::FindBinary().empty()) {
-        GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
-    }
-    HttpsPictureSite site;
-    ASSERT_TRUE(site.written && site.nginx.Running()) << site.nginx.Error();
-    TempDir home;
-    std::string out;
-    EXPECT_EQ(FetchOverHttps(home, site.nginx.HttpsPort(),
+    TempDir trusting;
+    EXPECT_EQ(FetchOverHttps(trusting, site.nginx.HttpsPort(),
                              {"--set", "CA_FILE=" + site.nginx.CaFile().string()}, &out),
               0)
         << out;
-    EXPECT_EQ(ReadAll(home.path() / kSavedPicture), site.picture) << out;
+    EXPECT_EQ(ReadWholeFile(trusting.path() / kSavedPicture), site.picture) << out;
 }
 
 // A TLS server on loopback with a certificate for another host name, from a CA
@@ -432,7 +428,7 @@ TEST(CrawlFailures, ReadOnlyDownloadDirectoryStopsTheCrawl) {
     bool stateKept = false;
     for (const fs::directory_entry& e : fs::directory_iterator(home.path())) {
         stateKept = stateKept || (e.path().extension() == ".sav" &&
-                                  ReadAll(e.path()).find("b.jpg") != std::string::npos);
+                                  ReadWholeFile(e.path()).find("b.jpg") != std::string::npos);
     }
     EXPECT_TRUE(stateKept) << out;
 }

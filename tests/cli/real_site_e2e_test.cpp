@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <ostream>
 #include <sstream>
@@ -48,11 +47,6 @@ constexpr std::string_view kServerConfig = R"(
 // the network (the browser check blocks them without failing), but must not
 // turn them into local files it never saves.
 constexpr std::string_view kOffsiteHosts = "--offsite=cdn.example.invalid,video.other.invalid";
-
-// What the browser check reports with exit status 3: its node module or
-// Chromium is missing; /usr/bin/env answers 127 when there is no node.
-constexpr int kBrowserUnavailable = 3;
-constexpr int kNoNode = 127;
 
 // Key files in the mirrored-directories layout below "127_0_0_1/". Names keep
 // the escapes of their address; a name without an extension is saved where a
@@ -106,29 +100,6 @@ class RealSiteEndToEnd : public SharedNginxSuite<::testing::TestWithParam<Layout
 protected:
     static void SetUpTestSuite() { Start(kSite, std::string(kServerConfig)); }
 
-    // Opens the copy in a headless browser with the strict query rule; skips
-    // when node, its module or Chromium is missing, unless WG_REQUIRE_BROWSER=1.
-    void RunBrowserCheck(const LayoutCase& layout, const fs::path& downloads) {
-        const fs::path script = kSourceDir / "tests" / "browser" / "check_mirror.mjs";
-        const char* require = std::getenv("WG_REQUIRE_BROWSER");
-        const bool required = require != nullptr && std::string_view(require) == "1";
-        const fs::path shots = fs::path(kCli).parent_path() / "real-site-screenshots";
-        std::error_code ec;
-        fs::create_directories(shots, ec);
-        const std::string shot = (shots / (std::string(layout.label) + ".png")).string();
-        std::string out;
-        const int status =
-            RunProgram("/usr/bin/env",
-                       {"node", script.string(), "--strict-queries", std::string(kOffsiteHosts),
-                        downloads.string(), layout.startPage, shot},
-                       &out);
-        if (status == kBrowserUnavailable || status == kNoNode) {
-            ASSERT_FALSE(required) << out;
-            GTEST_SKIP() << "browser check not available: " << out;
-        }
-        EXPECT_EQ(status, 0) << "browser check of " << layout.label << ":\n" << out;
-    }
-
     TempDir home_;
 };
 
@@ -171,7 +142,9 @@ TEST_P(RealSiteEndToEnd, MirrorOpensOffline) {
     }
     EXPECT_EQ(missing, std::vector<std::string>{}) << "key files not saved; saved:" << saved;
     ASSERT_TRUE(fs::is_regular_file(downloads / layout.startPage)) << "saved:" << saved;
-    RunBrowserCheck(layout, downloads);
+    // The strict query rule: every query page must be reachable by a click.
+    RunBrowserCheck({"--strict-queries", std::string(kOffsiteHosts)}, downloads, layout.startPage,
+                    std::string("real-site-") + layout.label + ".png");
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, RealSiteEndToEnd, ::testing::ValuesIn(kLayouts),

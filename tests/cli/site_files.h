@@ -1,6 +1,6 @@
 // What the end-to-end tests of the console program share: writing a test
-// site, the options of a crawl within the site's domain, and comparing a
-// download directory with what it should hold.
+// site, the options of a crawl within the site's domain, comparing a
+// download directory with what it should hold, and the browser check.
 #pragma once
 
 #include <filesystem>
@@ -20,5 +20,14 @@ std::string CompareSaved(const std::filesystem::path& saved, const std::string& 
 // The files below `root` that are not in `expected` ('/'-separated, relative).
 std::set<std::string> UnexpectedFiles(const std::filesystem::path& root,
                                       const std::set<std::string>& expected);
+
+// Opens the offline copy in `downloads` with the headless browser check
+// (tests/browser/check_mirror.mjs), `options` before its arguments, and
+// expects no page to miss a file; the screenshot goes to `shot` beside the
+// test program. Skips when node, its module or Chromium is missing, unless
+// WG_REQUIRE_BROWSER=1.
+void RunBrowserCheck(const std::vector<std::string>& options,
+                     const std::filesystem::path& downloads, const std::string& startPage,
+                     const std::string& shot);
 
 }  // namespace wg::test

@@ -207,12 +207,6 @@ TEST(PlatformWakeEvent, RaisesFromAnyThreadAndClearsAtOnce) {
     EXPECT_FALSE(Readable(wake.Fd()));
 }
 
-}  // namespace
-}  // namespace wg
-
-namespace wg::platform {
-namespace {
-
 TEST(PlatformXdgDirs, DownloadDirectoryOfUserDirsFile) {
     const struct {
         const char* text;
@@ -228,24 +222,19 @@ TEST(PlatformXdgDirs, DownloadDirectoryOfUserDirsFile) {
         {"", ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(DownloadDirFromUserDirs(c.text, "/home/u"), c.expected) << c.text;
+        EXPECT_EQ(platform::DownloadDirFromUserDirs(c.text, "/home/u"), c.expected) << c.text;
     }
 }
 
 TEST(PlatformXdgDirs, DataHomeFollowsTheEnvironment) {
-    const char* saved = std::getenv("XDG_DATA_HOME");
-    const std::string restore = saved == nullptr ? "" : saved;
-    const std::string home = std::getenv("HOME") == nullptr ? "/" : std::getenv("HOME");
-    setenv("XDG_DATA_HOME", "/srv/data", 1);
-    EXPECT_EQ(DataHomeDirectory(), std::filesystem::path("/srv/data"));
-    setenv("XDG_DATA_HOME", "relative", 1);  // ignored, as the convention says
-    EXPECT_EQ(DataHomeDirectory(), std::filesystem::path(home) / ".local/share");
-    if (saved == nullptr) {
-        unsetenv("XDG_DATA_HOME");
-    } else {
-        setenv("XDG_DATA_HOME", restore.c_str(), 1);
-    }
+    const EnvGuard dataHome("XDG_DATA_HOME");
+    const char* homeVariable = std::getenv("HOME");
+    const std::string home = homeVariable == nullptr ? "/" : homeVariable;
+    dataHome.Set("/srv/data");
+    EXPECT_EQ(platform::DataHomeDirectory(), std::filesystem::path("/srv/data"));
+    dataHome.Set("relative");  // ignored, as the convention says
+    EXPECT_EQ(platform::DataHomeDirectory(), std::filesystem::path(home) / ".local/share");
 }
 
 }  // namespace
-}  // namespace wg::platform
+}  // namespace wg
