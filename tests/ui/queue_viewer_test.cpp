@@ -4,21 +4,26 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
+#include <QThread>
 #include <QTreeWidget>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/app.h"
+#include "app/app_fixture.h"
 #include "net/transfer_slots.h"
+#include "support/http_test_server.h"
 #include "support/test_dirs.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
 #include "ui/qt_port.h"
 #include "ui/queue_viewer.h"
+#include "util/timing.h"
 
 namespace wg::test {
 namespace {
@@ -315,6 +320,41 @@ TEST_F(QueueViewerTest, InProcessListShowsTheBusySlots) {
     v->Refresh();
     EXPECT_EQ(v->windowTitle(), QStringLiteral(" In Process List: 0"));
     EXPECT_TRUE(v->ShownTexts().empty());
+}
+
+TEST_F(QueueViewerTest, InProcessListFollowsARealTransfer) {
+    const Timing saved = CurrentTiming();
+    SetTiming(FastAppTiming());
+    {
+        HttpTestServer server;
+        ASSERT_TRUE(server.Running());
+        Reply reply = Reply::Ok(std::string(20000, 'z'), "application/zip");
+        reply.stallAfter = 1000;  // the transfer stays in process
+        server.Route("/big.zip", reply);
+        app->UseNetworkWorkers();
+        app->StartWorkers();
+        QueueViewer* v = Open(mw::kMenuViewInProcess, ListKind::InProcess);
+        ASSERT_NE(v, nullptr);
+        CrawlRequest request;
+        request.address = server.Url("/big.zip");
+        request.scope = CrawlScope::FileUrl;
+        ASSERT_TRUE(app->StartCrawl(request));
+        const std::string expected = request.address + " (1000 of 20000)";
+        bool seen = false;
+        for (int round = 0; round < 1000 && !seen; ++round) {
+            app->MainLoopStep();
+            window->ProcessMessages();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            v->Refresh();
+            seen = v->ShownTexts() == std::vector<std::string>{expected};
+            QThread::msleep(5);
+        }
+        EXPECT_TRUE(seen) << (v->ShownTexts().empty() ? "" : v->ShownTexts().front());
+        EXPECT_EQ(v->windowTitle(), QStringLiteral(" In Process List: 1"));
+        app->RequestExit();
+        app->LeaveMainLoop();
+    }
+    SetTiming(saved);
 }
 
 TEST(ProgressWindow, StartsInitializingAndTakesTheTasksTexts) {
