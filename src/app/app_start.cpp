@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/recent_texts.h"
 #include "platform/clock.h"
 #include "util/text.h"
 
@@ -148,37 +149,15 @@ void App::NameStateFileForUrl(std::string_view address) {
 }
 
 void App::RememberTypedUrl(const std::string& address) {
-    if (std::find(recentUrls.begin(), recentUrls.end(), address) != recentUrls.end()) {
-        return;
-    }
-    const auto empty = std::find(recentUrls.begin(), recentUrls.end(), std::string());
-    if (empty != recentUrls.end()) {
-        *empty = address;
-        recentUrlNewest = static_cast<int>(empty - recentUrls.begin());
-        return;
-    }
-    std::rotate(recentUrls.begin(), recentUrls.begin() + 1, recentUrls.end());
-    recentUrls.back() = address;
-    recentUrlNewest = kRecentUrlCount - 1;
+    RememberRecentText(recentUrls, recentUrlNewest, address);
 }
 
 std::string App::RecentUrlOlder(const std::string& fieldText) const {
-    if (fieldText.empty()) {
-        return recentUrls[static_cast<std::size_t>(recentUrlNewest)];
-    }
-    const auto at = std::find(recentUrls.begin(), recentUrls.end(), fieldText);
-    if (at == recentUrls.end() || at == recentUrls.begin()) {
-        return {};
-    }
-    return *(at - 1);
+    return RecentTextOlder(recentUrls, recentUrlNewest, fieldText);
 }
 
 std::string App::RecentUrlNewer(const std::string& fieldText) const {
-    const auto at = std::find(recentUrls.begin(), recentUrls.end(), fieldText);
-    if (fieldText.empty() || at == recentUrls.end() || at + 1 == recentUrls.end()) {
-        return {};
-    }
-    return *(at + 1);
+    return RecentTextNewer(recentUrls, fieldText);
 }
 
 }  // namespace wg

@@ -101,6 +101,15 @@ void UrlList::ForEach(const std::function<void(const std::string&)>& visit) cons
     }
 }
 
+void UrlList::ForEachFrom(std::size_t first,
+                          const std::function<bool(std::string_view)>& visit) const {
+    for (std::size_t i = first; i < entries_.size(); ++i) {
+        if (!visit(entries_[i].View())) {
+            return;
+        }
+    }
+}
+
 bool UrlList::IndexMatches() const {
     std::unordered_map<std::string_view, std::size_t> counted;
     for (const auto& e : entries_) {

@@ -47,6 +47,9 @@ public:
 
     // Calls `visit` for every entry, oldest first.
     void ForEach(const std::function<void(const std::string&)>& visit) const;
+    // Calls `visit` for the entries from position `first` on, oldest first,
+    // until it answers false.
+    void ForEachFrom(std::size_t first, const std::function<bool(std::string_view)>& visit) const;
 
     bool IndexMatches() const;
 

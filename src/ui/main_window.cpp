@@ -2,6 +2,7 @@
 // them through the port. The commands are in main_window_commands.cpp.
 #include "ui/main_window.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QEvent>
@@ -29,6 +30,7 @@
 #include "app/app.h"
 #include "app/counter_text.h"
 #include "ui/image_preview.h"
+#include "ui/queue_viewer.h"
 #include "ui/tray.h"
 #include "util/log_file.h"
 
@@ -98,6 +100,11 @@ MainWindow::MainWindow(App& app, QtPort& port, QWidget* parent)
     : DialogWindow(parent), app_(app), port_(port), downloadTypes_(kDefaultFileTypes) {}
 
 MainWindow::~MainWindow() = default;
+
+QIcon PauseIcon(bool paused) {
+    return QApplication::style()->standardIcon(paused ? QStyle::SP_MediaPlay
+                                                      : QStyle::SP_MediaPause);
+}
 
 QString MainWindow::TitleText() {
     return QString::asprintf(" Web Grubbler v%.2f", kVersion);
@@ -174,8 +181,7 @@ void MainWindow::BuildMenu(QMenuBar* bar) {
     addAction(helpPage);
 
     // The dialogs behind these commands are not part of this window yet.
-    for (int id : {mw::kMenuOptions, mw::kMenuAdvanced, mw::kMenuViewToGrubble,
-                   mw::kMenuViewToDownload, mw::kMenuViewInProcess, mw::kMenuDirectories,
+    for (int id : {mw::kMenuOptions, mw::kMenuAdvanced, mw::kMenuDirectories,
                    mw::kMenuFindDuplicates, mw::kMenuWizard, mw::kMenuCheckUpdates}) {
         Action(id)->setEnabled(false);
     }
@@ -277,9 +283,7 @@ void MainWindow::BuildLayout(QMenuBar* bar) {
     grid->addWidget(AddButton(mw::kViewInProcess, QStringLiteral("In Process")), 2, 2);
     grid->addWidget(AddButton(mw::kOptions, QStringLiteral("Options")), 2, 3);
     left->addLayout(grid);
-    for (int id : {mw::kViewToGrubble, mw::kViewToDownload, mw::kViewInProcess, mw::kOptions}) {
-        Control(id)->setEnabled(false);
-    }
+    Control(mw::kOptions)->setEnabled(false);
 
     auto* checks = new QHBoxLayout;
     stopAfterThis_ = new QCheckBox(QStringLiteral("Stop After This Download"), this);
@@ -410,6 +414,7 @@ void MainWindow::ShowInitialState() {
 
     const bool paused = app_.m_bPaused.load();
     pause_->setText(paused ? QStringLiteral("Unpause") : QStringLiteral("Pause"));
+    pause_->setIcon(PauseIcon(paused));
     Action(mw::kMenuPause)->setChecked(paused);
     Action(mw::kMenuPauseAfterDownloads)->setChecked(app_.m_bPauseAfterDownloads.load());
     Action(mw::kMenuStopAddingLinks)->setChecked(app_.m_bStopAddingLinks.load());
@@ -550,6 +555,12 @@ void MainWindow::ViewPauseState(bool paused) {
     ViewStatus(paused ? "Paused" : "Processing...");
     Action(mw::kMenuPause)->setChecked(paused);
     pause_->setText(paused ? QStringLiteral("Unpause") : QStringLiteral("Pause"));
+    pause_->setIcon(PauseIcon(paused));
+    for (QueueViewer* viewer : viewers_) {
+        if (viewer != nullptr) {
+            viewer->ShowPaused(paused);
+        }
+    }
     if (tray_ != nullptr) {
         tray_->SetPaused(paused);
     }
@@ -623,7 +634,10 @@ void MainWindow::changeEvent(QEvent* event) {
     app_.m_bMinimised.store(true);
     if (tray_ == nullptr) {
         tray_ = new TrayController(this);
-        connect(tray_, &TrayController::restored, this, [this] { app_.m_bMinimised.store(false); });
+        connect(tray_, &TrayController::restored, this, [this] {
+            app_.m_bMinimised.store(false);
+            RestoreViewers();
+        });
         connect(tray_, &TrayController::pauseToggled, this,
                 [this] { (void)OnCommand(mw::kMenuPause); });
         connect(tray_, &TrayController::exitRequested, this, &MainWindow::Exit);
@@ -635,8 +649,8 @@ void MainWindow::changeEvent(QEvent* event) {
     QMetaObject::invokeMethod(
         this,
         [this] {
-            if (tray_ != nullptr && isMinimized()) {
-                (void)tray_->MinimiseToTray();
+            if (tray_ != nullptr && isMinimized() && tray_->MinimiseToTray()) {
+                HideViewers();
             }
         },
         Qt::QueuedConnection);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
 #include <QPointer>
 #include <QString>
 #include <array>
@@ -30,7 +31,12 @@ namespace wg {
 
 class App;
 class ImagePreview;
+class QueueViewer;
 class TrayController;
+enum class ListKind;
+
+// The Pause button's picture: running, or paused (the queue viewers show it too).
+QIcon PauseIcon(bool paused);
 
 // Identifiers of the main window's controls and menu items.
 namespace mw {
@@ -125,6 +131,7 @@ public:
     void ViewScopeButtons(bool allLinked, bool withinDomain) override;
     void ViewAddressText(const std::string& text) override;
     void ViewStopAddingHistoryChecked(bool checked) override;
+    void ViewQueueEmptied(Counter queue) override;
     void ViewNewestImage(const std::string& path) override;
     // The small progress window of background work (building the
     // duplication data): a text in a window of its own.
@@ -149,6 +156,11 @@ public:
     void ExitOnRequest();
     // The engine has left its loop: the window may close now, and hides.
     void AllowClose();
+
+    // Pumps the open queue viewers and forgets those the user closed.
+    void ProcessMessages() override;
+    // The open viewer of a kind (null when none).
+    QueueViewer* Viewer(ListKind kind) const;
 
 protected:
     bool Build() override;
@@ -209,6 +221,13 @@ private:
     void ShowAbout();
     void NoteAddress();
     void NoteScope();
+    // The queue viewers (main_window_viewers.cpp): a second open brings the
+    // open one to the front.
+    void OpenViewer(ListKind kind);
+    void HideViewers();
+    void RestoreViewers();
+    void CloseViewers();
+    void NoteViewersOpen();
 
     App& app_;
     QtPort& port_;
@@ -229,6 +248,7 @@ private:
     TrayController* tray_ = nullptr;  // a child of the window, made at the first minimise
     QPointer<QDialog> about_;         // the About box while it is open
     QPointer<QDialog> progress_;      // the progress window while it is open
+    std::array<QPointer<QueueViewer>, 3> viewers_;  // in ListKind order
 
     std::string downloadTypes_;   // composed by the type-group boxes
     bool typesComposed_ = false;  // a box was clicked since the boxes were last set

@@ -17,6 +17,7 @@
 #include "app/app.h"
 #include "platform/files.h"
 #include "ui/main_window.h"
+#include "ui/queue_viewer.h"
 #include "ui/tray.h"
 #include "util/pause.h"
 
@@ -168,8 +169,20 @@ bool MainWindow::OnCommand(int id) {
         case mw::kMenuAbout:
             ShowAbout();
             return true;
+        case mw::kViewToDownload:
+        case mw::kMenuViewToDownload:
+            OpenViewer(ListKind::Downloads);
+            return true;
+        case mw::kViewToGrubble:
+        case mw::kMenuViewToGrubble:
+            OpenViewer(ListKind::Pages);
+            return true;
+        case mw::kViewInProcess:
+        case mw::kMenuViewInProcess:
+            OpenViewer(ListKind::InProcess);
+            return true;
         default:
-            // Options, the queue viewers, the directories, Find Duplicates,
+            // Options, the directories, Find Duplicates,
             // the wizard and the update check have no dialog here yet.
             return false;
     }
@@ -353,6 +366,7 @@ void MainWindow::ToggleExitAfterThisDownload() {
 
 void MainWindow::SaveAndExit() {
     app_.ShowStatus("Waiting for current downloads to complete...");
+    CloseViewers();
     Action(mw::kMenuExitAfterThis)->setChecked(true);
     app_.SetAlwaysSaveForThisRun(true);
     app_.SetExitAfterThisDownload(true);
@@ -371,6 +385,7 @@ void MainWindow::ExitOnRequest() {
 void MainWindow::LeaveOnce() {
     delete tray_;
     tray_ = nullptr;
+    CloseViewers();
     app_.RequestExit();
     if (exitPressed_) {
         // Pressed twice: leave without waiting for busy workers.
