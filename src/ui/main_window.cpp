@@ -174,9 +174,9 @@ void MainWindow::BuildMenu(QMenuBar* bar) {
     addAction(helpPage);
 
     // The dialogs behind these commands are not part of this window yet.
-    for (int id : {mw::kMenuOptions, mw::kMenuAdvanced, mw::kMenuViewToGrubble,
-                   mw::kMenuViewToDownload, mw::kMenuViewInProcess, mw::kMenuDirectories,
-                   mw::kMenuFindDuplicates, mw::kMenuWizard, mw::kMenuCheckUpdates}) {
+    for (int id :
+         {mw::kMenuViewToGrubble, mw::kMenuViewToDownload, mw::kMenuViewInProcess,
+          mw::kMenuDirectories, mw::kMenuFindDuplicates, mw::kMenuWizard, mw::kMenuCheckUpdates}) {
         Action(id)->setEnabled(false);
     }
 }
@@ -277,7 +277,7 @@ void MainWindow::BuildLayout(QMenuBar* bar) {
     grid->addWidget(AddButton(mw::kViewInProcess, QStringLiteral("In Process")), 2, 2);
     grid->addWidget(AddButton(mw::kOptions, QStringLiteral("Options")), 2, 3);
     left->addLayout(grid);
-    for (int id : {mw::kViewToGrubble, mw::kViewToDownload, mw::kViewInProcess, mw::kOptions}) {
+    for (int id : {mw::kViewToGrubble, mw::kViewToDownload, mw::kViewInProcess}) {
         Control(id)->setEnabled(false);
     }
 

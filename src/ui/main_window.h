@@ -30,6 +30,7 @@ namespace wg {
 
 class App;
 class ImagePreview;
+class OptionDialogs;
 class TrayController;
 
 // Identifiers of the main window's controls and menu items.
@@ -207,6 +208,8 @@ private:
     void LoadOptionsAs();
     void OpenHelp();
     void ShowAbout();
+    // The two option dialogs, made at their first use.
+    OptionDialogs& Options();
     void NoteAddress();
     void NoteScope();
 
@@ -229,6 +232,7 @@ private:
     TrayController* tray_ = nullptr;  // a child of the window, made at the first minimise
     QPointer<QDialog> about_;         // the About box while it is open
     QPointer<QDialog> progress_;      // the progress window while it is open
+    OptionDialogs* optionDialogs_ = nullptr;  // a child of the window
 
     std::string downloadTypes_;   // composed by the type-group boxes
     bool typesComposed_ = false;  // a box was clicked since the boxes were last set
