@@ -181,8 +181,8 @@ void MainWindow::BuildMenu(QMenuBar* bar) {
     addAction(helpPage);
 
     // The dialogs behind these commands are not part of this window yet.
-    for (int id : {mw::kMenuOptions, mw::kMenuAdvanced, mw::kMenuDirectories,
-                   mw::kMenuFindDuplicates, mw::kMenuWizard, mw::kMenuCheckUpdates}) {
+    for (int id :
+         {mw::kMenuDirectories, mw::kMenuFindDuplicates, mw::kMenuWizard, mw::kMenuCheckUpdates}) {
         Action(id)->setEnabled(false);
     }
 }
@@ -283,7 +283,6 @@ void MainWindow::BuildLayout(QMenuBar* bar) {
     grid->addWidget(AddButton(mw::kViewInProcess, QStringLiteral("In Process")), 2, 2);
     grid->addWidget(AddButton(mw::kOptions, QStringLiteral("Options")), 2, 3);
     left->addLayout(grid);
-    Control(mw::kOptions)->setEnabled(false);
 
     auto* checks = new QHBoxLayout;
     stopAfterThis_ = new QCheckBox(QStringLiteral("Stop After This Download"), this);

@@ -32,6 +32,7 @@ namespace wg {
 class App;
 class ImagePreview;
 class QueueViewer;
+class OptionDialogs;
 class TrayController;
 enum class ListKind;
 
@@ -219,6 +220,8 @@ private:
     void LoadOptionsAs();
     void OpenHelp();
     void ShowAbout();
+    // The two option dialogs, made at their first use.
+    OptionDialogs& Options();
     void NoteAddress();
     void NoteScope();
     // The queue viewers (main_window_viewers.cpp): a second open brings the
@@ -249,6 +252,7 @@ private:
     QPointer<QDialog> about_;         // the About box while it is open
     QPointer<QDialog> progress_;      // the progress window while it is open
     std::array<QPointer<QueueViewer>, 3> viewers_;  // in ListKind order
+    OptionDialogs* optionDialogs_ = nullptr;        // a child of the window
 
     std::string downloadTypes_;   // composed by the type-group boxes
     bool typesComposed_ = false;  // a box was clicked since the boxes were last set

@@ -2,10 +2,8 @@
 // the App; questions, choosers and opening files go through the port.
 #include <QAction>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,7 +14,9 @@
 
 #include "app/app.h"
 #include "platform/files.h"
+#include "ui/help_page.h"
 #include "ui/main_window.h"
+#include "ui/options_window.h"
 #include "ui/queue_viewer.h"
 #include "ui/tray.h"
 #include "util/pause.h"
@@ -35,22 +35,6 @@ const char* const kTypeBoxRefused =
 const char* const kUrlErrorLogMissing =
     "URL Error Log File Not Found!  To start logging invalid links go to options and check "
     "'Log URL Errors'";
-
-// The help page: installed beside the program ("../share/webgrubbler"),
-// else the one of the source tree the program was built from.
-QString HelpPagePath() {
-    const QString installed =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/webgrubbler/help.html");
-    return QFileInfo::exists(installed) ? QFileInfo(installed).canonicalFilePath()
-                                        : QStringLiteral(WG_HELP_FILE);
-}
-
-// The help page with its first anchor, as a file URL.
-std::string HelpPageUrl() {
-    QUrl url = QUrl::fromLocalFile(HelpPagePath());
-    url.setFragment(QStringLiteral("1"));
-    return url.toString().toStdString();
-}
 
 // "~" and "~/..." name the home folder, as in a shell.
 QString ExpandHome(const QString& path) {
@@ -166,6 +150,14 @@ bool MainWindow::OnCommand(int id) {
         case mw::kMenuHelp:
             OpenHelp();
             return true;
+        case mw::kOptions:
+        case mw::kMenuOptions:
+            ApplyDownloadTypes();
+            (void)Options().OpenOptions();
+            return true;
+        case mw::kMenuAdvanced:
+            (void)Options().OpenAdvanced();
+            return true;
         case mw::kMenuAbout:
             ShowAbout();
             return true;
@@ -182,7 +174,7 @@ bool MainWindow::OnCommand(int id) {
             OpenViewer(ListKind::InProcess);
             return true;
         default:
-            // Options, the directories, Find Duplicates,
+            // The directories, Find Duplicates,
             // the wizard and the update check have no dialog here yet.
             return false;
     }
@@ -457,19 +449,35 @@ void MainWindow::LoadState(bool chooseFile) {
     } else {
         app_.LoadState(false);
     }
-    // A state file brings its own settings: the boxes and the directory follow.
+    // A state file brings its own settings: the boxes, the directory and
+    // the open option dialogs follow.
     RefreshTypeBoxes();
     downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+    Options().Refill();
 }
 
 void MainWindow::LoadOptionsAs() {
     app_.LoadOptionsAs();
     RefreshTypeBoxes();
     downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+    Options().Refill();
+}
+
+OptionDialogs& MainWindow::Options() {
+    if (optionDialogs_ == nullptr) {
+        optionDialogs_ = new OptionDialogs(app_, port_, this, Action(mw::kMenuDirectories));
+        // The options may have changed the lists, the groups or the directory.
+        connect(optionDialogs_, &OptionDialogs::closed, this, [this] {
+            RefreshTypeBoxes();
+            downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+            address_->setFocus();
+        });
+    }
+    return *optionDialogs_;
 }
 
 void MainWindow::OpenHelp() {
-    (void)OpenOnDesktop(HelpPageUrl());
+    (void)OpenOnDesktop(HelpPageUrl("1"));
 }
 
 void MainWindow::ShowAbout() {
