@@ -28,7 +28,7 @@ void ClearCurrentApp(App* app) {
 App::App(UiPort& port)
     : port_(port), fetchEnvironment_(std::make_unique<AppFetchEnvironment>(*this)) {}
 
-FetchEnvironment& App::FetchEnvironmentFor() {
+DownloadEnvironment& App::FetchEnvironmentFor() {
     return *fetchEnvironment_;
 }
 

@@ -27,10 +27,10 @@
 #include "crawl/record_list.h"
 #include "crawl/url_list.h"
 #include "crawl/url_record.h"
+#include "download/download_environment.h"
 #include "download/file_claims.h"
 #include "dupes/dupe_data.h"
 #include "net/cookie_jar.h"
-#include "net/fetch_environment.h"
 #include "net/transfer_slots.h"
 #include "settings/app_paths.h"
 #include "settings/app_settings.h"
@@ -282,7 +282,7 @@ public:
     HttpConnection* PageConnection(int slot);
     void DropPageConnection(int slot);
     // The environment of this App's transactions.
-    FetchEnvironment& FetchEnvironmentFor();
+    DownloadEnvironment& FetchEnvironmentFor();
     // The local files that transactions are writing now.
     FileClaims& LocalFiles() { return localFiles_; }
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "app/app.h"
+#include "download/download_transaction.h"
 #include "download/save_names.h"
-#include "net/http_fetch.h"
 #include "platform/clock.h"
 #include "platform/error_text.h"
 #include "platform/files.h"
@@ -74,7 +74,7 @@ bool App::ResumeDownload(HttpConnection& c, FetchRequest& request, bool flat) {
         // A rewritten page is fetched whole again rather than resumed.
         request.resumeFrom = c.rewritten ? 0 : have;
         request.expectedTotal = c.contentLength;
-        (void)HttpFetch(c, request);
+        (void)RunTransaction(c, request, FetchEnvironmentFor());
         if (s.cancel.load() || (!flat && g_bStopWorkers.load())) {
             s.cancel = false;
             if (flat) {
@@ -109,7 +109,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         request.name = rawUrl.substr(1);
         request.saveDir = held->host;
         request.saveName = target.saveName;
-        FetchResult result = HttpFetch(*held, request);
+        FetchResult result = RunTransaction(*held, request, FetchEnvironmentFor());
         if (s.cancel.exchange(false)) {
             return false;
         }
@@ -117,7 +117,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
             request.name = rawUrl;
             request.saveName.reset();
             request.resumeFrom = held->received;
-            result = HttpFetch(*held, request);
+            result = RunTransaction(*held, request, FetchEnvironmentFor());
         }
         return result.Usable();
     }
@@ -155,7 +155,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     request.saveDir = target.saveDir;
     request.saveName = target.saveName;
     request.keepPage = keepPage;
-    FetchResult result = HttpFetch(c, request);
+    FetchResult result = RunTransaction(c, request, FetchEnvironmentFor());
     if (s.cancel.load() && (flat || !result.Usable())) {
         s.cancel = false;
         return false;
@@ -179,7 +179,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         if (s.cancel.exchange(false)) {
             return false;
         }
-        result = HttpFetch(c, request);
+        result = RunTransaction(c, request, FetchEnvironmentFor());
         if (!result.Usable()) {
             return false;
         }
@@ -226,7 +226,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     }
     request.resumeFrom = c.rewritten ? 0 : c.received;
     request.expectedTotal = c.contentLength;
-    (void)HttpFetch(c, request);
+    (void)RunTransaction(c, request, FetchEnvironmentFor());
     if (!c.IsComplete()) {
         return false;
     }

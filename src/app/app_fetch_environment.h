@@ -5,13 +5,13 @@
 // the on-disk size of a file URL.
 #pragma once
 
-#include "net/fetch_environment.h"
+#include "download/download_environment.h"
 
 namespace wg {
 
 class App;
 
-class AppFetchEnvironment : public FetchEnvironment {
+class AppFetchEnvironment : public DownloadEnvironment {
 public:
     explicit AppFetchEnvironment(App& app) : app_(app) {}
 

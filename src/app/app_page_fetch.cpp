@@ -8,7 +8,7 @@
 #include "app/app.h"
 #include "app/app_fetch_environment.h"
 #include "app/page_url.h"
-#include "net/http_fetch.h"
+#include "download/download_transaction.h"
 #include "platform/hosts.h"
 #include "util/pause.h"
 #include "util/text.h"
@@ -116,7 +116,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
             return false;
         }
         request.name = record.url;
-        return HttpFetch(*held, request).Usable();
+        return RunTransaction(*held, request, FetchEnvironmentFor()).Usable();
     }
 
     const PageUrlParts parts = SplitPageUrl(record.url);
@@ -149,7 +149,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
     }
 
     request.name = parts.requestName;
-    const FetchResult result = HttpFetch(c, request);
+    const FetchResult result = RunTransaction(c, request, FetchEnvironmentFor());
     if (result.Usable()) {
         if (result.HasBody() && settings.guessUrls.load() && !c.redirected) {
             GuessUrls(record, true);
@@ -165,7 +165,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
         (void)HttpConnection::CheckDialUp();
         (void)c.Connect(CurrentTiming().connectTimeoutMs);
     }
-    return HttpFetch(c, request).Usable();
+    return RunTransaction(c, request, FetchEnvironmentFor()).Usable();
 }
 
 }  // namespace wg

@@ -100,8 +100,8 @@ SaveTarget PathOnlySaveName(const WorkerUrl& url, int mode, const SaveNameOption
     return target;
 }
 
-// The path HttpFetch composes for the worker's first transfer of `url`, or
-// nothing when it would leave the download directory (HttpFetch then saves
+// The path RunTransaction composes for the worker's first transfer of `url`, or
+// nothing when it would leave the download directory (RunTransaction then saves
 // nothing either).
 std::optional<std::string> ComposedPathFor(const WorkerUrl& url, const SaveNameOptions& options) {
     const SaveTarget target = SaveNameFor(url, options);

@@ -1,5 +1,5 @@
 // The download worker's rule from a URL to the save directory and save name
-// it hands to HttpFetch, and the "already downloaded" test that recomputes
+// it hands to RunTransaction, and the "already downloaded" test that recomputes
 // that path to look for the file on disk.
 //
 // Save names use '/' as their separator ('\' in a URL counts as one too, as
@@ -62,7 +62,7 @@ struct SaveNameOptions {
 
 SaveNameOptions SaveNameOptionsFrom(const AppSettings& settings);
 
-// What the worker passes to HttpFetch as save directory and save name.
+// What the worker passes to RunTransaction as save directory and save name.
 struct SaveTarget {
     std::string saveDir;
     std::string saveName;
@@ -117,7 +117,7 @@ DiskSearch DiskSearchFrom(const AppSettings& settings);
 // searchSavedSubDirs) below one of the saved sub-directories.
 //
 // The path is recomputed with the worker's own rule (SaveNameFor and the
-// composition HttpFetch applies, the https one for https URLs), so that
+// composition RunTransaction applies, the https one for https URLs), so that
 // every file a worker saved is found again; a path-only URL has no host and
 // is never found. A path that would leave its directory is refused before
 // anything is probed, so no URL reaches a file outside the directory

@@ -50,8 +50,7 @@ bool HttpConnection::Connect(int timeoutMs) {
 }
 
 void HttpConnection::Close() {
-    aheadStart_ = 0;
-    aheadEnd_ = 0;
+    in_.Clear();
     if (socket_.Valid()) {
         static constexpr std::string_view kCloseLine = "Connection: Close\r\n\r\n";
         if (!serverCloses) {
@@ -68,7 +67,7 @@ long HttpConnection::SendAll(std::string_view bytes) {
     }
     // The platform layer goes on after partial writes and interruptions, so a
     // short send never reaches this level.
-    const int error = socket_.SendAll(bytes.data(), bytes.size());
+    const int error = transport_.SendAll(bytes);
     if (error != 0) {
         lastError = error;
         return -1;
@@ -77,30 +76,8 @@ long HttpConnection::SendAll(std::string_view bytes) {
 }
 
 long HttpConnection::Receive(char* out, std::size_t length, int timeoutMs, int* error) {
-    const std::size_t ahead = aheadEnd_ - aheadStart_;
-    if (ahead != 0) {
-        const std::size_t n = std::min(ahead, length);
-        std::copy_n(readAhead_.data() + aheadStart_, n, out);
-        aheadStart_ += n;
-        return static_cast<long>(n);
-    }
-    const long n = socket_.Receive(out, length, timeoutMs, error);
+    const long n = in_.Receive(out, length, timeoutMs, error);
     if (n == 0) {
-        serverCloses = true;
-    }
-    return n;
-}
-
-long HttpConnection::FillAhead(int timeoutMs, int* error) {
-    if (aheadStart_ != aheadEnd_) {
-        return static_cast<long>(aheadEnd_ - aheadStart_);
-    }
-    aheadStart_ = 0;
-    aheadEnd_ = 0;
-    const long n = socket_.Receive(readAhead_.data(), readAhead_.size(), timeoutMs, error);
-    if (n > 0) {
-        aheadEnd_ = static_cast<std::size_t>(n);
-    } else if (n == 0) {
         serverCloses = true;
     }
     return n;

@@ -10,7 +10,8 @@
 
 #include "net/fetch_environment.h"
 #include "net/http_request.h"
-#include "platform/files.h"
+#include "net/response_buffer.h"
+#include "net/transport.h"
 #include "platform/socket.h"
 
 namespace wg {
@@ -19,9 +20,6 @@ namespace wg {
 inline constexpr std::size_t kPageBufferLimit = 262144;
 inline constexpr std::size_t kHostCapacity = 128;
 inline constexpr std::size_t kPortCapacity = 8;
-// The header reader takes the socket's bytes in blocks of this size; what it
-// reads past the header block is the start of the body.
-inline constexpr std::size_t kReadAheadCapacity = 16384;
 
 class HttpConnection {
 public:
@@ -57,19 +55,14 @@ public:
     // came in time).
     long Receive(char* out, std::size_t length, int timeoutMs, int* error);
     // The bytes read ahead and not yet taken.
-    std::string_view ReadAhead() const {
-        return {readAhead_.data() + aheadStart_, aheadEnd_ - aheadStart_};
-    }
-    // Takes `count` bytes of the read-ahead.
-    void TakeAhead(std::size_t count) { aheadStart_ += count; }
-    // With nothing read ahead, waits at most `timeoutMs` and reads one block
-    // from the socket into the read-ahead: results as for Receive.
-    long FillAhead(int timeoutMs, int* error);
+    std::string_view ReadAhead() const { return in_.Ahead(); }
+    // The answer's bytes as the header reader takes them (read in blocks).
+    ResponseBuffer& Input() { return in_; }
 
     platform::ResolvedAddress address;
     bool connectFailed = false;
     bool secure = false;
-    bool saveToFile = false;
+    bool saveToFile = false;  // the transaction's body is to be saved
     bool isHtml = false;
     bool closeAfter = false;
     // The server said it closes the connection after this answer, or has
@@ -77,7 +70,6 @@ public:
     bool serverCloses = false;
     bool dnsFailed = false;
     bool redirected = false;
-    bool keepPage = false;  // the transaction keeps a file's body in `buffer`
     // The last file transaction left its whole body, from the first byte and
     // as it came, in `buffer` (`received` bytes, zero-terminated).
     bool pageKept = false;
@@ -93,8 +85,6 @@ public:
     int lastError = 0;
     std::uint32_t contentLength = 0;
     std::uint32_t received = 0;
-    platform::FilePtr file;      // the file of the current transaction
-    bool writeFailed = false;    // writing the file failed (disk full, ...)
     bool answerStarted = false;  // a byte of the answer has arrived
     // The saved body was rewritten for offline reading: its length on disk is
     // not the server's, so it cannot be resumed by offset.
@@ -104,9 +94,8 @@ public:
 
 private:
     platform::Socket socket_;
-    std::array<char, kReadAheadCapacity> readAhead_;
-    std::size_t aheadStart_ = 0;
-    std::size_t aheadEnd_ = 0;
+    SocketTransport transport_{socket_};
+    ResponseBuffer in_{transport_};
 };
 
 // Waits at most `timeoutSeconds` for data on the socket and reads once: the

@@ -134,10 +134,11 @@ std::vector<HeadLine> RequestHeadLines(const RequestHead& head) {
         std::snprintf(range, sizeof range, "Range: bytes=%" PRIu64 "-\r\n", head.resumeOffset);
         lines.push_back({range, false});
     }
-    lines.push_back({"Referer: http://" + head.host + "\r\n", false});
+    if (head.referer) {
+        lines.push_back({"Referer: http://" + head.host + "\r\n", false});
+    }
     if (!head.cookieText.empty()) {
-        lines.push_back(
-            {"Cookie: " + CopyBounded(head.cookieText, kCookieTextCapacity) + "\r\n", false});
+        lines.push_back({"Cookie: " + head.cookieText + "\r\n", false});
     }
     lines.push_back({"User-Agent: " + head.userAgent + "\r\n", false});
     lines.push_back({"Host: " + head.host + "\r\n\r\n", true});

@@ -44,10 +44,11 @@ std::string RequestLine(const StoredPath& path, std::string_view requestName,
 
 struct RequestHead {
     std::string requestLine;  // from RequestLine
-    std::string host;
+    std::string host;         // as the Host line names it
     std::uint64_t resumeOffset = 0;
     std::string cookieText;  // empty: no Cookie line
     std::string userAgent;
+    bool referer = true;  // a Referer line naming "http://" + host (not over https)
 };
 
 // One header line a send.
@@ -57,8 +58,8 @@ struct HeadLine {
 };
 
 // The lines in their order: request line, Accept, Range (when resuming),
-// Referer, Cookie (when there is a cookie text), User-Agent, and Host, which
-// ends the block with an empty line.
+// Referer (when asked for), Cookie (when there is a cookie text), User-Agent,
+// and Host, which ends the block with an empty line.
 std::vector<HeadLine> RequestHeadLines(const RequestHead& head);
 
 // The URL of an https request: "https://host/path/name", "https://host/pathname"

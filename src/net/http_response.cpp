@@ -1,10 +1,12 @@
 // The answer's status line and header lines: which statuses are taken, the
-// announced size and its limits, redirects handed to the queues, cookies.
+// announced size (which the body's sink may refuse), redirects handed to the
+// queues, cookies.
 #include <cstdint>
 #include <limits>
 #include <string>
 #include <string_view>
 
+#include "net/fetch_environment.h"
 #include "net/http_fetch.h"
 #include "net/http_response_rules.h"
 #include "net/transfer_slots.h"
@@ -76,36 +78,30 @@ namespace {
 constexpr std::size_t kHeaderLineLimit = 511;
 constexpr std::uint64_t kHeaderBudget = 1000000;
 
-enum class LineRead { Line, Timeout, Broken };
+enum class LineResult { Line, Timeout, Broken };
 
 // One header line, taken from the bytes read ahead in blocks; what follows
 // the header block stays there for the body.
-LineRead ReadHeaderLine(HttpConnection& c, std::string& line) {
-    line.clear();
-    const int waitMs = CurrentTiming().headerByteWaitMs;
-    while (line.size() < kHeaderLineLimit) {
-        int error = 0;
-        const long n = c.FillAhead(waitMs, &error);
-        if (n < 0 && error == ETIMEDOUT) {
-            return LineRead::Timeout;
-        }
-        if (n <= 0) {
-            c.lastError = error;
-            return LineRead::Broken;
-        }
+LineResult ReadLine(HttpConnection& c, std::string& line) {
+    int error = 0;
+    const LineRead read =
+        ReadHeaderLine(c.Input(), line, kHeaderLineLimit, CurrentTiming().headerByteWaitMs, &error);
+    if (!line.empty()) {
         c.answerStarted = true;
-        const std::string_view ahead = c.ReadAhead();
-        const std::size_t room = kHeaderLineLimit - line.size();
-        const std::size_t lineFeed = ahead.substr(0, room).find('\n');
-        const std::size_t take =
-            lineFeed == std::string_view::npos ? std::min(room, ahead.size()) : lineFeed + 1;
-        line.append(ahead.substr(0, take));
-        c.TakeAhead(take);
-        if (lineFeed != std::string_view::npos) {
-            break;
-        }
     }
-    return LineRead::Line;
+    switch (read) {
+        case LineRead::Line:
+            return LineResult::Line;
+        case LineRead::Timeout:
+            return LineResult::Timeout;
+        case LineRead::Closed:
+            c.serverCloses = true;
+            break;
+        case LineRead::Failed:
+            break;
+    }
+    c.lastError = error;
+    return LineResult::Broken;
 }
 
 std::string_view WithoutLineEnd(std::string_view text) {
@@ -136,38 +132,20 @@ void HandleRedirect(HttpConnection& c, std::string_view line) {
     c.redirected = true;
 }
 
-// Refuses a file by its announced size; true when refused.
-bool RefuseBySize(HttpConnection& c, const FetchOptions& options, TransferSlot* slot) {
-    const std::uint32_t length = c.contentLength;
-    if (!c.saveToFile || options.fileUrlMode || length == 0) {
+}  // namespace
+
+bool RefusedByLength(HttpConnection& c, BodySink& sink) {
+    if (!sink.RefusesLength(c)) {
         return false;
     }
-    const bool tooSmall =
-        options.minFileSize > 0 && length < static_cast<std::uint32_t>(options.minFileSize);
-    const bool tooLarge =
-        options.maxFileSize > 0 && length > static_cast<std::uint32_t>(options.maxFileSize);
-    if (!tooSmall && !tooLarge) {
-        return false;
-    }
-    FetchEnvironment& env = *c.environment;
-    NoteFailure(slot, FailureKind::Refused);
-    if (options.logDebug) {
-        env.DebugLine((tooSmall ? "File Too Small: " : "File Too Large: ") + c.name);
-    }
-    env.SetLastFailure(tooSmall ? "File too small. See options." : "File too large. See options.");
     c.contentLength = 0;
     c.redirected = true;
     c.Close();
     return true;
 }
 
-}  // namespace
-
-bool RefusedBySize(HttpConnection& c, int slotIndex) {
-    return RefuseBySize(c, c.environment->Options(), c.environment->Slot(slotIndex));
-}
-
-long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slotIndex) {
+long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slotIndex,
+                         BodySink& sink) {
     FetchEnvironment& env = *c.environment;
     const FetchOptions options = env.Options();
     TransferSlot* slot = env.Slot(slotIndex);
@@ -213,13 +191,13 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
             c.Close();
             return -1;
         }
-        const LineRead read = ReadHeaderLine(c, line);
-        if (read == LineRead::Timeout &&
+        const LineResult read = ReadLine(c, line);
+        if (read == LineResult::Timeout &&
             (env.StopRequested() || (slot != nullptr && slot->cancel.load()))) {
             c.Close();
             return -1;
         }
-        if (read == LineRead::Broken) {
+        if (read == LineResult::Broken) {
             // The connection is gone; the next transaction connects afresh.
             NoteFailure(slot, FailureKind::Cut, c.lastError);
             c.Close();
@@ -228,7 +206,7 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
         if (StartsWithNoCase(line, "Content-Type: text/html")) {
             c.isHtml = true;
         }
-        if (read == LineRead::Timeout) {
+        if (read == LineResult::Timeout) {
             if (c.contentLength != 0) {
                 return statusSeen ? finish() : notHttp();
             }
@@ -279,7 +257,7 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
                 c.contentLength = static_cast<std::uint32_t>(
                     std::min<std::uint64_t>(total, std::numeric_limits<std::uint32_t>::max()));
             }
-            if (RefuseBySize(c, options, slot)) {
+            if (RefusedByLength(c, sink)) {
                 return -1;
             }
         } else if (StartsWithNoCase(line, "location:") && (status == 301 || status == 302)) {

@@ -7,6 +7,7 @@
 
 namespace wg {
 
+class BodySink;
 class HttpConnection;
 
 // The decimal number at the start of `text` (0 when none; capped at 2^32-1).
@@ -23,8 +24,8 @@ std::string RefusedUrlText(const HttpConnection& connection);
 // scheme's own) and, for a relative name, its path.
 std::string RedirectTarget(const HttpConnection& connection, std::string_view value);
 
-// The size limits of a file transaction against contentLength: true when the
-// file is refused (texts written, connection closed).
-bool RefusedBySize(HttpConnection& connection, int slotIndex);
+// The sink's verdict on the announced length: true when it refuses the answer
+// (which is then left unread and the connection closed).
+bool RefusedByLength(HttpConnection& connection, BodySink& sink);
 
 }  // namespace wg

@@ -1,17 +1,13 @@
-// An https transaction: one GET over TLS, the body into the page buffer or a
-// file. No range, no size limits, no HTML test and no rewriting. An answer
-// whose final status is not a success is refused and leaves nothing behind.
+// The transport's half of an https transaction: one GET over TLS, the answer's
+// status, cookies and length, the body into the page buffer or a sink.
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "download/save_paths.h"
+#include "net/fetch_environment.h"
 #include "net/http_fetch.h"
 #include "net/tls_fetch.h"
 #include "net/transfer_slots.h"
-#include "platform/files.h"
 #include "util/text.h"
 #include "util/timing.h"
 
@@ -57,8 +53,8 @@ FailureKind FailureOf(const TlsResult& result) {
 
 }  // namespace
 
-bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
-                const std::string& localName, bool saveToFile) {
+TlsResult HttpsExchange(HttpConnection& c, int slotIndex, const std::string& url,
+                        BodySink* fileSink) {
     FetchEnvironment& env = *c.environment;
     const FetchOptions options = env.Options();
     TransferSlot* slot = env.Slot(slotIndex);
@@ -92,36 +88,17 @@ bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
     };
 
     c.received = 0;
-    c.writeFailed = false;
-    bool opened = false;
-    std::string why;
-    int openError = 0;
     auto sink = [&](const char* data, std::size_t size) {
         if (env.StopRequested() || (slot != nullptr && slot->cancel)) {
             return false;
         }
-        if (!saveToFile) {
+        if (fileSink == nullptr) {
             const std::size_t room = kPageBufferLimit - c.received;
             const std::size_t take = std::min(room, size);
             std::memcpy(c.buffer.data() + c.received, data, take);
             c.received += static_cast<std::uint32_t>(take);
         } else {
-            if (!opened) {
-                opened = true;
-                c.file = OpenFileSafe(PartialNameOf(localName), "wb", &why, &openError);
-                if (!c.file) {
-                    CreateDirectoriesFor(localName, &why);
-                    c.file = OpenFileSafe(PartialNameOf(localName), "wb", &why, &openError);
-                }
-                if (!c.file && openError != 0) {
-                    c.lastError = openError;
-                    c.writeFailed = true;
-                    return false;
-                }
-            }
-            if (c.file && std::fwrite(data, 1, size, c.file.get()) != size) {
-                c.lastError = errno;
-                c.writeFailed = true;
+            if (fileSink->Take({data, size}) == SinkVerdict::Failed) {
                 return false;
             }
             c.received += static_cast<std::uint32_t>(size);
@@ -131,63 +108,24 @@ bool HttpsFetch(HttpConnection& c, int slotIndex, const std::string& url,
         }
         return true;
     };
+    return FetchHttps(request, sink);
+}
 
-    const TlsResult result = FetchHttps(request, sink);
-    const bool wroteFile = c.file != nullptr;
-    if (const int error = platform::CloseFile(c.file); error != 0 && !c.writeFailed) {
-        c.lastError = error;
-        c.writeFailed = true;
+void NoteHttpsFailure(HttpConnection& c, int slotIndex, const TlsResult& result) {
+    NoteFailure(c.environment->Slot(slotIndex), FailureOf(result));
+    if (result.error == TlsError::Certificate) {
+        c.environment->SetLastFailure("The server's certificate was refused: " + result.errorText);
     }
-    if (!why.empty() && !wroteFile) {
-        env.DebugLine(why);
-    }
-    const bool success = result.Ok() && result.status >= 200 && result.status < 300;
-    if (c.writeFailed) {
-        DeletePartialFile(localName);
-        NoteFailure(slot, FailureKind::Disk, c.lastError);
-        env.SetLastFailure("The file could not be written.");
-        env.DiskWriteFailed(c.lastError, localName);
-        return false;
-    }
+}
+
+void EndHttpsPage(HttpConnection& c, bool success) {
     if (!success) {
-        NoteFailure(slot, FailureOf(result));
-        if (result.error == TlsError::Certificate) {
-            env.SetLastFailure("The server's certificate was refused: " + result.errorText);
-        }
+        c.received = 0;
     }
-    if (!saveToFile) {
-        if (!success) {
-            c.received = 0;
-        }
-        if (c.received >= kPageBufferLimit) {
-            c.received = kPageBufferLimit - 1;
-        }
-        c.buffer[c.received] = '\0';
-        return success;
+    if (c.received >= kPageBufferLimit) {
+        c.received = kPageBufferLimit - 1;
     }
-    if (!success || c.writeFailed) {
-        // A file that did not arrive whole cannot be resumed over https.
-        if (wroteFile) {
-            DeletePartialFile(localName);
-        }
-        return false;
-    }
-    if (wroteFile) {
-        if (const int error = CommitPartialFile(localName); error != 0) {
-            DeletePartialFile(localName);
-            NoteFailure(slot, FailureKind::Disk, error);
-            env.DiskWriteFailed(error, localName);
-            return false;
-        }
-    }
-    if (wroteFile && c.received > 0 && env.HasApp()) {
-        env.CountDownload(c.received);
-        if (slot != nullptr) {
-            slot->saved = true;
-        }
-        env.NoteLastDownload(localName);
-    }
-    return true;
+    c.buffer[c.received] = '\0';
 }
 
 }  // namespace wg

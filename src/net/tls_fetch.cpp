@@ -10,6 +10,9 @@
 #include <charconv>
 #include <memory>
 
+#include "net/http_request.h"
+#include "net/response_buffer.h"
+#include "net/transport.h"
 #include "platform/clock.h"
 #include "platform/error_text.h"
 #include "platform/socket.h"
@@ -18,8 +21,6 @@
 namespace wg {
 
 namespace {
-
-constexpr std::size_t kReadChunk = 16384;
 
 // ---- texts and URLs --------------------------------------------------------
 
@@ -290,10 +291,11 @@ int WaitSocket(int fd, bool forRead, std::uint64_t deadlineMs) {
     return platform::WaitReady(fd, forRead, static_cast<int>(deadlineMs - now));
 }
 
-// One TLS connection to one server, closed when it goes out of scope. No
-// close_notify is sent: the answer has been read (or given up) by then, and
-// writing to a socket the server already closed would only raise errors.
-class TlsConnection {
+// One TLS connection to one server, closed when it goes out of scope; the
+// transport of an https exchange. No close_notify is sent: the answer has
+// been read (or given up) by then, and writing to a socket the server already
+// closed would only raise errors. Failures are reported in the result.
+class TlsConnection final : public Transport {
 public:
     TlsConnection(TlsResult& result, int timeoutMs) : result_(result), timeoutMs_(timeoutMs) {}
 
@@ -302,6 +304,16 @@ public:
     bool WriteAll(std::string_view data);
     // >0 bytes read, 0 end of stream, -1 failure (reported in the result).
     long ReadSome(char* buffer, std::size_t size);
+
+    // Every wait is bounded by the connection's own timeout.
+    int SendAll(std::string_view bytes) override { return WriteAll(bytes) ? 0 : ErrorNumber(); }
+    long Receive(char* out, std::size_t length, int /*timeoutMs*/, int* error) override {
+        const long n = ReadSome(out, length);
+        if (n < 0) {
+            *error = ErrorNumber();
+        }
+        return n;
+    }
 
 private:
     bool Fail(TlsError error, std::string text) {
@@ -314,6 +326,7 @@ private:
     }
     // Waits for what the last SSL call needs. False after reporting the failure.
     bool WaitFor(int sslError, std::uint64_t deadline, const char* step);
+    int ErrorNumber() const { return result_.error == TlsError::Timeout ? ETIMEDOUT : EIO; }
 
     TlsResult& result_;
     int timeoutMs_;
@@ -477,30 +490,14 @@ bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// Where the blank line that ends the header block starts, and its length.
-bool FindHeaderEnd(std::string_view data, std::size_t& end, std::size_t& blankLength) {
-    const std::size_t lf = data.find("\n\n");
-    const std::size_t crlf = data.find("\n\r\n");
-    if (lf == std::string_view::npos && crlf == std::string_view::npos) {
-        return false;
-    }
-    if (crlf != std::string_view::npos && (lf == std::string_view::npos || crlf < lf)) {
-        end = crlf + 1;
-        blankLength = 2;
-    } else {
-        end = lf + 1;
-        blankLength = 1;
-    }
-    return true;
-}
-
-bool ParseHeaderBlock(std::string_view block, TlsResult& result) {
+// The status line and header lines, each without its line end.
+bool ParseHeaderLines(const std::vector<std::string>& lines, TlsResult& result) {
     result.headers.clear();
     bool first = true;
-    while (!block.empty()) {
-        std::size_t lf = block.find('\n');
-        std::string_view line = block.substr(0, lf);
-        block.remove_prefix(lf == std::string_view::npos ? block.size() : lf + 1);
+    for (std::string_view line : lines) {
+        if (!line.empty() && line.back() == '\n') {
+            line.remove_suffix(1);
+        }
         if (!line.empty() && line.back() == '\r') {
             line.remove_suffix(1);
         }
@@ -544,34 +541,41 @@ bool Exchange(const Target& target, const TlsRequest& request, const std::string
     sent.port = target.port;
     sent.pathAndQuery = target.path;
     sent.cookieHeader = cookie;
-    if (!connection.WriteAll(BuildHttpsRequest(sent))) {
+    if (connection.SendAll(BuildHttpsRequest(sent)) != 0) {
         return false;
     }
 
-    std::string data;
-    std::size_t headerEnd = 0;
-    std::size_t blankLength = 0;
-    std::unique_ptr<char[]> chunk(new char[kReadChunk]);
-    while (!FindHeaderEnd(data, headerEnd, blankLength)) {
-        if (data.size() > kMaxHttpsHeaderBytes) {
+    // The header block, line by line from the bytes read in blocks; a blank
+    // line after the first ends it.
+    ResponseBuffer in(connection);
+    std::vector<std::string> lines;
+    std::size_t headerBytes = 0;
+    for (std::string line;;) {
+        if (headerBytes > kMaxHttpsHeaderBytes) {
             result.error = TlsError::BadResponse;
             result.errorText = "The answer's header block is too large";
             return false;
         }
-        const long got = connection.ReadSome(chunk.get(), kReadChunk);
-        if (got < 0) {
-            return false;
-        }
-        if (got == 0) {
+        int error = 0;
+        const LineRead read = ReadHeaderLine(in, line, kMaxHttpsHeaderBytes + 1 - headerBytes,
+                                             request.timeoutMs, &error);
+        if (read == LineRead::Closed) {
             result.error = TlsError::BadResponse;
-            result.errorText = data.empty() ? "The server closed the connection without an answer"
-                                            : "The answer ended inside its header block";
+            result.errorText = headerBytes == 0 && line.empty()
+                                   ? "The server closed the connection without an answer"
+                                   : "The answer ended inside its header block";
             return false;
         }
-        data.append(chunk.get(), static_cast<std::size_t>(got));
+        if (read != LineRead::Line) {
+            return false;  // the connection has reported why
+        }
+        headerBytes += line.size();
+        if (!lines.empty() && (line == "\n" || line == "\r\n")) {
+            break;
+        }
+        lines.push_back(std::move(line));
     }
-    if (headerEnd > kMaxHttpsHeaderBytes ||
-        !ParseHeaderBlock(std::string_view(data).substr(0, headerEnd), result)) {
+    if (!ParseHeaderLines(lines, result)) {
         result.error = TlsError::BadResponse;
         result.errorText = "The server's answer is not HTTP";
         return false;
@@ -591,7 +595,6 @@ bool Exchange(const Target& target, const TlsRequest& request, const std::string
     const bool noBody = result.status < 200 || result.status == 204 || result.status == 304;
     const std::optional<std::uint64_t> length =
         noBody ? std::optional<std::uint64_t>(0) : ContentLength(result.headers);
-    std::string_view pending = std::string_view(data).substr(headerEnd + blankLength);
     auto deliver = [&](const char* bytes, std::size_t size) {
         if (length) {
             size =
@@ -608,11 +611,10 @@ bool Exchange(const Target& target, const TlsRequest& request, const std::string
         }
         return true;
     };
-    if (!deliver(pending.data(), pending.size())) {
-        return false;
-    }
+    // What was read past the header block starts the body.
     while (!length || result.bodyBytes < *length) {
-        const long got = connection.ReadSome(chunk.get(), kReadChunk);
+        int error = 0;
+        const long got = in.Fill(request.timeoutMs, &error);
         if (got < 0) {
             return false;
         }
@@ -626,7 +628,9 @@ bool Exchange(const Target& target, const TlsRequest& request, const std::string
             }
             break;
         }
-        if (!deliver(chunk.get(), static_cast<std::size_t>(got))) {
+        const std::string_view bytes = in.Ahead();
+        in.Take(bytes.size());
+        if (!deliver(bytes.data(), bytes.size())) {
             return false;
         }
     }
@@ -636,16 +640,17 @@ bool Exchange(const Target& target, const TlsRequest& request, const std::string
 }  // namespace
 
 std::string BuildHttpsRequest(const TlsRequest& request) {
-    std::string text = "GET " + RequestPath(request.pathAndQuery) + " HTTP/1.0\r\n";
-    text += "Accept: */*\r\n";
-    if (request.resumeOffset != 0) {
-        text += "Range: bytes=" + std::to_string(request.resumeOffset) + "-\r\n";
+    RequestHead head;
+    head.requestLine = "GET " + RequestPath(request.pathAndQuery) + " HTTP/1.0\r\n";
+    head.host = Authority(request.host, request.port, false);
+    head.resumeOffset = request.resumeOffset;
+    head.cookieText = request.cookieHeader;
+    head.userAgent = request.userAgent;
+    head.referer = false;
+    std::string text;
+    for (const HeadLine& line : RequestHeadLines(head)) {
+        text += line.text;
     }
-    if (!request.cookieHeader.empty()) {
-        text += "Cookie: " + request.cookieHeader + "\r\n";
-    }
-    text += "User-Agent: " + request.userAgent + "\r\n";
-    text += "Host: " + Authority(request.host, request.port, false) + "\r\n\r\n";
     return text;
 }
 

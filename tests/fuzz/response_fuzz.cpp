@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "download/transaction_files.h"
 #include "net/http_fetch.h"
 #include "net/transfer_slots.h"
 #include "platform/socket.h"
@@ -15,7 +16,7 @@ namespace {
 
 using namespace wg;
 
-class FuzzEnvironment : public FetchEnvironment {
+class FuzzEnvironment : public DownloadEnvironment {
 public:
     bool HasApp() const override { return true; }
     FetchOptions Options() const override {
@@ -74,14 +75,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!Feed(*c, bytes)) {
             return 0;
         }
-        if (ReadResponseHeaders(*c, 5, 0) < 0) {
+        FileSink file(*c, env, env.Options(), &env.slot, false);
+        PageBufferSink page(*c);
+        BodySink& sink = toFile ? static_cast<BodySink&>(file) : page;
+        if (ReadResponseHeaders(*c, 5, 0, sink) < 0) {
             continue;
         }
         if (toFile) {
-            c->file = platform::OpenFile("body.bin", "wb");
+            file.file = platform::OpenFile("body.bin", "wb");
         }
-        (void)ReceiveBody(*c, 0);
-        c->file.reset();
+        (void)ReceiveBody(*c, 0, sink);
     }
     return 0;
 }

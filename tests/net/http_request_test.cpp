@@ -52,7 +52,7 @@ TEST(HttpRequest, RequestLineTable) {
     EXPECT_EQ(Line("forum/", "?page=2"), "GET /forum/?page=2 HTTP/1.0\r\n");
 }
 
-// The text and order of the lines are checked on the wire (HttpFetchTest).
+// The text and order of the lines are checked on the wire (DownloadTransactionTest).
 TEST(HttpRequest, OnlyRequestLineAcceptAndHostAreMandatory) {
     RequestHead head;
     head.requestLine = Line("pics", "a b.jpg");

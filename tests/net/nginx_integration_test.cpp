@@ -1,6 +1,6 @@
 // Transfers against a real nginx on loopback ports: whole files, resumed
 // ranges and missing files, over https with the TLS client, then over http and
-// https as the workers run them (HttpFetch).
+// https as the workers run them (RunTransaction).
 #include <cstdlib>
 #include <fstream>
 #include <memory>
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "net/http_fetch.h"
+#include "download/download_transaction.h"
 #include "net/tls_fetch.h"
 #include "net/transfer_slots.h"
 #include "support/nginx_server.h"
@@ -124,7 +124,7 @@ TEST_F(NginxIntegration, HttpsWholeResumedAndMissingFiles) {
 }
 
 // The program around a worker's transactions: one slot, downloads counted.
-class CountingEnvironment : public FetchEnvironment {
+class CountingEnvironment : public DownloadEnvironment {
 public:
     bool HasApp() const override { return true; }
     TransferSlot* Slot(int index) override { return index == 0 ? &slot : nullptr; }
@@ -150,7 +150,7 @@ protected:
         request.saveDir = std::move(saveDir);
         request.resumeFrom = resumeFrom;
         // -1 for an unusable connection, else the body size (0: nothing usable).
-        const FetchResult result = HttpFetch(c, request);
+        const FetchResult result = RunTransaction(c, request, env);
         return result.Usable() ? static_cast<long>(result.bytes) : -1;
     }
 

@@ -1,6 +1,6 @@
 // Whole transactions against the scriptable server: the request on the wire,
 // what each kind of answer leads to, and what is left on disk.
-#include "net/http_fetch.h"
+#include "download/download_transaction.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "net/http_fetch.h"
 #include "net/transfer_slots.h"
 #include "support/http_test_server.h"
 #include "support/test_dirs.h"
@@ -22,7 +23,7 @@ using test::HttpTestServer;
 using test::Reply;
 
 // Records what a transaction tells the program around it (on the test's thread).
-class RecordingEnvironment : public FetchEnvironment {
+class RecordingEnvironment : public DownloadEnvironment {
 public:
     bool HasApp() const override { return app; }
     FetchOptions Options() const override { return options; }
@@ -58,7 +59,7 @@ public:
     std::vector<std::string> notes;
 };
 
-class HttpFetchTest : public ::testing::Test {
+class DownloadTransactionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         saved_ = CurrentTiming();
@@ -94,7 +95,7 @@ protected:
         r.resumeFrom = resume;
         r.expectedTotal = expected;
         // -1 for an unusable connection, else the body size (0: nothing usable).
-        const FetchResult result = HttpFetch(c, r);
+        const FetchResult result = RunTransaction(c, r, env);
         return result.Usable() ? static_cast<long>(result.bytes) : -1;
     }
 
@@ -124,7 +125,7 @@ std::string Pattern(std::size_t size) {
     return s;
 }
 
-TEST_F(HttpFetchTest, RequestLinesGoOutInOrderAndCookiesOnlyWhenAsked) {
+TEST_F(DownloadTransactionTest, RequestLinesGoOutInOrderAndCookiesOnlyWhenAsked) {
     server.Route("/pics/a%20b.jpg", Reply::Ok("x"));
     env.app = false;  // the fallback agent
     auto c = Connect("pics");
@@ -156,7 +157,7 @@ TEST_F(HttpFetchTest, RequestLinesGoOutInOrderAndCookiesOnlyWhenAsked) {
     EXPECT_NE(requests[2].find("Cookie: a=1; b=2\r\nUser-Agent"), std::string::npos);
 }
 
-TEST_F(HttpFetchTest, FileUrlModeResumesOnlyLargeFilesOnDisk) {
+TEST_F(DownloadTransactionTest, FileUrlModeResumesOnlyLargeFilesOnDisk) {
     server.Route("/f.bin", Reply::Ok("x"));
     env.options.fileUrlMode = true;
     env.slot.SetUrl(server.Url("f.bin"));
@@ -171,7 +172,7 @@ TEST_F(HttpFetchTest, FileUrlModeResumesOnlyLargeFilesOnDisk) {
     EXPECT_NE(requests[1].find("Range: bytes=100001-\r\n"), std::string::npos);
 }
 
-TEST_F(HttpFetchTest, RefusedStatusIsLoggedAndSavesNothing) {
+TEST_F(DownloadTransactionTest, RefusedStatusIsLoggedAndSavesNothing) {
     server.Route("/dir/old.html", Raw({}, "body", "\r\n", "HTTP/1.0 304 Not Modified"));
     auto c = Connect("dir");
     EXPECT_EQ(Fetch(*c, "gone.html"), 0);
@@ -183,7 +184,7 @@ TEST_F(HttpFetchTest, RefusedStatusIsLoggedAndSavesNothing) {
     EXPECT_TRUE(fs::is_empty(dir.path()));
 }
 
-TEST_F(HttpFetchTest, RedirectsAreQueuedNotFollowed) {
+TEST_F(DownloadTransactionTest, RedirectsAreQueuedNotFollowed) {
     const std::string host = "127.0.0.1:" + std::to_string(server.Port());
     Reply moved = Reply::Redirect("/new/page.html");
     moved.body = "moved";
@@ -217,7 +218,7 @@ TEST_F(HttpFetchTest, RedirectsAreQueuedNotFollowed) {
     EXPECT_FALSE(env.Noted("offer http://" + host + "/ignored.html"));
 }
 
-TEST_F(HttpFetchTest, SizeLimitsRefuseFilesBeforeAndAfterTheBody) {
+TEST_F(DownloadTransactionTest, SizeLimitsRefuseFilesBeforeAndAfterTheBody) {
     env.options.minFileSize = 1000;
     server.Route("/announced.bin", Reply::Ok(std::string(999, 'x'), "application/octet-stream"));
     server.Route("/silent.bin", Raw({}, std::string(999, 'y')));
@@ -238,7 +239,7 @@ TEST_F(HttpFetchTest, SizeLimitsRefuseFilesBeforeAndAfterTheBody) {
     EXPECT_TRUE(env.Noted("fail File too large. See options."));
 }
 
-TEST_F(HttpFetchTest, BareLineFeedHeadersRunIntoTheBody) {
+TEST_F(DownloadTransactionTest, BareLineFeedHeadersRunIntoTheBody) {
     Reply known = Reply::Ok("abc\ndef\n");
     known.lineEnd = "\n";
     known.stallAfter = 8;
@@ -250,21 +251,22 @@ TEST_F(HttpFetchTest, BareLineFeedHeadersRunIntoTheBody) {
     server.Route("/closes.html", closes);
 
     auto c = Connect();
+    PageBufferSink page(*c);
     c->Connect(2000);
     c->SendAll("GET /known.html HTTP/1.0\r\n\r\n");
-    EXPECT_GT(ReadResponseHeaders(*c, 0, -1), 0);  // ends at the pause: the length is known
+    EXPECT_GT(ReadResponseHeaders(*c, 0, -1, page), 0);  // ends at the pause: the length is known
     EXPECT_EQ(c->contentLength, 8u);
     c->Connect(2000);
     c->SendAll("GET /unknown.html HTTP/1.0\r\n\r\n");
-    EXPECT_EQ(ReadResponseHeaders(*c, 0, -1), -1);  // after the header wait
+    EXPECT_EQ(ReadResponseHeaders(*c, 0, -1, page), -1);  // after the header wait
     EXPECT_TRUE(c->isHtml);
     c->Connect(2000);
     c->SendAll("GET /closes.html HTTP/1.0\r\n\r\n");
-    EXPECT_EQ(ReadResponseHeaders(*c, 0, -1), -1);
+    EXPECT_EQ(ReadResponseHeaders(*c, 0, -1, page), -1);
     EXPECT_FALSE(c->HasSocket());
 }
 
-TEST_F(HttpFetchTest, TruncatedFileIsKeptAndResumedByteCorrect) {
+TEST_F(DownloadTransactionTest, TruncatedFileIsKeptAndResumedByteCorrect) {
     const std::string body = Pattern(200000);
     Reply cut = Reply::Ok(body, "application/octet-stream");
     cut.cutAfter = 70000;
@@ -295,7 +297,7 @@ TEST_F(HttpFetchTest, TruncatedFileIsKeptAndResumedByteCorrect) {
     EXPECT_TRUE(test::ReadWholeFile("big.bin") == body);
 }
 
-TEST_F(HttpFetchTest, HtmlInPlaceOfAPictureIsRejected) {
+TEST_F(DownloadTransactionTest, HtmlInPlaceOfAPictureIsRejected) {
     server.Route("/photo.jpg",
                  Reply::Ok("<!DOCTYPE HTML><html><body>no picture</body></html>", "image/jpeg"));
     auto c = Connect();
@@ -309,7 +311,7 @@ TEST_F(HttpFetchTest, HtmlInPlaceOfAPictureIsRejected) {
     EXPECT_FALSE(fs::exists("page.jpg"));
 }
 
-TEST_F(HttpFetchTest, CancelEndsTheTransferWithinAChunk) {
+TEST_F(DownloadTransactionTest, CancelEndsTheTransferWithinAChunk) {
     Reply slow = Reply::Ok(Pattern(100000), "application/octet-stream");
     slow.chunkSize = 1000;
     slow.delayMs = 20;
@@ -327,7 +329,7 @@ TEST_F(HttpFetchTest, CancelEndsTheTransferWithinAChunk) {
     EXPECT_FALSE(env.Noted("counted"));
 }
 
-TEST_F(HttpFetchTest, PageBufferKeepsTheFirst262144Bytes) {
+TEST_F(DownloadTransactionTest, PageBufferKeepsTheFirst262144Bytes) {
     const std::string body = Pattern(300000);
     server.Route("/big.html", Reply::Ok(body));
     server.Route("/small.html", Reply::Ok("<p>hi</p>"));
@@ -339,7 +341,7 @@ TEST_F(HttpFetchTest, PageBufferKeepsTheFirst262144Bytes) {
     EXPECT_STREQ(c->buffer.data(), "<p>hi</p>");
 }
 
-TEST_F(HttpFetchTest, HostileNamesStayInsideTheDownloadDirectory) {
+TEST_F(DownloadTransactionTest, HostileNamesStayInsideTheDownloadDirectory) {
     server.Route("/x.bin", Reply::Ok(Pattern(5000), "application/octet-stream"));
     fs::create_directory("dl");
     fs::current_path("dl");
@@ -360,7 +362,7 @@ TEST_F(HttpFetchTest, HostileNamesStayInsideTheDownloadDirectory) {
 // MIN_BODY_RATE: a body that trickles below the floor over a whole window is
 // given up as a timeout and leaves only its partial file; without the floor
 // the same body arrives whole, however slowly.
-TEST_F(HttpFetchTest, BodyBelowTheFloorRateIsGivenUp) {
+TEST_F(DownloadTransactionTest, BodyBelowTheFloorRateIsGivenUp) {
     Timing t = CurrentTiming();
     t.slowBodyWindowMs = 150;
     SetTiming(t);

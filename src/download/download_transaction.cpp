@@ -1,0 +1,304 @@
+#include "download/download_transaction.h"
+
+#include <cerrno>
+#include <string>
+#include <string_view>
+
+#include "download/save_paths.h"
+#include "download/transaction_files.h"
+#include "net/http_fetch.h"
+#include "net/http_response_rules.h"
+#include "net/transfer_slots.h"
+#include "platform/files.h"
+#include "util/text.h"
+#include "util/timing.h"
+
+namespace wg {
+namespace {
+
+// A file of the "File URL" mode is resumed only when this much is on disk.
+constexpr std::uint64_t kFileUrlResumeMinimum = 100000;
+
+bool EndsWithMediaName(std::string_view name) {
+    return name.ends_with("jpg") || name.ends_with("mpg") || name.ends_with("wmv");
+}
+
+void DebugIf(DownloadEnvironment& env, const FetchOptions& options, const std::string& text) {
+    if (options.logDebug) {
+        env.DebugLine(text);
+    }
+}
+
+// The transaction's verdict as a count: -1 unusable, 0 nothing, else the body size.
+FetchResult ResultOf(long body) {
+    if (body < 0) {
+        return {FetchOutcome::Unusable, 0};
+    }
+    if (body == 0) {
+        return {FetchOutcome::Nothing, 0};
+    }
+    return {FetchOutcome::Body, static_cast<std::uint32_t>(body)};
+}
+
+// The https transaction: 1 when the answer was taken (an empty answer too),
+// 0 when the request failed or was refused. No range, no size limits, no HTML
+// test and no rewriting; an answer whose final status is not a success is
+// refused and leaves nothing behind.
+long HttpsTransaction(HttpConnection& c, DownloadEnvironment& env, const FetchRequest& request,
+                      const FetchOptions& options) {
+    const std::string url = HttpsUrlFor(c.host, c.path, c.requestName);
+    c.requestName = url;
+    std::string local;
+    if (c.saveToFile) {
+        local = LocalNameFor(c, env, request, options, true);
+        if (local.empty()) {
+            return 0;
+        }
+    }
+    TransferSlot* slot = env.Slot(request.slot);
+    HttpsFileSink sink(local);
+    const TlsResult result = HttpsExchange(c, request.slot, url, c.saveToFile ? &sink : nullptr);
+    const bool wroteFile = sink.file != nullptr;
+    if (const int error = platform::CloseFile(sink.file); error != 0 && !sink.writeFailed) {
+        sink.error = error;
+        sink.writeFailed = true;
+    }
+    if (sink.writeFailed) {
+        c.lastError = sink.error;
+    }
+    if (!sink.why.empty() && !wroteFile) {
+        env.DebugLine(sink.why);
+    }
+    const bool success = result.Ok() && result.status >= 200 && result.status < 300;
+    if (sink.writeFailed) {
+        DeletePartialFile(local);
+        NoteFailure(slot, FailureKind::Disk, sink.error);
+        env.SetLastFailure("The file could not be written.");
+        env.DiskWriteFailed(sink.error, local);
+        return 0;
+    }
+    if (!success) {
+        NoteHttpsFailure(c, request.slot, result);
+    }
+    if (!c.saveToFile) {
+        EndHttpsPage(c, success);
+        return success ? 1 : 0;
+    }
+    if (!success) {
+        // A file that did not arrive whole cannot be resumed over https.
+        if (wroteFile) {
+            DeletePartialFile(local);
+        }
+        return 0;
+    }
+    if (wroteFile) {
+        if (const int error = CommitPartialFile(local); error != 0) {
+            DeletePartialFile(local);
+            NoteFailure(slot, FailureKind::Disk, error);
+            env.DiskWriteFailed(error, local);
+            return 0;
+        }
+    }
+    if (wroteFile && c.received > 0 && env.HasApp()) {
+        env.CountDownload(c.received);
+        if (slot != nullptr) {
+            slot->saved = true;
+        }
+        env.NoteLastDownload(local);
+    }
+    return 1;
+}
+
+long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnvironment& env) {
+    if (c.connectFailed || !request.name) {
+        return -1;
+    }
+    const FetchOptions options = env.Options();
+    TransferSlot* slot = env.Slot(request.slot);
+    const bool kept = KeepOpenConnection(c);
+    if (!c.HasSocket() && !c.secure && !c.Connect(CurrentTiming().connectTimeoutMs)) {
+        if (slot != nullptr) {
+            slot->connected = false;
+        }
+        return -1;
+    }
+    if (slot != nullptr) {
+        slot->cancel = false;
+        slot->connected = true;
+        slot->connection = &c;
+        slot->done = request.resumeFrom;
+        slot->status = 0;
+    }
+    c.buffer[0] = '\0';
+    c.received = 0;
+    c.rewritten = false;
+    c.pageKept = false;
+    c.saveToFile = request.saveDir.has_value();
+    const bool keepPage = request.keepPage && c.saveToFile && request.resumeFrom == 0;
+    c.name = CopyBounded(*request.name, kPathFieldCapacity);
+    // A name cut to fit would ask the server for another file.
+    if (c.name.size() < request.name->size()) {
+        NoteFailure(slot, FailureKind::Disk, ENAMETOOLONG);
+        env.SetLastFailure("The file's name is too long.");
+        env.DiskWriteFailed(ENAMETOOLONG, *request.name);
+        return 0;
+    }
+    c.requestName = RequestNameFor(c.name);
+
+    if (c.protocol.starts_with("HTTPS")) {
+        return HttpsTransaction(c, env, request, options);
+    }
+    // The caller's offset, or in the "File URL" mode the size of a large
+    // enough file on disk.
+    auto resumeOffset = [&]() -> std::uint64_t {
+        if (!options.fileUrlMode || slot == nullptr) {
+            return request.resumeFrom;
+        }
+        const std::optional<std::uint64_t> size = env.SizeOnDisk(slot->Url());
+        const std::uint64_t offset = size && *size > kFileUrlResumeMinimum ? *size : 0;
+        slot->done = static_cast<std::uint32_t>(offset);
+        return offset;
+    };
+    FileSink fileSink(c, env, options, slot, keepPage);
+    PageBufferSink pageSink(c);
+    switch (RequestAnswer(c, options, request.slot, kept, request.expectedTotal, resumeOffset,
+                          c.saveToFile ? static_cast<BodySink&>(fileSink) : pageSink)) {
+        case AnswerOutcome::Head:
+            break;
+        case AnswerOutcome::Unusable:
+            return -1;
+        case AnswerOutcome::Refused:
+            return 0;
+    }
+
+    std::string local;
+    std::optional<LocalFileClaim> claim;
+    if (c.saveToFile) {
+        if (RefusedByLength(c, fileSink)) {
+            return 0;
+        }
+        if (options.noDownload) {
+            c.Close();
+            c.contentLength = 0;
+            return 0;
+        }
+        if (request.saveName && c.isHtml && c.contentLength == 0 &&
+            EndsWithMediaName(*request.saveName)) {
+            NoteFailure(slot, FailureKind::Refused);
+            DebugIf(env, options, "File really html: " + c.host + " " + c.path.path + " " + c.name);
+            c.contentLength = 0;
+            c.Close();
+            return 0;
+        }
+        local = LocalNameFor(c, env, request, options, false);
+        if (local.empty()) {
+            c.saveToFile = false;
+        } else {
+            claim.emplace(env, local);
+            const bool append = slot != nullptr && slot->done != 0;
+            int error = 0;
+            fileSink.file = OpenTransactionFile(env, local, append, &error);
+            if (!fileSink.file) {
+                // Nothing could be created: nothing usable came of this.
+                if (error != 0) {
+                    FileWriteFailed(c, env, slot, local, error);
+                }
+                if (c.closeAfter) {
+                    c.Close();
+                }
+                return error != 0 ? -1 : 0;
+            }
+        }
+    }
+
+    const bool fileOpen = fileSink.file != nullptr;
+    long body = 0;
+    if (!c.connectFailed) {
+        body = ReceiveBody(c, request.slot, fileOpen ? static_cast<BodySink&>(fileSink) : pageSink);
+        c.rewritten = fileSink.rewritten;
+        c.pageKept = fileOpen && body >= 0 && fileSink.PageKept();
+    }
+
+    const bool incomplete = c.contentLength != 0 && c.contentLength > c.received;
+    // Nothing (or one byte) arrived; or a whole file came out too small, or
+    // was an HTML page in place of another kind of file.
+    const bool judgedAsFile =
+        fileOpen && c.saveToFile && !incomplete && body > 0 && !options.fileUrlMode;
+    const bool refused =
+        c.received <= 1 || (judgedAsFile && (body < options.minFileSize || body == 1));
+
+    if (fileOpen && fileSink.writeFailed) {
+        fileSink.file.reset();
+        FileWriteFailed(c, env, slot, local, fileSink.error);
+        body = -1;
+    } else if (refused) {
+        NoteFailure(slot, incomplete ? FailureKind::Cut : FailureKind::Refused);
+        if (body < options.minFileSize) {
+            DebugIf(env, options, "DL File Too Small: " + c.name);
+            env.SetLastFailure("File too small. See options.");
+        } else if (c.received == 0) {
+            DebugIf(env, options, "Zero byte file: " + c.name);
+            env.SetLastFailure("Zero byte file.");
+        } else {
+            DebugIf(env, options, "Rejected: " + c.name);
+            env.SetLastFailure("Rejected file.");
+        }
+        if (fileOpen) {
+            fileSink.file.reset();
+            DeletePartialFile(local);
+        }
+    } else if (fileOpen) {
+        // Buffered bytes meet a full disk only here.
+        if (const int error = platform::CloseFile(fileSink.file); error != 0) {
+            FileWriteFailed(c, env, slot, local, error);
+            if (c.closeAfter && c.HasSocket()) {
+                c.Close();
+            }
+            return -1;
+        }
+        // A whole file takes its own name; a cut one waits under its partial
+        // name for the resume.
+        const bool whole = !incomplete;
+        // A cut body whose wait ran out for a reason of its own says so.
+        if (incomplete && (slot == nullptr || slot->failure.load() == FailureKind::None)) {
+            NoteFailure(slot, FailureKind::Cut);
+        }
+        if (whole) {
+            if (const int error = CommitPartialFile(local); error != 0) {
+                FileWriteFailed(c, env, slot, local, error);
+                if (c.closeAfter && c.HasSocket()) {
+                    c.Close();
+                }
+                return -1;
+            }
+        }
+        if (whole && !c.connectFailed && c.received > 1 && env.HasApp()) {
+            if (!options.fileUrlMode && env.IsRuntimeDuplicate(local)) {
+                env.SetLastFailure("Duplicate File Found.");
+                body = 0;
+            } else {
+                env.CountDownload(c.received);
+                if (slot != nullptr) {
+                    slot->saved = true;
+                }
+                if (!options.webPagesWanted || options.trackLastDownload) {
+                    env.NoteLastDownload(local);
+                }
+            }
+        }
+    }
+    if (c.closeAfter && c.HasSocket()) {
+        c.Close();
+    }
+    return body;
+}
+
+}  // namespace
+
+FetchResult RunTransaction(HttpConnection& c, const FetchRequest& request,
+                           DownloadEnvironment& env) {
+    c.environment = &env;
+    return ResultOf(Transaction(c, request, env));
+}
+
+}  // namespace wg
