@@ -174,9 +174,9 @@ void MainWindow::BuildMenu(QMenuBar* bar) {
     addAction(helpPage);
 
     // The dialogs behind these commands are not part of this window yet.
-    for (int id : {mw::kMenuOptions, mw::kMenuAdvanced, mw::kMenuViewToGrubble,
-                   mw::kMenuViewToDownload, mw::kMenuViewInProcess, mw::kMenuDirectories,
-                   mw::kMenuFindDuplicates, mw::kMenuWizard, mw::kMenuCheckUpdates}) {
+    for (int id :
+         {mw::kMenuOptions, mw::kMenuAdvanced, mw::kMenuViewToGrubble, mw::kMenuViewToDownload,
+          mw::kMenuViewInProcess, mw::kMenuWizard, mw::kMenuCheckUpdates}) {
         Action(id)->setEnabled(false);
     }
 }

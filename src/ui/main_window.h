@@ -29,6 +29,8 @@ class QScrollArea;
 namespace wg {
 
 class App;
+class DirectoriesWindow;
+class FindDuplicatesWindow;
 class ImagePreview;
 class TrayController;
 
@@ -150,6 +152,11 @@ public:
     // The engine has left its loop: the window may close now, and hides.
     void AllowClose();
 
+    // Pumps the child windows and drops those that have closed.
+    void ProcessMessages() override;
+    // The " Download Directories" dialog, opened or brought to the front.
+    void ShowDownloadDirectories();
+
 protected:
     bool Build() override;
     bool OnCommand(int id) override;
@@ -206,6 +213,8 @@ private:
     void LoadState(bool chooseFile);
     void LoadOptionsAs();
     void OpenHelp();
+    void OpenHelpAt(const std::string& anchor);
+    void ShowFindDuplicates();
     void ShowAbout();
     void NoteAddress();
     void NoteScope();
@@ -229,6 +238,8 @@ private:
     TrayController* tray_ = nullptr;  // a child of the window, made at the first minimise
     QPointer<QDialog> about_;         // the About box while it is open
     QPointer<QDialog> progress_;      // the progress window while it is open
+    QPointer<DirectoriesWindow> directories_;        // while open
+    QPointer<FindDuplicatesWindow> findDuplicates_;  // while open
 
     std::string downloadTypes_;   // composed by the type-group boxes
     bool typesComposed_ = false;  // a box was clicked since the boxes were last set

@@ -16,6 +16,8 @@
 
 #include "app/app.h"
 #include "platform/files.h"
+#include "ui/directories_window.h"
+#include "ui/find_duplicates_window.h"
 #include "ui/main_window.h"
 #include "ui/tray.h"
 #include "util/pause.h"
@@ -44,10 +46,10 @@ QString HelpPagePath() {
                                         : QStringLiteral(WG_HELP_FILE);
 }
 
-// The help page with its first anchor, as a file URL.
-std::string HelpPageUrl() {
+// The help page at an anchor, as a file URL.
+std::string HelpPageUrl(const std::string& anchor = "1") {
     QUrl url = QUrl::fromLocalFile(HelpPagePath());
-    url.setFragment(QStringLiteral("1"));
+    url.setFragment(QString::fromStdString(anchor));
     return url.toString().toStdString();
 }
 
@@ -168,9 +170,15 @@ bool MainWindow::OnCommand(int id) {
         case mw::kMenuAbout:
             ShowAbout();
             return true;
+        case mw::kMenuDirectories:
+            ShowDownloadDirectories();
+            return true;
+        case mw::kMenuFindDuplicates:
+            ShowFindDuplicates();
+            return true;
         default:
-            // Options, the queue viewers, the directories, Find Duplicates,
-            // the wizard and the update check have no dialog here yet.
+            // Options, the queue viewers, the wizard and the update check
+            // have no dialog here yet.
             return false;
     }
 }
@@ -455,6 +463,52 @@ void MainWindow::LoadOptionsAs() {
 
 void MainWindow::OpenHelp() {
     (void)OpenOnDesktop(HelpPageUrl());
+}
+
+void MainWindow::OpenHelpAt(const std::string& anchor) {
+    (void)OpenOnDesktop(HelpPageUrl(anchor));
+}
+
+// ---- child windows ----
+
+void MainWindow::ProcessMessages() {
+    for (DialogWindow* child : {static_cast<DialogWindow*>(directories_.data()),
+                                static_cast<DialogWindow*>(findDuplicates_.data())}) {
+        if (child != nullptr) {
+            child->ProcessMessages();
+            if (child->Closed()) {
+                delete child;  // the QPointer forgets it
+            }
+        }
+    }
+}
+
+void MainWindow::ShowDownloadDirectories() {
+    if (directories_ == nullptr) {
+        auto* window = new DirectoriesWindow(
+            app_, port_, [this](const std::string& anchor) { OpenHelpAt(anchor); }, this);
+        if (!window->Create()) {
+            delete window;
+            return;
+        }
+        directories_ = window;
+    }
+    directories_->Restore();
+}
+
+void MainWindow::ShowFindDuplicates() {
+    if (findDuplicates_ == nullptr) {
+        FindDuplicatesHooks hooks;
+        hooks.openHelp = [this](const std::string& anchor) { OpenHelpAt(anchor); };
+        hooks.openDirectories = [this] { ShowDownloadDirectories(); };
+        auto* window = new FindDuplicatesWindow(app_, port_, std::move(hooks), this);
+        if (!window->Create()) {
+            delete window;
+            return;
+        }
+        findDuplicates_ = window;
+    }
+    findDuplicates_->Restore();
 }
 
 void MainWindow::ShowAbout() {
