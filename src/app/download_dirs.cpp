@@ -31,12 +31,16 @@ std::string CheckDownloadDirs(const DownloadDirsChoice& choice) {
         if (dir.find_first_of(std::string_view("\n\r\0", 3)) != std::string::npos) {
             return row + "the directory name holds a line break.";
         }
+        const char* fault = nullptr;
         if (!platform::DirectoryExists(dir)) {
-            return row + "\"" + dir + "\" is not an existing directory.";
+            fault = "\" is not an existing directory.";
+        } else if (platform::EnumerateDirectory(dir, [](const auto&) { return false; }) != 0) {
+            fault = "\" cannot be read.";
         }
-        if (const int error = platform::EnumerateDirectory(dir, [](const auto&) { return false; });
-            error != 0) {
-            return row + "\"" + dir + "\" cannot be read.";
+        if (fault != nullptr) {
+            std::string refusal = row;
+            refusal.append("\"").append(dir).append(fault);
+            return refusal;
         }
     }
     return {};

@@ -266,7 +266,7 @@ void FindDuplicatesWindow::ShowTree(bool tree) {
 }
 
 void FindDuplicatesWindow::Clear() {
-    if (results_->isVisible()) {
+    if (!results_->isHidden()) {
         results_->clear();
         extent_ = kInitialExtent;
     } else {

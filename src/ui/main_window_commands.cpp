@@ -484,6 +484,9 @@ void MainWindow::ProcessMessages() {
 }
 
 void MainWindow::ShowDownloadDirectories() {
+    if (directories_ != nullptr && directories_->Closed()) {
+        delete directories_;  // closed since the last pump: a new one opens
+    }
     if (directories_ == nullptr) {
         auto* window = new DirectoriesWindow(
             app_, port_, [this](const std::string& anchor) { OpenHelpAt(anchor); }, this);
@@ -497,6 +500,9 @@ void MainWindow::ShowDownloadDirectories() {
 }
 
 void MainWindow::ShowFindDuplicates() {
+    if (findDuplicates_ != nullptr && findDuplicates_->Closed()) {
+        delete findDuplicates_;
+    }
     if (findDuplicates_ == nullptr) {
         FindDuplicatesHooks hooks;
         hooks.openHelp = [this](const std::string& anchor) { OpenHelpAt(anchor); };
