@@ -485,7 +485,10 @@ void MainWindow::ProcessMessages() {
 
 void MainWindow::ShowDownloadDirectories() {
     if (directories_ != nullptr && directories_->Closed()) {
-        delete directories_;  // closed since the last pump: a new one opens
+        // Closed since the last pump: a new one opens.
+        const DirectoriesWindow* closed = directories_;
+        directories_ = nullptr;
+        delete closed;
     }
     if (directories_ == nullptr) {
         auto* window = new DirectoriesWindow(
@@ -501,7 +504,9 @@ void MainWindow::ShowDownloadDirectories() {
 
 void MainWindow::ShowFindDuplicates() {
     if (findDuplicates_ != nullptr && findDuplicates_->Closed()) {
-        delete findDuplicates_;
+        const FindDuplicatesWindow* closed = findDuplicates_;
+        findDuplicates_ = nullptr;
+        delete closed;
     }
     if (findDuplicates_ == nullptr) {
         FindDuplicatesHooks hooks;
