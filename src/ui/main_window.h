@@ -30,6 +30,8 @@ class QScrollArea;
 namespace wg {
 
 class App;
+class DirectoriesWindow;
+class FindDuplicatesWindow;
 class ImagePreview;
 class QueueViewer;
 class OptionDialogs;
@@ -158,10 +160,13 @@ public:
     // The engine has left its loop: the window may close now, and hides.
     void AllowClose();
 
-    // Pumps the open queue viewers and forgets those the user closed.
+    // Pumps the queue viewers and the other child windows and forgets those
+    // the user closed.
     void ProcessMessages() override;
     // The open viewer of a kind (null when none).
     QueueViewer* Viewer(ListKind kind) const;
+    // The " Download Directories" dialog, opened or brought to the front.
+    void ShowDownloadDirectories();
 
 protected:
     bool Build() override;
@@ -219,6 +224,10 @@ private:
     void LoadState(bool chooseFile);
     void LoadOptionsAs();
     void OpenHelp();
+    void OpenHelpAt(const std::string& anchor);
+    // The directories and Find Duplicates windows: pumped, or deleted once closed.
+    void PumpChildWindows();
+    void ShowFindDuplicates();
     void ShowAbout();
     // The two option dialogs, made at their first use.
     OptionDialogs& Options();
@@ -251,8 +260,10 @@ private:
     TrayController* tray_ = nullptr;  // a child of the window, made at the first minimise
     QPointer<QDialog> about_;         // the About box while it is open
     QPointer<QDialog> progress_;      // the progress window while it is open
-    std::array<QPointer<QueueViewer>, 3> viewers_;  // in ListKind order
-    OptionDialogs* optionDialogs_ = nullptr;        // a child of the window
+    std::array<QPointer<QueueViewer>, 3> viewers_;   // in ListKind order
+    OptionDialogs* optionDialogs_ = nullptr;         // a child of the window
+    QPointer<DirectoriesWindow> directories_;        // while open
+    QPointer<FindDuplicatesWindow> findDuplicates_;  // while open
 
     std::string downloadTypes_;   // composed by the type-group boxes
     bool typesComposed_ = false;  // a box was clicked since the boxes were last set

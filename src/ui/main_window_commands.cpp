@@ -14,6 +14,8 @@
 
 #include "app/app.h"
 #include "platform/files.h"
+#include "ui/directories_window.h"
+#include "ui/find_duplicates_window.h"
 #include "ui/help_page.h"
 #include "ui/main_window.h"
 #include "ui/options_window.h"
@@ -173,9 +175,14 @@ bool MainWindow::OnCommand(int id) {
         case mw::kMenuViewInProcess:
             OpenViewer(ListKind::InProcess);
             return true;
+        case mw::kMenuDirectories:
+            ShowDownloadDirectories();
+            return true;
+        case mw::kMenuFindDuplicates:
+            ShowFindDuplicates();
+            return true;
         default:
-            // The directories, Find Duplicates,
-            // the wizard and the update check have no dialog here yet.
+            // The wizard and the update check have no dialog here yet.
             return false;
     }
 }
@@ -478,6 +485,63 @@ OptionDialogs& MainWindow::Options() {
 
 void MainWindow::OpenHelp() {
     (void)OpenOnDesktop(HelpPageUrl("1"));
+}
+
+void MainWindow::OpenHelpAt(const std::string& anchor) {
+    (void)OpenOnDesktop(HelpPageUrl(anchor));
+}
+
+// ---- child windows ----
+
+void MainWindow::PumpChildWindows() {
+    for (DialogWindow* child : {static_cast<DialogWindow*>(directories_.data()),
+                                static_cast<DialogWindow*>(findDuplicates_.data())}) {
+        if (child != nullptr) {
+            child->ProcessMessages();
+            if (child->Closed()) {
+                delete child;  // the QPointer forgets it
+            }
+        }
+    }
+}
+
+void MainWindow::ShowDownloadDirectories() {
+    if (directories_ != nullptr && directories_->Closed()) {
+        // Closed since the last pump: a new one opens.
+        const DirectoriesWindow* closed = directories_;
+        directories_ = nullptr;
+        delete closed;
+    }
+    if (directories_ == nullptr) {
+        auto* window = new DirectoriesWindow(
+            app_, port_, [this](const std::string& anchor) { OpenHelpAt(anchor); }, this);
+        if (!window->Create()) {
+            delete window;
+            return;
+        }
+        directories_ = window;
+    }
+    directories_->Restore();
+}
+
+void MainWindow::ShowFindDuplicates() {
+    if (findDuplicates_ != nullptr && findDuplicates_->Closed()) {
+        const FindDuplicatesWindow* closed = findDuplicates_;
+        findDuplicates_ = nullptr;
+        delete closed;
+    }
+    if (findDuplicates_ == nullptr) {
+        FindDuplicatesHooks hooks;
+        hooks.openHelp = [this](const std::string& anchor) { OpenHelpAt(anchor); };
+        hooks.openDirectories = [this] { ShowDownloadDirectories(); };
+        auto* window = new FindDuplicatesWindow(app_, port_, std::move(hooks), this);
+        if (!window->Create()) {
+            delete window;
+            return;
+        }
+        findDuplicates_ = window;
+    }
+    findDuplicates_->Restore();
 }
 
 void MainWindow::ShowAbout() {

@@ -55,6 +55,7 @@ void MainWindow::ProcessMessages() {
         viewer->ProcessMessages();
     }
     NoteViewersOpen();
+    PumpChildWindows();
 }
 
 void MainWindow::NoteViewersOpen() {

@@ -1,0 +1,80 @@
+#include "app/download_dirs.h"
+
+#include "app/app.h"
+#include "platform/files.h"
+
+namespace wg {
+
+DownloadDirsChoice CurrentDownloadDirs(const App& app) {
+    DownloadDirsChoice choice;
+    for (int i = 0; i < kCheckDirCount; ++i) {
+        choice.dirs[static_cast<std::size_t>(i)] = app.GetCheckDir(i).value_or(std::string());
+    }
+    choice.lookInSubdirs = app.settings.searchDlSubDirs.load();
+    choice.saveSubdirs = app.settings.saveDlSubDirs.load();
+    choice.runtimeDetect = app.settings.runtimeDuplicateDetect.load();
+    return choice;
+}
+
+std::string CheckDownloadDirs(const DownloadDirsChoice& choice) {
+    for (std::size_t i = 0; i < choice.dirs.size(); ++i) {
+        const std::string& dir = choice.dirs[i];
+        if (dir.empty()) {
+            continue;
+        }
+        const std::string row = "Dir " + std::to_string(i + 1) + ": ";
+        if (dir.size() > kCheckDirMaxLength) {
+            return row + "the directory name is longer than " + std::to_string(kCheckDirMaxLength) +
+                   " characters.";
+        }
+        // A line break would end the CHECK_DIR line of the settings file.
+        if (dir.find_first_of(std::string_view("\n\r\0", 3)) != std::string::npos) {
+            return row + "the directory name holds a line break.";
+        }
+        const char* fault = nullptr;
+        if (!platform::DirectoryExists(dir)) {
+            fault = "\" is not an existing directory.";
+        } else if (platform::EnumerateDirectory(dir, [](const auto&) { return false; }) != 0) {
+            fault = "\" cannot be read.";
+        }
+        if (fault != nullptr) {
+            std::string refusal = row;
+            refusal.append("\"").append(dir).append(fault);
+            return refusal;
+        }
+    }
+    return {};
+}
+
+void ApplyDownloadDirs(App& app, const DownloadDirsChoice& choice) {
+    for (int i = 0; i < kCheckDirCount; ++i) {
+        app.SetCheckDir(choice.dirs[static_cast<std::size_t>(i)], i);
+    }
+    app.ClearSubDirs();
+    app.settings.saveDlSubDirs.store(choice.saveSubdirs);
+    app.SetRuntimeDuplicateDetect(choice.runtimeDetect);
+}
+
+void FinishDownloadDirs(App& app, bool saved, bool lookInSubdirs, bool detectionSwitchedOn,
+                        const std::function<void()>& progress) {
+    if (saved && lookInSubdirs) {
+        app.GenerateSubDirs(progress);
+        if (app.m_bDupeRebuild.load() && app.settings.runtimeDuplicateDetect.load()) {
+            (void)app.StartDupeBuild();
+        }
+    } else if (!detectionSwitchedOn) {
+        app.SaveSettings();
+    } else if (app.settings.runtimeDuplicateDetect.load()) {
+        (void)app.StartDupeBuild();
+    }
+}
+
+std::string DownloadDirsTitle(const App& app) {
+    const std::string name = app.paths.settingsFile.filename().string();
+    if (name.empty() || name == "Grubbler.ini") {
+        return " Download Directories";
+    }
+    return " Download Directories: " + name;
+}
+
+}  // namespace wg

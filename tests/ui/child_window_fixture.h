@@ -1,0 +1,89 @@
+// The main window over a real App (no workers) with scripted questions,
+// choosers and desktop, for the tests of the windows it opens.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QTest>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "support/test_dirs.h"
+#include "ui/main_window.h"
+#include "ui/qt_port.h"
+
+namespace wg::test {
+
+class ChildWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        port = std::make_unique<QtPort>();
+        port->SetAskHook(
+            [this](const std::string& text, const std::string& caption, Buttons, Icon) {
+                asked.push_back(caption + ": " + text);
+                return answer;
+            });
+        port->SetTellHook([this](const std::string& text, const std::string& caption, Icon) {
+            told.push_back(caption + ": " + text);
+        });
+        port->SetChooseHook([this](const std::string&) { return chosen; });
+        port->SetOpenHook([this](const std::string& target) {
+            opened.push_back(target);
+            return true;
+        });
+        app = std::make_unique<App>(*port);
+        InitOptions init;
+        init.programDir = dir.path();
+        ASSERT_TRUE(app->Initialise(init));
+        window = std::make_unique<MainWindow>(*app, *port);
+        ASSERT_TRUE(window->Create());
+        port->SetView(window.get());
+    }
+
+    void TearDown() override {
+        port->SetView(nullptr);
+        window.reset();
+        app->JoinDupeThread();
+        app.reset();
+    }
+
+    // Opens a child window from its menu item; null when it did not open.
+    template <typename T>
+    T* Open(int menuId) {
+        QAction* item = window->findChild<QAction*>(DialogWindow::IdName(menuId));
+        EXPECT_TRUE(item != nullptr && item->isEnabled()) << menuId;
+        if (item != nullptr) {
+            item->trigger();
+        }
+        return window->findChild<T*>();
+    }
+
+    template <typename C = QWidget>
+    static C* In(QWidget* parent, int id) {
+        auto* control = parent->findChild<C*>(DialogWindow::IdName(id));
+        EXPECT_NE(control, nullptr) << "control " << id;
+        return control;
+    }
+
+    std::string SettingsText() const {
+        return std::filesystem::exists(app->paths.settingsFile)
+                   ? ReadWholeFile(app->paths.settingsFile)
+                   : std::string("(none)");
+    }
+
+    TempDir dir;
+    CurrentDirGuard cwd;
+    std::unique_ptr<QtPort> port;
+    std::unique_ptr<App> app;
+    std::unique_ptr<MainWindow> window;
+    std::vector<std::string> asked;
+    std::vector<std::string> told;
+    std::vector<std::string> opened;
+    Answer answer = Answer::No;
+    std::string chosen;
+};
+
+}  // namespace wg::test
