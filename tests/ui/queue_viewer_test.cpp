@@ -353,6 +353,10 @@ TEST_F(QueueViewerTest, InProcessListFollowsARealTransfer) {
         EXPECT_EQ(v->windowTitle(), QStringLiteral(" In Process List: 1"));
         app->RequestExit();
         app->LeaveMainLoop();
+        // The workers are joined before the timing they read is put back.
+        port->SetView(nullptr);
+        window.reset();
+        app.reset();
     }
     SetTiming(saved);
 }
