@@ -61,13 +61,13 @@ constexpr int kPages = 120;  // index.html and p001 .. p119
 constexpr int kFiles = 60;
 
 // nginx's own type table in the test server knows html and txt only. The
-// bodies go out in 4 KB pieces at 200 KB/s per connection, so that the crawl
+// bodies go out in 4 KB pieces at 100 KB/s per connection, so that the crawl
 // lasts over many kills and a kill often finds a download half done.
 constexpr std::string_view kServerConfig =
     "types { text/html html; image/png png; image/jpeg jpg; application/zip zip; }\n"
     "sendfile off;\n"
     "sendfile_max_chunk 4k;\n"
-    "limit_rate 200k;\n";
+    "limit_rate 100k;\n";
 
 // A fixed generator: the same site and the same kill times on every run.
 int Between(std::mt19937& random, int low, int high) {  // inclusive
