@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "child_window_fixture.h"
 #include "settings/settings_file.h"
 #include "support/test_dirs.h"
 #include "ui/main_window.h"
@@ -23,37 +24,11 @@
 namespace wg::test {
 namespace {
 
-class OptionsWindowTest : public ::testing::Test {
+class OptionsWindowTest : public ChildWindowTest {
 protected:
     void SetUp() override {
-        port = std::make_unique<QtPort>();
-        port->SetAskHook(
-            [this](const std::string& text, const std::string& caption, Buttons, Icon) {
-                asked.push_back(caption + ": " + text);
-                return answer;
-            });
-        port->SetTellHook([this](const std::string& text, const std::string& caption, Icon) {
-            told.push_back(caption + ": " + text);
-        });
-        port->SetChooseHook([this](const std::string&) { return chosen; });
-        port->SetOpenHook([this](const std::string& target) {
-            opened.push_back(target);
-            return true;
-        });
-        app = std::make_unique<App>(*port);
-        InitOptions init;
-        init.programDir = dir.path();
-        ASSERT_TRUE(app->Initialise(init));
-        window = std::make_unique<MainWindow>(*app, *port);
-        ASSERT_TRUE(window->Create());
-        port->SetView(window.get());
+        ASSERT_NO_FATAL_FAILURE(ChildWindowTest::SetUp());
         app->SaveSettings();
-    }
-
-    void TearDown() override {
-        port->SetView(nullptr);
-        window.reset();
-        app.reset();
     }
 
     OptionsWindow* OpenOptions() {
@@ -77,17 +52,6 @@ protected:
     static void Settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
     std::string SettingsFile() const { return ReadWholeFile(app->paths.settingsFile); }
     std::string SettingsText() const { return FormatSettings(app->settings, app->paths); }
-
-    TempDir dir;
-    CurrentDirGuard cwd;
-    std::unique_ptr<QtPort> port;
-    std::unique_ptr<App> app;
-    std::unique_ptr<MainWindow> window;
-    std::vector<std::string> asked;
-    std::vector<std::string> told;
-    std::vector<std::string> opened;
-    Answer answer = Answer::No;
-    std::string chosen;
 };
 
 TEST_F(OptionsWindowTest, TheDialogsShowTheSettingsTheyOpenWith) {
