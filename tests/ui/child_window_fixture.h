@@ -46,7 +46,9 @@ protected:
     void TearDown() override {
         port->SetView(nullptr);
         window.reset();
-        app->JoinDupeThread();
+        if (app != nullptr) {
+            app->JoinDupeThread();
+        }
         app.reset();
     }
 

@@ -16,6 +16,7 @@
 
 #include "app/app.h"
 #include "app/app_fixture.h"
+#include "child_window_fixture.h"
 #include "net/transfer_slots.h"
 #include "support/http_test_server.h"
 #include "support/test_dirs.h"
@@ -40,33 +41,8 @@ std::vector<std::string> FileUrls(int from, int to) {
     return urls;
 }
 
-class QueueViewerTest : public ::testing::Test {
+class QueueViewerTest : public ChildWindowTest {
 protected:
-    void SetUp() override {
-        port = std::make_unique<QtPort>();
-        port->SetAskHook(
-            [this](const std::string& text, const std::string& caption, Buttons, Icon) {
-                asked.push_back(caption + ": " + text);
-                return answer;
-            });
-        port->SetOpenHook([this](const std::string& target) {
-            opened.push_back(target);
-            return true;
-        });
-        app = std::make_unique<App>(*port);
-        InitOptions init;
-        init.programDir = dir.path();
-        ASSERT_TRUE(app->Initialise(init));
-        window = std::make_unique<MainWindow>(*app, *port);
-        ASSERT_TRUE(window->Create());
-        port->SetView(window.get());
-    }
-    void TearDown() override {
-        port->SetView(nullptr);
-        window.reset();
-        app.reset();
-    }
-
     void QueueFiles(const std::vector<std::string>& urls) {
         std::lock_guard<std::mutex> lock(app->downloadMutex);
         for (const std::string& url : urls) {
@@ -115,15 +91,6 @@ protected:
     static QLineEdit* Edit(QueueViewer* v, int id) {
         return v->findChild<QLineEdit*>(DialogWindow::IdName(id));
     }
-
-    TempDir dir;
-    CurrentDirGuard cwd;
-    std::unique_ptr<QtPort> port;
-    std::unique_ptr<App> app;
-    std::unique_ptr<MainWindow> window;
-    std::vector<std::string> asked;
-    std::vector<std::string> opened;
-    Answer answer = Answer::No;
 };
 
 TEST_F(QueueViewerTest, PagesByTwentyAndFollowsEntriesTakenMeanwhile) {
