@@ -7,12 +7,20 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStyle>
+#include <QVBoxLayout>
 
 namespace wg {
 
 namespace {
 
 constexpr const char* kIdProperty = "wgId";
+
+// Room kept free around a window for the window manager's frame and title.
+constexpr int kFrameWidth = 16;
+constexpr int kFrameHeight = 48;
 
 }  // namespace
 
@@ -28,7 +36,47 @@ bool DialogWindow::Create() {
         m_bEnded = true;
         return false;
     }
+    FitToScreen();
     return true;
+}
+
+void DialogWindow::FitToScreen() {
+    QLayout* inner = layout();
+    const QScreen* shown = screen();
+    if (inner == nullptr || shown == nullptr) {
+        return;
+    }
+    const QSize room = shown->availableGeometry().size() - QSize(kFrameWidth, kFrameHeight);
+    const bool sized = testAttribute(Qt::WA_Resized);
+    const QSize least = minimumSizeHint();
+    if (least.width() <= room.width() && least.height() <= room.height()) {
+        if (sized) {
+            resize(size().boundedTo(room));
+        }
+        return;
+    }
+    // The controls move, with their layout, into a scrolled page; the menu
+    // bar, if any, stays at the top of the window.
+    QWidget* bar = inner->menuBar();
+    inner->setMenuBar(nullptr);
+    auto* page = new QWidget;
+    page->setLayout(inner);
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("scroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setWidget(page);
+    auto* top = new QVBoxLayout(this);
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setMenuBar(bar);
+    top->addWidget(scroller);
+    const int bars = style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 2;
+    const int barHeight = bar != nullptr ? bar->sizeHint().height() : 0;
+    QSize wanted = page->sizeHint() + QSize(bars, bars + barHeight);
+    if (sized) {
+        wanted = wanted.expandedTo(size());
+    }
+    resize(wanted.boundedTo(room));
 }
 
 void DialogWindow::Restore() {

@@ -65,6 +65,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // A window larger than the screen shows its controls in a scrolled page,
+    // sized to the screen, so that every button can still be reached.
+    void FitToScreen();
+
     bool m_bClosed = false;  // closed by the user: the owner drops it
     bool m_bEnded = false;   // ended with its "end" answer
 };
