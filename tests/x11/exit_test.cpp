@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <iostream>
 #include <ostream>
 #include <thread>
 
@@ -32,6 +33,13 @@ const ExitWay kExitWays[] = {
      [](Grubbler& g) {
          ASSERT_TRUE(g.Focus());
          ASSERT_TRUE(g.Key("alt+F4"));
+         // The window manager, not the program, turns the key into a close
+         // request, and on a loaded machine it has been seen to drop it.
+         if (!g.EndsWithin(4000)) {
+             std::cout << "[ x11 ] no exit 4 s after Alt+F4: pressed again\n";
+             ASSERT_TRUE(g.Focus());
+             ASSERT_TRUE(g.Key("alt+F4"));
+         }
      }},
     {"CtrlQ",
      [](Grubbler& g) {

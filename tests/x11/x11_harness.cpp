@@ -536,6 +536,19 @@ bool Grubbler::Focus() {
         },
         5000);
     EXPECT_TRUE(focused) << "the main window did not get the focus";
+    // A key that comes while the window manager is still busy with the
+    // window (placing or activating it) can be lost: wait until the active
+    // window and its place read the same twice in a row.
+    std::string last;
+    (void)PollUntil(
+        [&] {
+            const std::string now =
+                x_.Run({"xdotool", "getactivewindow", "getwindowgeometry"}).output;
+            const bool same = !now.empty() && now == last;
+            last = now;
+            return same;
+        },
+        3000);
     return focused;
 }
 
@@ -639,7 +652,7 @@ void X11Test::ExpectNormalExit(int timeoutMs, const std::string& settingsFile) {
 }
 
 fs::path ScreenshotDir() {
-    const fs::path dir = fs::path(WG_BUILD_DIR) / "Testing" / "x11-screenshots";
+    const fs::path dir = fs::path(WG_BUILD_DIR) / "screenshots";
     fs::create_directories(dir);
     return dir;
 }

@@ -204,6 +204,8 @@ public:
     // Waits for the program to end. On timeout a screenshot goes into the
     // test's directory (its path printed) and the program is killed.
     std::optional<ExitStatus> WaitExit(int timeoutMs);
+    // True when the program ends within the time; it is left running if not.
+    bool EndsWithin(int timeoutMs) { return process_->Wait(timeoutMs).has_value(); }
     void Signal(int signal) { process_->Signal(signal); }
     std::string Log() const;
 
