@@ -143,6 +143,15 @@ bool AppFetchEnvironment::MakeDynamicPage(std::string& localName, std::size_t qu
     return wg::MakeDynamicPage(localName, queryPos, options, list, {}, debug);
 }
 
+void AppFetchEnvironment::FileSaved(std::string_view localName) {
+    RedirectFileList list(app_.visitedMutex, app_.redirectFiles);
+    DynamicPageLog debug;
+    if (app_.settings.logDebug.load()) {
+        debug = [this](std::string_view text) { DebugLine(text); };
+    }
+    CopyIndexForScripts(localName, list, {}, debug);
+}
+
 std::optional<std::uint64_t> AppFetchEnvironment::SizeOnDisk(std::string_view url) {
     // A file cut short waits under its partial name; a whole one stands under
     // its own.

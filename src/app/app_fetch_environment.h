@@ -33,6 +33,7 @@ public:
     void ReleaseLocalFile(std::string_view localName) override;
     std::unique_ptr<PageRewriter> StartRewrite(const PageLocation& page) override;
     bool MakeDynamicPage(std::string& localName, std::size_t queryPos) override;
+    void FileSaved(std::string_view localName) override;
     std::optional<std::uint64_t> SizeOnDisk(std::string_view url) override;
     bool IsRuntimeDuplicate(std::string_view localName) override;
 

@@ -58,13 +58,10 @@ bool App::ProcessPage(int slot, UrlRecord& record) {
 
 namespace {
 
-// A plain-HTTP file name that a download worker saves in one request. A
-// query page is left to the download workers: saving it places its script
-// and the script's copy of the site's index.html, which must come after the
-// start page in the order of "To Download".
+// A plain-HTTP file name that a download worker saves in one request.
 bool SavedInOneRequest(const std::string& url) {
     return StartsWithNoCase(url, "http://") && !url.ends_with('/') &&
-           url.find('?') == std::string::npos && SplitWorkerUrl(url).url == url;
+           SplitWorkerUrl(url).url == url;
 }
 
 }  // namespace

@@ -37,6 +37,9 @@ public:
     virtual bool MakeDynamicPage(std::string& /*localName*/, std::size_t /*queryPos*/) {
         return false;
     }
+    // A file now stands whole under its own name (the pages that wait for a
+    // site's index.html are served from here).
+    virtual void FileSaved(std::string_view /*localName*/) {}
     // The runtime duplicate check of a finished file; true when it was a
     // duplicate (and has been dealt with).
     virtual bool IsRuntimeDuplicate(std::string_view /*localName*/) { return false; }

@@ -98,6 +98,7 @@ long HttpsTransaction(HttpConnection& c, DownloadEnvironment& env, const FetchRe
             env.DiskWriteFailed(error, local);
             return 0;
         }
+        env.FileSaved(local);
     }
     if (wroteFile && c.received > 0 && env.HasApp()) {
         env.CountDownload(c.received);
@@ -271,6 +272,7 @@ long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnviron
                 }
                 return -1;
             }
+            env.FileSaved(local);
         }
         if (whole && !c.connectFailed && c.received > 1 && env.HasApp()) {
             if (!options.fileUrlMode && env.IsRuntimeDuplicate(local)) {

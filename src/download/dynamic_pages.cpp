@@ -466,6 +466,18 @@ void WriteScript(std::string_view script, std::string_view text, const Logs& log
     (void)std::fwrite(text.data(), 1, text.size(), file.get());
 }
 
+// The index.html of the site (the first directory) that holds `script`.
+std::string SiteIndexFor(std::string_view script) {
+    const std::size_t separator = script.find_first_of("/\\");
+    return (separator == std::string_view::npos ? std::string()
+                                                : std::string(script.substr(0, separator + 1))) +
+           "index.html";
+}
+
+std::string KeptPageSuffix(std::string_view mainParameter) {
+    return "_" + std::string(mainParameter) + "_n0n3." + std::string(kStoredPageExtension);
+}
+
 // The "_n0n3" name for index.html, with the script path shortened so that
 // the whole name fits a 260-byte buffer.
 std::string IndexCopyName(std::string_view script, std::string_view suffix) {
@@ -483,8 +495,7 @@ std::string IndexCopyName(std::string_view script, std::string_view suffix) {
 // index.html as that page and is entered into the redirect-file list.
 void PlaceScript(const std::string& script, const std::string& mainParameter, std::string_view text,
                  RedirectFileList& redirects, const Logs& logs) {
-    const std::string keptSuffix =
-        "_" + mainParameter + "_n0n3." + std::string(kStoredPageExtension);
+    const std::string keptSuffix = KeptPageSuffix(mainParameter);
     switch (LookAtScriptPath(script)) {
         case ScriptSpot::Script:
             return;
@@ -497,15 +508,22 @@ void PlaceScript(const std::string& script, const std::string& mainParameter, st
             return;
         }
         case ScriptSpot::Missing: {
-            const std::size_t separator = script.find_first_of("/\\");
-            const std::string index =
-                (separator == std::string::npos ? std::string() : script.substr(0, separator + 1)) +
-                "index.html";
-            if (LocalFileExists(index)) {
-                (void)CopyWithoutOverwriting(index, IndexCopyName(script, keptSuffix), logs);
-            }
-            WriteScript(script, text, logs);
-            redirects.Add(script, mainParameter);
+            const std::string index = SiteIndexFor(script);
+            // The look for the site's index.html and the new record are one
+            // step: an index.html saved meanwhile finds the record and makes
+            // the copy itself (CopyIndexForScripts).
+            redirects.WithRecords([&](RedirectFileRecords& records) {
+                if (LocalFileExists(index)) {
+                    (void)CopyWithoutOverwriting(index, IndexCopyName(script, keptSuffix), logs);
+                }
+                WriteScript(script, text, logs);
+                for (const auto& record : records) {
+                    if (record.first == script) {
+                        return;
+                    }
+                }
+                records.emplace_back(script, mainParameter);
+            });
             return;
         }
     }
@@ -521,6 +539,30 @@ std::optional<std::string> RedirectFileList::Find(std::string_view script) const
         }
     }
     return std::nullopt;
+}
+
+void RedirectFileList::WithRecords(const std::function<void(RedirectFileRecords&)>& step) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    step(records_);
+}
+
+void CopyIndexForScripts(std::string_view localName, RedirectFileList& redirects,
+                         const DynamicPageLog& errorLog, const DynamicPageLog& debugLog) {
+    const std::size_t separator = localName.find_first_of("/\\");
+    const std::string_view rest =
+        separator == std::string_view::npos ? localName : localName.substr(separator + 1);
+    if (rest != "index.html") {
+        return;
+    }
+    const Logs logs{errorLog, debugLog};
+    redirects.WithRecords([&](RedirectFileRecords& records) {
+        for (const auto& [script, parameter] : records) {
+            const std::string copy = IndexCopyName(script, KeptPageSuffix(parameter));
+            if (SiteIndexFor(script) == localName && !LocalFileExists(copy)) {
+                (void)CopyWithoutOverwriting(localName, copy, logs);
+            }
+        }
+    });
 }
 
 bool RedirectFileList::Add(std::string_view script, std::string_view parameter) {

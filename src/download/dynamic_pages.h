@@ -46,6 +46,9 @@ public:
     std::optional<std::string> Find(std::string_view script) const;
     // Adds {script, parameter} unless a record for `script` exists; true when added.
     bool Add(std::string_view script, std::string_view parameter);
+    // Runs `step` on the records with the mutex held, so that a look at the
+    // disk and a change of the list are one step for every other worker.
+    void WithRecords(const std::function<void(RedirectFileRecords&)>& step);
 
 private:
     std::mutex& mutex_;
@@ -66,6 +69,12 @@ using DynamicPageLog = std::function<void(std::string_view text)>;
 bool MakeDynamicPage(std::string& localName, std::size_t queryPos,
                      const DynamicPageOptions& options, RedirectFileList& redirects,
                      const DynamicPageLog& errorLog = {}, const DynamicPageLog& debugLog = {});
+
+// Called after the file `localName` was saved whole. When it is a site's
+// index.html, every script of that site placed while the page was not yet on
+// disk gets its "_n0n3" copy of it now (an existing copy is never replaced).
+void CopyIndexForScripts(std::string_view localName, RedirectFileList& redirects,
+                         const DynamicPageLog& errorLog = {}, const DynamicPageLog& debugLog = {});
 
 // The stored name of the query page `localName` (whose '?' is its first),
 // as MakeDynamicPage would give it when no earlier page of the same script

@@ -181,6 +181,28 @@ TEST_F(DynamicPages, KeepsEarlierPagesAsNoneCopies) {
     EXPECT_NE(errors_[0].find(" - CopyFile failed"), std::string::npos) << errors_[0];
 }
 
+TEST_F(DynamicPages, AnIndexSavedAfterTheScriptGivesItsCopy) {
+    // The query page came before the site's start page was on disk.
+    std::string early = "late_site/list/view.php?id=2";
+    ASSERT_TRUE(Make(early));
+    EXPECT_FALSE(fs::exists("late_site/list/view.php_id_n0n3.html"));
+    RedirectFileList list(mutex_, records_);
+    const auto saved = [&](std::string_view name) {
+        CopyIndexForScripts(name, list, [&](std::string_view e) { errors_.emplace_back(e); });
+    };
+    saved("late_site/list/index.html");  // not the site's own index.html
+    saved("other/index.html");
+    EXPECT_FALSE(fs::exists("late_site/list/view.php_id_n0n3.html"));
+    WriteWholeFile("late_site/index.html", "<html>start</html>");
+    saved("late_site/index.html");
+    EXPECT_EQ(ReadWholeFile("late_site/list/view.php_id_n0n3.html"), "<html>start</html>");
+    // Saved again, the start page leaves the copy as it is.
+    WriteWholeFile("late_site/index.html", "<html>changed</html>");
+    saved("late_site/index.html");
+    EXPECT_EQ(ReadWholeFile("late_site/list/view.php_id_n0n3.html"), "<html>start</html>");
+    EXPECT_TRUE(errors_.empty());
+}
+
 TEST_F(DynamicPages, HostileNamesStayInside) {
     const std::string outside = (temp_.path() / "abs.php").string();
     for (std::string name : {std::string("../../evil.php?id=1"), std::string("../x/y.php?a=b"),
