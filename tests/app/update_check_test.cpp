@@ -61,7 +61,9 @@ protected:
               digest ? *digest : Reply::Ok(HexSha256(kProgram) + "  WebGrubbler.dl\n"));
         Route("Changes.txt", Reply::Ok("changes", "text/plain"));
     }
-    void Route(const std::string& name, Reply reply) { server.Route("/Grubbler/" + name, reply); }
+    void Route(const std::string& name, Reply reply) {
+        server.Route("/Grubbler/" + name, std::move(reply));
+    }
 
     bool Asked(const std::string& name) const {
         for (const std::string& head : server.Requests()) {

@@ -69,6 +69,7 @@ TEST(UpdateStages, StageArguments) {
     for (const Case& c : cases) {
         std::vector<std::string> owned = c.argv;
         std::vector<char*> argv;
+        argv.reserve(owned.size());
         for (std::string& a : owned) {
             argv.push_back(a.data());
         }
