@@ -255,6 +255,11 @@ void UpdateCheck::FetchAndInstall() {
         return;
     }
     app_.m_bUpdatePending.store(true);
+    // The program is ending already: it hands the update over as it ends.
+    if (env_.StopRequested()) {
+        Status(kFinished);
+        return;
+    }
     FetchDocuments();
     Status(kFinished);
     WindDown();

@@ -225,6 +225,16 @@ TEST_F(UpdateCheckTest, ServersThatCannotBeReached) {
     ExpectNothingInstalled();
 }
 
+TEST_F(UpdateCheckTest, AnExitUnderWayCutsTheCheckShort) {
+    Offer("1.30");
+    app->RequestExit();
+    CheckForUpdate(*app, setup);
+    EXPECT_EQ(port->StatusLine(), "No newer version found.");
+    EXPECT_FALSE(platform::PathExists(setup.program.staged));
+    EXPECT_FALSE(app->m_bUpdatePending.load());
+    EXPECT_FALSE(app->m_bHoldWork.load());
+}
+
 TEST_F(UpdateCheckTest, AProgramThatCannotBeReplacedIsOnlyReported) {
     Offer("1.30");
     setup.program = ProgramFilesOf(dir / "read-only" / "webgrubbler");  // not even there
