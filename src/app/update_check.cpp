@@ -93,6 +93,7 @@ private:
     const UpdateSetup& setup_;
     UpdateFetchEnvironment env_;
     std::unique_ptr<HttpConnection> connection_;
+    std::size_t server_ = 0;  // the server in use: its name resolved
 };
 
 bool UpdateCheck::OpenServer(std::size_t index) {
@@ -143,7 +144,7 @@ std::optional<double> UpdateCheck::AskVersion() {
         HoldWork hold(app_);
         answer = FetchText(query);
         // A connection that broke is made again for one more try.
-        if (answer.end == UpdateFetchEnd::Unusable && OpenServer(0)) {
+        if (answer.end == UpdateFetchEnd::Unusable && OpenServer(server_)) {
             answer = FetchText(query);
         }
     }
@@ -156,7 +157,7 @@ std::optional<double> UpdateCheck::AskVersion() {
     }
     // An error page or no answer: the static file instead.
     HoldWork hold(app_);
-    if (!OpenServer(0)) {
+    if (!OpenServer(server_)) {
         return std::nullopt;
     }
     answer = FetchText(kStaticVersion);
@@ -171,7 +172,8 @@ void UpdateCheck::Run() {
     }
     bool resolved = OpenServer(0);
     if (!resolved && setup_.servers.size() > 1) {
-        resolved = OpenServer(1);
+        server_ = 1;
+        resolved = OpenServer(server_);
     }
     Pump();
     if (!resolved) {

@@ -8,6 +8,7 @@
 #include <future>
 #include <memory>
 #include <span>
+#include <system_error>
 #include <vector>
 
 #include "net/http_fetch.h"
@@ -212,7 +213,13 @@ UpdateFetchResult FetchUpdateFile(HttpConnection& connection, UpdateFetchEnviron
 }
 
 void RunWhilePumping(const std::function<void()>& work, const std::function<void()>& pump) {
-    std::future<void> done = std::async(std::launch::async, work);
+    std::future<void> done;
+    try {
+        done = std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        work();  // no thread to be had: the window waits instead
+        return;
+    }
     while (done.wait_for(kPumpInterval) != std::future_status::ready) {
         if (pump) {
             pump();

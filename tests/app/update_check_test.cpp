@@ -212,8 +212,10 @@ TEST_F(UpdateCheckTest, ServersThatCannotBeReached) {
         CheckForUpdate(*app, setup);
         EXPECT_EQ(port->StatusLine(), "Failed to connect to update site.");
     }
-    // A name that does not resolve gives way to the alternate server.
-    Offer("1.29");
+    // A name that does not resolve gives way to the alternate server, which
+    // also serves the static fallback.
+    Offer("<html>Oops</html>");
+    Route("Version1.txt", Reply::Ok("1.29", "text/plain"));
     setup.servers = {{"update.invalid", "80"}, {"127.0.0.1", std::to_string(server.Port())}};
     CheckForUpdate(*app, setup);
     EXPECT_EQ(port->StatusLine(), "You have the latest version.");
