@@ -3,6 +3,9 @@
 // pending work, the periodic save) and, once an exit has been asked for,
 // leaves it, writes the settings, ends Qt's loop and shuts the engine down.
 // SIGTERM and SIGINT (log-out, Ctrl-C in the terminal) take the Exit path.
+// The first argument "1" or "2" names a stage of an update's hand-over
+// (src/app/update_stages.h); a run that fetched an update starts the first
+// stage as it ends.
 #include <QApplication>
 #include <QIcon>
 #include <QObject>
@@ -10,9 +13,14 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/app.h"
+#include "app/update_check.h"
+#include "app/update_stages.h"
+#include "platform/clock.h"
 #include "platform/interrupt.h"
+#include "platform/process.h"
 #include "platform/xdg_dirs.h"
 #include "ui/main_window.h"
 #include "ui/qt_port.h"
@@ -20,6 +28,11 @@
 #include "util/timing.h"
 
 namespace {
+
+// The old program has this long to end before its files are swapped.
+constexpr int kStageSettleMs = 1000;
+// The hand-over's new process gets this long before this one ends.
+constexpr int kHandOverPauseMs = 100;
 
 struct Arguments {
     std::string home;
@@ -54,8 +67,28 @@ Arguments Parse(int argc, char** argv) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argcIn, char** argvIn) {
     using namespace wg;
+    // The update stages come first: stage "1" swaps the program files and
+    // ends; stage "2" removes the new program's waiting copy and goes on.
+    const UpdateStage stage = UpdateStageOf(argcIn, argvIn);
+    const std::vector<std::string> passOn = ArgumentsAfterStage(argcIn, argvIn);
+    if (stage == UpdateStage::Replace) {
+        (void)ReplaceProgram(ProgramFilesOf(platform::RunningProgramPath(), true), passOn,
+                             kStageSettleMs);
+        return 0;
+    }
+    if (stage == UpdateStage::Tidy) {
+        (void)RemoveStagedProgram(ProgramFilesOf(platform::RunningProgramPath()));
+    }
+    // The rest of the program sees the arguments without the stage.
+    std::vector<char*> argvKept{argvIn[0]};
+    for (int i = stage == UpdateStage::None ? 1 : 2; i < argcIn; ++i) {
+        argvKept.push_back(argvIn[i]);
+    }
+    argvKept.push_back(nullptr);
+    int argc = static_cast<int>(argvKept.size()) - 1;
+    char** argv = argvKept.data();
     // Help and version need no display.
     const Arguments early = Parse(argc, argv);
     if (early.error.empty() && (early.help || early.version)) {
@@ -89,6 +122,7 @@ int main(int argc, char** argv) {
 
     QtPort port;
     int status = 0;
+    bool updatePending = false;
     {
         App app(port);
         InitOptions init;
@@ -110,6 +144,10 @@ int main(int argc, char** argv) {
         window.ViewStatus(port.StatusText());
         app.UseNetworkWorkers();
         window.show();
+        // "Look For Updates At Start Up": a fetched update ends the run here.
+        if (app.settings.autoUpdates.load()) {
+            CheckForUpdate(app, DefaultUpdateSetup(app));
+        }
         app.StartWorkers();
 
         std::unique_ptr<UiSnapshotWriter> snapshot;
@@ -157,6 +195,11 @@ int main(int argc, char** argv) {
         port.SetClosing();
         app.Shutdown();
         port.SetView(nullptr);
+        updatePending = app.m_bUpdatePending.load();
+    }
+    if (updatePending &&
+        HandOverUpdate(ProgramFilesOf(platform::RunningProgramPath()), passOn) == 0) {
+        platform::SleepMs(kHandOverPauseMs);
     }
     return status;
 }

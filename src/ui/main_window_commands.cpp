@@ -13,6 +13,7 @@
 #include <QVBoxLayout>
 
 #include "app/app.h"
+#include "app/update_check.h"
 #include "platform/files.h"
 #include "ui/directories_window.h"
 #include "ui/find_duplicates_window.h"
@@ -181,8 +182,11 @@ bool MainWindow::OnCommand(int id) {
         case mw::kMenuFindDuplicates:
             ShowFindDuplicates();
             return true;
+        case mw::kMenuCheckUpdates:
+            CheckForUpdate(app_, DefaultUpdateSetup(app_));
+            return true;
         default:
-            // The wizard and the update check have no dialog here yet.
+            // The wizard has no dialog here yet.
             return false;
     }
 }
@@ -565,7 +569,11 @@ void MainWindow::ShowAbout() {
     auto* buttons = new QHBoxLayout;
     auto* updates = new QPushButton(QStringLiteral("Check For Updates"), about);
     updates->setObjectName(IdName(mw::kAboutCheckUpdates));
-    updates->setEnabled(false);
+    updates->setAutoDefault(false);
+    connect(updates, &QPushButton::clicked, this, [this, about] {
+        about->close();
+        CheckForUpdate(app_, DefaultUpdateSetup(app_));
+    });
     auto* home = new QPushButton(QStringLiteral("Home Page"), about);
     home->setObjectName(IdName(mw::kAboutHomePage));
     home->setAutoDefault(false);
