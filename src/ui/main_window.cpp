@@ -181,7 +181,7 @@ void MainWindow::BuildMenu(QMenuBar* bar) {
     addAction(helpPage);
 
     // The dialogs behind these commands are not part of this window yet.
-    for (int id : {mw::kMenuWizard, mw::kMenuCheckUpdates}) {
+    for (int id : {mw::kMenuCheckUpdates}) {
         Action(id)->setEnabled(false);
     }
 }

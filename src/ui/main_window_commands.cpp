@@ -181,8 +181,11 @@ bool MainWindow::OnCommand(int id) {
         case mw::kMenuFindDuplicates:
             ShowFindDuplicates();
             return true;
+        case mw::kMenuWizard:
+            ShowWizard();
+            return true;
         default:
-            // The wizard and the update check have no dialog here yet.
+            // The update check has no dialog here yet.
             return false;
     }
 }
