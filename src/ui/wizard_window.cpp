@@ -1,10 +1,13 @@
 #include "ui/wizard_window.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -196,7 +199,12 @@ bool WizardWindow::Build() {
         }
     }
     state_ = kept;
-    resize(size.width() + fontMetrics().averageCharWidth() * 8, size.height());
+    // The longest question on one line.
+    const int questionWidth = QFontMetrics(question_->font())
+                                  .horizontalAdvance(QStringLiteral(
+                                      "Welcome to Web Grubbler. Please select an option below:")) +
+                              8 * fontMetrics().averageCharWidth();
+    resize(std::max(size.width(), questionWidth), size.height());
     GoTo(0);
     return true;
 }

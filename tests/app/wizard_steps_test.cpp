@@ -5,6 +5,7 @@
 #include "app/app_fixture.h"
 #include "app/app_lists.h"
 #include "settings/type_groups.h"
+#include "support/test_dirs.h"
 
 namespace wg::test {
 namespace {
@@ -257,6 +258,21 @@ TEST_F(AppTest, GoDigQueuesTheSiteOrTheSingleFile) {
     // A single file keeps the crawl's state file.
     EXPECT_EQ(a.paths.stateFile, dir.path() / "site.example_start.sav");
     EXPECT_EQ(WizardScope(file), CrawlScope::FileUrl);
+}
+
+TEST(WizardHelp, EveryPageHasItsSectionOnTheHelpPage) {
+    const std::string page = ReadWholeFile(std::filesystem::path(WG_SOURCE_DIR) / "docs/help.html");
+    WizardState s;
+    for (s.page = 0; s.page <= kWizardLastPage; ++s.page) {
+        for (const bool website : {false, true}) {
+            for (const bool single : {false, true}) {
+                s.websiteMode = website;
+                s.singleFile = single;
+                const std::string anchor = WizardHelpAnchor(s);
+                EXPECT_NE(page.find("id=\"" + anchor + "\""), std::string::npos) << anchor;
+            }
+        }
+    }
 }
 
 }  // namespace
