@@ -571,6 +571,7 @@ void WizardWindow::ShowList(const std::vector<std::string>& entries) {
 
 std::vector<std::string> WizardWindow::ListEntries() const {
     std::vector<std::string> entries;
+    entries.reserve(static_cast<std::size_t>(list_->count()));
     for (int i = 0; i < list_->count(); ++i) {
         entries.push_back(list_->item(i)->text().toStdString());
     }
