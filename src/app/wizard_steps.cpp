@@ -157,6 +157,12 @@ void ReloadWizardSettings(WizardState& state, const App& app) {
     state.saveEvery5 = s.saveEvery5.load();
     state.doNotModify = s.downloadAsIs.load();
     state.minFileSize = s.minFileSize.load();
+    // Until page 6 is shown the groups are those in use, so that the answers
+    // of an early page ("More Options") leave them alone.
+    const int dft = s.dft.load();
+    for (std::size_t box = 0; box < state.groups.size(); ++box) {
+        state.groups[box] = (dft & (1 << box)) != 0;
+    }
 }
 
 std::string_view WizardQuestion(int page, bool singleFile) {

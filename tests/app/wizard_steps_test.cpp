@@ -227,6 +227,15 @@ TEST_F(AppTest, WizardChoicesGoIntoTheSettings) {
     EXPECT_FALSE(ApplyWizardChoices(a, bad));
     EXPECT_EQ(a.settings.downloadDirStructure.load(), 1);
     EXPECT_EQ(a.paths.downloadDir, dir.path() / "dl");
+
+    // "More Options" on the first pages keeps the groups and the file types.
+    a.settings.dft.store(kGroupWebPages | kGroupMusic);
+    a.settings.types.Set(TypeKind::FileTypes, ".zip");
+    const std::string settingsBefore = a.paths.settingsFile.string();
+    ASSERT_TRUE(ApplyWizardChoices(a, ReadWizardState(a)));
+    EXPECT_EQ(a.settings.dft.load(), kGroupWebPages | kGroupMusic);
+    EXPECT_EQ(a.settings.types.Text(TypeKind::FileTypes), ".zip");
+    EXPECT_EQ(a.paths.settingsFile.string(), settingsBefore);  // no address to name it after
 }
 
 TEST_F(AppTest, GoDigQueuesTheSiteOrTheSingleFile) {
