@@ -87,7 +87,11 @@ bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
     if (!HasScheme(address)) {
         address = "http://" + address;
     }
-    NameStateFileForUrl(address);
+    // A single file keeps the state file in use; a crawl names its own.
+    if (!answers.fileMode) {
+        NameStateFileForUrl(address);
+    }
+    tally.Reset(platform::SteadyMilliseconds());
     port_.SetCrawlRunning(true);
     m_bTrackLastDownload = true;
     m_bStopAddingLinks = false;

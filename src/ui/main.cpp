@@ -25,6 +25,7 @@
 #include "ui/main_window.h"
 #include "ui/qt_port.h"
 #include "ui/ui_snapshot.h"
+#include "ui/wizard_window.h"
 #include "util/timing.h"
 
 namespace {
@@ -133,8 +134,16 @@ int main(int argcIn, char** argvIn) {
             init.programDir = platform::DataHomeDirectory() / "webgrubbler";
             init.downloadDir = platform::DownloadDirectory() / "webgrubbler";
         }
+        port.SetWizardRunner([&app, &port] { return RunStartupWizard(app, port); });
         if (!app.Initialise(init)) {
             return 1;
+        }
+        if (g_bStopWorkers.load()) {
+            // The user left from the wizard: no main window, no worker.
+            app.LeaveMainLoop();
+            port.SetClosing();
+            app.Shutdown();
+            return 0;
         }
         MainWindow window(app, port);
         if (!window.Create()) {

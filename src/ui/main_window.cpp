@@ -179,11 +179,6 @@ void MainWindow::BuildMenu(QMenuBar* bar) {
     // The shortcuts work wherever the focus is in the window, menus closed.
     addAction(exit);
     addAction(helpPage);
-
-    // The dialogs behind these commands are not part of this window yet.
-    for (int id : {mw::kMenuWizard}) {
-        Action(id)->setEnabled(false);
-    }
 }
 
 void MainWindow::BuildLayout(QMenuBar* bar) {

@@ -36,6 +36,7 @@ class ImagePreview;
 class QueueViewer;
 class OptionDialogs;
 class TrayController;
+class WizardWindow;
 enum class ListKind;
 
 // The Pause button's picture: running, or paused (the queue viewers show it too).
@@ -229,6 +230,8 @@ private:
     void PumpChildWindows();
     void ShowFindDuplicates();
     void ShowAbout();
+    // The wizard (main_window_wizard.cpp), opened or brought to the front.
+    void ShowWizard();
     // The two option dialogs, made at their first use.
     OptionDialogs& Options();
     void NoteAddress();
@@ -264,6 +267,7 @@ private:
     OptionDialogs* optionDialogs_ = nullptr;         // a child of the window
     QPointer<DirectoriesWindow> directories_;        // while open
     QPointer<FindDuplicatesWindow> findDuplicates_;  // while open
+    QPointer<WizardWindow> wizard_;                  // while open
 
     std::string downloadTypes_;   // composed by the type-group boxes
     bool typesComposed_ = false;  // a box was clicked since the boxes were last set

@@ -185,8 +185,10 @@ bool MainWindow::OnCommand(int id) {
         case mw::kMenuCheckUpdates:
             CheckForUpdate(app_, DefaultUpdateSetup(app_));
             return true;
+        case mw::kMenuWizard:
+            ShowWizard();
+            return true;
         default:
-            // The wizard has no dialog here yet.
             return false;
     }
 }

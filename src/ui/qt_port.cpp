@@ -107,6 +107,14 @@ void QtPort::SetOpenHook(std::function<bool(const std::string&)> hook) {
     openHook_ = std::move(hook);
 }
 
+void QtPort::SetWizardRunner(std::function<WizardOutcome()> runner) {
+    wizardRunner_ = std::move(runner);
+}
+
+WizardOutcome QtPort::RunWizard() {
+    return wizardRunner_ && OnGuiThread() ? wizardRunner_() : WizardOutcome{};
+}
+
 void QtPort::SetClosing() {
     std::lock_guard<std::mutex> lock(mutex_);
     closing_ = true;

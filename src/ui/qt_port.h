@@ -73,6 +73,9 @@ public:
     void SetTellHook(TellHook hook);
     void SetChooseHook(ChooseHook hook);
     void SetOpenHook(std::function<bool(const std::string&)> hook);
+    // What RunWizard shows (the desktop program's start-up wizard); without
+    // one the engine goes on as if the classic view was chosen.
+    void SetWizardRunner(std::function<WizardOutcome()> runner);
 
     // From now on a question from a worker thread is answered No (or Cancel)
     // at once: the GUI thread may be waiting for that worker to end.
@@ -113,6 +116,7 @@ public:
                                std::string_view startDir) override;
     std::string ChooseFolder(std::string_view title, std::string_view startDir) override;
     bool OpenWithDesktop(const std::string& target) override;
+    WizardOutcome RunWizard() override;
 
 private:
     bool OnGuiThread() const;
@@ -146,6 +150,7 @@ private:
     TellHook tellHook_;
     ChooseHook chooseHook_;
     std::function<bool(const std::string&)> openHook_;
+    std::function<WizardOutcome()> wizardRunner_;  // GUI thread
 };
 
 }  // namespace wg

@@ -50,6 +50,7 @@ const ChildWindow kWindows[] = {
     {"Advanced", FromMenu("alt+o", "a"), " Advanced Options", "Cancel"},
     {"Directories", FromMenu("alt+o", "d"), " Download Directories", "Cancel"},
     {"FindDuplicates", FromMenu("alt+d", "Return"), " Find Duplicate Files", "Close"},
+    {"Wizard", FromMenu("alt+w", "Return"), " Web Grubbler Wizard", "Cancel"},
 };
 
 // Each window at scale factors 1 and 2 of the 1280x900 screen.

@@ -397,6 +397,9 @@ Grubbler::Grubbler(XSession& x, const fs::path& dir, ProgramOptions options)
         fs::create_directories(p);
     }
     ::chmod((dir / "run").c_str(), 0700);
+    if (!options.startupWizard && !fs::exists(home_ / "Grubbler.ini")) {
+        std::ofstream(home_ / "Grubbler.ini") << "START_CLASSIC=1\n";
+    }
     Environment env = x_.ClientEnvironment();
     env.Set("QT_QPA_PLATFORM", "xcb");
     for (const char* name :

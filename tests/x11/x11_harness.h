@@ -170,6 +170,9 @@ private:
 
 struct ProgramOptions {
     double scaleFactor = 0;  // 0: QT_SCALE_FACTOR unset
+    // The program starts in its main window (START_CLASSIC in a new settings
+    // file) unless the start-up wizard is wanted.
+    bool startupWizard = false;
 };
 
 class Grubbler {
