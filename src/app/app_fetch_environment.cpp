@@ -32,6 +32,7 @@ FetchOptions AppFetchEnvironment::Options() const {
     o.trackLastDownload = app_.m_bTrackLastDownload.load();
     o.userAgent = s.userAgent.Get();
     o.caFile = s.caFile.Get();
+    o.keepAlive = s.keepAlive.load();
     return o;
 }
 

@@ -34,6 +34,9 @@ struct FetchOptions {
     bool scopeFollowsLinks = false;
     bool trackLastDownload = false;  // set by Go: note every finished file
     std::string userAgent = kFallbackUserAgent;
+    // KEEP_ALIVE: plain requests ask the server to keep the connection open,
+    // so that the next request of the worker goes out on it.
+    bool keepAlive = false;
     std::string caFile;  // CA_FILE: a PEM file of extra trusted roots for https; empty = none
 };
 

@@ -53,7 +53,7 @@ void HttpConnection::Close() {
     in_.Clear();
     if (socket_.Valid()) {
         static constexpr std::string_view kCloseLine = "Connection: Close\r\n\r\n";
-        if (!serverCloses) {
+        if (!serverCloses && !keepAliveAsked) {
             (void)socket_.SendAll(kCloseLine.data(), kCloseLine.size());
         }
         socket_.Close();

@@ -68,6 +68,9 @@ public:
     // The server said it closes the connection after this answer, or has
     // closed it: Close has no one to say "Connection: Close" to.
     bool serverCloses = false;
+    // The last request asked the server to keep the connection: a server that
+    // does reads whatever comes next as a request, so Close says nothing.
+    bool keepAliveAsked = false;
     bool dnsFailed = false;
     bool redirected = false;
     // The last file transaction left its whole body, from the first byte and

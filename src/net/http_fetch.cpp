@@ -23,6 +23,8 @@ bool SendRequest(HttpConnection& c, const FetchOptions& options, std::uint64_t r
         head.cookieText = CopyBounded(env.CookiesFor(c.host), kCookieTextCapacity - 1);
     }
     head.userAgent = env.HasApp() ? options.userAgent : std::string(kFallbackUserAgent);
+    head.keepAlive = options.keepAlive;
+    c.keepAliveAsked = options.keepAlive;
     // The lines go out in one send: the same bytes in one packet.
     std::string block;
     for (const HeadLine& line : RequestHeadLines(head)) {

@@ -141,6 +141,9 @@ std::vector<HeadLine> RequestHeadLines(const RequestHead& head) {
         lines.push_back({"Cookie: " + head.cookieText + "\r\n", false});
     }
     lines.push_back({"User-Agent: " + head.userAgent + "\r\n", false});
+    if (head.keepAlive) {
+        lines.push_back({"Connection: keep-alive\r\n", false});
+    }
     lines.push_back({"Host: " + head.host + "\r\n\r\n", true});
     return lines;
 }

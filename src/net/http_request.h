@@ -48,7 +48,8 @@ struct RequestHead {
     std::uint64_t resumeOffset = 0;
     std::string cookieText;  // empty: no Cookie line
     std::string userAgent;
-    bool referer = true;  // a Referer line naming "http://" + host (not over https)
+    bool referer = true;     // a Referer line naming "http://" + host (not over https)
+    bool keepAlive = false;  // a "Connection: keep-alive" line before Host
 };
 
 // One header line a send.
@@ -59,7 +60,7 @@ struct HeadLine {
 
 // The lines in their order: request line, Accept, Range (when resuming),
 // Referer (when asked for), Cookie (when there is a cookie text), User-Agent,
-// and Host, which ends the block with an empty line.
+// Connection (when keep-alive is asked for) and Host, which ends the block with an empty line.
 std::vector<HeadLine> RequestHeadLines(const RequestHead& head);
 
 // The URL of an https request: "https://host/path/name", "https://host/pathname"

@@ -34,6 +34,7 @@ struct AppSettings {
     // Flags (settings key in the comment).
     std::atomic<bool> verbose{true};                  // VERBOSE
     std::atomic<bool> logDebug{false};                // LOGDEBUG
+    std::atomic<bool> keepAlive{false};               // KEEP_ALIVE: ask servers to keep connections
     std::atomic<bool> guessUrls{false};               // GUESS_URLS
     std::atomic<bool> noGuessAfterQuery{false};       // not stored: "Do not guess after '?'"
     std::atomic<bool> showLastImage{true};            // SHOW_LAST_IMAGE

@@ -76,6 +76,7 @@ constexpr std::array kRules = {
     Flag("SEND_COOKIE"),
     Flag("LOGURLS"),
     Flag("NO_DOWNLOAD"),
+    Flag("KEEP_ALIVE"),
     Flag("DOWNLOAD_AS_IS"),
     Flag("RUNTIME_DUPLICATE_DETECT"),
     Flag("SAVEWEBPAGES"),

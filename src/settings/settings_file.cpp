@@ -278,6 +278,7 @@ void ParseSettings(std::string_view text, AppSettings& s, AppPaths& paths, Setti
     }
     r.ReadText("USER_AGENT", s.userAgent);
     r.ReadText("CA_FILE", s.caFile);
+    r.ReadFlag("KEEP_ALIVE", s.keepAlive);
     r.ReadFlag("SEND_COOKIE", s.sendCookie);
     r.ReadNumber("PRIORITY", s.priority);
 
@@ -385,6 +386,9 @@ std::string FormatSettings(const AppSettings& s, const AppPaths& paths) {
     // Written only when set, so that a file without a private CA reads as before.
     if (const std::string caFile = s.caFile.Get(); !caFile.empty()) {
         w.Text("CA_FILE", caFile);
+    }
+    if (s.keepAlive.load()) {
+        w.Flag("KEEP_ALIVE", s.keepAlive);
     }
     return w.Take();
 }

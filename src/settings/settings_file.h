@@ -68,8 +68,8 @@ int ParseSettingNumber(std::string_view value);
 void ParseSettings(std::string_view text, AppSettings& settings, AppPaths& paths,
                    SettingsHooks& hooks);
 
-// The settings file's text: the 46 keys in their order, then CA_FILE when it is
-// set; LF line ends.
+// The settings file's text: the 46 keys in their order, then CA_FILE and
+// KEEP_ALIVE when they are set; LF line ends.
 std::string FormatSettings(const AppSettings& settings, const AppPaths& paths);
 
 // The pointer file's text: "SAVE_FILE=<state file>\n".

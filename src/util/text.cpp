@@ -147,8 +147,16 @@ std::size_t FindNoCase(std::string_view haystack, std::string_view needle, bool 
     // result is the same as comparing against a lowercased copy.
     const unsigned char first = needleIsLower ? s[0] : FoldByte(s[0]);
     const std::size_t lastStart = haystack.size() - n;
+    // Only a letter has two forms; any other first byte is found by memchr.
+    const bool letter = (first >= 'a' && first <= 'z') || (first >= 'A' && first <= 'Z');
     for (std::size_t start = 0; start <= lastStart; ++start) {
-        if (FoldByte(h[start]) != first) {
+        if (!letter) {
+            const void* hit = std::memchr(h + start, first, lastStart - start + 1);
+            if (hit == nullptr) {
+                return kNotFound;
+            }
+            start = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - h);
+        } else if (FoldByte(h[start]) != first) {
             continue;
         }
         std::size_t i = 1;

@@ -157,6 +157,39 @@ TEST_F(DownloadTransactionTest, RequestLinesGoOutInOrderAndCookiesOnlyWhenAsked)
     EXPECT_NE(requests[2].find("Cookie: a=1; b=2\r\nUser-Agent"), std::string::npos);
 }
 
+TEST_F(DownloadTransactionTest, KeepAliveSendsTheNextRequestsOnTheSameConnection) {
+    server.Route("/a.jpg", Reply::Ok(Pattern(3000), "image/jpeg"));
+    server.Route("/c.jpg", Reply::Ok(Pattern(5000), "image/jpeg"));
+    server.Route("/b.html", Reply::Ok("<html>b</html>"));
+    env.options.keepAlive = true;
+    auto c = Connect();
+    EXPECT_EQ(Fetch(*c, "a.jpg"), 3000);
+    EXPECT_EQ(Fetch(*c, "b.html", std::nullopt), 14);
+    EXPECT_EQ(Fetch(*c, "c.jpg"), 5000);
+    EXPECT_EQ(server.Connections(), 1u);
+    EXPECT_TRUE(test::ReadWholeFile("c.jpg") == Pattern(5000));
+    // A refused answer drops the connection, with nothing more sent on it.
+    EXPECT_EQ(Fetch(*c, "missing.jpg"), 0);
+    EXPECT_EQ(Fetch(*c, "b.html", std::nullopt), 14);
+    EXPECT_EQ(server.Connections(), 2u);
+    auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 5u);
+    for (const std::string& head : requests) {
+        EXPECT_NE(head.find("\r\nConnection: keep-alive\r\nHost: 127.0.0.1\r\n\r\n"),
+                  std::string::npos)
+            << head;
+    }
+    // Without the setting the server closes after each answer: the next
+    // request finds that out and opens a connection of its own.
+    env.options.keepAlive = false;
+    EXPECT_EQ(Fetch(*c, "b.html", std::nullopt), 14);
+    EXPECT_EQ(Fetch(*c, "b.html", std::nullopt), 14);
+    EXPECT_EQ(server.Connections(), 3u);
+    requests = server.Requests();
+    ASSERT_EQ(requests.size(), 7u);
+    EXPECT_EQ(requests[6].find("Connection:"), std::string::npos);
+}
+
 TEST_F(DownloadTransactionTest, FileUrlModeResumesOnlyLargeFilesOnDisk) {
     server.Route("/f.bin", Reply::Ok("x"));
     env.options.fileUrlMode = true;

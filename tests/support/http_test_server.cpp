@@ -190,6 +190,7 @@ void HttpTestServer::AcceptLoop() {
             }
             continue;
         }
+        ++connections_;
         active_.push_back(std::make_unique<Connection>());
         Connection& connection = *active_.back();
         connection.socket = std::move(socket);
@@ -215,13 +216,14 @@ void HttpTestServer::ReapFinished() {
 }
 
 void HttpTestServer::Serve(Connection& connection) {
-    std::string head;
-    if (ReadHead(connection.socket, head)) {
+    for (std::string head; ReadHead(connection.socket, head); head.clear()) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             requests_.push_back(head);
         }
-        Answer(connection.socket, head);
+        if (!Answer(connection.socket, head)) {
+            break;
+        }
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -273,13 +275,18 @@ Reply HttpTestServer::Lookup(const std::string& target) {
     return missing;
 }
 
-void HttpTestServer::Answer(platform::Socket& socket, const std::string& head) {
+std::size_t HttpTestServer::Connections() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return connections_;
+}
+
+bool HttpTestServer::Answer(platform::Socket& socket, const std::string& head) {
     const std::string requestLine = head.substr(0, head.find_first_of("\r\n"));
     const auto space = requestLine.find(' ');
     if (space == std::string::npos) {
         const std::string bad = "HTTP/1.0 400 Bad Request\r\nContent-Length: 0\r\n\r\n";
         socket.SendAll(bad.data(), bad.size());
-        return;
+        return false;
     }
     Reply reply =
         Lookup(requestLine.substr(space + 1, requestLine.find(' ', space + 1) - space - 1));
@@ -294,9 +301,16 @@ void HttpTestServer::Answer(platform::Socket& socket, const std::string& head) {
         out += line + reply.lineEnd;
     }
     out += reply.lineEnd;
-    if (socket.SendAll(out.data(), out.size()) == 0) {
-        SendBody(socket, reply);
+    if (socket.SendAll(out.data(), out.size()) != 0) {
+        return false;
     }
+    SendBody(socket, reply);
+    const auto connection = HeaderValue(head, "connection");
+    const bool sized = std::any_of(reply.headers.begin(), reply.headers.end(), [](const auto& h) {
+        return Lower(h).rfind("content-length:", 0) == 0;
+    });
+    return connection && Lower(*connection) == "keep-alive" && sized && !reply.cutAfter &&
+           !reply.stallAfter;
 }
 
 void HttpTestServer::SendBody(platform::Socket& socket, const Reply& reply) {

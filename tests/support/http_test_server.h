@@ -82,6 +82,10 @@ public:
     // Every request head (request line through the blank line) exactly as
     // received, in the order they arrived.
     std::vector<std::string> Requests() const;
+    // The connections accepted so far. A request that asks for keep-alive
+    // and gets a whole answer with a Content-Length keeps its connection
+    // open for the next request.
+    std::size_t Connections() const;
 
 private:
     struct Connection {
@@ -93,7 +97,8 @@ private:
     void AcceptLoop();
     void Serve(Connection& connection);
     bool ReadHead(platform::Socket& socket, std::string& head);
-    void Answer(platform::Socket& socket, const std::string& head);
+    // True when the connection stays open for another request.
+    bool Answer(platform::Socket& socket, const std::string& head);
     void SendBody(platform::Socket& socket, const Reply& reply);
     void WaitForClose(platform::Socket& socket);
     // Sleeps `ms` unless the server stops first; false when it stopped.
@@ -109,6 +114,7 @@ private:
     bool stop_ = false;
     std::map<std::string, Reply> routes_;
     std::vector<std::string> requests_;
+    std::size_t connections_ = 0;
     std::list<std::unique_ptr<Connection>> active_;
     std::thread acceptor_;
 };
