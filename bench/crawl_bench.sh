@@ -198,7 +198,7 @@ run_tool() {
             if [ "$tool" = webgrubbler-fast ]; then
                 # The settings the README gives for fast mirrors.
                 sets+=(--set NUM_URL_THREADS=8 --set NUM_DOWNLOAD_THREADS=2
-                    --set MIN_DOWNLOAD_QUEUE=100000)
+                    --set MIN_DOWNLOAD_QUEUE=100000 --set KEEP_ALIVE=1)
             fi
             for kv in ${BENCH_WG_SET:-}; do sets+=(--set "$kv"); done
             # "web" alone: ticking Web Pages restores the default FILE_TYPES,
