@@ -7,6 +7,7 @@
 #include "app/app.h"
 #include "download/download_transaction.h"
 #include "download/save_names.h"
+#include "net/http_fetch.h"
 #include "platform/clock.h"
 #include "platform/error_text.h"
 #include "platform/files.h"
@@ -25,6 +26,11 @@ constexpr int kReconnectPauseMs = 1000;
 App::ConnectOutcome App::ConnectForDownload(HttpConnection& c, int slot, const std::string& url) {
     TransferSlot& s = TransferSlots()[slot];
     const Timing& timing = CurrentTiming();
+    // With KEEP_ALIVE the connection the last answer left open takes the
+    // next request (a closed or unread one is dropped first).
+    if (settings.keepAlive.load() && KeepOpenConnection(c)) {
+        return ConnectOutcome::Connected;
+    }
     for (int retries = 0;; ++retries) {
         if (c.Connect(timing.connectTimeoutMs)) {
             return ConnectOutcome::Connected;

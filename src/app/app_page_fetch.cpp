@@ -9,6 +9,7 @@
 #include "app/app_fetch_environment.h"
 #include "app/page_url.h"
 #include "download/download_transaction.h"
+#include "net/http_fetch.h"
 #include "platform/hosts.h"
 #include "util/pause.h"
 #include "util/text.h"
@@ -67,6 +68,11 @@ void App::DropPageConnection(int slot) {
 App::ConnectOutcome App::ConnectWithTries(HttpConnection& c, int slot) {
     TransferSlot& s = TransferSlots()[slot];
     const Timing& timing = CurrentTiming();
+    // With KEEP_ALIVE the connection the last answer left open takes the
+    // next request (a closed or unread one is dropped first).
+    if (settings.keepAlive.load() && KeepOpenConnection(c)) {
+        return ConnectOutcome::Connected;
+    }
     for (int attempt = 1;; ++attempt) {
         if (c.Connect(timing.connectTimeoutMs)) {
             return ConnectOutcome::Connected;

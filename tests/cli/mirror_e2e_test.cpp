@@ -182,15 +182,17 @@ protected:
         Start(kSourceDir / "demo" / "site", config);
     }
 
-    // Mirrors the site in layout `mode` and checks the download directory;
-    // then runs the browser check from `startPage`.
-    void MirrorAndCheck(int mode, const std::string& startPage) {
+    // Mirrors the site in layout `mode` with the workers of `workers` and
+    // checks the download directory; then runs the browser check from `startPage`.
+    void MirrorAndCheck(int mode, const std::string& startPage,
+                        const std::vector<std::string>& workers) {
         const std::string port = std::to_string(server_->HttpPort());
         std::vector<std::string> args = DomainCrawlArgs(home_.path());
-        // One download worker, so that the start page is on disk before the
-        // first query page is stored (its "_n0n3" copy is taken from it).
-        args.insert(args.end(), {"--set", "DOWNLOAD_DIR_STRUCTURE=" + std::to_string(mode), "--set",
-                                 "NUM_DOWNLOAD_THREADS=1", "http://127.0.0.1:" + port + "/"});
+        args.insert(args.end(), {"--set", "DOWNLOAD_DIR_STRUCTURE=" + std::to_string(mode)});
+        for (const std::string& setting : workers) {
+            args.insert(args.end(), {"--set", setting});
+        }
+        args.push_back("http://127.0.0.1:" + port + "/");
         std::string out;
         ASSERT_EQ(RunProgram(kCli, args, &out), 0) << out;
         const fs::path downloads = home_ / "Downloads";
@@ -231,16 +233,23 @@ protected:
     TempDir home_;
 };
 
+// One download worker: the start page is on disk before the first query page.
+const std::vector<std::string> kOneDownloadWorker = {"NUM_DOWNLOAD_THREADS=1"};
+// The fast settings: query pages may come before the start page, and the
+// connections stay open between requests.
+const std::vector<std::string> kFastSettings = {"NUM_URL_THREADS=8", "NUM_DOWNLOAD_THREADS=2",
+                                                "MIN_DOWNLOAD_QUEUE=100000", "KEEP_ALIVE=1"};
+
 TEST_F(MirrorEndToEnd, MirroredDirectories) {
-    MirrorAndCheck(0, "127_0_0_1/index.html");
+    MirrorAndCheck(0, "127_0_0_1/index.html", kOneDownloadWorker);
 }
 
 TEST_F(MirrorEndToEnd, DirectoryNamedAfterSite) {
-    MirrorAndCheck(1, "127_0_0_1/index.html");
+    MirrorAndCheck(1, "127_0_0_1/index.html", kFastSettings);
 }
 
 TEST_F(MirrorEndToEnd, NoSubDirectories) {
-    MirrorAndCheck(2, "index.html");
+    MirrorAndCheck(2, "index.html", kFastSettings);
 }
 
 }  // namespace
