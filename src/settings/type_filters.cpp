@@ -30,15 +30,7 @@ bool StartsAtNoCase(std::string_view text, std::size_t offset, std::string_view 
 
 // `word` occurs anywhere in `text`, ignoring case. An empty word never occurs.
 bool ContainsNoCase(std::string_view text, std::string_view word) {
-    if (word.empty() || word.size() > text.size()) {
-        return false;
-    }
-    for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
-        if (StartsAtNoCase(text, at, word)) {
-            return true;
-        }
-    }
-    return false;
+    return FindNoCase(text, word, false) != kNotFound;
 }
 
 bool IsExclusion(std::string_view entry) {

@@ -2,6 +2,7 @@
 #include "settings/type_groups.h"
 
 #include "settings/type_filters.h"
+#include "util/text.h"
 
 namespace wg {
 
@@ -17,24 +18,8 @@ constexpr int BitOf(std::size_t box) {
 constexpr std::array<TypeKind, 4> kGroupLists = {TypeKind::SiteTypes, TypeKind::MovieTypes,
                                                  TypeKind::MusicTypes, TypeKind::PictureTypes};
 
-char Fold(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool ContainsNoCase(std::string_view text, std::string_view word) {
-    if (word.empty() || word.size() > text.size()) {
-        return false;
-    }
-    for (std::size_t at = 0; at + word.size() <= text.size(); ++at) {
-        std::size_t i = 0;
-        while (i < word.size() && Fold(text[at + i]) == Fold(word[i])) {
-            ++i;
-        }
-        if (i == word.size()) {
-            return true;
-        }
-    }
-    return false;
+    return FindNoCase(text, word, false) != kNotFound;
 }
 
 bool ReachesGroup(const TypeEntries& fileTypes, const TypeEntries& group) {
