@@ -15,10 +15,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -543,7 +543,14 @@ private:
     std::map<int, std::string> heldDownloads_;  // slot → URL being fetched
     // Pages taken from "To Download" while their page was still queued: the
     // page worker that takes the page saves it too (guarded by heldMutex_).
-    std::set<std::string, std::less<>> pagesToSave_;
+    // Looked up for every file link offered, so hashed.
+    struct UrlHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view url) const {
+            return std::hash<std::string_view>{}(url);
+        }
+    };
+    std::unordered_set<std::string, UrlHash, std::equal_to<>> pagesToSave_;
     std::map<int, UrlRecordPtr> heldPages_;  // slot → page being scanned
     std::string lastDownload_;               // under imageMutex
     // The stored duplication data has been read this run (or replaced by a

@@ -1,6 +1,7 @@
 // Saving and loading the state file: the page queue, the visited list and
 // the download queue, with a backup once per run, and recovery of a corrupt
 // file through its backup.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -262,7 +263,10 @@ bool App::SaveState(bool beforeExit) {
             for (const auto& [slot, url] : heldDownloads_) {
                 held.push_back(url);
             }
+            const std::size_t firstPage = held.size();
             held.insert(held.end(), pagesToSave_.begin(), pagesToSave_.end());
+            // In a stable order, as the state file was always written.
+            std::sort(held.begin() + static_cast<std::ptrdiff_t>(firstPage), held.end());
         }
         for (const std::string& url : held) {
             if (!toDownload.Contains(url)) {
