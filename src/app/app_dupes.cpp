@@ -355,7 +355,7 @@ bool App::StartDupeUpdate() {
     const Answer answer = port_.Ask(
         "Depending on the number of files already downloaded, this update can take a very long "
         "time. Continue?",
-        "Warning", Buttons::YesNo, Icon::Question);
+        "Warning", Buttons::YesNo, Icon::Information);
     if (answer != Answer::Yes || dupeThreadBusy_.exchange(true)) {
         return false;
     }

@@ -63,9 +63,14 @@ FetchOptions OptionsFor(const App& app, const UpdateSetup& setup) {
 class UpdateCheck {
 public:
     UpdateCheck(App& app, const UpdateSetup& setup)
-        : app_(app), setup_(setup), env_(OptionsFor(app, setup), [&app] {
-              return g_bStopWorkers.load() || app.m_bExitRequested.load();
-          }) {}
+        : app_(app),
+          setup_(setup),
+          env_(OptionsFor(app, setup),
+               [&app, deadline = platform::SteadyMilliseconds() +
+                                 static_cast<std::uint64_t>(setup.budgetMs)] {
+                   return g_bStopWorkers.load() || app.m_bExitRequested.load() ||
+                          platform::SteadyMilliseconds() > deadline;
+               }) {}
 
     void Run();
 
@@ -228,6 +233,7 @@ void UpdateCheck::FetchAndInstall() {
     std::string why;
     switch (program.end) {
         case UpdateFetchEnd::Unusable:
+        case UpdateFetchEnd::Refused:  // the server has no program to give
             Status(kNoNewer);
             return;
         case UpdateFetchEnd::Complete:
@@ -241,7 +247,6 @@ void UpdateCheck::FetchAndInstall() {
         case UpdateFetchEnd::WriteFailed:
             why = "The update could not be saved: " + platform::ErrorText(program.error) + ".";
             break;
-        case UpdateFetchEnd::Refused:
         case UpdateFetchEnd::Cut:
             why = "The update download was incomplete.";
             break;

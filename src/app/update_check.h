@@ -27,10 +27,13 @@ struct UpdateSetup {
     std::filesystem::path documentsDir;  // "Changes.txt", "ReadMe.html", "License.html"
     double ownVersion = kProgramVersion;
     int connectTries = 3;
-    int retryPauseMs = 4000;        // between connect tries
-    int headerTimeoutMs = 20000;    // the whole header block of one answer
-    int minBodyRate = 512;          // bytes per second; a slower body is given up
-    std::size_t textLimit = 65536;  // the version and digest answers
+    int retryPauseMs = 4000;      // between connect tries
+    int headerTimeoutMs = 20000;  // the whole header block of one answer
+    int minBodyRate = 512;        // bytes per second; a slower body is given up
+    // The whole check: the window takes no clicks while it runs, so a server
+    // that trickles just above the rate is given up too.
+    int budgetMs = 10 * 60 * 1000;
+    std::size_t textLimit = 65536;                      // the version and digest answers
     std::uint64_t programLimit = 256ULL * 1024 * 1024;  // the new program
     std::uint64_t documentLimit = 8ULL * 1024 * 1024;   // each document
 };

@@ -88,6 +88,9 @@ bool QueueViewer::Build() {
     start_ = new QLineEdit(this);
     NameControl(start_, qv::kStart);
     start_->setValidator(new QIntValidator(1, 2000000000, start_));
+    // Room for a count of a million entries, at most one of a hundred million.
+    start_->setMinimumWidth(start_->fontMetrics().horizontalAdvance(QStringLiteral("9999999")) +
+                            16);
     start_->setMaximumWidth(start_->fontMetrics().horizontalAdvance(QStringLiteral("99999999")) +
                             16);
     range_ = new QLabel(this);
@@ -292,8 +295,12 @@ void QueueViewer::Show(const QueueSnapshot& shot) {
     tree_->setUpdatesEnabled(true);
 }
 
-void QueueViewer::WriteRange(std::size_t first, std::size_t last, std::size_t length) {
-    start_->setText(QString::number(first + 1));
+void QueueViewer::WriteRange(std::size_t first, std::size_t last, std::size_t length,
+                             bool refreshing) {
+    // The refresh leaves alone a number the user is typing.
+    if (!refreshing || !start_->hasFocus()) {
+        start_->setText(QString::number(first + 1));
+    }
     // The page viewer has one blank less before the parenthesis.
     const char* format =
         kind_ == ListKind::Pages ? "  to  %zu  (of  %zu)" : "  to  %zu   (of  %zu)";
@@ -524,7 +531,7 @@ void QueueViewer::Refresh() {
     const BusyScope busy(busy_);
     if (shown_.empty()) {
         const std::size_t length = view_->Length();
-        WriteRange(pageStart_, std::min(lastShown_, length), length);
+        WriteRange(pageStart_, std::min(lastShown_, length), length, true);
         return;
     }
     const QueuePositions at = view_->Locate(shown_.front().entry.url, shown_.back().entry.url,
@@ -534,7 +541,7 @@ void QueueViewer::Refresh() {
     const std::size_t first =
         at.first.value_or(pageStart_ > moved ? pageStart_ - moved : std::size_t{0});
     const std::size_t last = at.last ? *at.last + 1 : std::min(lastShown_, at.length);
-    WriteRange(first, last, at.length);
+    WriteRange(first, last, at.length, true);
 }
 
 void QueueViewer::RefreshInProcess() {

@@ -100,7 +100,8 @@ private:
     void Fill(std::int64_t start, bool follow);
     void SearchFrom(std::size_t from);
     void Show(const QueueSnapshot& shot);
-    void WriteRange(std::size_t first, std::size_t last, std::size_t length);
+    void WriteRange(std::size_t first, std::size_t last, std::size_t length,
+                    bool refreshing = false);
     void JumpToTyped();
     void Next();
     void Prev();

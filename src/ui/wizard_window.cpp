@@ -403,6 +403,11 @@ void WizardWindow::MoreOptions() {
         return;
     }
     emit settingsChanged();
+    // The page shows at once what was applied: a list page is filled again
+    // from the settings it just wrote, whether or not Options stays open.
+    ReloadWizardSettings(state_, app_);
+    LoadPageControls();
+    ShowPage();
     if (options_.isNull()) {
         auto* options = new OptionsWindow(app_, port_, this, directories_);
         if (!options->Create()) {

@@ -171,6 +171,9 @@ TEST_F(UpdateCheckTest, ProgramDownloadsThatInstallNothing) {
     huge.headers = {"Content-Length: 1073741824"};
     Reply endless;  // no length announced, more than the limit
     endless.body = std::string((1 << 20) + 1, 'x');
+    Reply trickle = Reply::Ok(kProgram, "text/plain");  // a byte every 100 ms
+    trickle.chunkSize = 1;
+    trickle.delayMs = 100;
     Reply shortDigest = Reply::Ok(HexSha256(kProgram).substr(1));
     Reply otherDigest = Reply::Ok(HexSha256("another program"));
     struct Case {
@@ -183,6 +186,9 @@ TEST_F(UpdateCheckTest, ProgramDownloadsThatInstallNothing) {
         {"cut", cut, std::nullopt, "The update download was incomplete. Nothing was installed."},
         {"stalled", stalled, std::nullopt,
          "The update download was incomplete. Nothing was installed."},
+        {"past the check's time", trickle, std::nullopt,
+         "The update download was incomplete. Nothing was installed."},
+        {"not found", NotFound(), std::nullopt, "No newer version found."},
         {"1 GB announced", huge, std::nullopt,
          "The downloaded update is larger than a program can be. Nothing was installed."},
         {"too long", endless, std::nullopt,
@@ -195,6 +201,7 @@ TEST_F(UpdateCheckTest, ProgramDownloadsThatInstallNothing) {
         {"short digest", Reply::Ok(kProgram, "text/plain"), shortDigest,
          "The update's checksum (WebGrubbler.dl.sha256) is not valid. Nothing was installed."},
     };
+    setup.budgetMs = 1000;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Offer("1.30", c.program, c.digest);

@@ -9,15 +9,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QThread>
 #include <QTimer>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/app_fixture.h"
 #include "app/app_lists.h"
 #include "child_window_fixture.h"
 #include "settings/type_groups.h"
+#include "support/http_test_server.h"
 #include "ui/wizard_window.h"
+#include "util/timing.h"
 
 namespace wg::test {
 namespace {
@@ -58,7 +63,20 @@ protected:
     WizardWindow* wizard = nullptr;
 };
 
-TEST_F(WizardWindowTest, WebsiteModeFromTheWelcomePageToGoDig) {
+// A new user's way: from the welcome page through every website page to
+// "Go Dig", and the crawl it starts runs to "   Finished." against a loopback
+// site with the files on disk, without another window touched on the way.
+TEST_F(WizardWindowTest, WebsiteModeFromTheWelcomePageToAFinishedMirror) {
+    const Timing saved = CurrentTiming();
+    SetTiming(FastAppTiming());
+    HttpTestServer server;
+    ASSERT_TRUE(server.Running());
+    server.Route("/site/", Reply::Ok("<html><a href=\"a.html\">a</a><a href=\"logout.html\">x</a>"
+                                     "<img src=\"p.jpg\"></html>"));
+    server.Route("/site/a.html", Reply::Ok("<html><a href=\"index.html\">home</a></html>"));
+    server.Route("/site/p.jpg", Reply::Ok(std::string(3000, 'p'), "image/jpeg"));
+    const std::string site = "127.0.0.1:" + std::to_string(server.Port());
+
     ASSERT_NE(OpenWizard(), nullptr);
     EXPECT_EQ(wizard->windowTitle(), QStringLiteral(" Web Grubbler Wizard"));
     EXPECT_EQ(Question(), "Welcome to Web Grubbler. Please select an option below:");
@@ -77,7 +95,7 @@ TEST_F(WizardWindowTest, WebsiteModeFromTheWelcomePageToGoDig) {
     EXPECT_EQ(told, Strings{"Error: \n    Please enter the web address of the site you wish to "
                             "search.    \n\n"});
     EXPECT_EQ(Question(), "Enter Website Address below:");
-    Type(wz::kEdit, "127.0.0.1:9/site/");
+    Type(wz::kEdit, (site + "/site/").c_str());
     Click(wz::kEntireSite);
     Shot("page02-website");
     Click(wz::kNext);
@@ -87,8 +105,14 @@ TEST_F(WizardWindowTest, WebsiteModeFromTheWelcomePageToGoDig) {
     Click(wz::kAdd);
     EXPECT_EQ(List(), Strings{"logout"});
     Shot("page07-skip-words");
+    // More Options applies the list and shows it again at once: a Next while
+    // the Options dialog is still open keeps the word.
+    Click(wz::kMoreOptions);
+    EXPECT_EQ(List(), Strings{"logout"});
+    EXPECT_EQ(app->settings.types.Text(TypeKind::ExclusionTypes), "logout");
     Click(wz::kNext);
     EXPECT_EQ(Question(), "To Search By Keywords Within URLs Enter Word(s) Below:");
+    EXPECT_EQ(app->settings.types.Text(TypeKind::ExclusionTypes), "logout");
     EXPECT_EQ(List(), Strings{"."});
     Shot("page08-search-words");
     Click(wz::kRemoveAll);
@@ -111,12 +135,41 @@ TEST_F(WizardWindowTest, WebsiteModeFromTheWelcomePageToGoDig) {
     EXPECT_TRUE(wizard->Closed());
     Settle();
     EXPECT_EQ(window->findChild<WizardWindow*>(), nullptr);
-    EXPECT_EQ(QueuedPages(*app), Strings{"http://127.0.0.1:9/site/"});
+    EXPECT_EQ(QueuedPages(*app), Strings{"http://" + site + "/site/"});
     EXPECT_TRUE(ScopeChecked(mw::kWithinDomain));
-    EXPECT_EQ(app->settings.types.Text(TypeKind::ExclusionTypes), "logout");
     EXPECT_EQ(app->settings.downloadDirStructure.load(), 1);
     EXPECT_TRUE(app->settings.downloadAsIs.load());
-    EXPECT_EQ(app->paths.settingsFile.filename(), "127.0.0.1:9_site.ini");
+    EXPECT_EQ(app->paths.settingsFile.filename(), site + "_site.ini");
+
+    app->UseNetworkWorkers();
+    app->StartWorkers();
+    bool finished = false;
+    for (int round = 0; round < 2000 && !finished; ++round) {
+        app->MainLoopStep();
+        window->ProcessMessages();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(5);
+        finished = In<QLabel>(window.get(), mw::kStatus)->text().contains("   Finished.");
+    }
+    EXPECT_TRUE(finished) << In<QLabel>(window.get(), mw::kStatus)->text().toStdString();
+    // The pages and the picture are saved in one directory named after the
+    // site; the skipped page is not fetched.
+    std::set<std::string> names;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(app->paths.downloadDir / "127_0_0_1")) {
+        names.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(names, (std::set<std::string>{"site_", "site_a.html", "site_p.jpg"}));
+    for (const std::string& head : server.Requests()) {
+        EXPECT_EQ(head.find("logout"), std::string::npos) << head;
+    }
+    app->RequestExit();
+    app->LeaveMainLoop();
+    // The workers are joined before the timing they read is put back.
+    port->SetView(nullptr);
+    window.reset();
+    app.reset();
+    SetTiming(saved);
 }
 
 TEST_F(WizardWindowTest, FileModeWithAMediaUrlThenBackToAllItsPages) {
