@@ -141,7 +141,8 @@ public:
     // Writes the settings file and "load.cfg"; reports in the status line.
     void SaveSettings();
     void SaveStatePointer();
-    void LoadOptionsAs();
+    // False when no file was chosen.
+    bool LoadOptionsAs();
     void SaveOptionsAs();
     void ResetOptions();
     void ResetAdvancedOptions();

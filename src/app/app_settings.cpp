@@ -89,15 +89,16 @@ void App::SaveStatePointer() {
     (void)SaveStatePointerFile(paths);
 }
 
-void App::LoadOptionsAs() {
+bool App::LoadOptionsAs() {
     const std::string chosen =
         port_.ChooseOpenFile("Load As", kIniFilter, SettingsDirectory(*this));
     if (chosen.empty()) {
-        return;
+        return false;
     }
     paths.settingsFile = WithIniExtension(chosen);
     // The main window's type boxes follow the lists once the port can be told.
     ShowStatus(LoadSettings() ? "Loaded Options." : "Error Loading Options.");
+    return true;
 }
 
 void App::SaveOptionsAs() {

@@ -198,10 +198,10 @@ void AdvancedOptionsWindow::FollowSwitches() {
 }
 
 void AdvancedOptionsWindow::LoadAs() {
-    const std::filesystem::path before = app_.paths.settingsFile;
-    app_.LoadOptionsAs();
-    if (app_.paths.settingsFile != before) {
-        settingsLoaded_ = true;
+    if (app_.LoadOptionsAs()) {
+        // Both dialogs stay open side by side: " Options" shows the file at
+        // once, so that its Save cannot write the old values over it.
+        emit settingsLoaded();
     }
     Refill();
 }

@@ -11,6 +11,7 @@
 #include <QString>
 #include <array>
 #include <string>
+#include <vector>
 
 #include "settings/type_groups.h"
 #include "ui/dialog_window.h"
@@ -268,6 +269,8 @@ private:
     QPointer<DirectoriesWindow> directories_;        // while open
     QPointer<FindDuplicatesWindow> findDuplicates_;  // while open
     QPointer<WizardWindow> wizard_;                  // while open
+    // The child windows hidden into the tray with the main window.
+    std::vector<QPointer<DialogWindow>> hiddenChildren_;
 
     std::string downloadTypes_;   // composed by the type-group boxes
     bool typesComposed_ = false;  // a box was clicked since the boxes were last set

@@ -67,19 +67,24 @@ void MainWindow::NoteViewersOpen() {
 }
 
 void MainWindow::HideViewers() {
-    for (QueueViewer* viewer : viewers_) {
-        if (viewer != nullptr && !viewer->Closed()) {
-            viewer->hide();
+    // Every open child window goes into the tray with the main window: the
+    // viewers, the option dialogs, the directories and duplicates windows.
+    hiddenChildren_.clear();
+    for (DialogWindow* child : findChildren<DialogWindow*>(Qt::FindDirectChildrenOnly)) {
+        if (child->isVisible() && !child->Closed()) {
+            child->hide();
+            hiddenChildren_.emplace_back(child);
         }
     }
 }
 
 void MainWindow::RestoreViewers() {
-    for (QueueViewer* viewer : viewers_) {
-        if (viewer != nullptr && !viewer->Closed()) {
-            viewer->Restore();
+    for (const QPointer<DialogWindow>& child : hiddenChildren_) {
+        if (!child.isNull() && !child->Closed()) {
+            child->Restore();
         }
     }
+    hiddenChildren_.clear();
 }
 
 void MainWindow::CloseViewers() {

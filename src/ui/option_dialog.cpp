@@ -158,13 +158,13 @@ AdvancedOptionsWindow* OptionDialogs::OpenAdvanced() {
             delete window;
             return nullptr;
         }
-        // Closed after loading another settings file: " Options" shows it too.
-        connect(window, &OptionDialog::closed, this, [this, window] {
-            if (window->SettingsLoaded() && !options_.isNull()) {
+        // A settings file loaded there: " Options" shows it too.
+        connect(window, &AdvancedOptionsWindow::settingsLoaded, this, [this] {
+            if (!options_.isNull()) {
                 options_->Refill();
             }
-            emit closed();
         });
+        connect(window, &OptionDialog::closed, this, &OptionDialogs::closed);
         advanced_ = window;
     }
     advanced_->Restore();

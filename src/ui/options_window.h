@@ -172,19 +172,18 @@ public:
     void Refill() override;
     void Fill(const AdvancedValues& values);
     AdvancedValues Values() const;
-    // "Load As" read a settings file while the dialog was open.
-    bool SettingsLoaded() const { return settingsLoaded_; }
 
 protected:
     bool Build() override;
     bool OnCommand(int id) override;
 
+signals:
+    void settingsLoaded();
+
 private:
     void FollowSwitches();
     void Save();
     void LoadAs();
-
-    bool settingsLoaded_ = false;
 };
 
 // The main window's two option dialogs: opened on demand, brought to the

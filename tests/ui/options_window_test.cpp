@@ -358,18 +358,20 @@ TEST_F(OptionsWindowTest, OneDialogOfEachKindWithHelpAndLoadedSettings) {
     EXPECT_EQ(opened,
               (std::vector<std::string>{(help + "#2").toStdString(), (help + "#3").toStdString()}));
 
-    // "Load As" in the advanced dialog: it shows the file at once, the
-    // options dialog once the advanced one has closed.
+    // "Load As" in the advanced dialog: both open dialogs show the file at
+    // once, also when the same file is loaded again.
     const auto other = dir.path() / "other.ini";
     ASSERT_TRUE(WriteWholeFile(other, "MIN_FILE_SIZE=123\nNUM_URL_THREADS=7\n"));
     chosen = other.string();
     Click(advanced, ow::kLoadAs);
     EXPECT_EQ(Edit(advanced, ow::kUrlThreads)->text(), QStringLiteral("7"));
     EXPECT_EQ(advanced->windowTitle(), QStringLiteral(" Advanced Options: other.ini"));
-    EXPECT_EQ(Edit(options, ow::kMinFileSize)->text(), QString());
-    Click(advanced, ow::kCancel);
     EXPECT_EQ(Edit(options, ow::kMinFileSize)->text(), QStringLiteral("123"));
     EXPECT_EQ(options->windowTitle(), QStringLiteral(" Options: other.ini"));
+    ASSERT_TRUE(WriteWholeFile(other, "MIN_FILE_SIZE=456\n"));
+    Click(advanced, ow::kLoadAs);
+    EXPECT_EQ(Edit(options, ow::kMinFileSize)->text(), QStringLiteral("456"));
+    Click(advanced, ow::kCancel);
 
     // The main window's "Load Options As" refills an open dialog too.
     ASSERT_TRUE(WriteWholeFile(dir.path() / "third.ini", "MIN_FILE_SIZE=9\n"));

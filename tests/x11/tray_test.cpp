@@ -10,7 +10,9 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "x11/x11_harness.h"
@@ -200,12 +202,63 @@ void PrintTo(const RestoreWay& way, std::ostream* out) {
     *out << way.name;
 }
 
+// The main window comes back where it was, with the child windows that were
+// open when it went into the tray (and that went with it).
 TEST_P(X11TrayRestore, BringsTheWindowBackWhereItWas) {
     Grubbler* g = Start();
     ASSERT_NE(g, nullptr);
+    const auto titled = [](const Snapshot& s, std::string_view start) -> const TopLevel* {
+        for (const TopLevel& top : s.toplevels) {
+            if (top.title.starts_with(start)) {
+                return &top;
+            }
+        }
+        return nullptr;
+    };
+    struct Child {
+        int button;
+        std::string_view titleStart;
+        const char* closeLabel;
+        std::string title;
+    };
+    std::vector<Child> children = {{1107, " Files To Download Queue", "Close", {}},
+                                   {1002, " Options", "Cancel", {}}};
+    for (Child& child : children) {
+        ASSERT_TRUE(g->Focus());
+        ASSERT_TRUE(g->Click(child.button));
+        ASSERT_TRUE(g->WaitFor([&](const Snapshot& s) {
+            const TopLevel* top = titled(s, child.titleStart);
+            child.title = top != nullptr ? top->title : "";
+            return top != nullptr;
+        })) << child.titleStart;
+        // Below the main window, so that its buttons can still be clicked.
+        ASSERT_EQ(x_->Run({"xdotool", "search", "--name", "^" + child.title + "$", "windowmove",
+                           "0", "660"})
+                      .status,
+                  0);
+        ASSERT_TRUE(g->WaitFor([&](const Snapshot& s) {
+            const TopLevel* top = titled(s, child.titleStart);
+            return top != nullptr && top->frame.y >= 600;
+        })) << child.title
+            << " did not move";
+    }
+    const auto allShown = [&](const Snapshot& s, bool shown) {
+        for (const Child& child : children) {
+            if ((titled(s, child.titleStart) != nullptr) != shown) {
+                return false;
+            }
+        }
+        return true;
+    };
     const Rect frame = MoveAway(*g);
     ASSERT_NO_FATAL_FAILURE(IntoTray(*g));
+    EXPECT_TRUE(g->WaitFor([&](const Snapshot& s) { return allShown(s, false); }))
+        << "child windows stay on the screen:\n"
+        << g->LastSnapshotText();
     ASSERT_NO_FATAL_FAILURE(GetParam().act(*this));
+    EXPECT_TRUE(g->WaitFor([&](const Snapshot& s) { return allShown(s, true); }))
+        << "the child windows did not come back:\n"
+        << g->LastSnapshotText();
     Rect back;
     EXPECT_TRUE(g->WaitFor([&](const Snapshot& s) {
         back = s.window.value_or(Rect{});
@@ -218,6 +271,11 @@ TEST_P(X11TrayRestore, BringsTheWindowBackWhereItWas) {
     // window manager shows it, and a click that comes while the window is
     // still being placed is lost).
     ASSERT_TRUE(SettledOnScreen());
+    for (const Child& child : children) {
+        ASSERT_TRUE(g->ClickButtonOf(child.title, child.closeLabel));
+        EXPECT_TRUE(g->WaitFor([&](const Snapshot& s) { return !titled(s, child.titleStart); }))
+            << child.title << " is still open";
+    }
     ASSERT_TRUE(g->Focus());
     ASSERT_TRUE(g->Click(kExit));
     ExpectNormalExit();
