@@ -134,7 +134,20 @@ int main(int argcIn, char** argvIn) {
             init.programDir = platform::DataHomeDirectory() / "webgrubbler";
             init.downloadDir = platform::DownloadDirectory() / "webgrubbler";
         }
-        port.SetWizardRunner([&app, &port] { return RunStartupWizard(app, port); });
+        std::unique_ptr<UiSnapshotWriter> snapshot;
+        if (const QByteArray path = qgetenv("WEBGRUBBLER_UI_SNAPSHOT"); !path.isEmpty()) {
+            snapshot = std::make_unique<UiSnapshotWriter>(QString::fromLocal8Bit(path));
+        }
+        port.SetWizardRunner([&app, &port, &snapshot] {
+            // The wizard at start-up is described too, before any main window.
+            QTimer describe;
+            if (snapshot) {
+                QObject::connect(&describe, &QTimer::timeout,
+                                 [&snapshot] { snapshot->Update(nullptr); });
+                describe.start(CurrentTiming().mainLoopMs);
+            }
+            return RunStartupWizard(app, port);
+        });
         if (!app.Initialise(init)) {
             return 1;
         }
@@ -159,10 +172,6 @@ int main(int argcIn, char** argvIn) {
         }
         app.StartWorkers();
 
-        std::unique_ptr<UiSnapshotWriter> snapshot;
-        if (const QByteArray path = qgetenv("WEBGRUBBLER_UI_SNAPSHOT"); !path.isEmpty()) {
-            snapshot = std::make_unique<UiSnapshotWriter>(QString::fromLocal8Bit(path));
-        }
         int interruptsSeen = 0;
         bool leaving = false;
         QTimer loop;
@@ -183,7 +192,7 @@ int main(int argcIn, char** argvIn) {
                 app.MainLoopStep();
                 window.ProcessMessages();
                 if (snapshot) {
-                    snapshot->Update(window);
+                    snapshot->Update(&window);
                 }
             }
             if (app.m_bExitRequested.load()) {

@@ -78,24 +78,23 @@ QString FrameRect(const QWidget& window) {
 //   idN X Y W H ENABLED CHECKED<tab>TEXT   (CHECKED: - not checkable, 0, 1 half, 2)
 //   toplevel NAME X Y W H<tab>TITLE
 //   button X Y W H<tab>LABEL               (the buttons of the toplevel above)
-QString DescribeWindows(const QWidget& mainWindow) {
+QString DescribeWindows(const QWidget* mainWindow) {
     QString out;
-    if (!mainWindow.isVisible()) {
-        return out;
-    }
-    out += QStringLiteral("window ") + FrameRect(mainWindow) + QLatin1Char('\n');
-    for (const QWidget* child : mainWindow.findChildren<QWidget*>()) {
-        if (!child->objectName().startsWith(QStringLiteral("id")) || !child->isVisible() ||
-            child->window() != &mainWindow) {
-            continue;
+    if (mainWindow != nullptr && mainWindow->isVisible()) {
+        out += QStringLiteral("window ") + FrameRect(*mainWindow) + QLatin1Char('\n');
+        for (const QWidget* child : mainWindow->findChildren<QWidget*>()) {
+            if (!child->objectName().startsWith(QStringLiteral("id")) || !child->isVisible() ||
+                child->window() != mainWindow) {
+                continue;
+            }
+            out += QStringLiteral("%1 %2 %3 %4\t%5\n")
+                       .arg(child->objectName(), Rect(*child, child->rect()),
+                            child->isEnabled() ? QStringLiteral("1") : QStringLiteral("0"),
+                            CheckedOf(*child), OneLine(TextOf(*child)));
         }
-        out += QStringLiteral("%1 %2 %3 %4\t%5\n")
-                   .arg(child->objectName(), Rect(*child, child->rect()),
-                        child->isEnabled() ? QStringLiteral("1") : QStringLiteral("0"),
-                        CheckedOf(*child), OneLine(TextOf(*child)));
     }
     for (const QWidget* top : QApplication::topLevelWidgets()) {
-        if (top == &mainWindow || !top->isVisible() || top->windowType() == Qt::ToolTip ||
+        if (top == mainWindow || !top->isVisible() || top->windowType() == Qt::ToolTip ||
             top->windowType() == Qt::Popup) {
             continue;
         }
@@ -112,7 +111,7 @@ QString DescribeWindows(const QWidget& mainWindow) {
     return out;
 }
 
-void UiSnapshotWriter::Update(const QWidget& mainWindow) {
+void UiSnapshotWriter::Update(const QWidget* mainWindow) {
     const QString now = DescribeWindows(mainWindow);
     if (now == last_) {
         return;

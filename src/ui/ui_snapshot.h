@@ -12,8 +12,9 @@ class QWidget;
 namespace wg {
 
 // The snapshot of the windows as they are now (see ui_snapshot.cpp for the
-// line format).
-QString DescribeWindows(const QWidget& mainWindow);
+// line format). Without a main window (the wizard at start-up) only the other
+// windows are described.
+QString DescribeWindows(const QWidget* mainWindow);
 
 class UiSnapshotWriter {
 public:
@@ -21,7 +22,7 @@ public:
 
     // Rewrites the file (through a temporary file and a rename) when the
     // windows look different from the last time.
-    void Update(const QWidget& mainWindow);
+    void Update(const QWidget* mainWindow);
 
 private:
     QString path_;

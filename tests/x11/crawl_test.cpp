@@ -3,9 +3,11 @@
 // nginx slowed down so that the crawl is still running when the test acts on
 // it: "Exit After Last Download" ends the program once the mirror is complete,
 // "Save and Exit" keeps the queued work in a state file.
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "support/nginx_server.h"
 #include "x11/x11_harness.h"
@@ -35,13 +37,17 @@ protected:
         std::string config =
             "types { text/html html; text/css css; application/javascript js; "
             "image/png png; image/gif gif; image/jpeg jpg; }\n"
-            "limit_rate 1k;\n";
+            "limit_rate " +
+            Rate() + ";\n";
         config += test::ReadWholeFile(kSourceDir / "demo" / "nginx-locations.conf");
         server_ = std::make_unique<test::NginxServer>(kSourceDir / "demo" / "site", config);
         ASSERT_TRUE(server_->Running()) << server_->Error();
         site_ = "127.0.0.1:" + std::to_string(server_->HttpPort());
         url_ = "http://" + site_ + "/";
     }
+
+    // nginx's limit_rate per connection ("0": none).
+    virtual std::string Rate() const { return "1k"; }
 
     // Ticks `id` (clicking it until the snapshot shows it checked).
     void Tick(Grubbler& g, int id) {
@@ -132,6 +138,73 @@ TEST_F(X11Crawl, SaveAndExitWhenIdle) {
     ASSERT_TRUE(g->Click(kSaveAndExit));
     ExpectNormalExit();
     EXPECT_EQ(StateFiles(g->Home()), std::set<std::string>{"Save.dat"});
+}
+
+// A new user's first run: the wizard at start-up, its website pages with
+// their defaults, "Go Dig", and the mirror finished in the main window.
+class X11FirstRun : public X11Crawl {
+protected:
+    std::string Rate() const override { return "0"; }
+};
+
+TEST_F(X11FirstRun, FromTheWizardToAFinishedMirror) {
+    Grubbler* g = Start({.startupWizard = true});
+    ASSERT_NE(g, nullptr);
+    const std::string wizard = " Web Grubbler Wizard";
+    const auto question = [&](const std::string& text) {
+        return g->WaitFor([&](const Snapshot& s) {
+            const TopLevel* top = s.FindTopLevel(wizard);
+            if (top == nullptr) {
+                return false;
+            }
+            for (const Button& b : top->buttons) {
+                if (b.label == text) {
+                    return true;
+                }
+            }
+            return false;
+        });
+    };
+    ASSERT_TRUE(g->ClickButtonOf(wizard, "Wizard View"));
+    ASSERT_TRUE(question("Download Web Page(s)")) << g->LastSnapshotText();
+    ASSERT_TRUE(g->ClickButtonOf(wizard, "Download Web Page(s)"));
+    ASSERT_TRUE(question("Download Entire Website")) << g->LastSnapshotText();
+    // The address field has the focus on its page.
+    ASSERT_TRUE(g->Type(site_ + "/"));
+    ASSERT_TRUE(g->ClickButtonOf(wizard, "Download Entire Website"));
+    // Skip words and search words as they come (two list pages), how to
+    // save, where to: each page taken as it stands.
+    for (const char* shows :
+         {"Add", "Add", "Directories Mirroring Those On Website", "Open 'My Computer'", "Go Dig"}) {
+        ASSERT_TRUE(g->ClickButtonOf(wizard, "Next"));
+        ASSERT_TRUE(question(shows)) << shows << "\n" << g->LastSnapshotText();
+        // Two clicks on the same place in quick succession are a double click.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+    EXPECT_TRUE(x_->Screenshot(ScreenshotDir() / "first-run-wizard-go-dig.png"));
+    ASSERT_TRUE(g->ClickButtonOf(wizard, "Go Dig"));
+
+    // The main window comes up with the crawl under way and ends it.
+    std::string status;
+    EXPECT_TRUE(g->WaitFor(
+        [&](const Snapshot& s) {
+            const Control* c = s.Find(kStatus);
+            status = c != nullptr ? c->text : "";
+            return status.find("Finished.") != std::string::npos;
+        },
+        60000))
+        << "last status: " << status << "\n"
+        << g->LastSnapshotText();
+    const fs::path downloads = g->Home() / "Downloads";
+    for (const char* page : {"index.html", "about.html", "journal/2024/harvest.html"}) {
+        EXPECT_TRUE(fs::is_regular_file(downloads / "127_0_0_1" / page))
+            << page << " missing; files below " << downloads << ": "
+            << ::testing::PrintToString(test::FilesBelow(downloads));
+    }
+    ASSERT_TRUE(g->Focus());
+    ASSERT_TRUE(g->Click(kExit));
+    // The wizard named the settings file after the address.
+    ExpectNormalExit(15000, site_ + ".ini");
 }
 
 }  // namespace

@@ -27,6 +27,7 @@ using Clock = std::chrono::steady_clock;
 constexpr int kPollMs = 20;
 constexpr int kStartTimeoutMs = 20000;
 constexpr const char* kTitle = " Web Grubbler v1.29";
+constexpr const char* kWizardTitle = " Web Grubbler Wizard";
 
 std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -424,6 +425,23 @@ Grubbler::Grubbler(XSession& x, const fs::path& dir, ProgramOptions options)
         std::vector<std::string>{WG_GRUBBLER_PATH, "--home", home_.string()}, env, log_);
     if (!process_->Started()) {
         error_ = "could not start " WG_GRUBBLER_PATH;
+        return;
+    }
+    if (options.startupWizard) {
+        // The wizard comes first, alone: the tests start from its settled frame.
+        Rect last;
+        if (!WaitFor(
+                [&](const Snapshot& s) {
+                    const TopLevel* wizard = s.FindTopLevel(kWizardTitle);
+                    const Rect now = wizard != nullptr ? wizard->frame : Rect{};
+                    const bool settled = now.w > 100 && now.x == last.x && now.y == last.y &&
+                                         now.w == last.w && now.h == last.h;
+                    last = now;
+                    return settled && !wizard->buttons.empty();
+                },
+                kStartTimeoutMs)) {
+            error_ = "no settled wizard in the snapshot: " + LastSnapshotText();
+        }
         return;
     }
     if (!WaitFor([](const Snapshot& s) { return s.window && s.Find(kExit) != nullptr; },

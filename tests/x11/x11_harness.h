@@ -171,7 +171,8 @@ private:
 struct ProgramOptions {
     double scaleFactor = 0;  // 0: QT_SCALE_FACTOR unset
     // The program starts in its main window (START_CLASSIC in a new settings
-    // file) unless the start-up wizard is wanted.
+    // file) unless the start-up wizard is wanted; then Grubbler's constructor
+    // waits for the wizard instead.
     bool startupWizard = false;
 };
 
