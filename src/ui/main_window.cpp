@@ -409,10 +409,7 @@ void MainWindow::ShowInitialState() {
     pause_->setText(paused ? QStringLiteral("Unpause") : QStringLiteral("Pause"));
     pause_->setIcon(PauseIcon(paused));
     Action(mw::kMenuPause)->setChecked(paused);
-    Action(mw::kMenuPauseAfterDownloads)->setChecked(app_.m_bPauseAfterDownloads.load());
-    Action(mw::kMenuStopAddingLinks)->setChecked(app_.m_bStopAddingLinks.load());
-    Action(mw::kMenuStopAddingHistory)->setChecked(app_.m_bStopAddingHistory.load());
-    Action(mw::kMenuExitAfterThis)->setChecked(app_.m_bExitAfterThisDownload.load());
+    ViewRunSwitches();
     exitAfterLast_->setChecked(app_.m_bExitAfterLastDownload.load());
     ViewCrawlRunning(values[CounterIndex(Counter::LinksToGrubble)] != 0 ||
                      values[CounterIndex(Counter::ToDownload)] != 0);

@@ -244,6 +244,7 @@ private:
     void RestoreViewers();
     void CloseViewers();
     void NoteViewersOpen();
+    void ViewRunSwitches();
 
     App& app_;
     QtPort& port_;

@@ -56,6 +56,16 @@ void MainWindow::ProcessMessages() {
     }
     NoteViewersOpen();
     PumpChildWindows();
+    ViewRunSwitches();
+}
+
+void MainWindow::ViewRunSwitches() {
+    // Switches that the engine also sets (a crawl started from the wizard,
+    // the wind-down of an update) show what holds now.
+    Action(mw::kMenuPauseAfterDownloads)->setChecked(app_.m_bPauseAfterDownloads.load());
+    Action(mw::kMenuStopAddingLinks)->setChecked(app_.m_bStopAddingLinks.load());
+    Action(mw::kMenuStopAddingHistory)->setChecked(app_.m_bStopAddingHistory.load());
+    Action(mw::kMenuExitAfterThis)->setChecked(app_.m_bExitAfterThisDownload.load());
 }
 
 void MainWindow::NoteViewersOpen() {

@@ -16,9 +16,11 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QUrl>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/app.h"
@@ -336,6 +338,24 @@ TEST_F(MainWindowTest, PauseShowsItsStateInButtonStatusAndMenu) {
     EXPECT_EQ(Widget<QAbstractButton>(1184)->text(), QStringLiteral("Pause"));
     EXPECT_EQ(Text(1055), QStringLiteral("Processing..."));
     EXPECT_FALSE(Item(40010)->isChecked());
+}
+
+// Switches the engine sets on its own (the wizard's start clears "Stop Adding
+// To 'Links To Grubble'", an update's wind-down sets "Exit After This
+// Download") are shown by the menu at the next pump.
+TEST_F(MainWindowTest, MenuChecksFollowSwitchesTheEngineSets) {
+    const std::pair<std::atomic<bool>*, int> switches[] = {
+        {&app->m_bStopAddingLinks, 40009},
+        {&app->m_bExitAfterThisDownload, 40023},
+        {&app->m_bPauseAfterDownloads, 40039},
+    };
+    for (const auto& [flag, id] : switches) {
+        for (const bool on : {true, false}) {
+            flag->store(on);
+            window->ProcessMessages();
+            EXPECT_EQ(Item(id)->isChecked(), on) << id;
+        }
+    }
 }
 
 TEST_F(MainWindowTest, StopQuestionHasThreeAnswers) {
