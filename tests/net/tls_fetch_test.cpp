@@ -185,6 +185,7 @@ TEST_F(TlsFetchTest, ToleratesDatesButNotOtherNamesOrUnknownIssuers) {
         {certs_->otherName.get(), "localhost", TlsError::Certificate, "hostname mismatch"},
         {certs_->otherName.get(), "127.0.0.1", TlsError::Certificate, "IP address mismatch"},
         {certs_->strangerLeaf.get(), "127.0.0.1", TlsError::Certificate, "issuer"},
+        {certs_->selfSigned.get(), "localhost", TlsError::Certificate, "self"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.host + std::string(" ") + c.reason);

@@ -59,7 +59,8 @@ TestCertificates::TestCertificates()
       otherName(MakeCertificate(key.get(), ca.get(), caKey.get(), "DNS:other.example", -1, 30)),
       stranger(MakeCertificate(strangerKey.get(), nullptr, nullptr, nullptr, -1, 30)),
       strangerLeaf(
-          MakeCertificate(key.get(), stranger.get(), strangerKey.get(), kLoopback, -1, 30)) {}
+          MakeCertificate(key.get(), stranger.get(), strangerKey.get(), kLoopback, -1, 30)),
+      selfSigned(MakeCertificate(key.get(), nullptr, nullptr, kLoopback, -1, 30)) {}
 
 bool WritePemFiles(const std::filesystem::path& dir, X509* cert, EVP_PKEY* key, X509* ca,
                    PemFiles* files) {

@@ -32,6 +32,7 @@ struct TestCertificates {
     CertPtr otherName;     // valid now, for other.example only
     CertPtr stranger;      // a CA nobody trusts
     CertPtr strangerLeaf;  // localhost and 127.0.0.1, signed by stranger
+    CertPtr selfSigned;    // localhost and 127.0.0.1, signed by its own key
 };
 
 struct PemFiles {
