@@ -28,6 +28,7 @@
 #include "crawl/url_list.h"
 #include "crawl/url_record.h"
 #include "download/download_environment.h"
+#include "download/download_transaction.h"
 #include "download/file_claims.h"
 #include "dupes/dupe_data.h"
 #include "net/cookie_jar.h"
@@ -45,7 +46,6 @@ extern std::atomic<bool> g_bStopWorkers;
 class App;
 class AppFetchEnvironment;
 class HttpConnection;
-struct FetchRequest;
 
 // The process-wide App, or null before initialisation and from the start of shutdown.
 App* CurrentApp();
@@ -265,8 +265,10 @@ public:
     // Saves a claimed page and scans it from the same body; false when the
     // body could not be used as the page (the page is then fetched again).
     bool SaveAndScanPage(int slot, UrlRecord& record);
-    // Scans the page a connection holds in its buffer.
-    void ScanReceivedPage(const HttpConnection& c, UrlRecord& record, int slot);
+    // Scans the page a connection holds in its buffer (the answer's
+    // `received` bytes).
+    void ScanReceivedPage(const HttpConnection& c, const HttpAnswer& answer, UrlRecord& record,
+                          int slot);
     // A download worker's page whose page is still queued is left to the
     // page worker that takes it; true when it was handed over.
     bool HandPageToPageWorker(int slot, const std::string& url);
@@ -581,7 +583,8 @@ private:
     // The download side: three connect attempts, the URL put back on exit.
     ConnectOutcome ConnectForDownload(HttpConnection& connection, int slot, const std::string& url);
     void ProbeConnectivity(int slot);
-    bool ResumeDownload(HttpConnection& connection, FetchRequest& request, bool flat);
+    bool ResumeDownload(HttpConnection& connection, FetchState& state, FetchRequest& request,
+                        bool flat);
 
     void StartPageWorker(int handleSlot);
     void StartDownloadWorker(int handleSlot);
@@ -627,12 +630,16 @@ private:
 
     std::atomic<bool> connectionBoxShown_{false};  // shown once a run (page workers)
     std::atomic<bool> downloadBoxShown_{false};    // and by the download workers
-    // Each download worker's connection, by its slot.
+    // Each download worker's connection, by its slot, and what its last
+    // transaction left (made afresh with the connection).
     std::array<std::unique_ptr<HttpConnection>, kTransferSlotCount> downloadConnections_;
+    std::array<FetchState, kTransferSlotCount> downloadStates_;
     std::unique_ptr<AppFetchEnvironment> fetchEnvironment_;
     FileClaims localFiles_;  // the files transactions are writing
-    // Each page worker's connection, by its slot (a slot has one worker).
+    // Each page worker's connection, by its slot (a slot has one worker), and
+    // what its last transaction left (made afresh with the connection).
     std::array<std::unique_ptr<HttpConnection>, kTransferSlotCount> pageConnections_;
+    std::array<FetchState, kTransferSlotCount> pageStates_;
 
     std::mutex wakeMutex_;
     std::array<std::condition_variable, 2> wakeCv_;  // by WorkerKind

@@ -65,22 +65,23 @@ void App::ProbeConnectivity(int slot) {
 // Asks for the rest while each attempt brings new bytes. False when the item
 // was abandoned (only in the flat directory mode; the others judge by
 // completeness).
-bool App::ResumeDownload(HttpConnection& c, FetchRequest& request, bool flat) {
+bool App::ResumeDownload(HttpConnection& c, FetchState& state, FetchRequest& request, bool flat) {
     TransferSlot& s = TransferSlots()[request.slot];
+    const HttpAnswer& answer = state.answer;
     std::uint32_t previous = 0;
-    while (!c.IsComplete()) {
+    while (!answer.IsComplete()) {
         if (!flat && g_bStopWorkers.load()) {
             break;
         }
-        const std::uint32_t have = c.received;
+        const std::uint32_t have = answer.received;
         if (have <= previous) {
             break;
         }
         previous = have;
         // A rewritten page is fetched whole again rather than resumed.
-        request.resumeFrom = c.rewritten ? 0 : have;
-        request.expectedTotal = c.contentLength;
-        (void)RunTransaction(c, request, FetchEnvironmentFor());
+        request.resumeFrom = state.rewritten ? 0 : have;
+        request.expectedTotal = answer.contentLength;
+        (void)RunTransaction(c, state, request, FetchEnvironmentFor());
         if (s.cancel.load() || (!flat && g_bStopWorkers.load())) {
             s.cancel = false;
             if (flat) {
@@ -95,6 +96,8 @@ bool App::ResumeDownload(HttpConnection& c, FetchRequest& request, bool flat) {
 bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool keepPage) {
     TransferSlot& s = TransferSlots()[slot];
     std::unique_ptr<HttpConnection>& held = downloadConnections_[static_cast<std::size_t>(slot)];
+    FetchState& state = downloadStates_[static_cast<std::size_t>(slot)];
+    const HttpAnswer& answer = state.answer;
     const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings);
     const bool flat = nameOptions.mode == kNoSubDirectories;
     auto guess = [&](const std::string& url) {
@@ -115,15 +118,15 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         request.name = rawUrl.substr(1);
         request.saveDir = held->host;
         request.saveName = target.saveName;
-        FetchResult result = RunTransaction(*held, request, FetchEnvironmentFor());
+        FetchResult result = RunTransaction(*held, state, request, FetchEnvironmentFor());
         if (s.cancel.exchange(false)) {
             return false;
         }
-        if (result.Usable() && !held->IsComplete()) {
+        if (result.Usable() && !answer.IsComplete()) {
             request.name = rawUrl;
             request.saveName.reset();
-            request.resumeFrom = held->received;
-            result = RunTransaction(*held, request, FetchEnvironmentFor());
+            request.resumeFrom = answer.received;
+            result = RunTransaction(*held, state, request, FetchEnvironmentFor());
         }
         return result.Usable();
     }
@@ -144,6 +147,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         held->SetPath(w.directory);
     } else {
         held = std::make_unique<HttpConnection>();
+        state = {};
         held->environment = &FetchEnvironmentFor();
         held->Open(w.hostName, w.port, w.directory, w.secure);
     }
@@ -161,7 +165,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     request.saveDir = target.saveDir;
     request.saveName = target.saveName;
     request.keepPage = keepPage;
-    FetchResult result = RunTransaction(c, request, FetchEnvironmentFor());
+    FetchResult result = RunTransaction(c, state, request, FetchEnvironmentFor());
     if (s.cancel.load() && (flat || !result.Usable())) {
         s.cancel = false;
         return false;
@@ -185,7 +189,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         if (s.cancel.exchange(false)) {
             return false;
         }
-        result = RunTransaction(c, request, FetchEnvironmentFor());
+        result = RunTransaction(c, state, request, FetchEnvironmentFor());
         if (!result.Usable()) {
             return false;
         }
@@ -197,13 +201,13 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
 
     if (result.HasBody()) {
         if (flat) {
-            if (c.IsComplete()) {
+            if (answer.IsComplete()) {
                 if (largeEnough(result)) {
                     guess(url);
                 }
                 return true;
             }
-            if (!ResumeDownload(c, request, true) || !c.IsComplete()) {
+            if (!ResumeDownload(c, state, request, true) || !answer.IsComplete()) {
                 return false;
             }
             guess(url);
@@ -212,14 +216,14 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         if (largeEnough(result)) {
             guess(url);
         }
-        if (!c.IsComplete()) {
-            (void)ResumeDownload(c, request, false);
+        if (!answer.IsComplete()) {
+            (void)ResumeDownload(c, state, request, false);
         }
-        return c.IsComplete();
+        return answer.IsComplete();
     }
 
     // Nothing usable came.
-    if (c.IsComplete()) {
+    if (answer.IsComplete()) {
         return flat;
     }
     c.Close();
@@ -230,10 +234,10 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         s.cancel = false;
         return !flat && connected;
     }
-    request.resumeFrom = c.rewritten ? 0 : c.received;
-    request.expectedTotal = c.contentLength;
-    (void)RunTransaction(c, request, FetchEnvironmentFor());
-    if (!c.IsComplete()) {
+    request.resumeFrom = state.rewritten ? 0 : answer.received;
+    request.expectedTotal = answer.contentLength;
+    (void)RunTransaction(c, state, request, FetchEnvironmentFor());
+    if (!answer.IsComplete()) {
         return false;
     }
     guess(url);

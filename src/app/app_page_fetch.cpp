@@ -114,6 +114,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
     TransferSlot& s = TransferSlots()[slot];
     s.cancel = false;
     std::unique_ptr<HttpConnection>& held = pageConnections_[static_cast<std::size_t>(slot)];
+    FetchState& state = pageStates_[static_cast<std::size_t>(slot)];
     FetchRequest request;
     request.slot = slot;
 
@@ -122,7 +123,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
             return false;
         }
         request.name = record.url;
-        return RunTransaction(*held, request, FetchEnvironmentFor()).Usable();
+        return RunTransaction(*held, state, request, FetchEnvironmentFor()).Usable();
     }
 
     const PageUrlParts parts = SplitPageUrl(record.url);
@@ -131,6 +132,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
         held->SetPath(parts.directory);
     } else {
         held = std::make_unique<HttpConnection>();
+        state = {};
         held->environment = &FetchEnvironmentFor();
         held->Open(parts.host, parts.port, parts.directory, parts.secure);
     }
@@ -155,9 +157,9 @@ bool App::FetchPage(int slot, UrlRecord& record) {
     }
 
     request.name = parts.requestName;
-    const FetchResult result = RunTransaction(c, request, FetchEnvironmentFor());
+    const FetchResult result = RunTransaction(c, state, request, FetchEnvironmentFor());
     if (result.Usable()) {
-        if (result.HasBody() && settings.guessUrls.load() && !c.redirected) {
+        if (result.HasBody() && settings.guessUrls.load() && !state.answer.redirected) {
             GuessUrls(record, true);
         }
         return true;
@@ -171,7 +173,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
         (void)HttpConnection::CheckDialUp();
         (void)c.Connect(CurrentTiming().connectTimeoutMs);
     }
-    return RunTransaction(c, request, FetchEnvironmentFor()).Usable();
+    return RunTransaction(c, state, request, FetchEnvironmentFor()).Usable();
 }
 
 }  // namespace wg

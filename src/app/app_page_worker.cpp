@@ -15,9 +15,10 @@ void App::UrlScanned() {
     RefreshCounterText(Counter::UrlsScanned);
 }
 
-void App::ScanReceivedPage(const HttpConnection& c, UrlRecord& record, int slot) {
+void App::ScanReceivedPage(const HttpConnection& c, const HttpAnswer& answer, UrlRecord& record,
+                           int slot) {
     FetchedPage page;
-    page.body = std::string_view(c.buffer.data(), c.received);
+    page.body = std::string_view(c.buffer.data(), answer.received);
     page.host = c.host;
     page.domain = c.domain;
     AppLinkSink sink(*this);
@@ -42,15 +43,16 @@ bool App::ProcessPage(int slot, UrlRecord& record) {
         return false;
     }
     HttpConnection* c = PageConnection(slot);
+    const HttpAnswer& answer = pageStates_[static_cast<std::size_t>(slot)].answer;
     // An answer that failed before any byte of the page came is no page.
     if (const FailureKind failure = s.failure.load();
-        failure != FailureKind::None && (c == nullptr || c->received == 0)) {
+        failure != FailureKind::None && (c == nullptr || answer.received == 0)) {
         countFailure(failure);
         return true;
     }
     tally.PageScanned();
     if (c != nullptr) {
-        ScanReceivedPage(*c, record, slot);
+        ScanReceivedPage(*c, answer, record, slot);
     }
     UrlScanned();
     return true;
@@ -110,11 +112,12 @@ bool App::SaveAndScanPage(int slot, UrlRecord& record) {
     (void)ProcessDownload(slot, record.url, true);
     NoteHeldDownload(slot, {});
     HttpConnection* c = downloadConnections_[static_cast<std::size_t>(slot)].get();
-    if (c == nullptr || !c->pageKept || c->redirected || !s.saved.load()) {
+    const FetchState& state = downloadStates_[static_cast<std::size_t>(slot)];
+    if (c == nullptr || !state.pageKept || state.answer.redirected || !s.saved.load()) {
         return false;
     }
     tally.PageScanned();
-    ScanReceivedPage(*c, record, slot);
+    ScanReceivedPage(*c, state.answer, record, slot);
     if (settings.guessUrls.load()) {
         GuessUrls(record, true);
     }

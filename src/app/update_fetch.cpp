@@ -27,8 +27,8 @@ class TextSink final : public BodySink {
 public:
     explicit TextSink(std::size_t limit) : limit_(limit) {}
 
-    bool RefusesLength(const HttpConnection& c) override {
-        tooLarge = c.contentLength > limit_;
+    bool RefusesLength(const HttpAnswer& answer) override {
+        tooLarge = answer.contentLength > limit_;
         return tooLarge;
     }
     std::span<char> Space() override { return chunk_; }
@@ -67,8 +67,8 @@ class HashingFileSink final : public BodySink {
 public:
     HashingFileSink(std::FILE* file, std::uint64_t limit) : file_(file), limit_(limit) {}
 
-    bool RefusesLength(const HttpConnection& c) override {
-        tooLarge = c.contentLength > limit_;
+    bool RefusesLength(const HttpAnswer& answer) override {
+        tooLarge = answer.contentLength > limit_;
         return tooLarge;
     }
     std::span<char> Space() override { return chunk_; }
@@ -119,35 +119,33 @@ UpdateFetchEnd Exchange(HttpConnection& c, UpdateFetchEnvironment& env, const st
     }
     const bool kept = KeepOpenConnection(c);
     c.buffer[0] = '\0';
-    c.received = 0;
-    c.saveToFile = false;
-    c.name = name;
-    c.requestName = RequestNameFor(name);
-    const AnswerOutcome answer = RequestAnswer(
-        c, env.Options(), 0, kept, 0, [] { return std::uint64_t{0}; }, sink);
-    if (answer == AnswerOutcome::Unusable) {
+    HttpGet get;
+    get.requestName = RequestNameFor(name);
+    HttpAnswer answer;
+    const AnswerOutcome head = RequestAnswer(c, get, env.Options(), 0, kept, answer, sink);
+    if (head == AnswerOutcome::Unusable) {
         return UpdateFetchEnd::Unusable;
     }
-    if (answer == AnswerOutcome::Refused) {
+    if (head == AnswerOutcome::Refused) {
         return tooLarge() ? UpdateFetchEnd::TooLarge : UpdateFetchEnd::Refused;
     }
     // A redirect's page is not what was asked for; it is not followed either.
-    if (slot.status.load() != 200 || c.redirected) {
+    if (slot.status.load() != 200 || answer.redirected) {
         c.Close();
         return UpdateFetchEnd::Refused;
     }
-    const long body = ReceiveBody(c, 0, sink);
-    const bool incomplete = c.contentLength != 0 && c.received < c.contentLength;
+    const BodyOutcome body = ReceiveBody(c, 0, answer, sink);
+    const bool incomplete = answer.contentLength != 0 && answer.received < answer.contentLength;
     UpdateFetchEnd end = UpdateFetchEnd::Complete;
     if (failed()) {
         end = UpdateFetchEnd::WriteFailed;
     } else if (tooLarge()) {
         end = UpdateFetchEnd::TooLarge;
-    } else if (body < 0 || incomplete || env.StopRequested() ||
+    } else if (body == BodyOutcome::Failed || incomplete || env.StopRequested() ||
                slot.failure.load() == FailureKind::Timeout) {
         end = UpdateFetchEnd::Cut;
     }
-    if (end != UpdateFetchEnd::Complete || c.closeAfter) {
+    if (end != UpdateFetchEnd::Complete || answer.closeAfter) {
         c.Close();
     }
     return end;

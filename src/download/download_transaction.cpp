@@ -44,27 +44,24 @@ FetchResult ResultOf(long body) {
 // 0 when the request failed or was refused. No range, no size limits, no HTML
 // test and no rewriting; an answer whose final status is not a success is
 // refused and leaves nothing behind.
-long HttpsTransaction(HttpConnection& c, DownloadEnvironment& env, const FetchRequest& request,
-                      const FetchOptions& options) {
-    const std::string url = HttpsUrlFor(c.host, c.path, c.requestName);
-    c.requestName = url;
+long HttpsTransaction(HttpConnection& c, HttpAnswer& answer, DownloadEnvironment& env,
+                      const FetchRequest& request, const FetchOptions& options,
+                      const std::string& name, bool toFile) {
+    const std::string url = HttpsUrlFor(c.host, c.path, RequestNameFor(name));
     std::string local;
-    if (c.saveToFile) {
-        local = LocalNameFor(c, env, request, options, true);
+    if (toFile) {
+        local = LocalNameFor(name, env, request, options, true);
         if (local.empty()) {
             return 0;
         }
     }
     TransferSlot* slot = env.Slot(request.slot);
     HttpsFileSink sink(local);
-    const TlsResult result = HttpsExchange(c, request.slot, url, c.saveToFile ? &sink : nullptr);
+    const TlsResult result = HttpsExchange(c, request.slot, url, answer, toFile ? &sink : nullptr);
     const bool wroteFile = sink.file != nullptr;
     if (const int error = platform::CloseFile(sink.file); error != 0 && !sink.writeFailed) {
         sink.error = error;
         sink.writeFailed = true;
-    }
-    if (sink.writeFailed) {
-        c.lastError = sink.error;
     }
     if (!sink.why.empty() && !wroteFile) {
         env.DebugLine(sink.why);
@@ -80,8 +77,8 @@ long HttpsTransaction(HttpConnection& c, DownloadEnvironment& env, const FetchRe
     if (!success) {
         NoteHttpsFailure(c, request.slot, result);
     }
-    if (!c.saveToFile) {
-        EndHttpsPage(c, success);
+    if (!toFile) {
+        EndHttpsPage(c, answer, success);
         return success ? 1 : 0;
     }
     if (!success) {
@@ -100,8 +97,8 @@ long HttpsTransaction(HttpConnection& c, DownloadEnvironment& env, const FetchRe
         }
         env.FileSaved(local);
     }
-    if (wroteFile && c.received > 0 && env.HasApp()) {
-        env.CountDownload(c.received);
+    if (wroteFile && answer.received > 0 && env.HasApp()) {
+        env.CountDownload(answer.received);
         if (slot != nullptr) {
             slot->saved = true;
         }
@@ -110,7 +107,8 @@ long HttpsTransaction(HttpConnection& c, DownloadEnvironment& env, const FetchRe
     return 1;
 }
 
-long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnvironment& env) {
+long Transaction(HttpConnection& c, FetchState& state, const FetchRequest& request,
+                 DownloadEnvironment& env) {
     if (c.connectFailed || !request.name) {
         return -1;
     }
@@ -130,28 +128,30 @@ long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnviron
         slot->done = request.resumeFrom;
         slot->status = 0;
     }
+    HttpAnswer& answer = state.answer;
     c.buffer[0] = '\0';
-    c.received = 0;
-    c.rewritten = false;
-    c.pageKept = false;
-    c.saveToFile = request.saveDir.has_value();
-    const bool keepPage = request.keepPage && c.saveToFile && request.resumeFrom == 0;
-    c.name = CopyBounded(*request.name, kPathFieldCapacity);
+    answer.received = 0;
+    state.rewritten = false;
+    state.pageKept = false;
+    bool toFile = request.saveDir.has_value();  // the body is to be saved
+    const bool keepPage = request.keepPage && toFile && request.resumeFrom == 0;
+    const std::string name = CopyBounded(*request.name, kPathFieldCapacity);
     // A name cut to fit would ask the server for another file.
-    if (c.name.size() < request.name->size()) {
+    if (name.size() < request.name->size()) {
         NoteFailure(slot, FailureKind::Disk, ENAMETOOLONG);
         env.SetLastFailure("The file's name is too long.");
         env.DiskWriteFailed(ENAMETOOLONG, *request.name);
         return 0;
     }
-    c.requestName = RequestNameFor(c.name);
-
     if (c.protocol.starts_with("HTTPS")) {
-        return HttpsTransaction(c, env, request, options);
+        return HttpsTransaction(c, answer, env, request, options, name, toFile);
     }
+    HttpGet get;
+    get.requestName = RequestNameFor(name);
+    get.expectedTotal = request.expectedTotal;
     // The caller's offset, or in the "File URL" mode the size of a large
     // enough file on disk.
-    auto resumeOffset = [&]() -> std::uint64_t {
+    get.resumeOffset = [&]() -> std::uint64_t {
         if (!options.fileUrlMode || slot == nullptr) {
             return request.resumeFrom;
         }
@@ -160,10 +160,10 @@ long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnviron
         slot->done = static_cast<std::uint32_t>(offset);
         return offset;
     };
-    FileSink fileSink(c, env, options, slot, keepPage);
-    PageBufferSink pageSink(c);
-    switch (RequestAnswer(c, options, request.slot, kept, request.expectedTotal, resumeOffset,
-                          c.saveToFile ? static_cast<BodySink&>(fileSink) : pageSink)) {
+    FileSink fileSink(c, answer, name, env, options, slot, keepPage);
+    PageBufferSink pageSink(c, answer);
+    switch (RequestAnswer(c, get, options, request.slot, kept, answer,
+                          toFile ? static_cast<BodySink&>(fileSink) : pageSink)) {
         case AnswerOutcome::Head:
             break;
         case AnswerOutcome::Unusable:
@@ -174,26 +174,26 @@ long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnviron
 
     std::string local;
     std::optional<LocalFileClaim> claim;
-    if (c.saveToFile) {
-        if (RefusedByLength(c, fileSink)) {
+    if (toFile) {
+        if (RefusedByLength(c, answer, fileSink)) {
             return 0;
         }
         if (options.noDownload) {
             c.Close();
-            c.contentLength = 0;
+            answer.contentLength = 0;
             return 0;
         }
-        if (request.saveName && c.isHtml && c.contentLength == 0 &&
+        if (request.saveName && answer.isHtml && answer.contentLength == 0 &&
             EndsWithMediaName(*request.saveName)) {
             NoteFailure(slot, FailureKind::Refused);
-            DebugIf(env, options, "File really html: " + c.host + " " + c.path.path + " " + c.name);
-            c.contentLength = 0;
+            DebugIf(env, options, "File really html: " + c.host + " " + c.path.path + " " + name);
+            answer.contentLength = 0;
             c.Close();
             return 0;
         }
-        local = LocalNameFor(c, env, request, options, false);
+        local = LocalNameFor(name, env, request, options, false);
         if (local.empty()) {
-            c.saveToFile = false;
+            toFile = false;
         } else {
             claim.emplace(env, local);
             const bool append = slot != nullptr && slot->done != 0;
@@ -202,9 +202,9 @@ long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnviron
             if (!fileSink.file) {
                 // Nothing could be created: nothing usable came of this.
                 if (error != 0) {
-                    FileWriteFailed(c, env, slot, local, error);
+                    FileWriteFailed(answer, env, slot, local, error);
                 }
-                if (c.closeAfter) {
+                if (answer.closeAfter) {
                     c.Close();
                 }
                 return error != 0 ? -1 : 0;
@@ -213,35 +213,47 @@ long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnviron
     }
 
     const bool fileOpen = fileSink.file != nullptr;
+    // The body's verdict as a count: -1 when it failed, 1 when the sink
+    // refused it, else the bytes held.
     long body = 0;
     if (!c.connectFailed) {
-        body = ReceiveBody(c, request.slot, fileOpen ? static_cast<BodySink&>(fileSink) : pageSink);
-        c.rewritten = fileSink.rewritten;
-        c.pageKept = fileOpen && body >= 0 && fileSink.PageKept();
+        switch (ReceiveBody(c, request.slot, answer,
+                            fileOpen ? static_cast<BodySink&>(fileSink) : pageSink)) {
+            case BodyOutcome::Ended:
+                body = static_cast<long>(answer.received);
+                break;
+            case BodyOutcome::Refused:
+                body = 1;
+                break;
+            case BodyOutcome::Failed:
+                body = -1;
+                break;
+        }
+        state.rewritten = fileSink.rewritten;
+        state.pageKept = fileOpen && body >= 0 && fileSink.PageKept();
     }
 
-    const bool incomplete = c.contentLength != 0 && c.contentLength > c.received;
+    const bool incomplete = answer.contentLength != 0 && answer.contentLength > answer.received;
     // Nothing (or one byte) arrived; or a whole file came out too small, or
     // was an HTML page in place of another kind of file.
-    const bool judgedAsFile =
-        fileOpen && c.saveToFile && !incomplete && body > 0 && !options.fileUrlMode;
+    const bool judgedAsFile = fileOpen && toFile && !incomplete && body > 0 && !options.fileUrlMode;
     const bool refused =
-        c.received <= 1 || (judgedAsFile && (body < options.minFileSize || body == 1));
+        answer.received <= 1 || (judgedAsFile && (body < options.minFileSize || body == 1));
 
     if (fileOpen && fileSink.writeFailed) {
         fileSink.file.reset();
-        FileWriteFailed(c, env, slot, local, fileSink.error);
+        FileWriteFailed(answer, env, slot, local, fileSink.error);
         body = -1;
     } else if (refused) {
         NoteFailure(slot, incomplete ? FailureKind::Cut : FailureKind::Refused);
         if (body < options.minFileSize) {
-            DebugIf(env, options, "DL File Too Small: " + c.name);
+            DebugIf(env, options, "DL File Too Small: " + name);
             env.SetLastFailure("File too small. See options.");
-        } else if (c.received == 0) {
-            DebugIf(env, options, "Zero byte file: " + c.name);
+        } else if (answer.received == 0) {
+            DebugIf(env, options, "Zero byte file: " + name);
             env.SetLastFailure("Zero byte file.");
         } else {
-            DebugIf(env, options, "Rejected: " + c.name);
+            DebugIf(env, options, "Rejected: " + name);
             env.SetLastFailure("Rejected file.");
         }
         if (fileOpen) {
@@ -251,8 +263,8 @@ long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnviron
     } else if (fileOpen) {
         // Buffered bytes meet a full disk only here.
         if (const int error = platform::CloseFile(fileSink.file); error != 0) {
-            FileWriteFailed(c, env, slot, local, error);
-            if (c.closeAfter && c.HasSocket()) {
+            FileWriteFailed(answer, env, slot, local, error);
+            if (answer.closeAfter && c.HasSocket()) {
                 c.Close();
             }
             return -1;
@@ -266,20 +278,20 @@ long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnviron
         }
         if (whole) {
             if (const int error = CommitPartialFile(local); error != 0) {
-                FileWriteFailed(c, env, slot, local, error);
-                if (c.closeAfter && c.HasSocket()) {
+                FileWriteFailed(answer, env, slot, local, error);
+                if (answer.closeAfter && c.HasSocket()) {
                     c.Close();
                 }
                 return -1;
             }
             env.FileSaved(local);
         }
-        if (whole && !c.connectFailed && c.received > 1 && env.HasApp()) {
+        if (whole && !c.connectFailed && answer.received > 1 && env.HasApp()) {
             if (!options.fileUrlMode && env.IsRuntimeDuplicate(local)) {
                 env.SetLastFailure("Duplicate File Found.");
                 body = 0;
             } else {
-                env.CountDownload(c.received);
+                env.CountDownload(answer.received);
                 if (slot != nullptr) {
                     slot->saved = true;
                 }
@@ -289,7 +301,7 @@ long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnviron
             }
         }
     }
-    if (c.closeAfter && c.HasSocket()) {
+    if (answer.closeAfter && c.HasSocket()) {
         c.Close();
     }
     return body;
@@ -297,10 +309,10 @@ long Transaction(HttpConnection& c, const FetchRequest& request, DownloadEnviron
 
 }  // namespace
 
-FetchResult RunTransaction(HttpConnection& c, const FetchRequest& request,
+FetchResult RunTransaction(HttpConnection& c, FetchState& state, const FetchRequest& request,
                            DownloadEnvironment& env) {
     c.environment = &env;
-    return ResultOf(Transaction(c, request, env));
+    return ResultOf(Transaction(c, state, request, env));
 }
 
 }  // namespace wg

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "download/download_environment.h"
+#include "net/http_answer.h"
 #include "net/http_connection.h"
 
 namespace wg {
@@ -48,10 +49,24 @@ struct FetchResult {
     bool HasBody() const { return outcome == FetchOutcome::Body; }
 };
 
+// What a worker keeps of the last transaction on its connection, for the next
+// attempt at the same file and for reading the page it brought.
+struct FetchState {
+    HttpAnswer answer;
+    // The last file transaction left its whole body, from the first byte and
+    // as it came, in the connection's buffer (`answer.received` bytes,
+    // zero-terminated).
+    bool pageKept = false;
+    // The saved body was rewritten for offline reading: its length on disk is
+    // not the server's, so it cannot be resumed by offset.
+    bool rewritten = false;
+};
+
 // Runs the transaction in `env`, which becomes the connection's environment.
-// The page of a memory transaction is in `buffer`, its length in `received`
-// (at most kPageBufferLimit, zero-terminated when shorter).
-FetchResult RunTransaction(HttpConnection& connection, const FetchRequest& request,
-                           DownloadEnvironment& env);
+// The page of a memory transaction is in the connection's `buffer`, its length
+// in the answer's `received` (at most kPageBufferLimit, zero-terminated when
+// shorter).
+FetchResult RunTransaction(HttpConnection& connection, FetchState& state,
+                           const FetchRequest& request, DownloadEnvironment& env);
 
 }  // namespace wg

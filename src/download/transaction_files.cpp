@@ -30,14 +30,14 @@ bool NamedAsOtherFile(std::string_view name) {
 
 }  // namespace
 
-std::string LocalNameFor(const HttpConnection& c, DownloadEnvironment& env,
+std::string LocalNameFor(std::string_view name, DownloadEnvironment& env,
                          const FetchRequest& request, const FetchOptions& options, bool https) {
     std::optional<std::string_view> saveName;
     if (request.saveName) {
         saveName = *request.saveName;
     }
-    std::string local = https ? ComposeHttpsLocalPath(*request.saveDir, saveName, c.name)
-                              : ComposeLocalPath(*request.saveDir, saveName, c.name);
+    std::string local = https ? ComposeHttpsLocalPath(*request.saveDir, saveName, name)
+                              : ComposeLocalPath(*request.saveDir, saveName, name);
     if (!local.empty()) {
         std::string why;
         if (!ContainedPath(local, &why)) {
@@ -77,13 +77,13 @@ platform::FilePtr OpenTransactionFile(DownloadEnvironment& env, std::string& loc
     return file;
 }
 
-void FileWriteFailed(HttpConnection& c, DownloadEnvironment& env, TransferSlot* slot,
+void FileWriteFailed(HttpAnswer& answer, DownloadEnvironment& env, TransferSlot* slot,
                      const std::string& local, int error) {
     DeletePartialFile(local);
     NoteFailure(slot, FailureKind::Disk, error);
     env.SetLastFailure("The file could not be written.");
     env.DiskWriteFailed(error, local);
-    c.closeAfter = true;
+    answer.closeAfter = true;
 }
 
 LocalFileClaim::LocalFileClaim(DownloadEnvironment& env, std::string name)
@@ -95,13 +95,20 @@ LocalFileClaim::~LocalFileClaim() {
     env_.ReleaseLocalFile(name_);
 }
 
-FileSink::FileSink(HttpConnection& connection, DownloadEnvironment& env,
-                   const FetchOptions& options, TransferSlot* slot, bool keepPage)
-    : connection_(connection), env_(env), options_(options), slot_(slot), keepPage_(keepPage) {}
+FileSink::FileSink(HttpConnection& connection, HttpAnswer& answer, std::string name,
+                   DownloadEnvironment& env, const FetchOptions& options, TransferSlot* slot,
+                   bool keepPage)
+    : connection_(connection),
+      answer_(answer),
+      name_(std::move(name)),
+      env_(env),
+      options_(options),
+      slot_(slot),
+      keepPage_(keepPage) {}
 
-bool FileSink::RefusesLength(const HttpConnection& c) {
-    const std::uint32_t length = c.contentLength;
-    if (!c.saveToFile || options_.fileUrlMode || length == 0) {
+bool FileSink::RefusesLength(const HttpAnswer& answer) {
+    const std::uint32_t length = answer.contentLength;
+    if (options_.fileUrlMode || length == 0) {
         return false;
     }
     const bool tooSmall =
@@ -113,7 +120,7 @@ bool FileSink::RefusesLength(const HttpConnection& c) {
     }
     NoteFailure(slot_, FailureKind::Refused);
     if (options_.logDebug) {
-        env_.DebugLine((tooSmall ? "File Too Small: " : "File Too Large: ") + c.name);
+        env_.DebugLine((tooSmall ? "File Too Small: " : "File Too Large: ") + name_);
     }
     env_.SetLastFailure(tooSmall ? "File too small. See options." : "File too large. See options.");
     return true;
@@ -122,7 +129,7 @@ bool FileSink::RefusesLength(const HttpConnection& c) {
 void FileSink::Begin() {
     // A file's body stays in the buffer while it fits, when the caller wants
     // to read it as a page too.
-    keep_ = file != nullptr && keepPage_ && connection_.received == 0;
+    keep_ = file != nullptr && keepPage_ && answer_.received == 0;
     html_ = false;
     fill_ = 0;
 }
@@ -139,23 +146,23 @@ bool FileSink::Write(std::string_view bytes) {
         return true;
     }
     error = errno;
-    connection_.lastError = error;
-    connection_.closeAfter = true;
+    answer_.closeAfter = true;
     writeFailed = true;
     return false;
 }
 
 SinkVerdict FileSink::Take(std::string_view bytes) {
-    HttpConnection& c = connection_;
+    const HttpConnection& c = connection_;
+    HttpAnswer& answer = answer_;
     std::size_t length = bytes.size();
-    if (c.contentLength != 0 && c.received > c.contentLength) {
-        length -= c.received - c.contentLength;  // the surplus is not written
-        c.received = c.contentLength;
+    if (answer.contentLength != 0 && answer.received > answer.contentLength) {
+        length -= answer.received - answer.contentLength;  // the surplus is not written
+        answer.received = answer.contentLength;
     }
     const std::string_view chunk = bytes.substr(0, length);
-    const bool firstChunk = c.received == length;
+    const bool firstChunk = answer.received == length;
     if ((firstChunk || html_) && (html_ || LooksLikeHtml(chunk))) {
-        if (!options_.webPagesWanted && NamedAsOtherFile(c.name)) {
+        if (!options_.webPagesWanted && NamedAsOtherFile(name_)) {
             NoteFailure(slot_, FailureKind::Refused);
             return SinkVerdict::Refused;
         }
@@ -164,9 +171,9 @@ SinkVerdict FileSink::Take(std::string_view bytes) {
             PageLocation page;
             page.host = c.host;
             page.path = c.path.path;
-            page.name = c.name;
+            page.name = name_;
             page.depth = c.path.depth;
-            page.topLevel = c.name.find('/') == std::string::npos && c.path.path.empty();
+            page.topLevel = name_.find('/') == std::string::npos && c.path.path.empty();
             page.secure = c.secure;
             if (c.port != (c.secure ? "443" : "80")) {
                 page.hostAsWritten = c.host + ":" + c.port;

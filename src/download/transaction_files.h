@@ -13,6 +13,7 @@
 #include "download/download_environment.h"
 #include "download/rewrite_links.h"
 #include "net/body_sink.h"
+#include "net/http_answer.h"
 #include "net/http_connection.h"
 #include "platform/files.h"
 
@@ -21,10 +22,11 @@ namespace wg {
 struct FetchRequest;
 struct TransferSlot;
 
-// The local name of a file transaction below the download directory; empty
-// when the body is to go to memory (no name, or a name that would leave the
-// directory). A query page may get a name of its own.
-std::string LocalNameFor(const HttpConnection& connection, DownloadEnvironment& env,
+// The local name of a file transaction for `name` (the name asked for) below
+// the download directory; empty when the body is to go to memory (no name, or
+// a name that would leave the directory). A query page may get a name of its
+// own.
+std::string LocalNameFor(std::string_view name, DownloadEnvironment& env,
                          const FetchRequest& request, const FetchOptions& options, bool https);
 
 // Opens the partial file of `local` (appending when `append`), trying the
@@ -35,8 +37,9 @@ platform::FilePtr OpenTransactionFile(DownloadEnvironment& env, std::string& loc
                                       int* error);
 
 // The file could not be written: its partial file goes, the item is a disk
-// failure and the program hears of it.
-void FileWriteFailed(HttpConnection& connection, DownloadEnvironment& env, TransferSlot* slot,
+// failure, the program hears of it and the connection is closed after the
+// answer.
+void FileWriteFailed(HttpAnswer& answer, DownloadEnvironment& env, TransferSlot* slot,
                      const std::string& local, int error);
 
 // Holds a local name for a transaction from its opening to its end.
@@ -57,20 +60,22 @@ private:
 // saves; a link split between two chunks is rewritten whole), refused when an
 // HTML page comes in place of another kind of file, and kept in the
 // connection's buffer too while it fits when the request asks for that.
+// `name` is the name asked for.
 class FileSink final : public BodySink {
 public:
-    FileSink(HttpConnection& connection, DownloadEnvironment& env, const FetchOptions& options,
-             TransferSlot* slot, bool keepPage);
+    FileSink(HttpConnection& connection, HttpAnswer& answer, std::string name,
+             DownloadEnvironment& env, const FetchOptions& options, TransferSlot* slot,
+             bool keepPage);
 
     // The size limits against the announced length.
-    bool RefusesLength(const HttpConnection& connection) override;
+    bool RefusesLength(const HttpAnswer& answer) override;
     void Begin() override;
     std::span<char> Space() override;
     SinkVerdict Take(std::string_view bytes) override;
     bool Finish() override;
 
     // The body stayed in the connection's buffer whole, from its first byte.
-    bool PageKept() const { return keep_ && fill_ == connection_.received; }
+    bool PageKept() const { return keep_ && fill_ == answer_.received; }
 
     platform::FilePtr file;
     bool writeFailed = false;  // writing the file failed (disk full, ...)
@@ -82,6 +87,8 @@ private:
     bool Write(std::string_view bytes);
 
     HttpConnection& connection_;
+    HttpAnswer& answer_;
+    const std::string name_;
     DownloadEnvironment& env_;
     const FetchOptions options_;
     TransferSlot* slot_;

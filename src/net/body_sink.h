@@ -9,7 +9,7 @@
 
 namespace wg {
 
-class HttpConnection;
+struct HttpAnswer;
 
 // What a sink makes of a chunk.
 enum class SinkVerdict : std::uint8_t {
@@ -25,13 +25,13 @@ public:
 
     // The announced length (Content-Length) is known: true refuses the answer
     // before its body.
-    virtual bool RefusesLength(const HttpConnection& /*connection*/) { return false; }
-    // The body starts; the connection's `received` holds any earlier part.
+    virtual bool RefusesLength(const HttpAnswer& /*answer*/) { return false; }
+    // The body starts; the answer's `received` holds any earlier part.
     virtual void Begin() {}
     // Where the next bytes are read to; empty when there is no room.
     virtual std::span<char> Space() = 0;
     // `bytes` have arrived: read into Space() by the plain reader (which has
-    // counted them in `received` already), or handed over by the TLS one.
+    // counted them in the answer's `received` already), or handed over by the TLS one.
     virtual SinkVerdict Take(std::string_view bytes) = 0;
     // The body has ended: what the sink still holds is written; false when
     // that failed.

@@ -27,14 +27,14 @@ std::span<char> PageBufferSink::Space() {
 }
 
 SinkVerdict PageBufferSink::Take(std::string_view /*bytes*/) {
-    if (connection_.received >= kPageBufferLimit) {
+    if (answer_.received >= kPageBufferLimit) {
         return SinkVerdict::Full;
     }
-    fill_ = connection_.received;
+    fill_ = answer_.received;
     return SinkVerdict::Continue;
 }
 
-long ReceiveBody(HttpConnection& c, int slotIndex, BodySink& sink) {
+BodyOutcome ReceiveBody(HttpConnection& c, int slotIndex, HttpAnswer& answer, BodySink& sink) {
     FetchEnvironment& env = *c.environment;
     const FetchOptions options = env.Options();
     TransferSlot* slot = env.Slot(slotIndex);
@@ -54,31 +54,33 @@ long ReceiveBody(HttpConnection& c, int slotIndex, BodySink& sink) {
         }
         const std::uint64_t floor = static_cast<std::uint64_t>(options.minBodyRate) *
                                     static_cast<std::uint64_t>(now - windowStart) / 1000;
-        if (c.received - windowBytes < floor) {
+        if (answer.received - windowBytes < floor) {
             NoteFailure(slot, FailureKind::Timeout);
             env.SetLastFailure("The server sent the file too slowly.");
-            c.closeAfter = true;
+            answer.closeAfter = true;
             return true;
         }
         windowStart = now;
-        windowBytes = c.received;
+        windowBytes = answer.received;
         return false;
     };
     if (slot != nullptr) {
-        c.received = slot->done;
-        slot->total = c.contentLength;
+        answer.received = slot->done;
+        slot->total = answer.contentLength;
     } else {
-        c.received = 0;
+        answer.received = 0;
     }
-    windowBytes = c.received;
+    windowBytes = answer.received;
     sink.Begin();
     // What the sink still holds is written when the body ends.
-    auto finish = [&](long result) { return sink.Finish() ? result : -1L; };
+    auto finish = [&](BodyOutcome outcome) {
+        return sink.Finish() ? outcome : BodyOutcome::Failed;
+    };
 
     while (true) {
         if (!c.HasSocket()) {
-            c.closeAfter = true;
-            return finish(-1);
+            answer.closeAfter = true;
+            return finish(BodyOutcome::Failed);
         }
         long n = 0;
         int error = 0;
@@ -87,56 +89,57 @@ long ReceiveBody(HttpConnection& c, int slotIndex, BodySink& sink) {
             n = c.Receive(space.data(), space.size(), timing.bodyPollMs, &error);
             if (n < 0 && error != ETIMEDOUT) {
                 c.lastError = error;
-                c.closeAfter = true;
-                return finish(-1);
+                answer.closeAfter = true;
+                return finish(BodyOutcome::Failed);
             }
         }
         if (n < 0) {
             // Quiet for a poll: give up after the body wait, on cancel or stop.
             if (NowMs() - lastChunk > timing.bodyWaitMs || (slot != nullptr && slot->cancel) ||
                 env.StopRequested() || tooSlow()) {
-                c.closeAfter = true;
+                answer.closeAfter = true;
                 break;
             }
             continue;
         }
         if (n == 0) {
             // Closed by the server, or the sink has no room.
-            if (c.received == 0 || c.contentLength == 0) {
+            if (answer.received == 0 || answer.contentLength == 0) {
                 break;
             }
-            if (c.received >= c.contentLength) {
+            if (answer.received >= answer.contentLength) {
                 break;
             }
             // A server that closed in order sends nothing more on this
             // connection: the rest is asked for on a new one.
             if (!space.empty()) {
-                c.closeAfter = true;
+                answer.closeAfter = true;
                 break;
             }
             const std::int64_t quiet = NowMs() - lastChunk;
             if (quiet > timing.bodyWaitMs || (slot != nullptr && slot->cancel) ||
                 (slot != nullptr && slot->status != 200 && quiet > timing.nonOkBodyWaitMs)) {
-                c.closeAfter = true;
+                answer.closeAfter = true;
                 break;
             }
             platform::SleepMs(timing.bodyPollMs);
             continue;
         }
 
-        c.received += static_cast<std::uint32_t>(n);
+        answer.received += static_cast<std::uint32_t>(n);
         const SinkVerdict verdict = sink.Take({space.data(), static_cast<std::size_t>(n)});
         if (verdict == SinkVerdict::Refused) {
-            return 1;
+            return BodyOutcome::Refused;
         }
         if (verdict == SinkVerdict::Failed) {
-            return -1;
+            return BodyOutcome::Failed;
         }
         if (verdict == SinkVerdict::Full) {
             break;
         }
 
-        if (env.StopRequested() || (c.contentLength != 0 && c.received >= c.contentLength)) {
+        if (env.StopRequested() ||
+            (answer.contentLength != 0 && answer.received >= answer.contentLength)) {
             break;
         }
         if (tooSlow()) {
@@ -147,14 +150,14 @@ long ReceiveBody(HttpConnection& c, int slotIndex, BodySink& sink) {
                 c.Close();
                 break;
             }
-            slot->done = c.received;
+            slot->done = answer.received;
         }
         lastChunk = NowMs();
     }
-    if (c.received < kPageBufferLimit) {
-        c.buffer[c.received] = '\0';
+    if (answer.received < kPageBufferLimit) {
+        c.buffer[answer.received] = '\0';
     }
-    return finish(static_cast<long>(c.received));
+    return finish(BodyOutcome::Ended);
 }
 
 }  // namespace wg

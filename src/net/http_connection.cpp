@@ -12,7 +12,6 @@ void HttpConnection::Open(std::string_view hostIn, std::string_view portIn, std:
                           bool secureIn) {
     address = {};
     connectFailed = false;
-    closeAfter = false;
     buffer[0] = '\0';
     secure = secureIn;
     host = ToLowerAscii(CopyBounded(hostIn, kHostCapacity));
@@ -29,8 +28,6 @@ void HttpConnection::Open(std::string_view hostIn, std::string_view portIn, std:
         dnsFailed = true;
         return;
     }
-    contentLength = 0;
-    received = 0;
     protocol = ProtocolFor(secure, port);
 }
 
@@ -81,10 +78,6 @@ long HttpConnection::Receive(char* out, std::size_t length, int timeoutMs, int* 
         serverCloses = true;
     }
     return n;
-}
-
-bool HttpConnection::IsComplete() const {
-    return contentLength == 0 || received == 0 || contentLength <= received;
 }
 
 long RecvWithTimeout(platform::Socket& socket, char* buffer, std::size_t length,

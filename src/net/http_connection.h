@@ -1,10 +1,10 @@
 // One worker's connection to one server: the resolved address, the open
 // socket (kept between transactions), the directory part of the current URL
-// and the receive buffer of a page fetch. Used by one thread only.
+// and the receive buffer of a page fetch. What an answer brought is not the
+// connection's (see HttpAnswer). Used by one thread only.
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -40,9 +40,6 @@ public:
     void Close();
     // Sends all bytes: the count, or -1 with lastError set.
     long SendAll(std::string_view bytes);
-    // True when the transfer needs no resume: nothing known, nothing received,
-    // or everything announced received.
-    bool IsComplete() const;
     // The machine never dials a modem line here.
     static bool CheckDialUp() { return false; }
 
@@ -62,9 +59,6 @@ public:
     platform::ResolvedAddress address;
     bool connectFailed = false;
     bool secure = false;
-    bool saveToFile = false;  // the transaction's body is to be saved
-    bool isHtml = false;
-    bool closeAfter = false;
     // The server said it closes the connection after this answer, or has
     // closed it: Close has no one to say "Connection: Close" to.
     bool serverCloses = false;
@@ -72,26 +66,14 @@ public:
     // does reads whatever comes next as a request, so Close says nothing.
     bool keepAliveAsked = false;
     bool dnsFailed = false;
-    bool redirected = false;
-    // The last file transaction left its whole body, from the first byte and
-    // as it came, in `buffer` (`received` bytes, zero-terminated).
-    bool pageKept = false;
     StoredPath path;
     std::string host;      // lower case, no trailing '/'
     std::string port;      // "80", "443", ...
     std::string domain;    // the last two labels of host
     std::string protocol;  // "HTTP/1.0", "HTTPS/1.0" or "FTP/1.0"
-    std::string name;
-    std::string requestName;
     // Not cleared when made: a transaction zero-terminates what it received.
     std::array<char, kPageBufferLimit + 4096> buffer;
-    int lastError = 0;
-    std::uint32_t contentLength = 0;
-    std::uint32_t received = 0;
-    bool answerStarted = false;  // a byte of the answer has arrived
-    // The saved body was rewritten for offline reading: its length on disk is
-    // not the server's, so it cannot be resumed by offset.
-    bool rewritten = false;
+    int lastError = 0;  // the system error of the last failed socket operation
     // The program around the connection; the default one without an application.
     FetchEnvironment* environment = &DefaultFetchEnvironment();
 

@@ -13,10 +13,11 @@ namespace wg {
 namespace {
 
 // Sends the request lines; false when a mandatory line failed.
-bool SendRequest(HttpConnection& c, const FetchOptions& options, std::uint64_t resumeOffset) {
+bool SendRequest(HttpConnection& c, std::string_view requestName, const FetchOptions& options,
+                 std::uint64_t resumeOffset) {
     FetchEnvironment& env = *c.environment;
     RequestHead head;
-    head.requestLine = RequestLine(c.path, c.requestName, c.protocol);
+    head.requestLine = RequestLine(c.path, requestName, c.protocol);
     head.host = c.host;
     head.resumeOffset = resumeOffset;
     if (options.sendCookie) {
@@ -43,9 +44,8 @@ bool KeepOpenConnection(HttpConnection& c) {
     return c.HasSocket();
 }
 
-AnswerOutcome RequestAnswer(HttpConnection& c, const FetchOptions& options, int slot, bool kept,
-                            std::uint32_t expectedTotal,
-                            const std::function<std::uint64_t()>& resumeOffset, BodySink& sink) {
+AnswerOutcome RequestAnswer(HttpConnection& c, const HttpGet& get, const FetchOptions& options,
+                            int slot, bool kept, HttpAnswer& answer, BodySink& sink) {
     for (bool reused = kept;; reused = false) {
         if (!c.HasSocket()) {
             reused = false;
@@ -53,7 +53,8 @@ AnswerOutcome RequestAnswer(HttpConnection& c, const FetchOptions& options, int 
                 return AnswerOutcome::Unusable;
             }
         }
-        const bool sent = SendRequest(c, options, resumeOffset());
+        const std::uint64_t offset = get.resumeOffset ? get.resumeOffset() : 0;
+        const bool sent = SendRequest(c, get.requestName, options, offset);
         if (!sent && reused) {
             c.Close();
             continue;
@@ -61,10 +62,10 @@ AnswerOutcome RequestAnswer(HttpConnection& c, const FetchOptions& options, int 
         if (!sent) {
             return AnswerOutcome::Unusable;
         }
-        if (ReadResponseHeaders(c, expectedTotal, slot, sink) >= 0) {
+        if (ReadResponseHeaders(c, get, slot, answer, sink) == HeadOutcome::Read) {
             return AnswerOutcome::Head;
         }
-        if (!(reused && !c.answerStarted && !c.HasSocket())) {
+        if (!(reused && !answer.answerStarted && !c.HasSocket())) {
             return c.connectFailed ? AnswerOutcome::Unusable : AnswerOutcome::Refused;
         }
     }

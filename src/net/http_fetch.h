@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "net/body_sink.h"
+#include "net/http_answer.h"
 #include "net/http_connection.h"
+#include "net/http_request.h"
 #include "net/tls_fetch.h"
 
 namespace wg {
@@ -28,41 +29,54 @@ enum class AnswerOutcome : std::uint8_t {
 };
 
 // Sends the request on the connection (connecting when it has no socket) and
-// reads the header block. A kept connection that the server closed just before
-// the request went out is connected again and the request sent once more.
-// `resumeOffset` is asked before each send (0: no Range line).
-AnswerOutcome RequestAnswer(HttpConnection& connection, const FetchOptions& options, int slot,
-                            bool kept, std::uint32_t expectedTotal,
-                            const std::function<std::uint64_t()>& resumeOffset, BodySink& sink);
+// reads the header block into `answer`. A kept connection that the server
+// closed just before the request went out is connected again and the request
+// sent once more.
+AnswerOutcome RequestAnswer(HttpConnection& connection, const HttpGet& get,
+                            const FetchOptions& options, int slot, bool kept, HttpAnswer& answer,
+                            BodySink& sink);
 
-// Reads the status line and header lines and acts on them: the header-byte
-// count, or -1 when the answer is refused or broken. The sink may refuse the
-// answer by its announced length.
-long ReadResponseHeaders(HttpConnection& connection, std::uint32_t expectedTotal, int slot,
-                         BodySink& sink);
+// How the header block ended.
+enum class HeadOutcome : std::uint8_t {
+    Read,     // read and taken (its size in the answer's headerBytes); the body follows
+    Refused,  // refused, broken, not HTTP or not in time; the answer is not read further
+};
 
-// Reads the body into the sink: the bytes now held (a resumed file counts its
-// earlier part), -1 on a socket error or when the sink failed, or 1 when the
-// sink refused the body.
-long ReceiveBody(HttpConnection& connection, int slot, BodySink& sink);
+// Reads the status line and header lines into `answer` and acts on them. The
+// sink may refuse the answer by its announced length.
+HeadOutcome ReadResponseHeaders(HttpConnection& connection, const HttpGet& get, int slot,
+                                HttpAnswer& answer, BodySink& sink);
+
+// How the body ended.
+enum class BodyOutcome : std::uint8_t {
+    Ended,    // complete, cut by the server or a wait, or stopped: the answer's
+              // `received` bytes are held (a resumed file counts its earlier part)
+    Refused,  // the sink refused the body; the rest is not read
+    Failed,   // a socket error, or the sink could not keep the bytes
+};
+
+// Reads the body into the sink, counting it in the answer's `received`.
+BodyOutcome ReceiveBody(HttpConnection& connection, int slot, HttpAnswer& answer, BodySink& sink);
 
 // The sink of a page: the connection's buffer, up to kPageBufferLimit bytes.
 class PageBufferSink final : public BodySink {
 public:
-    explicit PageBufferSink(HttpConnection& connection) : connection_(connection) {}
+    PageBufferSink(HttpConnection& connection, const HttpAnswer& answer)
+        : connection_(connection), answer_(answer) {}
     std::span<char> Space() override;
     SinkVerdict Take(std::string_view bytes) override;
 
 private:
     HttpConnection& connection_;
+    const HttpAnswer& answer_;
     std::size_t fill_ = 0;
 };
 
 // The https GET of `url` over TLS: the answer's status, cookies and announced
-// length go to the slot, the jar and the connection; the body of a success
-// goes to the page buffer, or to `fileSink` when given. Stop and cancel end it.
+// length go to the slot, the jar and `answer`; the body of a success goes to
+// the page buffer, or to `fileSink` when given. Stop and cancel end it.
 TlsResult HttpsExchange(HttpConnection& connection, int slot, const std::string& url,
-                        BodySink* fileSink);
+                        HttpAnswer& answer, BodySink* fileSink);
 
 // Records why an https exchange failed (in the slot, and the refusal of a
 // certificate as the last failure).
@@ -70,6 +84,6 @@ void NoteHttpsFailure(HttpConnection& connection, int slot, const TlsResult& res
 
 // Ends the page of an https exchange: nothing of a failure is kept, the page
 // is cut to leave room for its terminator.
-void EndHttpsPage(HttpConnection& connection, bool success);
+void EndHttpsPage(HttpConnection& connection, HttpAnswer& answer, bool success);
 
 }  // namespace wg

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,16 @@ std::string RequestNameFor(std::string_view name);
 // that '/' ("GET /forum/?page=2"), so it names the same resource.
 std::string RequestLine(const StoredPath& path, std::string_view requestName,
                         std::string_view protocol);
+
+// One GET on a connection: what is asked for and what the attempt before
+// learned of it.
+struct HttpGet {
+    std::string requestName;          // from RequestNameFor, relative to the connection's path
+    std::uint32_t expectedTotal = 0;  // the announced length of the attempt before; 0: none
+    // Asked before each send: the offset to resume from (0: no Range line).
+    // Unset: 0.
+    std::function<std::uint64_t()> resumeOffset;
+};
 
 struct RequestHead {
     std::string requestLine;  // from RequestLine

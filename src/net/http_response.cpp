@@ -43,11 +43,14 @@ bool AcceptedStatus(int status) {
     return status == 200 || status == 206 || status == 301 || status == 302;
 }
 
-std::string RefusedUrlText(const HttpConnection& c) {
-    if (c.path.path.empty()) {
-        return c.host + "/" + c.requestName;
+std::string RefusedUrlText(const HttpConnection& c, std::string_view requestName) {
+    std::string url = c.host + "/";
+    if (!c.path.path.empty()) {
+        url += c.path.path;
+        url += '/';
     }
-    return c.host + "/" + c.path.path + "/" + c.requestName;
+    url += requestName;
+    return url;
 }
 
 std::string RedirectTarget(const HttpConnection& c, std::string_view value) {
@@ -82,12 +85,12 @@ enum class LineResult { Line, Timeout, Broken };
 
 // One header line, taken from the bytes read ahead in blocks; what follows
 // the header block stays there for the body.
-LineResult ReadLine(HttpConnection& c, std::string& line) {
+LineResult ReadLine(HttpConnection& c, HttpAnswer& answer, std::string& line) {
     int error = 0;
     const LineRead read =
         ReadHeaderLine(c.Input(), line, kHeaderLineLimit, CurrentTiming().headerByteWaitMs, &error);
     if (!line.empty()) {
-        c.answerStarted = true;
+        answer.answerStarted = true;
     }
     switch (read) {
         case LineRead::Line:
@@ -111,7 +114,7 @@ std::string_view WithoutLineEnd(std::string_view text) {
     return text;
 }
 
-void HandleRedirect(HttpConnection& c, std::string_view line) {
+void HandleRedirect(HttpConnection& c, HttpAnswer& answer, std::string_view line) {
     FetchEnvironment& env = *c.environment;
     std::string_view value = WithoutLineEnd(line).substr(9);
     while (!value.empty() && value.front() == ' ') {
@@ -129,34 +132,35 @@ void HandleRedirect(HttpConnection& c, std::string_view line) {
         env.QueuePage(url, c.domain);
     }
     env.OfferDownload(url, c.domain);
-    c.redirected = true;
+    answer.redirected = true;
 }
 
 }  // namespace
 
-bool RefusedByLength(HttpConnection& c, BodySink& sink) {
-    if (!sink.RefusesLength(c)) {
+bool RefusedByLength(HttpConnection& c, HttpAnswer& answer, BodySink& sink) {
+    if (!sink.RefusesLength(answer)) {
         return false;
     }
-    c.contentLength = 0;
-    c.redirected = true;
+    answer.contentLength = 0;
+    answer.redirected = true;
     c.Close();
     return true;
 }
 
-long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slotIndex,
-                         BodySink& sink) {
+HeadOutcome ReadResponseHeaders(HttpConnection& c, const HttpGet& get, int slotIndex,
+                                HttpAnswer& answer, BodySink& sink) {
     FetchEnvironment& env = *c.environment;
     const FetchOptions options = env.Options();
     TransferSlot* slot = env.Slot(slotIndex);
     const Timing& timing = CurrentTiming();
 
-    c.contentLength = 0;
-    c.closeAfter = false;
+    answer.contentLength = 0;
+    answer.headerBytes = 0;
+    answer.closeAfter = false;
     c.serverCloses = false;
-    c.isHtml = false;
-    c.redirected = false;
-    c.answerStarted = false;
+    answer.isHtml = false;
+    answer.redirected = false;
+    answer.answerStarted = false;
     int status = 400;
     std::uint32_t resumeOffset = 0;  // the slot's offset when the status line came
     std::uint32_t rangeTotal = 0;    // the total a Content-Range line states
@@ -165,21 +169,22 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
 
     // A 206 answer counts from the resume offset, so that the file is complete
     // when resume offset plus remainder have arrived.
-    auto finish = [&]() -> long {
+    auto finish = [&] {
         if (status == 206 && resumeOffset != 0 && rangeTotal != 0) {
-            c.contentLength = rangeTotal;
+            answer.contentLength = rangeTotal;
         }
-        return static_cast<long>(headerBytes);
+        answer.headerBytes = static_cast<std::uint32_t>(headerBytes);
+        return HeadOutcome::Read;
     };
 
     bool statusSeen = false;
     // An answer without a status line is not HTTP: nothing of it is kept.
-    auto notHttp = [&]() -> long {
+    auto notHttp = [&] {
         NoteFailure(slot, FailureKind::Protocol);
         env.SetLastFailure("The server's answer was not HTTP.");
-        c.redirected = true;
+        answer.redirected = true;
         c.Close();
-        return -1;
+        return HeadOutcome::Refused;
     };
 
     std::string line;
@@ -189,30 +194,30 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
             NoteFailure(slot, FailureKind::Timeout);
             env.SetLastFailure("The server took too long to answer.");
             c.Close();
-            return -1;
+            return HeadOutcome::Refused;
         }
-        const LineResult read = ReadLine(c, line);
+        const LineResult read = ReadLine(c, answer, line);
         if (read == LineResult::Timeout &&
             (env.StopRequested() || (slot != nullptr && slot->cancel.load()))) {
             c.Close();
-            return -1;
+            return HeadOutcome::Refused;
         }
         if (read == LineResult::Broken) {
             // The connection is gone; the next transaction connects afresh.
             NoteFailure(slot, FailureKind::Cut, c.lastError);
             c.Close();
-            return -1;
+            return HeadOutcome::Refused;
         }
         if (StartsWithNoCase(line, "Content-Type: text/html")) {
-            c.isHtml = true;
+            answer.isHtml = true;
         }
         if (read == LineResult::Timeout) {
-            if (c.contentLength != 0) {
+            if (answer.contentLength != 0) {
                 return statusSeen ? finish() : notHttp();
             }
             if (NowMs() - start > timing.headerWaitMs) {
                 NoteFailure(slot, FailureKind::Timeout);
-                return -1;
+                return HeadOutcome::Refused;
             }
             PauseMs(timing.headerRetryMs);
             continue;
@@ -236,10 +241,10 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
                 }
                 if (!AcceptedStatus(status)) {
                     NoteFailure(slot, FailureKind::HttpStatus);
-                    env.RecordUrlError(status, RefusedUrlText(c));
-                    c.redirected = true;
+                    env.RecordUrlError(status, RefusedUrlText(c, get.requestName));
+                    answer.redirected = true;
                     c.Close();
-                    return -1;
+                    return HeadOutcome::Refused;
                 }
             }
         } else if (StartsWithNoCase(line, "content-length:")) {
@@ -247,23 +252,23 @@ long ReadResponseHeaders(HttpConnection& c, std::uint32_t expectedTotal, int slo
             if (value.starts_with(' ')) {
                 value.remove_prefix(1);
             }
-            c.contentLength = LeadingNumber(value);
-            if (slot != nullptr && slot->done != 0 && c.contentLength == expectedTotal) {
+            answer.contentLength = LeadingNumber(value);
+            if (slot != nullptr && slot->done != 0 && answer.contentLength == get.expectedTotal) {
                 slot->done = 0;  // the server ignored the range
                 resumeOffset = 0;
             }
-            if (status == 206 && resumeOffset != 0 && c.contentLength != 0) {
-                const std::uint64_t total = std::uint64_t{resumeOffset} + c.contentLength;
-                c.contentLength = static_cast<std::uint32_t>(
+            if (status == 206 && resumeOffset != 0 && answer.contentLength != 0) {
+                const std::uint64_t total = std::uint64_t{resumeOffset} + answer.contentLength;
+                answer.contentLength = static_cast<std::uint32_t>(
                     std::min<std::uint64_t>(total, std::numeric_limits<std::uint32_t>::max()));
             }
-            if (RefusedByLength(c, sink)) {
-                return -1;
+            if (RefusedByLength(c, answer, sink)) {
+                return HeadOutcome::Refused;
             }
         } else if (StartsWithNoCase(line, "location:") && (status == 301 || status == 302)) {
-            HandleRedirect(c, line);
+            HandleRedirect(c, answer, line);
         } else if (StartsWithNoCase(line, "connection: close")) {
-            c.closeAfter = true;
+            answer.closeAfter = true;
             c.serverCloses = true;
         } else if (StartsWithNoCase(line, "set-cookie:") && options.sendCookie) {
             std::string_view cookie = std::string_view(line).substr(11);

@@ -54,7 +54,7 @@ FailureKind FailureOf(const TlsResult& result) {
 }  // namespace
 
 TlsResult HttpsExchange(HttpConnection& c, int slotIndex, const std::string& url,
-                        BodySink* fileSink) {
+                        HttpAnswer& answer, BodySink* fileSink) {
     FetchEnvironment& env = *c.environment;
     const FetchOptions options = env.Options();
     TransferSlot* slot = env.Slot(slotIndex);
@@ -68,43 +68,43 @@ TlsResult HttpsExchange(HttpConnection& c, int slotIndex, const std::string& url
     if (options.sendCookie) {
         request.cookieHeader = env.CookiesFor(c.host);
     }
-    request.acceptAnswer = [&](const TlsResult& answer) {
+    request.acceptAnswer = [&](const TlsResult& head) {
         if (slot != nullptr) {
-            slot->status = answer.status;
+            slot->status = head.status;
         }
         if (options.sendCookie) {
-            for (const std::string& line : answer.headers) {
+            for (const std::string& line : head.headers) {
                 if (line.size() > 11 && StartsWithNoCase(line, "set-cookie:")) {
                     std::string_view cookie = std::string_view(line).substr(11);
                     env.StoreCookie(c.host, TrimBlanks(cookie));
                 }
             }
         }
-        c.contentLength = static_cast<std::uint32_t>(ContentLength(answer.headers).value_or(0));
+        answer.contentLength = static_cast<std::uint32_t>(ContentLength(head.headers).value_or(0));
         if (slot != nullptr) {
-            slot->total = c.contentLength;
+            slot->total = answer.contentLength;
         }
-        return answer.status >= 200 && answer.status < 300;
+        return head.status >= 200 && head.status < 300;
     };
 
-    c.received = 0;
+    answer.received = 0;
     auto sink = [&](const char* data, std::size_t size) {
         if (env.StopRequested() || (slot != nullptr && slot->cancel)) {
             return false;
         }
         if (fileSink == nullptr) {
-            const std::size_t room = kPageBufferLimit - c.received;
+            const std::size_t room = kPageBufferLimit - answer.received;
             const std::size_t take = std::min(room, size);
-            std::memcpy(c.buffer.data() + c.received, data, take);
-            c.received += static_cast<std::uint32_t>(take);
+            std::memcpy(c.buffer.data() + answer.received, data, take);
+            answer.received += static_cast<std::uint32_t>(take);
         } else {
             if (fileSink->Take({data, size}) == SinkVerdict::Failed) {
                 return false;
             }
-            c.received += static_cast<std::uint32_t>(size);
+            answer.received += static_cast<std::uint32_t>(size);
         }
         if (slot != nullptr) {
-            slot->done = c.received;
+            slot->done = answer.received;
         }
         return true;
     };
@@ -118,14 +118,14 @@ void NoteHttpsFailure(HttpConnection& c, int slotIndex, const TlsResult& result)
     }
 }
 
-void EndHttpsPage(HttpConnection& c, bool success) {
+void EndHttpsPage(HttpConnection& c, HttpAnswer& answer, bool success) {
     if (!success) {
-        c.received = 0;
+        answer.received = 0;
     }
-    if (c.received >= kPageBufferLimit) {
-        c.received = kPageBufferLimit - 1;
+    if (answer.received >= kPageBufferLimit) {
+        answer.received = kPageBufferLimit - 1;
     }
-    c.buffer[c.received] = '\0';
+    c.buffer[answer.received] = '\0';
 }
 
 }  // namespace wg

@@ -82,6 +82,7 @@ protected:
         auto c = std::make_unique<HttpConnection>();
         c->environment = &env;
         c->Open("127.0.0.1", std::to_string(server.Port()), path, false);
+        state = {};
         return c;
     }
     long Fetch(HttpConnection& c, const std::string& name, std::optional<std::string> saveDir = "",
@@ -95,7 +96,7 @@ protected:
         r.resumeFrom = resume;
         r.expectedTotal = expected;
         // -1 for an unusable connection, else the body size (0: nothing usable).
-        const FetchResult result = RunTransaction(c, r, env);
+        const FetchResult result = RunTransaction(c, state, r, env);
         return result.Usable() ? static_cast<long>(result.bytes) : -1;
     }
 
@@ -103,6 +104,7 @@ protected:
     test::TempDir dir;
     HttpTestServer server;
     RecordingEnvironment env;
+    FetchState state;  // of the last connection made
     Timing saved_;
 };
 
@@ -211,7 +213,7 @@ TEST_F(DownloadTransactionTest, RefusedStatusIsLoggedAndSavesNothing) {
     EXPECT_EQ(Fetch(*c, "gone.html"), 0);
     EXPECT_EQ(env.slot.status, 404);
     EXPECT_TRUE(env.Noted("error 404 127.0.0.1/dir/gone.html"));
-    EXPECT_TRUE(c->redirected);
+    EXPECT_TRUE(state.answer.redirected);
     EXPECT_EQ(Fetch(*c, "old.html"), 0);
     EXPECT_EQ(env.slot.status, 304);
     EXPECT_TRUE(fs::is_empty(dir.path()));
@@ -247,7 +249,7 @@ TEST_F(DownloadTransactionTest, RedirectsAreQueuedNotFollowed) {
     EXPECT_TRUE(env.Noted("page http://elsewhere.invalid/x.html 0.1"));
 
     Fetch(*c, "d.html", std::nullopt);
-    EXPECT_FALSE(c->redirected);
+    EXPECT_FALSE(state.answer.redirected);
     EXPECT_FALSE(env.Noted("offer http://" + host + "/ignored.html"));
 }
 
@@ -284,18 +286,22 @@ TEST_F(DownloadTransactionTest, BareLineFeedHeadersRunIntoTheBody) {
     server.Route("/closes.html", closes);
 
     auto c = Connect();
-    PageBufferSink page(*c);
+    HttpAnswer answer;
+    PageBufferSink page(*c, answer);
     c->Connect(2000);
     c->SendAll("GET /known.html HTTP/1.0\r\n\r\n");
-    EXPECT_GT(ReadResponseHeaders(*c, 0, -1, page), 0);  // ends at the pause: the length is known
-    EXPECT_EQ(c->contentLength, 8u);
+    // Ends at the pause: the length is known.
+    EXPECT_EQ(ReadResponseHeaders(*c, {}, -1, answer, page), HeadOutcome::Read);
+    EXPECT_GT(answer.headerBytes, 0u);
+    EXPECT_EQ(answer.contentLength, 8u);
     c->Connect(2000);
     c->SendAll("GET /unknown.html HTTP/1.0\r\n\r\n");
-    EXPECT_EQ(ReadResponseHeaders(*c, 0, -1, page), -1);  // after the header wait
-    EXPECT_TRUE(c->isHtml);
+    // After the header wait.
+    EXPECT_EQ(ReadResponseHeaders(*c, {}, -1, answer, page), HeadOutcome::Refused);
+    EXPECT_TRUE(answer.isHtml);
     c->Connect(2000);
     c->SendAll("GET /closes.html HTTP/1.0\r\n\r\n");
-    EXPECT_EQ(ReadResponseHeaders(*c, 0, -1, page), -1);
+    EXPECT_EQ(ReadResponseHeaders(*c, {}, -1, answer, page), HeadOutcome::Refused);
     EXPECT_FALSE(c->HasSocket());
 }
 
@@ -306,7 +312,7 @@ TEST_F(DownloadTransactionTest, TruncatedFileIsKeptAndResumedByteCorrect) {
     server.Route("/big.bin", cut);
     auto c = Connect();
     EXPECT_EQ(Fetch(*c, "big.bin"), 70000);
-    EXPECT_FALSE(c->IsComplete());
+    EXPECT_FALSE(state.answer.IsComplete());
     // A cut file waits under its partial name; its own name is only ever
     // given to a whole file.
     EXPECT_EQ(fs::file_size("big.bin.wgpart"), 70000u);
@@ -411,11 +417,11 @@ TEST_F(DownloadTransactionTest, BodyBelowTheFloorRateIsGivenUp) {
         auto c = Connect();
         Fetch(*c, "slow.jpg", "", std::string("slow.jpg"));
         if (floor == 0) {
-            EXPECT_EQ(c->received, 60u);
+            EXPECT_EQ(state.answer.received, 60u);
             EXPECT_TRUE(fs::exists(dir.path() / "slow.jpg"));
             EXPECT_EQ(env.slot.failure.load(), FailureKind::None);
         } else {
-            EXPECT_LT(c->received, 60u);
+            EXPECT_LT(state.answer.received, 60u);
             EXPECT_FALSE(fs::exists(dir.path() / "slow.jpg"));
             EXPECT_EQ(env.slot.failure.load(), FailureKind::Timeout);
         }

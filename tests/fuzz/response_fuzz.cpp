@@ -69,22 +69,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         c->host = "127.0.0.1";
         c->port = "80";
         c->protocol = "HTTP/1.0";
-        c->name = "page.jpg";
-        c->saveToFile = toFile;
         env.slot.done = toFile ? 3 : 0;  // a resumed file
         if (!Feed(*c, bytes)) {
             return 0;
         }
-        FileSink file(*c, env, env.Options(), &env.slot, false);
-        PageBufferSink page(*c);
+        HttpAnswer answer;
+        FileSink file(*c, answer, "page.jpg", env, env.Options(), &env.slot, false);
+        PageBufferSink page(*c, answer);
         BodySink& sink = toFile ? static_cast<BodySink&>(file) : page;
-        if (ReadResponseHeaders(*c, 5, 0, sink) < 0) {
+        HttpGet get;
+        get.expectedTotal = 5;
+        if (ReadResponseHeaders(*c, get, 0, answer, sink) != HeadOutcome::Read) {
             continue;
         }
         if (toFile) {
             file.file = platform::OpenFile("body.bin", "wb");
         }
-        (void)ReceiveBody(*c, 0, sink);
+        (void)ReceiveBody(*c, 0, answer, sink);
     }
     return 0;
 }

@@ -140,6 +140,7 @@ protected:
         c->environment = &env;
         const std::uint16_t port = secure ? site_->server->HttpsPort() : site_->server->HttpPort();
         c->Open("127.0.0.1", std::to_string(port), path, secure);
+        state = {};
         return c;
     }
     long Fetch(HttpConnection& c, const std::string& name, std::optional<std::string> saveDir,
@@ -150,13 +151,14 @@ protected:
         request.saveDir = std::move(saveDir);
         request.resumeFrom = resumeFrom;
         // -1 for an unusable connection, else the body size (0: nothing usable).
-        const FetchResult result = RunTransaction(c, request, env);
+        const FetchResult result = RunTransaction(c, state, request, env);
         return result.Usable() ? static_cast<long>(result.bytes) : -1;
     }
 
     test::CurrentDirGuard cwd;
     test::TempDir downloads;
     CountingEnvironment env;
+    FetchState state;  // of the last connection opened
 };
 
 TEST_F(NginxFetch, HttpWholeResumedAndMissingFiles) {
@@ -173,7 +175,7 @@ TEST_F(NginxFetch, HttpWholeResumedAndMissingFiles) {
         .write(expected.data(), kHave);
     EXPECT_EQ(Fetch(*c, "pattern.bin", "", kHave), static_cast<long>(kPatternBytes));
     EXPECT_EQ(env.slot.status, 206);
-    EXPECT_TRUE(c->IsComplete());
+    EXPECT_TRUE(state.answer.IsComplete());
     EXPECT_TRUE(test::ReadWholeFile("pattern.bin") == expected);
     EXPECT_EQ(env.counted, 2);
 
@@ -189,7 +191,7 @@ TEST_F(NginxFetch, HttpsPagesAndFiles) {
     auto c = Open(true, "files");
     // A page larger than the buffer keeps 262,143 bytes and a terminator.
     EXPECT_EQ(Fetch(*c, "pattern.bin", std::nullopt), 1);
-    EXPECT_EQ(c->received, kPageBufferLimit - 1);
+    EXPECT_EQ(state.answer.received, kPageBufferLimit - 1);
     EXPECT_EQ(c->buffer[kPageBufferLimit - 1], '\0');
     EXPECT_TRUE(std::string_view(c->buffer.data(), kPageBufferLimit - 1) ==
                 std::string_view(expected).substr(0, kPageBufferLimit - 1));
