@@ -70,6 +70,16 @@ protected:
         return control;
     }
 
+    // Ends an app whose workers ran, joining them, so that the test can put
+    // back the timing they read.
+    void EndRunningApp() {
+        app->RequestExit();
+        app->LeaveMainLoop();
+        port->SetView(nullptr);
+        window.reset();
+        app.reset();
+    }
+
     std::string SettingsText() const {
         return std::filesystem::exists(app->paths.settingsFile)
                    ? ReadWholeFile(app->paths.settingsFile)

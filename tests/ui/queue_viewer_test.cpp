@@ -318,12 +318,7 @@ TEST_F(QueueViewerTest, InProcessListFollowsARealTransfer) {
         }
         EXPECT_TRUE(seen) << (v->ShownTexts().empty() ? "" : v->ShownTexts().front());
         EXPECT_EQ(v->windowTitle(), QStringLiteral(" In Process List: 1"));
-        app->RequestExit();
-        app->LeaveMainLoop();
-        // The workers are joined before the timing they read is put back.
-        port->SetView(nullptr);
-        window.reset();
-        app.reset();
+        EndRunningApp();
     }
     SetTiming(saved);
 }

@@ -163,12 +163,7 @@ TEST_F(WizardWindowTest, WebsiteModeFromTheWelcomePageToAFinishedMirror) {
     for (const std::string& head : server.Requests()) {
         EXPECT_EQ(head.find("logout"), std::string::npos) << head;
     }
-    app->RequestExit();
-    app->LeaveMainLoop();
-    // The workers are joined before the timing they read is put back.
-    port->SetView(nullptr);
-    window.reset();
-    app.reset();
+    EndRunningApp();
     SetTiming(saved);
 }
 
