@@ -73,4 +73,7 @@ private:
     bool m_bEnded = false;   // ended with its "end" answer
 };
 
+// A typed directory: "~" and "~/..." name the home folder, as in a shell.
+QString ExpandHome(const QString& path);
+
 }  // namespace wg

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDialog>
-#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -38,14 +37,6 @@ const char* const kTypeBoxRefused =
 const char* const kUrlErrorLogMissing =
     "URL Error Log File Not Found!  To start logging invalid links go to options and check "
     "'Log URL Errors'";
-
-// "~" and "~/..." name the home folder, as in a shell.
-QString ExpandHome(const QString& path) {
-    if (path == QStringLiteral("~") || path.startsWith(QStringLiteral("~/"))) {
-        return QDir::homePath() + path.mid(1);
-    }
-    return path;
-}
 
 }  // namespace
 

@@ -182,7 +182,7 @@ OptionValues OptionsWindow::Values() const {
     OptionValues v;
     v.minFileSize = EditText(ow::kMinFileSize).toStdString();
     v.maxFileSize = EditText(ow::kMaxFileSize).toStdString();
-    v.downloadDir = EditText(ow::kDownloadDir).toStdString();
+    v.downloadDir = ExpandHome(EditText(ow::kDownloadDir).trimmed()).toStdString();
     v.fileTypes = EditText(ow::kFileTypes).toStdString();
     v.siteTypes = EditText(ow::kSiteTypes).toStdString();
     v.skipKeywords = EditText(ow::kSkipKeywords).toStdString();

@@ -345,7 +345,8 @@ WizardPageInput WizardWindow::PageInput() const {
     for (std::size_t i = 0; i < checks_.size(); ++i) {
         input.checks[i] = checks_[i]->isVisibleTo(this) && checks_[i]->isChecked();
     }
-    input.text = edit_->text().toStdString();
+    // The directory page takes "~" as the home folder, as the main window does.
+    input.text = (state_.page == 5 ? ExpandHome(edit_->text()) : edit_->text()).toStdString();
     input.entries = ListEntries();
     return input;
 }

@@ -208,6 +208,18 @@ TEST_F(OptionsWindowTest, SaveAppliesAndWritesTheChanges) {
     EXPECT_EQ(s.minFileSize.load(), 0);
     Settle();
 
+    // "~/..." is the home folder, as in the main window's field.
+    const std::filesystem::path home = dir.path() / "home";
+    std::filesystem::create_directories(home / "dl");
+    const QByteArray homeBefore = qgetenv("HOME");
+    qputenv("HOME", home.string().c_str());
+    options = OpenOptions();
+    Edit(options, ow::kDownloadDir)->setText(QStringLiteral(" ~/dl "));
+    Click(options, ow::kSave);
+    qputenv("HOME", homeBefore);
+    EXPECT_EQ(app->paths.downloadDir, home / "dl");
+    Settle();
+
     // The advanced values, while workers run: more start at once, fewer
     // wait for the next start with the notice.
     app->StartWorkers();
