@@ -109,9 +109,13 @@ void AdvancedOptionsWindow::Refill() {
     Fill(ReadAdvancedValues(app_));
 }
 
-void AdvancedOptionsWindow::Fill(const AdvancedValues& v) {
+void AdvancedOptionsWindow::ShowSettingsFile() {
     setWindowTitle(
         QString::fromStdString(OptionsDialogTitle(" Advanced Options", app_.paths.settingsFile)));
+}
+
+void AdvancedOptionsWindow::Fill(const AdvancedValues& v) {
+    ShowSettingsFile();
     SetEditText(ow::kDownloadThreads, v.downloadThreads);
     SetEditText(ow::kUrlThreads, v.urlThreads);
     SetEditText(ow::kMinDownloads, v.minDownloadQueue);
@@ -173,7 +177,7 @@ bool AdvancedOptionsWindow::OnCommand(int id) {
             return true;
         case ow::kSaveAs:
             app_.SaveOptionsAs();
-            Fill(Values());  // the title names the file now in use
+            emit settingsFileChanged();
             return true;
         case ow::kOpenDebugLog:
             OpenFile(DebugLogFile().Path(),

@@ -140,6 +140,9 @@ bool MainWindow::OnCommand(int id) {
             return true;
         case mw::kMenuSaveOptionsAs:
             app_.SaveOptionsAs();
+            if (optionDialogs_ != nullptr) {
+                optionDialogs_->ShowSettingsFile();
+            }
             return true;
         case mw::kMenuHelp:
             OpenHelp();

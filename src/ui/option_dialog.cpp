@@ -164,11 +164,22 @@ AdvancedOptionsWindow* OptionDialogs::OpenAdvanced() {
                 options_->Refill();
             }
         });
+        connect(window, &AdvancedOptionsWindow::settingsFileChanged, this,
+                &OptionDialogs::ShowSettingsFile);
         connect(window, &OptionDialog::closed, this, &OptionDialogs::closed);
         advanced_ = window;
     }
     advanced_->Restore();
     return advanced_;
+}
+
+void OptionDialogs::ShowSettingsFile() {
+    if (!options_.isNull()) {
+        options_->ShowSettingsFile();
+    }
+    if (!advanced_.isNull()) {
+        advanced_->ShowSettingsFile();
+    }
 }
 
 void OptionDialogs::Refill() {

@@ -148,8 +148,12 @@ void OptionsWindow::Refill() {
     Fill(ReadOptionValues(app_));
 }
 
-void OptionsWindow::Fill(const OptionValues& v) {
+void OptionsWindow::ShowSettingsFile() {
     setWindowTitle(QString::fromStdString(OptionsDialogTitle(" Options", app_.paths.settingsFile)));
+}
+
+void OptionsWindow::Fill(const OptionValues& v) {
+    ShowSettingsFile();
     SetEditText(ow::kMinFileSize, v.minFileSize);
     SetEditText(ow::kMaxFileSize, v.maxFileSize);
     SetEditText(ow::kDownloadDir, v.downloadDir);

@@ -100,6 +100,8 @@ public:
 
     // Shows the App's current values.
     virtual void Refill() = 0;
+    // The title names the settings file in use (after "Save Options As").
+    virtual void ShowSettingsFile() = 0;
 
     // Ends the dialog ("Save", "Cancel", Escape, the close box): it tells
     // `closed` once and goes.
@@ -144,6 +146,7 @@ public:
     OptionsWindow(App& app, QtPort& port, QWidget* owner, QAction* directories);
 
     void Refill() override;
+    void ShowSettingsFile() override;
     void Fill(const OptionValues& values);
     OptionValues Values() const;
 
@@ -170,6 +173,7 @@ public:
     AdvancedOptionsWindow(App& app, QtPort& port, QWidget* owner);
 
     void Refill() override;
+    void ShowSettingsFile() override;
     void Fill(const AdvancedValues& values);
     AdvancedValues Values() const;
 
@@ -179,6 +183,7 @@ protected:
 
 signals:
     void settingsLoaded();
+    void settingsFileChanged();
 
 private:
     void FollowSwitches();
@@ -195,6 +200,8 @@ public:
 
     OptionsWindow* OpenOptions();
     AdvancedOptionsWindow* OpenAdvanced();
+    // The open dialogs' titles name the settings file now in use.
+    void ShowSettingsFile();
     // Shows the App's values in the open dialogs (a settings file was loaded).
     void Refill();
 

@@ -390,6 +390,17 @@ TEST_F(OptionsWindowTest, OneDialogOfEachKindWithHelpAndLoadedSettings) {
     chosen = (dir.path() / "third.ini").string();
     window->findChild<QAction*>(DialogWindow::IdName(mw::kMenuLoadOptionsAs))->trigger();
     EXPECT_EQ(Edit(options, ow::kMinFileSize)->text(), QStringLiteral("9"));
+
+    // "Save Options As", from the menu or from Advanced, retitles both.
+    advanced = OpenAdvanced();
+    chosen = (dir.path() / "fourth.ini").string();
+    window->findChild<QAction*>(DialogWindow::IdName(mw::kMenuSaveOptionsAs))->trigger();
+    EXPECT_EQ(options->windowTitle(), QStringLiteral(" Options: fourth.ini"));
+    EXPECT_EQ(advanced->windowTitle(), QStringLiteral(" Advanced Options: fourth.ini"));
+    chosen = (dir.path() / "fifth.ini").string();
+    Click(advanced, ow::kSaveAs);
+    EXPECT_EQ(options->windowTitle(), QStringLiteral(" Options: fifth.ini"));
+    EXPECT_EQ(advanced->windowTitle(), QStringLiteral(" Advanced Options: fifth.ini"));
 }
 
 }  // namespace
