@@ -151,19 +151,8 @@ TEST_F(X11FirstRun, FromTheWizardToAFinishedMirror) {
     Grubbler* g = Start({.startupWizard = true});
     ASSERT_NE(g, nullptr);
     const std::string wizard = " Web Grubbler Wizard";
-    const auto question = [&](const std::string& text) {
-        return g->WaitFor([&](const Snapshot& s) {
-            const TopLevel* top = s.FindTopLevel(wizard);
-            if (top == nullptr) {
-                return false;
-            }
-            for (const Button& b : top->buttons) {
-                if (b.label == text) {
-                    return true;
-                }
-            }
-            return false;
-        });
+    const auto question = [&](const std::string& label) {
+        return g->WaitFor([&](const Snapshot& s) { return s.HasButton(wizard, label); });
     };
     ASSERT_TRUE(g->ClickButtonOf(wizard, "Wizard View"));
     ASSERT_TRUE(question("Download Web Page(s)")) << g->LastSnapshotText();

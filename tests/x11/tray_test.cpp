@@ -207,14 +207,6 @@ void PrintTo(const RestoreWay& way, std::ostream* out) {
 TEST_P(X11TrayRestore, BringsTheWindowBackWhereItWas) {
     Grubbler* g = Start();
     ASSERT_NE(g, nullptr);
-    const auto titled = [](const Snapshot& s, std::string_view start) -> const TopLevel* {
-        for (const TopLevel& top : s.toplevels) {
-            if (top.title.starts_with(start)) {
-                return &top;
-            }
-        }
-        return nullptr;
-    };
     struct Child {
         int button;
         std::string_view titleStart;
@@ -227,7 +219,7 @@ TEST_P(X11TrayRestore, BringsTheWindowBackWhereItWas) {
         ASSERT_TRUE(g->Focus());
         ASSERT_TRUE(g->Click(child.button));
         ASSERT_TRUE(g->WaitFor([&](const Snapshot& s) {
-            const TopLevel* top = titled(s, child.titleStart);
+            const TopLevel* top = s.FindTopLevelStarting(child.titleStart);
             child.title = top != nullptr ? top->title : "";
             return top != nullptr;
         })) << child.titleStart;
@@ -237,14 +229,14 @@ TEST_P(X11TrayRestore, BringsTheWindowBackWhereItWas) {
                       .status,
                   0);
         ASSERT_TRUE(g->WaitFor([&](const Snapshot& s) {
-            const TopLevel* top = titled(s, child.titleStart);
+            const TopLevel* top = s.FindTopLevelStarting(child.titleStart);
             return top != nullptr && top->frame.y >= 600;
         })) << child.title
             << " did not move";
     }
     const auto allShown = [&](const Snapshot& s, bool shown) {
         for (const Child& child : children) {
-            if ((titled(s, child.titleStart) != nullptr) != shown) {
+            if ((s.FindTopLevelStarting(child.titleStart) != nullptr) != shown) {
                 return false;
             }
         }
@@ -273,8 +265,10 @@ TEST_P(X11TrayRestore, BringsTheWindowBackWhereItWas) {
     ASSERT_TRUE(SettledOnScreen());
     for (const Child& child : children) {
         ASSERT_TRUE(g->ClickButtonOf(child.title, child.closeLabel));
-        EXPECT_TRUE(g->WaitFor([&](const Snapshot& s) { return !titled(s, child.titleStart); }))
-            << child.title << " is still open";
+        EXPECT_TRUE(g->WaitFor([&](const Snapshot& s) {
+            return !s.FindTopLevelStarting(child.titleStart);
+        })) << child.title
+            << " is still open";
     }
     ASSERT_TRUE(g->Focus());
     ASSERT_TRUE(g->Click(kExit));

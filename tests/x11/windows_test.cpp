@@ -89,13 +89,9 @@ TEST_P(X11Windows, OpenAndCloseThenTheProgramEnds) {
     ASSERT_NO_FATAL_FAILURE(window.open(*g));
     std::string title;
     ASSERT_TRUE(g->WaitFor([&](const Snapshot& s) {
-        for (const TopLevel& top : s.toplevels) {
-            if (top.title.starts_with(window.titleStart) && !top.buttons.empty()) {
-                title = top.title;
-                return true;
-            }
-        }
-        return false;
+        const TopLevel* top = s.FindTopLevelStarting(window.titleStart);
+        title = top != nullptr ? top->title : "";
+        return top != nullptr && !top->buttons.empty();
     })) << "no window titled \""
         << window.titleStart << "...\"; snapshot:\n"
         << g->LastSnapshotText();

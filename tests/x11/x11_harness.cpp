@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
@@ -115,6 +116,21 @@ const TopLevel* Snapshot::FindTopLevel(std::string_view nameOrTitle) const& {
         }
     }
     return nullptr;
+}
+
+const TopLevel* Snapshot::FindTopLevelStarting(std::string_view titleStart) const& {
+    for (const TopLevel& top : toplevels) {
+        if (top.title.starts_with(titleStart)) {
+            return &top;
+        }
+    }
+    return nullptr;
+}
+
+bool Snapshot::HasButton(std::string_view nameOrTitle, std::string_view label) const {
+    const TopLevel* top = FindTopLevel(nameOrTitle);
+    return top != nullptr && std::any_of(top->buttons.begin(), top->buttons.end(),
+                                         [&](const Button& b) { return b.label == label; });
 }
 
 std::optional<Snapshot> ParseSnapshot(std::string_view text, std::string* error) {

@@ -83,6 +83,11 @@ struct Snapshot {
     // The top-level window whose title or object name is `nameOrTitle`.
     const TopLevel* FindTopLevel(std::string_view nameOrTitle) const&;
     const TopLevel* FindTopLevel(std::string_view nameOrTitle) const&& = delete;
+    // The first top-level window whose title starts with `titleStart`.
+    const TopLevel* FindTopLevelStarting(std::string_view titleStart) const&;
+    const TopLevel* FindTopLevelStarting(std::string_view titleStart) const&& = delete;
+    // Whether top-level window `nameOrTitle` shows a button labelled `label`.
+    bool HasButton(std::string_view nameOrTitle, std::string_view label) const;
 };
 
 // Parses the whole file; nullopt with `error` naming the first bad line.
