@@ -501,7 +501,8 @@ void PlaceScript(const std::string& script, const std::string& mainParameter, st
             return;
         case ScriptSpot::Page: {
             const std::string kept = script + keptSuffix;
-            if (!CopyWithoutOverwriting(script, kept, logs) && !LocalFileExists(kept)) {
+            if (!LocalFileExists(kept) && !CopyWithoutOverwriting(script, kept, logs) &&
+                !LocalFileExists(kept)) {
                 return;  // the page has no copy: it stays instead of the script
             }
             WriteScript(script, text, logs);
@@ -512,9 +513,12 @@ void PlaceScript(const std::string& script, const std::string& mainParameter, st
             // The look for the site's index.html and the new record are one
             // step: an index.html saved meanwhile finds the record and makes
             // the copy itself (CopyIndexForScripts).
+            // Two workers saving pages of one script both find it missing; the
+            // second finds the copy made and leaves it.
             redirects.WithRecords([&](RedirectFileRecords& records) {
-                if (LocalFileExists(index)) {
-                    (void)CopyWithoutOverwriting(index, IndexCopyName(script, keptSuffix), logs);
+                const std::string copy = IndexCopyName(script, keptSuffix);
+                if (LocalFileExists(index) && !LocalFileExists(copy)) {
+                    (void)CopyWithoutOverwriting(index, copy, logs);
                 }
                 WriteScript(script, text, logs);
                 for (const auto& record : records) {

@@ -223,7 +223,8 @@ protected:
             }
         }
         EXPECT_EQ(UnexpectedFiles(downloads, names), std::set<std::string>{})
-            << "files nobody asked for";
+            << "files nobody asked for; the error log holds:\n"
+            << (fs::exists(downloads / "Error.log") ? ReadWholeFile(downloads / "Error.log") : "");
         // Without the browser check set up (tests/browser) the copy is not opened.
         if (fs::is_regular_file(kSourceDir / "tests" / "browser" / "check_mirror.mjs")) {
             RunBrowserCheck({}, downloads, startPage, "mode-" + std::to_string(mode) + ".png");

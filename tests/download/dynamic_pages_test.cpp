@@ -162,6 +162,12 @@ TEST_F(DynamicPages, KeepsEarlierPagesAsNoneCopies) {
     ASSERT_TRUE(Make(deep));
     EXPECT_EQ(ReadWholeFile("www_example_com/new/dir/go.asp_q_n0n3.html"), "<html>home</html>");
     EXPECT_EQ(ReadWholeFile("www_example_com/new/dir/go.asp").rfind("<%\n", 0), 0u);
+    // A second page that finds the script missing as well (another worker's
+    // page, saved at the same moment) leaves the copy and logs nothing.
+    fs::remove("www_example_com/new/dir/go.asp");
+    std::string twin = "www_example_com/new/dir/go.asp?q=2";
+    ASSERT_TRUE(Make(twin));
+    EXPECT_TRUE(fs::is_regular_file("www_example_com/new/dir/go.asp"));
 
     // Without an index.html the script still gets its new directory.
     std::string bare = "other_site/a/b/c.php?k=v";
