@@ -11,20 +11,6 @@
 
 namespace wg {
 
-std::atomic<bool> g_bStopWorkers{false};
-
-namespace {
-std::atomic<App*> g_app{nullptr};
-}
-
-App* CurrentApp() {
-    return g_app.load();
-}
-
-void ClearCurrentApp(App* app) {
-    g_app.compare_exchange_strong(app, nullptr);
-}
-
 App::App(UiPort& port)
     : port_(port), fetchEnvironment_(std::make_unique<AppFetchEnvironment>(*this)) {}
 
@@ -36,19 +22,17 @@ App::~App() {
     if (!shutDown_ && initialised_) {
         Shutdown();
     }
-    // Every worker polls the stop byte and the App pointer, so joining ends;
+    // Every worker looks at the run state between items, so joining ends;
     // no thread may outlive the object it reads.
-    g_bStopWorkers.store(true);
+    run_.StopWorkers();
     WakeWorkers();
     JoinAllThreads();
-    ClearCurrentApp(this);
 }
 
 bool App::Initialise(const InitOptions& options) {
-    // 1. Publish the App; run-state flags start at their initial values (the
-    //    member initialisers); the stop byte is clear for a new App.
-    g_app.store(this);
-    g_bStopWorkers.store(false);
+    // 1. Run-state flags start at their initial values (the member
+    //    initialisers); the workers' stop is clear for a new App.
+    run_.LetWorkersRun();
     platform::IgnoreBrokenPipe();
     platform::IgnoreFileSizeLimitSignal();
     TransferSlots().Reset();
@@ -92,7 +76,7 @@ bool App::Initialise(const InitOptions& options) {
     if (!settings.alwaysLoad.load() && !settings.startClassic.load()) {
         const WizardOutcome outcome = port_.RunWizard();
         if (outcome.exitRequested) {
-            g_bStopWorkers.store(true);
+            run_.StopWorkers();
             return true;
         }
         wizardAskedLoad = outcome.loadState;
@@ -117,8 +101,8 @@ bool App::Initialise(const InitOptions& options) {
     urlsScanned.store(0);
     filesTaken.store(0);
     pagesTaken.store(0);
-    m_bExitAfterThisDownload.store(false);
-    m_bExitAfterLastDownload.store(false);
+    run_.SetExitAfterThisDownload(false);
+    run_.SetExitAfterLastDownload(false);
 
     // 14. The update check is started by front ends that offer it.
 

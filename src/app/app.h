@@ -25,6 +25,7 @@
 #include "app/crawl_tally.h"
 #include "app/ui_port.h"
 #include "crawl/record_list.h"
+#include "crawl/run_state.h"
 #include "crawl/url_list.h"
 #include "crawl/url_record.h"
 #include "download/download_environment.h"
@@ -40,17 +41,9 @@
 
 namespace wg {
 
-// While true every worker leaves its loop after its current item.
-extern std::atomic<bool> g_bStopWorkers;
-
 class App;
 class AppFetchEnvironment;
 class HttpConnection;
-
-// The process-wide App, or null before initialisation and from the start of shutdown.
-App* CurrentApp();
-// Clears the process-wide pointer when it still names `app`.
-void ClearCurrentApp(App* app);
 
 inline constexpr int kThreadHandleSlots = 33;
 inline constexpr int kRecentUrlCount = 10;
@@ -291,7 +284,7 @@ public:
 
     // The kinds of worker, each with its queue.
     enum class WorkerKind { Page = 0, Download = 1 };
-    // Sets m_bExitRequested and ends the main loop's wait at once.
+    // Sets the exit request and ends the main loop's wait at once.
     void NoteExitRequested();
     // No worker thread is alive any more.
     bool AllWorkersEnded() const;
@@ -388,28 +381,21 @@ public:
     // The menu command: asks, then releases the list and deletes its files.
     void EraseDuplicateFileData();
 
-    // ---- run-state flags ----
-    std::atomic<bool> m_bAbortTransfers{false};
-    std::atomic<bool> m_bExitRequested{false};
-    std::atomic<bool> m_bPaused{false};
+    // ---- run state ----
+    // Stop, pause, held work and the exit-after choices; the workers' stop.
+    RunState& State() { return run_; }
+    const RunState& State() const { return run_; }
+
+    // ---- other run flags ----
     std::atomic<bool> m_bStateLoaded{false};
-    std::atomic<bool> m_bHoldWork{false};
-    // The download directory cannot be written: no new item is taken.
-    std::atomic<bool> m_bDiskFull{false};
     std::atomic<bool> m_bDownloadingUserFile{false};
     std::atomic<bool> m_bNewImageRequest{false};
     std::atomic<bool> m_bUpdatePending{false};
     std::atomic<bool> m_bMinimised{false};
     std::atomic<bool> m_bHistoryLoaded{false};
-    std::atomic<bool> m_bClearVisitedOnStop{false};
     std::atomic<bool> m_bStateFileDirty{false};
     std::atomic<bool> m_bBackupPending{true};
-    std::atomic<bool> m_bStopAddingLinks{false};
-    std::atomic<bool> m_bPauseAfterDownloads{false};
     std::atomic<bool> m_bStopAddingHistory{false};
-    std::atomic<bool> m_bExitAfterThisDownload{false};
-    std::atomic<bool> m_bExitAfterLastDownload{false};
-    std::atomic<bool> m_bStopRequested{false};
     std::atomic<bool> m_bCrawlStarted{false};
     std::atomic<bool> m_bTrackLastDownload{false};  // set by Go: note every finished file
     std::atomic<bool> m_bDupeRebuild{false};        // the duplication data must be rebuilt
@@ -601,10 +587,11 @@ private:
                                std::unordered_map<std::string, std::size_t>& byName);
     std::vector<std::string> DupeDirectories();
 
-    static void PageWorkerMain(std::atomic<int>* threadId);
-    static void DownloadWorkerMain(std::atomic<int>* threadId);
+    static void PageWorkerMain(App* app, std::atomic<int>* threadId);
+    static void DownloadWorkerMain(App* app, std::atomic<int>* threadId);
 
     UiPort& port_;
+    RunState run_;
     bool initialised_ = false;
     bool shutDown_ = false;
     std::atomic<bool> mainWindow_{false};
@@ -628,6 +615,10 @@ private:
     // The window-text lock of the counter texts, tried for 1 ms only.
     std::mutex counterTextMutex_;
 
+    // The "delete the save file?" question is asked once at a time.
+    std::atomic<bool> stopQuestionOpen_{false};
+    // One download worker at a time notes the last download; the others pass.
+    std::atomic_flag noteLastDownloadBusy_ = ATOMIC_FLAG_INIT;
     std::atomic<bool> connectionBoxShown_{false};  // shown once a run (page workers)
     std::atomic<bool> downloadBoxShown_{false};    // and by the download workers
     // Each download worker's connection, by its slot, and what its last

@@ -37,7 +37,7 @@ App::ConnectOutcome App::ConnectForDownload(HttpConnection& c, int slot, const s
         }
         c.Close();
         // An exit while connecting puts the URL back, so that a later run has it.
-        if (m_bExitAfterThisDownload.load() || g_bStopWorkers.load()) {
+        if (run_.ExitAfterThisDownload() || run_.WorkersStopping()) {
             AddFile(url, true, false);
             return ConnectOutcome::Abandoned;
         }
@@ -70,7 +70,7 @@ bool App::ResumeDownload(HttpConnection& c, FetchState& state, FetchRequest& req
     const HttpAnswer& answer = state.answer;
     std::uint32_t previous = 0;
     while (!answer.IsComplete()) {
-        if (!flat && g_bStopWorkers.load()) {
+        if (!flat && run_.WorkersStopping()) {
             break;
         }
         const std::uint32_t have = answer.received;
@@ -82,7 +82,7 @@ bool App::ResumeDownload(HttpConnection& c, FetchState& state, FetchRequest& req
         request.resumeFrom = state.rewritten ? 0 : have;
         request.expectedTotal = answer.contentLength;
         (void)RunTransaction(c, state, request, FetchEnvironmentFor());
-        if (s.cancel.load() || (!flat && g_bStopWorkers.load())) {
+        if (s.cancel.load() || (!flat && run_.WorkersStopping())) {
             s.cancel = false;
             if (flat) {
                 return false;
@@ -266,7 +266,7 @@ bool App::ProcessDownload(int slot, const std::string& url, bool keepPage) {
     const FailureKind failure = s.failure.load();
     // An item that left no file failed for its last reason (some refusals
     // still count as done); what the user broke off by stopping is no failure.
-    const bool brokenOff = m_bStopRequested.load() || g_bStopWorkers.load();
+    const bool brokenOff = run_.StopRequested() || run_.WorkersStopping();
     if (!s.saved.load() && (!brokenOff || failure == FailureKind::Disk)) {
         tally.Failed(failure);
     }
@@ -283,7 +283,7 @@ bool App::ProcessDownload(int slot, const std::string& url, bool keepPage) {
             (void)urlErrorLog.WriteEntry(0, url);
         }
         // With the disk full every unfinished file stays queued for later.
-        if (m_bDiskFull.load()) {
+        if (run_.DiskFull()) {
             AddFile(url, true, false);
         }
     }
@@ -303,7 +303,7 @@ void App::DiskWriteFailed(int error, std::string_view localName) {
     ShowStatus("Could not write \"" + std::string(localName) + "\": " + reason);
     const bool wholeDisk =
         error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO || directoryError != 0;
-    if (wholeDisk && !m_bDiskFull.exchange(true)) {
+    if (wholeDisk && run_.MarkDiskFull()) {
         diskFullText_.Set("Disk full: \"" + paths.downloadDir.string() + "\" cannot be written (" +
                           reason + "). The crawl stops; the queues are kept.");
         diskStopPending_.store(true);

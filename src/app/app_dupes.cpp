@@ -51,7 +51,7 @@ struct KeptFile {
 }  // namespace
 
 bool App::CheckDuplicateDownload(const std::string& path) {
-    if (!settings.runtimeDuplicateDetect.load() || m_bHoldWork.load()) {
+    if (!settings.runtimeDuplicateDetect.load() || run_.WorkHeld()) {
         return false;
     }
     platform::FilePtr file = platform::OpenFile(path, "rb");
@@ -161,12 +161,12 @@ void App::LoadDupeData() {
     {
         std::lock_guard<std::mutex> lock(dupeMutex);
         dupeData.Clear();
-        m_bHoldWork.store(true);
+        run_.SetWorkHeld(true);
         ShowStatus("Loading Duplication Data...");
         ReadDupeFileLocked(true);
         ShowStatus(HasQueuedWork() ? "Processing..." : "Ready.");
     }
-    m_bHoldWork.store(false);
+    run_.SetWorkHeld(false);
 }
 
 bool App::SaveDupeDataLocked() {
@@ -260,7 +260,7 @@ long App::RecordDirectoryLocked(const std::string& dir) {
                     ++recorded;
                 }
             }
-            return !m_bExitRequested.load();
+            return !run_.ExitRequested();
         });
     return listed < 0 ? 0 : recorded;
 }
@@ -269,7 +269,7 @@ void App::BuildDupeData() {
     port_.OpenProgress("Building Duplication Data...");
     const std::vector<std::string> dirs = DupeDirectories();
     long total = 0;
-    for (std::size_t i = 0; i < dirs.size() && !m_bExitRequested.load(); ++i) {
+    for (std::size_t i = 0; i < dirs.size() && !run_.ExitRequested(); ++i) {
         {
             std::lock_guard<std::mutex> lock(dupeMutex);
             if (i == 0) {
@@ -303,7 +303,7 @@ long App::UpdateDirectoryLocked(const std::string& dir,
                 dupeData.Append({name, dir, *print});
             }
         }
-        return !m_bExitRequested.load();
+        return !run_.ExitRequested();
     });
     return seen;
 }
@@ -321,7 +321,7 @@ void App::UpdateDupeData() {
         for (std::size_t i = 0; i < dupeData.Size(); ++i) {
             byName.emplace(dupeData.At(i).name, i);  // keeps the oldest of a name
         }
-        for (std::size_t i = 0; i < dirs.size() && !m_bExitRequested.load(); ++i) {
+        for (std::size_t i = 0; i < dirs.size() && !run_.ExitRequested(); ++i) {
             total += UpdateDirectoryLocked(dirs[i], byName);
             if (i + 1 < dirs.size()) {
                 port_.SetProgressText(ProcessedText(total, true));

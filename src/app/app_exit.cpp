@@ -22,7 +22,7 @@ bool LowerLiveCount(std::atomic<int>& count) {
 }  // namespace
 
 void App::RequestExit() {
-    g_bStopWorkers.store(true);
+    run_.StopWorkers();
     WakeWorkers();
     port_.SetCrawlRunning(false);
     if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
@@ -31,11 +31,11 @@ void App::RequestExit() {
 }
 
 void App::ExitNow() {
-    if (g_bStopWorkers.load()) {
+    if (run_.WorkersStopping()) {
         NoteExitRequested();
         return;
     }
-    g_bStopWorkers.store(true);
+    run_.StopWorkers();
     WakeWorkers();
     SetAlwaysSaveForThisRun(false);
     NoteExitRequested();
@@ -56,23 +56,19 @@ void App::DownloadWorkerEnded() {
 }
 
 void App::Stop(bool clearVisited) {
-    m_bStopRequested.store(true);
-    m_bPaused.store(true);
-    m_bClearVisitedOnStop.store(clearVisited);
+    run_.BeginStop(clearVisited);
     platform::SleepMs(CurrentTiming().stopSettleMs);
 }
 
 void App::StopAll() {
-    m_bAbortTransfers.store(true);
+    run_.SetAbortTransfers(true);
     TransferSlots().SetAllCancel(true);
-    m_bStopRequested.store(true);
-    m_bPaused.store(true);
-    m_bClearVisitedOnStop.store(false);
+    run_.BeginStop(false);
     platform::SleepMs(CurrentTiming().stopSettleMs);
 }
 
 void App::StopWithAbort(bool abort) {
-    m_bAbortTransfers.store(abort);
+    run_.SetAbortTransfers(abort);
     TransferSlots().SetAllCancel(abort);
     if (abort) {
         Stop(true);
@@ -80,21 +76,20 @@ void App::StopWithAbort(bool abort) {
 }
 
 void App::ResumeAfterStop() {
-    m_bStopRequested.store(false);
-    m_bPaused.store(false);
+    run_.ResumeAfterStop();
     WakeWorkers();
 }
 
 void App::SetExitAfterThisDownload(bool flag) {
-    if (flag == m_bExitAfterThisDownload.load()) {
+    if (flag == run_.ExitAfterThisDownload()) {
         if (flag) {
             RequestExit();
         }
         return;
     }
-    m_bExitAfterThisDownload.store(flag);
+    run_.SetExitAfterThisDownload(flag);
     if (!flag) {
-        g_bStopWorkers.store(false);
+        run_.LetWorkersRun();
         StartExtraWorkers();
         return;
     }
@@ -110,12 +105,12 @@ void App::SetExitAfterThisDownload(bool flag) {
 }
 
 void App::SetExitAfterLastDownload(bool flag) {
-    if (flag == m_bExitAfterLastDownload.load()) {
+    if (flag == run_.ExitAfterLastDownload()) {
         return;
     }
-    m_bExitAfterLastDownload.store(flag);
+    run_.SetExitAfterLastDownload(flag);
     if (!flag) {
-        g_bStopWorkers.store(false);
+        run_.LetWorkersRun();
         StartExtraWorkers();
         return;
     }
@@ -167,9 +162,8 @@ void App::Shutdown() {
     }
     shutDown_ = true;
     // 1. Workers that still run end at their next look.
-    g_bStopWorkers.store(true);
+    run_.StopWorkers();
     WakeWorkers();
-    ClearCurrentApp(this);
     // A build or update of the duplication data stops at the exit request.
     NoteExitRequested();
     JoinDupeThread();

@@ -37,7 +37,7 @@ FetchOptions AppFetchEnvironment::Options() const {
 }
 
 bool AppFetchEnvironment::StopRequested() const {
-    return g_bStopWorkers.load(std::memory_order_relaxed);
+    return app_.State().WorkersStopping();
 }
 
 TransferSlot* AppFetchEnvironment::Slot(int index) {

@@ -88,8 +88,8 @@ void App::EraseUrlHistory(bool ask) {
                          "Question", Buttons::YesNo, Icon::Question) != Answer::Yes) {
         return;
     }
-    const bool wasPaused = m_bPaused.load();
-    m_bPaused.store(true);
+    const bool wasPaused = run_.Paused();
+    run_.SetPaused(true);
     ShowStatus("Waiting for current downloads to finish before clearing URL history...");
     while (inProcessCount.load() != 0) {
         platform::SleepMs(CurrentTiming().inProcessPollMs);
@@ -108,7 +108,7 @@ void App::EraseUrlHistory(bool ask) {
         downloadHistory.Clear();
         historyChanged_.store(true);
     }
-    m_bPaused.store(wasPaused);
+    run_.SetPaused(wasPaused);
     if (!wasPaused) {
         WakeWorkers();
     }
@@ -117,7 +117,7 @@ void App::EraseUrlHistory(bool ask) {
 
 void App::GuessUrls(const UrlRecord& record, bool filtered) {
     const std::string& url = record.url;
-    if (url.size() < 13 || m_bStopRequested.load()) {
+    if (url.size() < 13 || run_.StopRequested()) {
         return;
     }
     std::size_t start = url.find("..");
@@ -151,7 +151,7 @@ void App::GuessUrls(const UrlRecord& record, bool filtered) {
 }
 
 void App::GuessFileUrls(std::string_view url) {
-    if (m_bStopRequested.load()) {
+    if (run_.StopRequested()) {
         return;
     }
     std::size_t start = url.find("..");

@@ -11,7 +11,7 @@
 namespace wg {
 
 void App::SaveHistory() {
-    if (m_bHoldWork.load()) {
+    if (run_.WorkHeld()) {
         return;
     }
     // A run that never read the history and changed nothing in it has nothing
@@ -51,7 +51,7 @@ void App::LoadHistory() {
     {
         std::lock_guard<std::mutex> lock(ignoreMutex);
         runDownloads.Clear();
-        m_bHoldWork.store(true);
+        run_.SetWorkHeld(true);
         ShowStatus("Loading History...");
         std::int32_t index = 0;
         bool ended = false;
@@ -78,7 +78,7 @@ void App::LoadHistory() {
             }
         }
         ShowStatus("Ready.");
-        m_bHoldWork.store(false);
+        run_.SetWorkHeld(false);
     }
     if (fromBackup) {
         SaveHistory();

@@ -9,9 +9,6 @@ namespace wg {
 
 namespace {
 
-// Lets one download worker at a time into NoteLastDownload; the others pass.
-std::atomic_flag g_noteLastDownloadBusy = ATOMIC_FLAG_INIT;
-
 // A path longer than this is not remembered (the platform's path limit).
 constexpr std::size_t kLastDownloadPathLimit = 4096;
 
@@ -31,12 +28,13 @@ bool App::PicturePathAccepted(std::string_view path) const {
 }
 
 void App::NoteLastDownload(std::string_view localName) {
-    if (g_noteLastDownloadBusy.test_and_set(std::memory_order_acquire)) {
+    if (noteLastDownloadBusy_.test_and_set(std::memory_order_acquire)) {
         return;
     }
     struct ClearBusy {
-        ~ClearBusy() { g_noteLastDownloadBusy.clear(std::memory_order_release); }
-    } clearBusy;
+        std::atomic_flag& busy;
+        ~ClearBusy() { busy.clear(std::memory_order_release); }
+    } clearBusy{noteLastDownloadBusy_};
     // The main thread holds the image mutex only briefly: one more try after
     // a millisecond, then the note is skipped.
     std::unique_lock<std::mutex> lock(imageMutex, std::try_to_lock);

@@ -27,7 +27,7 @@ void AppLinkSink::Flush() {
 }
 
 bool AppLinkSink::AddingLinksStopped() {
-    return app_.m_bStopAddingLinks.load();
+    return app_.State().StopAddingLinks();
 }
 
 bool AppLinkSink::QueuesEmpty() {
@@ -49,8 +49,7 @@ void AppLinkSink::ShowStatus(std::string_view text) {
 }
 
 bool AppLinkSink::ScanCancelled(int /*slot*/) {
-    return app_.m_bExitRequested.load(std::memory_order_relaxed) ||
-           g_bStopWorkers.load(std::memory_order_relaxed);
+    return app_.State().ExitRequested() || app_.State().WorkersStopping();
 }
 
 void AppLinkSink::DebugLine(std::string_view text) {

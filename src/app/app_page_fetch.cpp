@@ -78,7 +78,7 @@ App::ConnectOutcome App::ConnectWithTries(HttpConnection& c, int slot) {
             return ConnectOutcome::Connected;
         }
         c.Close();
-        if (s.cancel.exchange(false) || g_bStopWorkers.load()) {
+        if (s.cancel.exchange(false) || run_.WorkersStopping()) {
             return ConnectOutcome::Abandoned;
         }
         if (attempt == kConnectTries) {
@@ -164,7 +164,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
         }
         return true;
     }
-    if (s.cancel.exchange(false) || g_bStopWorkers.load()) {
+    if (s.cancel.exchange(false) || run_.WorkersStopping()) {
         return false;
     }
     c.Close();

@@ -34,7 +34,7 @@ bool App::ProcessPage(int slot, UrlRecord& record) {
     s.failure = FailureKind::None;
     // What the user broke off by stopping is no failure.
     auto countFailure = [&](FailureKind failure) {
-        if (!m_bStopRequested.load() && !g_bStopWorkers.load()) {
+        if (!run_.StopRequested() && !run_.WorkersStopping()) {
             tally.Failed(failure);
         }
     };

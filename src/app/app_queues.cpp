@@ -47,7 +47,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
     std::string url;
     try {
         // 1.
-        if (m_bStopAddingLinks.load()) {
+        if (run_.StopAddingLinks()) {
             return nullptr;
         }
         // The index lines of the duplicate tests below load while the filters run.
@@ -60,7 +60,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
         if (LooksEscaped(url)) {
             UrlUnescapeInPlace(url);
         }
-        m_bAbortTransfers.store(false);
+        run_.SetAbortTransfers(false);
         url = std::string(TrimSpaces(url));
 
         // 4. The filters of scoped crawls.
@@ -174,7 +174,7 @@ void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
     toDownload.Prefetch(urlIn, true);
     // 1.-2.
     if (!userAdded) {
-        if (DownloadedBefore(urlIn) || m_bStopRequested.load()) {
+        if (DownloadedBefore(urlIn) || run_.StopRequested()) {
             return;
         }
         if (!PassesDownloadKeywords(settings.types, urlIn)) {
@@ -231,7 +231,7 @@ void App::AddFileIfWanted(std::string_view url, std::string_view requiredDomain,
 }
 
 UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
-    if (m_bPaused.load() || m_bStopRequested.load() || m_bExitAfterThisDownload.load()) {
+    if (run_.Paused() || run_.StopRequested() || run_.ExitAfterThisDownload()) {
         return nullptr;
     }
     UrlRecordPtr record;
@@ -314,8 +314,8 @@ void App::PageDone(const UrlRecord& record) {
 }
 
 std::optional<std::string> App::TakeNextDownload(int slot) {
-    if (m_bPaused.load() || m_bStopRequested.load() || m_bExitAfterThisDownload.load() ||
-        m_bHoldWork.load() || m_bDiskFull.load()) {
+    if (run_.Paused() || run_.StopRequested() || run_.ExitAfterThisDownload() || run_.WorkHeld() ||
+        run_.DiskFull()) {
         return std::nullopt;
     }
     std::optional<std::string> url;
@@ -344,7 +344,7 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
     if (url) {
         filesTaken.fetch_add(1);
     }
-    if (m_bExitAfterThisDownload.load()) {
+    if (run_.ExitAfterThisDownload()) {
         RequestExit();
         ShowStatus("Exiting After This Download...");
     }
@@ -361,14 +361,14 @@ void App::EmptyDownloads() {
         toDownload.Clear();
         pagesToSave_.clear();
     }
-    if (m_bPauseAfterDownloads.load()) {
+    if (run_.PauseAfterDownloads()) {
         PauseWhenDownloadsEmpty();
     }
     RefreshCounterText(Counter::ToDownload, true);
 }
 
 bool App::RemoveDownload(std::string_view url, bool recordAsDownloaded) {
-    if (m_bStopRequested.load() || m_bExitAfterThisDownload.load()) {
+    if (run_.StopRequested() || run_.ExitAfterThisDownload()) {
         return false;
     }
     {

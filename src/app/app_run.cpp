@@ -37,7 +37,7 @@ void App::StartPageWorker(int handleSlot) {
         extraThreads_.push_back(std::move(pageThreads_[idx]));
     }
     pageThreadIds_[idx].store(0);
-    pageThreads_[idx] = std::thread(PageWorkerMain, &pageThreadIds_[idx]);
+    pageThreads_[idx] = std::thread(PageWorkerMain, this, &pageThreadIds_[idx]);
 }
 
 void App::StartDownloadWorker(int handleSlot) {
@@ -47,7 +47,7 @@ void App::StartDownloadWorker(int handleSlot) {
         extraThreads_.push_back(std::move(downloadThreads_[idx]));
     }
     downloadThreadIds_[idx].store(0);
-    downloadThreads_[idx] = std::thread(DownloadWorkerMain, &downloadThreadIds_[idx]);
+    downloadThreads_[idx] = std::thread(DownloadWorkerMain, this, &downloadThreadIds_[idx]);
 }
 
 void App::StartExtraWorkers() {
@@ -58,16 +58,16 @@ void App::StartExtraWorkers() {
     const int downloadsToStart = settings.numDownloadThreads.load() - liveDownloadWorkers_.load();
     for (int i = 0; i < pagesToStart; ++i) {
         extraThreadIds_.emplace_back(0);
-        extraThreads_.emplace_back(PageWorkerMain, &extraThreadIds_.back());
+        extraThreads_.emplace_back(PageWorkerMain, this, &extraThreadIds_.back());
     }
     for (int i = 0; i < downloadsToStart; ++i) {
         extraThreadIds_.emplace_back(0);
-        extraThreads_.emplace_back(DownloadWorkerMain, &extraThreadIds_.back());
+        extraThreads_.emplace_back(DownloadWorkerMain, this, &extraThreadIds_.back());
     }
 }
 
 void App::StartWorkers() {
-    if (!mainWindow_ || g_bStopWorkers.load()) {
+    if (!mainWindow_ || run_.WorkersStopping()) {
         return;
     }
     if (settings.numUrlThreads.load() == 0 && settings.numDownloadThreads.load() > 1) {
@@ -109,7 +109,7 @@ void App::MainLoopStep() {
     const Timing& t = CurrentTiming();
     // 1.-2. The newest-image preview.
     if (!m_bNewImageRequest.load() && !m_bMinimised.load() && imagePreviewTime.load() != 0 &&
-        platform::SteadyMilliseconds() > imagePreviewTime.load() + 1000 && !m_bPaused.load()) {
+        platform::SteadyMilliseconds() > imagePreviewTime.load() + 1000 && !run_.Paused()) {
         std::string newest;
         {
             std::lock_guard<std::mutex> lock(imageMutex);
@@ -158,14 +158,14 @@ void App::MainLoopStep() {
 
 void App::Run() {
     StartWorkers();
-    while (!m_bExitRequested.load()) {
+    while (!run_.ExitRequested()) {
         MainLoopStep();
-        if (m_bExitRequested.load()) {
+        if (run_.ExitRequested()) {
             break;
         }
         std::unique_lock<std::mutex> lock(wakeMutex_);
         exitCv_.wait_for(lock, std::chrono::milliseconds(CurrentTiming().mainLoopMs),
-                         [this] { return m_bExitRequested.load(); });
+                         [this] { return run_.ExitRequested(); });
     }
     LeaveMainLoop();
 }
@@ -231,7 +231,7 @@ void App::JoinAllThreads() {
 void App::NoteExitRequested() {
     {
         std::lock_guard<std::mutex> lock(wakeMutex_);
-        m_bExitRequested.store(true);
+        run_.SetExitRequested(true);
     }
     exitCv_.notify_all();
 }

@@ -19,7 +19,7 @@ void App::SetUrlThreadCount(int count) {
             "Notice", Icon::None);
     }
     settings.numUrlThreads.store(count);
-    if (count > current && mainWindow_ && !g_bStopWorkers.load()) {
+    if (count > current && mainWindow_ && !run_.WorkersStopping()) {
         // Handle slot 0 always holds the first page worker.
         for (int slot = std::max(current, 1); slot < count; ++slot) {
             StartPageWorker(slot);
@@ -40,7 +40,7 @@ void App::SetDownloadThreadCount(int count) {
             "Notice", Icon::Information);
     }
     settings.numDownloadThreads.store(count);
-    if (count > current && mainWindow_ && !g_bStopWorkers.load()) {
+    if (count > current && mainWindow_ && !run_.WorkersStopping()) {
         for (int slot = std::max(current, 1); slot < count; ++slot) {
             StartDownloadWorker(slot);
         }
@@ -79,8 +79,8 @@ void App::ToggleStopAddingHistory() {
 }
 
 void App::TogglePause() {
-    const bool paused = !m_bPaused.load();
-    m_bPaused.store(paused);
+    const bool paused = !run_.Paused();
+    run_.SetPaused(paused);
     port_.SetPauseState(paused);
     if (!paused) {
         WakeWorkers();
@@ -88,7 +88,7 @@ void App::TogglePause() {
 }
 
 void App::SetPauseAfterDownloads(bool flag) {
-    m_bPauseAfterDownloads.store(flag);
+    run_.SetPauseAfterDownloads(flag);
     if (flag) {
         ShowStatus("Will pause when 'To Download' is empty...");
     } else {

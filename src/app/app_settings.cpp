@@ -66,7 +66,7 @@ void App::SaveSettings() {
         return;
     }
     SaveStatePointer();
-    ShowStatus(m_bHoldWork.load() ? "Saved Settings.  Loading..." : "Saved Settings");
+    ShowStatus(run_.WorkHeld() ? "Saved Settings.  Loading..." : "Saved Settings");
 }
 
 void App::SetAlwaysSaveForThisRun(bool on) {

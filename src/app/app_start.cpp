@@ -59,7 +59,9 @@ bool App::StartCrawl(const CrawlRequest& request) {
         ResumeAfterStop();
         return true;
     }
-    const bool stopAddingLinks = m_bStopAddingLinks.exchange(false);
+    // The start address is queued even while links are not being added.
+    const bool stopAddingLinks = run_.StopAddingLinks();
+    run_.SetStopAddingLinks(false);
     m_bDownloadingUserFile = false;
     ClearRunDownloads();
     m_bCrawlStarted = true;
@@ -73,7 +75,7 @@ bool App::StartCrawl(const CrawlRequest& request) {
         earlierVisits.store(visited.Size());
     }
     (void)AddSite(address, allLinked ? 1 : 0, withinDomain ? 1 : 0, 0, request.webPagesChecked);
-    m_bStopAddingLinks = stopAddingLinks;
+    run_.SetStopAddingLinks(stopAddingLinks);
     AddFileIfWanted(address, {}, true);
     ResumeAfterStop();
     return true;
@@ -94,7 +96,7 @@ bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
     tally.Reset(platform::SteadyMilliseconds());
     port_.SetCrawlRunning(true);
     m_bTrackLastDownload = true;
-    m_bStopAddingLinks = false;
+    run_.SetStopAddingLinks(false);
     if (answers.fileMode) {
         AddFile(address, true, true);
     } else {

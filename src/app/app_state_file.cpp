@@ -80,9 +80,9 @@ bool App::LoadStateAs() {
         return false;
     }
     paths.stateFile = CopyBounded(chosen, kPathCapacity);
-    const bool wasPaused = m_bPaused.exchange(true);
+    const bool wasPaused = run_.PauseAndTell();
     LoadState(false);
-    m_bPaused.store(wasPaused);
+    run_.SetPaused(wasPaused);
     (void)EnterDirectory(paths.downloadDir);
     return true;
 }
@@ -154,7 +154,7 @@ void App::NoteHeldDownload(int slot, std::string_view url) {
 }
 
 bool App::SaveState(bool beforeExit) {
-    if (m_bHoldWork.load()) {
+    if (run_.WorkHeld()) {
         ShowStatus("Still loading state file. Please try again later.");
         return false;
     }
@@ -382,7 +382,7 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
             toDownload.PushBack(url);
         }
         filesTick.Poll();
-        if (m_bExitRequested.load()) {
+        if (run_.ExitRequested()) {
             // Half-loaded lists must not overwrite the file on exit.
             SetAlwaysSaveForThisRun(false);
             return StateLoadEnd::Ended;
@@ -419,14 +419,14 @@ void App::LoadState(bool fromBackup) {
     m_bStateFileDirty.store(true);
     nextPeriodicSave.store(platform::SteadyMilliseconds() + 300000000ULL);
     m_bStateLoaded.store(true);
-    m_bHoldWork.store(true);
+    run_.SetWorkHeld(true);
 
     const StateLoadEnd end = ReadStateLists(bytes);
     {
         std::lock_guard<std::mutex> lock(visitedMutex);
         earlierVisits.store(visited.Size());
     }
-    m_bHoldWork.store(false);
+    run_.SetWorkHeld(false);
     if (end == StateLoadEnd::Complete) {
         port_.SetCrawlRunning(true);
         RefreshCounterText(Counter::LinksToGrubble);

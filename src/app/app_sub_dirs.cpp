@@ -44,6 +44,7 @@ std::string JoinPath(std::string_view parent, std::string_view name) {
 struct WalkContext {
     std::string downloadDir;  // listed nowhere, but walked
     const std::function<void()>* progress = nullptr;
+    const RunState* run = nullptr;  // the walk ends once the workers stop
 };
 
 // Appends every directory below `dir` to `out`, depth first, in the order the
@@ -63,7 +64,7 @@ void WalkDirectory(const std::string& dir, const WalkContext& context,
         if (context.progress != nullptr && *context.progress) {
             (*context.progress)();
         }
-        return !g_bStopWorkers.load(std::memory_order_relaxed);
+        return !context.run->WorkersStopping();
     });
 }
 
@@ -129,10 +130,10 @@ void App::GenerateSubDirs(const std::function<void()>& progress) {
     // readers keep the previous one until the first has been walked. The walk
     // itself holds no lock: `progress` may let the window run a command that
     // touches the list.
-    const WalkContext context{DownloadDirForWalk(paths.downloadDir), &progress};
+    const WalkContext context{DownloadDirForWalk(paths.downloadDir), &progress, &run_};
     std::vector<std::string> built;
     for (int i = 0; i < kCheckDirCount; ++i) {
-        if (g_bStopWorkers.load(std::memory_order_relaxed)) {
+        if (run_.WorkersStopping()) {
             break;
         }
         const std::string dir = settings.checkDirs[static_cast<std::size_t>(i)].Get();

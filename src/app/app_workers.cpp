@@ -10,34 +10,19 @@
 
 namespace wg {
 
-namespace {
-
-// Guards the "delete the save file?" question so that it is asked once at a time.
-std::atomic<bool> g_stopQuestionOpen{false};
-
-}  // namespace
-
-void App::PageWorkerMain(std::atomic<int>* threadId) {
-    App* app = CurrentApp();
-    if (app == nullptr) {
-        return;
-    }
+void App::PageWorkerMain(App* app, std::atomic<int>* threadId) {
     const int slot = TransferSlots().Acquire();
     if (slot < 0) {
         return;  // every slot is in use: this worker never starts
     }
     app->livePageWorkers_.fetch_add(1);
     app->ApplyStartPriority(threadId, true);
-    while (!g_bStopWorkers.load()) {
-        app = CurrentApp();
-        if (app == nullptr) {
-            return;
-        }
+    while (!app->State().WorkersStopping()) {
         bool keepRecord = false;
         UrlRecordPtr record;
         const std::uint64_t mark = app->WorkMark(WorkerKind::Page);
-        if (app->AllowMorePages() && !app->m_bHoldWork.load() && !app->m_bDiskFull.load() &&
-            !app->m_bPauseAfterDownloads.load()) {
+        if (app->AllowMorePages() && !app->State().WorkHeld() && !app->State().DiskFull() &&
+            !app->State().PauseAfterDownloads()) {
             record = app->TakeNextPage(slot, keepRecord);
         }
         if (!record) {
@@ -60,11 +45,7 @@ void App::PageWorkerMain(std::atomic<int>* threadId) {
     app->PageWorkerEnded();
 }
 
-void App::DownloadWorkerMain(std::atomic<int>* threadId) {
-    App* app = CurrentApp();
-    if (app == nullptr) {
-        return;
-    }
+void App::DownloadWorkerMain(App* app, std::atomic<int>* threadId) {
     const int slot = TransferSlots().Acquire();
     if (slot < 0) {
         return;
@@ -72,12 +53,7 @@ void App::DownloadWorkerMain(std::atomic<int>* threadId) {
     app->liveDownloadWorkers_.fetch_add(1);
     app->ApplyStartPriority(threadId, false);
     bool previousSucceeded = true;
-    while (!g_bStopWorkers.load()) {
-        app = CurrentApp();
-        if (app == nullptr) {
-            TransferSlots().Release(slot);
-            return;
-        }
+    while (!app->State().WorkersStopping()) {
         const std::uint64_t mark = app->WorkMark(WorkerKind::Download);
         std::optional<std::string> url = app->TakeNextDownload(slot);
         if (!url) {
@@ -139,7 +115,7 @@ void App::ItemFinished(int slot) {
     {
         std::lock_guard<std::mutex> lock(inProcessMutex);
         inProcessCount.store(static_cast<std::uint32_t>(TransferSlots().CountBusy()));
-        pauseNow = m_bPauseAfterDownloads.load() && downloadsEmpty;
+        pauseNow = run_.PauseAfterDownloads() && downloadsEmpty;
     }
     if (pauseNow) {
         PauseWhenDownloadsEmpty();
@@ -151,23 +127,23 @@ void App::ItemFinished(int slot) {
     // A full disk ends the crawl with its queues kept, paused, so that the
     // state file keeps every unfinished file and Resume goes on once there is
     // room again.
-    if (m_bDiskFull.load() && diskStopPending_.exchange(false)) {
+    if (run_.DiskFull() && diskStopPending_.exchange(false)) {
         ShowStatus(diskFullText_.Get());
         ShowStatus("Stopped.");
         port_.SetCrawlRunning(false);
-        m_bPaused.store(true);
+        run_.SetPaused(true);
         port_.SetPauseState(true);
         itemsSinceFinished_.store(false);
-        m_bDiskFull.store(false);
+        run_.SetDiskFull(false);
         return;
     }
 
-    bool exitNow = m_bExitAfterThisDownload.load();
+    bool exitNow = run_.ExitAfterThisDownload();
     if (!exitNow) {
         if (NoWorkLeft()) {
-            if (m_bExitAfterLastDownload.load()) {
+            if (run_.ExitAfterLastDownload()) {
                 exitNow = true;
-            } else if (!m_bStopRequested.load() && itemsSinceFinished_.exchange(false)) {
+            } else if (!run_.StopRequested() && itemsSinceFinished_.exchange(false)) {
                 // A crawl being stopped ends with "Stopped.", not "Finished.".
                 // Two workers may find the work done at the same moment: the
                 // crawl is reported finished once.
@@ -188,12 +164,12 @@ void App::ItemFinished(int slot) {
     // Two workers may finish their last items at the same moment and both find
     // no busy slot: only one of them ends the Stop.
     bool expected = false;
-    if (m_bStopRequested.load() && stopEnding_.compare_exchange_strong(expected, true)) {
-        if (m_bStopRequested.load()) {
+    if (run_.StopRequested() && stopEnding_.compare_exchange_strong(expected, true)) {
+        if (run_.StopRequested()) {
             ShowStatus("Stopped.");
             StopCleanup();
             port_.SetCrawlRunning(false);
-            m_bStopRequested.store(false);
+            run_.EndStop();
         }
         stopEnding_.store(false);
     }
@@ -212,37 +188,36 @@ void App::StopCleanup() {
         pagesToSave_.clear();
     }
     platform::SleepMs(CurrentTiming().stopSettleMs);
-    if (m_bClearVisitedOnStop.load()) {
+    if (run_.TakeClearVisited()) {
         std::lock_guard<std::mutex> lock(visitedMutex);
         visited.Clear();
         redirectFiles.clear();
-        m_bClearVisitedOnStop.store(false);
     }
     RefreshCounterText(Counter::LinksToGrubble);
     RefreshCounterText(Counter::ToDownload);
     RefreshCounterText(Counter::InProcess);
     RefreshCounterText(Counter::FilesDownloaded);
     bool expected = false;
-    if (g_stopQuestionOpen.compare_exchange_strong(expected, true)) {
+    if (stopQuestionOpen_.compare_exchange_strong(expected, true)) {
         if (m_bStateLoaded.load() && port_.Ask("Do you want to delete the save file?", "Question",
                                                Buttons::YesNo, Icon::Question) == Answer::Yes) {
             (void)platform::ForceDelete(paths.stateFile);
         }
-        g_stopQuestionOpen.store(false);
+        stopQuestionOpen_.store(false);
     }
-    m_bPaused.store(false);
+    run_.SetPaused(false);
 }
 
 void App::PauseWhenDownloadsEmpty() {
     if (!mainWindow_) {
-        m_bPaused.store(true);
-        m_bPauseAfterDownloads.store(false);
+        run_.SetPaused(true);
+        run_.SetPauseAfterDownloads(false);
         return;
     }
     inProcessCount.store(static_cast<std::uint32_t>(TransferSlots().CountBusy()));
     RefreshCounterText(Counter::InProcess);
     TogglePause();
-    if (m_bPauseAfterDownloads.load()) {
+    if (run_.PauseAfterDownloads()) {
         SetPauseAfterDownloads(false);
     }
 }

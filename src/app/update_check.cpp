@@ -36,14 +36,12 @@ constexpr const char* kProgramName = "WebGrubbler.dl";
 constexpr const char* kDigestName = "WebGrubbler.dl.sha256";
 constexpr const char* kDocuments[] = {"Changes.txt", "ReadMe.html", "License.html"};
 
-std::atomic<bool> g_checkRunning{false};
-
 // Workers take no new work while the version is asked for; the hold ends
 // with the scope, whatever way the check ends.
 class HoldWork {
 public:
-    explicit HoldWork(App& app) : app_(app), before_(app.m_bHoldWork.exchange(true)) {}
-    ~HoldWork() { app_.m_bHoldWork.store(before_); }
+    explicit HoldWork(App& app) : app_(app), before_(app.State().HoldWorkAndTell()) {}
+    ~HoldWork() { app_.State().SetWorkHeld(before_); }
     HoldWork(const HoldWork&) = delete;
     HoldWork& operator=(const HoldWork&) = delete;
 
@@ -68,7 +66,7 @@ public:
           env_(OptionsFor(app, setup),
                [&app, deadline = platform::SteadyMilliseconds() +
                                  static_cast<std::uint64_t>(setup.budgetMs)] {
-                   return g_bStopWorkers.load() || app.m_bExitRequested.load() ||
+                   return app.State().WorkersStopping() || app.State().ExitRequested() ||
                           platform::SteadyMilliseconds() > deadline;
                }) {}
 
@@ -316,14 +314,14 @@ UpdateSetup DefaultUpdateSetup(const App& app) {
 }
 
 void CheckForUpdate(App& app, const UpdateSetup& setup) {
-    if (g_checkRunning.exchange(true)) {
+    if (!app.State().BeginUpdateCheck()) {
         return;
     }
     {
         UpdateCheck check(app, setup);
         check.Run();
     }
-    g_checkRunning.store(false);
+    app.State().EndUpdateCheck();
 }
 
 }  // namespace wg

@@ -151,7 +151,7 @@ int main(int argcIn, char** argvIn) {
         if (!app.Initialise(init)) {
             return 1;
         }
-        if (g_bStopWorkers.load()) {
+        if (app.State().WorkersStopping()) {
             // The user left from the wizard: no main window, no worker.
             app.LeaveMainLoop();
             port.SetClosing();
@@ -180,7 +180,7 @@ int main(int argcIn, char** argvIn) {
             if (leaving) {
                 return;  // a nested event loop while the engine leaves
             }
-            if (!app.m_bExitRequested.load()) {
+            if (!app.State().ExitRequested()) {
                 // Each termination request counts as one press of Exit.
                 const int interrupts = platform::InterruptCount();
                 if (interrupts > interruptsSeen) {
@@ -188,14 +188,14 @@ int main(int argcIn, char** argvIn) {
                     window.ExitOnRequest();
                 }
             }
-            if (!app.m_bExitRequested.load()) {
+            if (!app.State().ExitRequested()) {
                 app.MainLoopStep();
                 window.ProcessMessages();
                 if (snapshot) {
                     snapshot->Update(&window);
                 }
             }
-            if (app.m_bExitRequested.load()) {
+            if (app.State().ExitRequested()) {
                 leaving = true;
                 loop.stop();
                 app.LeaveMainLoop();

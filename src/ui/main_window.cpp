@@ -405,12 +405,12 @@ void MainWindow::ShowInitialState() {
         ShowCounter(counter, Q(FormatCounterText(counter, values[CounterIndex(counter)])));
     }
 
-    const bool paused = app_.m_bPaused.load();
+    const bool paused = app_.State().Paused();
     pause_->setText(paused ? QStringLiteral("Unpause") : QStringLiteral("Pause"));
     pause_->setIcon(PauseIcon(paused));
     Action(mw::kMenuPause)->setChecked(paused);
     ViewRunSwitches();
-    exitAfterLast_->setChecked(app_.m_bExitAfterLastDownload.load());
+    exitAfterLast_->setChecked(app_.State().ExitAfterLastDownload());
     ViewCrawlRunning(values[CounterIndex(Counter::LinksToGrubble)] != 0 ||
                      values[CounterIndex(Counter::ToDownload)] != 0);
     ViewStatus(port_.StatusText());
@@ -631,7 +631,7 @@ void MainWindow::changeEvent(QEvent* event) {
         connect(tray_, &TrayController::pauseToggled, this,
                 [this] { (void)OnCommand(mw::kMenuPause); });
         connect(tray_, &TrayController::exitRequested, this, &MainWindow::Exit);
-        tray_->SetPaused(app_.m_bPaused.load());
+        tray_->SetPaused(app_.State().Paused());
         tray_->SetCounters(TrayCounterText());
     }
     // Hidden after the state change has been handled; without a tray the

@@ -109,12 +109,12 @@ bool MainWindow::OnCommand(int id) {
             Exit();
             return true;
         case mw::kMenuPauseAfterDownloads:
-            app_.SetPauseAfterDownloads(!app_.m_bPauseAfterDownloads.load());
-            Action(id)->setChecked(app_.m_bPauseAfterDownloads.load());
+            app_.SetPauseAfterDownloads(!app_.State().PauseAfterDownloads());
+            Action(id)->setChecked(app_.State().PauseAfterDownloads());
             return true;
         case mw::kMenuStopAddingLinks:
-            app_.m_bStopAddingLinks.store(!app_.m_bStopAddingLinks.load());
-            Action(id)->setChecked(app_.m_bStopAddingLinks.load());
+            app_.State().SetStopAddingLinks(!app_.State().StopAddingLinks());
+            Action(id)->setChecked(app_.State().StopAddingLinks());
             return true;
         case mw::kMenuStopAddingHistory:
             app_.ToggleStopAddingHistory();
@@ -357,7 +357,7 @@ void MainWindow::ToggleExitAfterLastDownload() {
 }
 
 void MainWindow::ToggleExitAfterThisDownload() {
-    const bool checked = !app_.m_bExitAfterThisDownload.load();
+    const bool checked = !app_.State().ExitAfterThisDownload();
     Action(mw::kMenuExitAfterThis)->setChecked(checked);
     app_.SetExitAfterThisDownload(checked);
     app_.ShowStatus(checked ? "Exiting when downloads are complete..." : "");

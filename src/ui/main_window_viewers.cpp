@@ -62,10 +62,10 @@ void MainWindow::ProcessMessages() {
 void MainWindow::ViewRunSwitches() {
     // Switches that the engine also sets (a crawl started from the wizard,
     // the wind-down of an update) show what holds now.
-    Action(mw::kMenuPauseAfterDownloads)->setChecked(app_.m_bPauseAfterDownloads.load());
-    Action(mw::kMenuStopAddingLinks)->setChecked(app_.m_bStopAddingLinks.load());
+    Action(mw::kMenuPauseAfterDownloads)->setChecked(app_.State().PauseAfterDownloads());
+    Action(mw::kMenuStopAddingLinks)->setChecked(app_.State().StopAddingLinks());
     Action(mw::kMenuStopAddingHistory)->setChecked(app_.m_bStopAddingHistory.load());
-    Action(mw::kMenuExitAfterThis)->setChecked(app_.m_bExitAfterThisDownload.load());
+    Action(mw::kMenuExitAfterThis)->setChecked(app_.State().ExitAfterThisDownload());
 }
 
 void MainWindow::NoteViewersOpen() {

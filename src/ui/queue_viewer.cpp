@@ -140,7 +140,7 @@ bool QueueViewer::Build() {
             Control(id)->setEnabled(false);
         }
     }
-    ShowPaused(app_.m_bPaused.load());
+    ShowPaused(app_.State().Paused());
     resize(640, 480);
 
     connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(); });

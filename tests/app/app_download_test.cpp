@@ -88,7 +88,7 @@ TEST_F(DownloadTest, MissingFileIsRememberedAndUnreachableServerDropsTheUrl) {
     EXPECT_EQ(port->Messages().size(), 1u);
 
     // Asked to exit while connecting: the URL goes back to the queue.
-    a.m_bExitAfterThisDownload.store(true);
+    a.State().SetExitAfterThisDownload(true);
     EXPECT_FALSE(a.DownloadOne(slot, unreachable));
     std::lock_guard<std::mutex> lock(a.downloadMutex);
     EXPECT_TRUE(a.toDownload.Contains(unreachable));

@@ -64,14 +64,14 @@ protected:
     void StopRunLoop() {
         if (!runner_.joinable())
             return;
-        if (!app->m_bExitRequested.load())
+        if (!app->State().ExitRequested())
             app->RequestExit();
         runner_.join();
     }
 
     // Joins the main loop once it has ended by itself.
     bool JoinRunLoop(int timeoutMs = 10000) {
-        if (!WaitFor([this] { return app->m_bExitRequested.load(); }, timeoutMs))
+        if (!WaitFor([this] { return app->State().ExitRequested(); }, timeoutMs))
             return false;
         runner_.join();
         return true;

@@ -17,7 +17,6 @@ TEST_F(AppTest, InitialiseBuildsPathsBelowTheProgramDirectory) {
     EXPECT_EQ(fs::current_path(), home / "Downloads");
     EXPECT_EQ(port->StatusLine(),
               "Welcome.  To retrieve a website, type the address above and press 'Go Fetch'.");
-    EXPECT_EQ(CurrentApp(), &a);
 }
 
 TEST_F(AppTest, FileTypesThatCannotMatchPagesStartInFileDownloadMode) {
@@ -36,8 +35,8 @@ TEST_F(AppTest, ExitRequestWithoutLiveWorkersExitsAtOnce) {
     EXPECT_EQ(a.LivePageWorkers(), 0);
     EXPECT_EQ(a.LiveDownloadWorkers(), 0);
     a.RequestExit();
-    EXPECT_TRUE(g_bStopWorkers.load());
-    EXPECT_TRUE(a.m_bExitRequested.load());
+    EXPECT_TRUE(a.State().WorkersStopping());
+    EXPECT_TRUE(a.State().ExitRequested());
 }
 
 TEST_F(AppTest, WorkerCountRulesAndTheLastWorkerOutEndsTheMainLoop) {
@@ -56,7 +55,7 @@ TEST_F(AppTest, WorkerCountRulesAndTheLastWorkerOutEndsTheMainLoop) {
     StartRunLoop();
     ASSERT_TRUE(WaitFor([&] { return b.LivePageWorkers() == 2 && b.LiveDownloadWorkers() == 3; }));
     EXPECT_EQ(b.settings.numUrlThreads.load(), 2);
-    EXPECT_FALSE(b.m_bExitRequested.load());
+    EXPECT_FALSE(b.State().ExitRequested());
     b.RequestExit();
     ASSERT_TRUE(JoinRunLoop());
     EXPECT_EQ(b.LivePageWorkers(), 0);
@@ -74,7 +73,7 @@ TEST_F(AppTest, ShutdownReleasesListsInOrderWithItsMessages) {
     }
     a.dupeDataExists = true;
     a.Shutdown();
-    EXPECT_EQ(CurrentApp(), nullptr);
+    EXPECT_TRUE(a.State().WorkersStopping());
     const auto lines = port->StatusHistory();
     const std::vector<std::string> expected = {
         "Exiting: Releasing sites visited list...",

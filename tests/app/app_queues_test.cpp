@@ -30,7 +30,7 @@ TEST_F(AppTest, AddSiteShapesRefusesAndShowsUnfilteredUrls) {
         EXPECT_TRUE(a.linksToGrubble.Entries().back()->hasBaseUrl);
         EXPECT_EQ(a.linksToGrubble.Entries().back()->baseUrl, base);
     }
-    a.m_bStopAddingLinks.store(true);
+    a.State().SetStopAddingLinks(true);
     EXPECT_EQ(a.AddSite("http://h/z.htm", 0, 1, 0, false), nullptr);
 }
 
@@ -106,7 +106,7 @@ TEST_F(AppTest, AddFileKeywordWalkFileTypesHistoryAndShaping) {
     a.AddFile("http://h/disk.jpg", false, false);
     a.AddFile("http://h/disk.jpg", false, true);  // file-URL mode fetches it again
     EXPECT_EQ(QueuedFiles(a).back(), "http://h/disk.jpg");
-    a.m_bStopRequested.store(true);
+    a.State().BeginStop(false);
     a.AddFile("http://h/late.jpg", false, false);
     EXPECT_EQ(QueuedFiles(a).size(), 7u);
 }
@@ -220,7 +220,7 @@ TEST_F(AppTest, TakingRemovingAndEmptying) {
     a.EmptyDownloads();
     EXPECT_TRUE(QueuedFiles(a).empty());
     EXPECT_EQ(port->CounterText(Counter::ToDownload), "To Download: 0");
-    a.m_bPaused.store(true);
+    a.State().SetPaused(true);
     a.AddFile("http://h/c.jpg", true, false);
     EXPECT_EQ(a.TakeNextDownload(slot), std::nullopt) << "nothing is taken while paused";
     TransferSlots().Release(slot);

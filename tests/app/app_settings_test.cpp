@@ -65,7 +65,7 @@ TEST_F(AppSettingsCommandsTest, StartUpReadsTheFileAndSaveWritesBothFiles) {
     EXPECT_NE(written.find("\nVERBOSE=0\nLOG_URL_ERRORS=1\n"), std::string::npos);
     EXPECT_EQ(ReadWholeFile(dir / "load.cfg"), "SAVE_FILE=" + a.paths.stateFile.string() + "\n");
 
-    a.m_bHoldWork.store(true);
+    a.State().SetWorkHeld(true);
     a.SaveSettings();
     EXPECT_EQ(port->StatusLine(), "Saved Settings.  Loading...");
 

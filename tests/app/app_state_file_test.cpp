@@ -51,7 +51,7 @@ TEST_F(StateFileTest, RoundTripKeepsListsFlagsBasesAndHeldFiles) {
     a.LoadState(false);
     EXPECT_TRUE(port->SawStatus("Loaded State File."));
     EXPECT_TRUE(a.m_bStateLoaded.load());
-    EXPECT_FALSE(a.m_bHoldWork.load());
+    EXPECT_FALSE(a.State().WorkHeld());
     {
         std::lock_guard<std::mutex> lock(a.linksMutex);
         const auto& all = a.linksToGrubble.Entries();
@@ -113,7 +113,7 @@ TEST_F(StateFileTest, SaveAsKeepsThePathAndLoadAsTakesTheChosenOne) {
     ASSERT_TRUE(a.LoadStateAs());
     EXPECT_EQ(a.paths.stateFile, a.paths.programDir / "copy.dat");
     EXPECT_EQ(QueuedFiles(a).size(), 2u);
-    EXPECT_FALSE(a.m_bPaused.load());  // page taking is given back
+    EXPECT_FALSE(a.State().Paused());  // page taking is given back
 }
 
 TEST_F(StateFileTest, LoadFiltersPagesAndDropsFilesAlreadyOnDisk) {
@@ -191,7 +191,7 @@ TEST_F(StateFileTest, CorruptFileIsSetAsideAndTheBackupLoaded) {
     a.LoadState(false);
     EXPECT_TRUE(
         port->SawStatus("Error Loading State file and Loading Backup. I hope you made a backup!"));
-    EXPECT_FALSE(a.m_bHoldWork.load());
+    EXPECT_FALSE(a.State().WorkHeld());
     EXPECT_TRUE(a.SaveState(false));
 }
 

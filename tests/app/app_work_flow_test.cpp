@@ -91,7 +91,7 @@ TEST_F(AppTest, TwoWorkersFindingTheWorkDoneReportItOnce) {
 
 TEST_F(AppTest, ExitAfterLastDownloadEndsTheProgramWhenWorkRunsOut) {
     App& a = InitApp();
-    a.m_bExitAfterLastDownload.store(true);
+    a.State().SetExitAfterLastDownload(true);
     QueueFiles(a, 3);
     StartRunLoop();
     ASSERT_TRUE(JoinRunLoop());
@@ -111,11 +111,11 @@ TEST_F(AppTest, ClearingAnExitAfterOptionRestartsTheWorkers) {
     ASSERT_TRUE(live(2));
     // Nothing in flight: the exit is asked for at once and the workers leave.
     a.SetExitAfterThisDownload(true);
-    EXPECT_TRUE(g_bStopWorkers.load());
+    EXPECT_TRUE(a.State().WorkersStopping());
     ASSERT_TRUE(live(0));
     // Turning the option off again brings the workers back.
     a.SetExitAfterThisDownload(false);
-    EXPECT_FALSE(g_bStopWorkers.load());
+    EXPECT_FALSE(a.State().WorkersStopping());
     EXPECT_TRUE(live(2));
     // Setting "exit after the last download" with nothing left exits at once.
     StartRunLoop();
@@ -132,7 +132,7 @@ TEST_F(WorkFlowTest, ExitAfterThisDownloadStopsTakingWork) {
     StartRunLoop();
     ASSERT_TRUE(WaitFor([&] { return held.load() == 1; }));
     a.SetExitAfterThisDownload(true);  // a file is in flight: the worker ends the crawl
-    EXPECT_FALSE(g_bStopWorkers.load());
+    EXPECT_FALSE(a.State().WorkersStopping());
     release.store(true);
     ASSERT_TRUE(JoinRunLoop());
     EXPECT_EQ(held.load(), 1);
@@ -170,7 +170,7 @@ TEST_F(WorkFlowTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
     a.Stop(/*clearVisited=*/true);
     release.store(true);
     ASSERT_TRUE(WaitFor([&] { return port->SawStatus("Stopped."); }));
-    ASSERT_TRUE(WaitFor([&] { return !a.m_bStopRequested.load(); }));
+    ASSERT_TRUE(WaitFor([&] { return !a.State().StopRequested(); }));
     {
         std::scoped_lock lock(a.linksMutex, a.downloadMutex, a.visitedMutex);
         EXPECT_TRUE(a.linksToGrubble.Empty() && a.toDownload.Empty() && a.visited.Empty());

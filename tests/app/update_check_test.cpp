@@ -80,8 +80,8 @@ protected:
         EXPECT_FALSE(platform::PathExists(setup.program.staged));
         EXPECT_FALSE(platform::PathExists(dir / "bin" / "webgrubbler2.part"));
         EXPECT_FALSE(app->m_bUpdatePending.load());
-        EXPECT_FALSE(app->m_bExitRequested.load());
-        EXPECT_FALSE(app->m_bHoldWork.load());
+        EXPECT_FALSE(app->State().ExitRequested());
+        EXPECT_FALSE(app->State().WorkHeld());
     }
 
     HttpTestServer server;
@@ -98,8 +98,8 @@ TEST_F(UpdateCheckTest, ANewerVersionIsFetchedInstalledAndEndsTheRun) {
     EXPECT_EQ(ReadWholeFile(dir / "Changes.txt"), "changes");
     EXPECT_FALSE(platform::PathExists(dir / "ReadMe.html"));  // missing: not saved, not fatal
     EXPECT_TRUE(app->m_bUpdatePending.load());
-    EXPECT_TRUE(app->m_bExitRequested.load());  // no worker is live
-    EXPECT_FALSE(app->m_bHoldWork.load());
+    EXPECT_TRUE(app->State().ExitRequested());  // no worker is live
+    EXPECT_FALSE(app->State().WorkHeld());
     EXPECT_TRUE(Asked("Version1.php"));
     EXPECT_FALSE(Asked("Version1.txt"));
 }
@@ -109,7 +109,7 @@ TEST_F(UpdateCheckTest, WithFilesWaitingTheCrawlIsSavedAndEndsAfterTheDownloads)
     Offer("1.30");
     CheckForUpdate(*app, setup);
     EXPECT_TRUE(port->SawStatus("Finished Downloading New Version."));
-    EXPECT_TRUE(app->m_bExitAfterThisDownload.load());
+    EXPECT_TRUE(app->State().ExitAfterThisDownload());
     EXPECT_TRUE(platform::FileExists(app->paths.stateFile));
     EXPECT_NE(ReadWholeFile(app->paths.stateFile).find("waiting.zip"), std::string::npos);
 }
@@ -241,7 +241,7 @@ TEST_F(UpdateCheckTest, AnExitUnderWayCutsTheCheckShort) {
     EXPECT_EQ(port->StatusLine(), "No newer version found.");
     EXPECT_FALSE(platform::PathExists(setup.program.staged));
     EXPECT_FALSE(app->m_bUpdatePending.load());
-    EXPECT_FALSE(app->m_bHoldWork.load());
+    EXPECT_FALSE(app->State().WorkHeld());
 }
 
 TEST_F(UpdateCheckTest, AProgramThatCannotBeReplacedIsOnlyReported) {

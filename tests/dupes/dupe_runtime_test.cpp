@@ -118,9 +118,9 @@ TEST_F(DupeRuntimeTest, NothingIsJudgedWhileOffOrHeld) {
     a.settings.runtimeDuplicateDetect.store(false);
     EXPECT_FALSE(Check(Dl("e.jpg")));
     a.settings.runtimeDuplicateDetect.store(true);
-    a.m_bHoldWork.store(true);
+    a.State().SetWorkHeld(true);
     EXPECT_FALSE(Check(Dl("e.jpg")));
-    a.m_bHoldWork.store(false);
+    a.State().SetWorkHeld(false);
     EXPECT_FALSE(Check(Dl("missing.jpg")));
     EXPECT_TRUE(fs::exists(Dl("e.jpg")));
     EXPECT_EQ(Records(), 0u);
@@ -187,7 +187,7 @@ TEST_F(DupeRuntimeTest, StateFileSaveAndLoadCarryTheList) {
     EXPECT_EQ(Records(), 0u);
     a.LoadState(false);
     EXPECT_EQ(Records(), 1u);
-    EXPECT_FALSE(a.m_bHoldWork.load());
+    EXPECT_FALSE(a.State().WorkHeld());
 }
 
 TEST_F(DupeRuntimeTest, SavingBeforeAnyCheckKeepsTheStoredRecords) {
@@ -217,7 +217,7 @@ TEST_F(DupeRuntimeTest, OlderFileIsMigratedAndErasedOnRequest) {
     WriteWholeFile(dir.path() / "Dupe.dat", dat);
     a.LoadDupeData();
     EXPECT_FALSE(fs::exists(dir.path() / "Dupe.dat"));
-    EXPECT_FALSE(a.m_bHoldWork.load());
+    EXPECT_FALSE(a.State().WorkHeld());
     EXPECT_TRUE(port->SawStatus("Loading Duplication Data..."));
     EXPECT_EQ(port->StatusLine(), "Ready.");
     EXPECT_EQ(Records(), 2u);  // how the paths split: DupeFileLayout.BinRoundTripAndDatMigration

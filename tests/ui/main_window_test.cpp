@@ -329,12 +329,12 @@ TEST_F(MainWindowTest, TypeBoxesComposeTheDownloadTypes) {
 
 TEST_F(MainWindowTest, PauseShowsItsStateInButtonStatusAndMenu) {
     Click(1184);
-    EXPECT_TRUE(app->m_bPaused.load());
+    EXPECT_TRUE(app->State().Paused());
     EXPECT_EQ(Widget<QAbstractButton>(1184)->text(), QStringLiteral("Unpause"));
     EXPECT_EQ(Text(1055), QStringLiteral("Paused"));
     EXPECT_TRUE(Item(40010)->isChecked());
     Item(40010)->trigger();
-    EXPECT_FALSE(app->m_bPaused.load());
+    EXPECT_FALSE(app->State().Paused());
     EXPECT_EQ(Widget<QAbstractButton>(1184)->text(), QStringLiteral("Pause"));
     EXPECT_EQ(Text(1055), QStringLiteral("Processing..."));
     EXPECT_FALSE(Item(40010)->isChecked());
@@ -344,14 +344,15 @@ TEST_F(MainWindowTest, PauseShowsItsStateInButtonStatusAndMenu) {
 // To 'Links To Grubble'", an update's wind-down sets "Exit After This
 // Download") are shown by the menu at the next pump.
 TEST_F(MainWindowTest, MenuChecksFollowSwitchesTheEngineSets) {
-    const std::pair<std::atomic<bool>*, int> switches[] = {
-        {&app->m_bStopAddingLinks, 40009},
-        {&app->m_bExitAfterThisDownload, 40023},
-        {&app->m_bPauseAfterDownloads, 40039},
+    using Setter = void (RunState::*)(bool);
+    const std::pair<Setter, int> switches[] = {
+        {&RunState::SetStopAddingLinks, 40009},
+        {&RunState::SetExitAfterThisDownload, 40023},
+        {&RunState::SetPauseAfterDownloads, 40039},
     };
-    for (const auto& [flag, id] : switches) {
+    for (const auto& [set, id] : switches) {
         for (const bool on : {true, false}) {
-            flag->store(on);
+            (app->State().*set)(on);
             window->ProcessMessages();
             EXPECT_EQ(Item(id)->isChecked(), on) << id;
         }
@@ -369,13 +370,13 @@ TEST_F(MainWindowTest, StopQuestionHasThreeAnswers) {
     EXPECT_EQ(asked[0],
               "Stop: The crawl is being stopped.\n\nDo you want to erase the history of URLs "
               "scanned too?");
-    EXPECT_FALSE(app->m_bStopRequested.load());
+    EXPECT_FALSE(app->State().StopRequested());
     EXPECT_TRUE(Widget(1090)->isEnabled());
 
     answer = Answer::Yes;
     Click(1090);
-    EXPECT_TRUE(app->m_bStopRequested.load());
-    EXPECT_TRUE(app->m_bClearVisitedOnStop.load());
+    EXPECT_TRUE(app->State().StopRequested());
+    EXPECT_TRUE(app->State().ClearVisitedOnStop());
     EXPECT_TRUE(Text(1055).startsWith(QStringLiteral("Stopping")) ||
                 Text(1055) == QStringLiteral("Stopped."))
         << Text(1055).toStdString();
@@ -383,12 +384,12 @@ TEST_F(MainWindowTest, StopQuestionHasThreeAnswers) {
     EXPECT_EQ(Text(1006), QStringLiteral("Links To Grubble: 0"));
 
     port->SetCrawlRunning(true);
-    app->m_bStopRequested.store(false);
+    app->State().EndStop();
     answer = Answer::No;
     Click(1090);
-    EXPECT_TRUE(app->m_bStopRequested.load());
-    EXPECT_FALSE(app->m_bClearVisitedOnStop.load());
-    EXPECT_TRUE(app->m_bAbortTransfers.load());
+    EXPECT_TRUE(app->State().StopRequested());
+    EXPECT_FALSE(app->State().ClearVisitedOnStop());
+    EXPECT_TRUE(app->State().AbortingTransfers());
     EXPECT_FALSE(Widget(1091)->isEnabled());
 }
 
@@ -396,14 +397,14 @@ TEST_F(MainWindowTest, ExitTwiceEndsAtOnceAndTheCloseBoxIsExit) {
     app->settings.alwaysSave.store(true);
     window->close();  // the window's close box
     EXPECT_TRUE(window->ExitPressed());
-    EXPECT_TRUE(app->m_bExitRequested.load());
+    EXPECT_TRUE(app->State().ExitRequested());
     EXPECT_FALSE(app->settings.alwaysSave.load());
     EXPECT_FALSE(window->Closed());
     // ExitNow only raises the exit flags; the program's loop ends the process.
-    app->m_bExitRequested.store(false);
+    app->State().SetExitRequested(false);
     Click(2);
-    EXPECT_TRUE(app->m_bExitRequested.load());
-    EXPECT_TRUE(g_bStopWorkers.load());
+    EXPECT_TRUE(app->State().ExitRequested());
+    EXPECT_TRUE(app->State().WorkersStopping());
 }
 
 TEST_F(MainWindowTest, QuestionsAndMessagesOfTheMenu) {

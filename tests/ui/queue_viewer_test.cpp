@@ -247,7 +247,7 @@ TEST_F(QueueViewerTest, WindowCommandsPauseOpenAndClose) {
 
     // Pause from the viewer pauses the crawl; both windows say so.
     Button(v, qv::kPause)->click();
-    EXPECT_TRUE(app->m_bPaused.load());
+    EXPECT_TRUE(app->State().Paused());
     EXPECT_EQ(Button(v, qv::kPause)->text(), QStringLiteral("Unpause"));
     EXPECT_EQ(Button(window.get(), mw::kPause)->text(), QStringLiteral("Unpause"));
 
