@@ -35,7 +35,7 @@ bool App::Initialise(const InitOptions& options) {
     run_.LetWorkersRun();
     platform::IgnoreBrokenPipe();
     platform::IgnoreFileSizeLimitSignal();
-    TransferSlots().Reset();
+    slots_.Reset();
     initialised_ = true;
 
     // 2.-3. Option fields, texts and counters hold their initial values.

@@ -303,6 +303,9 @@ public:
     int LiveDownloadWorkers() const { return liveDownloadWorkers_.load(); }
 
     UiPort& Port() { return port_; }
+    // The workers' slots: what each is transferring now.
+    TransferSlotTable& Slots() { return slots_; }
+    const TransferSlotTable& Slots() const { return slots_; }
 
     // ---- the state file ----
     // Writes the three lists (and the files the download workers hold) to
@@ -592,6 +595,7 @@ private:
 
     UiPort& port_;
     RunState run_;
+    TransferSlotTable slots_;
     bool initialised_ = false;
     bool shutDown_ = false;
     std::atomic<bool> mainWindow_{false};

@@ -24,7 +24,7 @@ constexpr int kReconnectPauseMs = 1000;
 }  // namespace
 
 App::ConnectOutcome App::ConnectForDownload(HttpConnection& c, int slot, const std::string& url) {
-    TransferSlot& s = TransferSlots()[slot];
+    TransferSlot& s = slots_[slot];
     const Timing& timing = CurrentTiming();
     // With KEEP_ALIVE the connection the last answer left open takes the
     // next request (a closed or unread one is dropped first).
@@ -66,7 +66,7 @@ void App::ProbeConnectivity(int slot) {
 // was abandoned (only in the flat directory mode; the others judge by
 // completeness).
 bool App::ResumeDownload(HttpConnection& c, FetchState& state, FetchRequest& request, bool flat) {
-    TransferSlot& s = TransferSlots()[request.slot];
+    TransferSlot& s = slots_[request.slot];
     const HttpAnswer& answer = state.answer;
     std::uint32_t previous = 0;
     while (!answer.IsComplete()) {
@@ -94,7 +94,7 @@ bool App::ResumeDownload(HttpConnection& c, FetchState& state, FetchRequest& req
 }
 
 bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool keepPage) {
-    TransferSlot& s = TransferSlots()[slot];
+    TransferSlot& s = slots_[slot];
     std::unique_ptr<HttpConnection>& held = downloadConnections_[static_cast<std::size_t>(slot)];
     FetchState& state = downloadStates_[static_cast<std::size_t>(slot)];
     const HttpAnswer& answer = state.answer;
@@ -245,7 +245,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
 }
 
 bool App::ProcessDownload(int slot, const std::string& url, bool keepPage) {
-    TransferSlot& s = TransferSlots()[slot];
+    TransferSlot& s = slots_[slot];
     // The status is this item's: a 404 of the previous file must not mark
     // a file that never got an answer.
     s.status = 0;

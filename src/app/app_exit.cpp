@@ -62,14 +62,14 @@ void App::Stop(bool clearVisited) {
 
 void App::StopAll() {
     run_.SetAbortTransfers(true);
-    TransferSlots().SetAllCancel(true);
+    slots_.SetAllCancel(true);
     run_.BeginStop(false);
     platform::SleepMs(CurrentTiming().stopSettleMs);
 }
 
 void App::StopWithAbort(bool abort) {
     run_.SetAbortTransfers(abort);
-    TransferSlots().SetAllCancel(abort);
+    slots_.SetAllCancel(abort);
     if (abort) {
         Stop(true);
     }
@@ -98,7 +98,7 @@ void App::SetExitAfterThisDownload(bool flag) {
         std::lock_guard<std::mutex> lock(downloadMutex);
         downloadsQueued = !toDownload.Empty();
     }
-    if (downloadsQueued && TransferSlots().CountBusy() > 0) {
+    if (downloadsQueued && slots_.CountBusy() > 0) {
         return;  // the download worker ends the crawl after its current file
     }
     RequestExit();

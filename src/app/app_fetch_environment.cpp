@@ -44,7 +44,7 @@ TransferSlot* AppFetchEnvironment::Slot(int index) {
     if (index < 0 || index >= kTransferSlotCount) {
         return nullptr;
     }
-    return &TransferSlots()[index];
+    return &app_.Slots()[index];
 }
 
 void AppFetchEnvironment::RecordUrlError(int status, std::string_view url) {

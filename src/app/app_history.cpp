@@ -95,7 +95,7 @@ void App::EraseUrlHistory(bool ask) {
         platform::SleepMs(CurrentTiming().inProcessPollMs);
         port_.ProcessMessages();
         std::lock_guard<std::mutex> lock(inProcessMutex);
-        inProcessCount.store(static_cast<std::uint32_t>(TransferSlots().CountBusy()));
+        inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
     }
     ShowStatus("Clearing URL history...");
     {

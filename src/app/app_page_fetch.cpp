@@ -66,7 +66,7 @@ void App::DropPageConnection(int slot) {
 }
 
 App::ConnectOutcome App::ConnectWithTries(HttpConnection& c, int slot) {
-    TransferSlot& s = TransferSlots()[slot];
+    TransferSlot& s = slots_[slot];
     const Timing& timing = CurrentTiming();
     // With KEEP_ALIVE the connection the last answer left open takes the
     // next request (a closed or unread one is dropped first).
@@ -111,7 +111,7 @@ void App::TestConnectivity(int slot) {
 }
 
 bool App::FetchPage(int slot, UrlRecord& record) {
-    TransferSlot& s = TransferSlots()[slot];
+    TransferSlot& s = slots_[slot];
     s.cancel = false;
     std::unique_ptr<HttpConnection>& held = pageConnections_[static_cast<std::size_t>(slot)];
     FetchState& state = pageStates_[static_cast<std::size_t>(slot)];

@@ -26,7 +26,7 @@ void App::ScanReceivedPage(const HttpConnection& c, const HttpAnswer& answer, Ur
 }
 
 bool App::ProcessPage(int slot, UrlRecord& record) {
-    TransferSlot& s = TransferSlots()[slot];
+    TransferSlot& s = slots_[slot];
     s.failure = FailureKind::None;
     if (ClaimPageDownload(slot, record.url) && SaveAndScanPage(slot, record)) {
         return true;
@@ -106,7 +106,7 @@ bool App::ClaimPageDownload(int slot, const std::string& url) {
 }
 
 bool App::SaveAndScanPage(int slot, UrlRecord& record) {
-    TransferSlot& s = TransferSlots()[slot];
+    TransferSlot& s = slots_[slot];
     RefreshCounterText(Counter::ToDownload);
     // The file's whole work, as a download worker does it.
     (void)ProcessDownload(slot, record.url, true);

@@ -243,7 +243,7 @@ UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
         record = linksToGrubble.PopFront();
         if (record) {
             NoteHeldPage(slot, record);
-            TransferSlot& s = TransferSlots()[slot];
+            TransferSlot& s = slots_[slot];
             s.SetUrl(record->url);
             s.ResetForItem();
             itemsSinceFinished_.store(true);
@@ -327,7 +327,7 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
         url = toDownload.PopFront();
         if (url) {
             NoteHeldDownload(slot, *url);
-            TransferSlot& s = TransferSlots()[slot];
+            TransferSlot& s = slots_[slot];
             s.SetUrl(*url);
             s.ResetForItem();
             itemsSinceFinished_.store(true);

@@ -11,7 +11,7 @@
 namespace wg {
 
 void App::PageWorkerMain(App* app, std::atomic<int>* threadId) {
-    const int slot = TransferSlots().Acquire();
+    const int slot = app->slots_.Acquire();
     if (slot < 0) {
         return;  // every slot is in use: this worker never starts
     }
@@ -46,7 +46,7 @@ void App::PageWorkerMain(App* app, std::atomic<int>* threadId) {
 }
 
 void App::DownloadWorkerMain(App* app, std::atomic<int>* threadId) {
-    const int slot = TransferSlots().Acquire();
+    const int slot = app->slots_.Acquire();
     if (slot < 0) {
         return;
     }
@@ -70,7 +70,7 @@ void App::DownloadWorkerMain(App* app, std::atomic<int>* threadId) {
         app->ItemFinished(slot);
     }
     app->downloadConnections_[static_cast<std::size_t>(slot)].reset();
-    TransferSlots().Release(slot);
+    app->slots_.Release(slot);
     app->DownloadWorkerEnded();
 }
 
@@ -78,7 +78,7 @@ bool App::NoWorkLeft() {
     // Items are taken and shown busy under their queue's lock, so with both
     // locks held no item can be between a queue and a slot.
     std::scoped_lock lock(downloadMutex, linksMutex);
-    return toDownload.Empty() && linksToGrubble.Empty() && TransferSlots().CountBusy() == 0;
+    return toDownload.Empty() && linksToGrubble.Empty() && slots_.CountBusy() == 0;
 }
 
 bool App::AllowMorePages() {
@@ -102,7 +102,7 @@ void App::ItemStarted(const std::string* url) {
 }
 
 void App::ItemFinished(int slot) {
-    TransferSlot& s = TransferSlots()[slot];
+    TransferSlot& s = slots_[slot];
     s.cancel.store(true);
     s.SetUrl({});
 
@@ -114,7 +114,7 @@ void App::ItemFinished(int slot) {
     bool pauseNow = false;
     {
         std::lock_guard<std::mutex> lock(inProcessMutex);
-        inProcessCount.store(static_cast<std::uint32_t>(TransferSlots().CountBusy()));
+        inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
         pauseNow = run_.PauseAfterDownloads() && downloadsEmpty;
     }
     if (pauseNow) {
@@ -214,7 +214,7 @@ void App::PauseWhenDownloadsEmpty() {
         run_.SetPauseAfterDownloads(false);
         return;
     }
-    inProcessCount.store(static_cast<std::uint32_t>(TransferSlots().CountBusy()));
+    inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
     RefreshCounterText(Counter::InProcess);
     TogglePause();
     if (run_.PauseAfterDownloads()) {

@@ -162,9 +162,8 @@ void QueueView::Empty() {
     }
 }
 
-std::vector<std::string> InProcessLines() {
+std::vector<std::string> InProcessLines(const TransferSlotTable& slots) {
     std::vector<std::string> lines;
-    const TransferSlotTable& slots = TransferSlots();
     for (int i = 0; i < kTransferSlotCount; ++i) {
         if (!SlotBusy(slots[i])) {
             continue;

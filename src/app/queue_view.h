@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "crawl/url_record.h"
+#include "net/transfer_slots.h"
 
 namespace wg {
 
@@ -88,6 +89,6 @@ private:
 
 // The lines of the "In Process" list: the status text of every busy
 // transfer slot.
-std::vector<std::string> InProcessLines();
+std::vector<std::string> InProcessLines(const TransferSlotTable& slots);
 
 }  // namespace wg

@@ -111,9 +111,4 @@ void TransferSlotTable::Reset() {
     handedOut_.store(0);
 }
 
-TransferSlotTable& TransferSlots() {
-    static TransferSlotTable table;
-    return table;
-}
-
 }  // namespace wg

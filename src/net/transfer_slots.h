@@ -95,7 +95,4 @@ private:
     std::mutex acquireMutex_;
 };
 
-// The process-wide table.
-TransferSlotTable& TransferSlots();
-
 }  // namespace wg

@@ -545,7 +545,7 @@ void QueueViewer::Refresh() {
 }
 
 void QueueViewer::RefreshInProcess() {
-    const std::vector<std::string> lines = InProcessLines();
+    const std::vector<std::string> lines = InProcessLines(app_.Slots());
     QueueSnapshot shot;
     shot.entries.reserve(lines.size());
     for (const std::string& line : lines) {

@@ -156,8 +156,8 @@ TEST_F(AppTest, EraseUrlHistoryAsksAndWaitsForBusySlots) {
     EXPECT_TRUE(a.UrlInHistory("http://h/v"));
 
     // A transfer is in flight: the history is cleared only after it ends.
-    const int slot = TransferSlots().Acquire();
-    TransferSlots()[slot].SetUrl("http://h/busy.jpg");
+    const int slot = a.Slots().Acquire();
+    a.Slots()[slot].SetUrl("http://h/busy.jpg");
     a.inProcessCount.store(1);
     a.settings.ignoreList.store(true);
     a.RecordDownloaded("http://h/done.jpg");
@@ -168,7 +168,7 @@ TEST_F(AppTest, EraseUrlHistoryAsksAndWaitsForBusySlots) {
                 "Waiting for current downloads to finish before clearing URL history...");
         });
         EXPECT_TRUE(a.UrlInHistory("http://h/v")) << "not cleared while the slot is busy";
-        TransferSlots()[slot].cancel.store(true);
+        a.Slots()[slot].cancel.store(true);
     });
     a.EraseUrlHistory(false);
     finisher.join();
@@ -181,7 +181,7 @@ TEST_F(AppTest, EraseUrlHistoryAsksAndWaitsForBusySlots) {
     EXPECT_EQ(questions[1].text,
               " Found this URL in my history list of URLs scanned. \n\n Do you want to erase the "
               "history of URLs scanned? ");
-    TransferSlots().Release(slot);
+    a.Slots().Release(slot);
 }
 
 TEST_F(AppTest, GuessingWalksTheDigits) {
@@ -208,12 +208,12 @@ TEST_F(AppTest, TakingRemovingAndEmptying) {
     a.AddFile("http://h/b.jpg", true, false);
     EXPECT_TRUE(a.RemovePage(second.get()));
     EXPECT_TRUE(a.UrlInHistory("http://h/2")) << "a removed page counts as visited";
-    const int slot = TransferSlots().Acquire();
+    const int slot = a.Slots().Acquire();
     bool keep = true;
     UrlRecordPtr first = a.TakeNextPage(slot, keep);
     ASSERT_NE(first, nullptr);
     EXPECT_FALSE(keep);
-    EXPECT_EQ(TransferSlots()[slot].Url(), "http://h/1");
+    EXPECT_EQ(a.Slots()[slot].Url(), "http://h/1");
     EXPECT_EQ(a.pagesTaken.load(), 2u);
 
     EXPECT_TRUE(a.RemoveDownload("http://h/a.jpg", false));
@@ -223,7 +223,7 @@ TEST_F(AppTest, TakingRemovingAndEmptying) {
     a.State().SetPaused(true);
     a.AddFile("http://h/c.jpg", true, false);
     EXPECT_EQ(a.TakeNextDownload(slot), std::nullopt) << "nothing is taken while paused";
-    TransferSlots().Release(slot);
+    a.Slots().Release(slot);
 }
 
 TEST_F(AppTest, KeywordPurgesAskThenRemove) {
@@ -282,14 +282,14 @@ TEST_F(AppTest, ConcurrentAddsTakesAndRemovesKeepIndexesExact) {
         });
     }
     threads.emplace_back([&a, &stop] {
-        const int slot = TransferSlots().Acquire();
+        const int slot = a.Slots().Acquire();
         while (!stop.load()) {
             bool keep = false;
             (void)a.TakeNextPage(slot, keep);
             (void)a.TakeNextDownload(slot);
             a.RemoveDownload("http://h/f3.jpg", true);
         }
-        TransferSlots().Release(slot);
+        a.Slots().Release(slot);
     });
     for (std::size_t t = 0; t < 3; ++t)
         threads[t].join();

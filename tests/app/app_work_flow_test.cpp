@@ -67,7 +67,7 @@ TEST_F(AppTest, WorkersDrainBothQueuesAndTheLastOneShowsFinished) {
         std::lock_guard<std::mutex> lock(a.visitedMutex);
         EXPECT_EQ(a.visited.Size(), 20u) << "taken pages are remembered as visited";
     }
-    EXPECT_EQ(TransferSlots().CountBusy(), 0);
+    EXPECT_EQ(a.Slots().CountBusy(), 0);
     EXPECT_EQ(port->CounterText(Counter::InProcess), "In Process: 0");
     StopRunLoop();
 }
@@ -75,8 +75,8 @@ TEST_F(AppTest, WorkersDrainBothQueuesAndTheLastOneShowsFinished) {
 TEST_F(AppTest, TwoWorkersFindingTheWorkDoneReportItOnce) {
     App& a = InitApp();
     QueuePages(a, 1);
-    const int first = TransferSlots().Acquire();
-    const int second = TransferSlots().Acquire();
+    const int first = a.Slots().Acquire();
+    const int second = a.Slots().Acquire();
     bool keep = false;
     ASSERT_NE(a.TakeNextPage(first, keep), nullptr);
     a.ItemFinished(first);
@@ -85,8 +85,8 @@ TEST_F(AppTest, TwoWorkersFindingTheWorkDoneReportItOnce) {
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.ends_with("   Finished."); }),
               1);
-    TransferSlots().Release(first);
-    TransferSlots().Release(second);
+    a.Slots().Release(first);
+    a.Slots().Release(second);
 }
 
 TEST_F(AppTest, ExitAfterLastDownloadEndsTheProgramWhenWorkRunsOut) {

@@ -60,7 +60,7 @@ protected:
         for (int i = 0; i < count; ++i) {
             ASSERT_TRUE(app->TakeNextDownload(kTransferSlotCount - 1).has_value());
         }
-        TransferSlots()[kTransferSlotCount - 1].SetUrl("");
+        app->Slots()[kTransferSlotCount - 1].SetUrl("");
     }
 
     // A button of the main window, or a menu item (4xxxx).
@@ -269,7 +269,7 @@ TEST_F(QueueViewerTest, WindowCommandsPauseOpenAndClose) {
 }
 
 TEST_F(QueueViewerTest, InProcessListShowsTheBusySlots) {
-    TransferSlot& slot = TransferSlots()[kTransferSlotCount - 2];
+    TransferSlot& slot = app->Slots()[kTransferSlotCount - 2];
     slot.ResetForItem();
     slot.SetUrl("http://h.test/big.zip");
     slot.connected.store(true);
