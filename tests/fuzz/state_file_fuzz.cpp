@@ -16,39 +16,30 @@ struct Lists {
     std::vector<std::string> files;
 };
 
+// Reads `count` entries with `next` into `out`; false at the first that is not Ok.
+template <class T>
+bool ReadList(wg::StateFileReader& reader, wg::StateRead (wg::StateFileReader::*next)(T*),
+              std::int32_t count, std::vector<T>& out) {
+    for (std::int32_t i = 0; i < count; ++i) {
+        T item{};
+        if ((reader.*next)(&item) != wg::StateRead::Ok) {
+            return false;
+        }
+        out.push_back(item);
+    }
+    return true;
+}
+
 Lists Read(std::string_view bytes) {
     Lists lists;
     wg::StateFileReader reader(bytes);
-    if (reader.ReadHeader() != wg::StateRead::Ok) {
-        return lists;
-    }
-    for (std::int32_t i = 0; i < reader.PageCount(); ++i) {
-        wg::UrlRecord record;
-        if (reader.NextPage(&record) != wg::StateRead::Ok) {
-            return lists;
-        }
-        lists.pages.push_back(record);
-    }
     std::int32_t count = 0;
-    if (reader.ReadCount(&count) != wg::StateRead::Ok) {
-        return lists;
-    }
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::string url;
-        if (reader.NextVisited(&url) != wg::StateRead::Ok) {
-            return lists;
-        }
-        lists.visited.push_back(url);
-    }
-    if (reader.ReadCount(&count) != wg::StateRead::Ok) {
-        return lists;
-    }
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::string url;
-        if (reader.NextFileUrl(&url) != wg::StateRead::Ok) {
-            return lists;
-        }
-        lists.files.push_back(url);
+    if (reader.ReadHeader() == wg::StateRead::Ok &&
+        ReadList(reader, &wg::StateFileReader::NextPage, reader.PageCount(), lists.pages) &&
+        reader.ReadCount(&count) == wg::StateRead::Ok &&
+        ReadList(reader, &wg::StateFileReader::NextVisited, count, lists.visited) &&
+        reader.ReadCount(&count) == wg::StateRead::Ok) {
+        ReadList(reader, &wg::StateFileReader::NextFileUrl, count, lists.files);
     }
     return lists;
 }
