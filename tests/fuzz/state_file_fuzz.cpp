@@ -6,43 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "../store/state_read_back.h"
 #include "store/state_file.h"
 
 namespace {
 
-struct Lists {
-    std::vector<wg::UrlRecord> pages;
-    std::vector<std::string> visited;
-    std::vector<std::string> files;
-};
-
-// Reads `count` entries with `next` into `out`; false at the first that is not Ok.
-template <class T>
-bool ReadList(wg::StateFileReader& reader, wg::StateRead (wg::StateFileReader::*next)(T*),
-              std::int32_t count, std::vector<T>& out) {
-    for (std::int32_t i = 0; i < count; ++i) {
-        T item{};
-        if ((reader.*next)(&item) != wg::StateRead::Ok) {
-            return false;
-        }
-        out.push_back(item);
-    }
-    return true;
-}
-
-Lists Read(std::string_view bytes) {
-    Lists lists;
-    wg::StateFileReader reader(bytes);
-    std::int32_t count = 0;
-    if (reader.ReadHeader() == wg::StateRead::Ok &&
-        ReadList(reader, &wg::StateFileReader::NextPage, reader.PageCount(), lists.pages) &&
-        reader.ReadCount(&count) == wg::StateRead::Ok &&
-        ReadList(reader, &wg::StateFileReader::NextVisited, count, lists.visited) &&
-        reader.ReadCount(&count) == wg::StateRead::Ok) {
-        ReadList(reader, &wg::StateFileReader::NextFileUrl, count, lists.files);
-    }
-    return lists;
-}
+using Lists = wg::test::StateReadBack;
 
 std::string Write(const Lists& lists) {
     std::string out;
@@ -71,7 +40,7 @@ bool Same(const wg::UrlRecord& a, const wg::UrlRecord& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const Lists first = Read({reinterpret_cast<const char*>(data), size});
+    const Lists first = wg::test::ReadStateFile({reinterpret_cast<const char*>(data), size});
     // Version 2 keeps one bit per flag and 16-bit lengths: normalise before
     // comparing (a version-0 text too long for version 2 is not written).
     Lists normal = first;
@@ -85,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         r.thirdFlag = r.thirdFlag != 0 ? 1 : 0;
     }
     const std::string written = Write(normal);
-    const Lists again = Read(written);
+    const Lists again = wg::test::ReadStateFile(written);
     if (again.pages.size() != normal.pages.size() || again.visited != normal.visited ||
         again.files != normal.files) {
         std::abort();
