@@ -21,6 +21,23 @@ std::string Z(std::string_view text) {
     return std::string(text) + '\0';
 }
 
+// What was read, on one line: each page with its three flags and its base URL
+// if it has one, then the visited URLs and the file URLs.
+std::string Shown(const StateReadBack& r) {
+    std::string s;
+    for (const UrlRecord& p : r.pages) {
+        s += p.url + " " + std::to_string(p.allLinked) + std::to_string(p.withinDomain) +
+             std::to_string(p.thirdFlag) + (p.hasBaseUrl ? " " + p.baseUrl : "") + "; ";
+    }
+    s += "visited";
+    for (const std::string& url : r.visited)
+        s += " " + url;
+    s += "; files";
+    for (const std::string& url : r.files)
+        s += " " + url;
+    return r.end == StateRead::Ok ? s : s + "; stopped";
+}
+
 TEST(StateFileLayout, ReadsEveryVersion) {
     // Version 0: no version word, 32-bit lengths, two flag bytes, no base URL.
     std::string v0 = Le(3, 4);
@@ -29,16 +46,7 @@ TEST(StateFileLayout, ReadsEveryVersion) {
     v0 += std::string("\x00\x00", 2) + Le(4, 4) + Z("a/3");
     v0 += Le(1, 4) + std::string("\x01\x01", 2) + Le(4, 4) + Z("v/1");
     v0 += Le(2, 4) + Le(4, 4) + Z("f/1") + Le(4, 4) + Z("f/2");
-    StateReadBack r = ReadStateFile(v0);
-    EXPECT_EQ(r.end, StateRead::Ok);
-    ASSERT_EQ(r.pages.size(), 3u);
-    EXPECT_EQ(r.pages[0].url, "a/1");
-    EXPECT_EQ(r.pages[0].allLinked, 1);
-    EXPECT_EQ(r.pages[1].allLinked, 0);
-    EXPECT_EQ(r.pages[1].withinDomain, 1);
-    EXPECT_FALSE(r.pages[2].hasBaseUrl);
-    EXPECT_EQ(r.visited, std::vector<std::string>{"v/1"});
-    EXPECT_EQ(r.files, (std::vector<std::string>{"f/1", "f/2"}));
+    EXPECT_EQ(Shown(ReadStateFile(v0)), "a/1 100; a/2 010; a/3 000; visited v/1; files f/1 f/2");
 
     // Version 1: two flag bytes, 16-bit lengths, base URLs (0 = none),
     // visited records with flags.
@@ -47,26 +55,12 @@ TEST(StateFileLayout, ReadsEveryVersion) {
     v1 += std::string("\x01\x00", 2) + Le(4, 2) + Z("p/2") + Le(0, 2);
     v1 += Le(1, 4) + std::string("\x01\x00", 2) + Le(2, 2) + Z("v");
     v1 += Le(0, 4);
-    r = ReadStateFile(v1);
-    EXPECT_EQ(r.end, StateRead::Ok);
-    ASSERT_EQ(r.pages.size(), 2u);
-    EXPECT_TRUE(r.pages[0].hasBaseUrl);
-    EXPECT_EQ(r.pages[0].baseUrl, "base/");
-    EXPECT_EQ(r.pages[0].withinDomain, 1);
-    EXPECT_FALSE(r.pages[1].hasBaseUrl);
-    EXPECT_EQ(r.visited, std::vector<std::string>{"v"});
-    EXPECT_TRUE(r.files.empty());
+    EXPECT_EQ(Shown(ReadStateFile(v1)), "p/1 010 base/; p/2 100; visited v; files");
 
     // Version 2: one flag byte per page record, none for visited records.
     std::string v2 = Le(2, 4) + Le(1, 4) + "\x05" + Le(4, 2) + Z("p/1") + Le(0, 2);
     v2 += Le(1, 4) + Le(4, 2) + Z("v/1") + Le(1, 4) + Le(4, 2) + Z("f/1");
-    r = ReadStateFile(v2);
-    EXPECT_EQ(r.end, StateRead::Ok);
-    ASSERT_EQ(r.pages.size(), 1u);
-    EXPECT_EQ(r.pages[0].allLinked, 1);
-    EXPECT_EQ(r.pages[0].withinDomain, 0);
-    EXPECT_EQ(r.pages[0].thirdFlag, 1);
-    EXPECT_EQ(r.files, std::vector<std::string>{"f/1"});
+    EXPECT_EQ(Shown(ReadStateFile(v2)), "p/1 101; visited v/1; files f/1");
 }
 
 TEST(StateFileLayout, WritesVersionTwoAndRefusesOverlongRecords) {
