@@ -88,11 +88,9 @@ TEST(DupeFileLayout, BinRoundTripAndDatMigration) {
     // their separator.
     read = DecodeDupeFile(DatFile({"C:\\grab\\pics\\x.gif", "/srv/y.zip", "bare.txt"}, 7, 8, 9));
     EXPECT_FALSE(read.currentFormat);
-    ASSERT_EQ(read.records.size(), 3u);
-    EXPECT_EQ(read.records[0].name, "x.gif");
-    EXPECT_EQ(read.records[0].dir, "C:\\grab\\pics\\");
-    EXPECT_EQ(read.records[1].dir, "/srv/");
-    EXPECT_EQ(read.records[2].dir, "");
+    EXPECT_EQ(read.records, (std::vector<DupeRecord>{{"x.gif", "C:\\grab\\pics\\", {7, 8, 9}},
+                                                     {"y.zip", "/srv/", {7, 8, 9}},
+                                                     {"bare.txt", "", {7, 8, 9}}}));
     EXPECT_EQ(DecodeDupeFile(EncodeDupeBin(read.records)).records, read.records);
 }
 
