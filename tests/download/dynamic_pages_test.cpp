@@ -57,24 +57,24 @@ protected:
 TEST_F(DynamicPages, ScriptTemplatesAreFilledIn) {
     struct Case {
         int type;
-        bool single;
         std::string_view start;
         std::string_view end;
     };
-    for (const Case& c : {Case{kRedirectPhp, false, "<?php\n$main = 'id';", "Not Found.';\n}\n"},
-                          Case{kRedirectAsp, false, "<%\nDim", "Not Found.\"\nEnd If\n%>"},
-                          Case{kRedirectJsp, false, "<%@ page import=", "}\n}\n%>"},
-                          Case{kRedirectPhp, true, "<?php\n$main = 'id';", "Not Found.';\n}\n"},
-                          Case{kRedirectAsp, true, "<%\nDim", "Not Found.\"\nEnd If\n%>"},
-                          Case{kRedirectJsp, true, "<%@ page import=", "}\n}\n%>"},
-                          Case{9, true, "<%\nDim", "%>"}}) {
-        const std::string text = RedirectScriptText(c.type, c.single, "id", "view.php_id", "html");
-        EXPECT_TRUE(text.starts_with(c.start)) << text;
-        EXPECT_TRUE(text.ends_with(c.end)) << text;
-        EXPECT_NE(text.find("view.php_id_n0n3.html"), std::string::npos) << text;
-        EXPECT_NE(text.find("view.php_id_"), text.rfind("view.php_id_")) << text;
-        EXPECT_EQ(text.find("%s"), std::string::npos) << text;
-        EXPECT_EQ(text.find("%%"), std::string::npos) << text;
+    // An unknown type gets the ASP script.
+    for (const bool single : {false, true}) {
+        for (const Case& c :
+             {Case{kRedirectPhp, "<?php\n$main = 'id';", "Not Found.';\n}\n"},
+              Case{kRedirectAsp, "<%\nDim", "Not Found.\"\nEnd If\n%>"},
+              Case{kRedirectJsp, "<%@ page import=", "}\n}\n%>"}, Case{9, "<%\nDim", "%>"}}) {
+            const std::string text =
+                RedirectScriptText(c.type, single, "id", "view.php_id", "html");
+            EXPECT_TRUE(text.starts_with(c.start)) << text;
+            EXPECT_TRUE(text.ends_with(c.end)) << text;
+            EXPECT_NE(text.find("view.php_id_n0n3.html"), std::string::npos) << text;
+            EXPECT_NE(text.find("view.php_id_"), text.rfind("view.php_id_")) << text;
+            EXPECT_EQ(text.find("%s"), std::string::npos) << text;
+            EXPECT_EQ(text.find("%%"), std::string::npos) << text;
+        }
     }
 }
 

@@ -40,49 +40,43 @@ std::string SavedPath(std::string_view url, const SaveNameOptions& options) {
     return ResolveLocalPath(ComposedPath(url, options)).value_or("(refused)");
 }
 
+// Every part of a split URL on one line.
+std::string Parts(const WorkerUrl& u) {
+    return u.url + " |" + (u.pathOnly ? " pathOnly" : "") + (u.secure ? " secure" : "") +
+           (u.hasSlash ? " slash" : "") + " host=" + u.host + " name=" + u.hostName +
+           " port=" + u.port + " path=" + u.path + " dir=" + u.directory + " file=" + u.file;
+}
+
 TEST(SaveNames, SplitsUrlsLikeTheDownloadWorker) {
-    WorkerUrl u = SplitWorkerUrl("http://www.example.com/docs");
-    EXPECT_EQ(u.url, "http://www.example.com/docs/");  // names a directory
-    EXPECT_EQ(u.host, "www.example.com");
-    EXPECT_EQ(u.path, "docs/");
-    EXPECT_EQ(u.directory, "docs");
-    EXPECT_EQ(u.file, "");
-    EXPECT_EQ(u.port, "80");
-
-    u = SplitWorkerUrl("http://www.example.com:8080/a/b/c.jpg?x=1");
-    EXPECT_EQ(u.url, "http://www.example.com:8080/a/b/c.jpg?x=1");
-    EXPECT_EQ(u.host, "www.example.com:8080");
-    EXPECT_EQ(u.hostName, "www.example.com");
-    EXPECT_EQ(u.port, "8080");
-    EXPECT_EQ(u.directory, "a/b");
-    EXPECT_EQ(u.file, "c.jpg?x=1");
-
-    u = SplitWorkerUrl("http://www.example.com:x/a.jpg");
-    EXPECT_EQ(u.hostName, "www.example.com:x");
-    EXPECT_EQ(u.port, "80");
-
-    u = SplitWorkerUrl("HTTPS://www.example.com/a.jpg");
-    EXPECT_TRUE(u.secure);
-    EXPECT_EQ(u.port, "443");
-    EXPECT_EQ(u.directory, "");
-    EXPECT_EQ(u.file, "a.jpg");
-
-    u = SplitWorkerUrl("http://www.example.com");
-    EXPECT_FALSE(u.hasSlash);
-    EXPECT_EQ(u.host, "www.example.com");
-    EXPECT_EQ(u.path, "");
-
-    u = SplitWorkerUrl("www.example.com/a/b.zip");  // no scheme: host, then path
-    EXPECT_EQ(u.host, "www.example.com");
-    EXPECT_EQ(u.path, "a/b.zip");
-
-    u = SplitWorkerUrl("/a/b.jpg");
-    EXPECT_TRUE(u.pathOnly);
-    EXPECT_EQ(u.path, "a/b.jpg");
-
-    u = SplitWorkerUrl("/a:b");  // a colon makes it a URL, however short
-    EXPECT_FALSE(u.pathOnly);
-    EXPECT_EQ(u.host, "");
+    const std::pair<const char*, const char*> cases[] = {
+        // A dot-less last segment names a directory.
+        {"http://www.example.com/docs",
+         "http://www.example.com/docs/ | slash host=www.example.com name=www.example.com port=80 "
+         "path=docs/ dir=docs file="},
+        {"http://www.example.com:8080/a/b/c.jpg?x=1",
+         "http://www.example.com:8080/a/b/c.jpg?x=1 | slash host=www.example.com:8080 "
+         "name=www.example.com port=8080 path=a/b/c.jpg?x=1 dir=a/b file=c.jpg?x=1"},
+        // A port that is not all digits stays in the host name.
+        {"http://www.example.com:x/a.jpg",
+         "http://www.example.com:x/a.jpg | slash host=www.example.com:x name=www.example.com:x "
+         "port=80 path=a.jpg dir= file=a.jpg"},
+        {"HTTPS://www.example.com/a.jpg",
+         "HTTPS://www.example.com/a.jpg | secure slash host=www.example.com name=www.example.com "
+         "port=443 path=a.jpg dir= file=a.jpg"},
+        {"http://www.example.com",
+         "http://www.example.com | host=www.example.com name=www.example.com port=80 path= dir= "
+         "file="},
+        // No scheme: host, then path.
+        {"www.example.com/a/b.zip",
+         "www.example.com/a/b.zip | slash host=www.example.com name=www.example.com port=80 "
+         "path=a/b.zip dir=a file=b.zip"},
+        {"/a/b.jpg", "/a/b.jpg | pathOnly host= name= port= path=a/b.jpg dir= file="},
+        // A colon makes it a URL, however short.
+        {"/a:b", "/a:b | host= name= port=80 path= dir= file="},
+    };
+    for (const auto& [url, parts] : cases) {
+        EXPECT_EQ(Parts(SplitWorkerUrl(url)), parts) << url;
+    }
 }
 
 struct NameCase {

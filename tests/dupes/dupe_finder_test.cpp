@@ -71,17 +71,32 @@ std::vector<std::string> ExpectedLines(const DupeFinder& finder,
 }
 
 TEST(DupeFinder, GroupedCount) {
-    EXPECT_EQ(GroupedCount(0), "0");
-    EXPECT_EQ(GroupedCount(999), "999");
-    EXPECT_EQ(GroupedCount(1000), "1,000");
-    EXPECT_EQ(GroupedCount(999999), "999,999");
-    EXPECT_EQ(GroupedCount(1000000), "1,000,000");
-    EXPECT_EQ(GroupedCount(2500000), "2,500,000");
-    EXPECT_EQ(GroupedCount(1002003), "1,002,003");
+    const std::pair<std::uint64_t, const char*> cases[] = {{0, "0"},
+                                                           {999, "999"},
+                                                           {1000, "1,000"},
+                                                           {999999, "999,999"},
+                                                           {1000000, "1,000,000"},
+                                                           {2500000, "2,500,000"},
+                                                           {1002003, "1,002,003"}};
+    for (const auto& [n, text] : cases) {
+        EXPECT_EQ(GroupedCount(n), text);
+    }
 }
 
-TEST(DupeFinder, ThreeCopiesKeepTheFirstScannedAndDeleteTheOthers) {
+// A directory of its own, and a finder that reports to the recorder.
+class DupeFinderTest : public ::testing::Test {
+protected:
+    bool Find(bool subdirectories = false) {
+        finder.SetSearchSubdirectories(subdirectories);
+        return finder.Find(dir.path().string());
+    }
+
     TempDir dir;
+    Recorder rec;
+    DupeFinder finder{rec.Events()};
+};
+
+TEST_F(DupeFinderTest, ThreeCopiesKeepTheFirstScannedAndDeleteTheOthers) {
     const std::string content = PatternBytes(5000, 1);
     WriteWholeFile(dir / "A", content);
     WriteWholeFile(dir / "B", content);
@@ -92,10 +107,8 @@ TEST(DupeFinder, ThreeCopiesKeepTheFirstScannedAndDeleteTheOthers) {
     std::FILE* log = std::fopen(logPath.c_str(), "w");
     ASSERT_NE(log, nullptr);
 
-    Recorder rec;
-    DupeFinder finder(rec.Events());
     finder.SetResultsLog(log);
-    ASSERT_TRUE(finder.Find(dir.path().string()));
+    ASSERT_TRUE(Find());
     std::fclose(log);
 
     const auto expected = ExpectedLines(finder, {{dir / "A", dir / "B", dir / "C"}});
@@ -129,8 +142,7 @@ TEST(DupeFinder, ThreeCopiesKeepTheFirstScannedAndDeleteTheOthers) {
 
 // The sampled comparison would call all the large ones the same as "base";
 // small files are compared whole, a byte short or a last byte off included.
-TEST(DupeFinder, FilesThatDifferAnywhereAreNotReported) {
-    TempDir dir;
+TEST_F(DupeFinderTest, FilesThatDifferAnywhereAreNotReported) {
     const std::string base = PatternBytes(200000, 3);
     WriteWholeFile(dir / "base", base);
     WriteWholeFile(dir / "copy", base);
@@ -147,12 +159,9 @@ TEST(DupeFinder, FilesThatDifferAnywhereAreNotReported) {
         WriteWholeFile(dir / (n + "b"), s);
         WriteWholeFile(dir / (n + "x"), Flip(s, size - 1));
     }
-    WriteWholeFile(dir / "shorter",
-                   PatternBytes(49, 50));  // the 50-byte files less their last byte
+    WriteWholeFile(dir / "shorter", PatternBytes(49, 50));  // the 50-byte files less their last
 
-    Recorder rec;
-    DupeFinder finder(rec.Events());
-    ASSERT_TRUE(finder.Find(dir.path().string()));
+    ASSERT_TRUE(Find());
     EXPECT_EQ(rec.results, ExpectedLines(finder, {{dir / "base", dir / "copy"},
                                                   {dir / "tenMore", dir / "tenMoreToo"},
                                                   {dir / "50a", dir / "50b"},
@@ -160,17 +169,14 @@ TEST(DupeFinder, FilesThatDifferAnywhereAreNotReported) {
                                                   {dir / "177a", dir / "177b"}}));
 }
 
-TEST(DupeFinder, KeptFileRemovedOrChangedByHandKeepsItsDuplicates) {
-    TempDir dir;
+TEST_F(DupeFinderTest, KeptFileRemovedOrChangedByHandKeepsItsDuplicates) {
     const std::string x = PatternBytes(3000, 4);
     const std::string y = PatternBytes(3000, 5);
     WriteWholeFile(dir / "x1", x);
     WriteWholeFile(dir / "x2", x);
     WriteWholeFile(dir / "y1", y);
     WriteWholeFile(dir / "y2", y);
-    Recorder rec;
-    DupeFinder finder(rec.Events());
-    ASSERT_TRUE(finder.Find(dir.path().string()));
+    ASSERT_TRUE(Find());
     ASSERT_EQ(finder.DuplicatesFound(), 2);
 
     std::vector<std::string> kept;
@@ -195,17 +201,13 @@ TEST(DupeFinder, KeptFileRemovedOrChangedByHandKeepsItsDuplicates) {
 
 // A link and the file it names are "identical"; whichever is kept, deleting
 // the other must not lose the data.
-TEST(DupeFinder, NeverDeletesTheKeptFileThroughALink) {
-    TempDir dir;
+TEST_F(DupeFinderTest, NeverDeletesTheKeptFileThroughALink) {
     const std::string content = PatternBytes(4000, 6);
     WriteWholeFile(dir / "real" / "file", content);
     fs::create_directory_symlink(dir / "real", dir / "alias");
     fs::create_symlink(dir / "real" / "file", dir / "real" / "link");
 
-    Recorder rec;
-    DupeFinder finder(rec.Events());
-    finder.SetSearchSubdirectories(true);
-    ASSERT_TRUE(finder.Find(dir.path().string()));
+    ASSERT_TRUE(Find(true));
     ASSERT_GE(finder.DuplicatesFound(), 1);
     finder.DeleteDuplicates();
     EXPECT_EQ(test::ReadWholeFile(dir / "real" / "file"), content);
@@ -215,51 +217,42 @@ TEST(DupeFinder, NeverDeletesTheKeptFileThroughALink) {
 
     // A link back up the tree is not entered: the walk ends, each file once.
     fs::create_directory_symlink(dir.path(), dir / "real" / "up");
-    ASSERT_TRUE(finder.Find(dir.path().string()));
+    ASSERT_TRUE(Find(true));
     EXPECT_LE(finder.FilesScanned(), 2u);
 }
 
-TEST(DupeFinder, SubdirectoriesAreSearchedOnlyWhenAsked) {
-    TempDir dir;
+TEST_F(DupeFinderTest, SubdirectoriesAreSearchedOnlyWhenAsked) {
     const std::string content = PatternBytes(1000, 7);
     WriteWholeFile(dir / "top", content);
     WriteWholeFile(dir / "sub" / "inner", content);
     WriteWholeFile(dir / "sub" / "deeper" / "innermost", content);
-
-    Recorder flat;
-    DupeFinder finder(flat.Events());
-    ASSERT_TRUE(finder.Find(dir.path().string()));
+    ASSERT_TRUE(Find());
     EXPECT_EQ(finder.FilesScanned(), 1u);
-    EXPECT_TRUE(flat.results.empty());
-    EXPECT_EQ(flat.status.back(), " Search completed. No duplicated files found.");
+    EXPECT_TRUE(rec.results.empty());
+    EXPECT_EQ(rec.status.back(), " Search completed. No duplicated files found.");
 
-    Recorder deep;
-    DupeFinder recursive(deep.Events());
-    recursive.SetSearchSubdirectories(true);
-    ASSERT_TRUE(recursive.Find(dir.path().string() + "/"));
-    EXPECT_EQ(recursive.FilesScanned(), 3u);
-    EXPECT_EQ(deep.results, ExpectedLines(recursive, {{dir / "top", dir / "sub" / "inner",
-                                                       dir / "sub" / "deeper" / "innermost"}}));
+    rec.status.clear();
+    finder.SetSearchSubdirectories(true);
+    ASSERT_TRUE(finder.Find(dir.path().string() + "/"));
+    EXPECT_EQ(finder.FilesScanned(), 3u);
+    EXPECT_EQ(rec.results, ExpectedLines(finder, {{dir / "top", dir / "sub" / "inner",
+                                                   dir / "sub" / "deeper" / "innermost"}}));
     const std::string sub = " Searching " + (dir / "sub").string() + "...";
-    const auto at = std::find(deep.status.begin(), deep.status.end(), sub);
-    ASSERT_NE(at, deep.status.end());
+    const auto at = std::find(rec.status.begin(), rec.status.end(), sub);
+    ASSERT_NE(at, rec.status.end());
     EXPECT_NE(
-        std::find(at, deep.status.end(), " Searching " + (dir / "sub" / "deeper").string() + "..."),
-        deep.status.end());
+        std::find(at, rec.status.end(), " Searching " + (dir / "sub" / "deeper").string() + "..."),
+        rec.status.end());
     // Back in a directory, its own text is shown again.
-    EXPECT_NE(std::find(at + 1, deep.status.end(), sub), deep.status.end());
+    EXPECT_NE(std::find(at + 1, rec.status.end(), sub), rec.status.end());
 }
 
-TEST(DupeFinder, SkipsDotNamesAsTheEnumerationRulesSay) {
-    TempDir dir;
+TEST_F(DupeFinderTest, SkipsDotNamesAsTheEnumerationRulesSay) {
     const std::string content = PatternBytes(500, 8);
     for (const char* name : {"plain", ".hidden", ".a", "..x", ".git/config", ".d/inside"}) {
         WriteWholeFile(dir / name, content);
     }
-    Recorder rec;
-    DupeFinder finder(rec.Events());
-    finder.SetSearchSubdirectories(true);
-    ASSERT_TRUE(finder.Find(dir.path().string()));
+    ASSERT_TRUE(Find(true));
     std::vector<std::string> scanned;
     for (const auto& c : finder.Candidates()) {
         scanned.push_back(fs::path(c.path).lexically_relative(dir.path()).string());
@@ -269,20 +262,17 @@ TEST(DupeFinder, SkipsDotNamesAsTheEnumerationRulesSay) {
     EXPECT_EQ(finder.DuplicatesFound(), 2);
 }
 
-TEST(DupeFinder, StopDuringTheScanEndsItWithoutACompare) {
-    TempDir dir;
+TEST_F(DupeFinderTest, StopDuringTheScanEndsItWithoutACompare) {
     for (int i = 0; i < 20; ++i) {
         WriteWholeFile(dir / ("f" + std::to_string(i)), "same");
     }
-    Recorder rec;
-    DupeFinder finder(rec.Events());
     int pumps = 0;
     rec.onPump = [&] {
         if (++pumps == 5) {
             finder.RequestStop();
         }
     };
-    ASSERT_TRUE(finder.Find(dir.path().string()));
+    ASSERT_TRUE(Find());
     EXPECT_EQ(finder.FilesScanned(), 5u);
     EXPECT_EQ(finder.Candidates().size(), 5u);
     EXPECT_TRUE(rec.results.empty());
@@ -292,18 +282,15 @@ TEST(DupeFinder, StopDuringTheScanEndsItWithoutACompare) {
 
     // The next search starts afresh.
     rec.onPump = [] {};
-    ASSERT_TRUE(finder.Find(dir.path().string()));
+    ASSERT_TRUE(Find());
     EXPECT_EQ(finder.FilesScanned(), 20u);
     EXPECT_EQ(finder.DuplicatesFound(), 19);
 }
 
-TEST(DupeFinder, CloseDuringTheCompareCancelsIt) {
-    TempDir dir;
+TEST_F(DupeFinderTest, CloseDuringTheCompareCancelsIt) {
     const std::string content = PatternBytes(100000, 9);
     WriteWholeFile(dir / "one", content);
     WriteWholeFile(dir / "two", content);
-    Recorder rec;
-    DupeFinder finder(rec.Events());
     bool scanDone = false;
     rec.onScanned = [&] { scanDone = true; };
     rec.onPump = [&] {
@@ -311,7 +298,7 @@ TEST(DupeFinder, CloseDuringTheCompareCancelsIt) {
             finder.RequestClose();
         }
     };
-    ASSERT_TRUE(finder.Find(dir.path().string()));
+    ASSERT_TRUE(Find());
     EXPECT_TRUE(finder.Closing());
     EXPECT_EQ(rec.status.back(), " Compare Cancelled");
     EXPECT_FALSE(rec.SawStatusStartingWith(" Search completed"));
@@ -330,8 +317,7 @@ TEST(DupeFinder, RootThatCannotBeListedFails) {
 
 // More members than are read side by side: the group is split by digest and
 // every class confirmed byte by byte, and deleting works in batches too.
-TEST(DupeFinder, LargeGroupSplitsIntoItsClasses) {
-    TempDir dir;
+TEST_F(DupeFinderTest, LargeGroupSplitsIntoItsClasses) {
     const std::string p = PatternBytes(3000, 10);
     const std::string q = Flip(p, 2999);
     std::vector<fs::path> classP, classQ;
@@ -346,9 +332,7 @@ TEST(DupeFinder, LargeGroupSplitsIntoItsClasses) {
     for (int i = 0; i < 3; ++i) {
         WriteWholeFile(dir / ("single" + std::to_string(i)), Flip(p, 1000 + i));
     }
-    Recorder rec;
-    DupeFinder finder(rec.Events());
-    ASSERT_TRUE(finder.Find(dir.path().string()));
+    ASSERT_TRUE(Find());
     EXPECT_EQ(rec.results, ExpectedLines(finder, {classP, classQ}));
     EXPECT_EQ(rec.counters.back(), "Files Compared: 78 of 78");
 
@@ -358,8 +342,7 @@ TEST(DupeFinder, LargeGroupSplitsIntoItsClasses) {
 
 // With few descriptors left, a group is read in smaller batches instead of
 // losing the files that could not be opened.
-TEST(DupeFinder, ShortOfDescriptorsStillFindsEveryCopy) {
-    TempDir dir;
+TEST_F(DupeFinderTest, ShortOfDescriptorsStillFindsEveryCopy) {
     const std::string content = PatternBytes(2000, 11);
     std::vector<fs::path> copies;
     for (int i = 0; i < 40; ++i) {
@@ -373,9 +356,7 @@ TEST(DupeFinder, ShortOfDescriptorsStillFindsEveryCopy) {
     rlimit tight = saved;
     tight.rlim_cur = static_cast<rlim_t>(used + 12);
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
-    Recorder rec;
-    DupeFinder finder(rec.Events());
-    const bool listed = finder.Find(dir.path().string());
+    const bool listed = Find();
     setrlimit(RLIMIT_NOFILE, &saved);
     ASSERT_TRUE(listed);
     EXPECT_EQ(rec.results, ExpectedLines(finder, {copies}));

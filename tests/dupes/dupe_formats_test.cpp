@@ -8,7 +8,6 @@
 #include "dupes/dupe_test_files.h"
 #include "dupes/fingerprint.h"
 #include "platform/files.h"
-#include "store/byte_io.h"
 #include "support/test_dirs.h"
 
 namespace wg::test {
@@ -77,77 +76,35 @@ TEST(DupeFileLayout, BinRoundTripAndDatMigration) {
         {"a.jpg", "/home/u/Downloads", {1, 2, 3}},
         {"b.png", "", {0xFFFFFFFF, 5, 6}},
     };
-    const std::string bin = EncodeDupeBin(records);
-    std::string expected;
-    AppendI32(expected, -1);
-    AppendI32(expected, 2);
-    AppendI32(expected, 6);
-    expected += std::string("a.jpg", 5) + '\0';
-    AppendI32(expected, 18);
-    expected += std::string("/home/u/Downloads") + '\0';
-    for (std::uint32_t v : {1u, 2u, 3u}) {
-        AppendU32(expected, v);
-    }
-    AppendI32(expected, 6);
-    expected += std::string("b.png") + '\0';
-    AppendI32(expected, 1);
-    expected += '\0';
-    for (std::uint32_t v : {0xFFFFFFFFu, 5u, 6u}) {
-        AppendU32(expected, v);
-    }
-    EXPECT_EQ(bin, expected);
+    const std::string bin = I32(-1) + I32(2) + Sized("a.jpg") + Sized("/home/u/Downloads") +
+                            I32(1) + I32(2) + I32(3) + Sized("b.png") + Sized("") +
+                            I32(0xFFFFFFFF) + I32(5) + I32(6);
+    EXPECT_EQ(EncodeDupeBin(records), bin);
     DupeFileContent read = DecodeDupeFile(bin);
     EXPECT_TRUE(read.currentFormat);
     EXPECT_EQ(read.records, records);
 
     // The older file: full paths split into names and directories that end in
     // their separator.
-    std::string dat;
-    AppendI32(dat, 3);
-    for (std::string_view path : {"C:\\grab\\pics\\x.gif", "/srv/y.zip", "bare.txt"}) {
-        AppendI32(dat, static_cast<std::int32_t>(path.size() + 1));
-        dat += std::string(path) + '\0';
-        for (std::uint32_t v : {7u, 8u, 9u}) {
-            AppendU32(dat, v);
-        }
-    }
-    read = DecodeDupeFile(dat);
+    read = DecodeDupeFile(DatFile({"C:\\grab\\pics\\x.gif", "/srv/y.zip", "bare.txt"}, 7, 8, 9));
     EXPECT_FALSE(read.currentFormat);
-    ASSERT_EQ(read.records.size(), 3u);
-    EXPECT_EQ(read.records[0].name, "x.gif");
-    EXPECT_EQ(read.records[0].dir, "C:\\grab\\pics\\");
-    EXPECT_EQ(read.records[1].dir, "/srv/");
-    EXPECT_EQ(read.records[2].dir, "");
+    EXPECT_EQ(read.records, (std::vector<DupeRecord>{{"x.gif", "C:\\grab\\pics\\", {7, 8, 9}},
+                                                     {"y.zip", "/srv/", {7, 8, 9}},
+                                                     {"bare.txt", "", {7, 8, 9}}}));
     EXPECT_EQ(DecodeDupeFile(EncodeDupeBin(read.records)).records, read.records);
 }
 
 TEST(DupeFileLayout, RefusesTextsLongerThanTheirFields) {
-    std::string bin;
-    AppendI32(bin, -1);
-    AppendI32(bin, 3);
-    AppendI32(bin, 2);
-    bin += std::string("a") + '\0';
-    AppendI32(bin, 1);
-    bin += '\0';
-    bin += std::string(12, '\0');
-    AppendI32(bin, 300);  // a name beyond 256 bytes
-    bin += std::string(300, 'n');
+    // The second record's name is beyond 256 bytes.
+    const std::string bin = I32(-1) + I32(3) + Sized("a") + Sized("") + std::string(12, '\0') +
+                            I32(300) + std::string(300, 'n');
     DupeFileContent read = DecodeDupeFile(bin);
     EXPECT_TRUE(read.stoppedEarly);
     EXPECT_EQ(read.records.size(), 1u);
     // A full-length name without its zero byte would not fit with it.
-    std::string unterminated;
-    AppendI32(unterminated, -1);
-    AppendI32(unterminated, 1);
-    AppendI32(unterminated, 256);
-    unterminated += std::string(256, 'n');
-    EXPECT_TRUE(DecodeDupeFile(unterminated).stoppedEarly);
+    EXPECT_TRUE(DecodeDupeFile(I32(-1) + I32(1) + I32(256) + std::string(256, 'n')).stoppedEarly);
     // Negative and cut lengths stop too; nothing too long is written.
-    std::string negative;
-    AppendI32(negative, -1);
-    AppendI32(negative, 1);
-    AppendI32(negative, -5);
-    EXPECT_TRUE(DecodeDupeFile(negative).stoppedEarly);
+    EXPECT_TRUE(DecodeDupeFile(I32(-1) + I32(1) + I32(-5)).stoppedEarly);
     EXPECT_TRUE(DecodeDupeFile(bin.substr(0, bin.size() - 1)).stoppedEarly);
     const std::string none = EncodeDupeBin({{std::string(256, 'x'), "", {}}});
     EXPECT_EQ(DecodeDupeFile(none).count, 0);

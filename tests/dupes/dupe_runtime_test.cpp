@@ -5,7 +5,6 @@
 #include "dupes/dupe_data.h"
 #include "dupes/dupe_test_files.h"
 #include "platform/files.h"
-#include "store/byte_io.h"
 #include "support/http_test_server.h"
 #include "util/log_file.h"
 
@@ -204,17 +203,8 @@ TEST_F(DupeRuntimeTest, SavingBeforeAnyCheckKeepsTheStoredRecords) {
 
 TEST_F(DupeRuntimeTest, OlderFileIsMigratedAndErasedOnRequest) {
     App& a = Start();
-    std::string dat;
-    AppendI32(dat, 2);
-    for (const std::string path : {"C:\\Grub\\pics\\a.jpg", "noslash.gif"}) {
-        AppendI32(dat, static_cast<std::int32_t>(path.size() + 1));
-        dat += path;
-        dat.push_back('\0');
-        AppendU32(dat, 10);
-        AppendU32(dat, 20);
-        AppendU32(dat, 30);
-    }
-    WriteWholeFile(dir.path() / "Dupe.dat", dat);
+    WriteWholeFile(dir.path() / "Dupe.dat",
+                   DatFile({"C:\\Grub\\pics\\a.jpg", "noslash.gif"}, 10, 20, 30));
     a.LoadDupeData();
     EXPECT_FALSE(fs::exists(dir.path() / "Dupe.dat"));
     EXPECT_FALSE(a.State().WorkHeld());

@@ -6,52 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "../store/state_read_back.h"
 #include "store/state_file.h"
 
 namespace {
 
-struct Lists {
-    std::vector<wg::UrlRecord> pages;
-    std::vector<std::string> visited;
-    std::vector<std::string> files;
-};
-
-Lists Read(std::string_view bytes) {
-    Lists lists;
-    wg::StateFileReader reader(bytes);
-    if (reader.ReadHeader() != wg::StateRead::Ok) {
-        return lists;
-    }
-    for (std::int32_t i = 0; i < reader.PageCount(); ++i) {
-        wg::UrlRecord record;
-        if (reader.NextPage(&record) != wg::StateRead::Ok) {
-            return lists;
-        }
-        lists.pages.push_back(record);
-    }
-    std::int32_t count = 0;
-    if (reader.ReadCount(&count) != wg::StateRead::Ok) {
-        return lists;
-    }
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::string url;
-        if (reader.NextVisited(&url) != wg::StateRead::Ok) {
-            return lists;
-        }
-        lists.visited.push_back(url);
-    }
-    if (reader.ReadCount(&count) != wg::StateRead::Ok) {
-        return lists;
-    }
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::string url;
-        if (reader.NextFileUrl(&url) != wg::StateRead::Ok) {
-            return lists;
-        }
-        lists.files.push_back(url);
-    }
-    return lists;
-}
+using Lists = wg::test::StateReadBack;
 
 std::string Write(const Lists& lists) {
     std::string out;
@@ -80,7 +40,7 @@ bool Same(const wg::UrlRecord& a, const wg::UrlRecord& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const Lists first = Read({reinterpret_cast<const char*>(data), size});
+    const Lists first = wg::test::ReadStateFile({reinterpret_cast<const char*>(data), size});
     // Version 2 keeps one bit per flag and 16-bit lengths: normalise before
     // comparing (a version-0 text too long for version 2 is not written).
     Lists normal = first;
@@ -94,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         r.thirdFlag = r.thirdFlag != 0 ? 1 : 0;
     }
     const std::string written = Write(normal);
-    const Lists again = Read(written);
+    const Lists again = wg::test::ReadStateFile(written);
     if (again.pages.size() != normal.pages.size() || again.visited != normal.visited ||
         again.files != normal.files) {
         std::abort();

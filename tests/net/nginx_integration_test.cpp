@@ -12,7 +12,7 @@
 #include "download/download_transaction.h"
 #include "net/tls_fetch.h"
 #include "net/transfer_slots.h"
-#include "support/nginx_server.h"
+#include "support/shared_nginx.h"
 #include "support/test_dirs.h"
 
 namespace wg {
@@ -20,61 +20,44 @@ namespace {
 
 constexpr std::size_t kPatternBytes = 300000;
 
-// A small site on disk and the nginx serving it.
-struct NginxFixture {
-    test::TempDir root;
-    std::unique_ptr<test::NginxServer> server;
-
-    NginxFixture() {
+// A small site on disk, and the nginx that serves it to every test of the suite.
+class NginxIntegration : public test::SharedNginxSuite<> {
+protected:
+    static void SetUpTestSuite() {
+        root_ = new test::TempDir();
         std::string pattern(kPatternBytes, '\0');
         for (std::size_t i = 0; i < pattern.size(); ++i) {
             pattern[i] = static_cast<char>((i * 31 + i / 251) % 256);  // no period of 2^k
         }
-        Write("files/pattern.bin", pattern);
-        Write("nested/deeper/page.html", "<html><body>deep</body></html>\n");
-        server = std::make_unique<test::NginxServer>(root.path());
-    }
-
-    void Write(const std::string& relative, const std::string& bytes) const {
-        test::WriteWholeFile(root / relative, bytes);
-    }
-    // The bytes of a fixture file, as nginx should send them.
-    std::string Read(const std::string& relative) const {
-        return test::ReadWholeFile(root / relative);
-    }
-};
-
-class NginxIntegration : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        if (test::NginxServer::FindBinary().empty()) {
-            return;
+        test::WriteWholeFile(*root_ / "files/pattern.bin", pattern);
+        test::WriteWholeFile(*root_ / "nested/deeper/page.html",
+                             "<html><body>deep</body></html>\n");
+        Start(root_->path(), "");
+        if (server_ != nullptr) {
+            const char* old = std::getenv("SSL_CERT_FILE");
+            savedCertFile_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+            setenv("SSL_CERT_FILE", server_->CaFile().c_str(), 1);
         }
-        site_ = new NginxFixture();
-        const char* old = std::getenv("SSL_CERT_FILE");
-        savedCertFile_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-        setenv("SSL_CERT_FILE", site_->server->CaFile().c_str(), 1);
     }
     static void TearDownTestSuite() {
-        if (site_ != nullptr) {
+        if (server_ != nullptr) {
             savedCertFile_ ? setenv("SSL_CERT_FILE", savedCertFile_->c_str(), 1)
                            : unsetenv("SSL_CERT_FILE");
         }
-        delete site_;
-        site_ = nullptr;
-    }
-    void SetUp() override {
-        if (site_ == nullptr) {
-            GTEST_SKIP() << "nginx is not installed (scripts/setup.sh installs it)";
-        }
-        ASSERT_TRUE(site_->server->Running()) << site_->server->Error();
+        SharedNginxSuite::TearDownTestSuite();
+        delete root_;
+        root_ = nullptr;
     }
 
+    // The bytes of a file of the site, as nginx should send them.
+    static std::string Read(const std::string& relative) {
+        return test::ReadWholeFile(*root_ / relative);
+    }
     static TlsResult Https(const std::string& path, std::string* body,
                            std::uint64_t resumeOffset = 0, const std::string& host = "127.0.0.1") {
         TlsRequest request;
         request.host = host;
-        request.port = std::to_string(site_->server->HttpsPort());
+        request.port = std::to_string(server_->HttpsPort());
         request.pathAndQuery = path;
         request.resumeOffset = resumeOffset;
         request.timeoutMs = 5000;
@@ -84,12 +67,12 @@ protected:
         });
     }
 
-    static inline NginxFixture* site_ = nullptr;
+    static inline test::TempDir* root_ = nullptr;
     static inline std::optional<std::string> savedCertFile_;
 };
 
 TEST_F(NginxIntegration, HttpsWholeResumedAndMissingFiles) {
-    const std::string expected = site_->Read("files/pattern.bin");
+    const std::string expected = Read("files/pattern.bin");
     ASSERT_EQ(expected.size(), kPatternBytes);
     std::string body;
     TlsResult result = Https("/files/pattern.bin", &body);
@@ -103,7 +86,7 @@ TEST_F(NginxIntegration, HttpsWholeResumedAndMissingFiles) {
     result = Https("/nested/deeper/page.html", &body, 0, "localhost");
     ASSERT_TRUE(result.Ok()) << result.errorText;
     EXPECT_EQ(result.status, 200);
-    EXPECT_EQ(body, site_->Read("nested/deeper/page.html"));
+    EXPECT_EQ(body, Read("nested/deeper/page.html"));
 
     // Content-Length of a range counts only the rest; the whole is offset plus that, or the
     // stated total.
@@ -138,7 +121,7 @@ protected:
     std::unique_ptr<HttpConnection> Open(bool secure, const std::string& path) {
         auto c = std::make_unique<HttpConnection>();
         c->environment = &env;
-        const std::uint16_t port = secure ? site_->server->HttpsPort() : site_->server->HttpPort();
+        const std::uint16_t port = secure ? server_->HttpsPort() : server_->HttpPort();
         c->Open("127.0.0.1", std::to_string(port), path, secure);
         state = {};
         return c;
@@ -163,7 +146,7 @@ protected:
 
 TEST_F(NginxFetch, HttpWholeResumedAndMissingFiles) {
     std::filesystem::current_path(downloads.path());
-    const std::string expected = site_->Read("files/pattern.bin");
+    const std::string expected = Read("files/pattern.bin");
     auto c = Open(false, "files");
     EXPECT_EQ(Fetch(*c, "pattern.bin", ""), static_cast<long>(kPatternBytes));
     EXPECT_TRUE(test::ReadWholeFile("pattern.bin") == expected);
@@ -187,7 +170,7 @@ TEST_F(NginxFetch, HttpWholeResumedAndMissingFiles) {
 
 TEST_F(NginxFetch, HttpsPagesAndFiles) {
     std::filesystem::current_path(downloads.path());
-    const std::string expected = site_->Read("files/pattern.bin");
+    const std::string expected = Read("files/pattern.bin");
     auto c = Open(true, "files");
     // A page larger than the buffer keeps 262,143 bytes and a terminator.
     EXPECT_EQ(Fetch(*c, "pattern.bin", std::nullopt), 1);

@@ -41,30 +41,29 @@ TEST(TypeGroupCompute, EntriesReachGroupsAndBitsAreNeverRemoved) {
 
 TEST(TypeGroupCompose, TickedBoxesComposeTheDownloadTypes) {
     AppSettings settings;
-    TypeBoxes boxes{U, U, T, T};
-    EXPECT_EQ(ComposeDownloadTypes(boxes, settings),
-              std::string(kDefaultPictureTypes) + ";" + std::string(kDefaultMusicTypes));
-
-    boxes = {U, T, T, T};
-    EXPECT_EQ(ComposeDownloadTypes(boxes, settings), std::string(kDefaultPictureTypes) + ";" +
-                                                         std::string(kDefaultMovieTypes) + ";" +
-                                                         std::string(kDefaultMusicTypes));
-
-    boxes = {T, T, H, U};
-    EXPECT_EQ(ComposeDownloadTypes(boxes, settings), kDefaultFileTypes);
-    EXPECT_EQ(boxes, (TypeBoxes{T, U, U, U}));
-
-    boxes = {U, H, H, T};
-    EXPECT_EQ(ComposeDownloadTypes(boxes, settings), kDefaultPictureTypes);
-    EXPECT_EQ(boxes, (TypeBoxes{U, U, U, T}));
-
-    boxes = {H, U, U, U};
-    EXPECT_EQ(ComposeDownloadTypes(boxes, settings), "");
-    EXPECT_EQ(boxes, (TypeBoxes{U, U, U, U}));
+    const std::string pictures(kDefaultPictureTypes), movies(kDefaultMovieTypes),
+        music(kDefaultMusicTypes);
+    // Web pages give the whole default list; half-ticked boxes come back unticked.
+    const struct {
+        TypeBoxes given;
+        std::string types;
+        TypeBoxes after;
+    } cases[] = {
+        {{U, U, T, T}, pictures + ";" + music, {U, U, T, T}},
+        {{U, T, T, T}, pictures + ";" + movies + ";" + music, {U, T, T, T}},
+        {{T, T, H, U}, std::string(kDefaultFileTypes), {T, U, U, U}},
+        {{U, H, H, T}, pictures, {U, U, U, T}},
+        {{H, U, U, U}, "", {U, U, U, U}},
+    };
+    for (const auto& c : cases) {
+        TypeBoxes boxes = c.given;
+        EXPECT_EQ(ComposeDownloadTypes(boxes, settings), c.types) << c.types;
+        EXPECT_EQ(boxes, c.after) << c.types;
+    }
 
     // The current list texts are used.
     settings.types.Set(TypeKind::MovieTypes, ".MKV");
-    boxes = {U, T, U, U};
+    TypeBoxes boxes{U, T, U, U};
     EXPECT_EQ(ComposeDownloadTypes(boxes, settings), ".mkv");
     EXPECT_EQ(MaskOfTickedBoxes(TypeBoxes{T, H, T, U}), kGroupWebPages | kGroupMusic);
 }

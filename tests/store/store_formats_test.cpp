@@ -5,6 +5,7 @@
 #include "store/dirs_file.h"
 #include "store/history_file.h"
 #include "store/state_file.h"
+#include "store/state_read_back.h"
 
 namespace wg::test {
 namespace {
@@ -20,38 +21,21 @@ std::string Z(std::string_view text) {
     return std::string(text) + '\0';
 }
 
-struct ReadBack {
-    std::vector<UrlRecord> pages;
-    std::vector<std::string> visited;
-    std::vector<std::string> files;
-    StateRead end = StateRead::Ok;  // how reading stopped
-};
-
-// Reads n entries with next; false at the first that is not Ok.
-template <class T>
-bool ReadList(StateFileReader& reader, StateRead (StateFileReader::*next)(T*), std::int32_t n,
-              std::vector<T>& out, StateRead& end) {
-    for (std::int32_t i = 0; i < n; ++i) {
-        T item{};
-        if ((end = (reader.*next)(&item)) != StateRead::Ok)
-            return false;
-        out.push_back(item);
+// What was read, on one line: each page with its three flags and its base URL
+// if it has one, then the visited URLs and the file URLs.
+std::string Shown(const StateReadBack& r) {
+    std::string s;
+    for (const UrlRecord& p : r.pages) {
+        s += p.url + " " + std::to_string(p.allLinked) + std::to_string(p.withinDomain) +
+             std::to_string(p.thirdFlag) + (p.hasBaseUrl ? " " + p.baseUrl : "") + "; ";
     }
-    return true;
-}
-
-ReadBack ReadAll(std::string_view bytes) {
-    ReadBack r;
-    StateFileReader reader(bytes);
-    std::int32_t n = 0;
-    if ((r.end = reader.ReadHeader()) == StateRead::Ok &&
-        ReadList(reader, &StateFileReader::NextPage, reader.PageCount(), r.pages, r.end) &&
-        (r.end = reader.ReadCount(&n)) == StateRead::Ok &&
-        ReadList(reader, &StateFileReader::NextVisited, n, r.visited, r.end) &&
-        (r.end = reader.ReadCount(&n)) == StateRead::Ok) {
-        ReadList(reader, &StateFileReader::NextFileUrl, n, r.files, r.end);
-    }
-    return r;
+    s += "visited";
+    for (const std::string& url : r.visited)
+        s += " " + url;
+    s += "; files";
+    for (const std::string& url : r.files)
+        s += " " + url;
+    return r.end == StateRead::Ok ? s : s + "; stopped";
 }
 
 TEST(StateFileLayout, ReadsEveryVersion) {
@@ -62,16 +46,7 @@ TEST(StateFileLayout, ReadsEveryVersion) {
     v0 += std::string("\x00\x00", 2) + Le(4, 4) + Z("a/3");
     v0 += Le(1, 4) + std::string("\x01\x01", 2) + Le(4, 4) + Z("v/1");
     v0 += Le(2, 4) + Le(4, 4) + Z("f/1") + Le(4, 4) + Z("f/2");
-    ReadBack r = ReadAll(v0);
-    EXPECT_EQ(r.end, StateRead::Ok);
-    ASSERT_EQ(r.pages.size(), 3u);
-    EXPECT_EQ(r.pages[0].url, "a/1");
-    EXPECT_EQ(r.pages[0].allLinked, 1);
-    EXPECT_EQ(r.pages[1].allLinked, 0);
-    EXPECT_EQ(r.pages[1].withinDomain, 1);
-    EXPECT_FALSE(r.pages[2].hasBaseUrl);
-    EXPECT_EQ(r.visited, std::vector<std::string>{"v/1"});
-    EXPECT_EQ(r.files, (std::vector<std::string>{"f/1", "f/2"}));
+    EXPECT_EQ(Shown(ReadStateFile(v0)), "a/1 100; a/2 010; a/3 000; visited v/1; files f/1 f/2");
 
     // Version 1: two flag bytes, 16-bit lengths, base URLs (0 = none),
     // visited records with flags.
@@ -80,26 +55,12 @@ TEST(StateFileLayout, ReadsEveryVersion) {
     v1 += std::string("\x01\x00", 2) + Le(4, 2) + Z("p/2") + Le(0, 2);
     v1 += Le(1, 4) + std::string("\x01\x00", 2) + Le(2, 2) + Z("v");
     v1 += Le(0, 4);
-    r = ReadAll(v1);
-    EXPECT_EQ(r.end, StateRead::Ok);
-    ASSERT_EQ(r.pages.size(), 2u);
-    EXPECT_TRUE(r.pages[0].hasBaseUrl);
-    EXPECT_EQ(r.pages[0].baseUrl, "base/");
-    EXPECT_EQ(r.pages[0].withinDomain, 1);
-    EXPECT_FALSE(r.pages[1].hasBaseUrl);
-    EXPECT_EQ(r.visited, std::vector<std::string>{"v"});
-    EXPECT_TRUE(r.files.empty());
+    EXPECT_EQ(Shown(ReadStateFile(v1)), "p/1 010 base/; p/2 100; visited v; files");
 
     // Version 2: one flag byte per page record, none for visited records.
     std::string v2 = Le(2, 4) + Le(1, 4) + "\x05" + Le(4, 2) + Z("p/1") + Le(0, 2);
     v2 += Le(1, 4) + Le(4, 2) + Z("v/1") + Le(1, 4) + Le(4, 2) + Z("f/1");
-    r = ReadAll(v2);
-    EXPECT_EQ(r.end, StateRead::Ok);
-    ASSERT_EQ(r.pages.size(), 1u);
-    EXPECT_EQ(r.pages[0].allLinked, 1);
-    EXPECT_EQ(r.pages[0].withinDomain, 0);
-    EXPECT_EQ(r.pages[0].thirdFlag, 1);
-    EXPECT_EQ(r.files, std::vector<std::string>{"f/1"});
+    EXPECT_EQ(Shown(ReadStateFile(v2)), "p/1 101; visited v/1; files f/1");
 }
 
 TEST(StateFileLayout, WritesVersionTwoAndRefusesOverlongRecords) {
@@ -131,24 +92,24 @@ TEST(StateFileLayout, TellsCorruptFromEndedAndTooLongBase) {
     // The file ends after the page list: a complete load of that list.
     std::string pagesOnly =
         Le(2, 4) + Le(1, 4) + std::string(1, '\0') + Le(2, 2) + Z("p") + Le(0, 2);
-    ReadBack r = ReadAll(pagesOnly);
+    StateReadBack r = ReadStateFile(pagesOnly);
     EXPECT_EQ(r.end, StateRead::End);
     EXPECT_EQ(r.pages.size(), 1u);
 
     // Cut inside a record, a zero length, a negative count: corrupt.
-    EXPECT_EQ(ReadAll(pagesOnly.substr(0, pagesOnly.size() - 1)).end, StateRead::Corrupt);
-    EXPECT_EQ(ReadAll(Le(2, 4) + Le(1, 4) + std::string(1, '\0') + Le(0, 2)).end,
+    EXPECT_EQ(ReadStateFile(pagesOnly.substr(0, pagesOnly.size() - 1)).end, StateRead::Corrupt);
+    EXPECT_EQ(ReadStateFile(Le(2, 4) + Le(1, 4) + std::string(1, '\0') + Le(0, 2)).end,
               StateRead::Corrupt);
-    EXPECT_EQ(ReadAll(Le(2, 4) + Le(0xFFFFFFFF, 4)).end, StateRead::Corrupt);
-    EXPECT_EQ(ReadAll(pagesOnly + Le(0xFFFFFFF0u, 4)).end, StateRead::Corrupt);
-    EXPECT_EQ(ReadAll("").end, StateRead::Corrupt);
+    EXPECT_EQ(ReadStateFile(Le(2, 4) + Le(0xFFFFFFFF, 4)).end, StateRead::Corrupt);
+    EXPECT_EQ(ReadStateFile(pagesOnly + Le(0xFFFFFFF0u, 4)).end, StateRead::Corrupt);
+    EXPECT_EQ(ReadStateFile("").end, StateRead::Corrupt);
 
     // A base URL beyond 6000 bytes ends the load after the records before it.
     std::string longBase =
         Le(2, 4) + Le(2, 4) + std::string(1, '\0') + Le(2, 2) + Z("p") + Le(0, 2);
     longBase +=
         std::string("\x00", 1) + Le(2, 2) + Z("q") + Le(6001, 2) + Z(std::string(6000, 'b'));
-    r = ReadAll(longBase);
+    r = ReadStateFile(longBase);
     EXPECT_EQ(r.end, StateRead::BaseTooLong);
     EXPECT_EQ(r.pages.size(), 1u);
 
