@@ -28,6 +28,7 @@
 #include "crawl/run_state.h"
 #include "crawl/url_list.h"
 #include "crawl/url_record.h"
+#include "crawl/worker_wakeups.h"
 #include "download/download_environment.h"
 #include "download/download_transaction.h"
 #include "download/file_claims.h"
@@ -282,8 +283,6 @@ public:
     // The local files that transactions are writing now.
     FileClaims& LocalFiles() { return localFiles_; }
 
-    // The kinds of worker, each with its queue.
-    enum class WorkerKind { Page = 0, Download = 1 };
     // Sets the exit request and ends the main loop's wait at once.
     void NoteExitRequested();
     // No worker thread is alive any more.
@@ -292,11 +291,6 @@ public:
     void WakeWorkers();
     // One item was queued: wakes one idle worker of that kind.
     void WakeOneWorker(WorkerKind kind);
-    // A mark of the work queued so far, taken before a worker looks into its
-    // queue: an item queued after it ends the worker's next IdleWait at once.
-    std::uint64_t WorkMark(WorkerKind kind);
-    // Sleeps up to `ms`, returning early when woken or when work came after `mark`.
-    void IdleWait(WorkerKind kind, std::uint64_t mark, int ms);
 
     // Number of workers alive.
     int LivePageWorkers() const { return livePageWorkers_.load(); }
@@ -590,8 +584,10 @@ private:
                                std::unordered_map<std::string, std::size_t>& byName);
     std::vector<std::string> DupeDirectories();
 
-    static void PageWorkerMain(App* app, std::atomic<int>* threadId);
-    static void DownloadWorkerMain(App* app, std::atomic<int>* threadId);
+    // A worker of `kind` on a thread of its own; it notes its system id in `threadId`.
+    std::thread StartWorkerThread(WorkerKind kind, std::atomic<int>* threadId);
+    friend class AppPageWorker;
+    friend class AppDownloadWorker;
 
     UiPort& port_;
     RunState run_;
@@ -636,11 +632,8 @@ private:
     std::array<std::unique_ptr<HttpConnection>, kTransferSlotCount> pageConnections_;
     std::array<FetchState, kTransferSlotCount> pageStates_;
 
-    std::mutex wakeMutex_;
-    std::array<std::condition_variable, 2> wakeCv_;  // by WorkerKind
-    std::uint64_t wakeGeneration_ = 0;               // raised by WakeWorkers
-    std::array<std::uint64_t, 2> workQueued_{};      // raised by WakeOneWorker
-    std::condition_variable exitCv_;                 // the main loop waits on it for an exit
+    // Idle workers wait here for work or a stop; the main loop for an exit.
+    WorkerWakeups wakeups_;
 };
 
 }  // namespace wg

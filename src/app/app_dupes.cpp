@@ -6,6 +6,7 @@
 #include "app/app.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/threads.h"
 #include "util/error_texts.h"
 #include "util/log_file.h"
 
@@ -341,7 +342,7 @@ bool App::StartDupeBuild() {
     }
     JoinDupeThread();
     ReleaseDupeData();
-    dupeThread_ = std::thread([this] {
+    dupeThread_ = platform::StartThread("wg-dupe-data", [this] {
         BuildDupeData();
         dupeThreadBusy_.store(false);
     });
@@ -360,7 +361,7 @@ bool App::StartDupeUpdate() {
         return false;
     }
     JoinDupeThread();
-    dupeThread_ = std::thread([this] {
+    dupeThread_ = platform::StartThread("wg-dupe-data", [this] {
         UpdateDupeData();
         dupeThreadBusy_.store(false);
     });

@@ -37,7 +37,7 @@ void App::StartPageWorker(int handleSlot) {
         extraThreads_.push_back(std::move(pageThreads_[idx]));
     }
     pageThreadIds_[idx].store(0);
-    pageThreads_[idx] = std::thread(PageWorkerMain, this, &pageThreadIds_[idx]);
+    pageThreads_[idx] = StartWorkerThread(WorkerKind::Page, &pageThreadIds_[idx]);
 }
 
 void App::StartDownloadWorker(int handleSlot) {
@@ -47,7 +47,7 @@ void App::StartDownloadWorker(int handleSlot) {
         extraThreads_.push_back(std::move(downloadThreads_[idx]));
     }
     downloadThreadIds_[idx].store(0);
-    downloadThreads_[idx] = std::thread(DownloadWorkerMain, this, &downloadThreadIds_[idx]);
+    downloadThreads_[idx] = StartWorkerThread(WorkerKind::Download, &downloadThreadIds_[idx]);
 }
 
 void App::StartExtraWorkers() {
@@ -58,11 +58,11 @@ void App::StartExtraWorkers() {
     const int downloadsToStart = settings.numDownloadThreads.load() - liveDownloadWorkers_.load();
     for (int i = 0; i < pagesToStart; ++i) {
         extraThreadIds_.emplace_back(0);
-        extraThreads_.emplace_back(PageWorkerMain, this, &extraThreadIds_.back());
+        extraThreads_.push_back(StartWorkerThread(WorkerKind::Page, &extraThreadIds_.back()));
     }
     for (int i = 0; i < downloadsToStart; ++i) {
         extraThreadIds_.emplace_back(0);
-        extraThreads_.emplace_back(DownloadWorkerMain, this, &extraThreadIds_.back());
+        extraThreads_.push_back(StartWorkerThread(WorkerKind::Download, &extraThreadIds_.back()));
     }
 }
 
@@ -163,9 +163,7 @@ void App::Run() {
         if (run_.ExitRequested()) {
             break;
         }
-        std::unique_lock<std::mutex> lock(wakeMutex_);
-        exitCv_.wait_for(lock, std::chrono::milliseconds(CurrentTiming().mainLoopMs),
-                         [this] { return run_.ExitRequested(); });
+        wakeups_.WaitUntil([this] { return run_.ExitRequested(); }, CurrentTiming().mainLoopMs);
     }
     LeaveMainLoop();
 }
@@ -229,11 +227,7 @@ void App::JoinAllThreads() {
 }
 
 void App::NoteExitRequested() {
-    {
-        std::lock_guard<std::mutex> lock(wakeMutex_);
-        run_.SetExitRequested(true);
-    }
-    exitCv_.notify_all();
+    wakeups_.Announce([this] { run_.SetExitRequested(true); });
 }
 
 bool App::AllWorkersEnded() const {
@@ -241,35 +235,11 @@ bool App::AllWorkersEnded() const {
 }
 
 void App::WakeWorkers() {
-    {
-        std::lock_guard<std::mutex> lock(wakeMutex_);
-        ++wakeGeneration_;
-    }
-    for (std::condition_variable& cv : wakeCv_) {
-        cv.notify_all();
-    }
+    wakeups_.WakeAll();
 }
 
 void App::WakeOneWorker(WorkerKind kind) {
-    const auto k = static_cast<std::size_t>(kind);
-    {
-        std::lock_guard<std::mutex> lock(wakeMutex_);
-        ++workQueued_[k];
-    }
-    wakeCv_[k].notify_one();
-}
-
-std::uint64_t App::WorkMark(WorkerKind kind) {
-    std::lock_guard<std::mutex> lock(wakeMutex_);
-    return workQueued_[static_cast<std::size_t>(kind)];
-}
-
-void App::IdleWait(WorkerKind kind, std::uint64_t mark, int ms) {
-    const auto k = static_cast<std::size_t>(kind);
-    std::unique_lock<std::mutex> lock(wakeMutex_);
-    const std::uint64_t generation = wakeGeneration_;
-    wakeCv_[k].wait_for(lock, std::chrono::milliseconds(ms),
-                        [&] { return wakeGeneration_ != generation || workQueued_[k] != mark; });
+    wakeups_.WakeOne(kind);
 }
 
 }  // namespace wg

@@ -3,75 +3,109 @@
 
 #include "app/app.h"
 #include "app/counter_text.h"
+#include "crawl/page_worker.h"
+#include "download/download_worker.h"
 #include "net/http_connection.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/threads.h"
 #include "util/timing.h"
 
 namespace wg {
 
-void App::PageWorkerMain(App* app, std::atomic<int>* threadId) {
-    const int slot = app->slots_.Acquire();
-    if (slot < 0) {
-        return;  // every slot is in use: this worker never starts
-    }
-    app->livePageWorkers_.fetch_add(1);
-    app->ApplyStartPriority(threadId, true);
-    while (!app->State().WorkersStopping()) {
-        bool keepRecord = false;
-        UrlRecordPtr record;
-        const std::uint64_t mark = app->WorkMark(WorkerKind::Page);
-        if (app->AllowMorePages() && !app->State().WorkHeld() && !app->State().DiskFull() &&
-            !app->State().PauseAfterDownloads()) {
-            record = app->TakeNextPage(slot, keepRecord);
-        }
-        if (!record) {
-            app->IdleWait(WorkerKind::Page, mark, CurrentTiming().pageIdleMs);
-            continue;
-        }
-        app->ItemStarted(&record->url);
-        if (app->pageHandler) {
-            (void)app->pageHandler(slot, *record);
-        }
-        app->NoteHeldPage(slot, nullptr);
-        app->ItemFinished(slot);
-        if (keepRecord) {
-            app->PageDone(*record);  // not in the visited list: the worker's own
-        }
-        record.reset();
-    }
-    app->DropPageConnection(slot);
-    app->downloadConnections_[static_cast<std::size_t>(slot)].reset();
-    app->PageWorkerEnded();
-}
+// The App as its page workers see it.
+class AppPageWorker final : public PageWorkerContext {
+public:
+    AppPageWorker(App& app, std::atomic<int>* threadId) : app_(app), threadId_(threadId) {}
 
-void App::DownloadWorkerMain(App* app, std::atomic<int>* threadId) {
-    const int slot = app->slots_.Acquire();
-    if (slot < 0) {
-        return;
-    }
-    app->liveDownloadWorkers_.fetch_add(1);
-    app->ApplyStartPriority(threadId, false);
-    bool previousSucceeded = true;
-    while (!app->State().WorkersStopping()) {
-        const std::uint64_t mark = app->WorkMark(WorkerKind::Download);
-        std::optional<std::string> url = app->TakeNextDownload(slot);
-        if (!url) {
-            app->IdleWait(WorkerKind::Download, mark, CurrentTiming().downloadIdleMs);
-            continue;
+    const RunState& Run() const override { return app_.State(); }
+    WorkerWakeups& Wakeups() override { return app_.wakeups_; }
+    int IdleMs() const override { return CurrentTiming().pageIdleMs; }
+    int Begin() override {
+        const int slot = app_.slots_.Acquire();
+        if (slot >= 0) {
+            app_.livePageWorkers_.fetch_add(1);
+            app_.ApplyStartPriority(threadId_, true);
         }
-        if (app->HandPageToPageWorker(slot, *url)) {
-            app->ItemFinished(slot);
-            continue;
-        }
-        app->ItemStarted(previousSucceeded ? &*url : nullptr);
-        previousSucceeded = app->downloadHandler ? app->downloadHandler(slot, *url) : true;
-        app->NoteHeldDownload(slot, {});
-        app->ItemFinished(slot);
+        return slot;
     }
-    app->downloadConnections_[static_cast<std::size_t>(slot)].reset();
-    app->slots_.Release(slot);
-    app->DownloadWorkerEnded();
+    bool WantsMorePages() override { return app_.AllowMorePages(); }
+    UrlRecordPtr TakeNextPage(int slot, bool& keepRecord) override {
+        return app_.TakeNextPage(slot, keepRecord);
+    }
+    void ItemStarted(const std::string& url) override { app_.ItemStarted(&url); }
+    void ProcessPage(int slot, UrlRecord& record) override {
+        if (app_.pageHandler) {
+            (void)app_.pageHandler(slot, record);
+        }
+    }
+    void ItemFinished(int slot) override {
+        app_.NoteHeldPage(slot, nullptr);
+        app_.ItemFinished(slot);
+    }
+    void PageDone(const UrlRecord& record) override { app_.PageDone(record); }
+    void End(int slot) override {
+        app_.DropPageConnection(slot);
+        app_.downloadConnections_[static_cast<std::size_t>(slot)].reset();
+        app_.PageWorkerEnded();
+    }
+
+private:
+    App& app_;
+    std::atomic<int>* threadId_;
+};
+
+// The App as its download workers see it.
+class AppDownloadWorker final : public DownloadWorkerContext {
+public:
+    AppDownloadWorker(App& app, std::atomic<int>* threadId) : app_(app), threadId_(threadId) {}
+
+    const RunState& Run() const override { return app_.State(); }
+    WorkerWakeups& Wakeups() override { return app_.wakeups_; }
+    int IdleMs() const override { return CurrentTiming().downloadIdleMs; }
+    int Begin() override {
+        const int slot = app_.slots_.Acquire();
+        if (slot >= 0) {
+            app_.liveDownloadWorkers_.fetch_add(1);
+            app_.ApplyStartPriority(threadId_, false);
+        }
+        return slot;
+    }
+    std::optional<std::string> TakeNextDownload(int slot) override {
+        return app_.TakeNextDownload(slot);
+    }
+    bool HandPageToPageWorker(int slot, const std::string& url) override {
+        return app_.HandPageToPageWorker(slot, url);
+    }
+    void ItemStarted(const std::string* url) override { app_.ItemStarted(url); }
+    bool Download(int slot, const std::string& url) override {
+        const bool succeeded = app_.downloadHandler ? app_.downloadHandler(slot, url) : true;
+        app_.NoteHeldDownload(slot, {});
+        return succeeded;
+    }
+    void ItemFinished(int slot) override { app_.ItemFinished(slot); }
+    void End(int slot) override {
+        app_.downloadConnections_[static_cast<std::size_t>(slot)].reset();
+        app_.slots_.Release(slot);
+        app_.DownloadWorkerEnded();
+    }
+
+private:
+    App& app_;
+    std::atomic<int>* threadId_;
+};
+
+std::thread App::StartWorkerThread(WorkerKind kind, std::atomic<int>* threadId) {
+    if (kind == WorkerKind::Page) {
+        return platform::StartThread("wg-page", [this, threadId] {
+            AppPageWorker context(*this, threadId);
+            RunPageWorker(context);
+        });
+    }
+    return platform::StartThread("wg-download", [this, threadId] {
+        AppDownloadWorker context(*this, threadId);
+        RunDownloadWorker(context);
+    });
 }
 
 bool App::NoWorkLeft() {

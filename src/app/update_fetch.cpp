@@ -14,6 +14,7 @@
 #include "net/http_fetch.h"
 #include "net/http_request.h"
 #include "platform/files.h"
+#include "platform/threads.h"
 
 namespace wg {
 
@@ -211,9 +212,14 @@ UpdateFetchResult FetchUpdateFile(HttpConnection& connection, UpdateFetchEnviron
 }
 
 void RunWhilePumping(const std::function<void()>& work, const std::function<void()>& pump) {
-    std::future<void> done;
+    std::promise<void> ended;
+    std::future<void> done = ended.get_future();
+    std::thread transfer;
     try {
-        done = std::async(std::launch::async, work);
+        transfer = platform::StartThread("wg-update", [&work, &ended] {
+            work();
+            ended.set_value();
+        });
     } catch (const std::system_error&) {
         work();  // no thread to be had: the window waits instead
         return;
@@ -223,7 +229,7 @@ void RunWhilePumping(const std::function<void()>& work, const std::function<void
             pump();
         }
     }
-    done.get();
+    transfer.join();
 }
 
 }  // namespace wg

@@ -9,6 +9,7 @@
 
 #include "dupes/dupe_compare.h"
 #include "platform/files.h"
+#include "platform/threads.h"
 #include "util/text.h"
 
 namespace wg {
@@ -204,7 +205,7 @@ void DupeFinder::RunTasks(std::size_t count, const std::function<bool()>& cancel
     std::vector<std::thread> threads;
     threads.reserve(workers);
     for (unsigned t = 0; t < workers; ++t) {
-        threads.emplace_back(work);
+        threads.push_back(platform::StartThread("wg-compare", work));
     }
     for (;;) {
         {

@@ -1,4 +1,5 @@
 #include "dupes/dupe_search_session.h"
+#include "platform/threads.h"
 
 #include <utility>
 
@@ -57,7 +58,7 @@ bool DupeSearchSession::Launch(Work work) {
     }
     stop_.store(false, std::memory_order_relaxed);
     done_.store(false, std::memory_order_release);
-    thread_ = std::thread([this, work = std::move(work)] {
+    thread_ = platform::StartThread("wg-find-dupes", [this, work = std::move(work)] {
         work();
         done_.store(true, std::memory_order_release);
     });
