@@ -64,10 +64,10 @@ void BM_AddSiteFiltered(benchmark::State& state) {
     for (std::int64_t i = 0; i < n; ++i) {
         auto r = std::make_shared<UrlRecord>();
         r->url = PageUrl(i);
-        a.visited.PushBack(r);
+        a.Queues().Visited()->PushBack(r);
         auto q = std::make_shared<UrlRecord>();
         q->url = PageUrl(n + i);
-        a.linksToGrubble.PushBack(q);
+        a.Queues().Pages()->PushBack(q);
     }
     // Timed in batches of new links; between batches (untimed) the queue is
     // brought back to its size, so every batch runs against n entries.
@@ -85,9 +85,9 @@ void BM_AddSiteFiltered(benchmark::State& state) {
         }
         state.PauseTiming();
         {
-            std::lock_guard<std::mutex> lock(a.linksMutex);
+            auto pages = a.Queues().Pages();
             for (int i = 0; i < kBatch; ++i) {
-                benchmark::DoNotOptimize(a.linksToGrubble.PopFront());
+                benchmark::DoNotOptimize(pages->PopFront());
             }
         }
         state.ResumeTiming();
@@ -104,8 +104,8 @@ void BM_AddFile(benchmark::State& state) {
     a.settings.ignoreList.store(true);
     const std::int64_t n = state.range(0);
     for (std::int64_t i = 0; i < n; ++i) {
-        a.downloadHistory.PushBack(FileUrl(i));
-        a.toDownload.PushBack(FileUrl(n + i));
+        a.Queues().History()->downloaded.PushBack(FileUrl(i));
+        a.Queues().Files()->PushBack(FileUrl(n + i));
     }
     constexpr int kBatch = 512;
     std::int64_t next = 2 * n;
@@ -121,9 +121,9 @@ void BM_AddFile(benchmark::State& state) {
         }
         state.PauseTiming();
         {
-            std::lock_guard<std::mutex> lock(a.downloadMutex);
+            auto files = a.Queues().Files();
             for (int i = 0; i < kBatch; ++i) {
-                benchmark::DoNotOptimize(a.toDownload.PopFront());
+                benchmark::DoNotOptimize(files->PopFront());
             }
         }
         state.ResumeTiming();

@@ -125,7 +125,8 @@ bool App::Initialise(const InitOptions& options) {
     if (mainWindow_) {
         UrlRecordPtr first;
         {
-            std::lock_guard<std::mutex> lock(linksMutex);
+            auto lock = queues_.Pages();
+            RecordList& linksToGrubble = *lock;
             first = linksToGrubble.Front();
         }
         if (first) {

@@ -8,16 +8,12 @@ namespace wg {
 void App::RefreshCounterText(Counter counter, bool listEmptied) {
     std::int64_t value = 0;
     switch (counter) {
-        case Counter::LinksToGrubble: {
-            std::lock_guard<std::mutex> lock(linksMutex);
-            value = static_cast<std::int64_t>(linksToGrubble.Size());
+        case Counter::LinksToGrubble:
+            value = static_cast<std::int64_t>(queues_.Pages()->Size());
             break;
-        }
-        case Counter::ToDownload: {
-            std::lock_guard<std::mutex> lock(downloadMutex);
-            value = static_cast<std::int64_t>(toDownload.Size());
+        case Counter::ToDownload:
+            value = static_cast<std::int64_t>(queues_.Files()->Size());
             break;
-        }
         case Counter::InProcess:
             value = inProcessCount.load();
             break;

@@ -165,7 +165,7 @@ void App::LoadDupeData() {
         run_.SetWorkHeld(true);
         ShowStatus("Loading Duplication Data...");
         ReadDupeFileLocked(true);
-        ShowStatus(HasQueuedWork() ? "Processing..." : "Ready.");
+        ShowStatus(queues_.HasQueuedWork() ? "Processing..." : "Ready.");
     }
     run_.SetWorkHeld(false);
 }

@@ -95,7 +95,8 @@ void App::SetExitAfterThisDownload(bool flag) {
     }
     bool downloadsQueued = false;
     {
-        std::lock_guard<std::mutex> lock(downloadMutex);
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
         downloadsQueued = !toDownload.Empty();
     }
     if (downloadsQueued && slots_.CountBusy() > 0) {
@@ -127,24 +128,30 @@ void App::ReleaseLists() {
         platform::SleepMs(t.stopSettleMs);
     }
     {
-        std::lock_guard<std::mutex> lock(visitedMutex);
+        auto lock = queues_.Visited();
+        RecordList& visited = *lock;
         visited.Clear([this] { AppendStatus("."); });
         ShowStatus("Exiting: Releasing Redirect file list...");
-        redirectFiles.clear();
+        std::lock_guard<std::mutex> redirects(redirectMutex_);
+        redirectFiles_.clear();
     }
     {
-        std::lock_guard<std::mutex> lock(linksMutex);
+        auto lock = queues_.Pages();
+        RecordList& linksToGrubble = *lock;
         ShowStatus("Exiting: Releasing 'Links To Grubble' list...");
         linksToGrubble.Clear([this] { AppendStatus("."); });
     }
     ReleaseDupeData();
     {
-        std::lock_guard<std::mutex> lock(downloadMutex);
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
         ShowStatus("Exiting: Releasing 'To download' list...");
         toDownload.Clear();
     }
     {
-        std::lock_guard<std::mutex> lock(ignoreMutex);
+        auto lock = queues_.History();
+        UrlList& downloadHistory = lock->downloaded;
+        UrlList& runDownloads = lock->thisRun;
         ShowStatus("Exiting: Releasing 'Sites to Ignore' list...");
         downloadHistory.Clear();
         runDownloads.Clear();

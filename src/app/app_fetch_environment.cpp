@@ -136,7 +136,7 @@ bool AppFetchEnvironment::MakeDynamicPage(std::string& localName, std::size_t qu
     DynamicPageOptions options;
     options.singleRedirectParam = app_.settings.singleRedirectParam.load();
     options.defaultType = app_.settings.redirDefaultType.load();
-    RedirectFileList list(app_.visitedMutex, app_.redirectFiles);
+    RedirectFileList list = app_.RedirectFiles();
     DynamicPageLog debug;
     if (app_.settings.logDebug.load()) {
         debug = [this](std::string_view text) { DebugLine(text); };
@@ -145,7 +145,7 @@ bool AppFetchEnvironment::MakeDynamicPage(std::string& localName, std::size_t qu
 }
 
 void AppFetchEnvironment::FileSaved(std::string_view localName) {
-    RedirectFileList list(app_.visitedMutex, app_.redirectFiles);
+    RedirectFileList list = app_.RedirectFiles();
     DynamicPageLog debug;
     if (app_.settings.logDebug.load()) {
         debug = [this](std::string_view text) { DebugLine(text); };

@@ -28,18 +28,21 @@ void AppendLimited(UrlList& list, std::size_t limit, std::string_view url) {
 
 void App::RecordDownloaded(std::string_view url) {
     if (settings.ignoreList.load()) {
-        std::lock_guard<std::mutex> lock(ignoreMutex);
+        auto lock = queues_.History();
+        UrlList& downloadHistory = lock->downloaded;
         AppendLimited(downloadHistory, kHistoryLimit, url);
         historyChanged_.store(true);
     } else if ((settings.dft.load() & kGroupWebPages) != 0) {
-        std::lock_guard<std::mutex> lock(ignoreMutex);
+        auto lock = queues_.History();
+        UrlList& runDownloads = lock->thisRun;
         AppendLimited(runDownloads, kRunDownloadsLimit, url);
     }
 }
 
 bool App::DownloadedBefore(std::string_view url) {
     if (settings.ignoreList.load()) {
-        std::lock_guard<std::mutex> lock(ignoreMutex);
+        auto lock = queues_.History();
+        UrlList& downloadHistory = lock->downloaded;
         if (!downloadHistory.Contains(url)) {
             return false;
         }
@@ -55,14 +58,16 @@ bool App::DownloadedBefore(std::string_view url) {
         return true;
     }
     if ((settings.dft.load() & kGroupWebPages) != 0) {
-        std::lock_guard<std::mutex> lock(ignoreMutex);
+        auto lock = queues_.History();
+        UrlList& runDownloads = lock->thisRun;
         return runDownloads.Contains(url);
     }
     return false;
 }
 
 void App::ClearRunDownloads() {
-    std::lock_guard<std::mutex> lock(ignoreMutex);
+    auto lock = queues_.History();
+    UrlList& runDownloads = lock->thisRun;
     runDownloads.Clear();
 }
 
@@ -72,7 +77,8 @@ bool App::UrlInHistory(std::string_view urlIn) {
         UrlUnescapeInPlace(url);
     }
     const std::string_view trimmed = TrimSpaces(url);
-    std::lock_guard<std::mutex> lock(visitedMutex);
+    auto lock = queues_.Visited();
+    RecordList& visited = *lock;
     return visited.ContainsUrl(trimmed);
 }
 
@@ -99,12 +105,15 @@ void App::EraseUrlHistory(bool ask) {
     }
     ShowStatus("Clearing URL history...");
     {
-        std::lock_guard<std::mutex> lock(visitedMutex);
+        auto lock = queues_.Visited();
+        RecordList& visited = *lock;
         visited.Clear();
-        redirectFiles.clear();
+        std::lock_guard<std::mutex> redirects(redirectMutex_);
+        redirectFiles_.clear();
     }
     {
-        std::lock_guard<std::mutex> lock(ignoreMutex);
+        auto lock = queues_.History();
+        UrlList& downloadHistory = lock->downloaded;
         downloadHistory.Clear();
         historyChanged_.store(true);
     }

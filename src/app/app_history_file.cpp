@@ -25,7 +25,8 @@ void App::SaveHistory() {
     }
     std::string image;
     {
-        std::lock_guard<std::mutex> lock(ignoreMutex);
+        auto lock = queues_.History();
+        UrlList& downloadHistory = lock->downloaded;
         AppendHistoryCount(image, static_cast<std::int32_t>(downloadHistory.Size()));
         downloadHistory.ForEach([&](const std::string& url) { AppendHistoryUrl(image, url); });
     }
@@ -49,7 +50,9 @@ void App::LoadHistory() {
     HistoryFileReader reader(bytes);
     (void)reader.ReadCount();
     {
-        std::lock_guard<std::mutex> lock(ignoreMutex);
+        auto lock = queues_.History();
+        UrlList& downloadHistory = lock->downloaded;
+        UrlList& runDownloads = lock->thisRun;
         runDownloads.Clear();
         run_.SetWorkHeld(true);
         ShowStatus("Loading History...");

@@ -34,14 +34,7 @@ bool AppLinkSink::QueuesEmpty() {
     if (!files_.empty()) {
         return false;
     }
-    {
-        std::lock_guard<std::mutex> lock(app_.linksMutex);
-        if (!app_.linksToGrubble.Empty()) {
-            return false;
-        }
-    }
-    std::lock_guard<std::mutex> lock(app_.downloadMutex);
-    return app_.toDownload.Empty();
+    return !app_.Queues().HasQueuedWork();
 }
 
 void AppLinkSink::ShowStatus(std::string_view text) {

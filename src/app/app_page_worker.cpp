@@ -74,13 +74,16 @@ bool App::HandPageToPageWorker(int slot, const std::string& url) {
     }
     // Under the page queue's lock: the page worker that takes the page finds
     // the file handed over.
-    std::lock_guard<std::mutex> lock(linksMutex);
+    auto lock = queues_.Pages();
+    RecordList& linksToGrubble = *lock;
     if (!linksToGrubble.ContainsUrl(url)) {
         return false;
     }
-    std::lock_guard<std::mutex> held(heldMutex_);
-    pagesToSave_.insert(url);
-    heldDownloads_.erase(slot);
+    auto held = queues_.Held();
+    auto& heldDownloads = held->downloads;
+    auto& pagesToSave = held->pagesToSave;
+    pagesToSave.insert(url);
+    heldDownloads.erase(slot);
     return true;
 }
 
@@ -89,13 +92,16 @@ bool App::ClaimPageDownload(int slot, const std::string& url) {
         return false;
     }
     {
-        std::lock_guard<std::mutex> held(heldMutex_);
-        if (pagesToSave_.erase(url) != 0) {
-            heldDownloads_[slot] = url;
+        auto held = queues_.Held();
+        auto& heldDownloads = held->downloads;
+        auto& pagesToSave = held->pagesToSave;
+        if (pagesToSave.erase(url) != 0) {
+            heldDownloads[slot] = url;
             return true;
         }
     }
-    std::lock_guard<std::mutex> lock(downloadMutex);
+    auto lock = queues_.Files();
+    UrlList& toDownload = *lock;
     // Taken and held in one step, as a download worker takes its files.
     if (!toDownload.Contains(url) || HeldByDownloadWorker(url) || !toDownload.RemoveFirst(url)) {
         return false;

@@ -33,7 +33,8 @@ void App::ApplySkipKeywordsToQueue() {
     const TypeSnapshot words = settings.types.Get(TypeKind::ExclusionTypes);
     bool queued = false;
     {
-        std::lock_guard<std::mutex> lock(linksMutex);
+        auto lock = queues_.Pages();
+        RecordList& linksToGrubble = *lock;
         queued = !linksToGrubble.Empty();
     }
     if (!HasEntries(words) || !queued) {
@@ -50,7 +51,8 @@ void App::ApplyDownloadKeywordsToQueue() {
     const TypeSnapshot words = settings.types.Get(TypeKind::DownloadKeywords);
     bool queued = false;
     {
-        std::lock_guard<std::mutex> lock(downloadMutex);
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
         queued = !toDownload.Empty();
     }
     if (!HasEntries(words) || !queued) {
@@ -61,7 +63,8 @@ void App::ApplyDownloadKeywordsToQueue() {
         return;
     }
     {
-        std::lock_guard<std::mutex> lock(downloadMutex);
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
         toDownload.RemoveIf(
             [&words](const std::string& url) { return ContainsLiteralEntry(*words, url); });
     }
@@ -72,7 +75,8 @@ void App::ApplySearchWordsToQueue() {
     const TypeSnapshot words = settings.types.Get(TypeKind::SearchWords);
     bool queued = false;
     {
-        std::lock_guard<std::mutex> lock(linksMutex);
+        auto lock = queues_.Pages();
+        RecordList& linksToGrubble = *lock;
         queued = !linksToGrubble.Empty();
     }
     if (!HasEntries(words) || !queued || settings.searchType.load() != kSearchInUrl) {
@@ -88,7 +92,8 @@ void App::ApplySearchWordsToQueue() {
 void App::PurgeQueuedPages(const std::function<bool(const UrlRecord&)>& remove) {
     std::vector<UrlRecordPtr> removed;
     {
-        std::lock_guard<std::mutex> lock(linksMutex);
+        auto lock = queues_.Pages();
+        RecordList& linksToGrubble = *lock;
         for (const auto& e : linksToGrubble.Entries()) {
             if (remove(*e)) {
                 removed.push_back(e);

@@ -51,10 +51,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
             return nullptr;
         }
         // The index lines of the duplicate tests below load while the filters run.
-        if (filtered && (allLinked != 0 || withinDomain != 0)) {
-            visited.Prefetch(urlIn, false);
-        }
-        linksToGrubble.Prefetch(urlIn, true);
+        queues_.PrefetchPage(urlIn, filtered && (allLinked != 0 || withinDomain != 0));
         // 2.-3.
         url.assign(urlIn);
         if (LooksEscaped(url)) {
@@ -76,7 +73,8 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
             }
             bool seen = false;
             {
-                std::lock_guard<std::mutex> lock(visitedMutex);
+                auto lock = queues_.Visited();
+                RecordList& visited = *lock;
                 seen = visited.ContainsUrl(url);
             }
             if (seen) {
@@ -124,7 +122,8 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
             record->hasBaseUrl = true;
         }
         {
-            std::lock_guard<std::mutex> lock(linksMutex);
+            auto lock = queues_.Pages();
+            RecordList& linksToGrubble = *lock;
             const bool duplicate =
                 key.empty() ? linksToGrubble.ContainsUrl(url) : linksToGrubble.ContainsKey(key);
             if (duplicate) {
@@ -168,10 +167,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
 void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
     // The index lines of the history and the queue load together, the
     // queue's while the history and the keywords are tested.
-    if (!userAdded && settings.ignoreList.load()) {
-        downloadHistory.Prefetch(urlIn, false);
-    }
-    toDownload.Prefetch(urlIn, true);
+    queues_.PrefetchFile(urlIn, !userAdded && settings.ignoreList.load());
     // 1.-2.
     if (!userAdded) {
         if (DownloadedBefore(urlIn) || run_.StopRequested()) {
@@ -189,7 +185,8 @@ void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
     }
     // 4.-6.
     {
-        std::lock_guard<std::mutex> lock(downloadMutex);
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
         if (toDownload.Contains(url)) {
             return;
         }
@@ -237,7 +234,8 @@ UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
     UrlRecordPtr record;
     {
         // Taken and held in one step, as for files.
-        std::lock_guard<std::mutex> lock(linksMutex);
+        auto lock = queues_.Pages();
+        RecordList& linksToGrubble = *lock;
         // The slot shows busy before the lock goes: a worker that finds the
         // queues empty must not see this page as neither queued nor in hand.
         record = linksToGrubble.PopFront();
@@ -265,7 +263,8 @@ UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
 void App::RecordVisited(const UrlRecordPtr& record, bool freeIfNotRecorded) {
     RefreshCounterText(Counter::LinksToGrubble);
     if (record && !m_bStopAddingHistory.load()) {
-        std::lock_guard<std::mutex> lock(visitedMutex);
+        auto lock = queues_.Visited();
+        RecordList& visited = *lock;
         // A page saved while it was being scanned is scanned again after a
         // resume; it is visited once.
         if (visited.ContainsUrl(record->url)) {
@@ -284,7 +283,8 @@ void App::RecordVisited(const UrlRecordPtr& record, bool freeIfNotRecorded) {
 bool App::RemovePage(const UrlRecord* record) {
     UrlRecordPtr taken;
     {
-        std::lock_guard<std::mutex> lock(linksMutex);
+        auto lock = queues_.Pages();
+        RecordList& linksToGrubble = *lock;
         for (const auto& e : linksToGrubble.Entries()) {
             if (e.get() == record) {
                 taken = e;
@@ -301,7 +301,8 @@ bool App::RemovePage(const UrlRecord* record) {
     if (m_bStopAddingHistory.load()) {
         PageDone(*taken);
     } else {
-        std::lock_guard<std::mutex> lock(visitedMutex);
+        auto lock = queues_.Visited();
+        RecordList& visited = *lock;
         if (!visited.ContainsRecord(taken.get())) {
             visited.PushBack(taken);
         }
@@ -323,7 +324,8 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
     {
         // Taken and held in one step: a state save sees the URL in one place
         // or the other.
-        std::lock_guard<std::mutex> lock(downloadMutex);
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
         url = toDownload.PopFront();
         if (url) {
             NoteHeldDownload(slot, *url);
@@ -353,13 +355,15 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
 
 void App::EmptyDownloads() {
     {
-        std::lock_guard<std::mutex> lock(downloadMutex);
-        std::lock_guard<std::mutex> held(heldMutex_);
-        if (toDownload.Empty() && pagesToSave_.empty()) {
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
+        auto held = queues_.Held();
+        auto& pagesToSave = held->pagesToSave;
+        if (toDownload.Empty() && pagesToSave.empty()) {
             return;
         }
         toDownload.Clear();
-        pagesToSave_.clear();
+        pagesToSave.clear();
     }
     if (run_.PauseAfterDownloads()) {
         PauseWhenDownloadsEmpty();
@@ -372,7 +376,8 @@ bool App::RemoveDownload(std::string_view url, bool recordAsDownloaded) {
         return false;
     }
     {
-        std::lock_guard<std::mutex> lock(downloadMutex);
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
         if (toDownload.Empty() || !toDownload.RemoveFirst(url)) {
             return false;
         }

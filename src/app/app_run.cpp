@@ -141,11 +141,13 @@ void App::MainLoopStep() {
         !port_.QueueViewerOpen()) {
         bool work = false;
         {
-            std::lock_guard<std::mutex> lock(linksMutex);
+            auto lock = queues_.Pages();
+            RecordList& linksToGrubble = *lock;
             work = !linksToGrubble.Empty();
         }
         if (!work) {
-            std::lock_guard<std::mutex> lock(downloadMutex);
+            auto lock = queues_.Files();
+            UrlList& toDownload = *lock;
             work = !toDownload.Empty();
         }
         if (work) {

@@ -71,7 +71,8 @@ bool App::StartCrawl(const CrawlRequest& request) {
         EraseUrlHistory(false);
     }
     {
-        std::lock_guard<std::mutex> lock(visitedMutex);
+        auto lock = queues_.Visited();
+        RecordList& visited = *lock;
         earlierVisits.store(visited.Size());
     }
     (void)AddSite(address, allLinked ? 1 : 0, withinDomain ? 1 : 0, 0, request.webPagesChecked);
@@ -118,11 +119,13 @@ void App::NameStateFileForUrl(std::string_view address) {
     if (m_bStateLoaded.load()) {
         bool queued = false;
         {
-            std::lock_guard<std::mutex> lock(linksMutex);
+            auto lock = queues_.Pages();
+            RecordList& linksToGrubble = *lock;
             queued = !linksToGrubble.Empty();
         }
         if (!queued) {
-            std::lock_guard<std::mutex> lock(downloadMutex);
+            auto lock = queues_.Files();
+            UrlList& toDownload = *lock;
             queued = !toDownload.Empty();
         }
         if (queued) {

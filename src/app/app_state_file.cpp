@@ -111,23 +111,14 @@ void App::SetPeriodicSave(bool on) {
     }
 }
 
-bool App::HasQueuedWork() {
-    {
-        std::lock_guard<std::mutex> lock(linksMutex);
-        if (!linksToGrubble.Empty()) {
-            return true;
-        }
-    }
-    std::lock_guard<std::mutex> lock(downloadMutex);
-    return !toDownload.Empty();
-}
-
 bool App::HeldByDownloadWorker(std::string_view url) {
-    std::lock_guard<std::mutex> lock(heldMutex_);
-    if (pagesToSave_.contains(url)) {
+    auto lock = queues_.Held();
+    auto& heldDownloads = lock->downloads;
+    auto& pagesToSave = lock->pagesToSave;
+    if (pagesToSave.contains(url)) {
         return true;
     }
-    for (const auto& [slot, held] : heldDownloads_) {
+    for (const auto& [slot, held] : heldDownloads) {
         if (held == url) {
             return true;
         }
@@ -136,20 +127,22 @@ bool App::HeldByDownloadWorker(std::string_view url) {
 }
 
 void App::NoteHeldPage(int slot, UrlRecordPtr record) {
-    std::lock_guard<std::mutex> lock(heldMutex_);
+    auto lock = queues_.Held();
+    auto& heldPages = lock->pages;
     if (record) {
-        heldPages_[slot] = std::move(record);
+        heldPages[slot] = std::move(record);
     } else {
-        heldPages_.erase(slot);
+        heldPages.erase(slot);
     }
 }
 
 void App::NoteHeldDownload(int slot, std::string_view url) {
-    std::lock_guard<std::mutex> lock(heldMutex_);
+    auto lock = queues_.Held();
+    auto& heldDownloads = lock->downloads;
     if (url.empty()) {
-        heldDownloads_.erase(slot);
+        heldDownloads.erase(slot);
     } else {
-        heldDownloads_[slot] = std::string(url);
+        heldDownloads[slot] = std::string(url);
     }
 }
 
@@ -165,16 +158,20 @@ bool App::SaveState(bool beforeExit) {
     const bool exists = platform::FileExists(stateFile);
     bool queuesEmpty = false;
     {
-        std::lock_guard<std::mutex> lock(linksMutex);
+        auto lock = queues_.Pages();
+        RecordList& linksToGrubble = *lock;
         queuesEmpty = linksToGrubble.Empty();
     }
     if (queuesEmpty) {
-        std::lock_guard<std::mutex> lock(downloadMutex);
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
         queuesEmpty = toDownload.Empty();
     }
     if (queuesEmpty) {
-        std::lock_guard<std::mutex> lock(heldMutex_);
-        queuesEmpty = heldDownloads_.empty() && heldPages_.empty();
+        auto lock = queues_.Held();
+        auto& heldDownloads = lock->downloads;
+        auto& heldPages = lock->pages;
+        queuesEmpty = heldDownloads.empty() && heldPages.empty();
     }
     bool reset = false;
     if (queuesEmpty && exists) {
@@ -214,13 +211,15 @@ bool App::SaveState(bool beforeExit) {
     {
         std::string records;
         std::int32_t count = 0;
-        std::lock_guard<std::mutex> lock(linksMutex);
+        auto lock = queues_.Pages();
+        RecordList& linksToGrubble = *lock;
         // The pages the page workers are scanning come first: a resumed
         // crawl scans them again.
         std::vector<UrlRecordPtr> held;
         {
-            std::lock_guard<std::mutex> heldLock(heldMutex_);
-            for (const auto& [slot, record] : heldPages_) {
+            auto heldLock = queues_.Held();
+            auto& heldPages = heldLock->pages;
+            for (const auto& [slot, record] : heldPages) {
                 held.push_back(record);
             }
         }
@@ -240,7 +239,8 @@ bool App::SaveState(bool beforeExit) {
     {
         std::string records;
         std::int32_t count = 0;
-        std::lock_guard<std::mutex> lock(visitedMutex);
+        auto lock = queues_.Visited();
+        RecordList& visited = *lock;
         for (const UrlRecordPtr& record : visited.Entries()) {
             if (!record) {
                 break;
@@ -256,15 +256,18 @@ bool App::SaveState(bool beforeExit) {
         // with the queue, ahead of it, so that a resumed crawl fetches them.
         std::string records;
         std::int32_t count = 0;
-        std::lock_guard<std::mutex> lock(downloadMutex);
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
         std::vector<std::string> held;
         {
-            std::lock_guard<std::mutex> heldLock(heldMutex_);
-            for (const auto& [slot, url] : heldDownloads_) {
+            auto heldLock = queues_.Held();
+            auto& heldDownloads = heldLock->downloads;
+            auto& pagesToSave = heldLock->pagesToSave;
+            for (const auto& [slot, url] : heldDownloads) {
                 held.push_back(url);
             }
             const std::size_t firstPage = held.size();
-            held.insert(held.end(), pagesToSave_.begin(), pagesToSave_.end());
+            held.insert(held.end(), pagesToSave.begin(), pagesToSave.end());
             // In a stable order, as the state file was always written.
             std::sort(held.begin() + static_cast<std::ptrdiff_t>(firstPage), held.end());
         }
@@ -312,7 +315,8 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
         port_.ProcessMessages();
     });
     {
-        std::lock_guard<std::mutex> lock(linksMutex);
+        auto lock = queues_.Pages();
+        RecordList& linksToGrubble = *lock;
         ShowStatus("Loading 'Links To Grubble'...");
         for (std::int32_t i = 0; i < reader.PageCount(); ++i) {
             UrlRecord record;
@@ -344,7 +348,8 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
     AppendStatus(".");
     RefreshCounterText(Counter::LinksToGrubble);
     {
-        std::lock_guard<std::mutex> lock(visitedMutex);
+        auto lock = queues_.Visited();
+        RecordList& visited = *lock;
         ShowStatus("Loading 'Sites Visted'...");
         for (std::int32_t i = 0; i < count; ++i) {
             UrlRecordPtr record = NewUrlRecord();
@@ -371,7 +376,8 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
         RefreshCounterText(Counter::ToDownload);
         port_.ProcessMessages();
     });
-    std::lock_guard<std::mutex> lock(downloadMutex);
+    auto lock = queues_.Files();
+    UrlList& toDownload = *lock;
     ShowStatus("Loading 'Files To Download'...");
     for (std::int32_t i = 0; i < count; ++i) {
         std::string url;
@@ -423,7 +429,8 @@ void App::LoadState(bool fromBackup) {
 
     const StateLoadEnd end = ReadStateLists(bytes);
     {
-        std::lock_guard<std::mutex> lock(visitedMutex);
+        auto lock = queues_.Visited();
+        RecordList& visited = *lock;
         earlierVisits.store(visited.Size());
     }
     run_.SetWorkHeld(false);

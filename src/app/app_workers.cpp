@@ -111,12 +111,13 @@ std::thread App::StartWorkerThread(WorkerKind kind, std::atomic<int>* threadId) 
 bool App::NoWorkLeft() {
     // Items are taken and shown busy under their queue's lock, so with both
     // locks held no item can be between a queue and a slot.
-    std::scoped_lock lock(downloadMutex, linksMutex);
-    return toDownload.Empty() && linksToGrubble.Empty() && slots_.CountBusy() == 0;
+    const auto [files, pages] = queues_.FilesAndPages();
+    return files->Empty() && pages->Empty() && slots_.CountBusy() == 0;
 }
 
 bool App::AllowMorePages() {
-    std::lock_guard<std::mutex> lock(downloadMutex);
+    auto lock = queues_.Files();
+    UrlList& toDownload = *lock;
     return static_cast<std::int64_t>(toDownload.Size()) < settings.minDownloadQueue.load();
 }
 
@@ -142,7 +143,8 @@ void App::ItemFinished(int slot) {
 
     bool downloadsEmpty = false;
     {
-        std::lock_guard<std::mutex> lock(downloadMutex);
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
         downloadsEmpty = toDownload.Empty();
     }
     bool pauseNow = false;
@@ -211,21 +213,26 @@ void App::ItemFinished(int slot) {
 
 void App::StopCleanup() {
     {
-        std::lock_guard<std::mutex> lock(linksMutex);
+        auto lock = queues_.Pages();
+        RecordList& linksToGrubble = *lock;
         linksToGrubble.Clear();
     }
     port_.QueueViewerEmptied(Counter::LinksToGrubble);
     {
-        std::lock_guard<std::mutex> lock(downloadMutex);
+        auto lock = queues_.Files();
+        UrlList& toDownload = *lock;
         toDownload.Clear();
-        std::lock_guard<std::mutex> held(heldMutex_);
-        pagesToSave_.clear();
+        auto held = queues_.Held();
+        auto& pagesToSave = held->pagesToSave;
+        pagesToSave.clear();
     }
     platform::SleepMs(CurrentTiming().stopSettleMs);
     if (run_.TakeClearVisited()) {
-        std::lock_guard<std::mutex> lock(visitedMutex);
+        auto lock = queues_.Visited();
+        RecordList& visited = *lock;
         visited.Clear();
-        redirectFiles.clear();
+        std::lock_guard<std::mutex> redirects(redirectMutex_);
+        redirectFiles_.clear();
     }
     RefreshCounterText(Counter::LinksToGrubble);
     RefreshCounterText(Counter::ToDownload);

@@ -27,8 +27,8 @@ bool Matches(std::string_view url, std::string_view lowerText) {
 std::size_t QueueView::Walk(const std::function<std::size_t(std::size_t length)>& begin,
                             const Visit& visit) {
     if (queue_ == ViewedQueue::Pages) {
-        std::lock_guard<std::mutex> lock(app_.linksMutex);
-        const auto& entries = app_.linksToGrubble.Entries();
+        const auto pages = app_.Queues().Pages();
+        const auto& entries = pages->Entries();
         for (std::size_t i = begin(entries.size()); i < entries.size(); ++i) {
             if (!visit(i, entries[i]->url, entries[i])) {
                 break;
@@ -36,12 +36,12 @@ std::size_t QueueView::Walk(const std::function<std::size_t(std::size_t length)>
         }
         return entries.size();
     }
-    std::lock_guard<std::mutex> lock(app_.downloadMutex);
-    const std::size_t length = app_.toDownload.Size();
+    const auto files = app_.Queues().Files();
+    const std::size_t length = files->Size();
     std::size_t position = begin(length);
     const UrlRecordPtr none;
-    app_.toDownload.ForEachFrom(position,
-                                [&](std::string_view url) { return visit(position++, url, none); });
+    files->ForEachFrom(position,
+                       [&](std::string_view url) { return visit(position++, url, none); });
     return length;
 }
 

@@ -280,20 +280,11 @@ void UpdateCheck::FetchDocuments() {
 }
 
 void UpdateCheck::WindDown() {
-    bool pagesQueued = false;
-    bool filesQueued = false;
-    {
-        std::lock_guard<std::mutex> lock(app_.linksMutex);
-        pagesQueued = !app_.linksToGrubble.Empty();
-    }
-    {
-        std::lock_guard<std::mutex> lock(app_.downloadMutex);
-        filesQueued = !app_.toDownload.Empty();
-    }
-    if (pagesQueued || filesQueued) {
+    const QueueCounts queued = app_.Queues().Counts();
+    if (queued.pages != 0 || queued.files != 0) {
         (void)app_.SaveState(false);
     }
-    if (filesQueued) {
+    if (queued.files != 0) {
         app_.SetExitAfterThisDownload(true);
     } else {
         app_.RequestExit();

@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
             app.Shutdown();
             return 1;
         }
-    } else if (!app.HasQueuedWork()) {
+    } else if (!app.Queues().HasQueuedWork()) {
         port.ShowStatus("Nothing to resume: the state file holds no queued work.");
         app.Shutdown();
         return 0;

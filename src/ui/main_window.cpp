@@ -388,16 +388,9 @@ void MainWindow::ShowInitialState() {
     downloadDir_->setText(Q(app_.paths.downloadDir.string()));
 
     std::array<std::int64_t, 5> values{};
-    {
-        std::lock_guard<std::mutex> lock(app_.linksMutex);
-        values[CounterIndex(Counter::LinksToGrubble)] =
-            static_cast<std::int64_t>(app_.linksToGrubble.Size());
-    }
-    {
-        std::lock_guard<std::mutex> lock(app_.downloadMutex);
-        values[CounterIndex(Counter::ToDownload)] =
-            static_cast<std::int64_t>(app_.toDownload.Size());
-    }
+    const QueueCounts queued = app_.Queues().Counts();
+    values[CounterIndex(Counter::LinksToGrubble)] = static_cast<std::int64_t>(queued.pages);
+    values[CounterIndex(Counter::ToDownload)] = static_cast<std::int64_t>(queued.files);
     values[CounterIndex(Counter::InProcess)] = app_.inProcessCount.load();
     values[CounterIndex(Counter::FilesDownloaded)] = app_.filesDownloaded.load();
     values[CounterIndex(Counter::UrlsScanned)] = app_.urlsScanned.load();
@@ -518,16 +511,7 @@ void MainWindow::ViewCrawlRunning(bool running) {
     stopAfterThis_->setEnabled(running);
     bool saveAndExit = running;
     if (!running) {
-        bool empty = false;
-        {
-            std::lock_guard<std::mutex> lock(app_.linksMutex);
-            empty = app_.linksToGrubble.Empty();
-        }
-        if (empty) {
-            std::lock_guard<std::mutex> lock(app_.downloadMutex);
-            empty = app_.toDownload.Empty();
-        }
-        saveAndExit = empty;
+        saveAndExit = !app_.Queues().HasQueuedWork();
     }
     Control(mw::kSaveAndExit)->setEnabled(saveAndExit);
     if (running) {

@@ -90,8 +90,9 @@ TEST_F(DownloadTest, MissingFileIsRememberedAndUnreachableServerDropsTheUrl) {
     // Asked to exit while connecting: the URL goes back to the queue.
     a.State().SetExitAfterThisDownload(true);
     EXPECT_FALSE(a.DownloadOne(slot, unreachable));
-    std::lock_guard<std::mutex> lock(a.downloadMutex);
-    EXPECT_TRUE(a.toDownload.Contains(unreachable));
+    auto lock = a.Queues().Files();
+    UrlList& toDownload = *lock;
+    EXPECT_TRUE(toDownload.Contains(unreachable));
 }
 
 TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
@@ -137,10 +138,11 @@ TEST_F(DownloadTest, SavedStylesheetQueuesItsFilesAndIsEditedForOfflineReading) 
     server.Route("/site/css/main.css", Reply::Ok(css, "text/css"));
     ASSERT_TRUE(a.ProcessDownload(slot, server.Url("site/css/main.css")));
     {
-        std::lock_guard<std::mutex> lock(a.downloadMutex);
-        EXPECT_TRUE(a.toDownload.Contains(server.Url("img/bg.png")));
-        EXPECT_TRUE(a.toDownload.Contains(server.Url("site/img/h.gif")));
-        EXPECT_TRUE(a.toDownload.Contains(server.Url("site/css/more.css")));
+        auto lock = a.Queues().Files();
+        UrlList& toDownload = *lock;
+        EXPECT_TRUE(toDownload.Contains(server.Url("img/bg.png")));
+        EXPECT_TRUE(toDownload.Contains(server.Url("site/img/h.gif")));
+        EXPECT_TRUE(toDownload.Contains(server.Url("site/css/more.css")));
     }
     // Two levels down, a root-relative picture climbs two levels.
     EXPECT_EQ(ReadWholeFile(Saved("127_0_0_1/site/css/main.css")),

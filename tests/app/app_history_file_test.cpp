@@ -16,8 +16,9 @@ protected:
     }
     static std::vector<std::string> History(App& a) {
         std::vector<std::string> out;
-        std::lock_guard<std::mutex> lock(a.ignoreMutex);
-        a.downloadHistory.ForEach([&](const std::string& u) { out.push_back(u); });
+        auto lock = a.Queues().History();
+        UrlList& downloadHistory = lock->downloaded;
+        downloadHistory.ForEach([&](const std::string& u) { out.push_back(u); });
         return out;
     }
 };

@@ -69,7 +69,7 @@ TEST_F(AppTest, ShutdownReleasesListsInOrderWithItsMessages) {
     for (int i = 0; i < 4096 * 2 + 5; ++i) {
         auto r = std::make_shared<UrlRecord>();
         r->url = "http://127.0.0.1/p" + std::to_string(i);
-        a.visited.PushBack(r);
+        a.Queues().Visited()->PushBack(r);
     }
     a.dupeDataExists = true;
     a.Shutdown();
@@ -90,7 +90,7 @@ TEST_F(AppTest, ShutdownReleasesListsInOrderWithItsMessages) {
     EXPECT_EQ(
         std::vector<std::string>(lines.end() - static_cast<long>(expected.size()), lines.end()),
         expected);
-    EXPECT_TRUE(a.visited.Empty());
+    EXPECT_TRUE(a.Queues().Visited()->Empty());
 
     // Without exit messages none is shown.
     app.reset();

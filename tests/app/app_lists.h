@@ -13,17 +13,19 @@ namespace wg::test {
 using Strings = std::vector<std::string>;
 
 inline Strings QueuedPages(App& a) {
-    std::lock_guard<std::mutex> lock(a.linksMutex);
+    auto lock = a.Queues().Pages();
+    RecordList& linksToGrubble = *lock;
     Strings urls;
-    for (const auto& r : a.linksToGrubble.Entries())
+    for (const auto& r : linksToGrubble.Entries())
         urls.push_back(r->url);
     return urls;
 }
 
 inline Strings QueuedFiles(App& a) {
-    std::lock_guard<std::mutex> lock(a.downloadMutex);
+    auto lock = a.Queues().Files();
+    UrlList& toDownload = *lock;
     Strings urls;
-    a.toDownload.ForEach([&](const std::string& u) { urls.push_back(u); });
+    toDownload.ForEach([&](const std::string& u) { urls.push_back(u); });
     return urls;
 }
 

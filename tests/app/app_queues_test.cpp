@@ -26,9 +26,10 @@ TEST_F(AppTest, AddSiteShapesRefusesAndShowsUnfilteredUrls) {
     const std::string base = "http://h/dir/";
     ASSERT_NE(a.AddSite("http://h/dir/app.js", 1, 0, 7, true, &base), nullptr);
     {
-        std::lock_guard<std::mutex> lock(a.linksMutex);
-        EXPECT_TRUE(a.linksToGrubble.Entries().back()->hasBaseUrl);
-        EXPECT_EQ(a.linksToGrubble.Entries().back()->baseUrl, base);
+        auto lock = a.Queues().Pages();
+        RecordList& linksToGrubble = *lock;
+        EXPECT_TRUE(linksToGrubble.Entries().back()->hasBaseUrl);
+        EXPECT_EQ(linksToGrubble.Entries().back()->baseUrl, base);
     }
     a.State().SetStopAddingLinks(true);
     EXPECT_EQ(a.AddSite("http://h/z.htm", 0, 1, 0, false), nullptr);
@@ -116,10 +117,11 @@ TEST_F(AppTest, HistoryLimitsAndTheLengthRule) {
     for (int i = 0; i <= 65536; ++i)
         a.RecordVisited(Rec("http://h/p" + std::to_string(i)), false);
     {
-        std::lock_guard<std::mutex> lock(a.visitedMutex);
-        EXPECT_EQ(a.visited.Size(), 65536u);
-        EXPECT_FALSE(a.visited.ContainsUrl("http://h/p0")) << "the oldest went, index too";
-        EXPECT_TRUE(a.visited.IndexMatches());
+        auto lock = a.Queues().Visited();
+        RecordList& visited = *lock;
+        EXPECT_EQ(visited.Size(), 65536u);
+        EXPECT_FALSE(visited.ContainsUrl("http://h/p0")) << "the oldest went, index too";
+        EXPECT_TRUE(visited.IndexMatches());
     }
     EXPECT_TRUE(a.UrlInHistory("  http://h/p65536 "));
     EXPECT_TRUE(a.UrlInHistory("http:%2F%2Fh/p77"));
@@ -142,9 +144,10 @@ TEST_F(AppTest, HistoryLimitsAndTheLengthRule) {
         a.RecordDownloaded("http://h/g" + std::to_string(i));
     EXPECT_FALSE(a.DownloadedBefore("http://h/g0"));
     EXPECT_TRUE(a.DownloadedBefore("http://h/g65536"));
-    std::lock_guard<std::mutex> lock(a.ignoreMutex);
-    EXPECT_EQ(a.downloadHistory.Size(), 65536u);
-    EXPECT_TRUE(a.downloadHistory.IndexMatches());
+    auto lock = a.Queues().History();
+    UrlList& downloadHistory = lock->downloaded;
+    EXPECT_EQ(downloadHistory.Size(), 65536u);
+    EXPECT_TRUE(downloadHistory.IndexMatches());
 }
 
 TEST_F(AppTest, EraseUrlHistoryAsksAndWaitsForBusySlots) {
@@ -295,14 +298,18 @@ TEST_F(AppTest, ConcurrentAddsTakesAndRemovesKeepIndexesExact) {
         threads[t].join();
     stop.store(true);
     threads.back().join();
-    std::lock_guard<std::mutex> l1(a.linksMutex);
-    EXPECT_TRUE(a.linksToGrubble.IndexMatches());
-    std::lock_guard<std::mutex> l2(a.downloadMutex);
-    EXPECT_TRUE(a.toDownload.IndexMatches());
-    std::lock_guard<std::mutex> l3(a.visitedMutex);
-    EXPECT_TRUE(a.visited.IndexMatches());
-    std::lock_guard<std::mutex> l4(a.ignoreMutex);
-    EXPECT_TRUE(a.runDownloads.IndexMatches());
+    auto l1 = a.Queues().Pages();
+    RecordList& linksToGrubble = *l1;
+    EXPECT_TRUE(linksToGrubble.IndexMatches());
+    auto l2 = a.Queues().Files();
+    UrlList& toDownload = *l2;
+    EXPECT_TRUE(toDownload.IndexMatches());
+    auto l3 = a.Queues().Visited();
+    RecordList& visited = *l3;
+    EXPECT_TRUE(visited.IndexMatches());
+    auto l4 = a.Queues().History();
+    UrlList& runDownloads = l4->thisRun;
+    EXPECT_TRUE(runDownloads.IndexMatches());
 }
 
 }  // namespace

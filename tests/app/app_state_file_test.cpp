@@ -9,22 +9,28 @@ namespace {
 class StateFileTest : public AppTest {
 protected:
     void Fill(App& a) {
-        std::lock_guard<std::mutex> links(a.linksMutex);
-        a.linksToGrubble.PushBack(Record("http://h.example/a.html", "http://h.example/", 1, 0, 1));
-        a.linksToGrubble.PushBack(Record("http://h.example/b.html", "", 0, 1, 0));
-        std::lock_guard<std::mutex> visitedLock(a.visitedMutex);
-        a.visited.PushBack(Record("http://h.example/", "", 1, 1, 1));
-        std::lock_guard<std::mutex> files(a.downloadMutex);
-        a.toDownload.PushBack("http://h.example/f1.zip");
-        a.toDownload.PushBack("http://h.example/f2.zip");
+        auto links = a.Queues().Pages();
+        RecordList& linksToGrubble = *links;
+        linksToGrubble.PushBack(Record("http://h.example/a.html", "http://h.example/", 1, 0, 1));
+        linksToGrubble.PushBack(Record("http://h.example/b.html", "", 0, 1, 0));
+        auto visitedLock = a.Queues().Visited();
+        RecordList& visited = *visitedLock;
+        visited.PushBack(Record("http://h.example/", "", 1, 1, 1));
+        auto files = a.Queues().Files();
+        UrlList& toDownload = *files;
+        toDownload.PushBack("http://h.example/f1.zip");
+        toDownload.PushBack("http://h.example/f2.zip");
     }
     void Empty(App& a) {
-        std::lock_guard<std::mutex> links(a.linksMutex);
-        a.linksToGrubble.Clear();
-        std::lock_guard<std::mutex> visitedLock(a.visitedMutex);
-        a.visited.Clear();
-        std::lock_guard<std::mutex> files(a.downloadMutex);
-        a.toDownload.Clear();
+        auto links = a.Queues().Pages();
+        RecordList& linksToGrubble = *links;
+        linksToGrubble.Clear();
+        auto visitedLock = a.Queues().Visited();
+        RecordList& visited = *visitedLock;
+        visited.Clear();
+        auto files = a.Queues().Files();
+        UrlList& toDownload = *files;
+        toDownload.Clear();
     }
     static UrlRecordPtr Record(std::string url, std::string base, std::uint8_t all,
                                std::uint8_t within, std::uint8_t third) {
@@ -53,8 +59,9 @@ TEST_F(StateFileTest, RoundTripKeepsListsFlagsBasesAndHeldFiles) {
     EXPECT_TRUE(a.m_bStateLoaded.load());
     EXPECT_FALSE(a.State().WorkHeld());
     {
-        std::lock_guard<std::mutex> lock(a.linksMutex);
-        const auto& all = a.linksToGrubble.Entries();
+        auto lock = a.Queues().Pages();
+        RecordList& linksToGrubble = *lock;
+        const auto& all = linksToGrubble.Entries();
         ASSERT_EQ(all.size(), 3u);
         EXPECT_EQ(all[0]->url, "http://h.example/held.html");  // the page being scanned
         EXPECT_EQ(all[0]->withinDomain, 1);
@@ -68,9 +75,10 @@ TEST_F(StateFileTest, RoundTripKeepsListsFlagsBasesAndHeldFiles) {
         EXPECT_EQ(pages[1]->withinDomain, 1);
     }
     {
-        std::lock_guard<std::mutex> lock(a.visitedMutex);
-        ASSERT_EQ(a.visited.Size(), 1u);
-        EXPECT_EQ(a.visited.Entries()[0]->allLinked, 0);  // visited records keep no flags
+        auto lock = a.Queues().Visited();
+        RecordList& visited = *lock;
+        ASSERT_EQ(visited.Size(), 1u);
+        EXPECT_EQ(visited.Entries()[0]->allLinked, 0);  // visited records keep no flags
     }
     // The file a worker held is saved ahead of the queue.
     EXPECT_EQ(QueuedFiles(a),
@@ -92,10 +100,11 @@ TEST_F(StateFileTest, HeldPagesAreSavedFirstAndAHeldFileIsNotQueuedAgain) {
     ASSERT_TRUE(a.SaveState(false));
     Empty(a);
     a.LoadState(false);
-    std::lock_guard<std::mutex> lock(a.linksMutex);
-    ASSERT_EQ(a.linksToGrubble.Size(), 2u);
-    EXPECT_EQ(a.linksToGrubble.Entries()[0]->url, "http://h.example/a.html");
-    EXPECT_EQ(a.linksToGrubble.Entries()[0]->baseUrl, "http://h.example/");
+    auto lock = a.Queues().Pages();
+    RecordList& linksToGrubble = *lock;
+    ASSERT_EQ(linksToGrubble.Size(), 2u);
+    EXPECT_EQ(linksToGrubble.Entries()[0]->url, "http://h.example/a.html");
+    EXPECT_EQ(linksToGrubble.Entries()[0]->baseUrl, "http://h.example/");
 }
 
 TEST_F(StateFileTest, SaveAsKeepsThePathAndLoadAsTakesTheChosenOne) {
@@ -142,9 +151,10 @@ TEST_F(StateFileTest, LoadFiltersPagesAndDropsFilesAlreadyOnDisk) {
 
     a.LoadState(false);
     {
-        std::lock_guard<std::mutex> lock(a.linksMutex);
-        ASSERT_EQ(a.linksToGrubble.Size(), 1u);
-        EXPECT_EQ(a.linksToGrubble.Entries()[0]->url, "http://h.example/ok.html");
+        auto lock = a.Queues().Pages();
+        RecordList& linksToGrubble = *lock;
+        ASSERT_EQ(linksToGrubble.Size(), 1u);
+        EXPECT_EQ(linksToGrubble.Entries()[0]->url, "http://h.example/ok.html");
     }
     EXPECT_EQ(QueuedFiles(a), std::vector<std::string>{"http://h.example/missing.zip"});
 }

@@ -11,15 +11,17 @@ namespace wg::test {
 namespace {
 
 void QueuePages(App& a, int count) {
-    std::lock_guard<std::mutex> lock(a.linksMutex);
+    auto lock = a.Queues().Pages();
+    RecordList& linksToGrubble = *lock;
     for (int i = 0; i < count; ++i)
-        a.linksToGrubble.PushBack(Rec("http://127.0.0.1:8080/page" + std::to_string(i), 1));
+        linksToGrubble.PushBack(Rec("http://127.0.0.1:8080/page" + std::to_string(i), 1));
 }
 
 void QueueFiles(App& a, int count) {
-    std::lock_guard<std::mutex> lock(a.downloadMutex);
+    auto lock = a.Queues().Files();
+    UrlList& toDownload = *lock;
     for (int i = 0; i < count; ++i)
-        a.toDownload.PushBack("http://127.0.0.1:8080/file" + std::to_string(i) + ".jpg");
+        toDownload.PushBack("http://127.0.0.1:8080/file" + std::to_string(i) + ".jpg");
 }
 
 // Workers whose handlers, once held, wait in them until released.
@@ -64,8 +66,9 @@ TEST_F(AppTest, WorkersDrainBothQueuesAndTheLastOneShowsFinished) {
     EXPECT_EQ(a.pagesTaken.load(), 20u);
     EXPECT_EQ(a.filesTaken.load(), 30u);
     {
-        std::lock_guard<std::mutex> lock(a.visitedMutex);
-        EXPECT_EQ(a.visited.Size(), 20u) << "taken pages are remembered as visited";
+        auto lock = a.Queues().Visited();
+        RecordList& visited = *lock;
+        EXPECT_EQ(visited.Size(), 20u) << "taken pages are remembered as visited";
     }
     EXPECT_EQ(a.Slots().CountBusy(), 0);
     EXPECT_EQ(port->CounterText(Counter::InProcess), "In Process: 0");
@@ -171,10 +174,7 @@ TEST_F(WorkFlowTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
     release.store(true);
     ASSERT_TRUE(WaitFor([&] { return port->SawStatus("Stopped."); }));
     ASSERT_TRUE(WaitFor([&] { return !a.State().StopRequested(); }));
-    {
-        std::scoped_lock lock(a.linksMutex, a.downloadMutex, a.visitedMutex);
-        EXPECT_TRUE(a.linksToGrubble.Empty() && a.toDownload.Empty() && a.visited.Empty());
-    }
+    { EXPECT_TRUE(!a.Queues().HasQueuedWork() && a.Queues().Visited()->Empty()); }
     const auto questions = port->Questions();
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].text, "Do you want to delete the save file?");

@@ -246,8 +246,9 @@ TEST_F(AppTest, GoDigQueuesTheSiteOrTheSingleFile) {
     ASSERT_TRUE(StartFromWizard(a, site));
     EXPECT_EQ(QueuedPages(a), Strings{"http://site.example/start"});
     {
-        std::lock_guard<std::mutex> lock(a.linksMutex);
-        const UrlRecordPtr page = a.linksToGrubble.Front();
+        auto lock = a.Queues().Pages();
+        RecordList& linksToGrubble = *lock;
+        const UrlRecordPtr page = linksToGrubble.Front();
         EXPECT_EQ(page->withinDomain, 1);
         EXPECT_EQ(page->allLinked, 0);
         EXPECT_EQ(page->thirdFlag, 1);

@@ -91,13 +91,15 @@ protected:
         QTest::keyClicks(edit, text);
     }
     UrlRecordPtr NewestPage() {
-        std::lock_guard<std::mutex> lock(app->linksMutex);
-        const auto& entries = app->linksToGrubble.Entries();
+        auto lock = app->Queues().Pages();
+        RecordList& linksToGrubble = *lock;
+        const auto& entries = linksToGrubble.Entries();
         return entries.empty() ? nullptr : entries.back();
     }
     std::size_t Downloads() {
-        std::lock_guard<std::mutex> lock(app->downloadMutex);
-        return app->toDownload.Size();
+        auto lock = app->Queues().Files();
+        UrlList& toDownload = *lock;
+        return toDownload.Size();
     }
 
     TempDir dir;

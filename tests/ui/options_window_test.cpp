@@ -347,9 +347,10 @@ TEST_F(OptionsWindowTest, ChangedKeywordListsAskAboutTheQueues) {
                                             : std::vector<std::string>{c.question})
             << c.text;
     }
-    std::lock_guard<std::mutex> lock(app->linksMutex);
-    ASSERT_EQ(app->linksToGrubble.Size(), 1u);
-    EXPECT_EQ(app->linksToGrubble.Entries().front()->url, "http://127.0.0.1:9/b.html");
+    auto lock = app->Queues().Pages();
+    RecordList& linksToGrubble = *lock;
+    ASSERT_EQ(linksToGrubble.Size(), 1u);
+    EXPECT_EQ(linksToGrubble.Entries().front()->url, "http://127.0.0.1:9/b.html");
 }
 
 TEST_F(OptionsWindowTest, OneDialogOfEachKindWithHelpAndLoadedSettings) {

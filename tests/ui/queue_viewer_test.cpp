@@ -44,15 +44,17 @@ std::vector<std::string> FileUrls(int from, int to) {
 class QueueViewerTest : public ChildWindowTest {
 protected:
     void QueueFiles(const std::vector<std::string>& urls) {
-        std::lock_guard<std::mutex> lock(app->downloadMutex);
+        auto lock = app->Queues().Files();
+        UrlList& toDownload = *lock;
         for (const std::string& url : urls) {
-            app->toDownload.PushBack(url);
+            toDownload.PushBack(url);
         }
     }
     std::vector<std::string> QueuedFiles() {
         std::vector<std::string> urls;
-        std::lock_guard<std::mutex> lock(app->downloadMutex);
-        app->toDownload.ForEach([&](const std::string& url) { urls.push_back(url); });
+        auto lock = app->Queues().Files();
+        UrlList& toDownload = *lock;
+        toDownload.ForEach([&](const std::string& url) { urls.push_back(url); });
         return urls;
     }
     // Download workers take `count` files, as they would between two pages.
@@ -223,8 +225,9 @@ TEST_F(QueueViewerTest, PageViewerDeletesFoundPagesIntoTheVisitedList) {
          {"http://h.test/a.html", "http://h.test/skip/b.html", "http://h.test/skip/c.html"}) {
         auto record = std::make_shared<UrlRecord>();
         record->url = url;
-        std::lock_guard<std::mutex> lock(app->linksMutex);
-        app->linksToGrubble.PushBack(record);
+        auto lock = app->Queues().Pages();
+        RecordList& linksToGrubble = *lock;
+        linksToGrubble.PushBack(record);
     }
     QueueViewer* v = Open(mw::kViewToGrubble, ListKind::Pages);
     ASSERT_NE(v, nullptr);
@@ -235,8 +238,9 @@ TEST_F(QueueViewerTest, PageViewerDeletesFoundPagesIntoTheVisitedList) {
     Button(v, qv::kDeleteAllFound)->click();
     EXPECT_EQ(port->StatusText(), "2 search terms found and deleted.");
     EXPECT_EQ(v->ShownTexts(), (std::vector<std::string>{"http://h.test/a.html"}));
-    std::lock_guard<std::mutex> lock(app->visitedMutex);
-    EXPECT_TRUE(app->visited.ContainsUrl("http://h.test/skip/c.html"));
+    auto lock = app->Queues().Visited();
+    RecordList& visited = *lock;
+    EXPECT_TRUE(visited.ContainsUrl("http://h.test/skip/c.html"));
 }
 
 TEST_F(QueueViewerTest, WindowCommandsPauseOpenAndClose) {
