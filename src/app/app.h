@@ -40,6 +40,7 @@
 #include "settings/app_paths.h"
 #include "settings/app_settings.h"
 #include "util/shared_text.h"
+#include "util/timing.h"
 #include "util/url_error_log.h"
 
 namespace wg {
@@ -299,6 +300,10 @@ public:
     int LiveDownloadWorkers() const { return liveDownloadWorkers_.load(); }
 
     UiPort& Port() { return port_; }
+    // The pauses and timeouts of this App and its connections; set before
+    // the workers start.
+    const Timing& Timings() const { return timing_; }
+    void SetTimings(const Timing& timing) { timing_ = timing; }
     // The query pages' redirect scripts, reached through their lock.
     RedirectFileList RedirectFiles() { return RedirectFileList(redirectMutex_, redirectFiles_); }
     // The crawl's lists, each reached through its lock.
@@ -571,6 +576,7 @@ private:
 
     UiPort& port_;
     RunState run_;
+    Timing timing_;
     CrawlQueues queues_;
     // The query pages' redirect scripts and their main parameters.
     std::mutex redirectMutex_;

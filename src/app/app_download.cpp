@@ -25,7 +25,7 @@ constexpr int kReconnectPauseMs = 1000;
 
 App::ConnectOutcome App::ConnectForDownload(HttpConnection& c, int slot, const std::string& url) {
     TransferSlot& s = slots_[slot];
-    const Timing& timing = CurrentTiming();
+    const Timing& timing = timing_;
     // With KEEP_ALIVE the connection the last answer left open takes the
     // next request (a closed or unread one is dropped first).
     if (settings.keepAlive.load() && KeepOpenConnection(c)) {
@@ -147,6 +147,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         held->SetPath(w.directory);
     } else {
         held = std::make_unique<HttpConnection>();
+        held->timing = timing_;
         state = {};
         held->environment = &FetchEnvironmentFor();
         held->Open(w.hostName, w.port, w.directory, w.secure);
@@ -182,7 +183,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
 
     if (!result.Usable()) {
         c.Close();
-        if (!c.Connect(CurrentTiming().connectTimeoutMs) &&
+        if (!c.Connect(timing_.connectTimeoutMs) &&
             ConnectForDownload(c, slot, url) != ConnectOutcome::Connected) {
             return false;
         }
@@ -228,7 +229,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     }
     c.Close();
     PauseMs(kReconnectPauseMs);
-    const bool connected = c.Connect(CurrentTiming().connectTimeoutMs) ||
+    const bool connected = c.Connect(timing_.connectTimeoutMs) ||
                            ConnectForDownload(c, slot, url) == ConnectOutcome::Connected;
     if (!connected || s.cancel.load()) {
         s.cancel = false;

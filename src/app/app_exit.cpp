@@ -57,14 +57,14 @@ void App::DownloadWorkerEnded() {
 
 void App::Stop(bool clearVisited) {
     run_.BeginStop(clearVisited);
-    platform::SleepMs(CurrentTiming().stopSettleMs);
+    platform::SleepMs(timing_.stopSettleMs);
 }
 
 void App::StopAll() {
     run_.SetAbortTransfers(true);
     slots_.SetAllCancel(true);
     run_.BeginStop(false);
-    platform::SleepMs(CurrentTiming().stopSettleMs);
+    platform::SleepMs(timing_.stopSettleMs);
 }
 
 void App::StopWithAbort(bool abort) {
@@ -121,7 +121,7 @@ void App::SetExitAfterLastDownload(bool flag) {
 }
 
 void App::ReleaseLists() {
-    const Timing& t = CurrentTiming();
+    const Timing& t = timing_;
     ShowStatus("Exiting: Releasing sites visited list...");
     // Workers that have not counted themselves out get a moment to do so.
     if (!AllWorkersEnded()) {

@@ -98,7 +98,7 @@ void App::EraseUrlHistory(bool ask) {
     run_.SetPaused(true);
     ShowStatus("Waiting for current downloads to finish before clearing URL history...");
     while (inProcessCount.load() != 0) {
-        platform::SleepMs(CurrentTiming().inProcessPollMs);
+        platform::SleepMs(timing_.inProcessPollMs);
         port_.ProcessMessages();
         std::lock_guard<std::mutex> lock(inProcessMutex);
         inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));

@@ -67,7 +67,7 @@ void App::DropPageConnection(int slot) {
 
 App::ConnectOutcome App::ConnectWithTries(HttpConnection& c, int slot) {
     TransferSlot& s = slots_[slot];
-    const Timing& timing = CurrentTiming();
+    const Timing& timing = timing_;
     // With KEEP_ALIVE the connection the last answer left open takes the
     // next request (a closed or unread one is dropped first).
     if (settings.keepAlive.load() && KeepOpenConnection(c)) {
@@ -96,8 +96,9 @@ bool App::ProbeLineReachable() {
         return false;
     }
     HttpConnection test;
+    test.timing = timing_;
     test.Open(probe->host, probe->port, "", false);
-    const bool reachable = !test.dnsFailed && test.Connect(CurrentTiming().connectTimeoutMs);
+    const bool reachable = !test.dnsFailed && test.Connect(timing_.connectTimeoutMs);
     test.Close();
     return reachable;
 }
@@ -132,6 +133,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
         held->SetPath(parts.directory);
     } else {
         held = std::make_unique<HttpConnection>();
+        held->timing = timing_;
         state = {};
         held->environment = &FetchEnvironmentFor();
         held->Open(parts.host, parts.port, parts.directory, parts.secure);
@@ -168,10 +170,10 @@ bool App::FetchPage(int slot, UrlRecord& record) {
         return false;
     }
     c.Close();
-    if (!c.Connect(CurrentTiming().connectTimeoutMs)) {
-        PauseMs(CurrentTiming().connectRetryMs);
+    if (!c.Connect(timing_.connectTimeoutMs)) {
+        PauseMs(timing_.connectRetryMs);
         (void)HttpConnection::CheckDialUp();
-        (void)c.Connect(CurrentTiming().connectTimeoutMs);
+        (void)c.Connect(timing_.connectTimeoutMs);
     }
     return RunTransaction(c, state, request, FetchEnvironmentFor()).Usable();
 }

@@ -106,7 +106,7 @@ void App::ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker) {
 }
 
 void App::MainLoopStep() {
-    const Timing& t = CurrentTiming();
+    const Timing& t = timing_;
     // 1.-2. The newest-image preview.
     if (!m_bNewImageRequest.load() && !m_bMinimised.load() && imagePreviewTime.load() != 0 &&
         platform::SteadyMilliseconds() > imagePreviewTime.load() + 1000 && !run_.Paused()) {
@@ -165,13 +165,13 @@ void App::Run() {
         if (run_.ExitRequested()) {
             break;
         }
-        wakeups_.WaitUntil([this] { return run_.ExitRequested(); }, CurrentTiming().mainLoopMs);
+        wakeups_.WaitUntil([this] { return run_.ExitRequested(); }, timing_.mainLoopMs);
     }
     LeaveMainLoop();
 }
 
 void App::LeaveMainLoop() {
-    const Timing& t = CurrentTiming();
+    const Timing& t = timing_;
     // 1. Wait a bounded time for the workers to count themselves out.
     if (livePageWorkers_.load() > 0 || liveDownloadWorkers_.load() > 0) {
         ShowStatus("Waiting for threads to exit...");

@@ -107,7 +107,7 @@ void App::SetPeriodicSave(bool on) {
     settings.saveEvery5.store(on);
     if (on) {
         nextPeriodicSave.store(platform::SteadyMilliseconds() +
-                               static_cast<std::uint64_t>(CurrentTiming().periodicSaveMs));
+                               static_cast<std::uint64_t>(timing_.periodicSaveMs));
     }
 }
 
@@ -292,7 +292,7 @@ bool App::SaveState(bool beforeExit) {
     }
     stateSaveFailed.store(false);
     nextPeriodicSave.store(platform::SteadyMilliseconds() +
-                           static_cast<std::uint64_t>(CurrentTiming().periodicSaveMs));
+                           static_cast<std::uint64_t>(timing_.periodicSaveMs));
     SaveDupeData();
     const platform::LocalTime now = platform::ToLocalTime(platform::CalendarSeconds());
     char text[64];
@@ -485,7 +485,7 @@ void App::FinishStateLoad() {
         }
     }
     nextPeriodicSave.store(platform::SteadyMilliseconds() +
-                           static_cast<std::uint64_t>(CurrentTiming().periodicSaveMs));
+                           static_cast<std::uint64_t>(timing_.periodicSaveMs));
     if (settings.runtimeDuplicateDetect.load()) {
         LoadDupeData();
     }

@@ -20,7 +20,7 @@ public:
 
     const RunState& Run() const override { return app_.State(); }
     WorkerWakeups& Wakeups() override { return app_.wakeups_; }
-    int IdleMs() const override { return CurrentTiming().pageIdleMs; }
+    int IdleMs() const override { return app_.Timings().pageIdleMs; }
     int Begin() override {
         const int slot = app_.slots_.Acquire();
         if (slot >= 0) {
@@ -62,7 +62,7 @@ public:
 
     const RunState& Run() const override { return app_.State(); }
     WorkerWakeups& Wakeups() override { return app_.wakeups_; }
-    int IdleMs() const override { return CurrentTiming().downloadIdleMs; }
+    int IdleMs() const override { return app_.Timings().downloadIdleMs; }
     int Begin() override {
         const int slot = app_.slots_.Acquire();
         if (slot >= 0) {
@@ -226,7 +226,7 @@ void App::StopCleanup() {
         auto& pagesToSave = held->pagesToSave;
         pagesToSave.clear();
     }
-    platform::SleepMs(CurrentTiming().stopSettleMs);
+    platform::SleepMs(timing_.stopSettleMs);
     if (run_.TakeClearVisited()) {
         auto lock = queues_.Visited();
         RecordList& visited = *lock;

@@ -101,6 +101,7 @@ private:
 
 bool UpdateCheck::OpenServer(std::size_t index) {
     connection_ = std::make_unique<HttpConnection>();
+    connection_->timing = app_.Timings();
     const platform::HostPort& server = setup_.servers[index];
     HttpConnection& c = *connection_;
     OnOwnThread([&] {
@@ -113,7 +114,7 @@ bool UpdateCheck::OpenServer(std::size_t index) {
 bool UpdateCheck::ConnectWithTries() {
     for (int attempt = 1;; ++attempt) {
         HttpConnection& c = *connection_;
-        if (OnOwnThread([&] { return c.Connect(CurrentTiming().connectTimeoutMs); })) {
+        if (OnOwnThread([&] { return c.Connect(c.timing.connectTimeoutMs); })) {
             return true;
         }
         c.Close();

@@ -62,9 +62,9 @@ int main(int argc, char** argv) {
     }
     // Tests shorten the periodic save (SAVE_EVERY_5) to see saves happen.
     if (const char* every = std::getenv("WEBGRUBBLER_SAVE_INTERVAL_MS"); every != nullptr) {
-        Timing t = CurrentTiming();
+        Timing t = app.Timings();
         t.periodicSaveMs = std::max(1, std::atoi(every));
-        SetTiming(t);
+        app.SetTimings(t);
     }
     port.SetScope(options.scope);
     std::atomic<bool> interrupted{false};

@@ -115,7 +115,7 @@ long Transaction(HttpConnection& c, FetchState& state, const FetchRequest& reque
     const FetchOptions options = env.Options();
     TransferSlot* slot = env.Slot(request.slot);
     const bool kept = KeepOpenConnection(c);
-    if (!c.HasSocket() && !c.secure && !c.Connect(CurrentTiming().connectTimeoutMs)) {
+    if (!c.HasSocket() && !c.secure && !c.Connect(c.timing.connectTimeoutMs)) {
         if (slot != nullptr) {
             slot->connected = false;
         }

@@ -38,7 +38,7 @@ BodyOutcome ReceiveBody(HttpConnection& c, int slotIndex, HttpAnswer& answer, Bo
     FetchEnvironment& env = *c.environment;
     const FetchOptions options = env.Options();
     TransferSlot* slot = env.Slot(slotIndex);
-    const Timing& timing = CurrentTiming();
+    const Timing& timing = c.timing;
 
     std::int64_t lastChunk = NowMs();
     // A body slower than MIN_BODY_RATE over a whole window is given up.

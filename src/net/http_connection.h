@@ -13,6 +13,7 @@
 #include "net/response_buffer.h"
 #include "net/transport.h"
 #include "platform/socket.h"
+#include "util/timing.h"
 
 namespace wg {
 
@@ -74,6 +75,8 @@ public:
     // Not cleared when made: a transaction zero-terminates what it received.
     std::array<char, kPageBufferLimit + 4096> buffer;
     int lastError = 0;  // the system error of the last failed socket operation
+    // The waits and timeouts of this connection's exchanges.
+    Timing timing;
     // The program around the connection; the default one without an application.
     FetchEnvironment* environment = &DefaultFetchEnvironment();
 

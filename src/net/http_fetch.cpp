@@ -49,7 +49,7 @@ AnswerOutcome RequestAnswer(HttpConnection& c, const HttpGet& get, const FetchOp
     for (bool reused = kept;; reused = false) {
         if (!c.HasSocket()) {
             reused = false;
-            if (!c.Connect(CurrentTiming().connectTimeoutMs)) {
+            if (!c.Connect(c.timing.connectTimeoutMs)) {
                 return AnswerOutcome::Unusable;
             }
         }

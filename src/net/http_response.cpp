@@ -88,7 +88,7 @@ enum class LineResult { Line, Timeout, Broken };
 LineResult ReadLine(HttpConnection& c, HttpAnswer& answer, std::string& line) {
     int error = 0;
     const LineRead read =
-        ReadHeaderLine(c.Input(), line, kHeaderLineLimit, CurrentTiming().headerByteWaitMs, &error);
+        ReadHeaderLine(c.Input(), line, kHeaderLineLimit, c.timing.headerByteWaitMs, &error);
     if (!line.empty()) {
         answer.answerStarted = true;
     }
@@ -152,7 +152,7 @@ HeadOutcome ReadResponseHeaders(HttpConnection& c, const HttpGet& get, int slotI
     FetchEnvironment& env = *c.environment;
     const FetchOptions options = env.Options();
     TransferSlot* slot = env.Slot(slotIndex);
-    const Timing& timing = CurrentTiming();
+    const Timing& timing = c.timing;
 
     answer.contentLength = 0;
     answer.headerBytes = 0;

@@ -63,7 +63,7 @@ TlsResult HttpsExchange(HttpConnection& c, int slotIndex, const std::string& url
     request.host = c.host;
     request.port = c.port;
     request.pathAndQuery = PathOfUrl(url);
-    request.timeoutMs = CurrentTiming().bodyWaitMs;
+    request.timeoutMs = c.timing.bodyWaitMs;
     request.caFile = options.caFile;
     if (options.sendCookie) {
         request.cookieHeader = env.CookiesFor(c.host);

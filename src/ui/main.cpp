@@ -144,7 +144,7 @@ int main(int argcIn, char** argvIn) {
             if (snapshot) {
                 QObject::connect(&describe, &QTimer::timeout,
                                  [&snapshot] { snapshot->Update(nullptr); });
-                describe.start(CurrentTiming().mainLoopMs);
+                describe.start(app.Timings().mainLoopMs);
             }
             return RunStartupWizard(app, port);
         });
@@ -175,7 +175,7 @@ int main(int argcIn, char** argvIn) {
         int interruptsSeen = 0;
         bool leaving = false;
         QTimer loop;
-        loop.setInterval(CurrentTiming().mainLoopMs);
+        loop.setInterval(app.Timings().mainLoopMs);
         QObject::connect(&loop, &QTimer::timeout, [&] {
             if (leaving) {
                 return;  // a nested event loop while the engine leaves

@@ -1,6 +1,7 @@
 // The pauses, polls and timeouts of the engine in one place. The programs
-// always use the values below; tests may scale them down so that the suite
-// stays fast. Set before any worker thread starts.
+// always use the values below; tests scale them down so that the suite stays
+// fast. An App holds one (set before its workers start) and hands it to every
+// connection it makes.
 #pragma once
 
 namespace wg {
@@ -25,10 +26,5 @@ struct Timing {
     int periodicSaveMs = 300000;   // periodic state save
     int slowBodyWindowMs = 30000;  // a body is measured against MIN_BODY_RATE over this
 };
-
-const Timing& CurrentTiming();
-
-// Replaces the timing for tests; call only while no worker runs.
-void SetTiming(const Timing& timing);
 
 }  // namespace wg

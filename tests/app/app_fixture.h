@@ -31,20 +31,15 @@ inline Timing FastAppTiming() {
 
 class AppTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = CurrentTiming();
-        SetTiming(FastAppTiming());
-    }
-
     void TearDown() override {
         StopRunLoop();
         app.reset();
-        SetTiming(saved_);
     }
 
     App& MakeApp(bool mainWindow = true) {
         port = std::make_unique<ScriptedPort>(mainWindow);
         app = std::make_unique<App>(*port);
+        app->SetTimings(timing);
         return *app;
     }
 
@@ -81,9 +76,10 @@ protected:
     CurrentDirGuard cwd;
     std::unique_ptr<ScriptedPort> port;
     std::unique_ptr<App> app;
+    // The timing each App of the test starts with.
+    Timing timing = FastAppTiming();
 
 private:
-    Timing saved_;
     std::thread runner_;
 };
 
@@ -93,13 +89,11 @@ class NetworkAppTest : public AppTest {
 protected:
     void SetUp() override {
         AppTest::SetUp();
-        Timing t = CurrentTiming();
-        t.connectRetryMs = 5;
-        t.connectTimeoutMs = 2000;
-        t.bodyWaitMs = 300;
-        t.bodyPollMs = 10;
-        t.nonOkBodyWaitMs = 50;
-        SetTiming(t);
+        timing.connectRetryMs = 5;
+        timing.connectTimeoutMs = 2000;
+        timing.bodyWaitMs = 300;
+        timing.bodyPollMs = 10;
+        timing.nonOkBodyWaitMs = 50;
         setenv("WEBGRUBBLER_PROBE_HOST", "127.0.0.1:9", 1);
     }
 

@@ -62,25 +62,22 @@ public:
 class DownloadTransactionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = CurrentTiming();
-        Timing fast = saved_;
-        fast.headerByteWaitMs = 150;
-        fast.headerRetryMs = 10;
-        fast.headerWaitMs = 600;
-        fast.bodyPollMs = 20;
-        fast.bodyWaitMs = 400;
-        fast.nonOkBodyWaitMs = 100;
-        fast.connectTimeoutMs = 2000;
-        SetTiming(fast);
+        timing.headerByteWaitMs = 150;
+        timing.headerRetryMs = 10;
+        timing.headerWaitMs = 600;
+        timing.bodyPollMs = 20;
+        timing.bodyWaitMs = 400;
+        timing.nonOkBodyWaitMs = 100;
+        timing.connectTimeoutMs = 2000;
         fs::current_path(dir.path());
         ASSERT_TRUE(server.Running());
     }
-    void TearDown() override { SetTiming(saved_); }
 
     // A connection to the server with the given directory part.
     std::unique_ptr<HttpConnection> Connect(const std::string& path = "") {
         auto c = std::make_unique<HttpConnection>();
         c->environment = &env;
+        c->timing = timing;
         c->Open("127.0.0.1", std::to_string(server.Port()), path, false);
         state = {};
         return c;
@@ -105,7 +102,7 @@ protected:
     HttpTestServer server;
     RecordingEnvironment env;
     FetchState state;  // of the last connection made
-    Timing saved_;
+    Timing timing;     // of the connections made
 };
 
 // An answer exactly as given: status line, header lines, line end, body.
@@ -401,9 +398,7 @@ TEST_F(DownloadTransactionTest, HostileNamesStayInsideTheDownloadDirectory) {
 // given up as a timeout and leaves only its partial file; without the floor
 // the same body arrives whole, however slowly.
 TEST_F(DownloadTransactionTest, BodyBelowTheFloorRateIsGivenUp) {
-    Timing t = CurrentTiming();
-    t.slowBodyWindowMs = 150;
-    SetTiming(t);
+    timing.slowBodyWindowMs = 150;
     Reply slow = Reply::Ok(Pattern(60), "image/jpeg");
     slow.chunkSize = 2;
     slow.delayMs = 20;  // about 100 bytes a second

@@ -46,12 +46,6 @@ bool Feed(HttpConnection& c, std::string_view bytes) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool once = [] {
-        Timing t;
-        for (int* wait : {&t.headerByteWaitMs, &t.headerRetryMs, &t.headerWaitMs, &t.bodyPollMs,
-                          &t.bodyWaitMs, &t.nonOkBodyWaitMs}) {
-            *wait = 0;
-        }
-        SetTiming(t);
         const auto dir = std::filesystem::temp_directory_path() / "wg-response-fuzz";
         std::filesystem::create_directories(dir);
         std::filesystem::current_path(dir);
@@ -66,6 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const bool toFile : {false, true}) {
         auto c = std::make_unique<HttpConnection>();
         c->environment = &env;
+        for (int* wait :
+             {&c->timing.headerByteWaitMs, &c->timing.headerRetryMs, &c->timing.headerWaitMs,
+              &c->timing.bodyPollMs, &c->timing.bodyWaitMs, &c->timing.nonOkBodyWaitMs}) {
+            *wait = 0;
+        }
         c->host = "127.0.0.1";
         c->port = "80";
         c->protocol = "HTTP/1.0";

@@ -48,6 +48,7 @@ struct WindowRig {
         port.SetAskHook(
             [](const std::string&, const std::string&, Buttons, Icon) { return Answer::No; });
         app = std::make_unique<App>(port);
+        app->SetTimings(FastAppTiming());
         InitOptions init;
         init.programDir = dir.path();
         started = app->Initialise(init);
@@ -85,8 +86,6 @@ struct WindowRig {
 // runs as `shotName`, then hands the rig to `check`.
 void CrawlFromWindow(const std::string& url, const std::string& shotName,
                      const std::function<void(WindowRig&)>& check) {
-    const Timing saved = CurrentTiming();
-    SetTiming(FastAppTiming());
     setenv("WEBGRUBBLER_PROBE_HOST", "127.0.0.1:9", 1);
     {
         WindowRig rig;
@@ -124,7 +123,6 @@ void CrawlFromWindow(const std::string& url, const std::string& shotName,
         app.RequestExit();
         app.LeaveMainLoop();
     }
-    SetTiming(saved);
 }
 
 TEST(MainWindowCrawl, CrawlFromTheWindowEndsFinishedWithTheTotals) {

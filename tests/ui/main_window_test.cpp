@@ -37,11 +37,6 @@ namespace {
 class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved_ = CurrentTiming();
-        Timing fast = saved_;
-        fast.stopSettleMs = 1;
-        fast.inProcessPollMs = 2;
-        SetTiming(fast);
         port = std::make_unique<QtPort>();
         port->SetAskHook(
             [this](const std::string& text, const std::string& caption, Buttons, Icon) {
@@ -57,6 +52,10 @@ protected:
             return openResult;
         });
         app = std::make_unique<App>(*port);
+        Timing fast;
+        fast.stopSettleMs = 1;
+        fast.inProcessPollMs = 2;
+        app->SetTimings(fast);
         InitOptions init;
         init.programDir = dir.path();
         ASSERT_TRUE(app->Initialise(init));
@@ -69,7 +68,6 @@ protected:
         port->SetView(nullptr);
         window.reset();
         app.reset();
-        SetTiming(saved_);
     }
 
     template <typename T = QWidget>
@@ -115,7 +113,6 @@ protected:
     bool openResult = true;
 
 private:
-    Timing saved_;
 };
 
 TEST_F(MainWindowTest, EveryControlAndMenuItemIsNamedWithItsLabel) {

@@ -294,8 +294,7 @@ TEST_F(QueueViewerTest, InProcessListShowsTheBusySlots) {
 }
 
 TEST_F(QueueViewerTest, InProcessListFollowsARealTransfer) {
-    const Timing saved = CurrentTiming();
-    SetTiming(FastAppTiming());
+    app->SetTimings(FastAppTiming());
     {
         HttpTestServer server;
         ASSERT_TRUE(server.Running());
@@ -324,7 +323,6 @@ TEST_F(QueueViewerTest, InProcessListFollowsARealTransfer) {
         EXPECT_EQ(v->windowTitle(), QStringLiteral(" In Process List: 1"));
         EndRunningApp();
     }
-    SetTiming(saved);
 }
 
 TEST(ProgressWindow, StartsInitializingAndTakesTheTasksTexts) {

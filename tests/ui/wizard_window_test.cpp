@@ -67,8 +67,7 @@ protected:
 // "Go Dig", and the crawl it starts runs to "   Finished." against a loopback
 // site with the files on disk, without another window touched on the way.
 TEST_F(WizardWindowTest, WebsiteModeFromTheWelcomePageToAFinishedMirror) {
-    const Timing saved = CurrentTiming();
-    SetTiming(FastAppTiming());
+    app->SetTimings(FastAppTiming());
     HttpTestServer server;
     ASSERT_TRUE(server.Running());
     server.Route("/site/", Reply::Ok("<html><a href=\"a.html\">a</a><a href=\"logout.html\">x</a>"
@@ -164,7 +163,6 @@ TEST_F(WizardWindowTest, WebsiteModeFromTheWelcomePageToAFinishedMirror) {
         EXPECT_EQ(head.find("logout"), std::string::npos) << head;
     }
     EndRunningApp();
-    SetTiming(saved);
 }
 
 TEST_F(WizardWindowTest, FileModeWithAMediaUrlThenBackToAllItsPages) {
