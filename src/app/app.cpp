@@ -12,7 +12,10 @@
 namespace wg {
 
 App::App(UiPort& port)
-    : port_(port), fetchEnvironment_(std::make_unique<AppFetchEnvironment>(*this)) {}
+    : port_(port), fetchEnvironment_(std::make_unique<AppFetchEnvironment>(*this)) {
+    dupeHost_ = MakeDupeHost();
+    dupes_ = std::make_unique<DupeService>(*dupeHost_);
+}
 
 DownloadEnvironment& App::FetchEnvironmentFor() {
     return *fetchEnvironment_;

@@ -141,7 +141,7 @@ void App::ReleaseLists() {
         ShowStatus("Exiting: Releasing 'Links To Grubble' list...");
         linksToGrubble.Clear([this] { AppendStatus("."); });
     }
-    ReleaseDupeData();
+    dupes_->Release();
     {
         auto lock = queues_.Files();
         UrlList& toDownload = *lock;
@@ -173,7 +173,7 @@ void App::Shutdown() {
     WakeWorkers();
     // A build or update of the duplication data stops at the exit request.
     NoteExitRequested();
-    JoinDupeThread();
+    dupes_->JoinThread();
     // 2.
     settings.searchDlSubDirs.store(false);
     // 3. Without exit messages the window goes first.

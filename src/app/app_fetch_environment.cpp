@@ -175,7 +175,7 @@ std::optional<std::uint64_t> AppFetchEnvironment::SizeOnDisk(std::string_view ur
 }
 
 bool AppFetchEnvironment::IsRuntimeDuplicate(std::string_view localName) {
-    return app_.CheckDuplicateDownload(std::string(localName));
+    return app_.Dupes().CheckDownload(std::string(localName));
 }
 
 }  // namespace wg

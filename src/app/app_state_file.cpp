@@ -293,7 +293,7 @@ bool App::SaveState(bool beforeExit) {
     stateSaveFailed.store(false);
     nextPeriodicSave.store(platform::SteadyMilliseconds() +
                            static_cast<std::uint64_t>(timing_.periodicSaveMs));
-    SaveDupeData();
+    dupes_->Save();
     const platform::LocalTime now = platform::ToLocalTime(platform::CalendarSeconds());
     char text[64];
     std::snprintf(text, sizeof text, "Saved State File at %d:%02d", now.hour, now.minute);
@@ -487,7 +487,7 @@ void App::FinishStateLoad() {
     nextPeriodicSave.store(platform::SteadyMilliseconds() +
                            static_cast<std::uint64_t>(timing_.periodicSaveMs));
     if (settings.runtimeDuplicateDetect.load()) {
-        LoadDupeData();
+        dupes_->Load();
     }
     if (platform::CurrentDirectory() != paths.downloadDir) {
         (void)EnterDirectory(paths.downloadDir);

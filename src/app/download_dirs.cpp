@@ -59,13 +59,13 @@ void FinishDownloadDirs(App& app, bool saved, bool lookInSubdirs, bool detection
                         const std::function<void()>& progress) {
     if (saved && lookInSubdirs) {
         app.GenerateSubDirs(progress);
-        if (app.m_bDupeRebuild.load() && app.settings.runtimeDuplicateDetect.load()) {
-            (void)app.StartDupeBuild();
+        if (app.Dupes().RebuildWanted() && app.settings.runtimeDuplicateDetect.load()) {
+            (void)app.Dupes().StartBuild();
         }
     } else if (!detectionSwitchedOn) {
         app.SaveSettings();
     } else if (app.settings.runtimeDuplicateDetect.load()) {
-        (void)app.StartDupeBuild();
+        (void)app.Dupes().StartBuild();
     }
 }
 

@@ -139,7 +139,7 @@ bool DirectoriesWindow::OnCommand(int id) {
             RuntimeDetectClicked();
             return true;
         case dd::kUpdateDupeData:
-            (void)app_.StartDupeUpdate();
+            (void)app_.Dupes().StartUpdate();
             return true;
         case dd::kHelp:
             if (openHelp_) {

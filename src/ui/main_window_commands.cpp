@@ -124,7 +124,7 @@ bool MainWindow::OnCommand(int id) {
             app_.EraseUrlHistory(true);
             return true;
         case mw::kMenuEraseDupeData:
-            app_.EraseDuplicateFileData();
+            app_.Dupes().Erase();
             return true;
         case mw::kMenuExitAfterThis:
             ToggleExitAfterThisDownload();

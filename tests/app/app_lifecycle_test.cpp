@@ -71,7 +71,7 @@ TEST_F(AppTest, ShutdownReleasesListsInOrderWithItsMessages) {
         r->url = "http://127.0.0.1/p" + std::to_string(i);
         a.Queues().Visited()->PushBack(r);
     }
-    a.dupeDataExists = true;
+    a.Dupes().WithData([](DupeData&, bool& exists) { exists = true; });
     a.Shutdown();
     EXPECT_TRUE(a.State().WorkersStopping());
     const auto lines = port->StatusHistory();

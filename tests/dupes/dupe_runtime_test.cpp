@@ -30,10 +30,11 @@ protected:
         return a;
     }
     fs::path Dl(const std::string& relative) const { return app->paths.downloadDir / relative; }
-    bool Check(const fs::path& path) { return app->CheckDuplicateDownload(path.string()); }
+    bool Check(const fs::path& path) { return app->Dupes().CheckDownload(path.string()); }
     std::size_t Records() {
-        std::lock_guard<std::mutex> lock(app->dupeMutex);
-        return app->dupeData.Size();
+        std::size_t size = 0;
+        app->Dupes().WithData([&](DupeData& data, bool&) { size = data.Size(); });
+        return size;
     }
     std::string DebugText() {
         const std::string path = DebugLogFile().Path();
@@ -96,11 +97,10 @@ TEST_F(DupeRuntimeTest, RecordsNameTheDirectoryWhereTheFileStands) {
     const std::string x = PatternBytes(3000, 3);
     WriteWholeFile(Dl("host/p/a.jpg"), x);
     EXPECT_FALSE(Check(Dl("host/p/a.jpg")));
-    {
-        std::lock_guard<std::mutex> lock(a.dupeMutex);
-        ASSERT_EQ(a.dupeData.Size(), 1u);
-        EXPECT_TRUE(SameDupeDirectory(a.dupeData.At(0).dir, Dl("host/p").string()));
-    }
+    a.Dupes().WithData([&](DupeData& data, bool&) {
+        ASSERT_EQ(data.Size(), 1u);
+        EXPECT_TRUE(SameDupeDirectory(data.At(0).dir, Dl("host/p").string()));
+    });
     // The same name fetched again into the same sub-directory is kept ...
     EXPECT_FALSE(Check(Dl("host/p/a.jpg")));
     // ... the same name and bytes in another directory is a copy.
@@ -126,9 +126,9 @@ TEST_F(DupeRuntimeTest, NothingIsJudgedWhileOffOrHeld) {
 
     // Turning detection on or off asks for a rebuild; setting it again does not.
     a.SetRuntimeDuplicateDetect(false);
-    EXPECT_TRUE(a.m_bDupeRebuild.exchange(false));
+    EXPECT_TRUE(a.Dupes().TakeRebuild());
     a.SetRuntimeDuplicateDetect(false);
-    EXPECT_FALSE(a.m_bDupeRebuild.load());
+    EXPECT_FALSE(a.Dupes().RebuildWanted());
 }
 
 TEST(DupeData, LimitDropsTheOldestAndTheIndexFollows) {
@@ -169,7 +169,7 @@ TEST_F(DupeRuntimeTest, StoredRecordsAreReadBeforeTheFirstCheckAndKeptBySaving) 
     EXPECT_TRUE(Check(Dl("copy.jpg")));
     WriteWholeFile(Dl("new.jpg"), PatternBytes(4000, 6));
     EXPECT_FALSE(Check(Dl("new.jpg")));
-    a.SaveDupeData();
+    a.Dupes().Save();
     const std::vector<DupeRecord> saved = StoredRecords(dir.path() / "Dupe.bin");
     ASSERT_EQ(saved.size(), 3u);
     EXPECT_EQ(saved[1], stored[1]);
@@ -182,7 +182,7 @@ TEST_F(DupeRuntimeTest, StateFileSaveAndLoadCarryTheList) {
     EXPECT_FALSE(Check(Dl("a.jpg")));
     ASSERT_TRUE(a.SaveState(false));
     EXPECT_EQ(StoredRecords(dir.path() / "Dupe.bin").size(), 1u);
-    a.ReleaseDupeData();
+    a.Dupes().Release();
     EXPECT_EQ(Records(), 0u);
     a.LoadState(false);
     EXPECT_EQ(Records(), 1u);
@@ -193,11 +193,8 @@ TEST_F(DupeRuntimeTest, SavingBeforeAnyCheckKeepsTheStoredRecords) {
     App& a = Start();
     const std::vector<DupeRecord> stored{{"a.jpg", "/d", {1, 2, 3}}};
     ASSERT_EQ(platform::WriteFileAtomically(dir.path() / "Dupe.bin", EncodeDupeBin(stored)), 0);
-    {
-        std::lock_guard<std::mutex> lock(a.dupeMutex);
-        a.dupeDataExists = true;
-    }
-    a.SaveDupeData();
+    a.Dupes().WithData([](DupeData&, bool& exists) { exists = true; });
+    a.Dupes().Save();
     EXPECT_EQ(StoredRecords(dir.path() / "Dupe.bin"), stored);
 }
 
@@ -205,29 +202,29 @@ TEST_F(DupeRuntimeTest, OlderFileIsMigratedAndErasedOnRequest) {
     App& a = Start();
     WriteWholeFile(dir.path() / "Dupe.dat",
                    DatFile({"C:\\Grub\\pics\\a.jpg", "noslash.gif"}, 10, 20, 30));
-    a.LoadDupeData();
+    a.Dupes().Load();
     EXPECT_FALSE(fs::exists(dir.path() / "Dupe.dat"));
     EXPECT_FALSE(a.State().WorkHeld());
     EXPECT_TRUE(port->SawStatus("Loading Duplication Data..."));
     EXPECT_EQ(port->StatusLine(), "Ready.");
     EXPECT_EQ(Records(), 2u);  // how the paths split: DupeFileLayout.BinRoundTripAndDatMigration
-    a.SaveDupeData();
+    a.Dupes().Save();
     std::string bin;
     ASSERT_TRUE(platform::ReadWholeFile(dir.path() / "Dupe.bin", &bin));
     EXPECT_TRUE(DecodeDupeFile(bin).currentFormat);
     EXPECT_EQ(DecodeDupeFile(bin).records.size(), 2u);
 
     // Loading again replaces the records rather than adding to them.
-    a.LoadDupeData();
+    a.Dupes().Load();
     EXPECT_TRUE(port->SawStatus("Removing old Duplication Data..."));
     EXPECT_EQ(Records(), 2u);
 
     port->QueueAnswer(Answer::No);
-    a.EraseDuplicateFileData();
+    a.Dupes().Erase();
     EXPECT_EQ(port->StatusLine(), "'Erase of duplicate file data aborted.");
     EXPECT_TRUE(fs::exists(dir.path() / "Dupe.bin"));
     port->QueueAnswer(Answer::Yes);
-    a.EraseDuplicateFileData();
+    a.Dupes().Erase();
     EXPECT_FALSE(fs::exists(dir.path() / "Dupe.bin"));
     EXPECT_EQ(Records(), 0u);
     EXPECT_EQ(port->StatusLine(), "Duplication Data' list removed.");
@@ -242,33 +239,32 @@ TEST_F(DupeRuntimeTest, BuildRecordsTheDirectoriesAndUpdateAddsOnlyNewNames) {
     WriteWholeFile(Dl("..y"), PatternBytes(10, 9));  // begins with "..": skipped
     WriteWholeFile(Dl("z.txt"), "");                 // nothing to fingerprint
     WriteWholeFile(Dl("sub/c.jpg"), PatternBytes(1500, 10));
-    a.BuildDupeData();
+    a.Dupes().Build();
     EXPECT_EQ(port->StatusLine(), "Processed 2 files.");
     EXPECT_EQ(StoredRecords(dir.path() / "Dupe.bin").size(), 2u);
 
     // With the sub-directory list the sub-directories come first.
     a.settings.searchDlSubDirs.store(true);
     a.subDirs.Publish({Dl("sub").string()});
-    a.m_bDupeRebuild.store(true);
-    ASSERT_TRUE(a.StartDupeBuild());
-    a.JoinDupeThread();
-    EXPECT_FALSE(a.m_bDupeRebuild.load());
+    a.Dupes().MarkRebuild();
+    ASSERT_TRUE(a.Dupes().StartBuild());
+    a.Dupes().JoinThread();
+    EXPECT_FALSE(a.Dupes().RebuildWanted());
     EXPECT_EQ(port->StatusLine(), "Processed 3 files.");
-    {
-        std::lock_guard<std::mutex> lock(a.dupeMutex);
-        ASSERT_EQ(a.dupeData.Size(), 3u);
-        EXPECT_EQ(a.dupeData.At(0).name, "c.jpg");
-    }
+    a.Dupes().WithData([](DupeData& data, bool&) {
+        ASSERT_EQ(data.Size(), 3u);
+        EXPECT_EQ(data.At(0).name, "c.jpg");
+    });
 
     // The update moves a known name to where it now stands and adds new
     // names; every file seen counts.
     fs::rename(Dl("sub/c.jpg"), Dl("c.jpg"));
     WriteWholeFile(Dl("d.jpg"), PatternBytes(1500, 11));
     port->QueueAnswer(Answer::No);
-    EXPECT_FALSE(a.StartDupeUpdate());
+    EXPECT_FALSE(a.Dupes().StartUpdate());
     port->QueueAnswer(Answer::Yes);
-    ASSERT_TRUE(a.StartDupeUpdate());
-    a.JoinDupeThread();
+    ASSERT_TRUE(a.Dupes().StartUpdate());
+    a.Dupes().JoinThread();
     EXPECT_EQ(port->StatusLine(), "Processed 5 files.");  // the empty z.txt too
     EXPECT_TRUE(port->SawStatus("Saving New Dupe List..."));
     const std::vector<DupeRecord> saved = StoredRecords(dir.path() / "Dupe.bin");

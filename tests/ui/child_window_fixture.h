@@ -47,7 +47,7 @@ protected:
         port->SetView(nullptr);
         window.reset();
         if (app != nullptr) {
-            app->JoinDupeThread();
+            app->Dupes().JoinThread();
         }
         app.reset();
     }

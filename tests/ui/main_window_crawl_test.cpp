@@ -192,14 +192,14 @@ TEST(MainWindowCrawl, DuplicationDataBuildShowsItsProgressWindow) {
     for (int i = 0; i < 3; ++i) {
         std::ofstream(app.paths.downloadDir / ("f" + std::to_string(i) + ".jpg")) << Picture(i);
     }
-    ASSERT_TRUE(app.StartDupeBuild());
+    ASSERT_TRUE(app.Dupes().StartBuild());
     bool done = false;
     for (int round = 0; round < 1000 && !done; ++round) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         done = rig.Label(mw::kStatus) == "Processed 3 files.";
         QThread::msleep(5);
     }
-    app.JoinDupeThread();
+    app.Dupes().JoinThread();
     EXPECT_TRUE(done) << rig.Label(mw::kStatus);
     // The window was opened with its text and is closed again.
     auto* progress = rig.window->findChild<QDialog*>(QStringLiteral("progress"));
