@@ -519,6 +519,10 @@ private:
     bool ProbeLineReachable();
     // The download side: three connect attempts, the URL put back on exit.
     ConnectOutcome ConnectForDownload(HttpConnection& connection, int slot, const std::string& url);
+    // Every reconnect of a download: the connection is closed, `pauseMs`
+    // waited, one quick attempt made, then the tries of ConnectForDownload.
+    ConnectOutcome Reconnect(HttpConnection& connection, int slot, const std::string& url,
+                             int pauseMs);
     void ProbeConnectivity(int slot);
     bool ResumeDownload(HttpConnection& connection, FetchState& state, FetchRequest& request,
                         bool flat);

@@ -54,6 +54,18 @@ App::ConnectOutcome App::ConnectForDownload(HttpConnection& c, int slot, const s
     }
 }
 
+App::ConnectOutcome App::Reconnect(HttpConnection& c, int slot, const std::string& url,
+                                   int pauseMs) {
+    c.Close();
+    if (pauseMs > 0) {
+        PauseMs(pauseMs);
+    }
+    if (c.Connect(timing_.connectTimeoutMs)) {
+        return ConnectOutcome::Connected;
+    }
+    return ConnectForDownload(c, slot, url);
+}
+
 void App::ProbeConnectivity(int slot) {
     downloadConnections_[static_cast<std::size_t>(slot)].reset();
     if (!ProbeLineReachable() && !downloadBoxShown_.exchange(true)) {
@@ -182,9 +194,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     };
 
     if (!result.Usable()) {
-        c.Close();
-        if (!c.Connect(timing_.connectTimeoutMs) &&
-            ConnectForDownload(c, slot, url) != ConnectOutcome::Connected) {
+        if (Reconnect(c, slot, url, 0) != ConnectOutcome::Connected) {
             return false;
         }
         if (s.cancel.exchange(false)) {
@@ -227,10 +237,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     if (answer.IsComplete()) {
         return flat;
     }
-    c.Close();
-    PauseMs(kReconnectPauseMs);
-    const bool connected = c.Connect(timing_.connectTimeoutMs) ||
-                           ConnectForDownload(c, slot, url) == ConnectOutcome::Connected;
+    const bool connected = Reconnect(c, slot, url, kReconnectPauseMs) == ConnectOutcome::Connected;
     if (!connected || s.cancel.load()) {
         s.cancel = false;
         return !flat && connected;
