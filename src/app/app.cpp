@@ -120,7 +120,7 @@ bool App::Initialise(const InitOptions& options) {
     if (settings.alwaysLoad.load() || wizardAskedLoad) {
         LoadStateAtStart();
     }
-    if (settings.ignoreList.load() && !m_bHistoryLoaded.load()) {
+    if (settings.ignoreList.load() && !run_.HistoryLoaded()) {
         LoadHistoryAtStart();
     }
 
@@ -142,7 +142,7 @@ bool App::Initialise(const InitOptions& options) {
     }
 
     // 19. The history menu item follows its flag.
-    port_.SetStopAddingHistoryChecked(m_bStopAddingHistory.load());
+    port_.SetStopAddingHistoryChecked(run_.StopAddingHistory());
     return true;
 }
 

@@ -370,19 +370,6 @@ public:
     RunState& State() { return run_; }
     const RunState& State() const { return run_; }
 
-    // ---- other run flags ----
-    std::atomic<bool> m_bStateLoaded{false};
-    std::atomic<bool> m_bDownloadingUserFile{false};
-    std::atomic<bool> m_bNewImageRequest{false};
-    std::atomic<bool> m_bUpdatePending{false};
-    std::atomic<bool> m_bMinimised{false};
-    std::atomic<bool> m_bHistoryLoaded{false};
-    std::atomic<bool> m_bStateFileDirty{false};
-    std::atomic<bool> m_bBackupPending{true};
-    std::atomic<bool> m_bStopAddingHistory{false};
-    std::atomic<bool> m_bCrawlStarted{false};
-    std::atomic<bool> m_bTrackLastDownload{false};  // set by Go: note every finished file
-
     AppSettings settings;
     AppPaths paths;
 

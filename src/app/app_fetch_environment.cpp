@@ -26,10 +26,10 @@ FetchOptions AppFetchEnvironment::Options() const {
     o.sendCookie = s.sendCookie.load();
     o.logDebug = s.logDebug.load();
     o.webPagesWanted = (s.dft.load() & kGroupWebPages) != 0;
-    o.fileUrlMode = app_.m_bDownloadingUserFile.load();
+    o.fileUrlMode = app_.State().DownloadingUserFile();
     const CrawlScope scope = app_.Port().SelectedScope();
     o.scopeFollowsLinks = scope == CrawlScope::AllLinked || scope == CrawlScope::WithinDomain;
-    o.trackLastDownload = app_.m_bTrackLastDownload.load();
+    o.trackLastDownload = app_.State().TrackLastDownload();
     o.userAgent = s.userAgent.Get();
     o.caFile = s.caFile.Get();
     o.keepAlive = s.keepAlive.load();

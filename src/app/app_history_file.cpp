@@ -16,7 +16,7 @@ void App::SaveHistory() {
     }
     // A run that never read the history and changed nothing in it has nothing
     // to say about it: the files stay as they are.
-    if (!m_bHistoryLoaded.load() && !historyChanged_.load()) {
+    if (!run_.HistoryLoaded() && !historyChanged_.load()) {
         return;
     }
     std::string old;
@@ -46,7 +46,7 @@ void App::LoadHistory() {
         }
         fromBackup = true;
     }
-    m_bHistoryLoaded.store(true);
+    run_.SetHistoryLoaded(true);
     HistoryFileReader reader(bytes);
     (void)reader.ReadCount();
     {

@@ -47,7 +47,7 @@ void App::NoteLastDownload(std::string_view localName) {
     const CrawlScope scope = port_.SelectedScope();
     if ((settings.dft.load() & kGroupWebPages) != 0 && scope != CrawlScope::AllLinked &&
         scope != CrawlScope::WithinDomain) {
-        m_bTrackLastDownload.store(false);
+        run_.SetTrackLastDownload(false);
     }
     if (localName.empty()) {
         return;
@@ -111,7 +111,7 @@ void App::SetShowLastImage(bool on) {
     if (shown) {
         imagePreviewTime.store(platform::SteadyMilliseconds() + 3000);
         platform::SleepMs(50);
-        m_bNewImageRequest.store(true);
+        run_.SetNewImageRequest(true);
     }
 }
 

@@ -69,7 +69,7 @@ bool SavedInOneRequest(const std::string& url) {
 }  // namespace
 
 bool App::HandPageToPageWorker(int slot, const std::string& url) {
-    if (!SavedInOneRequest(url) || m_bDownloadingUserFile.load()) {
+    if (!SavedInOneRequest(url) || run_.DownloadingUserFile()) {
         return false;
     }
     // Under the page queue's lock: the page worker that takes the page finds
@@ -88,7 +88,7 @@ bool App::HandPageToPageWorker(int slot, const std::string& url) {
 }
 
 bool App::ClaimPageDownload(int slot, const std::string& url) {
-    if (!SavedInOneRequest(url) || m_bDownloadingUserFile.load()) {
+    if (!SavedInOneRequest(url) || run_.DownloadingUserFile()) {
         return false;
     }
     {

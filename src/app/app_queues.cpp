@@ -202,7 +202,7 @@ void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
     }
     WakeOneWorker(WorkerKind::Download);
     // 7.
-    m_bDownloadingUserFile.store(fileUrlMode);
+    run_.SetDownloadingUserFile(fileUrlMode);
     RefreshCounterText(Counter::ToDownload);
     if (settings.logDebug.load()) {
         DebugLog("FILE : %s", url.c_str());
@@ -217,7 +217,7 @@ void App::AddFileIfWanted(std::string_view url, std::string_view requiredDomain,
     const bool withinDomain = port_.SelectedScope() == CrawlScope::WithinDomain;
     switch (CheckFileWanted(settings, url, requiredDomain, withinDomain)) {
         case FileWanted::Add:
-            AddFile(url, userAdded, m_bDownloadingUserFile.load());
+            AddFile(url, userAdded, run_.DownloadingUserFile());
             break;
         case FileWanted::Refuse:
             SetRejectReason(kFileTypeRefusal);
@@ -251,7 +251,7 @@ UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
         return nullptr;
     }
     pagesTaken.fetch_add(1);
-    keepRecord = m_bStopAddingHistory.load();
+    keepRecord = run_.StopAddingHistory();
     if (!keepRecord) {
         RecordVisited(record, false);
     } else {
@@ -262,7 +262,7 @@ UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
 
 void App::RecordVisited(const UrlRecordPtr& record, bool freeIfNotRecorded) {
     RefreshCounterText(Counter::LinksToGrubble);
-    if (record && !m_bStopAddingHistory.load()) {
+    if (record && !run_.StopAddingHistory()) {
         auto lock = queues_.Visited();
         RecordList& visited = *lock;
         // A page saved while it was being scanned is scanned again after a
@@ -298,7 +298,7 @@ bool App::RemovePage(const UrlRecord* record) {
     }
     pagesTaken.fetch_add(1);
     RefreshCounterText(Counter::LinksToGrubble);
-    if (m_bStopAddingHistory.load()) {
+    if (run_.StopAddingHistory()) {
         PageDone(*taken);
     } else {
         auto lock = queues_.Visited();

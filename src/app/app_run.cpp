@@ -108,7 +108,7 @@ void App::ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker) {
 void App::MainLoopStep() {
     const Timing& t = timing_;
     // 1.-2. The newest-image preview.
-    if (!m_bNewImageRequest.load() && !m_bMinimised.load() && imagePreviewTime.load() != 0 &&
+    if (!run_.NewImageRequest() && !run_.Minimised() && imagePreviewTime.load() != 0 &&
         platform::SteadyMilliseconds() > imagePreviewTime.load() + 1000 && !run_.Paused()) {
         std::string newest;
         {
@@ -122,8 +122,8 @@ void App::MainLoopStep() {
             port_.ShowNewestImage(newest);
         }
     }
-    if (m_bNewImageRequest.load() && !m_bMinimised.load()) {
-        m_bNewImageRequest.store(false);
+    if (run_.NewImageRequest() && !run_.Minimised()) {
+        run_.SetNewImageRequest(false);
         std::string newest;
         {
             std::lock_guard<std::mutex> lock(imageMutex);

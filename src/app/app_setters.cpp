@@ -74,8 +74,8 @@ void App::SetMaxFileSize(int size) {
 }
 
 void App::ToggleStopAddingHistory() {
-    m_bStopAddingHistory.store(!m_bStopAddingHistory.load());
-    port_.SetStopAddingHistoryChecked(m_bStopAddingHistory.load());
+    run_.SetStopAddingHistory(!run_.StopAddingHistory());
+    port_.SetStopAddingHistoryChecked(run_.StopAddingHistory());
 }
 
 void App::TogglePause() {

@@ -167,7 +167,7 @@ bool App::SetSaveDirectory(const std::string& path) {
 
 void App::SetIgnoreList(bool on) {
     settings.ignoreList.store(on);
-    if (on && !m_bHistoryLoaded.load()) {
+    if (on && !run_.HistoryLoaded()) {
         LoadHistory();
     }
 }

@@ -51,10 +51,10 @@ bool App::StartCrawl(const CrawlRequest& request) {
     NameStateFileForUrl(address);
     tally.Reset(platform::SteadyMilliseconds());
     port_.SetCrawlRunning(true);
-    m_bTrackLastDownload = true;
+    run_.SetTrackLastDownload(true);
 
     if (request.scope == CrawlScope::FileUrl) {
-        m_bDownloadingUserFile = true;
+        run_.SetDownloadingUserFile(true);
         AddFile(address, true, true);
         ResumeAfterStop();
         return true;
@@ -62,9 +62,9 @@ bool App::StartCrawl(const CrawlRequest& request) {
     // The start address is queued even while links are not being added.
     const bool stopAddingLinks = run_.StopAddingLinks();
     run_.SetStopAddingLinks(false);
-    m_bDownloadingUserFile = false;
+    run_.SetDownloadingUserFile(false);
     ClearRunDownloads();
-    m_bCrawlStarted = true;
+    run_.SetCrawlStarted(true);
     const bool allLinked = request.scope == CrawlScope::AllLinked;
     const bool withinDomain = request.scope == CrawlScope::WithinDomain;
     if ((allLinked || withinDomain) && UrlInHistory(address)) {
@@ -96,13 +96,13 @@ bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
     }
     tally.Reset(platform::SteadyMilliseconds());
     port_.SetCrawlRunning(true);
-    m_bTrackLastDownload = true;
+    run_.SetTrackLastDownload(true);
     run_.SetStopAddingLinks(false);
     if (answers.fileMode) {
         AddFile(address, true, true);
     } else {
         ClearRunDownloads();
-        m_bCrawlStarted = true;
+        run_.SetCrawlStarted(true);
         if ((answers.allLinked || answers.withinDomain) && UrlInHistory(address)) {
             EraseUrlHistory(false);
         }
@@ -116,7 +116,7 @@ bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
 }
 
 void App::NameStateFileForUrl(std::string_view address) {
-    if (m_bStateLoaded.load()) {
+    if (run_.StateLoaded()) {
         bool queued = false;
         {
             auto lock = queues_.Pages();
@@ -154,7 +154,7 @@ void App::NameStateFileForUrl(std::string_view address) {
     }
     paths.stateFile = paths.programDir / (name + ".sav");
     paths.settingsFile = paths.programDir / (name + ".ini");
-    m_bStateFileDirty = true;
+    run_.SetStateFileDirty(true);
 }
 
 void App::RememberTypedUrl(const std::string& address) {

@@ -64,7 +64,7 @@ private:
 }  // namespace
 
 std::filesystem::path App::StateBackupName() const {
-    return WithLastThree(paths.stateFile, m_bStateLoaded.load() ? "bak" : "bac");
+    return WithLastThree(paths.stateFile, run_.StateLoaded() ? "bak" : "bac");
 }
 
 namespace {
@@ -183,7 +183,7 @@ bool App::SaveState(bool beforeExit) {
     }
 
     // One backup per run, of the file as it was before this run's first save.
-    if (m_bBackupPending.exchange(false) && exists) {
+    if (run_.TakeBackupPending() && exists) {
         std::string old;
         int error = 0;
         if (!platform::ReadWholeFile(stateFile, &old, &error) ||
@@ -298,7 +298,7 @@ bool App::SaveState(bool beforeExit) {
     char text[64];
     std::snprintf(text, sizeof text, "Saved State File at %d:%02d", now.hour, now.minute);
     ShowStatus(text);
-    if (m_bStateFileDirty.exchange(false)) {
+    if (run_.TakeStateFileDirty()) {
         SaveSettings();
     }
     return true;
@@ -422,9 +422,9 @@ void App::LoadState(bool fromBackup) {
         (void)LoadSettings();
     }
 
-    m_bStateFileDirty.store(true);
+    run_.SetStateFileDirty(true);
     nextPeriodicSave.store(platform::SteadyMilliseconds() + 300000000ULL);
-    m_bStateLoaded.store(true);
+    run_.SetStateLoaded(true);
     run_.SetWorkHeld(true);
 
     const StateLoadEnd end = ReadStateLists(bytes);

@@ -240,8 +240,8 @@ void App::StopCleanup() {
     RefreshCounterText(Counter::FilesDownloaded);
     bool expected = false;
     if (stopQuestionOpen_.compare_exchange_strong(expected, true)) {
-        if (m_bStateLoaded.load() && port_.Ask("Do you want to delete the save file?", "Question",
-                                               Buttons::YesNo, Icon::Question) == Answer::Yes) {
+        if (run_.StateLoaded() && port_.Ask("Do you want to delete the save file?", "Question",
+                                            Buttons::YesNo, Icon::Question) == Answer::Yes) {
             (void)platform::ForceDelete(paths.stateFile);
         }
         stopQuestionOpen_.store(false);

@@ -260,7 +260,7 @@ void UpdateCheck::FetchAndInstall() {
         Status(why + kNothingInstalled);
         return;
     }
-    app_.m_bUpdatePending.store(true);
+    app_.State().SetUpdatePending(true);
     // The program is ending already: it hands the update over as it ends.
     if (env_.StopRequested()) {
         Status(kFinished);

@@ -140,7 +140,7 @@ WizardState ReadWizardState(const App& app) {
     WizardState state;
     ReloadWizardSettings(state, app);
     state.stateAvailable = platform::FileExists(app.paths.stateFile);
-    state.stateLoaded = app.m_bStateLoaded.load();
+    state.stateLoaded = app.State().StateLoaded();
     return state;
 }
 
@@ -456,7 +456,7 @@ bool ApplyWizardChoices(App& app, const WizardState& state) {
         app.paths.settingsFile =
             app.paths.programDir /
             (SettingsNameForUrl(url, s.urlEscapeFilenames.load(), dir.size()) + ".ini");
-        app.m_bStateFileDirty = true;
+        app.State().SetStateFileDirty(true);
     }
     return true;
 }

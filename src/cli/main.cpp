@@ -94,9 +94,9 @@ int main(int argc, char** argv) {
         app.RequestExit();
     });
     app.UseNetworkWorkers();
-    if (options.loadState && !app.m_bStateLoaded.load()) {
+    if (options.loadState && !app.State().StateLoaded()) {
         app.LoadState(false);
-        if (!app.m_bStateLoaded.load()) {
+        if (!app.State().StateLoaded()) {
             app.Shutdown();
             return 1;  // the reason is on the status line
         }

@@ -71,6 +71,47 @@ public:
     // The main loop is to end.
     bool ExitRequested() const { return exitRequested_.load(); }
     void SetExitRequested(bool on) { exitRequested_.store(on); }
+
+    // ---- the crawl and the user's switches ----
+    // A crawl was started this run ("Go Fetch" or the wizard).
+    bool CrawlStarted() const { return crawlStarted_.load(); }
+    void SetCrawlStarted(bool on) { crawlStarted_.store(on); }
+    // The crawl is a single file the user asked for.
+    bool DownloadingUserFile() const { return downloadingUserFile_.load(); }
+    void SetDownloadingUserFile(bool on) { downloadingUserFile_.store(on); }
+    // Every finished file becomes the last download (set by Go).
+    bool TrackLastDownload() const { return trackLastDownload_.load(); }
+    void SetTrackLastDownload(bool on) { trackLastDownload_.store(on); }
+    // Pages taken are not remembered as visited.
+    bool StopAddingHistory() const { return stopAddingHistory_.load(); }
+    void SetStopAddingHistory(bool on) { stopAddingHistory_.store(on); }
+    // A fetched update waits for the run to end.
+    bool UpdatePending() const { return updatePending_.load(); }
+    void SetUpdatePending(bool on) { updatePending_.store(on); }
+
+    // ---- files on disk ----
+    // The state file in use was loaded (a Stop asks whether to delete it).
+    bool StateLoaded() const { return stateLoaded_.load(); }
+    void SetStateLoaded(bool on) { stateLoaded_.store(on); }
+    // The lists changed since the state file was last written.
+    bool StateFileDirty() const { return stateFileDirty_.load(); }
+    void SetStateFileDirty(bool on) { stateFileDirty_.store(on); }
+    // True once after a change: the next periodic save writes.
+    bool TakeStateFileDirty() { return stateFileDirty_.exchange(false); }
+    // The first save of the run still makes its backup; true once.
+    bool TakeBackupPending() { return backupPending_.exchange(false); }
+    // The download history was read.
+    bool HistoryLoaded() const { return historyLoaded_.load(); }
+    void SetHistoryLoaded(bool on) { historyLoaded_.store(on); }
+
+    // ---- the window ----
+    // The preview asked for the newest picture.
+    bool NewImageRequest() const { return newImageRequest_.load(); }
+    void SetNewImageRequest(bool on) { newImageRequest_.store(on); }
+    // The main window is minimised (the preview waits).
+    bool Minimised() const { return minimised_.load(); }
+    void SetMinimised(bool on) { minimised_.store(on); }
+
     // One update check at a time: false when one runs already.
     bool BeginUpdateCheck() { return !updateCheck_.exchange(true); }
     void EndUpdateCheck() { updateCheck_.store(false); }
@@ -89,6 +130,17 @@ private:
     std::atomic<bool> exitAfterLastDownload_{false};
     std::atomic<bool> exitRequested_{false};
     std::atomic<bool> updateCheck_{false};
+    std::atomic<bool> crawlStarted_{false};
+    std::atomic<bool> downloadingUserFile_{false};
+    std::atomic<bool> trackLastDownload_{false};
+    std::atomic<bool> stopAddingHistory_{false};
+    std::atomic<bool> updatePending_{false};
+    std::atomic<bool> stateLoaded_{false};
+    std::atomic<bool> stateFileDirty_{false};
+    std::atomic<bool> backupPending_{true};
+    std::atomic<bool> historyLoaded_{false};
+    std::atomic<bool> newImageRequest_{false};
+    std::atomic<bool> minimised_{false};
 };
 
 }  // namespace wg

@@ -213,7 +213,7 @@ int main(int argcIn, char** argvIn) {
         port.SetClosing();
         app.Shutdown();
         port.SetView(nullptr);
-        updatePending = app.m_bUpdatePending.load();
+        updatePending = app.State().UpdatePending();
     }
     if (updatePending &&
         HandOverUpdate(ProgramFilesOf(platform::RunningProgramPath()), passOn) == 0) {

@@ -602,14 +602,14 @@ void MainWindow::changeEvent(QEvent* event) {
         return;
     }
     if (!isMinimized()) {
-        app_.m_bMinimised.store(false);
+        app_.State().SetMinimised(false);
         return;
     }
-    app_.m_bMinimised.store(true);
+    app_.State().SetMinimised(true);
     if (tray_ == nullptr) {
         tray_ = new TrayController(this);
         connect(tray_, &TrayController::restored, this, [this] {
-            app_.m_bMinimised.store(false);
+            app_.State().SetMinimised(false);
             RestoreViewers();
         });
         connect(tray_, &TrayController::pauseToggled, this,

@@ -118,7 +118,7 @@ bool MainWindow::OnCommand(int id) {
             return true;
         case mw::kMenuStopAddingHistory:
             app_.ToggleStopAddingHistory();
-            Action(id)->setChecked(app_.m_bStopAddingHistory.load());
+            Action(id)->setChecked(app_.State().StopAddingHistory());
             return true;
         case mw::kMenuEraseHistory:
             app_.EraseUrlHistory(true);

@@ -64,7 +64,7 @@ void MainWindow::ViewRunSwitches() {
     // the wind-down of an update) show what holds now.
     Action(mw::kMenuPauseAfterDownloads)->setChecked(app_.State().PauseAfterDownloads());
     Action(mw::kMenuStopAddingLinks)->setChecked(app_.State().StopAddingLinks());
-    Action(mw::kMenuStopAddingHistory)->setChecked(app_.m_bStopAddingHistory.load());
+    Action(mw::kMenuStopAddingHistory)->setChecked(app_.State().StopAddingHistory());
     Action(mw::kMenuExitAfterThis)->setChecked(app_.State().ExitAfterThisDownload());
 }
 

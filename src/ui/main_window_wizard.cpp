@@ -34,7 +34,7 @@ void MainWindow::ShowWizard() {
                 }
                 case WizardResult::LoadState:
                     // A state file in use: the user picks the one to load.
-                    LoadState(app_.m_bStateLoaded.load());
+                    LoadState(app_.State().StateLoaded());
                     break;
                 case WizardResult::ClassicView:
                 case WizardResult::Exit:

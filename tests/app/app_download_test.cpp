@@ -119,12 +119,12 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
     // "Web Pages" on with a scope that follows no links: the file noted first
     // ends the tracking, the next is not noted.
     a.settings.dft.store(kGroupWebPages | kGroupPictures);
-    a.m_bTrackLastDownload.store(true);
+    a.State().SetTrackLastDownload(true);
     server.Route("/p/four.gif", Reply::Ok(Pattern(3000), "image/gif"));
     server.Route("/p/five.gif", Reply::Ok(Pattern(3000), "image/gif"));
     a.settings.showLastImage.store(true);
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/four.gif")));
-    EXPECT_FALSE(a.m_bTrackLastDownload.load());
+    EXPECT_FALSE(a.State().TrackLastDownload());
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/five.gif")));
     EXPECT_TRUE(a.LastDownloadPath().ends_with("four.gif"));
 }

@@ -38,7 +38,7 @@ TEST_F(HistoryFileTest, SavesWithABackupAndReadsBack) {
     app.reset();
     App& b = InitApp();
     b.SetIgnoreList(true);
-    EXPECT_TRUE(b.m_bHistoryLoaded.load());
+    EXPECT_TRUE(b.State().HistoryLoaded());
     EXPECT_TRUE(b.DownloadedBefore("http://h.example/f2.zip"));
 
     // Erasing the history and saving leaves an empty file and the old one as
@@ -63,13 +63,13 @@ TEST_F(HistoryFileTest, KeepsTheNewest65536OfALongerFile) {
 TEST_F(HistoryFileTest, FallsBackOnTheBackupAndRetriesWhenBothAreMissing) {
     App& a = InitApp();
     a.SetIgnoreList(true);  // neither file: nothing happens, nothing is shown
-    EXPECT_FALSE(a.m_bHistoryLoaded.load());
+    EXPECT_FALSE(a.State().HistoryLoaded());
     EXPECT_TRUE(port->Messages().empty());
 
     a.settings.ignoreList.store(false);
     ASSERT_EQ(platform::WriteFileAtomically(a.paths.historyBackup, Image(0, 2)), 0);
     a.SetIgnoreList(true);  // tried again
-    EXPECT_TRUE(a.m_bHistoryLoaded.load());
+    EXPECT_TRUE(a.State().HistoryLoaded());
     EXPECT_EQ(History(a).size(), 2u);
     EXPECT_EQ(ReadWholeFile(a.paths.historyFile), Image(0, 2));
     EXPECT_FALSE(std::filesystem::exists(a.paths.historyBackup));

@@ -11,7 +11,7 @@ TEST_F(AppTest, StartCompletesTheAddressAndNamesTheSiteFiles) {
     EXPECT_EQ(QueuedPages(a), std::vector<std::string>{"http://www.example.com"});
     EXPECT_EQ(a.paths.stateFile, dir.path() / "www.example.com.sav");
     EXPECT_EQ(a.paths.settingsFile, dir.path() / "www.example.com.ini");
-    EXPECT_TRUE(a.m_bCrawlStarted.load());
+    EXPECT_TRUE(a.State().CrawlStarted());
 
     a.NameStateFileForUrl("http://h/dir/page?x=1");
     EXPECT_EQ(a.paths.stateFile.filename(), "h_dir_page.sav");
@@ -44,7 +44,7 @@ TEST_F(AppTest, StartRefusesEmptyAndFtpAddressesAndQueuesFileUrlsAsFiles) {
     ASSERT_TRUE(a.StartCrawl({"http://example.com/index.html", CrawlScope::FileUrl, false}));
     EXPECT_TRUE(QueuedPages(a).empty());
     EXPECT_EQ(QueuedFiles(a), std::vector<std::string>{"http://example.com/index.html"});
-    EXPECT_TRUE(a.m_bDownloadingUserFile.load());
+    EXPECT_TRUE(a.State().DownloadingUserFile());
 }
 
 TEST_F(AppTest, RecentAddressesKeepTenWithoutRepeats) {

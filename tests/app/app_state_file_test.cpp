@@ -56,7 +56,7 @@ TEST_F(StateFileTest, RoundTripKeepsListsFlagsBasesAndHeldFiles) {
 
     a.LoadState(false);
     EXPECT_TRUE(port->SawStatus("Loaded State File."));
-    EXPECT_TRUE(a.m_bStateLoaded.load());
+    EXPECT_TRUE(a.State().StateLoaded());
     EXPECT_FALSE(a.State().WorkHeld());
     {
         auto lock = a.Queues().Pages();

@@ -162,7 +162,7 @@ TEST_F(WorkFlowTest, NoPageIsTakenWhileTheDownloadQueueIsFull) {
 TEST_F(WorkFlowTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
     App& a = InitApp();
     { std::ofstream(a.paths.stateFile) << "state"; }
-    a.m_bStateLoaded.store(true);
+    a.State().SetStateLoaded(true);
     port->QueueAnswer(Answer::Yes);
     HoldHandlers(a);
     a.settings.numDownloadThreads.store(1);

@@ -79,7 +79,7 @@ protected:
     void ExpectNothingInstalled() {
         EXPECT_FALSE(platform::PathExists(setup.program.staged));
         EXPECT_FALSE(platform::PathExists(dir / "bin" / "webgrubbler2.part"));
-        EXPECT_FALSE(app->m_bUpdatePending.load());
+        EXPECT_FALSE(app->State().UpdatePending());
         EXPECT_FALSE(app->State().ExitRequested());
         EXPECT_FALSE(app->State().WorkHeld());
     }
@@ -97,7 +97,7 @@ TEST_F(UpdateCheckTest, ANewerVersionIsFetchedInstalledAndEndsTheRun) {
     EXPECT_TRUE(platform::IsExecutable(setup.program.staged));
     EXPECT_EQ(ReadWholeFile(dir / "Changes.txt"), "changes");
     EXPECT_FALSE(platform::PathExists(dir / "ReadMe.html"));  // missing: not saved, not fatal
-    EXPECT_TRUE(app->m_bUpdatePending.load());
+    EXPECT_TRUE(app->State().UpdatePending());
     EXPECT_TRUE(app->State().ExitRequested());  // no worker is live
     EXPECT_FALSE(app->State().WorkHeld());
     EXPECT_TRUE(Asked("Version1.php"));
@@ -240,7 +240,7 @@ TEST_F(UpdateCheckTest, AnExitUnderWayCutsTheCheckShort) {
     CheckForUpdate(*app, setup);
     EXPECT_EQ(port->StatusLine(), "No newer version found.");
     EXPECT_FALSE(platform::PathExists(setup.program.staged));
-    EXPECT_FALSE(app->m_bUpdatePending.load());
+    EXPECT_FALSE(app->State().UpdatePending());
     EXPECT_FALSE(app->State().WorkHeld());
 }
 

@@ -199,7 +199,7 @@ TEST_F(AppTest, WizardChoicesGoIntoTheSettings) {
         WizardPageInput in;
         in.checks = c.page11;
         ASSERT_TRUE(CollectWizardStep(a, s, in).accepted);
-        a.m_bStateFileDirty = false;
+        a.State().SetStateFileDirty(false);
         ASSERT_TRUE(ApplyWizardChoices(a, s));
         const AppSettings& set = a.settings;
         EXPECT_EQ(set.dft.load(), c.dft) << c.website;
@@ -216,7 +216,7 @@ TEST_F(AppTest, WizardChoicesGoIntoTheSettings) {
         EXPECT_EQ(set.minFileSize.load(), c.minSize);
         EXPECT_EQ(a.paths.downloadDir, dir.path() / "dl");
         EXPECT_EQ(a.paths.settingsFile, dir.path() / "host_a_b.ini");
-        EXPECT_TRUE(a.m_bStateFileDirty.load());
+        EXPECT_TRUE(a.State().StateFileDirty());
     }
 
     // A directory that cannot be used changes nothing else.

@@ -555,11 +555,11 @@ TEST_F(MainWindowTest, NewestPictureIsShownAndOpensOnClick) {
 TEST_F(MainWindowTest, MinimisingWithoutATrayKeepsTheWindowReachable) {
     window->show();
     window->setWindowState(Qt::WindowMinimized);
-    EXPECT_TRUE(app->m_bMinimised.load());
+    EXPECT_TRUE(app->State().Minimised());
     QCoreApplication::processEvents();
     EXPECT_FALSE(window->isHidden());  // the offscreen desktop has no tray
     window->setWindowState(Qt::WindowNoState);
-    EXPECT_FALSE(app->m_bMinimised.load());
+    EXPECT_FALSE(app->State().Minimised());
 }
 
 }  // namespace

@@ -54,7 +54,7 @@ TEST_F(UpdateCheckWindowTest, TheMenuItemAsksTheUpdateServer) {
     ASSERT_EQ(server.Requests().size(), 1U);
     EXPECT_TRUE(server.Requests()[0].starts_with("GET /Grubbler/Version1.php?r="));
     EXPECT_NE(server.Requests()[0].find("&v=1.29 HTTP/1.0"), std::string::npos);
-    EXPECT_FALSE(app->m_bUpdatePending.load());
+    EXPECT_FALSE(app->State().UpdatePending());
 }
 
 TEST_F(UpdateCheckWindowTest, TheAboutBoxClosesAndChecks) {
