@@ -333,7 +333,7 @@ public:
     // page worker is scanning (null: none): a state save keeps them queued.
     void NoteHeldDownload(int slot, std::string_view url);
     void NoteHeldPage(int slot, UrlRecordPtr record);
-    // Whether a download worker is fetching `url` (call under downloadMutex).
+    // Whether a download worker is fetching `url` (call with "To Download" locked).
     bool HeldByDownloadWorker(std::string_view url);
 
     // ---- the download history file ----

@@ -1,4 +1,4 @@
-// The 64 process-wide worker slots through which workers publish what they
+// The 64 worker slots of an App through which workers publish what they
 // are transferring; the "In Process" view and count read them.
 #pragma once
 

@@ -1,38 +1,12 @@
 #include "util/error_texts.h"
 
-#include <mutex>
-
 #include "platform/error_text.h"
 #include "util/log_file.h"
 
 namespace wg {
 
-namespace {
-
-struct LastFileError {
-    std::mutex mutex;
-    std::string text;
-};
-
-LastFileError& LastFileErrorStore() {
-    static LastFileError store;
-    return store;
-}
-
-}  // namespace
-
 std::string FileErrorText(int systemError) {
-    std::string text = platform::ShortFileErrorText(systemError);
-    LastFileError& last = LastFileErrorStore();
-    std::lock_guard<std::mutex> lock(last.mutex);
-    last.text = text;
-    return text;
-}
-
-std::string LastFileErrorText() {
-    LastFileError& last = LastFileErrorStore();
-    std::lock_guard<std::mutex> lock(last.mutex);
-    return last.text;
+    return platform::ShortFileErrorText(systemError);
 }
 
 std::string SystemErrorMessage(int error, const char* context) {

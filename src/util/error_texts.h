@@ -12,12 +12,8 @@ namespace wg {
 inline constexpr const char* kSystemErrorCaption = "System Error";
 
 // The short text for a failed file open or copy ("File not found", "Access
-// denied", ...), empty for errors without one. The result is also kept as the
-// process-wide last file error text.
+// denied", ...), empty for errors without one.
 std::string FileErrorText(int systemError);
-
-// The text kept by the latest FileErrorText call (empty before the first).
-std::string LastFileErrorText();
 
 // The system's message for `error` ("Unknown error" when it has none),
 // followed by " - " and `context` when a context is given.
