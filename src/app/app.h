@@ -39,6 +39,7 @@
 #include "net/transfer_slots.h"
 #include "settings/app_paths.h"
 #include "settings/app_settings.h"
+#include "util/published_list.h"
 #include "util/shared_text.h"
 #include "util/timing.h"
 #include "util/url_error_log.h"
@@ -416,39 +417,8 @@ public:
     // a wanted type, or on disk already).
     struct RewriteOptions RewriteOptionsFor(std::string_view pageHost);
 
-    // The sub-directory list as its readers see it: a reader takes the
-    // current vector and walks its own reference to it; writers publish whole
-    // new vectors. The lock inside is held only to copy or swap the pointer,
-    // so a reader never waits for a walk nor sees a list being changed.
-    class SubDirList {
-    public:
-        using Snapshot = std::shared_ptr<const std::vector<std::string>>;
-        Snapshot Get() const {
-            std::lock_guard<std::mutex> lock(mutex_);
-            return dirs_;
-        }
-        void Publish(std::vector<std::string> dirs) {
-            auto next = std::make_shared<const std::vector<std::string>>(std::move(dirs));
-            std::lock_guard<std::mutex> lock(mutex_);
-            dirs_.swap(next);
-        }
-        // Releases the list (readers still holding it keep their copy).
-        void clear() {
-            Snapshot old;
-            std::lock_guard<std::mutex> lock(mutex_);
-            dirs_.swap(old);
-        }
-
-    private:
-        mutable std::mutex mutex_;
-        Snapshot dirs_;  // null: no list
-    };
-    // Orders the writers of the list (publications, ".dirs" reads and writes)
-    // and guards subDirsExist. Never held while a walk calls back into the
-    // window; readers use subDirs alone.
-    std::mutex subDirMutex;
-    SubDirList subDirs;
-    bool subDirsExist = false;  // the list was created; under subDirMutex
+    // The sub-directory list, as FindOnDisk and the duplication data read it.
+    PublishedList& SubDirectories() { return subDirs_; }
     // ---- end of directories to search ----
     std::mutex inProcessMutex;  // the "In Process" recount
     UrlErrorLog urlErrorLog;
@@ -534,6 +504,12 @@ private:
     std::unique_ptr<DupeHost> dupeHost_;
     std::unique_ptr<DupeService> dupes_;  // after its host: it is gone first
     RunState run_;
+    // Orders the writers of the sub-directory list (publications, ".dirs"
+    // reads and writes) and guards subDirsExist_. Never held while a walk
+    // calls back into the window; readers use subDirs_ alone.
+    std::mutex subDirMutex_;
+    PublishedList subDirs_;
+    bool subDirsExist_ = false;  // the list was created; under subDirMutex_
     Timing timing_;
     CrawlQueues queues_;
     // The query pages' redirect scripts and their main parameters.

@@ -49,7 +49,7 @@ void App::SetRuntimeDuplicateDetect(bool on) {
 std::vector<std::string> App::DupeDirectories() {
     std::vector<std::string> dirs;
     if (settings.searchDlSubDirs.load()) {
-        if (const SubDirList::Snapshot list = subDirs.Get()) {
+        if (const PublishedList::Snapshot list = subDirs_.Get()) {
             for (const std::string& dir : *list) {
                 if (dir.empty()) {
                     break;

@@ -157,9 +157,9 @@ void App::ReleaseLists() {
         runDownloads.Clear();
     }
     {
-        std::lock_guard<std::mutex> lock(subDirMutex);
-        subDirs.clear();
-        subDirsExist = false;
+        std::lock_guard<std::mutex> lock(subDirMutex_);
+        subDirs_.Clear();
+        subDirsExist_ = false;
     }
 }
 

@@ -110,18 +110,18 @@ void App::SetCheckDir(std::string_view text, int i) {
 
 void App::ClearSubDirs() {
     settings.searchDlSubDirs.store(false);
-    std::lock_guard<std::mutex> lock(subDirMutex);
-    if (subDirsExist) {
-        subDirs.Publish({});
+    std::lock_guard<std::mutex> lock(subDirMutex_);
+    if (subDirsExist_) {
+        subDirs_.Publish({});
     }
 }
 
 void App::GenerateSubDirs(const std::function<void()>& progress) {
     {
-        std::lock_guard<std::mutex> lock(subDirMutex);
-        if (!subDirsExist) {
-            subDirs.Publish({});
-            subDirsExist = true;
+        std::lock_guard<std::mutex> lock(subDirMutex_);
+        if (!subDirsExist_) {
+            subDirs_.Publish({});
+            subDirsExist_ = true;
         }
     }
     settings.searchDlSubDirs.store(true);
@@ -142,17 +142,17 @@ void App::GenerateSubDirs(const std::function<void()>& progress) {
         }
         WalkDirectory(dir, context, built);
         {
-            std::lock_guard<std::mutex> lock(subDirMutex);
-            subDirs.Publish(built);
-            subDirsExist = true;
+            std::lock_guard<std::mutex> lock(subDirMutex_);
+            subDirs_.Publish(built);
+            subDirsExist_ = true;
         }
         std::this_thread::yield();
     }
     {
         // Also when no check directory was walked: the old list goes.
-        std::lock_guard<std::mutex> lock(subDirMutex);
-        subDirs.Publish(std::move(built));
-        subDirsExist = true;
+        std::lock_guard<std::mutex> lock(subDirMutex_);
+        subDirs_.Publish(std::move(built));
+        subDirsExist_ = true;
     }
 
     if (settings.saveDlSubDirs.load()) {
@@ -172,9 +172,9 @@ bool App::SaveSubDirFile() {
     std::int32_t dirCount = 0;
     int error = 0;
     {
-        std::lock_guard<std::mutex> lock(subDirMutex);
-        const SubDirList::Snapshot list = subDirs.Get();
-        if (!subDirsExist || !list) {
+        std::lock_guard<std::mutex> lock(subDirMutex_);
+        const PublishedList::Snapshot list = subDirs_.Get();
+        if (!subDirsExist_ || !list) {
             return false;
         }
         file = paths.settingsFile.string() + ".dirs";
@@ -200,14 +200,14 @@ bool App::LoadSubDirFile() {
     int error = 0;
     bool opened = false;
     {
-        std::lock_guard<std::mutex> lock(subDirMutex);
+        std::lock_guard<std::mutex> lock(subDirMutex_);
         std::string bytes;
         opened = platform::ReadWholeFile(settings.saveDlSubDirsFile.Get(), &bytes, &error);
         if (opened) {
             DirsFileContent content = DecodeDirsFile(bytes);
             dirCount = content.dirCount;
-            subDirs.Publish(std::move(content.dirs));
-            subDirsExist = true;
+            subDirs_.Publish(std::move(content.dirs));
+            subDirsExist_ = true;
         }
     }
     if (!opened) {
@@ -226,7 +226,7 @@ bool App::LoadSubDirFile() {
 DiskSearch App::DiskSearchFor() {
     DiskSearch search = DiskSearchFrom(settings);
     search.savedSubDirectories = [this](const DirectoryVisitor& visit) {
-        const SubDirList::Snapshot list = subDirs.Get();
+        const PublishedList::Snapshot list = subDirs_.Get();
         if (!list) {
             return false;
         }

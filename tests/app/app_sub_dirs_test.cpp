@@ -34,7 +34,7 @@ protected:
     }
 
     std::vector<std::string> SortedList() {
-        const App::SubDirList::Snapshot list = app->subDirs.Get();
+        const PublishedList::Snapshot list = app->SubDirectories().Get();
         std::vector<std::string> sorted = list ? *list : std::vector<std::string>{};
         std::sort(sorted.begin(), sorted.end());
         return sorted;
@@ -149,7 +149,7 @@ TEST_F(AppSubDirsTest, DirsFileRoundTripsAndIsReadWithTheSettings) {
     std::ofstream(dirsFile, std::ios::binary) << bytes;
     a.ClearSubDirs();
     ASSERT_TRUE(a.LoadSettings());
-    EXPECT_EQ(*a.subDirs.Get(), stored);
+    EXPECT_EQ(*a.SubDirectories().Get(), stored);
     EXPECT_TRUE(a.settings.searchDlSubDirs.load());
 
     // A file that cannot be read or written is reported; the list stays.
@@ -162,7 +162,7 @@ TEST_F(AppSubDirsTest, DirsFileRoundTripsAndIsReadWithTheSettings) {
     EXPECT_NE(messages[0].find("Failed to load sub-directory file"), std::string::npos);
     EXPECT_NE(messages[1].find("no/such/Grubbler.ini.dirs"), std::string::npos);
     EXPECT_EQ(messages[1].rfind("System Error: ", 0), 0u) << messages[1];
-    EXPECT_EQ(*a.subDirs.Get(), stored);
+    EXPECT_EQ(*a.SubDirectories().Get(), stored);
 }
 
 TEST_F(AppSubDirsTest, GenerateAtRunTimeBuildsTheListWhenTheSettingsAreRead) {
@@ -172,12 +172,12 @@ TEST_F(AppSubDirsTest, GenerateAtRunTimeBuildsTheListWhenTheSettingsAreRead) {
                                         << "CHECK_DIR0=" << check.string() << "\n";
     std::ofstream(dir / "load.cfg") << "SAVE_FILE=" << (dir / "site.sav").string() << "\n";
     App& a = InitApp();
-    EXPECT_EQ(*a.subDirs.Get(), std::vector<std::string>{(check / "sub").string()});
+    EXPECT_EQ(*a.SubDirectories().Get(), std::vector<std::string>{(check / "sub").string()});
     EXPECT_EQ(a.paths.stateFile, dir / "site.sav") << "the pointer file is not overwritten";
 
     fs::create_directories(check / "new");
     ASSERT_TRUE(a.LoadSettings());
-    EXPECT_EQ(a.subDirs.Get()->size(), 2u) << "every read rebuilds the list";
+    EXPECT_EQ(a.SubDirectories().Get()->size(), 2u) << "every read rebuilds the list";
     EXPECT_TRUE(port->SawStatus("Creating Download Sub-directoy List."));
 }
 

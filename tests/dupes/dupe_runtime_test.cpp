@@ -245,7 +245,7 @@ TEST_F(DupeRuntimeTest, BuildRecordsTheDirectoriesAndUpdateAddsOnlyNewNames) {
 
     // With the sub-directory list the sub-directories come first.
     a.settings.searchDlSubDirs.store(true);
-    a.subDirs.Publish({Dl("sub").string()});
+    a.SubDirectories().Publish({Dl("sub").string()});
     a.Dupes().MarkRebuild();
     ASSERT_TRUE(a.Dupes().StartBuild());
     a.Dupes().JoinThread();

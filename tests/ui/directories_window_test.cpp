@@ -77,7 +77,7 @@ TEST_F(DirectoriesWindowTest, LookInSubdirectoriesGeneratesAndSavesTheList) {
 
     ASSERT_TRUE(dialog->Closed());
     EXPECT_TRUE(app->settings.searchDlSubDirs.load());
-    const auto list = app->subDirs.Get();
+    const auto list = app->SubDirectories().Get();
     ASSERT_TRUE(list);
     const std::set<std::string> listed(list->begin(), list->end());
     EXPECT_EQ(listed, (std::set<std::string>{(root / "a").string(), (root / "a" / "b").string(),
