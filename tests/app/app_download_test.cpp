@@ -90,9 +90,7 @@ TEST_F(DownloadTest, MissingFileIsRememberedAndUnreachableServerDropsTheUrl) {
     // Asked to exit while connecting: the URL goes back to the queue.
     a.State().SetExitAfterThisDownload(true);
     EXPECT_FALSE(a.DownloadOne(slot, unreachable));
-    auto lock = a.Queues().Files();
-    UrlList& toDownload = *lock;
-    EXPECT_TRUE(toDownload.Contains(unreachable));
+    EXPECT_TRUE(a.Queues().Files()->Contains(unreachable));
 }
 
 TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {

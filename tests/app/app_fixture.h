@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "app/app.h"
 #include "platform/socket.h"
@@ -36,19 +37,25 @@ protected:
         app.reset();
     }
 
-    App& MakeApp(bool mainWindow = true) {
-        port = std::make_unique<ScriptedPort>(mainWindow);
+    // An App over `own` port, or over a new scripted one.
+    App& MakeApp(bool mainWindow = true, std::unique_ptr<ScriptedPort> own = nullptr) {
+        port = own ? std::move(own) : std::make_unique<ScriptedPort>(mainWindow);
         app = std::make_unique<App>(*port);
         app->SetTimings(timing);
         return *app;
     }
 
-    App& InitApp(bool mainWindow = true) {
-        MakeApp(mainWindow);
+    // Initialises the App made last in the test's program directory.
+    App& Initialise() {
         InitOptions init;
         init.programDir = dir.path();
         EXPECT_TRUE(app->Initialise(init));
         return *app;
+    }
+
+    App& InitApp(bool mainWindow = true) {
+        MakeApp(mainWindow);
+        return Initialise();
     }
 
     // Runs the main loop on its own thread, as the front ends run it on theirs.

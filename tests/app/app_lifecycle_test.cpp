@@ -20,11 +20,8 @@ TEST_F(AppTest, InitialiseBuildsPathsBelowTheProgramDirectory) {
 }
 
 TEST_F(AppTest, FileTypesThatCannotMatchPagesStartInFileDownloadMode) {
-    App& a = MakeApp();
-    a.settings.types.Set(TypeKind::FileTypes, ".jpg;.png");
-    InitOptions init;
-    init.programDir = dir.path();
-    ASSERT_TRUE(a.Initialise(init));
+    MakeApp().settings.types.Set(TypeKind::FileTypes, ".jpg;.png");
+    App& a = Initialise();
     EXPECT_EQ(port->StatusLine(), "Welcome.  In File Download Mode.");
     EXPECT_EQ(a.settings.dft.load() & kGroupWebPages, 0);
 }

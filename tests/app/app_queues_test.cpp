@@ -298,18 +298,10 @@ TEST_F(AppTest, ConcurrentAddsTakesAndRemovesKeepIndexesExact) {
         threads[t].join();
     stop.store(true);
     threads.back().join();
-    auto l1 = a.Queues().Pages();
-    RecordList& linksToGrubble = *l1;
-    EXPECT_TRUE(linksToGrubble.IndexMatches());
-    auto l2 = a.Queues().Files();
-    UrlList& toDownload = *l2;
-    EXPECT_TRUE(toDownload.IndexMatches());
-    auto l3 = a.Queues().Visited();
-    RecordList& visited = *l3;
-    EXPECT_TRUE(visited.IndexMatches());
-    auto l4 = a.Queues().History();
-    UrlList& runDownloads = l4->thisRun;
-    EXPECT_TRUE(runDownloads.IndexMatches());
+    EXPECT_TRUE(a.Queues().Pages()->IndexMatches());
+    EXPECT_TRUE(a.Queues().Files()->IndexMatches());
+    EXPECT_TRUE(a.Queues().Visited()->IndexMatches());
+    EXPECT_TRUE(a.Queues().History()->thisRun.IndexMatches());
 }
 
 }  // namespace

@@ -30,14 +30,10 @@ public:
 class AppSettingsCommandsTest : public AppTest {
 protected:
     App& InitWithChooser() {
-        auto chooserPort = std::make_unique<ChooserPort>();
-        chooser = chooserPort.get();
-        port = std::move(chooserPort);
-        app = std::make_unique<App>(*port);
-        InitOptions init;
-        init.programDir = dir.path();
-        EXPECT_TRUE(app->Initialise(init));
-        return *app;
+        auto own = std::make_unique<ChooserPort>();
+        chooser = own.get();
+        MakeApp(true, std::move(own));
+        return Initialise();
     }
 
     ChooserPort* chooser = nullptr;

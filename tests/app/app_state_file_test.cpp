@@ -9,28 +9,17 @@ namespace {
 class StateFileTest : public AppTest {
 protected:
     void Fill(App& a) {
-        auto links = a.Queues().Pages();
-        RecordList& linksToGrubble = *links;
-        linksToGrubble.PushBack(Record("http://h.example/a.html", "http://h.example/", 1, 0, 1));
-        linksToGrubble.PushBack(Record("http://h.example/b.html", "", 0, 1, 0));
-        auto visitedLock = a.Queues().Visited();
-        RecordList& visited = *visitedLock;
-        visited.PushBack(Record("http://h.example/", "", 1, 1, 1));
-        auto files = a.Queues().Files();
-        UrlList& toDownload = *files;
-        toDownload.PushBack("http://h.example/f1.zip");
-        toDownload.PushBack("http://h.example/f2.zip");
+        a.Queues().Pages()->PushBack(
+            Record("http://h.example/a.html", "http://h.example/", 1, 0, 1));
+        a.Queues().Pages()->PushBack(Record("http://h.example/b.html", "", 0, 1, 0));
+        a.Queues().Visited()->PushBack(Record("http://h.example/", "", 1, 1, 1));
+        a.Queues().Files()->PushBack("http://h.example/f1.zip");
+        a.Queues().Files()->PushBack("http://h.example/f2.zip");
     }
     void Empty(App& a) {
-        auto links = a.Queues().Pages();
-        RecordList& linksToGrubble = *links;
-        linksToGrubble.Clear();
-        auto visitedLock = a.Queues().Visited();
-        RecordList& visited = *visitedLock;
-        visited.Clear();
-        auto files = a.Queues().Files();
-        UrlList& toDownload = *files;
-        toDownload.Clear();
+        a.Queues().Pages()->Clear();
+        a.Queues().Visited()->Clear();
+        a.Queues().Files()->Clear();
     }
     static UrlRecordPtr Record(std::string url, std::string base, std::uint8_t all,
                                std::uint8_t within, std::uint8_t third) {

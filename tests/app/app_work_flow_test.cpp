@@ -65,11 +65,7 @@ TEST_F(AppTest, WorkersDrainBothQueuesAndTheLastOneShowsFinished) {
     }));
     EXPECT_EQ(a.pagesTaken.load(), 20u);
     EXPECT_EQ(a.filesTaken.load(), 30u);
-    {
-        auto lock = a.Queues().Visited();
-        RecordList& visited = *lock;
-        EXPECT_EQ(visited.Size(), 20u) << "taken pages are remembered as visited";
-    }
+    EXPECT_EQ(a.Queues().Visited()->Size(), 20u) << "taken pages are remembered as visited";
     EXPECT_EQ(a.Slots().CountBusy(), 0);
     EXPECT_EQ(port->CounterText(Counter::InProcess), "In Process: 0");
     StopRunLoop();

@@ -32,7 +32,7 @@ protected:
         port->SetChooseHook([this](const std::string&) { return chosen; });
         port->SetOpenHook([this](const std::string& target) {
             opened.push_back(target);
-            return true;
+            return openResult;
         });
         app = std::make_unique<App>(*port);
         InitOptions init;
@@ -96,6 +96,7 @@ protected:
     std::vector<std::string> opened;
     Answer answer = Answer::No;
     std::string chosen;
+    bool openResult = true;  // what the desktop answers an open
 };
 
 }  // namespace wg::test

@@ -24,6 +24,8 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/app_lists.h"
+#include "child_window_fixture.h"
 #include "settings/type_groups.h"
 #include "support/test_dirs.h"
 #include "ui/image_preview.h"
@@ -34,40 +36,14 @@
 namespace wg::test {
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public ChildWindowTest {
 protected:
     void SetUp() override {
-        port = std::make_unique<QtPort>();
-        port->SetAskHook(
-            [this](const std::string& text, const std::string& caption, Buttons, Icon) {
-                asked.push_back(caption + ": " + text);
-                return answer;
-            });
-        port->SetTellHook([this](const std::string& text, const std::string& caption, Icon) {
-            told.push_back(caption + ": " + text);
-        });
-        port->SetChooseHook([this](const std::string&) { return chosen; });
-        port->SetOpenHook([this](const std::string& target) {
-            opened.push_back(target);
-            return openResult;
-        });
-        app = std::make_unique<App>(*port);
+        ASSERT_NO_FATAL_FAILURE(ChildWindowTest::SetUp());
         Timing fast;
         fast.stopSettleMs = 1;
         fast.inProcessPollMs = 2;
         app->SetTimings(fast);
-        InitOptions init;
-        init.programDir = dir.path();
-        ASSERT_TRUE(app->Initialise(init));
-        window = std::make_unique<MainWindow>(*app, *port);
-        ASSERT_TRUE(window->Create());
-        port->SetView(window.get());
-    }
-
-    void TearDown() override {
-        port->SetView(nullptr);
-        window.reset();
-        app.reset();
     }
 
     template <typename T = QWidget>
@@ -94,25 +70,7 @@ protected:
         const auto& entries = linksToGrubble.Entries();
         return entries.empty() ? nullptr : entries.back();
     }
-    std::size_t Downloads() {
-        auto lock = app->Queues().Files();
-        UrlList& toDownload = *lock;
-        return toDownload.Size();
-    }
-
-    TempDir dir;
-    CurrentDirGuard cwd;
-    std::unique_ptr<QtPort> port;
-    std::unique_ptr<App> app;
-    std::unique_ptr<MainWindow> window;
-    std::vector<std::string> asked;
-    std::vector<std::string> told;
-    std::vector<std::string> opened;
-    Answer answer = Answer::No;
-    std::string chosen;
-    bool openResult = true;
-
-private:
+    std::size_t Downloads() { return QueuedFiles(*app).size(); }
 };
 
 TEST_F(MainWindowTest, EveryControlAndMenuItemIsNamedWithItsLabel) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/app_lists.h"
 #include "child_window_fixture.h"
 #include "settings/settings_file.h"
 #include "support/test_dirs.h"
@@ -347,10 +348,7 @@ TEST_F(OptionsWindowTest, ChangedKeywordListsAskAboutTheQueues) {
                                             : std::vector<std::string>{c.question})
             << c.text;
     }
-    auto lock = app->Queues().Pages();
-    RecordList& linksToGrubble = *lock;
-    ASSERT_EQ(linksToGrubble.Size(), 1u);
-    EXPECT_EQ(linksToGrubble.Entries().front()->url, "http://127.0.0.1:9/b.html");
+    EXPECT_EQ(QueuedPages(*app), Strings{"http://127.0.0.1:9/b.html"});
 }
 
 TEST_F(OptionsWindowTest, OneDialogOfEachKindWithHelpAndLoadedSettings) {

@@ -16,6 +16,7 @@
 
 #include "app/app.h"
 #include "app/app_fixture.h"
+#include "app/app_lists.h"
 #include "child_window_fixture.h"
 #include "net/transfer_slots.h"
 #include "support/http_test_server.h"
@@ -44,18 +45,9 @@ std::vector<std::string> FileUrls(int from, int to) {
 class QueueViewerTest : public ChildWindowTest {
 protected:
     void QueueFiles(const std::vector<std::string>& urls) {
-        auto lock = app->Queues().Files();
-        UrlList& toDownload = *lock;
         for (const std::string& url : urls) {
-            toDownload.PushBack(url);
+            app->Queues().Files()->PushBack(url);
         }
-    }
-    std::vector<std::string> QueuedFiles() {
-        std::vector<std::string> urls;
-        auto lock = app->Queues().Files();
-        UrlList& toDownload = *lock;
-        toDownload.ForEach([&](const std::string& url) { urls.push_back(url); });
-        return urls;
     }
     // Download workers take `count` files, as they would between two pages.
     void WorkersTake(int count) {
@@ -166,7 +158,7 @@ TEST_F(QueueViewerTest, SearchShowsMatchesAndDeleteAllFoundRemovesExactlyThose) 
 
     Button(v, qv::kDeleteAllFound)->click();
     EXPECT_EQ(port->StatusText(), "3 search terms found and deleted.");
-    EXPECT_EQ(QueuedFiles(), FileUrls(1, 4));
+    EXPECT_EQ(QueuedFiles(*app), FileUrls(1, 4));
     EXPECT_EQ(v->ShownTexts(), FileUrls(1, 4));
     EXPECT_TRUE(search->text().isEmpty());
     EXPECT_EQ(Button(v, qv::kDeleteAllFound)->text(), QStringLiteral("Delete All"));
@@ -194,14 +186,14 @@ TEST_F(QueueViewerTest, DeleteSelectedAndSelectAllRemoveTheCheckedEntries) {
     QTest::keyClick(Tree(v), Qt::Key_D, Qt::ControlModifier);
     std::vector<std::string> rest = FileUrls(4, 25);
     rest.insert(rest.begin(), FileUrl(1));
-    EXPECT_EQ(QueuedFiles(), rest);
+    EXPECT_EQ(QueuedFiles(*app), rest);
     // The page is full again, from the same start.
     EXPECT_EQ(v->ShownTexts(), std::vector<std::string>(rest.begin(), rest.begin() + 20));
     EXPECT_EQ(Text(v, qv::kRange), QStringLiteral("  to  20   (of  23)"));
 
     QTest::keyClick(Tree(v), Qt::Key_A, Qt::ControlModifier);
     Button(v, qv::kDeleteSelected)->click();
-    EXPECT_EQ(QueuedFiles(), FileUrls(23, 25));
+    EXPECT_EQ(QueuedFiles(*app), FileUrls(23, 25));
     EXPECT_EQ(v->ShownTexts(), FileUrls(23, 25));
 }
 
@@ -216,18 +208,14 @@ TEST_F(QueueViewerTest, DeleteAllAsksFirst) {
     const std::string question =
         "Warning: Are you sure you want to remove ALL entries in the download queue?";
     EXPECT_EQ(asked, (std::vector<std::string>{question, question}));
-    EXPECT_TRUE(QueuedFiles().empty());
+    EXPECT_TRUE(QueuedFiles(*app).empty());
     EXPECT_TRUE(v->ShownTexts().empty());
 }
 
 TEST_F(QueueViewerTest, PageViewerDeletesFoundPagesIntoTheVisitedList) {
     for (const char* url :
          {"http://h.test/a.html", "http://h.test/skip/b.html", "http://h.test/skip/c.html"}) {
-        auto record = std::make_shared<UrlRecord>();
-        record->url = url;
-        auto lock = app->Queues().Pages();
-        RecordList& linksToGrubble = *lock;
-        linksToGrubble.PushBack(record);
+        app->Queues().Pages()->PushBack(Rec(url));
     }
     QueueViewer* v = Open(mw::kViewToGrubble, ListKind::Pages);
     ASSERT_NE(v, nullptr);
@@ -238,9 +226,7 @@ TEST_F(QueueViewerTest, PageViewerDeletesFoundPagesIntoTheVisitedList) {
     Button(v, qv::kDeleteAllFound)->click();
     EXPECT_EQ(port->StatusText(), "2 search terms found and deleted.");
     EXPECT_EQ(v->ShownTexts(), (std::vector<std::string>{"http://h.test/a.html"}));
-    auto lock = app->Queues().Visited();
-    RecordList& visited = *lock;
-    EXPECT_TRUE(visited.ContainsUrl("http://h.test/skip/c.html"));
+    EXPECT_TRUE(app->Queues().Visited()->ContainsUrl("http://h.test/skip/c.html"));
 }
 
 TEST_F(QueueViewerTest, WindowCommandsPauseOpenAndClose) {

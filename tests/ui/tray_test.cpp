@@ -46,7 +46,7 @@ TEST_F(TrayControllerTest, WithoutTrayTheWindowStays) {
     EXPECT_EQ(spy.count(), 1);
 }
 
-TEST_F(TrayControllerTest, MenuHasShowPauseAndExit) {
+TEST_F(TrayControllerTest, MenuHasShowPauseAndExitAndGoesWithTheController) {
     QMenu* menu = window_.findChild<QMenu*>(QStringLiteral("trayMenu"));
     ASSERT_NE(menu, nullptr);
     EXPECT_EQ(menu, tray_->Menu());
@@ -68,6 +68,12 @@ TEST_F(TrayControllerTest, MenuHasShowPauseAndExit) {
         EXPECT_EQ(action->text(), QString::fromLatin1(c.label)) << c.name;
         EXPECT_EQ(action->isCheckable(), c.checkable) << c.name;
     }
+
+    // The menu goes with the controller.
+    const QPointer<QMenu> guarded = menu;
+    delete tray_;
+    EXPECT_TRUE(guarded.isNull());
+    EXPECT_EQ(FindAction("trayExit"), nullptr);
 }
 
 TEST_F(TrayControllerTest, MenuActionsEmitTheirSignals) {
@@ -123,16 +129,6 @@ TEST_F(TrayControllerTest, ToolTipShowsTheCounters) {
         tray_->SetCounters(QString::fromUtf8(c.counters));
         EXPECT_EQ(tray_->ToolTip(), QString::fromUtf8(c.toolTip)) << c.counters;
     }
-    // Without a tray there is still no icon, and no message to show.
-    EXPECT_FALSE(tray_->MinimiseToTray());
-    EXPECT_FALSE(tray_->NotifyFinished(QStringLiteral("Finished.")));
-}
-
-TEST_F(TrayControllerTest, MenuGoesWithTheController) {
-    const QPointer<QMenu> menu = tray_->Menu();
-    delete tray_;
-    EXPECT_TRUE(menu.isNull());
-    EXPECT_EQ(window_.findChild<QAction*>(QStringLiteral("trayExit")), nullptr);
 }
 
 }  // namespace

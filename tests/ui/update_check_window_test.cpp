@@ -19,23 +19,16 @@ public:
         if (const char* old = std::getenv(kName)) {
             saved_ = old;
         }
-        if (value) {
-            setenv(kName, value->c_str(), 1);
-        } else {
-            unsetenv(kName);
-        }
+        Set(value);
     }
-    ~UpdateHostGuard() {
-        if (saved_) {
-            setenv(kName, saved_->c_str(), 1);
-        } else {
-            unsetenv(kName);
-        }
-    }
+    ~UpdateHostGuard() { Set(saved_); }
     UpdateHostGuard(const UpdateHostGuard&) = delete;
     UpdateHostGuard& operator=(const UpdateHostGuard&) = delete;
 
 private:
+    static void Set(const std::optional<std::string>& value) {
+        (void)(value ? setenv(kName, value->c_str(), 1) : unsetenv(kName));
+    }
     static constexpr const char* kName = "WEBGRUBBLER_UPDATE_HOST";
     std::optional<std::string> saved_;
 };
