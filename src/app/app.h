@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "app/crawl_tally.h"
+#include "app/recent_texts.h"
 #include "app/ui_port.h"
 #include "crawl/crawl_queues.h"
 #include "crawl/record_list.h"
@@ -51,7 +52,6 @@ class AppFetchEnvironment;
 class HttpConnection;
 
 inline constexpr int kThreadHandleSlots = 33;
-inline constexpr int kRecentUrlCount = 10;
 
 struct InitOptions {
     // The program directory; empty means the current directory.
@@ -301,6 +301,8 @@ public:
     int LiveDownloadWorkers() const { return liveDownloadWorkers_.load(); }
 
     UiPort& Port() { return port_; }
+    // The queue viewers' ten recent search terms (main thread only).
+    RecentTexts& RecentSearches() { return recentSearches_; }
     // The pauses and timeouts of this App and its connections; set before
     // the workers start.
     const Timing& Timings() const { return timing_; }
@@ -378,10 +380,6 @@ public:
     std::vector<std::string> earlierDownloadDirs;  // main thread only
     SharedText currentUrl;                         // the address field's text
     SharedText rejectReason;  // last reject reason, shown at the end of a crawl
-    std::array<std::string, kRecentUrlCount> recentUrls;  // main thread only
-    int recentUrlNewest = 0;
-    std::array<std::string, kRecentUrlCount> recentSearches;  // main thread only
-    int recentSearchNewest = 0;
 
     // ---- directories to search ----
     // The check directories CHECK_DIR0..9 and the list of their
@@ -504,6 +502,8 @@ private:
     std::unique_ptr<DupeHost> dupeHost_;
     std::unique_ptr<DupeService> dupes_;  // after its host: it is gone first
     RunState run_;
+    RecentTexts recentUrls_;      // typed addresses; main thread only
+    RecentTexts recentSearches_;  // the viewers' search terms; main thread only
     // Orders the writers of the sub-directory list (publications, ".dirs"
     // reads and writes) and guards subDirsExist_. Never held while a walk
     // calls back into the window; readers use subDirs_ alone.

@@ -158,15 +158,15 @@ void App::NameStateFileForUrl(std::string_view address) {
 }
 
 void App::RememberTypedUrl(const std::string& address) {
-    RememberRecentText(recentUrls, recentUrlNewest, address);
+    recentUrls_.Remember(address);
 }
 
 std::string App::RecentUrlOlder(const std::string& fieldText) const {
-    return RecentTextOlder(recentUrls, recentUrlNewest, fieldText);
+    return recentUrls_.Older(fieldText);
 }
 
 std::string App::RecentUrlNewer(const std::string& fieldText) const {
-    return RecentTextNewer(recentUrls, fieldText);
+    return recentUrls_.Newer(fieldText);
 }
 
 }  // namespace wg

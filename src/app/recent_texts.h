@@ -3,6 +3,7 @@
 // through them.
 #pragma once
 
+#include <array>
 #include <span>
 #include <string>
 
@@ -22,5 +23,23 @@ std::string RecentTextOlder(std::span<const std::string> texts, int newest,
 // The text after the one in the field; empty at the last entry, for an empty
 // field or for a text not remembered.
 std::string RecentTextNewer(std::span<const std::string> texts, const std::string& fieldText);
+
+// The ten texts of one field with the steps above; one thread's only.
+class RecentTexts {
+public:
+    void Remember(const std::string& text) { RememberRecentText(texts_, newest_, text); }
+    std::string Older(const std::string& fieldText) const {
+        return RecentTextOlder(texts_, newest_, fieldText);
+    }
+    std::string Newer(const std::string& fieldText) const {
+        return RecentTextNewer(texts_, fieldText);
+    }
+    // The entries, oldest place first.
+    std::span<const std::string> Entries() const { return texts_; }
+
+private:
+    std::array<std::string, 10> texts_;
+    int newest_ = 0;
+};
 
 }  // namespace wg

@@ -409,15 +409,14 @@ void QueueViewer::StartSearch() {
         Fill(0, false);
         return;
     }
-    RememberRecentText(app_.recentSearches, app_.recentSearchNewest, typed);
+    app_.RecentSearches().Remember(typed);
     SearchFrom(0);
 }
 
 void QueueViewer::StepRecentSearch(bool older) {
     const std::string text = search_->text().toStdString();
     const std::string shown =
-        older ? RecentTextOlder(app_.recentSearches, app_.recentSearchNewest, text)
-              : RecentTextNewer(app_.recentSearches, text);
+        older ? app_.RecentSearches().Older(text) : app_.RecentSearches().Newer(text);
     search_->setText(Q(shown));
 }
 
