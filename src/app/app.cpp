@@ -72,7 +72,7 @@ bool App::Initialise(const InitOptions& options) {
     // 8. The settings file.
     port_.ProcessMessages();
     const bool settingsRead = ReadSettingsFile();
-    startupMessage = settingsRead ? "Loaded Settings:  " : "Welcome.  ";
+    std::string startupMessage = settingsRead ? "Loaded Settings:  " : "Welcome.  ";
 
     // 9. The wizard, unless the user chose the classic view or automatic loading.
     bool wizardAskedLoad = false;

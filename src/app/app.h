@@ -377,8 +377,7 @@ public:
     AppPaths paths;
 
     // ---- texts ----
-    std::vector<std::string> earlierDownloadDirs;  // main thread only
-    SharedText currentUrl;                         // the address field's text
+    SharedText currentUrl;    // the address field's text
     SharedText rejectReason;  // last reject reason, shown at the end of a crawl
 
     // ---- directories to search ----
@@ -418,13 +417,9 @@ public:
     // The sub-directory list, as FindOnDisk and the duplication data read it.
     PublishedList& SubDirectories() { return subDirs_; }
     // ---- end of directories to search ----
-    std::mutex inProcessMutex;  // the "In Process" recount
     UrlErrorLog urlErrorLog;
     ValidUrlLog validUrlLog;
-    CookieJar cookies;      // "Cookies.txt" in the program directory; guards itself
-    std::mutex imageMutex;  // the newest-image and last-download paths
-    std::string newestImage;
-    std::string lastShownImage;
+    CookieJar cookies;  // "Cookies.txt" in the program directory; guards itself
 
     // ---- counters ----
     std::atomic<std::uint32_t> inProcessCount{0};
@@ -438,12 +433,20 @@ public:
     std::atomic<std::uint32_t> filesTaken{0};
     std::atomic<std::uint32_t> pagesTaken{0};
     std::atomic<std::uint64_t> nextPeriodicSave{0};
-    std::atomic<std::uint64_t> imagePreviewTime{0};
 
-    // The status text shown at the end of start-up.
-    std::string startupMessage;
+    // The download directories used before this one (with SEARCH_DLSUB_DIRS).
+    const std::vector<std::string>& EarlierDownloadDirs() const { return earlierDownloadDirs_; }
+    // The newest picture a download brought, and whether the preview waits to show it.
+    std::string NewestImage();
+    bool PreviewPending() const { return imagePreviewTime_.load() != 0; }
 
 private:
+    std::vector<std::string> earlierDownloadDirs_;  // main thread only
+    std::mutex inProcessMutex_;                     // the "In Process" recount
+    std::mutex imageMutex_;                         // the newest-image and last-download paths
+    std::string newestImage_;
+    std::string lastShownImage_;
+    std::atomic<std::uint64_t> imagePreviewTime_{0};
     enum class StateLoadEnd { Complete, Ended, Corrupt };
     StateLoadEnd ReadStateLists(std::string_view bytes);
     void RecoverStateFile(bool fromBackup);
@@ -452,8 +455,8 @@ private:
     std::atomic<bool> historyChanged_{false};  // recorded into or erased this run
     // ALWAYS_SAVE as the user set it, before a change for this run: -1 none yet.
     std::atomic<int> userAlwaysSave_{-1};
-    std::string lastDownload_;      // under imageMutex
-    std::string previousDownload_;  // under imageMutex
+    std::string lastDownload_;      // under imageMutex_
+    std::string previousDownload_;  // under imageMutex_
 
     bool ReadSettingsFile();
     void LoadStateAtStart();

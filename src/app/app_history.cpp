@@ -100,7 +100,7 @@ void App::EraseUrlHistory(bool ask) {
     while (inProcessCount.load() != 0) {
         platform::SleepMs(timing_.inProcessPollMs);
         port_.ProcessMessages();
-        std::lock_guard<std::mutex> lock(inProcessMutex);
+        std::lock_guard<std::mutex> lock(inProcessMutex_);
         inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
     }
     ShowStatus("Clearing URL history...");

@@ -37,7 +37,7 @@ void App::NoteLastDownload(std::string_view localName) {
     } clearBusy{noteLastDownloadBusy_};
     // The main thread holds the image mutex only briefly: one more try after
     // a millisecond, then the note is skipped.
-    std::unique_lock<std::mutex> lock(imageMutex, std::try_to_lock);
+    std::unique_lock<std::mutex> lock(imageMutex_, std::try_to_lock);
     if (!lock.owns_lock()) {
         platform::SleepMs(1);
         if (!lock.try_lock()) {
@@ -67,34 +67,34 @@ void App::NoteLastDownload(std::string_view localName) {
     previousDownload_ = std::move(lastDownload_);
     lastDownload_ = path;
     if (settings.showLastImage.load() && PicturePathAccepted(path)) {
-        newestImage = std::move(path);
-        if (imagePreviewTime.load() == 0) {
-            imagePreviewTime.store(platform::SteadyMilliseconds());
+        newestImage_ = std::move(path);
+        if (imagePreviewTime_.load() == 0) {
+            imagePreviewTime_.store(platform::SteadyMilliseconds());
         }
     }
 }
 
 std::string App::LastDownloadPath() {
-    std::lock_guard<std::mutex> lock(imageMutex);
+    std::lock_guard<std::mutex> lock(imageMutex_);
     return lastDownload_;
 }
 
 std::string App::PreviousDownloadPath() {
-    std::lock_guard<std::mutex> lock(imageMutex);
+    std::lock_guard<std::mutex> lock(imageMutex_);
     return previousDownload_;
 }
 
 void App::NewestImageShown(bool decoded) {
     const std::uint64_t now = platform::SteadyMilliseconds();
     if (decoded) {
-        imagePreviewTime.store(now + 1500);
+        imagePreviewTime_.store(now + 1500);
         return;
     }
     {
-        std::lock_guard<std::mutex> lock(imageMutex);
-        lastShownImage.clear();
+        std::lock_guard<std::mutex> lock(imageMutex_);
+        lastShownImage_.clear();
     }
-    imagePreviewTime.store(now + 30000);
+    imagePreviewTime_.store(now + 30000);
 }
 
 void App::SetShowLastImage(bool on) {
@@ -105,14 +105,19 @@ void App::SetShowLastImage(bool on) {
     }
     bool shown = false;
     {
-        std::lock_guard<std::mutex> lock(imageMutex);
-        shown = !lastShownImage.empty();
+        std::lock_guard<std::mutex> lock(imageMutex_);
+        shown = !lastShownImage_.empty();
     }
     if (shown) {
-        imagePreviewTime.store(platform::SteadyMilliseconds() + 3000);
+        imagePreviewTime_.store(platform::SteadyMilliseconds() + 3000);
         platform::SleepMs(50);
         run_.SetNewImageRequest(true);
     }
+}
+
+std::string App::NewestImage() {
+    std::lock_guard<std::mutex> lock(imageMutex_);
+    return newestImage_;
 }
 
 }  // namespace wg

@@ -108,14 +108,14 @@ void App::ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker) {
 void App::MainLoopStep() {
     const Timing& t = timing_;
     // 1.-2. The newest-image preview.
-    if (!run_.NewImageRequest() && !run_.Minimised() && imagePreviewTime.load() != 0 &&
-        platform::SteadyMilliseconds() > imagePreviewTime.load() + 1000 && !run_.Paused()) {
+    if (!run_.NewImageRequest() && !run_.Minimised() && imagePreviewTime_.load() != 0 &&
+        platform::SteadyMilliseconds() > imagePreviewTime_.load() + 1000 && !run_.Paused()) {
         std::string newest;
         {
-            std::lock_guard<std::mutex> lock(imageMutex);
-            if (newestImage != lastShownImage && PicturePathAccepted(newestImage)) {
-                newest = newestImage;
-                lastShownImage = newestImage;
+            std::lock_guard<std::mutex> lock(imageMutex_);
+            if (newestImage_ != lastShownImage_ && PicturePathAccepted(newestImage_)) {
+                newest = newestImage_;
+                lastShownImage_ = newestImage_;
             }
         }
         if (!newest.empty() && settings.showLastImage.load()) {
@@ -126,9 +126,9 @@ void App::MainLoopStep() {
         run_.SetNewImageRequest(false);
         std::string newest;
         {
-            std::lock_guard<std::mutex> lock(imageMutex);
-            newest = newestImage;
-            lastShownImage = newestImage;
+            std::lock_guard<std::mutex> lock(imageMutex_);
+            newest = newestImage_;
+            lastShownImage_ = newestImage_;
         }
         if (!newest.empty()) {
             port_.ShowNewestImage(newest);

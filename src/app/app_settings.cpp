@@ -155,9 +155,9 @@ bool App::SetSaveDirectory(const std::string& path) {
     }
     const std::string current = paths.downloadDir.string();
     if (settings.searchDlSubDirs.load() && dir != current &&
-        std::find(earlierDownloadDirs.begin(), earlierDownloadDirs.end(), current) ==
-            earlierDownloadDirs.end()) {
-        earlierDownloadDirs.push_back(current);
+        std::find(earlierDownloadDirs_.begin(), earlierDownloadDirs_.end(), current) ==
+            earlierDownloadDirs_.end()) {
+        earlierDownloadDirs_.push_back(current);
     }
     paths.downloadDir = dir;
     (void)EnterDirectory(paths.downloadDir);

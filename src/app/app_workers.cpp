@@ -123,7 +123,7 @@ bool App::AllowMorePages() {
 
 void App::ItemStarted(const std::string* url) {
     {
-        std::lock_guard<std::mutex> lock(inProcessMutex);
+        std::lock_guard<std::mutex> lock(inProcessMutex_);
         inProcessCount.fetch_add(1);
     }
     if (mainWindow_ && settings.verbose.load() && url != nullptr) {
@@ -149,7 +149,7 @@ void App::ItemFinished(int slot) {
     }
     bool pauseNow = false;
     {
-        std::lock_guard<std::mutex> lock(inProcessMutex);
+        std::lock_guard<std::mutex> lock(inProcessMutex_);
         inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
         pauseNow = run_.PauseAfterDownloads() && downloadsEmpty;
     }

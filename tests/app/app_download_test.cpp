@@ -12,10 +12,6 @@ protected:
     std::filesystem::path Saved(const std::string& relative) {
         return app->paths.downloadDir / relative;
     }
-    static std::string NewestImage(App& a) {
-        std::lock_guard<std::mutex> lock(a.imageMutex);
-        return a.newestImage;
-    }
     HttpTestServer server;
 };
 
@@ -104,15 +100,15 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
         std::filesystem::absolute(Saved("127_0_0_1/p/one.jpg")).lexically_normal();
     EXPECT_EQ(a.LastDownloadPath(), std::filesystem::absolute(Saved("127_0_0_1/p/two.zip")));
     EXPECT_EQ(a.PreviousDownloadPath(), jpg);
-    EXPECT_EQ(NewestImage(a), jpg);  // the archive is no picture
-    EXPECT_NE(a.imagePreviewTime.load(), 0u);
+    EXPECT_EQ(a.NewestImage(), jpg);  // the archive is no picture
+    EXPECT_TRUE(a.PreviewPending());
 
     // With the preview off a picture is still the last download, not an image.
     a.settings.showLastImage.store(false);
     server.Route("/p/three.png", Reply::Ok(Pattern(3000), "image/png"));
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/three.png")));
     EXPECT_EQ(a.LastDownloadPath().substr(a.LastDownloadPath().size() - 9), "three.png");
-    EXPECT_EQ(NewestImage(a), jpg);
+    EXPECT_EQ(a.NewestImage(), jpg);
 
     // "Web Pages" on with a scope that follows no links: the file noted first
     // ends the tracking, the next is not noted.

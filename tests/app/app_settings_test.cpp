@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -45,7 +46,10 @@ TEST_F(AppSettingsCommandsTest, StartUpReadsTheFileAndSaveWritesBothFiles) {
         << "SAVEPATH=" << downloads.string() << "\r\nVERBOSE=0\r\nLOG_URL_ERRORS=1\r\n"
         << "IGNORE_LIST=1\r\n";
     App& a = InitApp();
-    EXPECT_EQ(a.startupMessage.rfind("Loaded Settings:  ", 0), 0u) << a.startupMessage;
+    const auto shown = port->StatusHistory();
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const std::string& line) {
+        return line.starts_with("Loaded Settings:  ");
+    }));
     EXPECT_EQ(a.paths.downloadDir, downloads);
     EXPECT_TRUE(fs::is_directory(downloads)) << "a missing download directory is created";
     EXPECT_EQ(fs::current_path(), downloads);
@@ -111,7 +115,7 @@ TEST_F(AppSettingsCommandsTest, SaveDirectoryRemembersEarlierOnes) {
     const std::string third = (dir / "third" / "deep").string();
 
     a.SetSaveDirectory(second);
-    EXPECT_TRUE(a.earlierDownloadDirs.empty()) << "only while sub-directories are searched";
+    EXPECT_TRUE(a.EarlierDownloadDirs().empty()) << "only while sub-directories are searched";
     EXPECT_EQ(a.paths.downloadDir, second);
     EXPECT_EQ(port->StatusLine(), "Save directory updated.");
 
@@ -122,7 +126,7 @@ TEST_F(AppSettingsCommandsTest, SaveDirectoryRemembersEarlierOnes) {
     a.SetSaveDirectory(third);
     a.SetSaveDirectory("");
     EXPECT_EQ(a.paths.downloadDir, third) << "an empty text is no directory";
-    EXPECT_EQ(a.earlierDownloadDirs, (std::vector<std::string>{second, third, first}));
+    EXPECT_EQ(a.EarlierDownloadDirs(), (std::vector<std::string>{second, third, first}));
     EXPECT_TRUE(fs::is_directory(third));
 }
 
