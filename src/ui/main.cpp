@@ -192,10 +192,13 @@ int main(int argcIn, char** argvIn) {
                 app.MainLoopStep();
                 window.ProcessMessages();
                 if (snapshot) {
-                    snapshot->Update(&window);
+                    snapshot->Update(&window, app.State().WorkersStopping());
                 }
             }
             if (app.State().ExitRequested()) {
+                if (snapshot) {
+                    snapshot->Update(&window, true);
+                }
                 leaving = true;
                 loop.stop();
                 app.LeaveMainLoop();

@@ -78,6 +78,7 @@ QString FrameRect(const QWidget& window) {
 //   idN X Y W H ENABLED CHECKED<tab>TEXT   (CHECKED: - not checkable, 0, 1 half, 2)
 //   toplevel NAME X Y W H<tab>TITLE
 //   button X Y W H<tab>LABEL               (the buttons of the toplevel above)
+//   leaving                                (last; the program was told to end)
 QString DescribeWindows(const QWidget* mainWindow) {
     QString out;
     if (mainWindow != nullptr && mainWindow->isVisible()) {
@@ -111,8 +112,11 @@ QString DescribeWindows(const QWidget* mainWindow) {
     return out;
 }
 
-void UiSnapshotWriter::Update(const QWidget* mainWindow) {
-    const QString now = DescribeWindows(mainWindow);
+void UiSnapshotWriter::Update(const QWidget* mainWindow, bool leaving) {
+    QString now = DescribeWindows(mainWindow);
+    if (leaving) {
+        now += QStringLiteral("leaving\n");
+    }
     if (now == last_) {
         return;
     }

@@ -21,8 +21,10 @@ public:
     explicit UiSnapshotWriter(QString path) : path_(std::move(path)) {}
 
     // Rewrites the file (through a temporary file and a rename) when the
-    // windows look different from the last time.
-    void Update(const QWidget* mainWindow);
+    // windows look different from the last time. `leaving`: the program was
+    // told to end (a last line "leaving"), so a script can tell an exit on its
+    // way from a click that never arrived.
+    void Update(const QWidget* mainWindow, bool leaving = false);
 
 private:
     QString path_;

@@ -191,7 +191,7 @@ TEST_F(X11FirstRun, FromTheWizardToAFinishedMirror) {
             << ::testing::PrintToString(test::FilesBelow(downloads));
     }
     ASSERT_TRUE(g->Focus());
-    ASSERT_TRUE(g->Click(kExit));
+    ASSERT_TRUE(g->ClickToExit(kExit));
     // The wizard named the settings file after the address.
     ExpectNormalExit(15000, site_ + ".ini");
 }

@@ -19,7 +19,7 @@ struct ExitWay {
 };
 
 const ExitWay kExitWays[] = {
-    {"ExitButton", [](Grubbler& g) { ASSERT_TRUE(g.Click(kExit)); }},
+    {"ExitButton", [](Grubbler& g) { ASSERT_TRUE(g.ClickToExit(kExit)); }},
     {"ExitButtonTwiceQuickly", [](Grubbler& g) { ASSERT_TRUE(g.Click(kExit, 2)); }},
     {"FilesMenuExit",
      [](Grubbler& g) {

@@ -271,7 +271,7 @@ TEST_P(X11TrayRestore, BringsTheWindowBackWhereItWas) {
             << " is still open";
     }
     ASSERT_TRUE(g->Focus());
-    ASSERT_TRUE(g->Click(kExit));
+    ASSERT_TRUE(g->ClickToExit(kExit));
     ExpectNormalExit();
 }
 

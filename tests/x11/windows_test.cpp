@@ -3,6 +3,7 @@
 // normally afterwards; at scale factor 2 it ends by SIGTERM with the window
 // open. Screenshots of each stay in the build's screenshot folder.
 #include <signal.h>
+#include <iostream>
 
 #include <chrono>
 #include <cstdio>
@@ -116,11 +117,16 @@ TEST_P(X11Windows, OpenAndCloseThenTheProgramEnds) {
         ExpectNormalExit();
         return;
     }
+    const auto closed = [&](const Snapshot& s) { return s.FindTopLevel(title) == nullptr; };
     ASSERT_TRUE(g->ClickButtonOf(title, window.closeLabel));
-    EXPECT_TRUE(g->WaitFor([&](const Snapshot& s) { return s.FindTopLevel(title) == nullptr; }))
-        << "\"" << title << "\" is still open";
+    if (!g->WaitFor(closed, 3000)) {
+        // A synthetic click that Xvfb and openbox lost (see ClickToExit).
+        std::cout << "[ x11 ] the close click never reached \"" << title << "\"; again\n";
+        ASSERT_TRUE(g->ClickButtonOf(title, window.closeLabel));
+    }
+    EXPECT_TRUE(g->WaitFor(closed)) << "\"" << title << "\" is still open";
     ASSERT_TRUE(g->Focus());
-    ASSERT_TRUE(g->Click(kExit));
+    ASSERT_TRUE(g->ClickToExit(kExit));
     ExpectNormalExit();
 }
 

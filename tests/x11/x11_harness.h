@@ -76,6 +76,7 @@ struct Snapshot {
     std::optional<Rect> window;  // missing while the main window is hidden
     std::map<int, Control> controls;
     std::vector<TopLevel> toplevels;
+    bool leaving = false;  // the program was told to end
 
     // (Not on a temporary: the pointers point into the snapshot.)
     const Control* Find(int id) const&;
@@ -201,6 +202,10 @@ public:
     // Waits for control `id` enabled, then clicks its centre `times` times
     // in quick succession.
     bool Click(int id, int times = 1);
+    // Clicks control `id` that ends the program (Exit); a click the program
+    // never got (it neither ended nor started to) is made again, up to three
+    // times in all.
+    bool ClickToExit(int id);
     // Clicks the button labelled `label` ('&' ignored) of a top-level window.
     bool ClickButtonOf(std::string_view toplevel, std::string_view label);
     // Raises the main window and waits until it has the keyboard focus.
