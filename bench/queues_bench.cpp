@@ -101,7 +101,7 @@ BENCHMARK(BM_AddSiteFiltered)->Arg(1000)->Arg(64000)->Arg(1000000)->Unit(benchma
 void BM_AddFile(benchmark::State& state) {
     BenchApp b;
     App& a = *b.app;
-    a.settings.ignoreList.store(true);
+    a.Settings().ignoreList.store(true);
     const std::int64_t n = state.range(0);
     for (std::int64_t i = 0; i < n; ++i) {
         a.Queues().History()->downloaded.PushBack(FileUrl(i));

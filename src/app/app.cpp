@@ -12,7 +12,17 @@
 namespace wg {
 
 App::App(UiPort& port)
-    : port_(port), fetchEnvironment_(std::make_unique<AppFetchEnvironment>(*this)) {
+    : port_(port),
+      threads_([this](WorkerKind kind, std::atomic<int>* threadId) {
+          return StartWorkerThread(kind, threadId);
+      }),
+      fetchEnvironment_(std::make_unique<AppFetchEnvironment>(*this)),
+      dirSearch_(
+          settings_, paths_, run_,
+          [this](const std::string& text, const std::string& caption) {
+              port_.Tell(text, caption, Icon::Error);
+          },
+          [this](std::string_view text) { ShowStatus(text); }) {
     dupeHost_ = MakeDupeHost();
     dupes_ = std::make_unique<DupeService>(*dupeHost_);
 }
@@ -29,7 +39,7 @@ App::~App() {
     // no thread may outlive the object it reads.
     run_.StopWorkers();
     WakeWorkers();
-    JoinAllThreads();
+    threads_.JoinAll();
 }
 
 bool App::Initialise(const InitOptions& options) {
@@ -43,27 +53,27 @@ bool App::Initialise(const InitOptions& options) {
 
     // 2.-3. Option fields, texts and counters hold their initial values.
     port_.ProcessMessages();
-    for (auto& dir : settings.checkDirs) {
+    for (auto& dir : settings_.checkDirs) {
         dir.Set({});
     }
-    settings.userAgent.Set(kDefaultUserAgent);
+    settings_.userAgent.Set(kDefaultUserAgent);
 
     // 4. The program directory and the paths below it.
     if (!options.programDir.empty()) {
         (void)platform::CreateDirectories(options.programDir);
         (void)platform::SetCurrentDirectory(options.programDir);
     }
-    paths.programDir = platform::CurrentDirectory();
-    paths.downloadDir =
-        options.downloadDir.empty() ? paths.programDir / "Downloads" : options.downloadDir;
-    paths.stateFile = paths.programDir / "Save.dat";
-    paths.pointerFile = paths.programDir / "load.cfg";
-    paths.historyFile = paths.programDir / "History.dta";
-    paths.historyBackup = paths.programDir / "History.bak";
-    paths.settingsFile = paths.programDir / "Grubbler.ini";
-    paths.readMeFile = paths.programDir / "ReadMe.html";
-    DebugLogFile().SetDirectory(paths.programDir.string());
-    validUrlLog.SetDirectory(paths.programDir.string());
+    paths_.programDir = platform::CurrentDirectory();
+    paths_.downloadDir =
+        options.downloadDir.empty() ? paths_.programDir / "Downloads" : options.downloadDir;
+    paths_.stateFile = paths_.programDir / "Save.dat";
+    paths_.pointerFile = paths_.programDir / "load.cfg";
+    paths_.historyFile = paths_.programDir / "History.dta";
+    paths_.historyBackup = paths_.programDir / "History.bak";
+    paths_.settingsFile = paths_.programDir / "Grubbler.ini";
+    paths_.readMeFile = paths_.programDir / "ReadMe.html";
+    DebugLogFile().SetDirectory(paths_.programDir.string());
+    validUrlLog_.SetDirectory(paths_.programDir.string());
 
     // 5.-6. The lists and their mutexes exist with the object.
     // 7. The millisecond clock.
@@ -76,7 +86,7 @@ bool App::Initialise(const InitOptions& options) {
 
     // 9. The wizard, unless the user chose the classic view or automatic loading.
     bool wizardAskedLoad = false;
-    if (!settings.alwaysLoad.load() && !settings.startClassic.load()) {
+    if (!settings_.alwaysLoad.load() && !settings_.startClassic.load()) {
         const WizardOutcome outcome = port_.RunWizard();
         if (outcome.exitRequested) {
             run_.StopWorkers();
@@ -86,24 +96,24 @@ bool App::Initialise(const InitOptions& options) {
     }
 
     // 11. Web pages count as wanted only when the file-type list can match ".htm".
-    (void)DropUnwantedWebPagesBit(settings);
+    (void)DropUnwantedWebPagesBit(settings_);
 
     // 12. The main window and the start-up message.
     mainWindow_ = port_.HasMainWindow();
     if (mainWindow_) {
-        currentUrl.Set(port_.AddressText());
+        currentUrl_.Set(port_.AddressText());
     }
-    startupMessage += (settings.dft.load() & kGroupWebPages) != 0
+    startupMessage += (settings_.dft.load() & kGroupWebPages) != 0
                           ? "To retrieve a website, type the address above and press 'Go Fetch'."
                           : "In File Download Mode.";
     ShowStatus(startupMessage);
 
     // 13. Counters and the exit-after options start cleared.
-    inProcessCount.store(0);
-    filesDownloaded.store(0);
-    urlsScanned.store(0);
-    filesTaken.store(0);
-    pagesTaken.store(0);
+    counters_.inProcessCount.store(0);
+    counters_.filesDownloaded.store(0);
+    counters_.urlsScanned.store(0);
+    counters_.filesTaken.store(0);
+    counters_.pagesTaken.store(0);
     run_.SetExitAfterThisDownload(false);
     run_.SetExitAfterLastDownload(false);
 
@@ -111,16 +121,16 @@ bool App::Initialise(const InitOptions& options) {
 
     // 15. Downloaded files are opened relative to the download directory. It is
     //     created when missing, so that files never land in the program directory.
-    (void)platform::CreateDirectories(paths.downloadDir);
-    (void)platform::SetCurrentDirectory(paths.downloadDir);
+    (void)platform::CreateDirectories(paths_.downloadDir);
+    (void)platform::SetCurrentDirectory(paths_.downloadDir);
 
     LoadCookies();
 
     // 16.-17. Saved state and download history.
-    if (settings.alwaysLoad.load() || wizardAskedLoad) {
+    if (settings_.alwaysLoad.load() || wizardAskedLoad) {
         LoadStateAtStart();
     }
-    if (settings.ignoreList.load() && !run_.HistoryLoaded()) {
+    if (settings_.ignoreList.load() && !run_.HistoryLoaded()) {
         LoadHistoryAtStart();
     }
 
@@ -133,7 +143,7 @@ bool App::Initialise(const InitOptions& options) {
             first = linksToGrubble.Front();
         }
         if (first) {
-            if (settings.verbose.load() && port_.AddressText().empty()) {
+            if (settings_.verbose.load() && port_.AddressText().empty()) {
                 SetAddressText(first->url);
             }
             port_.SetCrawlRunning(true);
@@ -162,12 +172,12 @@ void App::SetAddressText(std::string_view text) {
     if (port_.HasMainWindow()) {
         port_.SetAddressText(text);
     } else {
-        currentUrl.Set(text);
+        currentUrl_.Set(text);
     }
 }
 
 void App::ChangeToProgramDirectory() {
-    (void)platform::SetCurrentDirectory(paths.programDir);
+    (void)platform::SetCurrentDirectory(paths_.programDir);
 }
 
 }  // namespace wg

@@ -22,19 +22,24 @@
 #include <utility>
 #include <vector>
 
+#include "app/crawl_snapshot.h"
 #include "app/crawl_tally.h"
 #include "app/recent_texts.h"
 #include "app/ui_port.h"
+#include "crawl/crawl_counters.h"
 #include "crawl/crawl_queues.h"
 #include "crawl/record_list.h"
 #include "crawl/run_state.h"
 #include "crawl/url_list.h"
 #include "crawl/url_record.h"
+#include "crawl/worker_threads.h"
 #include "crawl/worker_wakeups.h"
+#include "download/directory_search.h"
 #include "download/download_environment.h"
 #include "download/download_transaction.h"
 #include "download/dynamic_pages.h"
 #include "download/file_claims.h"
+#include "download/last_downloads.h"
 #include "dupes/dupe_service.h"
 #include "net/cookie_jar.h"
 #include "net/transfer_slots.h"
@@ -51,7 +56,14 @@ class App;
 class AppFetchEnvironment;
 class HttpConnection;
 
-inline constexpr int kThreadHandleSlots = 33;
+// What a worker does with an item it took, and the "already downloaded"
+// test of the download directories. Without a handler an item is only
+// counted through; without the test nothing counts as on disk.
+struct WorkHooks {
+    std::function<bool(const std::string& url)> alreadyOnDisk;
+    std::function<bool(int slot, UrlRecord& record)> pageHandler;
+    std::function<bool(int slot, const std::string& url)> downloadHandler;
+};
 
 struct InitOptions {
     // The program directory; empty means the current directory.
@@ -173,6 +185,10 @@ public:
     // The last system error as a message box ("System Error").
     void ShowWindowsError(const char* context);
 
+    // ---- what the front ends show ----
+    // The queue lengths, counters, run switches and "In Process" lines now.
+    CrawlSnapshot Snapshot();
+
     // ---- window ----
     void ShowStatus(std::string_view text);
     void AppendStatus(std::string_view text);
@@ -226,15 +242,6 @@ public:
     void ApplySearchWordsToQueue();
     // Records a refusal reason (cut to 255 characters) for the end of the crawl.
     void SetRejectReason(std::string_view reason);
-
-    // The "already downloaded" test of the download directories; set by the
-    // download module. Without it nothing counts as on disk.
-    std::function<bool(const std::string& url)> alreadyOnDisk;
-
-    // What a worker does with an item it took; set before the workers start.
-    // Without a handler an item is only counted through.
-    std::function<bool(int slot, UrlRecord& record)> pageHandler;
-    std::function<bool(int slot, const std::string& url)> downloadHandler;
 
     // ---- page fetching ----
     // Loads a page into the slot's connection buffer; false when it could not
@@ -347,21 +354,10 @@ public:
     void LoadHistory();
 
     // ---- the last download and the newest picture ----
-    // Records a finished file (its transaction name) as the last download
-    // and, when it is a picture and the preview is on, as the newest image.
-    // One worker at a time; a worker that would wait passes.
-    void NoteLastDownload(std::string_view localName);
-    // Whether the preview's picture types accept a path.
-    bool PicturePathAccepted(std::string_view path) const;
-    // The preview's report on the picture it was handed: shown, or not
-    // decodable (then no picture is tried for 30 s).
-    void NewestImageShown(bool decoded);
+    LastDownloads& LastFiles() { return lastFiles_; }
     // SHOW_LAST_IMAGE: on, the last picture comes back after 3 s; off, the
     // preview shows its placeholder at once.
     void SetShowLastImage(bool on);
-    // What "Open Last Download" opens, and its fallback (empty when none).
-    std::string LastDownloadPath();
-    std::string PreviousDownloadPath();
 
     // ---- the duplication data ----
     DupeService& Dupes() { return *dupes_; }
@@ -373,80 +369,50 @@ public:
     RunState& State() { return run_; }
     const RunState& State() const { return run_; }
 
-    AppSettings settings;
-    AppPaths paths;
+    // The options in use and the files they name.
+    AppSettings& Settings() { return settings_; }
+    const AppSettings& Settings() const { return settings_; }
+    AppPaths& Paths() { return paths_; }
+    const AppPaths& Paths() const { return paths_; }
+    // The address field's text, and the last reject reason (shown at the end of a crawl).
+    SharedText& CurrentUrl() { return currentUrl_; }
+    SharedText& RejectReason() { return rejectReason_; }
+    UrlErrorLog& UrlErrors() { return urlErrorLog_; }
+    ValidUrlLog& ValidUrls() { return validUrlLog_; }
+    // "Cookies.txt" in the program directory; guards itself.
+    CookieJar& Cookies() { return cookies_; }
+    CrawlCounters& Counters() { return counters_; }
+    const CrawlCounters& Counters() const { return counters_; }
+    // What the current crawl came to.
+    CrawlTally& Tally() { return tally_; }
+    // What the workers do with their items; set before the workers start.
+    WorkHooks& Hooks() { return hooks_; }
 
-    // ---- texts ----
-    SharedText currentUrl;    // the address field's text
-    SharedText rejectReason;  // last reject reason, shown at the end of a crawl
-
-    // ---- directories to search ----
-    // The check directories CHECK_DIR0..9 and the list of their
-    // sub-directories, generated by walking them or read from a ".dirs" file.
-
-    // Entry i of the check directories; none for i outside 0..9.
-    std::optional<std::string> GetCheckDir(int i) const;
-    // Stores up to 259 characters as entry i (0..9). A non-empty text at or
-    // above the check-directory count raises the count to i + 1; the count is
-    // never lowered, an emptied entry is skipped by the search instead.
-    void SetCheckDir(std::string_view text, int i);
-    // Clears SEARCH_DLSUB_DIRS and empties the sub-directory list.
-    void ClearSubDirs();
-    // Sets SEARCH_DLSUB_DIRS and rebuilds the list from the non-empty check
-    // directories in index order (every directory below them except the
-    // download directory itself), publishing it after each check directory.
-    // `progress` runs after every directory entry. Then saves the ".dirs"
-    // file (SAVE_DLSUB_DIRS) or forgets its name, and writes the settings file.
-    void GenerateSubDirs(const std::function<void()>& progress = {});
-    // Writes the list to "<settings file>.dirs" and names it in
-    // SAVE_DLSUB_DIRS_FN (emptied again for an empty list). False when there
-    // is no list or the file could not be written (reported to the user).
-    bool SaveSubDirFile();
-    // Replaces the list by the ".dirs" file SAVE_DLSUB_DIRS_FN names; a file
-    // that stores no entries empties that name. False, after telling the
-    // user, when the file cannot be opened. SEARCH_DLSUB_DIRS is left alone.
-    bool LoadSubDirFile();
-    // Where FindOnDisk looks: the check directories, and with SEARCH_DLSUB_DIRS
-    // the sub-directory list as it stands when the search reaches it.
-    struct DiskSearch DiskSearchFor();
+    // The check directories and the list of their sub-directories.
+    DirectorySearch& Directories() { return dirSearch_; }
+    const DirectorySearch& Directories() const { return dirSearch_; }
     // How a page from `pageHost` is edited for offline reading: its links
     // lead to local files only where this crawl saves them (in its reach, of
     // a wanted type, or on disk already).
     struct RewriteOptions RewriteOptionsFor(std::string_view pageHost);
 
-    // The sub-directory list, as FindOnDisk and the duplication data read it.
-    PublishedList& SubDirectories() { return subDirs_; }
-    // ---- end of directories to search ----
-    UrlErrorLog urlErrorLog;
-    ValidUrlLog validUrlLog;
-    CookieJar cookies;  // "Cookies.txt" in the program directory; guards itself
-
-    // ---- counters ----
-    std::atomic<std::uint32_t> inProcessCount{0};
-    std::atomic<std::uint32_t> filesDownloaded{0};
-    CrawlTally tally;                          // what the current crawl came to
-    std::atomic<bool> stateSaveFailed{false};  // the last state save could not be written
-    // Pages in the visited list before this crawl began (a loaded state's,
-    // an earlier crawl's); set by Go and by loading a state file.
-    std::atomic<std::size_t> earlierVisits{0};
-    std::atomic<std::uint32_t> urlsScanned{0};
-    std::atomic<std::uint32_t> filesTaken{0};
-    std::atomic<std::uint32_t> pagesTaken{0};
-    std::atomic<std::uint64_t> nextPeriodicSave{0};
-
     // The download directories used before this one (with SEARCH_DLSUB_DIRS).
     const std::vector<std::string>& EarlierDownloadDirs() const { return earlierDownloadDirs_; }
-    // The newest picture a download brought, and whether the preview waits to show it.
-    std::string NewestImage();
-    bool PreviewPending() const { return imagePreviewTime_.load() != 0; }
 
 private:
+    AppSettings settings_;
+    AppPaths paths_;
+    SharedText currentUrl_;
+    SharedText rejectReason_;
+    UrlErrorLog urlErrorLog_;
+    ValidUrlLog validUrlLog_;
+    CookieJar cookies_;
+    CrawlCounters counters_;
+    CrawlTally tally_;
+    WorkHooks hooks_;
+    LastDownloads lastFiles_{settings_};
     std::vector<std::string> earlierDownloadDirs_;  // main thread only
     std::mutex inProcessMutex_;                     // the "In Process" recount
-    std::mutex imageMutex_;                         // the newest-image and last-download paths
-    std::string newestImage_;
-    std::string lastShownImage_;
-    std::atomic<std::uint64_t> imagePreviewTime_{0};
     enum class StateLoadEnd { Complete, Ended, Corrupt };
     StateLoadEnd ReadStateLists(std::string_view bytes);
     void RecoverStateFile(bool fromBackup);
@@ -455,8 +421,6 @@ private:
     std::atomic<bool> historyChanged_{false};  // recorded into or erased this run
     // ALWAYS_SAVE as the user set it, before a change for this run: -1 none yet.
     std::atomic<int> userAlwaysSave_{-1};
-    std::string lastDownload_;      // under imageMutex_
-    std::string previousDownload_;  // under imageMutex_
 
     bool ReadSettingsFile();
     void LoadStateAtStart();
@@ -485,11 +449,8 @@ private:
     bool ResumeDownload(HttpConnection& connection, FetchState& state, FetchRequest& request,
                         bool flat);
 
-    void StartPageWorker(int handleSlot);
-    void StartDownloadWorker(int handleSlot);
     void StartExtraWorkers();
     void ApplyPriority(int priority);
-    void JoinAllThreads();
     void ReleaseLists();
     // The directories a build of the duplication data walks.
     std::vector<std::string> DupeDirectories();
@@ -507,12 +468,6 @@ private:
     RunState run_;
     RecentTexts recentUrls_;      // typed addresses; main thread only
     RecentTexts recentSearches_;  // the viewers' search terms; main thread only
-    // Orders the writers of the sub-directory list (publications, ".dirs"
-    // reads and writes) and guards subDirsExist_. Never held while a walk
-    // calls back into the window; readers use subDirs_ alone.
-    std::mutex subDirMutex_;
-    PublishedList subDirs_;
-    bool subDirsExist_ = false;  // the list was created; under subDirMutex_
     Timing timing_;
     CrawlQueues queues_;
     // The query pages' redirect scripts and their main parameters.
@@ -530,22 +485,13 @@ private:
     std::atomic<int> livePageWorkers_{0};
     std::atomic<int> liveDownloadWorkers_{0};
 
-    std::mutex threadsMutex_;  // the thread arrays below
-    std::array<std::thread, kThreadHandleSlots> pageThreads_;
-    std::array<std::thread, kThreadHandleSlots> downloadThreads_;
-    std::vector<std::thread> extraThreads_;  // workers added by the exit-after options
-    // System ids of the workers, for priority changes; 0 = none.
-    std::array<std::atomic<int>, kThreadHandleSlots> pageThreadIds_{};
-    std::array<std::atomic<int>, kThreadHandleSlots> downloadThreadIds_{};
-    std::deque<std::atomic<int>> extraThreadIds_;
+    WorkerThreads threads_;
 
     // The window-text lock of the counter texts, tried for 1 ms only.
     std::mutex counterTextMutex_;
 
     // The "delete the save file?" question is asked once at a time.
     std::atomic<bool> stopQuestionOpen_{false};
-    // One download worker at a time notes the last download; the others pass.
-    std::atomic_flag noteLastDownloadBusy_ = ATOMIC_FLAG_INIT;
     std::atomic<bool> connectionBoxShown_{false};  // shown once a run (page workers)
     std::atomic<bool> downloadBoxShown_{false};    // and by the download workers
     // Each download worker's connection, by its slot, and what its last
@@ -561,6 +507,7 @@ private:
 
     // Idle workers wait here for work or a stop; the main loop for an exit.
     WorkerWakeups wakeups_;
+    DirectorySearch dirSearch_;
 };
 
 }  // namespace wg

@@ -1,6 +1,7 @@
 // The five counter texts of the main window.
 #include "app/app.h"
 #include "app/counter_text.h"
+#include "app/queue_view.h"
 #include "platform/clock.h"
 
 namespace wg {
@@ -15,13 +16,13 @@ void App::RefreshCounterText(Counter counter, bool listEmptied) {
             value = static_cast<std::int64_t>(queues_.Files()->Size());
             break;
         case Counter::InProcess:
-            value = inProcessCount.load();
+            value = counters_.inProcessCount.load();
             break;
         case Counter::FilesDownloaded:
-            value = filesDownloaded.load();
+            value = counters_.filesDownloaded.load();
             break;
         case Counter::UrlsScanned:
-            value = urlsScanned.load();
+            value = counters_.urlsScanned.load();
             break;
     }
     if (!mainWindow_) {
@@ -48,13 +49,13 @@ void App::RefreshCounterText(Counter counter, bool listEmptied) {
     // again under the lock.
     switch (counter) {
         case Counter::InProcess:
-            value = inProcessCount.load();
+            value = counters_.inProcessCount.load();
             break;
         case Counter::FilesDownloaded:
-            value = filesDownloaded.load();
+            value = counters_.filesDownloaded.load();
             break;
         case Counter::UrlsScanned:
-            value = urlsScanned.load();
+            value = counters_.urlsScanned.load();
             break;
         default:
             break;
@@ -63,6 +64,20 @@ void App::RefreshCounterText(Counter counter, bool listEmptied) {
     if (counter == Counter::ToDownload && listEmptied) {
         port_.QueueViewerEmptied(Counter::ToDownload);
     }
+}
+
+CrawlSnapshot App::Snapshot() {
+    CrawlSnapshot shot;
+    const QueueCounts queued = queues_.Counts();
+    shot.pagesQueued = queued.pages;
+    shot.filesQueued = queued.files;
+    shot.inProcess = counters_.inProcessCount.load();
+    shot.filesDownloaded = counters_.filesDownloaded.load();
+    shot.urlsScanned = counters_.urlsScanned.load();
+    shot.paused = run_.Paused();
+    shot.exitAfterLastDownload = run_.ExitAfterLastDownload();
+    shot.inProcessLines = InProcessLines(slots_);
+    return shot;
 }
 
 }  // namespace wg

@@ -28,7 +28,7 @@ App::ConnectOutcome App::ConnectForDownload(HttpConnection& c, int slot, const s
     const Timing& timing = timing_;
     // With KEEP_ALIVE the connection the last answer left open takes the
     // next request (a closed or unread one is dropped first).
-    if (settings.keepAlive.load() && KeepOpenConnection(c)) {
+    if (settings_.keepAlive.load() && KeepOpenConnection(c)) {
         return ConnectOutcome::Connected;
     }
     for (int retries = 0;; ++retries) {
@@ -110,10 +110,10 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     std::unique_ptr<HttpConnection>& held = downloadConnections_[static_cast<std::size_t>(slot)];
     FetchState& state = downloadStates_[static_cast<std::size_t>(slot)];
     const HttpAnswer& answer = state.answer;
-    const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings);
+    const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings_);
     const bool flat = nameOptions.mode == kNoSubDirectories;
     auto guess = [&](const std::string& url) {
-        if (settings.guessUrls.load()) {
+        if (settings_.guessUrls.load()) {
             GuessFileUrls(url);
         }
     };
@@ -188,7 +188,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         return false;
     }
     // A body as large as MIN_FILE_SIZE (none counts as large enough).
-    const int minSize = settings.minFileSize.load();
+    const int minSize = settings_.minFileSize.load();
     auto largeEnough = [&](const FetchResult& r) {
         return minSize <= 0 || r.bytes >= static_cast<std::uint32_t>(minSize);
     };
@@ -276,10 +276,10 @@ bool App::ProcessDownload(int slot, const std::string& url, bool keepPage) {
     // still count as done); what the user broke off by stopping is no failure.
     const bool brokenOff = run_.StopRequested() || run_.WorkersStopping();
     if (!s.saved.load() && (!brokenOff || failure == FailureKind::Disk)) {
-        tally.Failed(failure);
+        tally_.Failed(failure);
     }
     if (done) {
-        if (settings.logUrls.load()) {
+        if (settings_.logUrls.load()) {
             LogValidUrl(url);
         }
         RecordDownloaded(url);
@@ -287,8 +287,8 @@ bool App::ProcessDownload(int slot, const std::string& url, bool keepPage) {
     } else if (s.status.load() == 404) {
         RecordDownloaded(url);  // not to be tried again
     } else {
-        if (failure == FailureKind::Disk && settings.logUrlErrors.load()) {
-            (void)urlErrorLog.WriteEntry(0, url);
+        if (failure == FailureKind::Disk && settings_.logUrlErrors.load()) {
+            (void)urlErrorLog_.WriteEntry(0, url);
         }
         // With the disk full every unfinished file stays queued for later.
         if (run_.DiskFull()) {
@@ -305,14 +305,14 @@ void App::DiskWriteFailed(int error, std::string_view localName) {
     // file only.
     int directoryError = 0;
     if (error == EACCES || error == EPERM || error == ENOENT) {
-        directoryError = platform::DirectoryWritable(paths.downloadDir);
+        directoryError = platform::DirectoryWritable(paths_.downloadDir);
     }
     const std::string reason = platform::ErrorText(directoryError != 0 ? directoryError : error);
     ShowStatus("Could not write \"" + std::string(localName) + "\": " + reason);
     const bool wholeDisk =
         error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO || directoryError != 0;
     if (wholeDisk && run_.MarkDiskFull()) {
-        diskFullText_.Set("Disk full: \"" + paths.downloadDir.string() + "\" cannot be written (" +
+        diskFullText_.Set("Disk full: \"" + paths_.downloadDir.string() + "\" cannot be written (" +
                           reason + "). The crawl stops; the queues are kept.");
         diskStopPending_.store(true);
         ShowStatus(diskFullText_.Get());
@@ -320,7 +320,7 @@ void App::DiskWriteFailed(int error, std::string_view localName) {
 }
 
 std::string App::CrawlSummary() const {
-    return FormatCrawlSummary(tally.Read(platform::SteadyMilliseconds()));
+    return FormatCrawlSummary(tally_.Read(platform::SteadyMilliseconds()));
 }
 
 }  // namespace wg

@@ -9,9 +9,9 @@ class AppDupeHost final : public DupeHost {
 public:
     explicit AppDupeHost(App& app) : app_(app) {}
 
-    std::filesystem::path ProgramDir() const override { return app_.paths.programDir; }
-    bool RuntimeCheckOn() const override { return app_.settings.runtimeDuplicateDetect.load(); }
-    bool DebugLogging() const override { return app_.settings.logDebug.load(); }
+    std::filesystem::path ProgramDir() const override { return app_.Paths().programDir; }
+    bool RuntimeCheckOn() const override { return app_.Settings().runtimeDuplicateDetect.load(); }
+    bool DebugLogging() const override { return app_.Settings().logDebug.load(); }
     bool Leaving() const override { return app_.State().ExitRequested(); }
     bool WorkHeld() const override { return app_.State().WorkHeld(); }
     void SetWorkHeld(bool on) override { app_.State().SetWorkHeld(on); }
@@ -40,16 +40,16 @@ std::unique_ptr<DupeHost> App::MakeDupeHost() {
 }
 
 void App::SetRuntimeDuplicateDetect(bool on) {
-    if (settings.runtimeDuplicateDetect.load() != on) {
-        settings.runtimeDuplicateDetect.store(on);
+    if (settings_.runtimeDuplicateDetect.load() != on) {
+        settings_.runtimeDuplicateDetect.store(on);
         dupes_->MarkRebuild();
     }
 }
 
 std::vector<std::string> App::DupeDirectories() {
     std::vector<std::string> dirs;
-    if (settings.searchDlSubDirs.load()) {
-        if (const PublishedList::Snapshot list = subDirs_.Get()) {
+    if (settings_.searchDlSubDirs.load()) {
+        if (const PublishedList::Snapshot list = dirSearch_.SubDirectories().Get()) {
             for (const std::string& dir : *list) {
                 if (dir.empty()) {
                     break;
@@ -58,9 +58,9 @@ std::vector<std::string> App::DupeDirectories() {
             }
         }
     }
-    std::string first = GetCheckDir(0).value_or(std::string());
+    std::string first = dirSearch_.GetCheckDir(0).value_or(std::string());
     if (first.empty()) {
-        first = paths.downloadDir.string();
+        first = paths_.downloadDir.string();
     }
     dirs.push_back(first);
     return dirs;

@@ -156,11 +156,7 @@ void App::ReleaseLists() {
         downloadHistory.Clear();
         runDownloads.Clear();
     }
-    {
-        std::lock_guard<std::mutex> lock(subDirMutex_);
-        subDirs_.Clear();
-        subDirsExist_ = false;
-    }
+    dirSearch_.Forget();
 }
 
 void App::Shutdown() {
@@ -175,9 +171,9 @@ void App::Shutdown() {
     NoteExitRequested();
     dupes_->JoinThread();
     // 2.
-    settings.searchDlSubDirs.store(false);
+    settings_.searchDlSubDirs.store(false);
     // 3. Without exit messages the window goes first.
-    if (!settings.showExitingMsgs.load()) {
+    if (!settings_.showExitingMsgs.load()) {
         mainWindow_ = false;
     }
     // 4.-10. The lists, each under its own mutex.

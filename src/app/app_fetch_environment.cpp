@@ -16,7 +16,7 @@
 namespace wg {
 
 FetchOptions AppFetchEnvironment::Options() const {
-    const AppSettings& s = app_.settings;
+    const AppSettings& s = app_.Settings();
     FetchOptions o;
     o.minFileSize = s.minFileSize.load();
     o.maxFileSize = s.maxFileSize.load();
@@ -70,16 +70,16 @@ void AppFetchEnvironment::OfferDownload(std::string_view url, std::string_view d
 }
 
 std::string AppFetchEnvironment::CookiesFor(std::string_view host) {
-    return app_.cookies.CookieHeaderFor("http://" + std::string(host));
+    return app_.Cookies().CookieHeaderFor("http://" + std::string(host));
 }
 
 void AppFetchEnvironment::StoreCookie(std::string_view host, std::string_view cookie) {
-    app_.cookies.Store("http://" + std::string(host), cookie);
+    app_.Cookies().Store("http://" + std::string(host), cookie);
 }
 
 void AppFetchEnvironment::CountDownload(std::uint64_t bytes) {
-    app_.filesDownloaded.fetch_add(1);
-    app_.tally.FileSaved(bytes);
+    app_.Counters().filesDownloaded.fetch_add(1);
+    app_.Tally().FileSaved(bytes);
     app_.RefreshCounterText(Counter::FilesDownloaded);
 }
 
@@ -88,7 +88,12 @@ void AppFetchEnvironment::DiskWriteFailed(int error, std::string_view localName)
 }
 
 void AppFetchEnvironment::NoteLastDownload(std::string_view localName) {
-    app_.NoteLastDownload(localName);
+    const CrawlScope scope = app_.Port().SelectedScope();
+    if ((app_.Settings().dft.load() & kGroupWebPages) != 0 && scope != CrawlScope::AllLinked &&
+        scope != CrawlScope::WithinDomain) {
+        app_.State().SetTrackLastDownload(false);
+    }
+    app_.LastFiles().Note(localName);
 }
 
 std::unique_ptr<PageRewriter> AppFetchEnvironment::StartRewrite(const PageLocation& page) {
@@ -96,7 +101,7 @@ std::unique_ptr<PageRewriter> AppFetchEnvironment::StartRewrite(const PageLocati
 }
 
 RewriteOptions App::RewriteOptionsFor(std::string_view pageHost) {
-    RewriteOptions options = RewriteOptionsFrom(settings);
+    RewriteOptions options = RewriteOptionsFrom(settings_);
     const bool anyHost = port_.SelectedScope() == CrawlScope::AllLinked;
     const std::string domain = SiteDomainOf(pageHost);
     // What the crawl takes by its rules is answered without a look at the
@@ -115,11 +120,11 @@ RewriteOptions App::RewriteOptionsFor(std::string_view pageHost) {
             const std::size_t slash = path.rfind('/');
             const std::size_t dot = path.rfind('.');
             if (dot == std::string_view::npos || dot < slash || IsWebPageExtension(path, dot) ||
-                CheckFileWanted(settings, url, {}, false) == FileWanted::Add) {
+                CheckFileWanted(settings_, url, {}, false) == FileWanted::Add) {
                 return true;
             }
         }
-        return FindOnDisk(url, SaveNameOptionsFrom(settings), DiskSearchFor());
+        return FindOnDisk(url, SaveNameOptionsFrom(settings_), dirSearch_.DiskSearchFor());
     };
     return options;
 }
@@ -134,11 +139,11 @@ void AppFetchEnvironment::ReleaseLocalFile(std::string_view localName) {
 
 bool AppFetchEnvironment::MakeDynamicPage(std::string& localName, std::size_t queryPos) {
     DynamicPageOptions options;
-    options.singleRedirectParam = app_.settings.singleRedirectParam.load();
-    options.defaultType = app_.settings.redirDefaultType.load();
+    options.singleRedirectParam = app_.Settings().singleRedirectParam.load();
+    options.defaultType = app_.Settings().redirDefaultType.load();
     RedirectFileList list = app_.RedirectFiles();
     DynamicPageLog debug;
-    if (app_.settings.logDebug.load()) {
+    if (app_.Settings().logDebug.load()) {
         debug = [this](std::string_view text) { DebugLine(text); };
     }
     return wg::MakeDynamicPage(localName, queryPos, options, list, {}, debug);
@@ -147,7 +152,7 @@ bool AppFetchEnvironment::MakeDynamicPage(std::string& localName, std::size_t qu
 void AppFetchEnvironment::FileSaved(std::string_view localName) {
     RedirectFileList list = app_.RedirectFiles();
     DynamicPageLog debug;
-    if (app_.settings.logDebug.load()) {
+    if (app_.Settings().logDebug.load()) {
         debug = [this](std::string_view text) { DebugLine(text); };
     }
     CopyIndexForScripts(localName, list, {}, debug);
@@ -156,7 +161,7 @@ void AppFetchEnvironment::FileSaved(std::string_view localName) {
 std::optional<std::uint64_t> AppFetchEnvironment::SizeOnDisk(std::string_view url) {
     // A file cut short waits under its partial name; a whole one stands under
     // its own.
-    const SaveNameOptions options = SaveNameOptionsFrom(app_.settings);
+    const SaveNameOptions options = SaveNameOptionsFrom(app_.Settings());
     if (const std::optional<std::string> saved = SavedPathFor(url, options)) {
         const std::int64_t partial = platform::FileSize(*saved + std::string(kPartialSuffix));
         if (partial >= 0) {
@@ -164,7 +169,7 @@ std::optional<std::uint64_t> AppFetchEnvironment::SizeOnDisk(std::string_view ur
         }
     }
     std::string found;
-    if (!FindOnDisk(url, options, app_.DiskSearchFor(), &found) || found.empty()) {
+    if (!FindOnDisk(url, options, app_.Directories().DiskSearchFor(), &found) || found.empty()) {
         return std::nullopt;
     }
     const std::int64_t size = platform::FileSize(found);

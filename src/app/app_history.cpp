@@ -27,12 +27,12 @@ void AppendLimited(UrlList& list, std::size_t limit, std::string_view url) {
 }  // namespace
 
 void App::RecordDownloaded(std::string_view url) {
-    if (settings.ignoreList.load()) {
+    if (settings_.ignoreList.load()) {
         auto lock = queues_.History();
         UrlList& downloadHistory = lock->downloaded;
         AppendLimited(downloadHistory, kHistoryLimit, url);
         historyChanged_.store(true);
-    } else if ((settings.dft.load() & kGroupWebPages) != 0) {
+    } else if ((settings_.dft.load() & kGroupWebPages) != 0) {
         auto lock = queues_.History();
         UrlList& runDownloads = lock->thisRun;
         AppendLimited(runDownloads, kRunDownloadsLimit, url);
@@ -40,7 +40,7 @@ void App::RecordDownloaded(std::string_view url) {
 }
 
 bool App::DownloadedBefore(std::string_view url) {
-    if (settings.ignoreList.load()) {
+    if (settings_.ignoreList.load()) {
         auto lock = queues_.History();
         UrlList& downloadHistory = lock->downloaded;
         if (!downloadHistory.Contains(url)) {
@@ -57,7 +57,7 @@ bool App::DownloadedBefore(std::string_view url) {
         }
         return true;
     }
-    if ((settings.dft.load() & kGroupWebPages) != 0) {
+    if ((settings_.dft.load() & kGroupWebPages) != 0) {
         auto lock = queues_.History();
         UrlList& runDownloads = lock->thisRun;
         return runDownloads.Contains(url);
@@ -97,11 +97,11 @@ void App::EraseUrlHistory(bool ask) {
     const bool wasPaused = run_.Paused();
     run_.SetPaused(true);
     ShowStatus("Waiting for current downloads to finish before clearing URL history...");
-    while (inProcessCount.load() != 0) {
+    while (counters_.inProcessCount.load() != 0) {
         platform::SleepMs(timing_.inProcessPollMs);
         port_.ProcessMessages();
         std::lock_guard<std::mutex> lock(inProcessMutex_);
-        inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
+        counters_.inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
     }
     ShowStatus("Clearing URL history...");
     {
@@ -137,7 +137,7 @@ void App::GuessUrls(const UrlRecord& record, bool filtered) {
         }
         ++start;
     }
-    const bool stopAtQuery = settings.noGuessAfterQuery.load();
+    const bool stopAtQuery = settings_.noGuessAfterQuery.load();
     const std::string* base = record.hasBaseUrl ? &record.baseUrl : nullptr;
     for (std::size_t p = start; p < url.size(); ++p) {
         const char c = url[p];
@@ -177,7 +177,7 @@ void App::GuessFileUrls(std::string_view url) {
             start = 0;
         }
     }
-    const bool stopAtQuery = settings.noGuessAfterQuery.load();
+    const bool stopAtQuery = settings_.noGuessAfterQuery.load();
     for (std::size_t p = start; p < url.size(); ++p) {
         const char c = url[p];
         if (c == '?' && stopAtQuery) {

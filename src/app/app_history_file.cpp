@@ -20,8 +20,8 @@ void App::SaveHistory() {
         return;
     }
     std::string old;
-    if (platform::ReadWholeFile(paths.historyFile, &old)) {
-        (void)platform::WriteFileAtomically(paths.historyBackup, old);
+    if (platform::ReadWholeFile(paths_.historyFile, &old)) {
+        (void)platform::WriteFileAtomically(paths_.historyBackup, old);
     }
     std::string image;
     {
@@ -30,8 +30,8 @@ void App::SaveHistory() {
         AppendHistoryCount(image, static_cast<std::int32_t>(downloadHistory.Size()));
         downloadHistory.ForEach([&](const std::string& url) { AppendHistoryUrl(image, url); });
     }
-    platform::RemoveLeftoverTemporaries(paths.historyFile);
-    if (const int error = platform::WriteFileAtomically(paths.historyFile, image); error != 0) {
+    platform::RemoveLeftoverTemporaries(paths_.historyFile);
+    if (const int error = platform::WriteFileAtomically(paths_.historyFile, image); error != 0) {
         const std::string text = FileErrorText(error);
         ShowStatus(text.empty() ? "Failed to save history file." : text);
     }
@@ -40,8 +40,8 @@ void App::SaveHistory() {
 void App::LoadHistory() {
     std::string bytes;
     bool fromBackup = false;
-    if (!platform::ReadWholeFile(paths.historyFile, &bytes)) {
-        if (!platform::ReadWholeFile(paths.historyBackup, &bytes)) {
+    if (!platform::ReadWholeFile(paths_.historyFile, &bytes)) {
+        if (!platform::ReadWholeFile(paths_.historyBackup, &bytes)) {
             return;
         }
         fromBackup = true;
@@ -85,7 +85,7 @@ void App::LoadHistory() {
     }
     if (fromBackup) {
         SaveHistory();
-        (void)platform::ForceDelete(paths.historyBackup);
+        (void)platform::ForceDelete(paths_.historyBackup);
     }
 }
 

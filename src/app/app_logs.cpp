@@ -7,28 +7,28 @@ namespace wg {
 
 void App::RecordUrlError(int code, std::string_view url) {
     UrlErrorSwitches switches;
-    switches.verbose = settings.verbose.load();
-    switches.logUrlErrors = settings.logUrlErrors.load();
-    switches.logDebug = settings.logDebug.load();
-    wg::RecordUrlError(code, url, switches, urlErrorLog,
+    switches.verbose = settings_.verbose.load();
+    switches.logUrlErrors = settings_.logUrlErrors.load();
+    switches.logDebug = settings_.logDebug.load();
+    wg::RecordUrlError(code, url, switches, urlErrorLog_,
                        [this](const std::string& text) { ShowStatus(text); });
 }
 
 void App::SetUrlErrorLogging(bool on) {
-    settings.logUrlErrors.store(on);
+    settings_.logUrlErrors.store(on);
     if (on) {
-        (void)urlErrorLog.Open(UrlErrorLogDirectory(paths.stateFile.string()));
+        (void)urlErrorLog_.Open(UrlErrorLogDirectory(paths_.stateFile.string()));
     } else {
-        urlErrorLog.Close();
+        urlErrorLog_.Close();
     }
 }
 
 std::string App::UrlErrorLogPath() const {
-    return wg::UrlErrorLogPath(paths.stateFile.string());
+    return wg::UrlErrorLogPath(paths_.stateFile.string());
 }
 
 void App::LogValidUrl(std::string_view url, std::size_t length) {
-    (void)wg::LogValidUrl(validUrlLog, url, length, [this](const std::string& message) {
+    (void)wg::LogValidUrl(validUrlLog_, url, length, [this](const std::string& message) {
         port_.Tell(message, kSystemErrorCaption, Icon::Error);
     });
 }

@@ -70,7 +70,7 @@ App::ConnectOutcome App::ConnectWithTries(HttpConnection& c, int slot) {
     const Timing& timing = timing_;
     // With KEEP_ALIVE the connection the last answer left open takes the
     // next request (a closed or unread one is dropped first).
-    if (settings.keepAlive.load() && KeepOpenConnection(c)) {
+    if (settings_.keepAlive.load() && KeepOpenConnection(c)) {
         return ConnectOutcome::Connected;
     }
     for (int attempt = 1;; ++attempt) {
@@ -141,7 +141,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
     HttpConnection& c = *held;
     if (c.dnsFailed) {
         NoteFailure(&s, FailureKind::Connect);
-        if (settings.verbose.load()) {
+        if (settings_.verbose.load()) {
             ShowStatus(record.url + " not found");
             RecordUrlError(404, record.url);
         }
@@ -161,7 +161,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
     request.name = parts.requestName;
     const FetchResult result = RunTransaction(c, state, request, FetchEnvironmentFor());
     if (result.Usable()) {
-        if (result.HasBody() && settings.guessUrls.load() && !state.answer.redirected) {
+        if (result.HasBody() && settings_.guessUrls.load() && !state.answer.redirected) {
             GuessUrls(record, true);
         }
         return true;

@@ -11,7 +11,7 @@
 namespace wg {
 
 void App::UrlScanned() {
-    urlsScanned.fetch_add(1);
+    counters_.urlsScanned.fetch_add(1);
     RefreshCounterText(Counter::UrlsScanned);
 }
 
@@ -22,7 +22,7 @@ void App::ScanReceivedPage(const HttpConnection& c, const HttpAnswer& answer, Ur
     page.host = c.host;
     page.domain = c.domain;
     AppLinkSink sink(*this);
-    ScanPage(settings, sink, page, record, slot);
+    ScanPage(settings_, sink, page, record, slot);
 }
 
 bool App::ProcessPage(int slot, UrlRecord& record) {
@@ -35,7 +35,7 @@ bool App::ProcessPage(int slot, UrlRecord& record) {
     // What the user broke off by stopping is no failure.
     auto countFailure = [&](FailureKind failure) {
         if (!run_.StopRequested() && !run_.WorkersStopping()) {
-            tally.Failed(failure);
+            tally_.Failed(failure);
         }
     };
     if (!FetchPage(slot, record)) {
@@ -50,7 +50,7 @@ bool App::ProcessPage(int slot, UrlRecord& record) {
         countFailure(failure);
         return true;
     }
-    tally.PageScanned();
+    tally_.PageScanned();
     if (c != nullptr) {
         ScanReceivedPage(*c, answer, record, slot);
     }
@@ -107,7 +107,7 @@ bool App::ClaimPageDownload(int slot, const std::string& url) {
         return false;
     }
     NoteHeldDownload(slot, url);
-    filesTaken.fetch_add(1);
+    counters_.filesTaken.fetch_add(1);
     return true;
 }
 
@@ -122,9 +122,9 @@ bool App::SaveAndScanPage(int slot, UrlRecord& record) {
     if (c == nullptr || !state.pageKept || state.answer.redirected || !s.saved.load()) {
         return false;
     }
-    tally.PageScanned();
+    tally_.PageScanned();
     ScanReceivedPage(*c, state.answer, record, slot);
-    if (settings.guessUrls.load()) {
+    if (settings_.guessUrls.load()) {
         GuessUrls(record, true);
     }
     UrlScanned();
@@ -132,12 +132,12 @@ bool App::SaveAndScanPage(int slot, UrlRecord& record) {
 }
 
 void App::UseNetworkWorkers() {
-    pageHandler = [this](int slot, UrlRecord& record) { return ProcessPage(slot, record); };
-    downloadHandler = [this](int slot, const std::string& url) {
+    hooks_.pageHandler = [this](int slot, UrlRecord& record) { return ProcessPage(slot, record); };
+    hooks_.downloadHandler = [this](int slot, const std::string& url) {
         return ProcessDownload(slot, url);
     };
-    alreadyOnDisk = [this](const std::string& url) {
-        return FindOnDisk(url, SaveNameOptionsFrom(settings), DiskSearchFor());
+    hooks_.alreadyOnDisk = [this](const std::string& url) {
+        return FindOnDisk(url, SaveNameOptionsFrom(settings_), dirSearch_.DiskSearchFor());
     };
 }
 

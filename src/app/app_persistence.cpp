@@ -18,13 +18,13 @@ void App::LoadHistoryAtStart() {
 }
 
 void App::LoadCookies() {
-    (void)cookies.Load(paths.programDir / kCookieFileName);
+    (void)cookies_.Load(paths_.programDir / kCookieFileName);
 }
 
 void App::SaveCookies() {
-    const std::filesystem::path file = paths.programDir / kCookieFileName;
-    if (cookies.Size() != 0 || platform::FileExists(file)) {
-        (void)cookies.Save(file);
+    const std::filesystem::path file = paths_.programDir / kCookieFileName;
+    if (cookies_.Size() != 0 || platform::FileExists(file)) {
+        (void)cookies_.Save(file);
     }
 }
 

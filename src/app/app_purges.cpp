@@ -30,7 +30,7 @@ bool HasEntries(const TypeSnapshot& list) {
 }  // namespace
 
 void App::ApplySkipKeywordsToQueue() {
-    const TypeSnapshot words = settings.types.Get(TypeKind::ExclusionTypes);
+    const TypeSnapshot words = settings_.types.Get(TypeKind::ExclusionTypes);
     bool queued = false;
     {
         auto lock = queues_.Pages();
@@ -48,7 +48,7 @@ void App::ApplySkipKeywordsToQueue() {
 }
 
 void App::ApplyDownloadKeywordsToQueue() {
-    const TypeSnapshot words = settings.types.Get(TypeKind::DownloadKeywords);
+    const TypeSnapshot words = settings_.types.Get(TypeKind::DownloadKeywords);
     bool queued = false;
     {
         auto lock = queues_.Files();
@@ -72,14 +72,14 @@ void App::ApplyDownloadKeywordsToQueue() {
 }
 
 void App::ApplySearchWordsToQueue() {
-    const TypeSnapshot words = settings.types.Get(TypeKind::SearchWords);
+    const TypeSnapshot words = settings_.types.Get(TypeKind::SearchWords);
     bool queued = false;
     {
         auto lock = queues_.Pages();
         RecordList& linksToGrubble = *lock;
         queued = !linksToGrubble.Empty();
     }
-    if (!HasEntries(words) || !queued || settings.searchType.load() != kSearchInUrl) {
+    if (!HasEntries(words) || !queued || settings_.searchType.load() != kSearchInUrl) {
         return;
     }
     if (port_.Ask("Apply new 'Search Words' to current site list?", "Question", Buttons::YesNo,

@@ -38,7 +38,7 @@ bool LooksEscaped(std::string_view url) {
 }  // namespace
 
 void App::SetRejectReason(std::string_view reason) {
-    rejectReason.Set(reason.substr(0, std::min(reason.size(), kRejectReasonLimit)));
+    rejectReason_.Set(reason.substr(0, std::min(reason.size(), kRejectReasonLimit)));
 }
 
 UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::uint8_t withinDomain,
@@ -63,11 +63,11 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
         // 4. The filters of scoped crawls.
         if (filtered && (allLinked != 0 || withinDomain != 0)) {
             step = 2;
-            if (!SearchWordsInUrl(settings, url)) {
+            if (!SearchWordsInUrl(settings_, url)) {
                 SetRejectReason(kNoSearchWordsRefusal);
                 return nullptr;
             }
-            if (ContainsSkipKeyword(settings.types, url)) {
+            if (ContainsSkipKeyword(settings_.types, url)) {
                 SetRejectReason(kSkipWordRefusal);
                 return nullptr;
             }
@@ -80,7 +80,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
             if (seen) {
                 // Pages this crawl has itself visited are no news: the hint is
                 // for a history that earlier crawls left.
-                if (earlierVisits.load() > 0) {
+                if (counters_.earlierVisits.load() > 0) {
                     SetRejectReason(
                         "URL has been processed before. See Files menu 'Erase URL History'.");
                 }
@@ -94,7 +94,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
         }
         // 6.
         const std::string key =
-            settings.singleRedirectParam.load() ? std::string(SingleParamKey(url)) : std::string();
+            settings_.singleRedirectParam.load() ? std::string(SingleParamKey(url)) : std::string();
         // 7.
         if (url.size() >= 5 && url.compare(url.size() - 5, 5, ";//--") == 0) {
             return nullptr;
@@ -130,7 +130,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
                 return nullptr;
             }
             step = 6;
-            rejectReason.Set({});
+            rejectReason_.Set({});
             DropTrailingAngle(url);
             record->url = url;
             linksToGrubble.PushBack(record);
@@ -147,12 +147,12 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
             } else {
                 ShowStatus("Added site:  Following links within this domain only.");
             }
-            if (settings.guessUrls.load()) {
+            if (settings_.guessUrls.load()) {
                 GuessUrls(*record, true);
             }
         }
         // 12.
-        if (settings.logDebug.load()) {
+        if (settings_.logDebug.load()) {
             DebugLog("SITE: %s", record->url.c_str());
         }
         return record;
@@ -167,13 +167,13 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
 void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
     // The index lines of the history and the queue load together, the
     // queue's while the history and the keywords are tested.
-    queues_.PrefetchFile(urlIn, !userAdded && settings.ignoreList.load());
+    queues_.PrefetchFile(urlIn, !userAdded && settings_.ignoreList.load());
     // 1.-2.
     if (!userAdded) {
         if (DownloadedBefore(urlIn) || run_.StopRequested()) {
             return;
         }
-        if (!PassesDownloadKeywords(settings.types, urlIn)) {
+        if (!PassesDownloadKeywords(settings_.types, urlIn)) {
             return;
         }
     }
@@ -195,7 +195,7 @@ void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
         if (!userAdded && HeldByDownloadWorker(url)) {
             return;
         }
-        if (!userAdded && !fileUrlMode && alreadyOnDisk && alreadyOnDisk(url)) {
+        if (!userAdded && !fileUrlMode && hooks_.alreadyOnDisk && hooks_.alreadyOnDisk(url)) {
             return;
         }
         toDownload.PushBack(url);
@@ -204,18 +204,18 @@ void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
     // 7.
     run_.SetDownloadingUserFile(fileUrlMode);
     RefreshCounterText(Counter::ToDownload);
-    if (settings.logDebug.load()) {
+    if (settings_.logDebug.load()) {
         DebugLog("FILE : %s", url.c_str());
     }
     // 8.
-    if (userAdded && settings.guessUrls.load()) {
+    if (userAdded && settings_.guessUrls.load()) {
         GuessFileUrls(url);
     }
 }
 
 void App::AddFileIfWanted(std::string_view url, std::string_view requiredDomain, bool userAdded) {
     const bool withinDomain = port_.SelectedScope() == CrawlScope::WithinDomain;
-    switch (CheckFileWanted(settings, url, requiredDomain, withinDomain)) {
+    switch (CheckFileWanted(settings_, url, requiredDomain, withinDomain)) {
         case FileWanted::Add:
             AddFile(url, userAdded, run_.DownloadingUserFile());
             break;
@@ -250,7 +250,7 @@ UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
     if (!record) {
         return nullptr;
     }
-    pagesTaken.fetch_add(1);
+    counters_.pagesTaken.fetch_add(1);
     keepRecord = run_.StopAddingHistory();
     if (!keepRecord) {
         RecordVisited(record, false);
@@ -296,7 +296,7 @@ bool App::RemovePage(const UrlRecord* record) {
         }
         linksToGrubble.RemoveRecord(record);
     }
-    pagesTaken.fetch_add(1);
+    counters_.pagesTaken.fetch_add(1);
     RefreshCounterText(Counter::LinksToGrubble);
     if (run_.StopAddingHistory()) {
         PageDone(*taken);
@@ -336,7 +336,7 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
             // The page workers wait while the queue is full: the moment it
             // is not, they may go on.
             wakePages = static_cast<std::int64_t>(toDownload.Size()) + 1 ==
-                        static_cast<std::int64_t>(settings.minDownloadQueue.load());
+                        static_cast<std::int64_t>(settings_.minDownloadQueue.load());
         }
     }
     if (wakePages) {
@@ -344,7 +344,7 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
     }
     RefreshCounterText(Counter::ToDownload);
     if (url) {
-        filesTaken.fetch_add(1);
+        counters_.filesTaken.fetch_add(1);
     }
     if (run_.ExitAfterThisDownload()) {
         RequestExit();
@@ -382,7 +382,7 @@ bool App::RemoveDownload(std::string_view url, bool recordAsDownloaded) {
             return false;
         }
     }
-    filesTaken.fetch_add(1);
+    counters_.filesTaken.fetch_add(1);
     if (recordAsDownloaded) {
         RecordDownloaded(url);
     }

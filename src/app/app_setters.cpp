@@ -7,7 +7,7 @@
 namespace wg {
 
 void App::SetUrlThreadCount(int count) {
-    const int current = settings.numUrlThreads.load();
+    const int current = settings_.numUrlThreads.load();
     if (count == current) {
         return;
     }
@@ -18,17 +18,17 @@ void App::SetUrlThreadCount(int count) {
             "Grubbler is restarted",
             "Notice", Icon::None);
     }
-    settings.numUrlThreads.store(count);
+    settings_.numUrlThreads.store(count);
     if (count > current && mainWindow_ && !run_.WorkersStopping()) {
         // Handle slot 0 always holds the first page worker.
         for (int slot = std::max(current, 1); slot < count; ++slot) {
-            StartPageWorker(slot);
+            threads_.StartAt(WorkerKind::Page, slot);
         }
     }
 }
 
 void App::SetDownloadThreadCount(int count) {
-    const int current = settings.numDownloadThreads.load();
+    const int current = settings_.numDownloadThreads.load();
     if (count < 1 || count == current) {
         return;
     }
@@ -39,38 +39,38 @@ void App::SetDownloadThreadCount(int count) {
             "Grubbler is restarted",
             "Notice", Icon::Information);
     }
-    settings.numDownloadThreads.store(count);
+    settings_.numDownloadThreads.store(count);
     if (count > current && mainWindow_ && !run_.WorkersStopping()) {
         for (int slot = std::max(current, 1); slot < count; ++slot) {
-            StartDownloadWorker(slot);
+            threads_.StartAt(WorkerKind::Download, slot);
         }
     }
 }
 
 void App::SetThreadPriority(int priority) {
-    if (priority == settings.priority.load()) {
+    if (priority == settings_.priority.load()) {
         return;
     }
-    settings.priority.store(priority);
+    settings_.priority.store(priority);
     ApplyPriority(priority);
 }
 
 void App::SetUserAgent(std::string_view text) {
-    settings.userAgent.Set(CopyBounded(text, kPathCapacity));
+    settings_.userAgent.Set(CopyBounded(text, kPathCapacity));
 }
 
 void App::SetMinDownloadQueue(int count) {
     if (count != 0) {
-        settings.minDownloadQueue.store(count);
+        settings_.minDownloadQueue.store(count);
         WakeWorkers();
     }
 }
 
 void App::SetMaxFileSize(int size) {
-    if (size != 0 && size <= settings.minFileSize.load()) {
+    if (size != 0 && size <= settings_.minFileSize.load()) {
         return;
     }
-    settings.maxFileSize.store(size);
+    settings_.maxFileSize.store(size);
 }
 
 void App::ToggleStopAddingHistory() {

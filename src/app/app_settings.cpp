@@ -28,10 +28,10 @@ public:
     }
     void SetUrlErrorLogging(bool on) override { app_.SetUrlErrorLogging(on); }
     void SetIgnoreList(bool on) override { app_.SetIgnoreList(on); }
-    void LoadSubDirList() override { (void)app_.LoadSubDirFile(); }
+    void LoadSubDirList() override { (void)app_.Directories().LoadSubDirFile(); }
     // "Generate At Run Time": the walk lets the window keep up as it goes.
     void BuildSubDirList() override {
-        app_.GenerateSubDirs([this] { app_.Port().ProcessMessages(); });
+        app_.Directories().GenerateSubDirs([this] { app_.Port().ProcessMessages(); });
     }
     void ShowStatus(std::string_view text) override { app_.ShowStatus(text); }
 
@@ -41,7 +41,7 @@ private:
 
 // The chooser's start directory: the directory of the settings file in use.
 std::string SettingsDirectory(const App& app) {
-    return app.paths.settingsFile.parent_path().string();
+    return app.Paths().settingsFile.parent_path().string();
 }
 
 // A chosen name without an extension gets ".ini".
@@ -57,12 +57,12 @@ std::filesystem::path WithIniExtension(const std::string& chosen) {
 
 bool App::LoadSettings() {
     AppSettingsHooks hooks(*this);
-    return LoadSettingsFile(settings, paths, hooks);
+    return LoadSettingsFile(settings_, paths_, hooks);
 }
 
 void App::SaveSettings() {
-    if (SaveSettingsFile(settings, paths) != 0) {
-        ShowStatus("Error Saving Settings to " + paths.settingsFile.string());
+    if (SaveSettingsFile(settings_, paths_) != 0) {
+        ShowStatus("Error Saving Settings to " + paths_.settingsFile.string());
         return;
     }
     SaveStatePointer();
@@ -71,22 +71,22 @@ void App::SaveSettings() {
 
 void App::SetAlwaysSaveForThisRun(bool on) {
     int none = -1;
-    (void)userAlwaysSave_.compare_exchange_strong(none, settings.alwaysSave.load() ? 1 : 0);
-    settings.alwaysSave.store(on);
+    (void)userAlwaysSave_.compare_exchange_strong(none, settings_.alwaysSave.load() ? 1 : 0);
+    settings_.alwaysSave.store(on);
 }
 
 void App::SaveSettingsAtExit() {
-    const bool forThisRun = settings.alwaysSave.load();
+    const bool forThisRun = settings_.alwaysSave.load();
     const int user = userAlwaysSave_.load();
     if (user >= 0) {
-        settings.alwaysSave.store(user == 1);
+        settings_.alwaysSave.store(user == 1);
     }
     SaveSettings();
-    settings.alwaysSave.store(forThisRun);
+    settings_.alwaysSave.store(forThisRun);
 }
 
 void App::SaveStatePointer() {
-    (void)SaveStatePointerFile(paths);
+    (void)SaveStatePointerFile(paths_);
 }
 
 bool App::LoadOptionsAs() {
@@ -95,7 +95,7 @@ bool App::LoadOptionsAs() {
     if (chosen.empty()) {
         return false;
     }
-    paths.settingsFile = WithIniExtension(chosen);
+    paths_.settingsFile = WithIniExtension(chosen);
     // The main window's type boxes follow the lists once the port can be told.
     ShowStatus(LoadSettings() ? "Loaded Options." : "Error Loading Options.");
     return true;
@@ -107,12 +107,12 @@ void App::SaveOptionsAs() {
     if (chosen.empty()) {
         return;
     }
-    paths.settingsFile = WithIniExtension(chosen);
+    paths_.settingsFile = WithIniExtension(chosen);
     SaveSettings();
 }
 
 void App::ResetOptions() {
-    wg::ResetOptions(settings, paths);
+    wg::ResetOptions(settings_, paths_);
     // The URL error log follows its switch.
     SetUrlErrorLogging(false);
 }
@@ -124,7 +124,7 @@ void App::ResetAdvancedOptions() {
     SetUrlThreadCount(1);
     SetThreadPriority(0);
     SetMinDownloadQueue(50);
-    wg::ResetAdvancedOptions(settings);
+    wg::ResetAdvancedOptions(settings_);
 }
 
 bool App::SetSaveDirectory(const std::string& path) {
@@ -139,7 +139,7 @@ bool App::SetSaveDirectory(const std::string& path) {
     // download directory the process happens to stand in.
     std::filesystem::path named(path);
     if (named.is_relative()) {
-        named = (paths.programDir / named).lexically_normal();
+        named = (paths_.programDir / named).lexically_normal();
     }
     const std::string dir = CopyBounded(named.string(), kPathCapacity);
     int error = platform::CreateDirectories(dir);
@@ -149,24 +149,24 @@ bool App::SetSaveDirectory(const std::string& path) {
     if (error != 0) {
         port_.Tell("Cannot use \"" + dir +
                        "\" as the download directory: " + platform::ErrorText(error) +
-                       ".\nThe downloads stay in \"" + paths.downloadDir.string() + "\".",
+                       ".\nThe downloads stay in \"" + paths_.downloadDir.string() + "\".",
                    "Download Directory", Icon::Error);
         return false;
     }
-    const std::string current = paths.downloadDir.string();
-    if (settings.searchDlSubDirs.load() && dir != current &&
+    const std::string current = paths_.downloadDir.string();
+    if (settings_.searchDlSubDirs.load() && dir != current &&
         std::find(earlierDownloadDirs_.begin(), earlierDownloadDirs_.end(), current) ==
             earlierDownloadDirs_.end()) {
         earlierDownloadDirs_.push_back(current);
     }
-    paths.downloadDir = dir;
-    (void)EnterDirectory(paths.downloadDir);
+    paths_.downloadDir = dir;
+    (void)EnterDirectory(paths_.downloadDir);
     ShowStatus("Save directory updated.");
     return true;
 }
 
 void App::SetIgnoreList(bool on) {
-    settings.ignoreList.store(on);
+    settings_.ignoreList.store(on);
     if (on && !run_.HistoryLoaded()) {
         LoadHistory();
     }
@@ -180,7 +180,7 @@ void App::ApplySettingOverrides(const std::vector<std::string>& keyValues) {
     // settings, so that the text reads as a settings file does: a key whose
     // name ends another key's ("FILE_TYPES" in "MOVIE_FILE_TYPES") is found
     // where the file has it. Keys the file does not write go at the end.
-    std::string text = FormatSettings(settings, paths);
+    std::string text = FormatSettings(settings_, paths_);
     for (const std::string& line : keyValues) {
         const std::size_t equals = line.find('=');
         if (equals == std::string::npos) {
@@ -201,7 +201,7 @@ void App::ApplySettingOverrides(const std::vector<std::string>& keyValues) {
         text.replace(at, end == std::string::npos ? std::string::npos : end - at, line);
     }
     AppSettingsHooks hooks(*this);
-    ParseSettings(text, settings, paths, hooks);
+    ParseSettings(text, settings_, paths_, hooks);
 }
 
 void App::TickTypeGroups(const std::vector<std::string>& groups) {
@@ -214,11 +214,11 @@ void App::TickTypeGroups(const std::vector<std::string>& groups) {
         boxes[box] = BoxState::Ticked;
     }
     // An empty composition leaves the file types as they are.
-    const std::string fileTypes = ComposeDownloadTypes(boxes, settings);
+    const std::string fileTypes = ComposeDownloadTypes(boxes, settings_);
     if (!fileTypes.empty()) {
-        settings.types.Set(TypeKind::FileTypes, fileTypes);
+        settings_.types.Set(TypeKind::FileTypes, fileTypes);
     }
-    settings.dft.store(MaskOfTickedBoxes(boxes));
+    settings_.dft.store(MaskOfTickedBoxes(boxes));
 }
 
 }  // namespace wg

@@ -49,7 +49,7 @@ bool App::StartCrawl(const CrawlRequest& request) {
         address = "http://" + address;
     }
     NameStateFileForUrl(address);
-    tally.Reset(platform::SteadyMilliseconds());
+    tally_.Reset(platform::SteadyMilliseconds());
     port_.SetCrawlRunning(true);
     run_.SetTrackLastDownload(true);
 
@@ -73,7 +73,7 @@ bool App::StartCrawl(const CrawlRequest& request) {
     {
         auto lock = queues_.Visited();
         RecordList& visited = *lock;
-        earlierVisits.store(visited.Size());
+        counters_.earlierVisits.store(visited.Size());
     }
     (void)AddSite(address, allLinked ? 1 : 0, withinDomain ? 1 : 0, 0, request.webPagesChecked);
     run_.SetStopAddingLinks(stopAddingLinks);
@@ -94,7 +94,7 @@ bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
     if (!answers.fileMode) {
         NameStateFileForUrl(address);
     }
-    tally.Reset(platform::SteadyMilliseconds());
+    tally_.Reset(platform::SteadyMilliseconds());
     port_.SetCrawlRunning(true);
     run_.SetTrackLastDownload(true);
     run_.SetStopAddingLinks(false);
@@ -139,21 +139,21 @@ void App::NameStateFileForUrl(std::string_view address) {
     text = text.substr(0, std::min(text.find('?'), kStateNameLimit));
 
     std::string name;
-    if (settings.urlEscapeFilenames.load()) {
+    if (settings_.urlEscapeFilenames.load()) {
         (void)UrlFormEncode(text, name, kPathLimit);
     } else {
         name = std::string(text);
         ReplaceChar(name, '/', '_');
     }
-    const std::string dir = paths.programDir.string();
+    const std::string dir = paths_.programDir.string();
     if (dir.size() + name.size() + 5 >= kPathLimit) {
         name.resize(kPathLimit > dir.size() + 6 ? kPathLimit - dir.size() - 6 : 0);
     }
     if (!name.empty() && name.back() == '_') {
         name.pop_back();
     }
-    paths.stateFile = paths.programDir / (name + ".sav");
-    paths.settingsFile = paths.programDir / (name + ".ini");
+    paths_.stateFile = paths_.programDir / (name + ".sav");
+    paths_.settingsFile = paths_.programDir / (name + ".ini");
     run_.SetStateFileDirty(true);
 }
 

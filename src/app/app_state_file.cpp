@@ -64,7 +64,7 @@ private:
 }  // namespace
 
 std::filesystem::path App::StateBackupName() const {
-    return WithLastThree(paths.stateFile, run_.StateLoaded() ? "bak" : "bac");
+    return WithLastThree(paths_.stateFile, run_.StateLoaded() ? "bak" : "bac");
 }
 
 namespace {
@@ -75,39 +75,39 @@ constexpr std::string_view kStateFileFilter = "Save Files (*.dat *.sav)";
 
 bool App::LoadStateAs() {
     const std::string chosen =
-        port_.ChooseOpenFile("Load As", kStateFileFilter, paths.stateFile.parent_path().string());
+        port_.ChooseOpenFile("Load As", kStateFileFilter, paths_.stateFile.parent_path().string());
     if (chosen.empty()) {
         return false;
     }
-    paths.stateFile = CopyBounded(chosen, kPathCapacity);
+    paths_.stateFile = CopyBounded(chosen, kPathCapacity);
     const bool wasPaused = run_.PauseAndTell();
     LoadState(false);
     run_.SetPaused(wasPaused);
-    (void)EnterDirectory(paths.downloadDir);
+    (void)EnterDirectory(paths_.downloadDir);
     return true;
 }
 
 bool App::SaveStateAs() {
     std::string chosen =
-        port_.ChooseSaveFile("Save As", kStateFileFilter, paths.stateFile.parent_path().string());
+        port_.ChooseSaveFile("Save As", kStateFileFilter, paths_.stateFile.parent_path().string());
     if (chosen.empty()) {
         return false;
     }
     if (std::filesystem::path(chosen).extension().empty()) {
         chosen += ".dat";
     }
-    const std::filesystem::path current = paths.stateFile;
-    paths.stateFile = CopyBounded(chosen, kPathCapacity);
+    const std::filesystem::path current = paths_.stateFile;
+    paths_.stateFile = CopyBounded(chosen, kPathCapacity);
     (void)SaveState(false);
-    paths.stateFile = current;
+    paths_.stateFile = current;
     return true;
 }
 
 void App::SetPeriodicSave(bool on) {
-    settings.saveEvery5.store(on);
+    settings_.saveEvery5.store(on);
     if (on) {
-        nextPeriodicSave.store(platform::SteadyMilliseconds() +
-                               static_cast<std::uint64_t>(timing_.periodicSaveMs));
+        counters_.nextPeriodicSave.store(platform::SteadyMilliseconds() +
+                                         static_cast<std::uint64_t>(timing_.periodicSaveMs));
     }
 }
 
@@ -154,7 +154,7 @@ bool App::SaveState(bool beforeExit) {
     if (beforeExit) {
         SetExitAfterThisDownload(true);
     }
-    const std::filesystem::path stateFile = paths.stateFile;
+    const std::filesystem::path stateFile = paths_.stateFile;
     const bool exists = platform::FileExists(stateFile);
     bool queuesEmpty = false;
     {
@@ -197,10 +197,10 @@ bool App::SaveState(bool beforeExit) {
         (void)platform::ForceDelete(stateFile);
         // A per-site settings file goes with its state file; the main settings
         // file never does.
-        if (paths.settingsFile.filename() != kSettingsFileName) {
-            (void)platform::ForceDelete(paths.settingsFile);
+        if (paths_.settingsFile.filename() != kSettingsFileName) {
+            (void)platform::ForceDelete(paths_.settingsFile);
         }
-        paths.stateFile = paths.programDir / "Save.dat";
+        paths_.stateFile = paths_.programDir / "Save.dat";
         SaveStatePointer();
         return true;
     }
@@ -287,12 +287,12 @@ bool App::SaveState(bool beforeExit) {
     if (error != 0) {
         const std::string text = FileErrorText(error);
         ShowStatus(text.empty() ? "Failed to save file." : text);
-        stateSaveFailed.store(true);
+        counters_.stateSaveFailed.store(true);
         return false;
     }
-    stateSaveFailed.store(false);
-    nextPeriodicSave.store(platform::SteadyMilliseconds() +
-                           static_cast<std::uint64_t>(timing_.periodicSaveMs));
+    counters_.stateSaveFailed.store(false);
+    counters_.nextPeriodicSave.store(platform::SteadyMilliseconds() +
+                                     static_cast<std::uint64_t>(timing_.periodicSaveMs));
     dupes_->Save();
     const platform::LocalTime now = platform::ToLocalTime(platform::CalendarSeconds());
     char text[64];
@@ -309,7 +309,7 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
     if (reader.ReadHeader() != StateRead::Ok) {
         return StateLoadEnd::Corrupt;
     }
-    const TypeSnapshot exclusions = settings.types.Get(TypeKind::ExclusionTypes);
+    const TypeSnapshot exclusions = settings_.types.Get(TypeKind::ExclusionTypes);
     ProgressTicker pagesTick([this] {
         RefreshCounterText(Counter::LinksToGrubble);
         port_.ProcessMessages();
@@ -327,8 +327,8 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
             if (read != StateRead::Ok) {
                 return StateLoadEnd::Corrupt;
             }
-            const bool accepted = SearchWordsInUrl(settings, record.url) &&
-                                  !(exclusions && ContainsSkipKeyword(settings.types, record.url));
+            const bool accepted = SearchWordsInUrl(settings_, record.url) &&
+                                  !(exclusions && ContainsSkipKeyword(settings_.types, record.url));
             if (accepted) {
                 UrlRecordPtr stored = NewUrlRecord();
                 *stored = std::move(record);
@@ -370,8 +370,8 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
     if (read != StateRead::Ok) {
         return read == StateRead::End ? StateLoadEnd::Ended : StateLoadEnd::Corrupt;
     }
-    const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings);
-    const DiskSearch search = DiskSearchFor();
+    const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings_);
+    const DiskSearch search = dirSearch_.DiskSearchFor();
     ProgressTicker filesTick([this] {
         RefreshCounterText(Counter::ToDownload);
         port_.ProcessMessages();
@@ -403,27 +403,27 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
 void App::LoadState(bool fromBackup) {
     std::string bytes;
     int error = 0;
-    if (!platform::ReadWholeFile(paths.stateFile, &bytes, &error)) {
+    if (!platform::ReadWholeFile(paths_.stateFile, &bytes, &error)) {
         const std::string text = FileErrorText(error);
         ShowStatus(text.empty() ? "Failed to Load file." : text);
         return;
     }
     ShowStatus("Loading State File...");
-    platform::RemoveLeftoverTemporaries(paths.stateFile);
+    platform::RemoveLeftoverTemporaries(paths_.stateFile);
 
     // The settings that belong to this state file.
-    std::filesystem::path companion = paths.stateFile;
+    std::filesystem::path companion = paths_.stateFile;
     companion += ".ini";
     if (!platform::FileExists(companion)) {
-        companion = WithLastThree(paths.stateFile, "ini");
+        companion = WithLastThree(paths_.stateFile, "ini");
     }
-    if (companion != paths.stateFile && platform::FileExists(companion)) {
-        paths.settingsFile = companion;
+    if (companion != paths_.stateFile && platform::FileExists(companion)) {
+        paths_.settingsFile = companion;
         (void)LoadSettings();
     }
 
     run_.SetStateFileDirty(true);
-    nextPeriodicSave.store(platform::SteadyMilliseconds() + 300000000ULL);
+    counters_.nextPeriodicSave.store(platform::SteadyMilliseconds() + 300000000ULL);
     run_.SetStateLoaded(true);
     run_.SetWorkHeld(true);
 
@@ -431,7 +431,7 @@ void App::LoadState(bool fromBackup) {
     {
         auto lock = queues_.Visited();
         RecordList& visited = *lock;
-        earlierVisits.store(visited.Size());
+        counters_.earlierVisits.store(visited.Size());
     }
     run_.SetWorkHeld(false);
     if (end == StateLoadEnd::Complete) {
@@ -450,9 +450,9 @@ void App::RecoverStateFile(bool fromBackup) {
         ShowStatus("Error Loading State file and Loading Backup. I hope you made a backup!");
         return;
     }
-    const std::filesystem::path quarantine = QuarantineName(paths.stateFile);
+    const std::filesystem::path quarantine = QuarantineName(paths_.stateFile);
     (void)platform::ForceDelete(quarantine);
-    if (platform::MoveFile(paths.stateFile, quarantine) != 0) {
+    if (platform::MoveFile(paths_.stateFile, quarantine) != 0) {
         ShowStatus("Error Loading State file. I hope you made a backup!");
         return;
     }
@@ -460,7 +460,7 @@ void App::RecoverStateFile(bool fromBackup) {
     std::string text = backup.string();
     text.back() = 'k';
     backup = text;
-    if (platform::MoveFile(backup, paths.stateFile) != 0) {
+    if (platform::MoveFile(backup, paths_.stateFile) != 0) {
         return;
     }
     LoadState(true);
@@ -468,9 +468,9 @@ void App::RecoverStateFile(bool fromBackup) {
 
 void App::FinishStateLoad() {
     // The name of the loaded crawl in the address field.
-    const std::string path = paths.stateFile.string();
-    if (settings.verbose.load() && path.size() > 8) {
-        std::string name = paths.stateFile.filename().string();
+    const std::string path = paths_.stateFile.string();
+    if (settings_.verbose.load() && path.size() > 8) {
+        std::string name = paths_.stateFile.filename().string();
         std::string withoutSav = path;
         if (name.ends_with(".sav")) {
             name.resize(name.size() - 4);
@@ -480,17 +480,17 @@ void App::FinishStateLoad() {
             if (mainWindow_) {
                 SetAddressText(name);
             } else {
-                currentUrl.Set(name);
+                currentUrl_.Set(name);
             }
         }
     }
-    nextPeriodicSave.store(platform::SteadyMilliseconds() +
-                           static_cast<std::uint64_t>(timing_.periodicSaveMs));
-    if (settings.runtimeDuplicateDetect.load()) {
+    counters_.nextPeriodicSave.store(platform::SteadyMilliseconds() +
+                                     static_cast<std::uint64_t>(timing_.periodicSaveMs));
+    if (settings_.runtimeDuplicateDetect.load()) {
         dupes_->Load();
     }
-    if (platform::CurrentDirectory() != paths.downloadDir) {
-        (void)EnterDirectory(paths.downloadDir);
+    if (platform::CurrentDirectory() != paths_.downloadDir) {
+        (void)EnterDirectory(paths_.downloadDir);
     }
 }
 

@@ -38,12 +38,12 @@ void App::ProcessStylesheet(const std::string& url) {
     if (w.pathOnly || w.hostName.empty()) {
         return;
     }
-    const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings);
+    const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings_);
     std::string found;
     if (!FindOnDisk(w.url, nameOptions, DiskSearch{}, &found) || found.empty()) {
         return;
     }
-    const std::filesystem::path file = paths.downloadDir / found;
+    const std::filesystem::path file = paths_.downloadDir / found;
     std::string css;
     if (!ReadSmallFile(file, &css)) {
         return;
@@ -56,7 +56,7 @@ void App::ProcessStylesheet(const std::string& url) {
     }
     // A saved stylesheet is edited like a saved page, as a page in its own
     // directory.
-    if ((settings.dft.load() & kGroupWebPages) == 0) {
+    if ((settings_.dft.load() & kGroupWebPages) == 0) {
         return;
     }
     const StoredPath stored = NormalisePath(w.directory);

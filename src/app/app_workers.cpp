@@ -35,8 +35,8 @@ public:
     }
     void ItemStarted(const std::string& url) override { app_.ItemStarted(&url); }
     void ProcessPage(int slot, UrlRecord& record) override {
-        if (app_.pageHandler) {
-            (void)app_.pageHandler(slot, record);
+        if (app_.Hooks().pageHandler) {
+            (void)app_.Hooks().pageHandler(slot, record);
         }
     }
     void ItemFinished(int slot) override {
@@ -79,7 +79,8 @@ public:
     }
     void ItemStarted(const std::string* url) override { app_.ItemStarted(url); }
     bool Download(int slot, const std::string& url) override {
-        const bool succeeded = app_.downloadHandler ? app_.downloadHandler(slot, url) : true;
+        const bool succeeded =
+            app_.Hooks().downloadHandler ? app_.Hooks().downloadHandler(slot, url) : true;
         app_.NoteHeldDownload(slot, {});
         return succeeded;
     }
@@ -118,15 +119,15 @@ bool App::NoWorkLeft() {
 bool App::AllowMorePages() {
     auto lock = queues_.Files();
     UrlList& toDownload = *lock;
-    return static_cast<std::int64_t>(toDownload.Size()) < settings.minDownloadQueue.load();
+    return static_cast<std::int64_t>(toDownload.Size()) < settings_.minDownloadQueue.load();
 }
 
 void App::ItemStarted(const std::string* url) {
     {
         std::lock_guard<std::mutex> lock(inProcessMutex_);
-        inProcessCount.fetch_add(1);
+        counters_.inProcessCount.fetch_add(1);
     }
-    if (mainWindow_ && settings.verbose.load() && url != nullptr) {
+    if (mainWindow_ && settings_.verbose.load() && url != nullptr) {
         std::string_view shown = *url;
         if (shown.size() >= 10) {
             shown.remove_prefix(shown[5] == ':' ? 8 : 7);
@@ -150,14 +151,14 @@ void App::ItemFinished(int slot) {
     bool pauseNow = false;
     {
         std::lock_guard<std::mutex> lock(inProcessMutex_);
-        inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
+        counters_.inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
         pauseNow = run_.PauseAfterDownloads() && downloadsEmpty;
     }
     if (pauseNow) {
         PauseWhenDownloadsEmpty();
     }
     RefreshCounterText(Counter::InProcess);
-    if (inProcessCount.load() != 0) {
+    if (counters_.inProcessCount.load() != 0) {
         return;
     }
     // A full disk ends the crawl with its queues kept, paused, so that the
@@ -184,7 +185,7 @@ void App::ItemFinished(int slot) {
                 // Two workers may find the work done at the same moment: the
                 // crawl is reported finished once.
                 port_.SetCrawlRunning(false);
-                const std::string reason = rejectReason.Get();
+                const std::string reason = rejectReason_.Get();
                 if (!reason.empty()) {
                     ShowStatus("Last Fail Reason: ");
                     AppendStatus(reason);
@@ -242,7 +243,7 @@ void App::StopCleanup() {
     if (stopQuestionOpen_.compare_exchange_strong(expected, true)) {
         if (run_.StateLoaded() && port_.Ask("Do you want to delete the save file?", "Question",
                                             Buttons::YesNo, Icon::Question) == Answer::Yes) {
-            (void)platform::ForceDelete(paths.stateFile);
+            (void)platform::ForceDelete(paths_.stateFile);
         }
         stopQuestionOpen_.store(false);
     }
@@ -255,7 +256,7 @@ void App::PauseWhenDownloadsEmpty() {
         run_.SetPauseAfterDownloads(false);
         return;
     }
-    inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
+    counters_.inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
     RefreshCounterText(Counter::InProcess);
     TogglePause();
     if (run_.PauseAfterDownloads()) {

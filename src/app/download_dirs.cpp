@@ -8,11 +8,12 @@ namespace wg {
 DownloadDirsChoice CurrentDownloadDirs(const App& app) {
     DownloadDirsChoice choice;
     for (int i = 0; i < kCheckDirCount; ++i) {
-        choice.dirs[static_cast<std::size_t>(i)] = app.GetCheckDir(i).value_or(std::string());
+        choice.dirs[static_cast<std::size_t>(i)] =
+            app.Directories().GetCheckDir(i).value_or(std::string());
     }
-    choice.lookInSubdirs = app.settings.searchDlSubDirs.load();
-    choice.saveSubdirs = app.settings.saveDlSubDirs.load();
-    choice.runtimeDetect = app.settings.runtimeDuplicateDetect.load();
+    choice.lookInSubdirs = app.Settings().searchDlSubDirs.load();
+    choice.saveSubdirs = app.Settings().saveDlSubDirs.load();
+    choice.runtimeDetect = app.Settings().runtimeDuplicateDetect.load();
     return choice;
 }
 
@@ -48,29 +49,29 @@ std::string CheckDownloadDirs(const DownloadDirsChoice& choice) {
 
 void ApplyDownloadDirs(App& app, const DownloadDirsChoice& choice) {
     for (int i = 0; i < kCheckDirCount; ++i) {
-        app.SetCheckDir(choice.dirs[static_cast<std::size_t>(i)], i);
+        app.Directories().SetCheckDir(choice.dirs[static_cast<std::size_t>(i)], i);
     }
-    app.ClearSubDirs();
-    app.settings.saveDlSubDirs.store(choice.saveSubdirs);
+    app.Directories().ClearSubDirs();
+    app.Settings().saveDlSubDirs.store(choice.saveSubdirs);
     app.SetRuntimeDuplicateDetect(choice.runtimeDetect);
 }
 
 void FinishDownloadDirs(App& app, bool saved, bool lookInSubdirs, bool detectionSwitchedOn,
                         const std::function<void()>& progress) {
     if (saved && lookInSubdirs) {
-        app.GenerateSubDirs(progress);
-        if (app.Dupes().RebuildWanted() && app.settings.runtimeDuplicateDetect.load()) {
+        app.Directories().GenerateSubDirs(progress);
+        if (app.Dupes().RebuildWanted() && app.Settings().runtimeDuplicateDetect.load()) {
             (void)app.Dupes().StartBuild();
         }
     } else if (!detectionSwitchedOn) {
         app.SaveSettings();
-    } else if (app.settings.runtimeDuplicateDetect.load()) {
+    } else if (app.Settings().runtimeDuplicateDetect.load()) {
         (void)app.Dupes().StartBuild();
     }
 }
 
 std::string DownloadDirsTitle(const App& app) {
-    const std::string name = app.paths.settingsFile.filename().string();
+    const std::string name = app.Paths().settingsFile.filename().string();
     if (name.empty() || name == "Grubbler.ini") {
         return " Download Directories";
     }

@@ -76,10 +76,10 @@ int NumberOf(std::string_view text) {
 
 // Sets a keyword list when its text changed; true when it did.
 bool SetWhenChanged(App& app, TypeKind kind, const std::string& text) {
-    if (text == app.settings.types.Text(kind)) {
+    if (text == app.Settings().types.Text(kind)) {
         return false;
     }
-    app.settings.types.Set(kind, text);
+    app.Settings().types.Set(kind, text);
     return true;
 }
 
@@ -92,11 +92,11 @@ void WarnOfWildCard(App& app, const std::string& text, std::string_view warning)
 }  // namespace
 
 OptionValues ReadOptionValues(const App& app) {
-    const AppSettings& s = app.settings;
+    const AppSettings& s = app.Settings();
     OptionValues v;
     v.minFileSize = NumberText(s.minFileSize.load());
     v.maxFileSize = NumberText(s.maxFileSize.load());
-    v.downloadDir = app.paths.downloadDir.string();
+    v.downloadDir = app.Paths().downloadDir.string();
     v.fileTypes = s.types.Text(TypeKind::FileTypes);
     v.siteTypes = s.types.Text(TypeKind::SiteTypes);
     v.skipKeywords = s.types.Text(TypeKind::ExclusionTypes);
@@ -122,7 +122,7 @@ OptionValues ReadOptionValues(const App& app) {
 }
 
 AdvancedValues ReadAdvancedValues(const App& app) {
-    const AppSettings& s = app.settings;
+    const AppSettings& s = app.Settings();
     AdvancedValues v;
     v.downloadThreads = std::to_string(s.numDownloadThreads.load());
     v.urlThreads = std::to_string(s.numUrlThreads.load());
@@ -180,11 +180,11 @@ std::vector<FieldRefusal> ApplyOptionValues(App& app, const OptionValues& v) {
     if (!refusals.empty()) {
         return refusals;
     }
-    AppSettings& s = app.settings;
+    AppSettings& s = app.Settings();
     // The download directory comes first: when it cannot be used (the user
     // is told why), nothing else has changed yet.
     const std::string dir(TrimBlanks(v.downloadDir));
-    if (!dir.empty() && dir != app.paths.downloadDir.string() && !app.SetSaveDirectory(dir)) {
+    if (!dir.empty() && dir != app.Paths().downloadDir.string() && !app.SetSaveDirectory(dir)) {
         refusals.push_back({field::kDownloadDir, std::string()});
         return refusals;
     }
@@ -244,7 +244,7 @@ std::vector<FieldRefusal> ApplyAdvancedValues(App& app, const AdvancedValues& v)
     if (!refusals.empty()) {
         return refusals;
     }
-    AppSettings& s = app.settings;
+    AppSettings& s = app.Settings();
     if (!TrimBlanks(v.urlThreads).empty()) {
         app.SetUrlThreadCount(NumberOf(v.urlThreads));
     }

@@ -51,7 +51,8 @@ std::size_t QueueView::Length() {
 }
 
 std::uint32_t QueueView::Taken() const {
-    return queue_ == ViewedQueue::Pages ? app_.pagesTaken.load() : app_.filesTaken.load();
+    return queue_ == ViewedQueue::Pages ? app_.Counters().pagesTaken.load()
+                                        : app_.Counters().filesTaken.load();
 }
 
 QueueSnapshot QueueView::Page(std::int64_t first, std::size_t count,

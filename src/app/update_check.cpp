@@ -52,7 +52,7 @@ private:
 
 FetchOptions OptionsFor(const App& app, const UpdateSetup& setup) {
     FetchOptions options;
-    options.userAgent = app.settings.userAgent.Get();
+    options.userAgent = app.Settings().userAgent.Get();
     options.headerTimeoutMs = setup.headerTimeoutMs;
     options.minBodyRate = setup.minBodyRate;
     return options;
@@ -301,7 +301,7 @@ UpdateSetup DefaultUpdateSetup(const App& app) {
     if (!binary.empty()) {
         setup.program = ProgramFilesOf(binary);
     }
-    setup.documentsDir = app.paths.programDir;
+    setup.documentsDir = app.Paths().programDir;
     return setup;
 }
 

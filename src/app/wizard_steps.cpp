@@ -139,14 +139,14 @@ std::string SettingsNameForUrl(std::string_view url, bool escape, std::size_t di
 WizardState ReadWizardState(const App& app) {
     WizardState state;
     ReloadWizardSettings(state, app);
-    state.stateAvailable = platform::FileExists(app.paths.stateFile);
+    state.stateAvailable = platform::FileExists(app.Paths().stateFile);
     state.stateLoaded = app.State().StateLoaded();
     return state;
 }
 
 void ReloadWizardSettings(WizardState& state, const App& app) {
-    const AppSettings& s = app.settings;
-    state.directory = CopyBounded(app.paths.downloadDir.string(), kUrlCapacity);
+    const AppSettings& s = app.Settings();
+    state.directory = CopyBounded(app.Paths().downloadDir.string(), kUrlCapacity);
     state.fileTypes.clear();
     state.skipWords = s.types.Text(TypeKind::ExclusionTypes);
     state.searchWords = s.types.Text(TypeKind::SearchWords);
@@ -217,7 +217,7 @@ void ChooseSinglePage(WizardState& state, bool onePage) {
 }
 
 WizardStep CollectWizardStep(App& app, WizardState& state, const WizardPageInput& input) {
-    AppSettings& settings = app.settings;
+    AppSettings& settings = app.Settings();
     switch (state.page) {
         case 2:
         case 3: {
@@ -417,7 +417,7 @@ bool ApplyWizardChoices(App& app, const WizardState& state) {
     if (!app.SetSaveDirectory(state.directory)) {
         return false;
     }
-    AppSettings& s = app.settings;
+    AppSettings& s = app.Settings();
     int mask = 0;
     if (state.groups[kBoxWebPages] || state.websiteMode) {
         mask |= kGroupWebPages;
@@ -452,9 +452,9 @@ bool ApplyWizardChoices(App& app, const WizardState& state) {
     // Without an address there is no site to name the settings after.
     const std::string_view url = TrimBlanks(state.url);
     if (!url.empty()) {
-        const std::string dir = app.paths.programDir.string();
-        app.paths.settingsFile =
-            app.paths.programDir /
+        const std::string dir = app.Paths().programDir.string();
+        app.Paths().settingsFile =
+            app.Paths().programDir /
             (SettingsNameForUrl(url, s.urlEscapeFilenames.load(), dir.size()) + ".ini");
         app.State().SetStateFileDirty(true);
     }

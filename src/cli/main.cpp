@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
         app.TickTypeGroups(*options.types);
     }
     if (options.saveOnExit) {
-        app.settings.alwaysSave.store(true);
+        app.Settings().alwaysSave.store(true);
     }
     // Tests shorten the periodic save (SAVE_EVERY_5) to see saves happen.
     if (const char* every = std::getenv("WEBGRUBBLER_SAVE_INTERVAL_MS"); every != nullptr) {
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
         CrawlRequest request;
         request.address = options.url;
         request.scope = options.scope;
-        request.webPagesChecked = (app.settings.dft.load() & kGroupWebPages) != 0;
+        request.webPagesChecked = (app.Settings().dft.load() & kGroupWebPages) != 0;
         if (!app.StartCrawl(request)) {
             app.Shutdown();
             return 1;
@@ -115,10 +115,10 @@ int main(int argc, char** argv) {
         app.Shutdown();
         return 0;
     } else {
-        app.tally.Reset(platform::SteadyMilliseconds());
+        app.Tally().Reset(platform::SteadyMilliseconds());
     }
     port.SetProgressSource([&app] {
-        const CrawlCounts c = app.tally.Read(platform::SteadyMilliseconds());
+        const CrawlCounts c = app.Tally().Read(platform::SteadyMilliseconds());
         const std::uint64_t rate = c.elapsedMs == 0 ? 0 : c.bytesSaved * 1000 / c.elapsedMs;
         return FormatByteCount(c.bytesSaved) + "  " + FormatByteCount(rate) + "/s";
     });
@@ -127,12 +127,12 @@ int main(int argc, char** argv) {
         port.ReportStopped();
     }
     port.EndLiveLine();
-    const CrawlCounts counts = app.tally.Read(platform::SteadyMilliseconds());
+    const CrawlCounts counts = app.Tally().Read(platform::SteadyMilliseconds());
     app.Shutdown();
     port.PrintSummary(FormatCrawlSummary(counts));
     // Queues that were to be kept and could not be are lost work: 3 whatever
     // ended the crawl. Stopped by the user: 1; otherwise what failed decides.
-    if (options.saveOnExit && app.stateSaveFailed.load()) {
+    if (options.saveOnExit && app.Counters().stateSaveFailed.load()) {
         port.PrintSummary("The state file could not be saved: the queues are lost.");
         return 3;
     }

@@ -111,7 +111,7 @@ void AdvancedOptionsWindow::Refill() {
 
 void AdvancedOptionsWindow::ShowSettingsFile() {
     setWindowTitle(
-        QString::fromStdString(OptionsDialogTitle(" Advanced Options", app_.paths.settingsFile)));
+        QString::fromStdString(OptionsDialogTitle(" Advanced Options", app_.Paths().settingsFile)));
 }
 
 void AdvancedOptionsWindow::Fill(const AdvancedValues& v) {
@@ -184,7 +184,7 @@ bool AdvancedOptionsWindow::OnCommand(int id) {
                      "There is no debug log yet: tick \"Log Debug Data\" to start one.");
             return true;
         case ow::kOpenUrlLog:
-            OpenFile(app_.validUrlLog.Path(),
+            OpenFile(app_.ValidUrls().Path(),
                      "There is no URL log yet: tick \"Log Valid URLs\" to start one.");
             return true;
         case ow::kLogUrls:

@@ -166,7 +166,7 @@ void DirectoriesWindow::reject() {
 
 void DirectoriesWindow::Browse(int row) {
     const std::string chosen =
-        port_.ChooseFolder("Choose a folder:", app_.paths.downloadDir.string());
+        port_.ChooseFolder("Choose a folder:", app_.Paths().downloadDir.string());
     if (!chosen.empty()) {
         edits_[static_cast<std::size_t>(row)]->setText(QString::fromStdString(chosen));
     }

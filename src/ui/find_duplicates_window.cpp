@@ -56,7 +56,7 @@ bool FindDuplicatesWindow::Build() {
 
     auto* baseRow = new QHBoxLayout;
     baseRow->addWidget(new QLabel(QStringLiteral("Base Dir:"), this));
-    baseDir_ = new QLineEdit(QString::fromStdString(app_.paths.downloadDir.string()), this);
+    baseDir_ = new QLineEdit(QString::fromStdString(app_.Paths().downloadDir.string()), this);
     NameControl(baseDir_, fd::kBaseDir);
     baseRow->addWidget(baseDir_, 1);
     QPushButton* browse = AddButton(fd::kBrowse, QStringLiteral("..."));
@@ -89,7 +89,7 @@ bool FindDuplicatesWindow::Build() {
 
     auto* options = new QHBoxLayout;
     searchSubdirs_ = new QCheckBox(QStringLiteral("Search Subdirectories"), this);
-    searchSubdirs_->setChecked(app_.settings.searchSubDirs.load());
+    searchSubdirs_->setChecked(app_.Settings().searchSubDirs.load());
     RouteButton(searchSubdirs_, fd::kSearchSubdirs);
     logResults_ = new QCheckBox(QStringLiteral("Log Results"), this);
     RouteButton(logResults_, fd::kLogResults);
@@ -142,7 +142,7 @@ bool FindDuplicatesWindow::OnCommand(int id) {
             Find();
             return true;
         case fd::kSearchSubdirs:
-            app_.settings.searchSubDirs.store(searchSubdirs_->isChecked());
+            app_.Settings().searchSubDirs.store(searchSubdirs_->isChecked());
             return true;
         case fd::kStop:
             stopped_ = true;
@@ -199,7 +199,7 @@ void FindDuplicatesWindow::Close() {
 
 void FindDuplicatesWindow::Browse() {
     const std::string chosen =
-        port_.ChooseFolder("Choose a folder:", app_.paths.downloadDir.string());
+        port_.ChooseFolder("Choose a folder:", app_.Paths().downloadDir.string());
     if (chosen.empty()) {
         return;
     }
@@ -286,7 +286,7 @@ void FindDuplicatesWindow::Find() {
                                                 "\": it is not an existing directory."));
         return;
     }
-    app_.settings.searchSubDirs.store(searchSubdirs_->isChecked());
+    app_.Settings().searchSubDirs.store(searchSubdirs_->isChecked());
     app_.SaveSettings();
 
     log_.reset();

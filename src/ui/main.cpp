@@ -167,7 +167,7 @@ int main(int argcIn, char** argvIn) {
         app.UseNetworkWorkers();
         window.show();
         // "Look For Updates At Start Up": a fetched update ends the run here.
-        if (app.settings.autoUpdates.load()) {
+        if (app.Settings().autoUpdates.load()) {
             CheckForUpdate(app, DefaultUpdateSetup(app));
         }
         app.StartWorkers();

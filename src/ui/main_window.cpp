@@ -385,25 +385,25 @@ void MainWindow::ShowInitialState() {
     }
     NoteScope();
     RefreshTypeBoxes();
-    downloadDir_->setText(Q(app_.paths.downloadDir.string()));
+    downloadDir_->setText(Q(app_.Paths().downloadDir.string()));
 
+    const CrawlSnapshot shot = app_.Snapshot();
     std::array<std::int64_t, 5> values{};
-    const QueueCounts queued = app_.Queues().Counts();
-    values[CounterIndex(Counter::LinksToGrubble)] = static_cast<std::int64_t>(queued.pages);
-    values[CounterIndex(Counter::ToDownload)] = static_cast<std::int64_t>(queued.files);
-    values[CounterIndex(Counter::InProcess)] = app_.inProcessCount.load();
-    values[CounterIndex(Counter::FilesDownloaded)] = app_.filesDownloaded.load();
-    values[CounterIndex(Counter::UrlsScanned)] = app_.urlsScanned.load();
+    values[CounterIndex(Counter::LinksToGrubble)] = static_cast<std::int64_t>(shot.pagesQueued);
+    values[CounterIndex(Counter::ToDownload)] = static_cast<std::int64_t>(shot.filesQueued);
+    values[CounterIndex(Counter::InProcess)] = shot.inProcess;
+    values[CounterIndex(Counter::FilesDownloaded)] = shot.filesDownloaded;
+    values[CounterIndex(Counter::UrlsScanned)] = shot.urlsScanned;
     for (Counter counter : kCounters) {
         ShowCounter(counter, Q(FormatCounterText(counter, values[CounterIndex(counter)])));
     }
 
-    const bool paused = app_.State().Paused();
+    const bool paused = shot.paused;
     pause_->setText(paused ? QStringLiteral("Unpause") : QStringLiteral("Pause"));
     pause_->setIcon(PauseIcon(paused));
     Action(mw::kMenuPause)->setChecked(paused);
     ViewRunSwitches();
-    exitAfterLast_->setChecked(app_.State().ExitAfterLastDownload());
+    exitAfterLast_->setChecked(shot.exitAfterLastDownload);
     ViewCrawlRunning(values[CounterIndex(Counter::LinksToGrubble)] != 0 ||
                      values[CounterIndex(Counter::ToDownload)] != 0);
     ViewStatus(port_.StatusText());
@@ -434,7 +434,7 @@ TypeBoxes MainWindow::CurrentBoxes() const {
 }
 
 void MainWindow::RefreshTypeBoxes() {
-    SetBoxes(TypeBoxStates(app_.settings));
+    SetBoxes(TypeBoxStates(app_.Settings()));
     typesComposed_ = false;
 }
 
@@ -472,7 +472,7 @@ void MainWindow::AddSummaryAtCrawlEnd() {
     const std::string summary = app_.CrawlSummary();
     status_->setText(text + QStringLiteral("   ") + Q(summary));
     status_->setToolTip(status_->text());
-    if (app_.settings.logDebug.load()) {
+    if (app_.Settings().logDebug.load()) {
         DebugLog("%s", summary.c_str());
     }
 }
@@ -564,11 +564,11 @@ void MainWindow::ViewNewestImage(const std::string& path) {
         lastImage_.clear();
         return;
     }
-    const bool shown = preview_->ShowPicture(Q(path), app_.settings.resizeLastImage.load());
+    const bool shown = preview_->ShowPicture(Q(path), app_.Settings().resizeLastImage.load());
     if (shown) {
         lastImage_ = path;
     }
-    app_.NewestImageShown(shown);
+    app_.LastFiles().ImageShown(shown);
 }
 
 // ---- port notes ----

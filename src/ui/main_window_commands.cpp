@@ -212,9 +212,9 @@ void MainWindow::ApplyDownloadTypes() {
         return;
     }
     if (!downloadTypes_.empty()) {
-        app_.settings.types.Set(TypeKind::FileTypes, downloadTypes_);
+        app_.Settings().types.Set(TypeKind::FileTypes, downloadTypes_);
     }
-    app_.settings.dft.store(MaskOfTickedBoxes(CurrentBoxes()));
+    app_.Settings().dft.store(MaskOfTickedBoxes(CurrentBoxes()));
 }
 
 void MainWindow::GoFetch() {
@@ -247,7 +247,7 @@ void MainWindow::OnScopeClicked(int id) {
 void MainWindow::OnTypeBoxClicked() {
     TypeBoxes boxes = CurrentBoxes();
     const TypeBoxes clicked = boxes;
-    downloadTypes_ = ComposeDownloadTypes(boxes, app_.settings);
+    downloadTypes_ = ComposeDownloadTypes(boxes, app_.Settings());
     SetBoxes(boxes);
     typesComposed_ = true;
     for (const std::size_t box : {kBoxMovies, kBoxMusic, kBoxPictures}) {
@@ -274,7 +274,7 @@ void MainWindow::StoreTypedDirectory() {
 }
 
 bool MainWindow::ApplyTypedDirectory() {
-    const std::string current = app_.paths.downloadDir.string();
+    const std::string current = app_.Paths().downloadDir.string();
     const std::string typed = ExpandHome(downloadDir_->text().trimmed()).toStdString();
     if (typed.empty() || typed == current) {
         downloadDir_->setText(QString::fromStdString(current));
@@ -285,7 +285,7 @@ bool MainWindow::ApplyTypedDirectory() {
         app_.SaveSettings();
     }
     // Refused, the field goes back to the directory in use.
-    downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+    downloadDir_->setText(QString::fromStdString(app_.Paths().downloadDir.string()));
     return applied;
 }
 
@@ -298,7 +298,7 @@ void MainWindow::BrowseDirectory() {
     if (app_.SetSaveDirectory(chosen)) {
         app_.SaveSettings();
     }
-    downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+    downloadDir_->setText(QString::fromStdString(app_.Paths().downloadDir.string()));
 }
 
 void MainWindow::ExploreTypedDirectory() {
@@ -314,7 +314,7 @@ void MainWindow::ExploreTypedDirectory() {
 }
 
 void MainWindow::ExploreDownloads() {
-    (void)OpenOnDesktop(app_.paths.downloadDir.string());
+    (void)OpenOnDesktop(app_.Paths().downloadDir.string());
 }
 
 bool MainWindow::OpenOnDesktop(const std::string& target) {
@@ -402,7 +402,7 @@ void MainWindow::AllowClose() {
 // ---- opening things ----
 
 void MainWindow::OpenLastDownload() {
-    const std::string last = app_.LastDownloadPath();
+    const std::string last = app_.LastFiles().LastPath();
     if (last.empty()) {
         app_.ShowStatus("Sorry, no last download found.");
         return;
@@ -411,7 +411,7 @@ void MainWindow::OpenLastDownload() {
     if (port_.OpenWithDesktop(last)) {
         return;
     }
-    const std::string previous = app_.PreviousDownloadPath();
+    const std::string previous = app_.LastFiles().PreviousPath();
     if (previous.empty()) {
         app_.ShowStatus(platform::PathExists(last)
                             ? "The desktop could not open \"" + last + "\"."
@@ -459,14 +459,14 @@ void MainWindow::LoadState(bool chooseFile) {
     // A state file brings its own settings: the boxes, the directory and
     // the open option dialogs follow.
     RefreshTypeBoxes();
-    downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+    downloadDir_->setText(QString::fromStdString(app_.Paths().downloadDir.string()));
     Options().Refill();
 }
 
 void MainWindow::LoadOptionsAs() {
     app_.LoadOptionsAs();
     RefreshTypeBoxes();
-    downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+    downloadDir_->setText(QString::fromStdString(app_.Paths().downloadDir.string()));
     Options().Refill();
 }
 
@@ -476,7 +476,7 @@ OptionDialogs& MainWindow::Options() {
         // The options may have changed the lists, the groups or the directory.
         connect(optionDialogs_, &OptionDialogs::closed, this, [this] {
             RefreshTypeBoxes();
-            downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+            downloadDir_->setText(QString::fromStdString(app_.Paths().downloadDir.string()));
             address_->setFocus();
         });
     }

@@ -19,7 +19,7 @@ void MainWindow::ShowWizard() {
         }
         connect(wizard, &WizardWindow::settingsChanged, this, [this] {
             RefreshTypeBoxes();
-            downloadDir_->setText(QString::fromStdString(app_.paths.downloadDir.string()));
+            downloadDir_->setText(QString::fromStdString(app_.Paths().downloadDir.string()));
             Options().Refill();
         });
         connect(wizard, &WizardWindow::closedWith, this, [this, wizard](WizardResult result) {

@@ -149,7 +149,8 @@ void OptionsWindow::Refill() {
 }
 
 void OptionsWindow::ShowSettingsFile() {
-    setWindowTitle(QString::fromStdString(OptionsDialogTitle(" Options", app_.paths.settingsFile)));
+    setWindowTitle(
+        QString::fromStdString(OptionsDialogTitle(" Options", app_.Paths().settingsFile)));
 }
 
 void OptionsWindow::Fill(const OptionValues& v) {
@@ -203,7 +204,7 @@ OptionValues OptionsWindow::Values() const {
     v.dirStructure = Checked(ow::kMirrorDirs)  ? 0
                      : Checked(ow::kSiteDir)   ? 1
                      : Checked(ow::kNoSubDirs) ? 2
-                                               : app_.settings.downloadDirStructure.load();
+                                               : app_.Settings().downloadDirStructure.load();
     v.verbose = Checked(ow::kVerbose);
     v.logUrlErrors = Checked(ow::kLogUrlErrors);
     v.sendCookie = Checked(ow::kSendCookies);
@@ -273,7 +274,7 @@ void OptionsWindow::OnGroupClicked(int id) {
     for (std::size_t i = 0; i < kGroupIds.size(); ++i) {
         boxes[i] = Checked(kGroupIds[i]) ? BoxState::Ticked : BoxState::Unticked;
     }
-    const std::string text = ComposeDownloadTypes(boxes, app_.settings);
+    const std::string text = ComposeDownloadTypes(boxes, app_.Settings());
     for (std::size_t i = 0; i < kGroupIds.size(); ++i) {
         SetChecked(kGroupIds[i], boxes[i] == BoxState::Ticked);
     }

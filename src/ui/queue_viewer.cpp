@@ -544,7 +544,7 @@ void QueueViewer::Refresh() {
 }
 
 void QueueViewer::RefreshInProcess() {
-    const std::vector<std::string> lines = InProcessLines(app_.Slots());
+    const std::vector<std::string> lines = app_.Snapshot().inProcessLines;
     QueueSnapshot shot;
     shot.entries.reserve(lines.size());
     for (const std::string& line : lines) {

@@ -237,7 +237,7 @@ void WizardWindow::LoadPageControls() {
             edit_->selectAll();
             break;
         case 6:
-            ShowList(OpenFileTypesPage(state_, app_.settings));
+            ShowList(OpenFileTypesPage(state_, app_.Settings()));
             break;
         case 7:
             ShowList(ListEntriesOf(state_.skipWords));
@@ -550,7 +550,7 @@ void WizardWindow::OnGroupClicked(int id) {
     for (const GroupBox& g : kGroupBoxes) {
         if (g.id == id) {
             std::vector<std::string> entries = ListEntries();
-            ToggleTypeGroup(state_, entries, g.box, groups_[g.box]->isChecked(), app_.settings);
+            ToggleTypeGroup(state_, entries, g.box, groups_[g.box]->isChecked(), app_.Settings());
             ShowList(entries);
         }
     }

@@ -10,7 +10,7 @@ namespace {
 class DownloadTest : public NetworkAppTest {
 protected:
     std::filesystem::path Saved(const std::string& relative) {
-        return app->paths.downloadDir / relative;
+        return app->Paths().downloadDir / relative;
     }
     HttpTestServer server;
 };
@@ -32,7 +32,7 @@ TEST_F(DownloadTest, CutTransferIsResumedToTheWholeFile) {
     EXPECT_TRUE(a.ProcessDownload(slot, server.Url("pics/photo.jpg")));
     EXPECT_TRUE(ReadWholeFile(Saved("127_0_0_1/pics/photo.jpg")) == body);
     EXPECT_EQ(server.Requests().size(), 3u);
-    EXPECT_EQ(a.filesDownloaded.load(), 1u);
+    EXPECT_EQ(a.Counters().filesDownloaded.load(), 1u);
 }
 
 TEST_F(DownloadTest, CutRewrittenPageIsFetchedWholeAgain) {
@@ -61,18 +61,18 @@ TEST_F(DownloadTest, CutRewrittenPageIsFetchedWholeAgain) {
 
 TEST_F(DownloadTest, RefusedFileIsDoneOnlyInTheFlatLayout) {
     App& a = InitApp();
-    a.settings.minFileSize.store(1000);
+    a.Settings().minFileSize.store(1000);
     server.Route("/small.jpg", Reply::Ok("tiny", "image/jpeg"));
     EXPECT_FALSE(a.DownloadOne(slot, server.Url("small.jpg")));
-    a.settings.downloadDirStructure.store(2);
+    a.Settings().downloadDirStructure.store(2);
     EXPECT_TRUE(a.DownloadOne(slot, server.Url("small.jpg")));
-    EXPECT_EQ(a.filesDownloaded.load(), 0u);
-    EXPECT_TRUE(std::filesystem::is_empty(a.paths.downloadDir));
+    EXPECT_EQ(a.Counters().filesDownloaded.load(), 0u);
+    EXPECT_TRUE(std::filesystem::is_empty(a.Paths().downloadDir));
 }
 
 TEST_F(DownloadTest, MissingFileIsRememberedAndUnreachableServerDropsTheUrl) {
     App& a = InitApp();
-    a.settings.ignoreList.store(true);
+    a.Settings().ignoreList.store(true);
     const std::string missing = server.Url("none.jpg");
     EXPECT_FALSE(a.ProcessDownload(slot, missing));
     EXPECT_TRUE(a.DownloadedBefore(missing));
@@ -91,41 +91,41 @@ TEST_F(DownloadTest, MissingFileIsRememberedAndUnreachableServerDropsTheUrl) {
 
 TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
     App& a = InitApp();
-    a.settings.dft.store(kGroupPictures);  // "Web Pages" off: every file is noted
+    a.Settings().dft.store(kGroupPictures);  // "Web Pages" off: every file is noted
     server.Route("/p/one.jpg", Reply::Ok(Pattern(3000), "image/jpeg"));
     server.Route("/p/two.zip", Reply::Ok(Pattern(3000), "application/zip"));
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/one.jpg")));
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/two.zip")));
     const std::filesystem::path jpg =
         std::filesystem::absolute(Saved("127_0_0_1/p/one.jpg")).lexically_normal();
-    EXPECT_EQ(a.LastDownloadPath(), std::filesystem::absolute(Saved("127_0_0_1/p/two.zip")));
-    EXPECT_EQ(a.PreviousDownloadPath(), jpg);
-    EXPECT_EQ(a.NewestImage(), jpg);  // the archive is no picture
-    EXPECT_TRUE(a.PreviewPending());
+    EXPECT_EQ(a.LastFiles().LastPath(), std::filesystem::absolute(Saved("127_0_0_1/p/two.zip")));
+    EXPECT_EQ(a.LastFiles().PreviousPath(), jpg);
+    EXPECT_EQ(a.LastFiles().NewestImage(), jpg);  // the archive is no picture
+    EXPECT_TRUE(a.LastFiles().PreviewPending());
 
     // With the preview off a picture is still the last download, not an image.
-    a.settings.showLastImage.store(false);
+    a.Settings().showLastImage.store(false);
     server.Route("/p/three.png", Reply::Ok(Pattern(3000), "image/png"));
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/three.png")));
-    EXPECT_EQ(a.LastDownloadPath().substr(a.LastDownloadPath().size() - 9), "three.png");
-    EXPECT_EQ(a.NewestImage(), jpg);
+    EXPECT_EQ(a.LastFiles().LastPath().substr(a.LastFiles().LastPath().size() - 9), "three.png");
+    EXPECT_EQ(a.LastFiles().NewestImage(), jpg);
 
     // "Web Pages" on with a scope that follows no links: the file noted first
     // ends the tracking, the next is not noted.
-    a.settings.dft.store(kGroupWebPages | kGroupPictures);
+    a.Settings().dft.store(kGroupWebPages | kGroupPictures);
     a.State().SetTrackLastDownload(true);
     server.Route("/p/four.gif", Reply::Ok(Pattern(3000), "image/gif"));
     server.Route("/p/five.gif", Reply::Ok(Pattern(3000), "image/gif"));
-    a.settings.showLastImage.store(true);
+    a.Settings().showLastImage.store(true);
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/four.gif")));
     EXPECT_FALSE(a.State().TrackLastDownload());
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/five.gif")));
-    EXPECT_TRUE(a.LastDownloadPath().ends_with("four.gif"));
+    EXPECT_TRUE(a.LastFiles().LastPath().ends_with("four.gif"));
 }
 
 TEST_F(DownloadTest, SavedStylesheetQueuesItsFilesAndIsEditedForOfflineReading) {
     App& a = InitApp();
-    a.settings.dft.store(kGroupWebPages | kGroupPictures);
+    a.Settings().dft.store(kGroupWebPages | kGroupPictures);
     const std::string css =
         "body{background:url(/img/bg.png)} h1{background:url('../img/h.gif')}"
         " @import \"more.css\";";

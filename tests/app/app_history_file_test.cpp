@@ -25,15 +25,15 @@ protected:
 
 TEST_F(HistoryFileTest, SavesWithABackupAndReadsBack) {
     App& a = InitApp();
-    a.settings.ignoreList.store(true);
+    a.Settings().ignoreList.store(true);
     a.RecordDownloaded("http://h.example/f0.zip");
     a.RecordDownloaded("http://h.example/f1.zip");
     a.SaveHistory();
-    EXPECT_EQ(ReadWholeFile(a.paths.historyFile), Image(0, 2));
+    EXPECT_EQ(ReadWholeFile(a.Paths().historyFile), Image(0, 2));
     a.RecordDownloaded("http://h.example/f2.zip");
     a.SaveHistory();
-    EXPECT_EQ(ReadWholeFile(a.paths.historyBackup), Image(0, 2));
-    EXPECT_EQ(ReadWholeFile(a.paths.historyFile), Image(0, 3));
+    EXPECT_EQ(ReadWholeFile(a.Paths().historyBackup), Image(0, 2));
+    EXPECT_EQ(ReadWholeFile(a.Paths().historyFile), Image(0, 3));
 
     app.reset();
     App& b = InitApp();
@@ -46,13 +46,13 @@ TEST_F(HistoryFileTest, SavesWithABackupAndReadsBack) {
     port->QueueAnswer(Answer::Yes);
     b.EraseUrlHistory(true);
     b.SaveHistory();
-    EXPECT_EQ(ReadWholeFile(b.paths.historyFile), Image(0, 0));
-    EXPECT_EQ(ReadWholeFile(b.paths.historyBackup), Image(0, 3));
+    EXPECT_EQ(ReadWholeFile(b.Paths().historyFile), Image(0, 0));
+    EXPECT_EQ(ReadWholeFile(b.Paths().historyBackup), Image(0, 3));
 }
 
 TEST_F(HistoryFileTest, KeepsTheNewest65536OfALongerFile) {
     App& a = InitApp();
-    ASSERT_EQ(platform::WriteFileAtomically(a.paths.historyFile, Image(0, 70000)), 0);
+    ASSERT_EQ(platform::WriteFileAtomically(a.Paths().historyFile, Image(0, 70000)), 0);
     a.SetIgnoreList(true);
     const std::vector<std::string> history = History(a);
     ASSERT_EQ(history.size(), 65536u);
@@ -66,19 +66,19 @@ TEST_F(HistoryFileTest, FallsBackOnTheBackupAndRetriesWhenBothAreMissing) {
     EXPECT_FALSE(a.State().HistoryLoaded());
     EXPECT_TRUE(port->Messages().empty());
 
-    a.settings.ignoreList.store(false);
-    ASSERT_EQ(platform::WriteFileAtomically(a.paths.historyBackup, Image(0, 2)), 0);
+    a.Settings().ignoreList.store(false);
+    ASSERT_EQ(platform::WriteFileAtomically(a.Paths().historyBackup, Image(0, 2)), 0);
     a.SetIgnoreList(true);  // tried again
     EXPECT_TRUE(a.State().HistoryLoaded());
     EXPECT_EQ(History(a).size(), 2u);
-    EXPECT_EQ(ReadWholeFile(a.paths.historyFile), Image(0, 2));
-    EXPECT_FALSE(std::filesystem::exists(a.paths.historyBackup));
+    EXPECT_EQ(ReadWholeFile(a.Paths().historyFile), Image(0, 2));
+    EXPECT_FALSE(std::filesystem::exists(a.Paths().historyBackup));
 }
 
 TEST_F(HistoryFileTest, RunThatNeverReadTheHistoryLeavesTheFilesAlone) {
     App& a = InitApp();
-    ASSERT_EQ(platform::WriteFileAtomically(a.paths.historyFile, Image(0, 5)), 0);
-    ASSERT_EQ(platform::WriteFileAtomically(a.paths.historyBackup, Image(0, 4)), 0);
+    ASSERT_EQ(platform::WriteFileAtomically(a.Paths().historyFile, Image(0, 5)), 0);
+    ASSERT_EQ(platform::WriteFileAtomically(a.Paths().historyBackup, Image(0, 4)), 0);
     a.SaveHistory();  // the history check is off: the file was never read
     app.reset();      // the shutdown save too
     EXPECT_EQ(ReadWholeFile(dir.path() / "History.dta"), Image(0, 5));

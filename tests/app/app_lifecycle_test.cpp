@@ -11,19 +11,19 @@ namespace fs = std::filesystem;
 TEST_F(AppTest, InitialiseBuildsPathsBelowTheProgramDirectory) {
     App& a = InitApp();
     const fs::path home = fs::canonical(dir.path());
-    EXPECT_EQ(a.paths.programDir, home);
+    EXPECT_EQ(a.Paths().programDir, home);
     // Downloaded files are opened relative to the download directory, which exists.
-    EXPECT_EQ(a.paths.downloadDir, home / "Downloads");
+    EXPECT_EQ(a.Paths().downloadDir, home / "Downloads");
     EXPECT_EQ(fs::current_path(), home / "Downloads");
     EXPECT_EQ(port->StatusLine(),
               "Welcome.  To retrieve a website, type the address above and press 'Go Fetch'.");
 }
 
 TEST_F(AppTest, FileTypesThatCannotMatchPagesStartInFileDownloadMode) {
-    MakeApp().settings.types.Set(TypeKind::FileTypes, ".jpg;.png");
+    MakeApp().Settings().types.Set(TypeKind::FileTypes, ".jpg;.png");
     App& a = Initialise();
     EXPECT_EQ(port->StatusLine(), "Welcome.  In File Download Mode.");
-    EXPECT_EQ(a.settings.dft.load() & kGroupWebPages, 0);
+    EXPECT_EQ(a.Settings().dft.load() & kGroupWebPages, 0);
 }
 
 TEST_F(AppTest, ExitRequestWithoutLiveWorkersExitsAtOnce) {
@@ -38,20 +38,20 @@ TEST_F(AppTest, ExitRequestWithoutLiveWorkersExitsAtOnce) {
 
 TEST_F(AppTest, WorkerCountRulesAndTheLastWorkerOutEndsTheMainLoop) {
     App& a = InitApp();
-    a.settings.numUrlThreads.store(0);
-    a.settings.numDownloadThreads.store(1);
+    a.Settings().numUrlThreads.store(0);
+    a.Settings().numDownloadThreads.store(1);
     StartRunLoop();
     ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 1 && a.LiveDownloadWorkers() == 1; }));
-    EXPECT_EQ(a.settings.numUrlThreads.load(), 0) << "one page worker runs anyway";
+    EXPECT_EQ(a.Settings().numUrlThreads.load(), 0) << "one page worker runs anyway";
     StopRunLoop();
     app.reset();
 
     App& b = InitApp();
-    b.settings.numUrlThreads.store(0);
-    b.settings.numDownloadThreads.store(3);
+    b.Settings().numUrlThreads.store(0);
+    b.Settings().numDownloadThreads.store(3);
     StartRunLoop();
     ASSERT_TRUE(WaitFor([&] { return b.LivePageWorkers() == 2 && b.LiveDownloadWorkers() == 3; }));
-    EXPECT_EQ(b.settings.numUrlThreads.load(), 2);
+    EXPECT_EQ(b.Settings().numUrlThreads.load(), 2);
     EXPECT_FALSE(b.State().ExitRequested());
     b.RequestExit();
     ASSERT_TRUE(JoinRunLoop());
@@ -92,7 +92,7 @@ TEST_F(AppTest, ShutdownReleasesListsInOrderWithItsMessages) {
     // Without exit messages none is shown.
     app.reset();
     App& b = InitApp();
-    b.settings.showExitingMsgs.store(false);
+    b.Settings().showExitingMsgs.store(false);
     const std::size_t before = port->StatusHistory().size();
     b.Shutdown();
     EXPECT_EQ(port->StatusHistory().size(), before);
@@ -100,8 +100,8 @@ TEST_F(AppTest, ShutdownReleasesListsInOrderWithItsMessages) {
 
 TEST_F(AppTest, ThreadCountChangesStartWorkersOrShowTheNotice) {
     App& a = InitApp();
-    a.settings.numUrlThreads.store(1);
-    a.settings.numDownloadThreads.store(1);
+    a.Settings().numUrlThreads.store(1);
+    a.Settings().numDownloadThreads.store(1);
     StartRunLoop();
     ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 1 && a.LiveDownloadWorkers() == 1; }));
 
@@ -121,16 +121,16 @@ TEST_F(AppTest, ThreadCountChangesStartWorkersOrShowTheNotice) {
               "Notice: The change in the number of Download Threads will\nnot take effect until "
               "Web Grubbler is restarted");
     EXPECT_EQ(a.LivePageWorkers(), 3) << "lowering stops no thread";
-    EXPECT_EQ(a.settings.numUrlThreads.load(), 2);
+    EXPECT_EQ(a.Settings().numUrlThreads.load(), 2);
 
     // Raising again reuses handle slots whose threads still run.
     a.SetUrlThreadCount(4);
     EXPECT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 5; }));
 
     a.SetUrlThreadCount(40);
-    EXPECT_EQ(a.settings.numUrlThreads.load(), 32);
+    EXPECT_EQ(a.Settings().numUrlThreads.load(), 32);
     a.SetDownloadThreadCount(0);
-    EXPECT_EQ(a.settings.numDownloadThreads.load(), 1);
+    EXPECT_EQ(a.Settings().numDownloadThreads.load(), 1);
     StopRunLoop();
     EXPECT_EQ(a.LivePageWorkers(), 0);
 }
@@ -138,23 +138,23 @@ TEST_F(AppTest, ThreadCountChangesStartWorkersOrShowTheNotice) {
 TEST_F(AppTest, SettersKeepTheirRules) {
     App& a = InitApp(false);
     a.SetUrlThreadCount(0);
-    EXPECT_EQ(a.settings.numUrlThreads.load(), 0);
+    EXPECT_EQ(a.Settings().numUrlThreads.load(), 0);
 
-    a.settings.minFileSize.store(10);
+    a.Settings().minFileSize.store(10);
     a.SetMaxFileSize(5);
-    EXPECT_EQ(a.settings.maxFileSize.load(), 0);
+    EXPECT_EQ(a.Settings().maxFileSize.load(), 0);
     a.SetMaxFileSize(20);
-    EXPECT_EQ(a.settings.maxFileSize.load(), 20);
+    EXPECT_EQ(a.Settings().maxFileSize.load(), 20);
     a.SetMaxFileSize(0);
-    EXPECT_EQ(a.settings.maxFileSize.load(), 0);
+    EXPECT_EQ(a.Settings().maxFileSize.load(), 0);
 
     a.SetMinDownloadQueue(0);
-    EXPECT_EQ(a.settings.minDownloadQueue.load(), 50);
+    EXPECT_EQ(a.Settings().minDownloadQueue.load(), 50);
     a.SetMinDownloadQueue(7);
-    EXPECT_EQ(a.settings.minDownloadQueue.load(), 7);
+    EXPECT_EQ(a.Settings().minDownloadQueue.load(), 7);
 
     a.SetUserAgent(std::string(400, 'a'));
-    EXPECT_EQ(a.settings.userAgent.Get().size(), 259u);
+    EXPECT_EQ(a.Settings().userAgent.Get().size(), 259u);
 }
 
 }  // namespace

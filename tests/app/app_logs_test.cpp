@@ -8,7 +8,7 @@ namespace {
 
 TEST_F(AppTest, LogsAndErrorBoxesFollowTheAppsSwitches) {
     App& a = InitApp();
-    a.settings.verbose.store(true);
+    a.Settings().verbose.store(true);
     a.RecordUrlError(500, "http://127.0.0.1/broken");
     EXPECT_EQ(port->StatusLine(), "500 Error: http://127.0.0.1/broken");
     a.RecordUrlError(404, "http://127.0.0.1/missing");
@@ -16,17 +16,17 @@ TEST_F(AppTest, LogsAndErrorBoxesFollowTheAppsSwitches) {
 
     // The URL error log stands beside the state file.
     a.SetUrlErrorLogging(true);
-    EXPECT_TRUE(a.settings.logUrlErrors.load());
+    EXPECT_TRUE(a.Settings().logUrlErrors.load());
     a.RecordUrlError(503, "http://127.0.0.1/busy");
     a.SetUrlErrorLogging(false);
-    const std::string log = ReadWholeFile(a.paths.programDir / "URLerrors.txt");
+    const std::string log = ReadWholeFile(a.Paths().programDir / "URLerrors.txt");
     EXPECT_NE(log.find(":  503  http://127.0.0.1/busy\n"), std::string::npos) << log;
 
     // Valid URLs are logged in the program directory too.
     a.LogValidUrl("http://127.0.0.1/a.jpg");
     a.LogValidUrl("http://127.0.0.1/b.jpg", 20);
-    a.validUrlLog.Close();
-    EXPECT_EQ(ReadWholeFile(a.paths.programDir / "ValidURLs.log"),
+    a.ValidUrls().Close();
+    EXPECT_EQ(ReadWholeFile(a.Paths().programDir / "ValidURLs.log"),
               "http://127.0.0.1/a.jpg\nhttp://127.0.0.1/b.j\n");
 
     // A system error box goes through the port.

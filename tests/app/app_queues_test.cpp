@@ -37,62 +37,62 @@ TEST_F(AppTest, AddSiteShapesRefusesAndShowsUnfilteredUrls) {
 
 TEST_F(AppTest, FilteredAddsOfScopedCrawlsApplyTheWordListsAndTheVisitedTest) {
     App& a = InitApp();
-    a.settings.searchType.store(kSearchInUrl);
-    a.settings.types.Set(TypeKind::SearchWords, "!forum;photo");
+    a.Settings().searchType.store(kSearchInUrl);
+    a.Settings().types.Set(TypeKind::SearchWords, "!forum;photo");
     EXPECT_EQ(a.AddSite("http://h/forum/photo.htm", 0, 1, 0, true), nullptr);
-    EXPECT_EQ(a.rejectReason.Get(), "Site contains no Search Words.");
+    EXPECT_EQ(a.RejectReason().Get(), "Site contains no Search Words.");
     EXPECT_NE(a.AddSite("http://h/photo.htm", 0, 1, 0, true), nullptr);
-    EXPECT_EQ(a.rejectReason.Get(), "") << "a queued page clears the reason";
+    EXPECT_EQ(a.RejectReason().Get(), "") << "a queued page clears the reason";
 
-    a.settings.searchType.store(kNoSearch);
-    a.settings.types.Set(TypeKind::ExclusionTypes, "logout");
+    a.Settings().searchType.store(kNoSearch);
+    a.Settings().types.Set(TypeKind::ExclusionTypes, "logout");
     EXPECT_EQ(a.AddSite("http://h/LogOut.htm", 1, 0, 0, true), nullptr);
-    EXPECT_EQ(a.rejectReason.Get(), "Site contains Skip Word.");
+    EXPECT_EQ(a.RejectReason().Get(), "Site contains Skip Word.");
 
     // A page this crawl visited itself is refused without a word; one an
     // earlier crawl left in the history is explained.
     a.RecordVisited(Rec("http://h/seen.htm"), false);
     EXPECT_EQ(a.AddSite("http://h/seen.htm", 0, 1, 0, true), nullptr);
-    EXPECT_EQ(a.rejectReason.Get(), "Site contains Skip Word.");
-    a.earlierVisits.store(1);
+    EXPECT_EQ(a.RejectReason().Get(), "Site contains Skip Word.");
+    a.Counters().earlierVisits.store(1);
     EXPECT_EQ(a.AddSite("http://h/seen.htm", 0, 1, 0, true), nullptr);
-    EXPECT_EQ(a.rejectReason.Get(),
+    EXPECT_EQ(a.RejectReason().Get(),
               "URL has been processed before. See Files menu 'Erase URL History'.");
     // Typed start pages and pages of an "Only This Web Page" crawl are not filtered.
     EXPECT_NE(a.AddSite("http://h/seen.htm", 0, 1, 0, false), nullptr);
     EXPECT_NE(a.AddSite("http://h/LogOut2.htm", 0, 0, 0, true), nullptr);
     a.SetRejectReason(std::string(400, 'r'));
-    EXPECT_EQ(a.rejectReason.Get().size(), 255u);
+    EXPECT_EQ(a.RejectReason().Get().size(), 255u);
 }
 
 TEST_F(AppTest, SingleRedirectParameterKeyMakesDuplicates) {
     App& a = InitApp();
-    a.settings.singleRedirectParam.store(true);
+    a.Settings().singleRedirectParam.store(true);
     ASSERT_NE(a.AddSite("http://h/p.php?a=1&c=3", 0, 1, 0, true), nullptr);
     EXPECT_EQ(a.AddSite("http://h/p.php?a=1&b=2", 0, 1, 0, true), nullptr);
     // Another value of the first parameter is another page, even when one
     // value begins with the other.
     EXPECT_NE(a.AddSite("http://h/p.php?a=10&b=2", 0, 1, 0, true), nullptr);
     EXPECT_NE(a.AddSite("http://h/p.php?a=1", 0, 1, 0, true), nullptr);
-    a.settings.singleRedirectParam.store(false);
+    a.Settings().singleRedirectParam.store(false);
     EXPECT_NE(a.AddSite("http://h/p.php?a=1&b=2", 0, 1, 0, true), nullptr);
 }
 
 TEST_F(AppTest, AddFileKeywordWalkFileTypesHistoryAndShaping) {
     App& a = InitApp();
-    a.settings.types.Set(TypeKind::DownloadKeywords, "!movie;trailer");
+    a.Settings().types.Set(TypeKind::DownloadKeywords, "!movie;trailer");
     a.AddFile("http://h/movie-trailer.avi", false, false);
     a.AddFile("http://h/other.avi", false, false);
     a.AddFile("http://h/movie.avi", false, false);
     a.AddFile("http://h/trailer.avi", true, false);  // a user's own file skips the keywords
     EXPECT_EQ(QueuedFiles(a), (Strings{"http://h/movie.avi", "http://h/trailer.avi"}));
 
-    a.settings.types.Set(TypeKind::DownloadKeywords, "");
+    a.Settings().types.Set(TypeKind::DownloadKeywords, "");
     a.AddFile(" http://h/file.zip/ ", false, false);
     a.AddFile("http://h/x.jpg)", false, false);
     a.AddFile("http://h/y.png>", false, false);
     a.AddFileIfWanted("http://h/setup.exe", "", true);
-    EXPECT_EQ(a.rejectReason.Get(), "File not in Download File Types. See options.");
+    EXPECT_EQ(a.RejectReason().Get(), "File not in Download File Types. See options.");
     a.AddFileIfWanted("http://h/photo.jpg", "", true);
     EXPECT_EQ(QueuedFiles(a),
               (Strings{"http://h/movie.avi", "http://h/trailer.avi", "http://h/file.zip",
@@ -100,10 +100,10 @@ TEST_F(AppTest, AddFileKeywordWalkFileTypesHistoryAndShaping) {
     EXPECT_EQ(port->CounterText(Counter::ToDownload), "To Download: 6");
 
     // Files downloaded before, and files already on disk, are left out.
-    a.settings.ignoreList.store(true);
+    a.Settings().ignoreList.store(true);
     a.RecordDownloaded("http://h/old.jpg");
     a.AddFile("http://h/old.jpg", false, false);
-    a.alreadyOnDisk = [](const std::string& url) { return url == "http://h/disk.jpg"; };
+    a.Hooks().alreadyOnDisk = [](const std::string& url) { return url == "http://h/disk.jpg"; };
     a.AddFile("http://h/disk.jpg", false, false);
     a.AddFile("http://h/disk.jpg", false, true);  // file-URL mode fetches it again
     EXPECT_EQ(QueuedFiles(a).back(), "http://h/disk.jpg");
@@ -139,7 +139,7 @@ TEST_F(AppTest, HistoryLimitsAndTheLengthRule) {
     EXPECT_FALSE(a.DownloadedBefore("http://h/f1"));
 
     // The download history when it is checked: 65536 at most.
-    a.settings.ignoreList.store(true);
+    a.Settings().ignoreList.store(true);
     for (int i = 0; i <= 65536; ++i)
         a.RecordDownloaded("http://h/g" + std::to_string(i));
     EXPECT_FALSE(a.DownloadedBefore("http://h/g0"));
@@ -161,8 +161,8 @@ TEST_F(AppTest, EraseUrlHistoryAsksAndWaitsForBusySlots) {
     // A transfer is in flight: the history is cleared only after it ends.
     const int slot = a.Slots().Acquire();
     a.Slots()[slot].SetUrl("http://h/busy.jpg");
-    a.inProcessCount.store(1);
-    a.settings.ignoreList.store(true);
+    a.Counters().inProcessCount.store(1);
+    a.Settings().ignoreList.store(true);
     a.RecordDownloaded("http://h/done.jpg");
     port->QueueAnswer(Answer::Yes);
     std::thread finisher([&] {
@@ -196,7 +196,7 @@ TEST_F(AppTest, GuessingWalksTheDigits) {
     EXPECT_EQ(QueuedPages(a),
               (Strings{"http://h/dir/p29%35.htm?n=3", "http://h/dir/p20%35.htm?n=3",
                        "http://h/dir/p19%36.htm?n=3", "http://h/dir/p19%35.htm?n=4"}));
-    a.settings.noGuessAfterQuery.store(true);
+    a.Settings().noGuessAfterQuery.store(true);
     a.GuessFileUrls("http://h/img/a5.jpg?v=1");
     EXPECT_EQ(QueuedFiles(a), (Strings{"http://h/img/a6.jpg?v=1", "http://h/img/a4.jpg?v=1"}));
     a.GuessFileUrls("http://127.0.0.1/b9.jpg");
@@ -217,7 +217,7 @@ TEST_F(AppTest, TakingRemovingAndEmptying) {
     ASSERT_NE(first, nullptr);
     EXPECT_FALSE(keep);
     EXPECT_EQ(a.Slots()[slot].Url(), "http://h/1");
-    EXPECT_EQ(a.pagesTaken.load(), 2u);
+    EXPECT_EQ(a.Counters().pagesTaken.load(), 2u);
 
     EXPECT_TRUE(a.RemoveDownload("http://h/a.jpg", false));
     a.EmptyDownloads();
@@ -236,18 +236,18 @@ TEST_F(AppTest, KeywordPurgesAskThenRemove) {
     a.AddFile("http://h/movie.avi", true, false);
     a.AddFile("http://h/photo.jpg", true, false);
 
-    a.settings.types.Set(TypeKind::ExclusionTypes, "logout");
+    a.Settings().types.Set(TypeKind::ExclusionTypes, "logout");
     port->QueueAnswer(Answer::Yes);
     a.ApplySkipKeywordsToQueue();
     EXPECT_EQ(QueuedPages(a), (Strings{"http://h/keep.htm"}));
     EXPECT_TRUE(a.UrlInHistory("http://h/Logout.htm"));
 
     // A list of required words only: its appended catch-all is no keyword.
-    a.settings.types.Set(TypeKind::DownloadKeywords, "!photo");
+    a.Settings().types.Set(TypeKind::DownloadKeywords, "!photo");
     port->QueueAnswer(Answer::Yes);
     a.ApplyDownloadKeywordsToQueue();
     EXPECT_EQ(QueuedFiles(a).size(), 2u);
-    a.settings.types.Set(TypeKind::DownloadKeywords, "movie");
+    a.Settings().types.Set(TypeKind::DownloadKeywords, "movie");
     port->QueueAnswer(Answer::No);
     a.ApplyDownloadKeywordsToQueue();
     EXPECT_EQ(QueuedFiles(a).size(), 2u);
@@ -255,9 +255,9 @@ TEST_F(AppTest, KeywordPurgesAskThenRemove) {
     a.ApplyDownloadKeywordsToQueue();
     EXPECT_EQ(QueuedFiles(a), (Strings{"http://h/photo.jpg"}));
 
-    a.settings.types.Set(TypeKind::SearchWords, "photo");
+    a.Settings().types.Set(TypeKind::SearchWords, "photo");
     a.ApplySearchWordsToQueue();  // not " In URL": no question
-    a.settings.searchType.store(kSearchInUrl);
+    a.Settings().searchType.store(kSearchInUrl);
     port->QueueAnswer(Answer::Yes);
     a.ApplySearchWordsToQueue();
     EXPECT_TRUE(QueuedPages(a).empty());
@@ -272,7 +272,7 @@ TEST_F(AppTest, KeywordPurgesAskThenRemove) {
 
 TEST_F(AppTest, ConcurrentAddsTakesAndRemovesKeepIndexesExact) {
     App& a = InitApp(false);
-    a.settings.singleRedirectParam.store(true);
+    a.Settings().singleRedirectParam.store(true);
     std::atomic<bool> stop{false};
     std::vector<std::thread> threads;
     for (int t = 0; t < 3; ++t) {

@@ -50,12 +50,12 @@ TEST_F(AppSettingsCommandsTest, StartUpReadsTheFileAndSaveWritesBothFiles) {
     EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const std::string& line) {
         return line.starts_with("Loaded Settings:  ");
     }));
-    EXPECT_EQ(a.paths.downloadDir, downloads);
+    EXPECT_EQ(a.Paths().downloadDir, downloads);
     EXPECT_TRUE(fs::is_directory(downloads)) << "a missing download directory is created";
     EXPECT_EQ(fs::current_path(), downloads);
-    EXPECT_FALSE(a.settings.verbose.load());
-    EXPECT_TRUE(a.urlErrorLog.IsOpen()) << "LOG_URL_ERRORS goes through its setter";
-    EXPECT_TRUE(a.settings.ignoreList.load());
+    EXPECT_FALSE(a.Settings().verbose.load());
+    EXPECT_TRUE(a.UrlErrors().IsOpen()) << "LOG_URL_ERRORS goes through its setter";
+    EXPECT_TRUE(a.Settings().ignoreList.load());
 
     a.SaveSettings();
     EXPECT_EQ(port->StatusLine(), "Saved Settings");
@@ -63,82 +63,82 @@ TEST_F(AppSettingsCommandsTest, StartUpReadsTheFileAndSaveWritesBothFiles) {
     EXPECT_EQ(written.rfind("SAVEPATH=" + downloads.string() + "\nNUM_DOWNLOAD_THREADS=3\n", 0), 0u)
         << written;
     EXPECT_NE(written.find("\nVERBOSE=0\nLOG_URL_ERRORS=1\n"), std::string::npos);
-    EXPECT_EQ(ReadWholeFile(dir / "load.cfg"), "SAVE_FILE=" + a.paths.stateFile.string() + "\n");
+    EXPECT_EQ(ReadWholeFile(dir / "load.cfg"), "SAVE_FILE=" + a.Paths().stateFile.string() + "\n");
 
     a.State().SetWorkHeld(true);
     a.SaveSettings();
     EXPECT_EQ(port->StatusLine(), "Saved Settings.  Loading...");
 
     // A settings file that cannot be created is reported; load.cfg stays as it was.
-    a.paths.stateFile = dir / "other.sav";
-    a.paths.settingsFile = dir / "missing" / "Grubbler.ini";
+    a.Paths().stateFile = dir / "other.sav";
+    a.Paths().settingsFile = dir / "missing" / "Grubbler.ini";
     a.SaveSettings();
-    EXPECT_EQ(port->StatusLine(), "Error Saving Settings to " + a.paths.settingsFile.string());
+    EXPECT_EQ(port->StatusLine(), "Error Saving Settings to " + a.Paths().settingsFile.string());
     EXPECT_EQ(ReadWholeFile(dir / "load.cfg").find("other.sav"), std::string::npos);
 }
 
 TEST_F(AppSettingsCommandsTest, OptionsAsChooseTheSettingsFile) {
     App& a = InitWithChooser();
-    const std::string home = a.paths.programDir.string();
+    const std::string home = a.Paths().programDir.string();
 
-    chooser->answer = (a.paths.programDir / "site").string();
-    a.settings.sendCookie.store(true);
+    chooser->answer = (a.Paths().programDir / "site").string();
+    a.Settings().sendCookie.store(true);
     a.SaveOptionsAs();
     EXPECT_EQ(chooser->asked.back(), "Save As|INI Files (*.ini)|" + home);
-    EXPECT_EQ(a.paths.settingsFile, a.paths.programDir / "site.ini") << "extension added";
-    EXPECT_NE(ReadWholeFile(a.paths.programDir / "site.ini").find("\nSEND_COOKIE=1\n"),
+    EXPECT_EQ(a.Paths().settingsFile, a.Paths().programDir / "site.ini") << "extension added";
+    EXPECT_NE(ReadWholeFile(a.Paths().programDir / "site.ini").find("\nSEND_COOKIE=1\n"),
               std::string::npos);
 
-    a.settings.sendCookie.store(false);
-    chooser->answer = (a.paths.programDir / "site.ini").string();
+    a.Settings().sendCookie.store(false);
+    chooser->answer = (a.Paths().programDir / "site.ini").string();
     a.LoadOptionsAs();
     EXPECT_EQ(chooser->asked.back(), "Load As|INI Files (*.ini)|" + home);
-    EXPECT_TRUE(a.settings.sendCookie.load());
+    EXPECT_TRUE(a.Settings().sendCookie.load());
     EXPECT_EQ(port->StatusLine(), "Loaded Options.");
 
-    chooser->answer = (a.paths.programDir / "none" / "x.ini").string();
+    chooser->answer = (a.Paths().programDir / "none" / "x.ini").string();
     a.LoadOptionsAs();
     EXPECT_EQ(port->StatusLine(), "Error Loading Options.");
     // Cancelled: nothing changes.
     chooser->answer.clear();
-    const fs::path before = a.paths.settingsFile;
+    const fs::path before = a.Paths().settingsFile;
     a.SaveOptionsAs();
     a.LoadOptionsAs();
-    EXPECT_EQ(a.paths.settingsFile, before);
+    EXPECT_EQ(a.Paths().settingsFile, before);
     EXPECT_EQ(port->StatusLine(), "Error Loading Options.");
 }
 
 TEST_F(AppSettingsCommandsTest, SaveDirectoryRemembersEarlierOnes) {
     App& a = InitApp();
-    const std::string first = a.paths.downloadDir.string();
+    const std::string first = a.Paths().downloadDir.string();
     const std::string second = (dir / "second").string();
     const std::string third = (dir / "third" / "deep").string();
 
     a.SetSaveDirectory(second);
     EXPECT_TRUE(a.EarlierDownloadDirs().empty()) << "only while sub-directories are searched";
-    EXPECT_EQ(a.paths.downloadDir, second);
+    EXPECT_EQ(a.Paths().downloadDir, second);
     EXPECT_EQ(port->StatusLine(), "Save directory updated.");
 
-    a.settings.searchDlSubDirs.store(true);
+    a.Settings().searchDlSubDirs.store(true);
     a.SetSaveDirectory(third);
     a.SetSaveDirectory(third);
     a.SetSaveDirectory(first);
     a.SetSaveDirectory(third);
     a.SetSaveDirectory("");
-    EXPECT_EQ(a.paths.downloadDir, third) << "an empty text is no directory";
+    EXPECT_EQ(a.Paths().downloadDir, third) << "an empty text is no directory";
     EXPECT_EQ(a.EarlierDownloadDirs(), (std::vector<std::string>{second, third, first}));
     EXPECT_TRUE(fs::is_directory(third));
 }
 
 TEST_F(AppSettingsCommandsTest, SaveDirectoryThatCannotBeUsedIsRefused) {
     App& a = InitApp();
-    const fs::path before = a.paths.downloadDir;
+    const fs::path before = a.Paths().downloadDir;
     std::ofstream(dir / "a-file") << "x";
     for (const fs::path& bad : {fs::path("/proc/webgrubbler-x"), dir / "a-file" / "below"}) {
         SCOPED_TRACE(bad.string());
         const std::size_t toldBefore = port->Messages().size();
         EXPECT_FALSE(a.SetSaveDirectory(bad.string()));
-        EXPECT_EQ(a.paths.downloadDir, before);
+        EXPECT_EQ(a.Paths().downloadDir, before);
         std::vector<std::string> told = port->Messages();
         ASSERT_EQ(told.size(), toldBefore + 1);
         told.erase(told.begin(), told.begin() + static_cast<std::ptrdiff_t>(toldBefore));
@@ -149,7 +149,7 @@ TEST_F(AppSettingsCommandsTest, SaveDirectoryThatCannotBeUsedIsRefused) {
     }
     // A relative name is taken below the program directory.
     EXPECT_TRUE(a.SetSaveDirectory("mirrors/one"));
-    EXPECT_EQ(a.paths.downloadDir, dir / "mirrors" / "one");
+    EXPECT_EQ(a.Paths().downloadDir, dir / "mirrors" / "one");
 }
 
 TEST_F(AppSettingsCommandsTest, ExitChoicesForThisRunDoNotReachTheSettingsFile) {
@@ -157,47 +157,47 @@ TEST_F(AppSettingsCommandsTest, ExitChoicesForThisRunDoNotReachTheSettingsFile) 
         SCOPED_TRACE(userChoice);
         app.reset();  // one engine at a time
         App& a = InitApp();
-        a.settings.alwaysSave.store(userChoice);
+        a.Settings().alwaysSave.store(userChoice);
         a.SetAlwaysSaveForThisRun(!userChoice);
         a.SetAlwaysSaveForThisRun(false);  // a second change keeps the user's first value
         a.SaveSettingsAtExit();
-        std::ifstream in(a.paths.settingsFile);
+        std::ifstream in(a.Paths().settingsFile);
         const std::string text((std::istreambuf_iterator<char>(in)), {});
         EXPECT_NE(text.find(userChoice ? "ALWAYS_SAVE=1" : "ALWAYS_SAVE=0"), std::string::npos);
-        EXPECT_FALSE(a.settings.alwaysSave.load()) << "the run goes on with its own choice";
+        EXPECT_FALSE(a.Settings().alwaysSave.load()) << "the run goes on with its own choice";
     }
 }
 
 TEST_F(AppSettingsCommandsTest, ResetRestoresDefaults) {
     App& a = InitApp();
     a.SetUrlErrorLogging(true);
-    a.settings.priority.store(-2);
-    a.settings.minDownloadQueue.store(7);
-    (void)platform::SetCurrentDirectory(a.paths.programDir);
+    a.Settings().priority.store(-2);
+    a.Settings().minDownloadQueue.store(7);
+    (void)platform::SetCurrentDirectory(a.Paths().programDir);
 
     a.ResetOptions();
-    EXPECT_FALSE(a.urlErrorLog.IsOpen());
-    EXPECT_EQ(a.paths.downloadDir, a.paths.programDir) << "the current directory";
+    EXPECT_FALSE(a.UrlErrors().IsOpen());
+    EXPECT_EQ(a.Paths().downloadDir, a.Paths().programDir) << "the current directory";
 
     a.ResetAdvancedOptions();
-    EXPECT_EQ(a.settings.numDownloadThreads.load(), 2);
-    EXPECT_EQ(a.settings.priority.load(), 0);
-    EXPECT_EQ(a.settings.minDownloadQueue.load(), 50);
+    EXPECT_EQ(a.Settings().numDownloadThreads.load(), 2);
+    EXPECT_EQ(a.Settings().priority.load(), 0);
+    EXPECT_EQ(a.Settings().minDownloadQueue.load(), 50);
 }
 
 // Overrides of the command line act on their own key only, however the key
 // names nest ("FILE_TYPES" ends "MOVIE_FILE_TYPES").
 TEST_F(AppSettingsCommandsTest, OverridesChangeTheirOwnKeyOnly) {
     App& a = InitApp();
-    const std::string fileTypes = a.settings.types.Text(TypeKind::FileTypes);
+    const std::string fileTypes = a.Settings().types.Text(TypeKind::FileTypes);
     a.ApplySettingOverrides({"MOVIE_FILE_TYPES=.zzz", "NUM_URL_THREADS=4", "SAVE_DLSUB_DIRS=0",
                              "USER_AGENT=x NUM_DOWNLOAD_THREADS=9"});
-    EXPECT_EQ(a.settings.types.Text(TypeKind::MovieTypes), ".zzz");
-    EXPECT_EQ(a.settings.types.Text(TypeKind::FileTypes), fileTypes);
-    EXPECT_EQ(a.settings.numUrlThreads.load(), 4);
-    EXPECT_FALSE(a.settings.saveDlSubDirs.load());
-    EXPECT_EQ(a.settings.userAgent.Get(), "x NUM_DOWNLOAD_THREADS=9");
-    EXPECT_NE(a.settings.numDownloadThreads.load(), 9);
+    EXPECT_EQ(a.Settings().types.Text(TypeKind::MovieTypes), ".zzz");
+    EXPECT_EQ(a.Settings().types.Text(TypeKind::FileTypes), fileTypes);
+    EXPECT_EQ(a.Settings().numUrlThreads.load(), 4);
+    EXPECT_FALSE(a.Settings().saveDlSubDirs.load());
+    EXPECT_EQ(a.Settings().userAgent.Get(), "x NUM_DOWNLOAD_THREADS=9");
+    EXPECT_NE(a.Settings().numDownloadThreads.load(), 9);
 }
 
 }  // namespace

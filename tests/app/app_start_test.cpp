@@ -9,24 +9,24 @@ TEST_F(AppTest, StartCompletesTheAddressAndNamesTheSiteFiles) {
     App& a = InitApp();
     ASSERT_TRUE(a.StartCrawl({"www.example.com", CrawlScope::WithinDomain, false}));
     EXPECT_EQ(QueuedPages(a), std::vector<std::string>{"http://www.example.com"});
-    EXPECT_EQ(a.paths.stateFile, dir.path() / "www.example.com.sav");
-    EXPECT_EQ(a.paths.settingsFile, dir.path() / "www.example.com.ini");
+    EXPECT_EQ(a.Paths().stateFile, dir.path() / "www.example.com.sav");
+    EXPECT_EQ(a.Paths().settingsFile, dir.path() / "www.example.com.ini");
     EXPECT_TRUE(a.State().CrawlStarted());
 
     a.NameStateFileForUrl("http://h/dir/page?x=1");
-    EXPECT_EQ(a.paths.stateFile.filename(), "h_dir_page.sav");
+    EXPECT_EQ(a.Paths().stateFile.filename(), "h_dir_page.sav");
     a.NameStateFileForUrl("http://h/");
-    EXPECT_EQ(a.paths.stateFile.filename(), "h.sav");
+    EXPECT_EQ(a.Paths().stateFile.filename(), "h.sav");
 
     // A host with a port but no scheme is completed too.
     ASSERT_TRUE(a.StartCrawl({"127.0.0.1:8080/a.html", CrawlScope::OnlyThisPage, false}));
     EXPECT_EQ(QueuedPages(a).back(), "http://127.0.0.1:8080/a.html");
-    EXPECT_EQ(a.paths.stateFile.filename(), "127.0.0.1:8080_a.html.sav");
+    EXPECT_EQ(a.Paths().stateFile.filename(), "127.0.0.1:8080_a.html.sav");
 
     // Blanks pasted around an address are dropped, from the queue and the file names.
     ASSERT_TRUE(a.StartCrawl({" \t h2.example/p \t", CrawlScope::OnlyThisPage, false}));
     EXPECT_EQ(QueuedPages(a).back(), "http://h2.example/p");
-    EXPECT_EQ(a.paths.stateFile.filename(), "h2.example_p.sav");
+    EXPECT_EQ(a.Paths().stateFile.filename(), "h2.example_p.sav");
     EXPECT_FALSE(a.StartCrawl({"   ", CrawlScope::OnlyThisPage, false}));
 }
 

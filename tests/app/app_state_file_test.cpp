@@ -28,7 +28,7 @@ protected:
             UrlRecord{std::move(url), std::move(base), hasBase, all, within, third});
     }
     static std::string Sibling(const App& a, std::string_view name) {
-        return (a.paths.programDir / name).string();
+        return (a.Paths().programDir / name).string();
     }
 };
 
@@ -102,21 +102,21 @@ TEST_F(StateFileTest, SaveAsKeepsThePathAndLoadAsTakesTheChosenOne) {
     EXPECT_FALSE(a.SaveStateAs());  // cancelled
     port->chosenSaveFile = Sibling(a, "copy");
     ASSERT_TRUE(a.SaveStateAs());
-    EXPECT_EQ(a.paths.stateFile, a.paths.programDir / "Save.dat");
+    EXPECT_EQ(a.Paths().stateFile, a.Paths().programDir / "Save.dat");
     EXPECT_TRUE(std::filesystem::exists(Sibling(a, "copy.dat")));  // default extension
-    EXPECT_FALSE(std::filesystem::exists(a.paths.stateFile));
+    EXPECT_FALSE(std::filesystem::exists(a.Paths().stateFile));
 
     Empty(a);
     port->chosenOpenFile = Sibling(a, "copy.dat");
     ASSERT_TRUE(a.LoadStateAs());
-    EXPECT_EQ(a.paths.stateFile, a.paths.programDir / "copy.dat");
+    EXPECT_EQ(a.Paths().stateFile, a.Paths().programDir / "copy.dat");
     EXPECT_EQ(QueuedFiles(a).size(), 2u);
     EXPECT_FALSE(a.State().Paused());  // page taking is given back
 }
 
 TEST_F(StateFileTest, LoadFiltersPagesAndDropsFilesAlreadyOnDisk) {
     App& a = InitApp();
-    a.settings.types.Set(TypeKind::ExclusionTypes, "private");
+    a.Settings().types.Set(TypeKind::ExclusionTypes, "private");
     // A version-1 file written by hand: two flag bytes, 16-bit lengths.
     std::string bytes;
     AppendI32(bytes, 1);
@@ -133,9 +133,9 @@ TEST_F(StateFileTest, LoadFiltersPagesAndDropsFilesAlreadyOnDisk) {
         AppendU16(bytes, static_cast<std::uint16_t>(url.size() + 1));
         bytes += std::string(url) + '\0';
     }
-    ASSERT_EQ(platform::WriteFileAtomically(a.paths.stateFile, bytes), 0);
-    std::filesystem::create_directories(a.paths.downloadDir / "h_example");
-    ASSERT_EQ(platform::WriteFileAtomically(a.paths.downloadDir / "h_example" / "there.zip", "z"),
+    ASSERT_EQ(platform::WriteFileAtomically(a.Paths().stateFile, bytes), 0);
+    std::filesystem::create_directories(a.Paths().downloadDir / "h_example");
+    ASSERT_EQ(platform::WriteFileAtomically(a.Paths().downloadDir / "h_example" / "there.zip", "z"),
               0);
 
     a.LoadState(false);
@@ -151,7 +151,7 @@ TEST_F(StateFileTest, LoadFiltersPagesAndDropsFilesAlreadyOnDisk) {
 TEST_F(StateFileTest, BackupIsMadeOnceAndNamedAfterWhetherAFileWasLoaded) {
     App& a = InitApp();
     Fill(a);
-    ASSERT_EQ(platform::WriteFileAtomically(a.paths.stateFile, "before this run"), 0);
+    ASSERT_EQ(platform::WriteFileAtomically(a.Paths().stateFile, "before this run"), 0);
     ASSERT_TRUE(a.SaveState(false));
     EXPECT_EQ(ReadWholeFile(Sibling(a, "Save.bac")), "before this run");
     ASSERT_TRUE(a.SaveState(false));  // the second save makes no copy
@@ -159,7 +159,7 @@ TEST_F(StateFileTest, BackupIsMadeOnceAndNamedAfterWhetherAFileWasLoaded) {
     EXPECT_FALSE(std::filesystem::exists(Sibling(a, "Save.bak")));
 
     // A new run that loads the file backs it up under "bak".
-    const std::string saved = ReadWholeFile(a.paths.stateFile);
+    const std::string saved = ReadWholeFile(a.Paths().stateFile);
     app.reset();
     App& b = InitApp();
     b.LoadState(false);
@@ -171,22 +171,22 @@ TEST_F(StateFileTest, CorruptFileIsSetAsideAndTheBackupLoaded) {
     App& a = InitApp();
     Fill(a);
     ASSERT_TRUE(a.SaveState(false));
-    const std::string good = ReadWholeFile(a.paths.stateFile);
+    const std::string good = ReadWholeFile(a.Paths().stateFile);
     Empty(a);
     const std::string corrupt = good.substr(0, good.size() - 3);  // cut inside a record
     ASSERT_EQ(platform::WriteFileAtomically(Sibling(a, "Save.bak"), good), 0);
-    ASSERT_EQ(platform::WriteFileAtomically(a.paths.stateFile, corrupt), 0);
+    ASSERT_EQ(platform::WriteFileAtomically(a.Paths().stateFile, corrupt), 0);
 
     a.LoadState(false);
     EXPECT_EQ(ReadWholeFile(Sibling(a, "Save.bad")), corrupt);
-    EXPECT_EQ(ReadWholeFile(a.paths.stateFile), good);
+    EXPECT_EQ(ReadWholeFile(a.Paths().stateFile), good);
     EXPECT_FALSE(std::filesystem::exists(Sibling(a, "Save.bak")));
     EXPECT_EQ(QueuedFiles(a).size(), 3u);  // one from the failed read, two from the backup
     EXPECT_TRUE(port->SawStatus("Loaded State File."));
 
     // Both bad: the second message, and the program stays usable.
     ASSERT_EQ(platform::WriteFileAtomically(Sibling(a, "Save.bak"), corrupt), 0);
-    ASSERT_EQ(platform::WriteFileAtomically(a.paths.stateFile, corrupt), 0);
+    ASSERT_EQ(platform::WriteFileAtomically(a.Paths().stateFile, corrupt), 0);
     a.LoadState(false);
     EXPECT_TRUE(
         port->SawStatus("Error Loading State file and Loading Backup. I hope you made a backup!"));
@@ -197,9 +197,9 @@ TEST_F(StateFileTest, CorruptFileIsSetAsideAndTheBackupLoaded) {
 TEST_F(StateFileTest, EmptyListsAskBeforeTheFileIsDeletedAndKeepTheMainSettings) {
     App& a = InitApp();
     a.SaveSettings();
-    const std::filesystem::path site = a.paths.programDir / "h.example.sav";
-    a.paths.stateFile = site;
-    a.paths.settingsFile = a.paths.programDir / "h.example.ini";
+    const std::filesystem::path site = a.Paths().programDir / "h.example.sav";
+    a.Paths().stateFile = site;
+    a.Paths().settingsFile = a.Paths().programDir / "h.example.ini";
     a.SaveSettings();
     ASSERT_EQ(platform::WriteFileAtomically(site, "old"), 0);
 
@@ -210,19 +210,19 @@ TEST_F(StateFileTest, EmptyListsAskBeforeTheFileIsDeletedAndKeepTheMainSettings)
     port->QueueAnswer(Answer::Yes);
     EXPECT_TRUE(a.SaveState(false));
     EXPECT_FALSE(std::filesystem::exists(site));
-    EXPECT_FALSE(std::filesystem::exists(a.paths.programDir / "h.example.ini"));
-    EXPECT_TRUE(std::filesystem::exists(a.paths.programDir / "Grubbler.ini"));
-    EXPECT_EQ(a.paths.stateFile, a.paths.programDir / "Save.dat");
-    EXPECT_FALSE(std::filesystem::exists(a.paths.stateFile));  // nothing new is written
-    EXPECT_EQ(ReadWholeFile(a.paths.programDir / "load.cfg"),
-              "SAVE_FILE=" + (a.paths.programDir / "Save.dat").string() + "\n");
+    EXPECT_FALSE(std::filesystem::exists(a.Paths().programDir / "h.example.ini"));
+    EXPECT_TRUE(std::filesystem::exists(a.Paths().programDir / "Grubbler.ini"));
+    EXPECT_EQ(a.Paths().stateFile, a.Paths().programDir / "Save.dat");
+    EXPECT_FALSE(std::filesystem::exists(a.Paths().stateFile));  // nothing new is written
+    EXPECT_EQ(ReadWholeFile(a.Paths().programDir / "load.cfg"),
+              "SAVE_FILE=" + (a.Paths().programDir / "Save.dat").string() + "\n");
 
     // The main settings file is never deleted, even when it is the one in use.
-    a.paths.settingsFile = a.paths.programDir / "Grubbler.ini";
-    ASSERT_EQ(platform::WriteFileAtomically(a.paths.stateFile, "old"), 0);
+    a.Paths().settingsFile = a.Paths().programDir / "Grubbler.ini";
+    ASSERT_EQ(platform::WriteFileAtomically(a.Paths().stateFile, "old"), 0);
     port->QueueAnswer(Answer::Yes);
     EXPECT_TRUE(a.SaveState(false));
-    EXPECT_TRUE(std::filesystem::exists(a.paths.programDir / "Grubbler.ini"));
+    EXPECT_TRUE(std::filesystem::exists(a.Paths().programDir / "Grubbler.ini"));
 }
 
 }  // namespace

@@ -33,8 +33,8 @@ protected:
             WaitFor([this] { return release.load(); });
             return true;
         };
-        a.pageHandler = hold;
-        a.downloadHandler = hold;
+        a.Hooks().pageHandler = hold;
+        a.Hooks().downloadHandler = hold;
     }
     std::atomic<bool> release{false};
     std::atomic<int> held{0};
@@ -42,16 +42,16 @@ protected:
 
 TEST_F(AppTest, WorkersDrainBothQueuesAndTheLastOneShowsFinished) {
     App& a = InitApp();
-    a.settings.numUrlThreads.store(2);
-    a.settings.numDownloadThreads.store(3);
-    a.rejectReason.Set("Site contains Skip Word.");
+    a.Settings().numUrlThreads.store(2);
+    a.Settings().numDownloadThreads.store(3);
+    a.RejectReason().Set("Site contains Skip Word.");
     std::atomic<int> pages{0};
     std::atomic<int> files{0};
-    a.pageHandler = [&](int, UrlRecord&) {
+    a.Hooks().pageHandler = [&](int, UrlRecord&) {
         ++pages;
         return true;
     };
-    a.downloadHandler = [&](int, const std::string&) {
+    a.Hooks().downloadHandler = [&](int, const std::string&) {
         ++files;
         return true;
     };
@@ -63,8 +63,8 @@ TEST_F(AppTest, WorkersDrainBothQueuesAndTheLastOneShowsFinished) {
         return pages.load() == 20 && files.load() == 30 &&
                port->StatusLine() == "Last Fail Reason: Site contains Skip Word.   Finished.";
     }));
-    EXPECT_EQ(a.pagesTaken.load(), 20u);
-    EXPECT_EQ(a.filesTaken.load(), 30u);
+    EXPECT_EQ(a.Counters().pagesTaken.load(), 20u);
+    EXPECT_EQ(a.Counters().filesTaken.load(), 30u);
     EXPECT_EQ(a.Queues().Visited()->Size(), 20u) << "taken pages are remembered as visited";
     EXPECT_EQ(a.Slots().CountBusy(), 0);
     EXPECT_EQ(port->CounterText(Counter::InProcess), "In Process: 0");
@@ -96,13 +96,13 @@ TEST_F(AppTest, ExitAfterLastDownloadEndsTheProgramWhenWorkRunsOut) {
     ASSERT_TRUE(JoinRunLoop());
     EXPECT_TRUE(port->SawStatus("Exiting..."));
     EXPECT_FALSE(port->SawStatus("   Finished."));
-    EXPECT_EQ(a.filesTaken.load(), 3u);
+    EXPECT_EQ(a.Counters().filesTaken.load(), 3u);
 }
 
 TEST_F(AppTest, ClearingAnExitAfterOptionRestartsTheWorkers) {
     App& a = InitApp();
-    a.settings.numUrlThreads.store(2);
-    a.settings.numDownloadThreads.store(2);
+    a.Settings().numUrlThreads.store(2);
+    a.Settings().numDownloadThreads.store(2);
     a.StartWorkers();
     const auto live = [&](int n) {
         return WaitFor([&] { return a.LivePageWorkers() == n && a.LiveDownloadWorkers() == n; });
@@ -126,7 +126,7 @@ TEST_F(AppTest, ClearingAnExitAfterOptionRestartsTheWorkers) {
 TEST_F(WorkFlowTest, ExitAfterThisDownloadStopsTakingWork) {
     App& a = InitApp();
     HoldHandlers(a);
-    a.settings.numDownloadThreads.store(1);
+    a.Settings().numDownloadThreads.store(1);
     QueueFiles(a, 5);
     StartRunLoop();
     ASSERT_TRUE(WaitFor([&] { return held.load() == 1; }));
@@ -141,31 +141,33 @@ TEST_F(WorkFlowTest, ExitAfterThisDownloadStopsTakingWork) {
 TEST_F(WorkFlowTest, NoPageIsTakenWhileTheDownloadQueueIsFull) {
     App& a = InitApp();
     HoldHandlers(a);
-    a.settings.minDownloadQueue.store(3);
-    a.settings.numDownloadThreads.store(1);
+    a.Settings().minDownloadQueue.store(3);
+    a.Settings().numDownloadThreads.store(1);
     QueueFiles(a, 4);
     QueuePages(a, 2);
     StartRunLoop();
     // The one download worker holds a file; three stay queued.
     ASSERT_TRUE(WaitFor([&] { return held.load() == 1 && a.LivePageWorkers() == 1; }));
     EXPECT_FALSE(a.AllowMorePages());
-    EXPECT_EQ(a.pagesTaken.load(), 0u);
+    EXPECT_EQ(a.Counters().pagesTaken.load(), 0u);
     release.store(true);
-    EXPECT_TRUE(WaitFor([&] { return a.pagesTaken.load() == 2; }));
+    EXPECT_TRUE(WaitFor([&] { return a.Counters().pagesTaken.load() == 2; }));
     StopRunLoop();
 }
 
 TEST_F(WorkFlowTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
     App& a = InitApp();
-    { std::ofstream(a.paths.stateFile) << "state"; }
+    { std::ofstream(a.Paths().stateFile) << "state"; }
     a.State().SetStateLoaded(true);
     port->QueueAnswer(Answer::Yes);
     HoldHandlers(a);
-    a.settings.numDownloadThreads.store(1);
+    a.Settings().numDownloadThreads.store(1);
     QueuePages(a, 10);
     QueueFiles(a, 10);
     StartRunLoop();
-    ASSERT_TRUE(WaitFor([&] { return a.pagesTaken.load() == 1 && a.filesTaken.load() == 1; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return a.Counters().pagesTaken.load() == 1 && a.Counters().filesTaken.load() == 1;
+    }));
     a.Stop(/*clearVisited=*/true);
     release.store(true);
     ASSERT_TRUE(WaitFor([&] { return port->SawStatus("Stopped."); }));
@@ -175,8 +177,8 @@ TEST_F(WorkFlowTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
     ASSERT_EQ(questions.size(), 1u);
     EXPECT_EQ(questions[0].text, "Do you want to delete the save file?");
     EXPECT_EQ(questions[0].caption, "Question");
-    EXPECT_FALSE(std::filesystem::exists(a.paths.stateFile));
-    EXPECT_EQ(a.pagesTaken.load(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(a.Paths().stateFile));
+    EXPECT_EQ(a.Counters().pagesTaken.load(), 1u);
     StopRunLoop();
 }
 

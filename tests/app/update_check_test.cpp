@@ -110,8 +110,8 @@ TEST_F(UpdateCheckTest, WithFilesWaitingTheCrawlIsSavedAndEndsAfterTheDownloads)
     CheckForUpdate(*app, setup);
     EXPECT_TRUE(port->SawStatus("Finished Downloading New Version."));
     EXPECT_TRUE(app->State().ExitAfterThisDownload());
-    EXPECT_TRUE(platform::FileExists(app->paths.stateFile));
-    EXPECT_NE(ReadWholeFile(app->paths.stateFile).find("waiting.zip"), std::string::npos);
+    EXPECT_TRUE(platform::FileExists(app->Paths().stateFile));
+    EXPECT_NE(ReadWholeFile(app->Paths().stateFile).find("waiting.zip"), std::string::npos);
 }
 
 TEST_F(UpdateCheckTest, VersionAnswersThatInstallNothing) {

@@ -101,14 +101,14 @@ TEST_F(AppTest, WizardRefusesAnEmptyAddressOrDirectoryAndStays) {
         EXPECT_EQ(step.message, c.message) << c.page;
         EXPECT_EQ(s.page, c.page);
         EXPECT_EQ(s.directory, dirBefore);
-        EXPECT_EQ(a.settings.lastUrlScanned.Get(), "");
+        EXPECT_EQ(a.Settings().lastUrlScanned.Get(), "");
     }
 }
 
 TEST_F(AppTest, WizardFileTypesPageGroupsAddAndRemoveTheirEntries) {
     App& a = InitApp();
     WizardState s = ReadWizardState(a);
-    Strings list = OpenFileTypesPage(s, a.settings);
+    Strings list = OpenFileTypesPage(s, a.Settings());
     const Strings defaults = ParseTypeList(kDefaultFileTypes).entries;
     const Strings pictures = ParseTypeList(kDefaultPictureTypes).entries;
     const Strings music = ParseTypeList(kDefaultMusicTypes).entries;
@@ -133,21 +133,21 @@ TEST_F(AppTest, WizardFileTypesPageGroupsAddAndRemoveTheirEntries) {
         {kBoxWebPages, false, music, {false, false, false, false}},
     };
     for (const Step& step : steps) {
-        ToggleTypeGroup(s, list, step.box, step.ticked, a.settings);
+        ToggleTypeGroup(s, list, step.box, step.ticked, a.Settings());
         EXPECT_EQ(list, step.list) << step.box << step.ticked;
         EXPECT_EQ(s.groups, step.groups) << step.box << step.ticked;
     }
 
     // The catch-all alone shows an empty list.
     WizardState dot = ReadWizardState(a);
-    a.settings.types.Set(TypeKind::FileTypes, ".");
-    EXPECT_TRUE(OpenFileTypesPage(dot, a.settings).empty());
+    a.Settings().types.Set(TypeKind::FileTypes, ".");
+    EXPECT_TRUE(OpenFileTypesPage(dot, a.Settings()).empty());
     EXPECT_FALSE(dot.groups[kBoxWebPages]);
 }
 
 TEST_F(AppTest, WizardChoicesGoIntoTheSettings) {
     App& a = InitApp();
-    a.settings.minFileSize.store(500);
+    a.Settings().minFileSize.store(500);
     struct Case {
         bool website;
         std::array<bool, 4> page11;  // cookie, save every 5, third box, remove min size
@@ -201,7 +201,7 @@ TEST_F(AppTest, WizardChoicesGoIntoTheSettings) {
         ASSERT_TRUE(CollectWizardStep(a, s, in).accepted);
         a.State().SetStateFileDirty(false);
         ASSERT_TRUE(ApplyWizardChoices(a, s));
-        const AppSettings& set = a.settings;
+        const AppSettings& set = a.Settings();
         EXPECT_EQ(set.dft.load(), c.dft) << c.website;
         EXPECT_EQ(set.types.Text(TypeKind::FileTypes), c.fileTypes);
         EXPECT_EQ(set.types.Text(TypeKind::ExclusionTypes), "forum");
@@ -214,8 +214,8 @@ TEST_F(AppTest, WizardChoicesGoIntoTheSettings) {
         EXPECT_EQ(set.saveEvery5.load(), c.page11[1]);
         EXPECT_EQ(set.downloadAsIs.load(), c.asIs);
         EXPECT_EQ(set.minFileSize.load(), c.minSize);
-        EXPECT_EQ(a.paths.downloadDir, dir.path() / "dl");
-        EXPECT_EQ(a.paths.settingsFile, dir.path() / "host_a_b.ini");
+        EXPECT_EQ(a.Paths().downloadDir, dir.path() / "dl");
+        EXPECT_EQ(a.Paths().settingsFile, dir.path() / "host_a_b.ini");
         EXPECT_TRUE(a.State().StateFileDirty());
     }
 
@@ -225,17 +225,17 @@ TEST_F(AppTest, WizardChoicesGoIntoTheSettings) {
     bad.directory = (dir.path() / "plain" / "below").string();
     bad.saveStructure = 2;
     EXPECT_FALSE(ApplyWizardChoices(a, bad));
-    EXPECT_EQ(a.settings.downloadDirStructure.load(), 1);
-    EXPECT_EQ(a.paths.downloadDir, dir.path() / "dl");
+    EXPECT_EQ(a.Settings().downloadDirStructure.load(), 1);
+    EXPECT_EQ(a.Paths().downloadDir, dir.path() / "dl");
 
     // "More Options" on the first pages keeps the groups and the file types.
-    a.settings.dft.store(kGroupWebPages | kGroupMusic);
-    a.settings.types.Set(TypeKind::FileTypes, ".zip");
-    const std::string settingsBefore = a.paths.settingsFile.string();
+    a.Settings().dft.store(kGroupWebPages | kGroupMusic);
+    a.Settings().types.Set(TypeKind::FileTypes, ".zip");
+    const std::string settingsBefore = a.Paths().settingsFile.string();
     ASSERT_TRUE(ApplyWizardChoices(a, ReadWizardState(a)));
-    EXPECT_EQ(a.settings.dft.load(), kGroupWebPages | kGroupMusic);
-    EXPECT_EQ(a.settings.types.Text(TypeKind::FileTypes), ".zip");
-    EXPECT_EQ(a.paths.settingsFile.string(), settingsBefore);  // no address to name it after
+    EXPECT_EQ(a.Settings().dft.load(), kGroupWebPages | kGroupMusic);
+    EXPECT_EQ(a.Settings().types.Text(TypeKind::FileTypes), ".zip");
+    EXPECT_EQ(a.Paths().settingsFile.string(), settingsBefore);  // no address to name it after
 }
 
 TEST_F(AppTest, GoDigQueuesTheSiteOrTheSingleFile) {
@@ -253,7 +253,7 @@ TEST_F(AppTest, GoDigQueuesTheSiteOrTheSingleFile) {
         EXPECT_EQ(page->allLinked, 0);
         EXPECT_EQ(page->thirdFlag, 1);
     }
-    EXPECT_EQ(a.paths.stateFile, dir.path() / "site.example_start.sav");
+    EXPECT_EQ(a.Paths().stateFile, dir.path() / "site.example_start.sav");
     EXPECT_EQ(WizardScope(site), CrawlScope::WithinDomain);
 
     WizardState file = ReadWizardState(a);
@@ -266,7 +266,7 @@ TEST_F(AppTest, GoDigQueuesTheSiteOrTheSingleFile) {
               (Strings{"http://site.example/start", "http://files.example/song.mp3"}));
     EXPECT_EQ(QueuedPages(a).size(), 1u);
     // A single file keeps the crawl's state file.
-    EXPECT_EQ(a.paths.stateFile, dir.path() / "site.example_start.sav");
+    EXPECT_EQ(a.Paths().stateFile, dir.path() / "site.example_start.sav");
     EXPECT_EQ(WizardScope(file), CrawlScope::FileUrl);
 }
 

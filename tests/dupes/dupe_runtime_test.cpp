@@ -23,13 +23,13 @@ class DupeRuntimeTest : public AppTest {
 protected:
     App& Start() {
         App& a = InitApp();
-        a.paths.downloadDir = dir.path() / "dl";
-        fs::create_directories(a.paths.downloadDir);
-        a.settings.runtimeDuplicateDetect.store(true);
-        a.settings.logDebug.store(true);
+        a.Paths().downloadDir = dir.path() / "dl";
+        fs::create_directories(a.Paths().downloadDir);
+        a.Settings().runtimeDuplicateDetect.store(true);
+        a.Settings().logDebug.store(true);
         return a;
     }
-    fs::path Dl(const std::string& relative) const { return app->paths.downloadDir / relative; }
+    fs::path Dl(const std::string& relative) const { return app->Paths().downloadDir / relative; }
     bool Check(const fs::path& path) { return app->Dupes().CheckDownload(path.string()); }
     std::size_t Records() {
         std::size_t size = 0;
@@ -114,9 +114,9 @@ TEST_F(DupeRuntimeTest, NothingIsJudgedWhileOffOrHeld) {
     WriteWholeFile(Dl("a.jpg"), PatternBytes(100, 4));
     WriteWholeFile(Dl("b.jpg"), PatternBytes(100, 4));
     WriteWholeFile(Dl("e.jpg"), "");
-    a.settings.runtimeDuplicateDetect.store(false);
+    a.Settings().runtimeDuplicateDetect.store(false);
     EXPECT_FALSE(Check(Dl("e.jpg")));
-    a.settings.runtimeDuplicateDetect.store(true);
+    a.Settings().runtimeDuplicateDetect.store(true);
     a.State().SetWorkHeld(true);
     EXPECT_FALSE(Check(Dl("e.jpg")));
     a.State().SetWorkHeld(false);
@@ -232,7 +232,7 @@ TEST_F(DupeRuntimeTest, OlderFileIsMigratedAndErasedOnRequest) {
 
 TEST_F(DupeRuntimeTest, BuildRecordsTheDirectoriesAndUpdateAddsOnlyNewNames) {
     App& a = Start();
-    a.SetCheckDir(a.paths.downloadDir.string(), 0);
+    a.Directories().SetCheckDir(a.Paths().downloadDir.string(), 0);
     WriteWholeFile(Dl("a.jpg"), PatternBytes(1500, 7));
     WriteWholeFile(Dl("b.jpg"), PatternBytes(1500, 8));
     WriteWholeFile(Dl(".x"), PatternBytes(10, 9));   // two characters from a dot: skipped
@@ -244,8 +244,8 @@ TEST_F(DupeRuntimeTest, BuildRecordsTheDirectoriesAndUpdateAddsOnlyNewNames) {
     EXPECT_EQ(StoredRecords(dir.path() / "Dupe.bin").size(), 2u);
 
     // With the sub-directory list the sub-directories come first.
-    a.settings.searchDlSubDirs.store(true);
-    a.SubDirectories().Publish({Dl("sub").string()});
+    a.Settings().searchDlSubDirs.store(true);
+    a.Directories().SubDirectories().Publish({Dl("sub").string()});
     a.Dupes().MarkRebuild();
     ASSERT_TRUE(a.Dupes().StartBuild());
     a.Dupes().JoinThread();
@@ -270,7 +270,7 @@ TEST_F(DupeRuntimeTest, BuildRecordsTheDirectoriesAndUpdateAddsOnlyNewNames) {
     const std::vector<DupeRecord> saved = StoredRecords(dir.path() / "Dupe.bin");
     ASSERT_EQ(saved.size(), 4u);
     EXPECT_EQ(saved[0].name, "c.jpg");
-    EXPECT_EQ(saved[0].dir, a.paths.downloadDir.string());
+    EXPECT_EQ(saved[0].dir, a.Paths().downloadDir.string());
     EXPECT_EQ(saved[3].name, "d.jpg");
 }
 
@@ -281,15 +281,15 @@ protected:
 
 TEST_F(DupeDownloadTest, SecondDownloadOfTheSameBytesIsNotKept) {
     App& a = InitApp();
-    a.settings.runtimeDuplicateDetect.store(true);
+    a.Settings().runtimeDuplicateDetect.store(true);
     const std::string bytes = PatternBytes(6000, 12);
     server.Route("/p/one.jpg", Reply::Ok(bytes, "image/jpeg"));
     server.Route("/q/two.jpg", Reply::Ok(bytes, "image/jpeg"));
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/one.jpg")));
     (void)a.DownloadOne(slot, server.Url("q/two.jpg"));
-    EXPECT_TRUE(fs::exists(a.paths.downloadDir / "127_0_0_1/p/one.jpg"));
-    EXPECT_FALSE(fs::exists(a.paths.downloadDir / "127_0_0_1/q/two.jpg"));
-    EXPECT_EQ(a.filesDownloaded.load(), 1u);
+    EXPECT_TRUE(fs::exists(a.Paths().downloadDir / "127_0_0_1/p/one.jpg"));
+    EXPECT_FALSE(fs::exists(a.Paths().downloadDir / "127_0_0_1/q/two.jpg"));
+    EXPECT_EQ(a.Counters().filesDownloaded.load(), 1u);
 }
 
 }  // namespace

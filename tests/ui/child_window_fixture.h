@@ -81,8 +81,8 @@ protected:
     }
 
     std::string SettingsText() const {
-        return std::filesystem::exists(app->paths.settingsFile)
-                   ? ReadWholeFile(app->paths.settingsFile)
+        return std::filesystem::exists(app->Paths().settingsFile)
+                   ? ReadWholeFile(app->Paths().settingsFile)
                    : std::string("(none)");
     }
 

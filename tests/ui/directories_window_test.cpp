@@ -32,7 +32,7 @@ TEST_F(DirectoriesWindowTest, SaveAppliesGoodDirectoriesAndRefusesBadOnesWithNot
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        app->SetCheckDir("", 2);
+        app->Directories().SetCheckDir("", 2);
         app->SaveSettings();
         const std::string before = SettingsText();
         told.clear();
@@ -45,13 +45,13 @@ TEST_F(DirectoriesWindowTest, SaveAppliesGoodDirectoriesAndRefusesBadOnesWithNot
         if (c.accepted) {
             EXPECT_TRUE(told.empty());
             EXPECT_TRUE(dialog->Closed());
-            EXPECT_EQ(app->GetCheckDir(2).value_or("?"), c.typed);
+            EXPECT_EQ(app->Directories().GetCheckDir(2).value_or("?"), c.typed);
             EXPECT_NE(SettingsText().find("CHECK_DIR2=" + c.typed + "\n"), std::string::npos);
         } else {
             ASSERT_EQ(told.size(), 1u);
             EXPECT_NE(told[0].find("Dir 3: "), std::string::npos) << told[0];
             EXPECT_FALSE(dialog->Closed());
-            EXPECT_EQ(app->GetCheckDir(2).value_or("?"), "");
+            EXPECT_EQ(app->Directories().GetCheckDir(2).value_or("?"), "");
             EXPECT_EQ(SettingsText(), before);
             In<QAbstractButton>(dialog, dd::kCancel)->click();
             EXPECT_TRUE(dialog->Closed());
@@ -76,13 +76,13 @@ TEST_F(DirectoriesWindowTest, LookInSubdirectoriesGeneratesAndSavesTheList) {
     In<QAbstractButton>(dialog, dd::kSave)->click();
 
     ASSERT_TRUE(dialog->Closed());
-    EXPECT_TRUE(app->settings.searchDlSubDirs.load());
-    const auto list = app->SubDirectories().Get();
+    EXPECT_TRUE(app->Settings().searchDlSubDirs.load());
+    const auto list = app->Directories().SubDirectories().Get();
     ASSERT_TRUE(list);
     const std::set<std::string> listed(list->begin(), list->end());
     EXPECT_EQ(listed, (std::set<std::string>{(root / "a").string(), (root / "a" / "b").string(),
                                              (root / "c").string()}));
-    EXPECT_TRUE(std::filesystem::exists(app->paths.settingsFile.string() + ".dirs"));
+    EXPECT_TRUE(std::filesystem::exists(app->Paths().settingsFile.string() + ".dirs"));
 }
 
 TEST_F(DirectoriesWindowTest, RuntimeDetectionIsSwitchedOnOnlyWhenTheWarningIsAccepted) {
@@ -101,7 +101,7 @@ TEST_F(DirectoriesWindowTest, RuntimeDetectionIsSwitchedOnOnlyWhenTheWarningIsAc
         EXPECT_EQ(In(dialog, dd::kUpdateDupeData)->isEnabled(), reply == Answer::Yes);
         In<QAbstractButton>(dialog, dd::kCancel)->click();
         window->ProcessMessages();
-        EXPECT_FALSE(app->settings.runtimeDuplicateDetect.load());
+        EXPECT_FALSE(app->Settings().runtimeDuplicateDetect.load());
     }
 }
 

@@ -150,7 +150,7 @@ TEST(MainWindowCrawl, CrawlFromTheWindowEndsFinishedWithTheTotals) {
         EXPECT_EQ(rig.Label(mw::kDownloadedCounter), "Files Downloaded: 6");
         EXPECT_EQ(rig.Label(mw::kScannedCounter), "URLs Scanned: 3");
         EXPECT_EQ(rig.Label(mw::kLinksCounter), "Links To Grubble: 0");
-        const fs::path site = rig.app->paths.downloadDir / "127_0_0_1";
+        const fs::path site = rig.app->Paths().downloadDir / "127_0_0_1";
         for (const char* name : {"index.html", "a.html", "b.html", "p1.jpg", "p2.jpg", "p3.jpg"}) {
             EXPECT_TRUE(fs::exists(site / name)) << name;
         }
@@ -170,7 +170,7 @@ TEST(MainWindowCrawl, MirrorsTheDemoSite) {
     ASSERT_TRUE(nginx.Running()) << nginx.Error();
     const std::string url = "http://127.0.0.1:" + std::to_string(nginx.HttpPort()) + "/";
     CrawlFromWindow(url, "main-window-demo.png", [&](WindowRig& rig) {
-        const fs::path site = rig.app->paths.downloadDir / "127_0_0_1";
+        const fs::path site = rig.app->Paths().downloadDir / "127_0_0_1";
         // Every stylesheet, script and picture of the site is on disk.
         for (const std::string& file : FilesBelow(source / "demo" / "site")) {
             if (!file.ends_with(".html")) {
@@ -188,9 +188,9 @@ TEST(MainWindowCrawl, DuplicationDataBuildShowsItsProgressWindow) {
     WindowRig rig;
     ASSERT_TRUE(rig.started);
     App& app = *rig.app;
-    fs::create_directories(app.paths.downloadDir);
+    fs::create_directories(app.Paths().downloadDir);
     for (int i = 0; i < 3; ++i) {
-        std::ofstream(app.paths.downloadDir / ("f" + std::to_string(i) + ".jpg")) << Picture(i);
+        std::ofstream(app.Paths().downloadDir / ("f" + std::to_string(i) + ".jpg")) << Picture(i);
     }
     ASSERT_TRUE(app.Dupes().StartBuild());
     bool done = false;

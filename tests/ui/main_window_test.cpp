@@ -179,9 +179,9 @@ TEST_F(MainWindowTest, GoFetchQueuesTheAddressWithScopeAndTypes) {
     EXPECT_EQ(page->allLinked, 1);
     EXPECT_EQ(page->withinDomain, 0);
     EXPECT_EQ(Text(1006), QStringLiteral("Links To Grubble: 1"));
-    EXPECT_EQ(app->settings.dft.load(), kGroupPictures);
-    EXPECT_EQ(app->settings.types.Text(TypeKind::FileTypes),
-              app->settings.types.Text(TypeKind::PictureTypes));
+    EXPECT_EQ(app->Settings().dft.load(), kGroupPictures);
+    EXPECT_EQ(app->Settings().types.Text(TypeKind::FileTypes),
+              app->Settings().types.Text(TypeKind::PictureTypes));
     EXPECT_TRUE(Widget(1090)->isEnabled());
     EXPECT_TRUE(Widget(1091)->isEnabled());
 
@@ -239,21 +239,21 @@ TEST_F(MainWindowTest, TypeBoxesComposeTheDownloadTypes) {
     auto* web = Widget<QCheckBox>(1024);
     auto* music = Widget<QCheckBox>(1020);
     auto* pictures = Widget<QCheckBox>(1021);
-    const std::string pictureList = app->settings.types.Text(TypeKind::PictureTypes);
-    const std::string musicList = app->settings.types.Text(TypeKind::MusicTypes);
+    const std::string pictureList = app->Settings().types.Text(TypeKind::PictureTypes);
+    const std::string musicList = app->Settings().types.Text(TypeKind::MusicTypes);
     EXPECT_EQ(web->checkState(), Qt::Checked);
 
     // File types set elsewhere: the groups they reach show half-ticked, and
     // Go leaves them alone while no box is clicked.
-    app->settings.types.Set(TypeKind::FileTypes, ".jpg;.mp3");
-    app->settings.dft.store(0);
+    app->Settings().types.Set(TypeKind::FileTypes, ".jpg;.mp3");
+    app->Settings().dft.store(0);
     window->RefreshTypeBoxes();
     EXPECT_EQ(web->checkState(), Qt::Unchecked);
     EXPECT_EQ(music->checkState(), Qt::PartiallyChecked);
     EXPECT_EQ(pictures->checkState(), Qt::PartiallyChecked);
     TypeAddress(QStringLiteral("127.0.0.1:9/"));
     Click(1);
-    EXPECT_EQ(app->settings.types.Text(TypeKind::FileTypes), ".jpg;.mp3");
+    EXPECT_EQ(app->Settings().types.Text(TypeKind::FileTypes), ".jpg;.mp3");
 
     // A click: the half-ticked boxes drop out.
     Click(1021);
@@ -263,7 +263,7 @@ TEST_F(MainWindowTest, TypeBoxesComposeTheDownloadTypes) {
     Click(1020);
     EXPECT_EQ(window->DownloadTypesText(), pictureList + ";" + musicList);
     Click(1);
-    EXPECT_EQ(app->settings.dft.load(), kGroupPictures | kGroupMusic);
+    EXPECT_EQ(app->Settings().dft.load(), kGroupPictures | kGroupMusic);
 
     // "Web Pages" stands for every type but programs and scripts.
     Click(1024);
@@ -280,8 +280,8 @@ TEST_F(MainWindowTest, TypeBoxesComposeTheDownloadTypes) {
     Click(1024);
     EXPECT_EQ(window->DownloadTypesText(), "");
     Click(1);
-    EXPECT_EQ(app->settings.dft.load(), 0);
-    EXPECT_EQ(app->settings.types.Text(TypeKind::FileTypes), pictureList + ";" + musicList);
+    EXPECT_EQ(app->Settings().dft.load(), 0);
+    EXPECT_EQ(app->Settings().types.Text(TypeKind::FileTypes), pictureList + ";" + musicList);
 }
 
 TEST_F(MainWindowTest, PauseShowsItsStateInButtonStatusAndMenu) {
@@ -351,11 +351,11 @@ TEST_F(MainWindowTest, StopQuestionHasThreeAnswers) {
 }
 
 TEST_F(MainWindowTest, ExitTwiceEndsAtOnceAndTheCloseBoxIsExit) {
-    app->settings.alwaysSave.store(true);
+    app->Settings().alwaysSave.store(true);
     window->close();  // the window's close box
     EXPECT_TRUE(window->ExitPressed());
     EXPECT_TRUE(app->State().ExitRequested());
-    EXPECT_FALSE(app->settings.alwaysSave.load());
+    EXPECT_FALSE(app->Settings().alwaysSave.load());
     EXPECT_FALSE(window->Closed());
     // ExitNow only raises the exit flags; the program's loop ends the process.
     app->State().SetExitRequested(false);
@@ -409,14 +409,14 @@ TEST_F(MainWindowTest, DownloadDirectoryFieldAndAddressKeys) {
     auto* field = Widget<QLineEdit>(1176);
     field->setText(QString::fromStdString(typed));
     QTest::keyClick(field, Qt::Key_Return);
-    EXPECT_EQ(app->paths.downloadDir.string(), typed);
-    EXPECT_NE(ReadWholeFile(app->paths.settingsFile).find(typed), std::string::npos);
+    EXPECT_EQ(app->Paths().downloadDir.string(), typed);
+    EXPECT_NE(ReadWholeFile(app->Paths().settingsFile).find(typed), std::string::npos);
     EXPECT_EQ(NewestPage(), nullptr);  // Enter there starts no crawl
 
     chosen = (dir.path() / "chosen").string();
     Click(1177);
     EXPECT_EQ(field->text().toStdString(), chosen);
-    EXPECT_EQ(app->paths.downloadDir.string(), chosen);
+    EXPECT_EQ(app->Paths().downloadDir.string(), chosen);
 
     // Up and Down step through the addresses typed before.
     app->RememberTypedUrl("first.example");
@@ -433,7 +433,7 @@ TEST_F(MainWindowTest, DownloadDirectoryFieldAndAddressKeys) {
 }
 
 TEST_F(MainWindowTest, ADirectoryThatCannotBeUsedIsRefusedEverywhere) {
-    const std::string before = app->paths.downloadDir.string();
+    const std::string before = app->Paths().downloadDir.string();
     const std::filesystem::path file = dir.path() / "a-file";
     WriteWholeFile(file, "x");
     auto* field = Widget<QLineEdit>(1176);
@@ -454,9 +454,9 @@ TEST_F(MainWindowTest, ADirectoryThatCannotBeUsedIsRefusedEverywhere) {
         applyWays[way]();
         ASSERT_EQ(told.size(), 1u);
         EXPECT_NE(told[0].find("Cannot use \"" + refused + "\""), std::string::npos) << told[0];
-        EXPECT_EQ(app->paths.downloadDir.string(), before);
+        EXPECT_EQ(app->Paths().downloadDir.string(), before);
         EXPECT_EQ(field->text().toStdString(), before);
-        EXPECT_EQ(ReadWholeFile(app->paths.settingsFile).find(refused), std::string::npos);
+        EXPECT_EQ(ReadWholeFile(app->Paths().settingsFile).find(refused), std::string::npos);
         EXPECT_EQ(NewestPage(), nullptr);  // no crawl into some other directory
     }
 
@@ -468,7 +468,7 @@ TEST_F(MainWindowTest, ADirectoryThatCannotBeUsedIsRefusedEverywhere) {
     field->setText(QStringLiteral("~/mirrors"));
     emit field->editingFinished();
     qputenv("HOME", savedHome);
-    EXPECT_EQ(app->paths.downloadDir, home / "mirrors");
+    EXPECT_EQ(app->Paths().downloadDir, home / "mirrors");
     EXPECT_EQ(field->text().toStdString(), (home / "mirrors").string());
     EXPECT_TRUE(std::filesystem::is_directory(home / "mirrors"));
 }
@@ -477,8 +477,8 @@ TEST_F(MainWindowTest, ADesktopThatCannotOpenIsReported) {
     openResult = false;
     const std::vector<std::pair<std::function<void()>, std::string>> cases = {
         {[&] { Item(40004)->trigger(); }, "help.html"},
-        {[&] { Item(40002)->trigger(); }, app->paths.downloadDir.string()},
-        {[&] { Click(1175); }, app->paths.downloadDir.string()},
+        {[&] { Item(40002)->trigger(); }, app->Paths().downloadDir.string()},
+        {[&] { Click(1175); }, app->Paths().downloadDir.string()},
     };
     for (const auto& [act, named] : cases) {
         SCOPED_TRACE(named);

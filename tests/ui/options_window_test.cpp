@@ -51,12 +51,12 @@ protected:
     }
     // Lets closed dialogs go, as the event loop would.
     static void Settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-    std::string SettingsFile() const { return ReadWholeFile(app->paths.settingsFile); }
-    std::string SettingsText() const { return FormatSettings(app->settings, app->paths); }
+    std::string SettingsFile() const { return ReadWholeFile(app->Paths().settingsFile); }
+    std::string SettingsText() const { return FormatSettings(app->Settings(), app->Paths()); }
 };
 
 TEST_F(OptionsWindowTest, TheDialogsShowTheSettingsTheyOpenWith) {
-    AppSettings& s = app->settings;
+    AppSettings& s = app->Settings();
     s.maxFileSize.store(5000);
     s.guessUrls.store(true);
     s.logUrlErrors.store(true);
@@ -68,7 +68,7 @@ TEST_F(OptionsWindowTest, TheDialogsShowTheSettingsTheyOpenWith) {
     s.priority.store(-2);
     s.redirDefaultType.store(0);
     s.showLastImage.store(false);
-    app->paths.settingsFile = dir.path() / "site.ini";
+    app->Paths().settingsFile = dir.path() / "site.ini";
 
     OptionsWindow* options = OpenOptions();
     ASSERT_NE(options, nullptr);
@@ -77,7 +77,7 @@ TEST_F(OptionsWindowTest, TheDialogsShowTheSettingsTheyOpenWith) {
         {ow::kMinFileSize, ""},
         {ow::kMaxFileSize, "5000"},
         {ow::kSkipKeywords, "forum;login"},
-        {ow::kDownloadDir, QString::fromStdString(app->paths.downloadDir.string())},
+        {ow::kDownloadDir, QString::fromStdString(app->Paths().downloadDir.string())},
         {ow::kSearchWords, "."}};
     for (const auto& [id, text] : texts) {
         EXPECT_EQ(Edit(options, id)->text(), text) << id;
@@ -188,7 +188,7 @@ TEST_F(OptionsWindowTest, SaveAppliesAndWritesTheChanges) {
                         "Warning: Wild cards (like *) are not supported.",
                         "Warning: * is not support. To download all file types that\nstart "
                         "with, for example, .sw, just enter .sw"}));
-    const AppSettings& s = app->settings;
+    const AppSettings& s = app->Settings();
     EXPECT_EQ(s.minFileSize.load(), 100);
     EXPECT_EQ(s.maxFileSize.load(), 5000);
     EXPECT_EQ(s.types.Text(TypeKind::SiteTypes), kDefaultSiteTypes);
@@ -218,7 +218,7 @@ TEST_F(OptionsWindowTest, SaveAppliesAndWritesTheChanges) {
     Edit(options, ow::kDownloadDir)->setText(QStringLiteral(" ~/dl "));
     Click(options, ow::kSave);
     qputenv("HOME", homeBefore);
-    EXPECT_EQ(app->paths.downloadDir, home / "dl");
+    EXPECT_EQ(app->Paths().downloadDir, home / "dl");
     Settle();
 
     // The advanced values, while workers run: more start at once, fewer
@@ -276,7 +276,7 @@ TEST_F(OptionsWindowTest, ClicksFollowTheEnableAndGroupRules) {
     EXPECT_TRUE(Button(options, ow::kMirrorDirs)->isChecked());
 
     // The type groups compose the file types as the main window's do.
-    const AppSettings& s = app->settings;
+    const AppSettings& s = app->Settings();
     Click(options, ow::kPictures);
     Click(options, ow::kMusic);
     EXPECT_FALSE(Button(options, ow::kWebPages)->isChecked());
@@ -293,7 +293,7 @@ TEST_F(OptionsWindowTest, ClicksFollowTheEnableAndGroupRules) {
 }
 
 TEST_F(OptionsWindowTest, DefaultsResetAtOnceAndCancelKeepsTheReset) {
-    AppSettings& s = app->settings;
+    AppSettings& s = app->Settings();
     s.minFileSize.store(77);
     s.guessUrls.store(true);
     s.types.Set(TypeKind::SiteTypes, ".only");

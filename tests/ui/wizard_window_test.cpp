@@ -108,10 +108,10 @@ TEST_F(WizardWindowTest, WebsiteModeFromTheWelcomePageToAFinishedMirror) {
     // the Options dialog is still open keeps the word.
     Click(wz::kMoreOptions);
     EXPECT_EQ(List(), Strings{"logout"});
-    EXPECT_EQ(app->settings.types.Text(TypeKind::ExclusionTypes), "logout");
+    EXPECT_EQ(app->Settings().types.Text(TypeKind::ExclusionTypes), "logout");
     Click(wz::kNext);
     EXPECT_EQ(Question(), "To Search By Keywords Within URLs Enter Word(s) Below:");
-    EXPECT_EQ(app->settings.types.Text(TypeKind::ExclusionTypes), "logout");
+    EXPECT_EQ(app->Settings().types.Text(TypeKind::ExclusionTypes), "logout");
     EXPECT_EQ(List(), Strings{"."});
     Shot("page08-search-words");
     Click(wz::kRemoveAll);
@@ -136,9 +136,9 @@ TEST_F(WizardWindowTest, WebsiteModeFromTheWelcomePageToAFinishedMirror) {
     EXPECT_EQ(window->findChild<WizardWindow*>(), nullptr);
     EXPECT_EQ(QueuedPages(*app), Strings{"http://" + site + "/site/"});
     EXPECT_TRUE(ScopeChecked(mw::kWithinDomain));
-    EXPECT_EQ(app->settings.downloadDirStructure.load(), 1);
-    EXPECT_TRUE(app->settings.downloadAsIs.load());
-    EXPECT_EQ(app->paths.settingsFile.filename(), site + "_site.ini");
+    EXPECT_EQ(app->Settings().downloadDirStructure.load(), 1);
+    EXPECT_TRUE(app->Settings().downloadAsIs.load());
+    EXPECT_EQ(app->Paths().settingsFile.filename(), site + "_site.ini");
 
     app->UseNetworkWorkers();
     app->StartWorkers();
@@ -155,7 +155,7 @@ TEST_F(WizardWindowTest, WebsiteModeFromTheWelcomePageToAFinishedMirror) {
     // site; the skipped page is not fetched.
     std::set<std::string> names;
     for (const auto& entry :
-         std::filesystem::directory_iterator(app->paths.downloadDir / "127_0_0_1")) {
+         std::filesystem::directory_iterator(app->Paths().downloadDir / "127_0_0_1")) {
         names.insert(entry.path().filename().string());
     }
     EXPECT_EQ(names, (std::set<std::string>{"site_", "site_a.html", "site_p.jpg"}));
@@ -214,7 +214,7 @@ TEST_F(WizardWindowTest, FileModeWithAMediaUrlThenBackToAllItsPages) {
     Settle();
     ASSERT_EQ(QueuedPages(*app), Strings{"http://127.0.0.1:9/f/song.mp3"});
     EXPECT_TRUE(ScopeChecked(mw::kAllLinked));
-    const AppSettings& s = app->settings;
+    const AppSettings& s = app->Settings();
     EXPECT_EQ(s.dft.load(), kGroupMusic);
     EXPECT_EQ(s.types.Text(TypeKind::FileTypes), kDefaultMusicTypes);
     EXPECT_EQ(s.types.Text(TypeKind::SearchWords), "live");
@@ -223,7 +223,7 @@ TEST_F(WizardWindowTest, FileModeWithAMediaUrlThenBackToAllItsPages) {
 }
 
 TEST_F(WizardWindowTest, EachWayOfClosingItAtStartUp) {
-    ASSERT_TRUE(WriteWholeFile(app->paths.stateFile, ""));
+    ASSERT_TRUE(WriteWholeFile(app->Paths().stateFile, ""));
     struct Case {
         const char* name;
         std::vector<int> clicks;  // 0: the close box

@@ -1,7 +1,3 @@
-// The directories searched for files downloaded earlier: the ten check
-// directories, the list of every directory below them (walked here or read
-// from the ".dirs" file beside the settings file), and the search that
-// FindOnDisk runs over both.
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -9,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/app.h"
+#include "download/directory_search.h"
 #include "download/save_names.h"
 #include "platform/files.h"
 #include "settings/settings_file.h"
@@ -87,62 +83,62 @@ std::int32_t StoredCount(const std::vector<std::string>& dirs) {
 
 }  // namespace
 
-std::optional<std::string> App::GetCheckDir(int i) const {
+std::optional<std::string> DirectorySearch::GetCheckDir(int i) const {
     if (i < 0 || i >= kCheckDirCount) {
         return std::nullopt;
     }
-    return settings.checkDirs[static_cast<std::size_t>(i)].Get();
+    return settings_.checkDirs[static_cast<std::size_t>(i)].Get();
 }
 
-void App::SetCheckDir(std::string_view text, int i) {
+void DirectorySearch::SetCheckDir(std::string_view text, int i) {
     if (i < 0 || i >= kCheckDirCount) {
         return;
     }
     const std::string stored = CopyBounded(text, kPathCapacity);
-    settings.checkDirs[static_cast<std::size_t>(i)].Set(stored);
+    settings_.checkDirs[static_cast<std::size_t>(i)].Set(stored);
     if (stored.empty()) {
         return;
     }
-    int count = settings.checkDirCount.load();
-    while (count <= i && !settings.checkDirCount.compare_exchange_weak(count, i + 1)) {
+    int count = settings_.checkDirCount.load();
+    while (count <= i && !settings_.checkDirCount.compare_exchange_weak(count, i + 1)) {
     }
 }
 
-void App::ClearSubDirs() {
-    settings.searchDlSubDirs.store(false);
-    std::lock_guard<std::mutex> lock(subDirMutex_);
+void DirectorySearch::ClearSubDirs() {
+    settings_.searchDlSubDirs.store(false);
+    std::lock_guard<std::mutex> lock(mutex_);
     if (subDirsExist_) {
         subDirs_.Publish({});
     }
 }
 
-void App::GenerateSubDirs(const std::function<void()>& progress) {
+void DirectorySearch::GenerateSubDirs(const std::function<void()>& progress) {
     {
-        std::lock_guard<std::mutex> lock(subDirMutex_);
+        std::lock_guard<std::mutex> lock(mutex_);
         if (!subDirsExist_) {
             subDirs_.Publish({});
             subDirsExist_ = true;
         }
     }
-    settings.searchDlSubDirs.store(true);
+    settings_.searchDlSubDirs.store(true);
 
     // The list is built anew and published after each check directory;
     // readers keep the previous one until the first has been walked. The walk
     // itself holds no lock: `progress` may let the window run a command that
     // touches the list.
-    const WalkContext context{DownloadDirForWalk(paths.downloadDir), &progress, &run_};
+    const WalkContext context{DownloadDirForWalk(paths_.downloadDir), &progress, &run_};
     std::vector<std::string> built;
     for (int i = 0; i < kCheckDirCount; ++i) {
         if (run_.WorkersStopping()) {
             break;
         }
-        const std::string dir = settings.checkDirs[static_cast<std::size_t>(i)].Get();
+        const std::string dir = settings_.checkDirs[static_cast<std::size_t>(i)].Get();
         if (dir.empty()) {
             continue;
         }
         WalkDirectory(dir, context, built);
         {
-            std::lock_guard<std::mutex> lock(subDirMutex_);
+            std::lock_guard<std::mutex> lock(mutex_);
             subDirs_.Publish(built);
             subDirsExist_ = true;
         }
@@ -150,59 +146,56 @@ void App::GenerateSubDirs(const std::function<void()>& progress) {
     }
     {
         // Also when no check directory was walked: the old list goes.
-        std::lock_guard<std::mutex> lock(subDirMutex_);
+        std::lock_guard<std::mutex> lock(mutex_);
         subDirs_.Publish(std::move(built));
         subDirsExist_ = true;
     }
 
-    if (settings.saveDlSubDirs.load()) {
+    if (settings_.saveDlSubDirs.load()) {
         (void)SaveSubDirFile();
     } else {
-        settings.saveDlSubDirsFile.Set({});
+        settings_.saveDlSubDirsFile.Set({});
     }
     // Only the settings file: the pointer file may not have been read yet when
     // this runs while the settings are being read.
-    if (SaveSettingsFile(settings, paths) != 0) {
-        ShowStatus("Error Saving Settings to " + paths.settingsFile.string());
+    if (SaveSettingsFile(settings_, paths_) != 0) {
+        showStatus_("Error Saving Settings to " + paths_.settingsFile.string());
     }
 }
 
-bool App::SaveSubDirFile() {
+bool DirectorySearch::SaveSubDirFile() {
     std::string file;
     std::int32_t dirCount = 0;
     int error = 0;
     {
-        std::lock_guard<std::mutex> lock(subDirMutex_);
+        std::lock_guard<std::mutex> lock(mutex_);
         const PublishedList::Snapshot list = subDirs_.Get();
         if (!subDirsExist_ || !list) {
             return false;
         }
-        file = paths.settingsFile.string() + ".dirs";
-        settings.saveDlSubDirsFile.Set(file);
+        file = paths_.settingsFile.string() + ".dirs";
+        settings_.saveDlSubDirsFile.Set(file);
         dirCount = StoredCount(*list);
         error = platform::WriteFileAtomically(file, EncodeDirsFile(*list));
     }
     if (error != 0) {
-        wg::ShowWindowsError(error, file.c_str(),
-                             [this](const std::string& text, const std::string& caption) {
-                                 port_.Tell(text, caption, Icon::Error);
-                             });
+        wg::ShowWindowsError(error, file.c_str(), tellError_);
         return false;
     }
     if (dirCount == 0) {
-        settings.saveDlSubDirsFile.Set({});
+        settings_.saveDlSubDirsFile.Set({});
     }
     return true;
 }
 
-bool App::LoadSubDirFile() {
+bool DirectorySearch::LoadSubDirFile() {
     std::int32_t dirCount = 0;
     int error = 0;
     bool opened = false;
     {
-        std::lock_guard<std::mutex> lock(subDirMutex_);
+        std::lock_guard<std::mutex> lock(mutex_);
         std::string bytes;
-        opened = platform::ReadWholeFile(settings.saveDlSubDirsFile.Get(), &bytes, &error);
+        opened = platform::ReadWholeFile(settings_.saveDlSubDirsFile.Get(), &bytes, &error);
         if (opened) {
             DirsFileContent content = DecodeDirsFile(bytes);
             dirCount = content.dirCount;
@@ -211,20 +204,17 @@ bool App::LoadSubDirFile() {
         }
     }
     if (!opened) {
-        wg::ShowWindowsError(error, "Failed to load sub-directory file",
-                             [this](const std::string& text, const std::string& caption) {
-                                 port_.Tell(text, caption, Icon::Error);
-                             });
+        wg::ShowWindowsError(error, "Failed to load sub-directory file", tellError_);
         return false;
     }
     if (dirCount == 0) {
-        settings.saveDlSubDirsFile.Set({});
+        settings_.saveDlSubDirsFile.Set({});
     }
     return true;
 }
 
-DiskSearch App::DiskSearchFor() {
-    DiskSearch search = DiskSearchFrom(settings);
+DiskSearch DirectorySearch::DiskSearchFor() {
+    DiskSearch search = DiskSearchFrom(settings_);
     search.savedSubDirectories = [this](const DirectoryVisitor& visit) {
         const PublishedList::Snapshot list = subDirs_.Get();
         if (!list) {
@@ -241,6 +231,12 @@ DiskSearch App::DiskSearchFor() {
         return false;
     };
     return search;
+}
+
+void DirectorySearch::Forget() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    subDirs_.Clear();
+    subDirsExist_ = false;
 }
 
 }  // namespace wg
