@@ -2,7 +2,6 @@
 #include <thread>
 
 #include "app/app_fixture.h"
-#include "support/http_test_server.h"
 
 namespace wg::test {
 namespace {
@@ -12,19 +11,11 @@ protected:
     std::filesystem::path Saved(const std::string& relative) {
         return app->Paths().downloadDir / relative;
     }
-    HttpTestServer server;
 };
-
-std::string Pattern(std::size_t size) {
-    std::string s(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        s[i] = static_cast<char>('a' + (i * 13 + i / 97) % 26);
-    return s;
-}
 
 TEST_F(DownloadTest, CutTransferIsResumedToTheWholeFile) {
     App& a = InitApp();
-    const std::string body = Pattern(50000);
+    const std::string body = PatternBytes(50000);
     Reply cut = Reply::Ok(body, "application/octet-stream");
     cut.honourRange = true;
     cut.cutAfter = 20000;  // every answer stops after 20,000 bytes
@@ -92,8 +83,8 @@ TEST_F(DownloadTest, MissingFileIsRememberedAndUnreachableServerDropsTheUrl) {
 TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
     App& a = InitApp();
     a.Settings().dft.store(kGroupPictures);  // "Web Pages" off: every file is noted
-    server.Route("/p/one.jpg", Reply::Ok(Pattern(3000), "image/jpeg"));
-    server.Route("/p/two.zip", Reply::Ok(Pattern(3000), "application/zip"));
+    server.Route("/p/one.jpg", Reply::Ok(PatternBytes(3000), "image/jpeg"));
+    server.Route("/p/two.zip", Reply::Ok(PatternBytes(3000), "application/zip"));
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/one.jpg")));
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/two.zip")));
     const std::filesystem::path jpg =
@@ -105,7 +96,7 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
 
     // With the preview off a picture is still the last download, not an image.
     a.Settings().showLastImage.store(false);
-    server.Route("/p/three.png", Reply::Ok(Pattern(3000), "image/png"));
+    server.Route("/p/three.png", Reply::Ok(PatternBytes(3000), "image/png"));
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/three.png")));
     EXPECT_EQ(a.LastFiles().LastPath().substr(a.LastFiles().LastPath().size() - 9), "three.png");
     EXPECT_EQ(a.LastFiles().NewestImage(), jpg);
@@ -114,8 +105,8 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
     // ends the tracking, the next is not noted.
     a.Settings().dft.store(kGroupWebPages | kGroupPictures);
     a.State().SetTrackLastDownload(true);
-    server.Route("/p/four.gif", Reply::Ok(Pattern(3000), "image/gif"));
-    server.Route("/p/five.gif", Reply::Ok(Pattern(3000), "image/gif"));
+    server.Route("/p/four.gif", Reply::Ok(PatternBytes(3000), "image/gif"));
+    server.Route("/p/five.gif", Reply::Ok(PatternBytes(3000), "image/gif"));
     a.Settings().showLastImage.store(true);
     ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/four.gif")));
     EXPECT_FALSE(a.State().TrackLastDownload());

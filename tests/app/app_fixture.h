@@ -10,6 +10,7 @@
 
 #include "app/app.h"
 #include "platform/socket.h"
+#include "support/http_test_server.h"
 #include "support/scripted_port.h"
 #include "support/test_dirs.h"
 #include "util/timing.h"
@@ -90,8 +91,9 @@ private:
     std::thread runner_;
 };
 
-// An App whose workers talk to servers on loopback: short connect pauses and
-// body waits, the probe host on a closed port, a worker slot of the test's own.
+// An App whose workers talk to a test server on loopback: short connect
+// pauses and body waits, the probe host on a closed port, a worker slot of the
+// test's own.
 class NetworkAppTest : public AppTest {
 protected:
     void SetUp() override {
@@ -112,6 +114,7 @@ protected:
 
     // A slot no worker of the App reaches first.
     const int slot = kTransferSlotCount - 1;
+    HttpTestServer server;
 };
 
 }  // namespace wg::test

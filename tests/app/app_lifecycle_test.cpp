@@ -141,11 +141,10 @@ TEST_F(AppTest, SettersKeepTheirRules) {
     EXPECT_EQ(a.Settings().numUrlThreads.load(), 0);
 
     a.Settings().minFileSize.store(10);
-    a.SetMaxFileSize(5);
-    EXPECT_EQ(a.Settings().maxFileSize.load(), 0);
     a.SetMaxFileSize(20);
+    a.SetMaxFileSize(5);  // not above the minimum: refused
     EXPECT_EQ(a.Settings().maxFileSize.load(), 20);
-    a.SetMaxFileSize(0);
+    a.SetMaxFileSize(0);  // no limit
     EXPECT_EQ(a.Settings().maxFileSize.load(), 0);
 
     a.SetMinDownloadQueue(0);

@@ -3,7 +3,6 @@
 #include "app/app_lists.h"
 #include "app/page_url.h"
 #include "net/http_connection.h"
-#include "support/http_test_server.h"
 
 namespace wg::test {
 namespace {
@@ -34,10 +33,7 @@ TEST(PageUrl, SplitsHostPortDirectoryAndName) {
     EXPECT_TRUE(SplitPageUrl("HTTPS://h/").secure);
 }
 
-class PageFetchTest : public NetworkAppTest {
-protected:
-    HttpTestServer server;
-};
+using PageFetchTest = NetworkAppTest;
 
 TEST_F(PageFetchTest, PageArrivesInTheWorkersConnection) {
     App& a = InitApp();

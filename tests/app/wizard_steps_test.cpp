@@ -48,13 +48,7 @@ TEST_F(AppTest, WizardPagesFollowTheModeTheUrlAndTheSearchWordsBothWays) {
         {"short search words", true, false, "site.example", -1, {"ab"}, {2, 7, 8, 10, 5, 11}},
         {"media file", false, false, "h.example/song.mp3", 2, {}, {3, 4, 5, 11}},
         {"files of a site", false, false, "h.example/", 0, {"a"}, {3, 4, 5, 6, 7, 8, 10, 11}},
-        {"files with search",
-         false,
-         false,
-         "h.example/",
-         1,
-         {"cats"},
-         {3, 4, 5, 6, 7, 8, 9, 10, 11}},
+        {"with search", false, false, "h.example/", 1, {"cats"}, {3, 4, 5, 6, 7, 8, 9, 10, 11}},
     };
     App& a = InitApp();
     for (const PathCase& c : cases) {
@@ -158,31 +152,13 @@ TEST_F(AppTest, WizardChoicesGoIntoTheSettings) {
         bool asIs;
         int minSize;
     };
+    // The groups ticked on page 6, and those with web pages.
+    const int both = kGroupMovies | kGroupPictures;
+    const int all = kGroupWebPages | both;
     const std::vector<Case> cases = {
-        {false,
-         {true, true, true, true},
-         kGroupMovies | kGroupPictures,
-         ".jpg;.avi",
-         "forum",
-         true,
-         false,
-         500},
-        {true,
-         {true, false, true, false},
-         kGroupWebPages | kGroupMovies | kGroupPictures,
-         kDefaultFileTypes,
-         "",
-         false,
-         false,
-         500},
-        {true,
-         {false, false, false, true},
-         kGroupWebPages | kGroupMovies | kGroupPictures,
-         kDefaultFileTypes,
-         "",
-         false,
-         true,
-         0},
+        {false, {true, true, true, true}, both, ".jpg;.avi", "forum", true, false, 500},
+        {true, {true, false, true, false}, all, kDefaultFileTypes, "", false, false, 500},
+        {true, {false, false, false, true}, all, kDefaultFileTypes, "", false, true, 0},
     };
     for (const Case& c : cases) {
         WizardState s = ReadWizardState(a);

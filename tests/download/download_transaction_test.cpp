@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "download/transaction_fixture.h"
 #include "net/http_fetch.h"
-#include "net/transfer_slots.h"
 #include "support/http_test_server.h"
 #include "support/test_dirs.h"
 #include "util/timing.h"
@@ -21,43 +21,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::HttpTestServer;
 using test::Reply;
-
-// Records what a transaction tells the program around it (on the test's thread).
-class RecordingEnvironment : public DownloadEnvironment {
-public:
-    bool HasApp() const override { return app; }
-    FetchOptions Options() const override { return options; }
-    TransferSlot* Slot(int index) override { return index == 0 ? &slot : nullptr; }
-    void RecordUrlError(int status, std::string_view url) override {
-        Note("error " + std::to_string(status) + " " + std::string(url));
-    }
-    void SetLastFailure(std::string_view text) override { Note("fail " + std::string(text)); }
-    void QueuePage(std::string_view url, std::string_view domain) override {
-        Note("page " + std::string(url) + " " + std::string(domain));
-    }
-    void OfferDownload(std::string_view url, std::string_view) override {
-        Note("offer " + std::string(url));
-    }
-    std::string CookiesFor(std::string_view) override { return cookie; }
-    void StoreCookie(std::string_view host, std::string_view text) override {
-        Note("cookie " + std::string(host) + " " + std::string(text));
-    }
-    std::optional<std::uint64_t> SizeOnDisk(std::string_view) override { return onDisk; }
-    void CountDownload(std::uint64_t) override { Note("counted"); }
-    void NoteLastDownload(std::string_view name) override { Note("last " + std::string(name)); }
-
-    void Note(const std::string& line) { notes.push_back(line); }
-    bool Noted(const std::string& line) const {
-        return std::find(notes.begin(), notes.end(), line) != notes.end();
-    }
-
-    FetchOptions options;
-    bool app = true;
-    TransferSlot slot;
-    std::string cookie;
-    std::optional<std::uint64_t> onDisk;
-    std::vector<std::string> notes;
-};
 
 class DownloadTransactionTest : public ::testing::Test {
 protected:
@@ -85,22 +48,14 @@ protected:
     long Fetch(HttpConnection& c, const std::string& name, std::optional<std::string> saveDir = "",
                std::optional<std::string> saveName = std::nullopt, std::uint32_t resume = 0,
                std::uint32_t expected = 0) {
-        FetchRequest r;
-        r.slot = 0;
-        r.name = name;
-        r.saveDir = std::move(saveDir);
-        r.saveName = std::move(saveName);
-        r.resumeFrom = resume;
-        r.expectedTotal = expected;
-        // -1 for an unusable connection, else the body size (0: nothing usable).
-        const FetchResult result = RunTransaction(c, state, r, env);
-        return result.Usable() ? static_cast<long>(result.bytes) : -1;
+        return test::Transact(c, state, env, name, std::move(saveDir), std::move(saveName), resume,
+                              expected);
     }
 
     test::CurrentDirGuard cwd;
     test::TempDir dir;
     HttpTestServer server;
-    RecordingEnvironment env;
+    test::RecordingEnvironment env;
     FetchState state;  // of the last connection made
     Timing timing;     // of the connections made
 };
@@ -114,14 +69,6 @@ Reply Raw(std::vector<std::string> headers, std::string body, std::string lineEn
     r.lineEnd = std::move(lineEnd);
     r.body = std::move(body);
     return r;
-}
-
-std::string Pattern(std::size_t size) {
-    std::string s(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) {
-        s[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
-    }
-    return s;
 }
 
 TEST_F(DownloadTransactionTest, RequestLinesGoOutInOrderAndCookiesOnlyWhenAsked) {
@@ -157,8 +104,8 @@ TEST_F(DownloadTransactionTest, RequestLinesGoOutInOrderAndCookiesOnlyWhenAsked)
 }
 
 TEST_F(DownloadTransactionTest, KeepAliveSendsTheNextRequestsOnTheSameConnection) {
-    server.Route("/a.jpg", Reply::Ok(Pattern(3000), "image/jpeg"));
-    server.Route("/c.jpg", Reply::Ok(Pattern(5000), "image/jpeg"));
+    server.Route("/a.jpg", Reply::Ok(test::PatternBytes(3000), "image/jpeg"));
+    server.Route("/c.jpg", Reply::Ok(test::PatternBytes(5000), "image/jpeg"));
     server.Route("/b.html", Reply::Ok("<html>b</html>"));
     env.options.keepAlive = true;
     auto c = Connect();
@@ -166,7 +113,7 @@ TEST_F(DownloadTransactionTest, KeepAliveSendsTheNextRequestsOnTheSameConnection
     EXPECT_EQ(Fetch(*c, "b.html", std::nullopt), 14);
     EXPECT_EQ(Fetch(*c, "c.jpg"), 5000);
     EXPECT_EQ(server.Connections(), 1u);
-    EXPECT_TRUE(test::ReadWholeFile("c.jpg") == Pattern(5000));
+    EXPECT_TRUE(test::ReadWholeFile("c.jpg") == test::PatternBytes(5000));
     // A refused answer drops the connection, with nothing more sent on it.
     EXPECT_EQ(Fetch(*c, "missing.jpg"), 0);
     EXPECT_EQ(Fetch(*c, "b.html", std::nullopt), 14);
@@ -303,7 +250,7 @@ TEST_F(DownloadTransactionTest, BareLineFeedHeadersRunIntoTheBody) {
 }
 
 TEST_F(DownloadTransactionTest, TruncatedFileIsKeptAndResumedByteCorrect) {
-    const std::string body = Pattern(200000);
+    const std::string body = test::PatternBytes(200000);
     Reply cut = Reply::Ok(body, "application/octet-stream");
     cut.cutAfter = 70000;
     server.Route("/big.bin", cut);
@@ -348,7 +295,7 @@ TEST_F(DownloadTransactionTest, HtmlInPlaceOfAPictureIsRejected) {
 }
 
 TEST_F(DownloadTransactionTest, CancelEndsTheTransferWithinAChunk) {
-    Reply slow = Reply::Ok(Pattern(100000), "application/octet-stream");
+    Reply slow = Reply::Ok(test::PatternBytes(100000), "application/octet-stream");
     slow.chunkSize = 1000;
     slow.delayMs = 20;
     server.Route("/slow.bin", slow);
@@ -366,7 +313,7 @@ TEST_F(DownloadTransactionTest, CancelEndsTheTransferWithinAChunk) {
 }
 
 TEST_F(DownloadTransactionTest, PageBufferKeepsTheFirst262144Bytes) {
-    const std::string body = Pattern(300000);
+    const std::string body = test::PatternBytes(300000);
     server.Route("/big.html", Reply::Ok(body));
     server.Route("/small.html", Reply::Ok("<p>hi</p>"));
     auto c = Connect();
@@ -378,7 +325,7 @@ TEST_F(DownloadTransactionTest, PageBufferKeepsTheFirst262144Bytes) {
 }
 
 TEST_F(DownloadTransactionTest, HostileNamesStayInsideTheDownloadDirectory) {
-    server.Route("/x.bin", Reply::Ok(Pattern(5000), "application/octet-stream"));
+    server.Route("/x.bin", Reply::Ok(test::PatternBytes(5000), "application/octet-stream"));
     fs::create_directory("dl");
     fs::current_path("dl");
     auto c = Connect();
@@ -399,7 +346,7 @@ TEST_F(DownloadTransactionTest, HostileNamesStayInsideTheDownloadDirectory) {
 // the same body arrives whole, however slowly.
 TEST_F(DownloadTransactionTest, BodyBelowTheFloorRateIsGivenUp) {
     timing.slowBodyWindowMs = 150;
-    Reply slow = Reply::Ok(Pattern(60), "image/jpeg");
+    Reply slow = Reply::Ok(test::PatternBytes(60), "image/jpeg");
     slow.chunkSize = 2;
     slow.delayMs = 20;  // about 100 bytes a second
     server.Route("/slow.jpg", slow);

@@ -5,7 +5,6 @@
 #include "dupes/dupe_data.h"
 #include "dupes/dupe_test_files.h"
 #include "platform/files.h"
-#include "support/http_test_server.h"
 #include "util/log_file.h"
 
 namespace wg::test {
@@ -274,10 +273,7 @@ TEST_F(DupeRuntimeTest, BuildRecordsTheDirectoriesAndUpdateAddsOnlyNewNames) {
     EXPECT_EQ(saved[3].name, "d.jpg");
 }
 
-class DupeDownloadTest : public NetworkAppTest {
-protected:
-    HttpTestServer server;
-};
+using DupeDownloadTest = NetworkAppTest;
 
 TEST_F(DupeDownloadTest, SecondDownloadOfTheSameBytesIsNotKept) {
     App& a = InitApp();

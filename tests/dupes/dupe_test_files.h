@@ -1,5 +1,4 @@
-// Pattern bytes for the files of the duplicate tests, and the pieces of
-// "Dupe.bin" and "Dupe.dat" spelled out byte by byte.
+// The pieces of "Dupe.bin" and "Dupe.dat" spelled out byte by byte.
 #pragma once
 
 #include <cstdint>
@@ -10,20 +9,6 @@
 #include "support/test_dirs.h"
 
 namespace wg::test {
-
-// `size` bytes of a sequence chosen by `seed`; a shorter run of the same
-// seed is a prefix of a longer one.
-inline std::string PatternBytes(std::size_t size, unsigned seed) {
-    std::string s(size, '\0');
-    std::uint32_t x = 2463534242u ^ seed;
-    for (char& c : s) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x & 0xFF);
-    }
-    return s;
-}
 
 // A 32-bit little-endian word: counts, lengths and sums.
 inline std::string I32(std::int64_t v) {

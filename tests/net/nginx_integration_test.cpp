@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "download/download_transaction.h"
+#include "download/transaction_fixture.h"
 #include "net/tls_fetch.h"
 #include "net/transfer_slots.h"
 #include "support/shared_nginx.h"
@@ -25,25 +25,17 @@ class NginxIntegration : public test::SharedNginxSuite<> {
 protected:
     static void SetUpTestSuite() {
         root_ = new test::TempDir();
-        std::string pattern(kPatternBytes, '\0');
-        for (std::size_t i = 0; i < pattern.size(); ++i) {
-            pattern[i] = static_cast<char>((i * 31 + i / 251) % 256);  // no period of 2^k
-        }
-        test::WriteWholeFile(*root_ / "files/pattern.bin", pattern);
+        test::WriteWholeFile(*root_ / "files/pattern.bin", test::PatternBytes(kPatternBytes));
         test::WriteWholeFile(*root_ / "nested/deeper/page.html",
                              "<html><body>deep</body></html>\n");
         Start(root_->path(), "");
+        certFile_ = new test::EnvGuard("SSL_CERT_FILE");
         if (server_ != nullptr) {
-            const char* old = std::getenv("SSL_CERT_FILE");
-            savedCertFile_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
-            setenv("SSL_CERT_FILE", server_->CaFile().c_str(), 1);
+            certFile_->Set(server_->CaFile().c_str());
         }
     }
     static void TearDownTestSuite() {
-        if (server_ != nullptr) {
-            savedCertFile_ ? setenv("SSL_CERT_FILE", savedCertFile_->c_str(), 1)
-                           : unsetenv("SSL_CERT_FILE");
-        }
+        delete certFile_;
         SharedNginxSuite::TearDownTestSuite();
         delete root_;
         root_ = nullptr;
@@ -68,7 +60,7 @@ protected:
     }
 
     static inline test::TempDir* root_ = nullptr;
-    static inline std::optional<std::string> savedCertFile_;
+    static inline test::EnvGuard* certFile_ = nullptr;
 };
 
 TEST_F(NginxIntegration, HttpsWholeResumedAndMissingFiles) {
@@ -106,16 +98,6 @@ TEST_F(NginxIntegration, HttpsWholeResumedAndMissingFiles) {
     EXPECT_EQ(body.find("pattern"), std::string::npos);
 }
 
-// The program around a worker's transactions: one slot, downloads counted.
-class CountingEnvironment : public DownloadEnvironment {
-public:
-    bool HasApp() const override { return true; }
-    TransferSlot* Slot(int index) override { return index == 0 ? &slot : nullptr; }
-    void CountDownload(std::uint64_t) override { ++counted; }
-    TransferSlot slot;
-    int counted = 0;
-};
-
 class NginxFetch : public NginxIntegration {
 protected:
     std::unique_ptr<HttpConnection> Open(bool secure, const std::string& path) {
@@ -128,19 +110,12 @@ protected:
     }
     long Fetch(HttpConnection& c, const std::string& name, std::optional<std::string> saveDir,
                std::uint32_t resumeFrom = 0) {
-        FetchRequest request;
-        request.slot = 0;
-        request.name = name;
-        request.saveDir = std::move(saveDir);
-        request.resumeFrom = resumeFrom;
-        // -1 for an unusable connection, else the body size (0: nothing usable).
-        const FetchResult result = RunTransaction(c, state, request, env);
-        return result.Usable() ? static_cast<long>(result.bytes) : -1;
+        return test::Transact(c, state, env, name, std::move(saveDir), std::nullopt, resumeFrom);
     }
 
     test::CurrentDirGuard cwd;
     test::TempDir downloads;
-    CountingEnvironment env;
+    test::RecordingEnvironment env;
     FetchState state;  // of the last connection opened
 };
 
@@ -150,7 +125,7 @@ TEST_F(NginxFetch, HttpWholeResumedAndMissingFiles) {
     auto c = Open(false, "files");
     EXPECT_EQ(Fetch(*c, "pattern.bin", ""), static_cast<long>(kPatternBytes));
     EXPECT_TRUE(test::ReadWholeFile("pattern.bin") == expected);
-    EXPECT_EQ(env.counted, 1);
+    EXPECT_EQ(env.Counted(), 1);
 
     // A 206 answer completes a partly saved file byte for byte.
     constexpr std::uint32_t kHave = 123457;
@@ -160,12 +135,12 @@ TEST_F(NginxFetch, HttpWholeResumedAndMissingFiles) {
     EXPECT_EQ(env.slot.status, 206);
     EXPECT_TRUE(state.answer.IsComplete());
     EXPECT_TRUE(test::ReadWholeFile("pattern.bin") == expected);
-    EXPECT_EQ(env.counted, 2);
+    EXPECT_EQ(env.Counted(), 2);
 
     EXPECT_EQ(Fetch(*c, "none.bin", ""), 0);
     EXPECT_EQ(env.slot.status, 404);
     EXPECT_FALSE(std::filesystem::exists("none.bin"));
-    EXPECT_EQ(env.counted, 2);
+    EXPECT_EQ(env.Counted(), 2);
 }
 
 TEST_F(NginxFetch, HttpsPagesAndFiles) {
@@ -181,13 +156,13 @@ TEST_F(NginxFetch, HttpsPagesAndFiles) {
 
     EXPECT_EQ(Fetch(*c, "pattern.bin", "127.0.0.1"), 1);
     EXPECT_TRUE(test::ReadWholeFile("127_0_0_1/pattern.bin") == expected);
-    EXPECT_EQ(env.counted, 1);
+    EXPECT_EQ(env.Counted(), 1);
 
     // An error answer saves nothing and counts nothing.
     EXPECT_EQ(Fetch(*c, "none.bin", "127.0.0.1"), 0);
     EXPECT_EQ(env.slot.status, 404);
     EXPECT_FALSE(std::filesystem::exists("127_0_0_1/none.bin"));
-    EXPECT_EQ(env.counted, 1);
+    EXPECT_EQ(env.Counted(), 1);
 }
 
 }  // namespace

@@ -116,13 +116,12 @@ protected:
     static void SetUpTestSuite() {
         signal(SIGPIPE, SIG_IGN);  // a client hanging up early must not end the test program
         certs_ = new Certificates();
-        const char* old = std::getenv("SSL_CERT_FILE");
-        saved_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        certFile_ = new test::EnvGuard("SSL_CERT_FILE");
         ASSERT_TRUE(certs_->written);
-        setenv("SSL_CERT_FILE", certs_->files.ca.c_str(), 1);
+        certFile_->Set(certs_->files.ca.c_str());
     }
     static void TearDownTestSuite() {
-        saved_ ? setenv("SSL_CERT_FILE", saved_->c_str(), 1) : unsetenv("SSL_CERT_FILE");
+        delete certFile_;
         delete certs_;
     }
 
@@ -143,7 +142,7 @@ protected:
     }
 
     static inline Certificates* certs_ = nullptr;
-    static inline std::optional<std::string> saved_;
+    static inline test::EnvGuard* certFile_ = nullptr;
 };
 
 TEST_F(TlsFetchTest, SendsTheExactRequestAndReportsStatusHeadersAndBody) {
@@ -203,12 +202,8 @@ TEST_F(TlsFetchTest, ToleratesDatesButNotOtherNamesOrUnknownIssuers) {
 // A CA file adds roots to the system's; one that cannot be read stops the fetch before it
 // connects.
 TEST_F(TlsFetchTest, TrustsTheRootsOfACaFile) {
-    struct SystemRootsOnly {  // the suite's CA is not among the default roots meanwhile
-        explicit SystemRootsOnly(const std::string& none) {
-            setenv("SSL_CERT_FILE", none.c_str(), 1);
-        }
-        ~SystemRootsOnly() { setenv("SSL_CERT_FILE", certs_->files.ca.c_str(), 1); }
-    } systemOnly((certs_->dir.path() / "none.pem").string());
+    const test::EnvGuard systemRootsOnly("SSL_CERT_FILE");  // without the suite's CA meanwhile
+    systemRootsOnly.Set((certs_->dir.path() / "none.pem").c_str());
     const std::string missing = (certs_->dir.path() / "missing.pem").string();
     const struct {
         std::string caFile;
@@ -288,10 +283,7 @@ TEST_F(TlsFetchTest, FollowsUpToFiveRedirectsAndResumesWithRange) {
 }
 
 TEST_F(TlsFetchTest, DeliversLargeBodiesWholeAndStopsWhenCancelled) {
-    std::string big(300000, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<char>('a' + (i * 7) % 26);
-    }
+    const std::string big = test::PatternBytes(300000);
     TlsServer server(certs_->good.get(), certs_->key.get(),
                      [&big](const std::string&) { return Answer("HTTP/1.0 200 OK", big); });
     std::string body;

@@ -26,27 +26,7 @@
 namespace wg {
 namespace {
 
-// Sets an environment variable for one test and puts the old value (or its absence) back.
-class EnvGuard {
-public:
-    explicit EnvGuard(const char* name) : name_(name) {
-        if (const char* value = std::getenv(name)) {
-            saved_ = value;
-        }
-    }
-    ~EnvGuard() {
-        saved_ ? ::setenv(name_, saved_->c_str(), 1) : ::unsetenv(name_);
-        ::tzset();
-    }
-    void Set(const char* value) const {
-        value ? ::setenv(name_, value, 1) : ::unsetenv(name_);
-        ::tzset();
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> saved_;
-};
+using test::EnvGuard;
 
 TEST(PlatformErrorText, SystemAndShortFileTexts) {
     for (int error : {ENOENT, EACCES, ENOSPC, ECONNREFUSED}) {

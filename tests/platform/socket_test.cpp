@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/socket.h"
+#include "support/test_dirs.h"
 
 namespace wg {
 namespace {
@@ -76,10 +77,7 @@ TEST(PlatformSocket, ResolvesLoopbackAndRefusesReservedOrBadInput) {
 TEST(PlatformSocket, LargeTransfersArriveWholeInBothDirections) {
     Pair p = Connected();
     ASSERT_TRUE(p.server.Valid());
-    std::string big(4 * 1024 * 1024, '\0');
-    for (std::size_t i = 0; i < big.size(); ++i) {
-        big[i] = static_cast<char>(i * 131 % 251);
-    }
+    const std::string big = test::PatternBytes(4 * 1024 * 1024);
     int sent = -1;
     std::thread sender([&] { sent = p.client.SendAll(big.data(), big.size()); });
     const std::string got = ReceiveAll(p.server, big.size());

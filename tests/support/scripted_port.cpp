@@ -48,11 +48,6 @@ void ScriptedPort::ProcessMessages() {
     ++processCalls_;
 }
 
-void ScriptedPort::SetCrawlRunning(bool running) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    crawlRunning_.push_back(running);
-}
-
 bool ScriptedPort::SawStatus(const std::string& text) const {
     std::lock_guard<std::mutex> lock(mutex_);
     return std::find(statusHistory_.begin(), statusHistory_.end(), text) != statusHistory_.end();

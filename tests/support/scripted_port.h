@@ -34,7 +34,7 @@ public:
                Icon icon) override;
     void Tell(std::string_view text, std::string_view caption, Icon icon) override;
     void ProcessMessages() override;
-    void SetCrawlRunning(bool running) override;
+    void SetCrawlRunning(bool) override {}
     // The file choosers answer with these (empty: cancelled); main thread only.
     std::string ChooseOpenFile(std::string_view, std::string_view, std::string_view) override {
         return chosenOpenFile;
@@ -56,7 +56,6 @@ public:
     // "caption: text" of each Tell
     std::vector<std::string> Messages() const { return Read(messages_); }
     int ProcessMessagesCalls() const { return Read(processCalls_); }
-    std::vector<bool> CrawlRunningNotes() const { return Read(crawlRunning_); }
 
 private:
     template <typename T>
@@ -73,7 +72,6 @@ private:
     std::deque<Answer> answers_;
     std::vector<AskedQuestion> questions_;
     std::vector<std::string> messages_;
-    std::vector<bool> crawlRunning_;
     int processCalls_ = 0;
 };
 

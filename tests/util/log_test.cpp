@@ -246,12 +246,6 @@ TEST(UrlErrorValidLog, OneUrlPerLineAndOpenFailure) {
               std::vector<std::string>{platform::ErrorText(ENOENT) + " - Opening ValidURLs.log"});
 }
 
-TEST(ErrorTextFile, ShortTexts) {
-    EXPECT_EQ(FileErrorText(ENOENT), "File not found");
-    EXPECT_EQ(FileErrorText(EMFILE), "System error too many open the files.");
-    EXPECT_EQ(FileErrorText(EINVAL), "");
-}
-
 TEST(ErrorTextSystem, MessageAndErrorLogEntry) {
     const std::string noEntry = platform::ErrorText(ENOENT);
     EXPECT_EQ(SystemErrorMessage(ENOENT, nullptr), noEntry);
