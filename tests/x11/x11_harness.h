@@ -94,6 +94,9 @@ struct Snapshot {
 // Parses the whole file; nullopt with `error` naming the first bad line.
 std::optional<Snapshot> ParseSnapshot(std::string_view text, std::string* error);
 
+// Polls `condition` until it holds; false after `timeoutMs`.
+bool PollUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
+
 // ---- Child processes ----
 
 // The environment of a child: this process's, with changes.
@@ -160,6 +163,11 @@ public:
     // Runs an X client (xdotool, wmctrl, ...) to its end.
     ToolResult Run(const std::vector<std::string>& argv, int timeoutMs = 10000) const;
     bool Screenshot(const fs::path& png) const;
+    // Waits until a window whose name matches `nameRegex` is viewable and the
+    // X server gives the same place and size twice in a row (a click that
+    // comes while the window manager still places a window is lost); its
+    // frame into `frame`.
+    bool Settled(const std::string& nameRegex, Rect* frame = nullptr) const;
     std::string Logs() const;
 
 private:
