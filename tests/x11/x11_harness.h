@@ -130,7 +130,6 @@ public:
     Process& operator=(const Process&) = delete;
 
     bool Started() const { return pid_ > 0; }
-    pid_t Pid() const { return pid_; }
     // The status once the process has ended; nullopt when it still runs after
     // `timeoutMs`.
     std::optional<ExitStatus> Wait(int timeoutMs);
@@ -158,7 +157,6 @@ public:
     ~XSession();
 
     const std::string& Error() const { return error_; }
-    const std::string& Display() const { return display_; }
     Environment ClientEnvironment() const;
     // Runs an X client (xdotool, wmctrl, ...) to its end.
     ToolResult Run(const std::vector<std::string>& argv, int timeoutMs = 10000) const;
@@ -199,7 +197,6 @@ public:
 
     const std::string& Error() const { return error_; }
     const fs::path& Home() const { return home_; }
-    pid_t Pid() const { return process_->Pid(); }
 
     // The snapshot as the program last wrote it (empty when unreadable).
     Snapshot Current();
