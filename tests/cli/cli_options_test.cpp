@@ -68,12 +68,29 @@ TEST(CliOptions, RefusesWhatCannotStartACrawl) {
     }
 }
 
-// The engine takes the first value of a key; the command line's last one must win.
-TEST(CliOptions, ALaterSetOfTheSameKeyReplacesTheEarlierOne) {
-    const CliParse parsed = ParseCliOptions(
+TEST(CliOptions, ParsesTheFrontEndsOptions) {
+    CliParse p = ParseCliOptions({"--home", "/tmp/h", "--yes", "-q", "http://127.0.0.1/"});
+    EXPECT_TRUE(p.error.empty());
+    EXPECT_EQ(p.options.home, "/tmp/h");
+    EXPECT_EQ(p.options.answer, DefaultAnswer::Yes);
+    EXPECT_TRUE(p.options.quiet);
+
+    p = ParseCliOptions({"--home=/tmp/h", "http://127.0.0.1/"});
+    EXPECT_EQ(p.options.home, "/tmp/h");
+    EXPECT_EQ(p.options.url, "http://127.0.0.1/");
+
+    EXPECT_EQ(ParseCliOptions({"--", "-odd-url"}).options.url, "-odd-url");
+
+    p = ParseCliOptions({"--scope", "domain", "--types=web,pictures", "--set", "VERBOSE=0", "u"});
+    EXPECT_EQ(p.options.scope, CrawlScope::WithinDomain);
+    EXPECT_EQ(*p.options.types, (std::vector<std::string>{"web", "pictures"}));
+    EXPECT_EQ(p.options.sets, std::vector<std::string>{"VERBOSE=0"});
+
+    // The engine takes the first value of a key; the command line's last one must win.
+    p = ParseCliOptions(
         {"--set", "VERBOSE=0", "--set", "LOGDEBUG=1", "--set", "VERBOSE=1", "http://127.0.0.1/"});
-    ASSERT_EQ(parsed.error, "");
-    EXPECT_EQ(parsed.options.sets, (std::vector<std::string>{"LOGDEBUG=1", "VERBOSE=1"}));
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.sets, (std::vector<std::string>{"LOGDEBUG=1", "VERBOSE=1"}));
 }
 
 TEST(CliSettingChecks, AcceptAndRefuseByTheKeysRange) {

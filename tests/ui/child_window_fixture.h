@@ -4,8 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAction>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTest>
+#include <QThread>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,6 +74,41 @@ protected:
         auto* control = parent->findChild<C*>(DialogWindow::IdName(id));
         EXPECT_NE(control, nullptr) << "control " << id;
         return control;
+    }
+
+    // The control `id` of the main window (or of `parent`), clicked or read.
+    void Click(int id) { In<QAbstractButton>(window.get(), id)->click(); }
+    static void Click(QWidget* parent, int id) { In<QAbstractButton>(parent, id)->click(); }
+    static QAbstractButton* Button(QWidget* parent, int id) {
+        return In<QAbstractButton>(parent, id);
+    }
+    static QLineEdit* Edit(QWidget* parent, int id) { return In<QLineEdit>(parent, id); }
+    static QString TextOf(QWidget* parent, int id) {
+        if (auto* edit = parent->findChild<QLineEdit*>(DialogWindow::IdName(id))) {
+            return edit->text();
+        }
+        return In<QLabel>(parent, id)->text();
+    }
+    QString Text(int id) { return TextOf(window.get(), id); }
+    QAction* Item(int id) {
+        QAction* action = window->findChild<QAction*>(DialogWindow::IdName(id));
+        EXPECT_NE(action, nullptr) << "menu item " << id;
+        return action;
+    }
+    // Lets closed windows go, as the event loop would.
+    void Settle() {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        window->ProcessMessages();
+    }
+    // Runs the program's main loop (workers started) until `done` holds.
+    bool RunUntil(const std::function<bool()>& done, int rounds = 2000) {
+        for (int round = 0; round < rounds && !done(); ++round) {
+            app->MainLoopStep();
+            window->ProcessMessages();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::msleep(5);
+        }
+        return done();
     }
 
     // Ends an app whose workers ran, joining them, so that the test can put

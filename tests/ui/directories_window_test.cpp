@@ -1,8 +1,6 @@
 // The " Download Directories" dialog: what "Save" applies (and refuses),
 // the sub-directory list it generates, and the runtime detection question.
-#include <QAbstractButton>
 #include <QCheckBox>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "child_window_fixture.h"

@@ -1,10 +1,7 @@
 // The " Find Duplicate Files" dialog over a temporary tree with known
 // duplicates: the search runs beside the window, lists the pairs, and
 // "Delete Duplicates" removes the later copies only when the user says Yes.
-#include <QAbstractButton>
 #include <QCheckBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QTreeWidget>
 

@@ -1,36 +1,19 @@
 // The main window over a real App (no workers started): what its controls,
 // keys and menu items do to the App, and what the App's notifications show.
-#include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QDialog>
 #include <QImage>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
 #include <QUrl>
-#include <atomic>
-#include <functional>
-#include <memory>
-#include <string>
 #include <utility>
-#include <vector>
 
-#include "app/app.h"
 #include "app/app_lists.h"
 #include "child_window_fixture.h"
 #include "settings/type_groups.h"
-#include "support/test_dirs.h"
 #include "ui/image_preview.h"
-#include "ui/main_window.h"
-#include "ui/qt_port.h"
 #include "util/timing.h"
 
 namespace wg::test {
@@ -48,17 +31,8 @@ protected:
 
     template <typename T = QWidget>
     T* Widget(int id) {
-        auto* widget = qobject_cast<T*>(window->findChild<QWidget*>(DialogWindow::IdName(id)));
-        EXPECT_NE(widget, nullptr) << "control " << id;
-        return widget;
+        return In<T>(window.get(), id);
     }
-    QAction* Item(int id) {
-        QAction* action = window->findChild<QAction*>(DialogWindow::IdName(id));
-        EXPECT_NE(action, nullptr) << "menu item " << id;
-        return action;
-    }
-    void Click(int id) { Widget<QAbstractButton>(id)->click(); }
-    QString Text(int id) { return Widget<QLabel>(id)->text(); }
     void TypeAddress(const QString& text) {
         auto* edit = Widget<QLineEdit>(mw::kAddress);
         edit->clear();
@@ -66,94 +40,21 @@ protected:
     }
     UrlRecordPtr NewestPage() {
         auto lock = app->Queues().Pages();
-        RecordList& linksToGrubble = *lock;
-        const auto& entries = linksToGrubble.Entries();
+        const auto& entries = lock->Entries();
         return entries.empty() ? nullptr : entries.back();
     }
     std::size_t Downloads() { return QueuedFiles(*app).size(); }
 };
 
-TEST_F(MainWindowTest, EveryControlAndMenuItemIsNamedWithItsLabel) {
-    EXPECT_EQ(window->windowTitle(), QStringLiteral(" Web Grubbler v1.29"));
-    EXPECT_EQ(window->objectName(), QStringLiteral("id101"));
-    EXPECT_NE(window->findChild<QMenuBar*>(QStringLiteral("id105")), nullptr);
-
-    const std::vector<std::pair<int, const char*>> buttons = {{1, "Go Fetch"},
-                                                              {1032, "Only This Web Page"},
-                                                              {1033, "Within This Domain Only"},
-                                                              {1034, "All Linked Pages"},
-                                                              {1070, "File URL"},
-                                                              {1024, "Web Pages"},
-                                                              {1019, "Movies"},
-                                                              {1020, "Music"},
-                                                              {1021, "Pictures"},
-                                                              {1177, "..."},
-                                                              {1184, "Pause"},
-                                                              {1181, "Empty 'To Download'"},
-                                                              {1185, "To Grubble"},
-                                                              {1107, "To Download"},
-                                                              {1178, "In Process"},
-                                                              {1180, "Open Last Download"},
-                                                              {1186, "Save"},
-                                                              {1188, "Load As"},
-                                                              {1090, "Stop"},
-                                                              {1091, "Stop After This Download"},
-                                                              {1008, "Exit After Last Download"},
-                                                              {1066, "Save and Exit"},
-                                                              {1002, "Options"},
-                                                              {2, "Exit"}};
-    for (const auto& [id, label] : buttons) {
-        auto* button = Widget<QAbstractButton>(id);
-        ASSERT_NE(button, nullptr);
-        EXPECT_EQ(button->text(), QString::fromLatin1(label)) << id;
-    }
-    EXPECT_NE(Widget<QAbstractButton>(1175), nullptr);
-    EXPECT_NE(Widget<QLineEdit>(1000), nullptr);
-    EXPECT_NE(Widget<QLineEdit>(1176), nullptr);
-    EXPECT_NE(Widget<QLabel>(1190), nullptr);
-    EXPECT_NE(Widget<QLabel>(1055), nullptr);
-    EXPECT_EQ(Text(1006), QStringLiteral("Links To Grubble: 0"));
-    EXPECT_EQ(Text(1007), QStringLiteral("To Download: 0"));
-    EXPECT_EQ(Text(1009), QStringLiteral("In Process: 0"));
-    EXPECT_EQ(Text(1083), QStringLiteral("URLs Scanned: 0"));
-    EXPECT_EQ(Text(1071), QStringLiteral("Files Downloaded: 0"));
-
-    const std::vector<std::pair<int, const char*>> items = {
-        {40010, "&Pause"},
-        {40039, "Pau&se After Downloads"},
-        {40024, "&Empty 'To Download' List"},
-        {40009, "Stop Adding To 'Links &To Grubble'"},
-        {40021, "Stop Adding To URL Histor&y"},
-        {40016, "Erase URL &History"},
-        {40036, "Erase &Duplicate File Data"},
-        {40006, "&Load"},
-        {40017, "L&oad As"},
-        {40008, "&Save"},
-        {40015, "Save &As"},
-        {40007, "Save And Exi&t"},
-        {40023, "Exit After This &Download"},
-        {2, "E&xit"},
-        {40002, "&Explore Downloads"},
-        {40025, "&Open Last Download"},
-        {40011, "&View 'Links To Grubble' Queue"},
-        {40014, "View 'To &Download' Queue"},
-        {40030, "View '&In Process'"},
-        {40013, "Open &URL Error Log"},
-        {40018, "&Options"},
-        {40022, "&Advanced"},
-        {40035, "&Directories To Search"},
-        {40020, "&Load Options As"},
-        {40019, "&Save Options As"},
-        {40029, "Find &Duplicates"},
-        {40032, "&Wizard"},
-        {40004, "&Help"},
-        {40034, "Check For &Updates"},
-        {40005, "&About"}};
-    for (const auto& [id, label] : items) {
+// Every command of the menu has its window, and the menus keep the
+// accelerators the keyboard (and the real-X tests) open them with.
+TEST_F(MainWindowTest, EveryMenuCommandIsEnabledUnderItsMenu) {
+    for (const int id : {40010, 40039, 40024, 40009, 40021, 40016, 40036, 40006, 40017, 40008,
+                         40015, 40007, 40023, 2,     40002, 40025, 40011, 40014, 40030, 40013,
+                         40018, 40022, 40035, 40020, 40019, 40029, 40032, 40004, 40034, 40005}) {
         QAction* action = Item(id);
         ASSERT_NE(action, nullptr);
-        EXPECT_EQ(action->text(), QString::fromLatin1(label)) << id;
-        EXPECT_TRUE(action->isEnabled()) << id;  // every command has its window
+        EXPECT_TRUE(action->isEnabled()) << id;
     }
     QStringList menus;
     for (QAction* menu : window->findChild<QMenuBar*>()->actions()) {
@@ -235,13 +136,13 @@ TEST_F(MainWindowTest, ScopeButtonsAreExclusiveButTheCheckedOneCanBeCleared) {
     EXPECT_EQ(port->SelectedScope(), CrawlScope::AllLinked);
 }
 
-TEST_F(MainWindowTest, TypeBoxesComposeTheDownloadTypes) {
+// The boxes show the groups the file types reach and hand their clicks to
+// the composition, whose rules tests/settings/type_groups_test.cpp covers.
+TEST_F(MainWindowTest, TypeBoxesShowTheGroupsAndComposeTheDownloadTypes) {
     auto* web = Widget<QCheckBox>(1024);
     auto* music = Widget<QCheckBox>(1020);
     auto* pictures = Widget<QCheckBox>(1021);
     const std::string pictureList = app->Settings().types.Text(TypeKind::PictureTypes);
-    const std::string musicList = app->Settings().types.Text(TypeKind::MusicTypes);
-    EXPECT_EQ(web->checkState(), Qt::Checked);
 
     // File types set elsewhere: the groups they reach show half-ticked, and
     // Go leaves them alone while no box is clicked.
@@ -260,18 +161,12 @@ TEST_F(MainWindowTest, TypeBoxesComposeTheDownloadTypes) {
     EXPECT_EQ(pictures->checkState(), Qt::Checked);
     EXPECT_EQ(music->checkState(), Qt::Unchecked);
     EXPECT_EQ(window->DownloadTypesText(), pictureList);
-    Click(1020);
-    EXPECT_EQ(window->DownloadTypesText(), pictureList + ";" + musicList);
-    Click(1);
-    EXPECT_EQ(app->Settings().dft.load(), kGroupPictures | kGroupMusic);
 
-    // "Web Pages" stands for every type but programs and scripts.
+    // "Web Pages" stands for every type but programs and scripts; Pictures
+    // with it ticked stays clear, and the status says why.
     Click(1024);
-    EXPECT_EQ(web->checkState(), Qt::Checked);
     EXPECT_EQ(pictures->checkState(), Qt::Unchecked);
-    EXPECT_EQ(music->checkState(), Qt::Unchecked);
     EXPECT_EQ(window->DownloadTypesText(), std::string(kDefaultFileTypes));
-    // Pictures with Web Pages ticked stays clear, and the status says why.
     Click(1021);
     EXPECT_EQ(pictures->checkState(), Qt::Unchecked);
     EXPECT_TRUE(Text(1055).startsWith(QStringLiteral("Web Pages already downloads every file")));
@@ -281,7 +176,7 @@ TEST_F(MainWindowTest, TypeBoxesComposeTheDownloadTypes) {
     EXPECT_EQ(window->DownloadTypesText(), "");
     Click(1);
     EXPECT_EQ(app->Settings().dft.load(), 0);
-    EXPECT_EQ(app->Settings().types.Text(TypeKind::FileTypes), pictureList + ";" + musicList);
+    EXPECT_EQ(app->Settings().types.Text(TypeKind::FileTypes), ".jpg;.mp3");
 }
 
 TEST_F(MainWindowTest, PauseShowsItsStateInButtonStatusAndMenu) {

@@ -106,17 +106,8 @@ TEST(QtPort, WorkerQuestionWaitsForTheAnswerOnTheGuiThread) {
     EXPECT_EQ(answer.load(), static_cast<int>(Answer::No));
 }
 
-TEST(QtPort, ScriptedAnswersAndAClosingPortNeverBlock) {
+TEST(QtPort, AClosingPortNeverBlocksAWorker) {
     QtPort port;
-    std::vector<std::string> asked;
-    port.SetAskHook([&](const std::string& text, const std::string&, Buttons, Icon) {
-        asked.push_back(text);
-        return Answer::Yes;
-    });
-    EXPECT_EQ(port.Ask("Sure?", "Warning", Buttons::YesNo, Icon::Question), Answer::Yes);
-    EXPECT_EQ(asked, std::vector<std::string>{"Sure?"});
-
-    port.SetAskHook({});
     port.SetClosing();
     Answer fromWorker = Answer::Ok;
     std::thread worker([&] {
@@ -125,21 +116,6 @@ TEST(QtPort, ScriptedAnswersAndAClosingPortNeverBlock) {
     });
     worker.join();  // no event loop runs: a blocking call would hang here
     EXPECT_EQ(fromWorker, Answer::No);
-}
-
-TEST(QtPort, WorkerReadsWhatTheWindowNoted) {
-    QtPort port;
-    port.NoteAddressText("http://127.0.0.1:8080/");
-    port.NoteScope(CrawlScope::WithinDomain);
-    std::string address;
-    CrawlScope scope = CrawlScope::OnlyThisPage;
-    std::thread worker([&] {
-        address = port.AddressText();
-        scope = port.SelectedScope();
-    });
-    worker.join();
-    EXPECT_EQ(address, "http://127.0.0.1:8080/");
-    EXPECT_EQ(scope, CrawlScope::WithinDomain);
 }
 
 }  // namespace

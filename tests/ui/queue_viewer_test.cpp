@@ -1,29 +1,14 @@
 // The queue viewers and the In Process list opened from the main window over
 // a real App (no workers): paging with entries taken meanwhile, search and
 // its deletion, selection, the questions, and what the window does with them.
-#include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QCoreApplication>
-#include <QLabel>
-#include <QLineEdit>
-#include <QTest>
-#include <QThread>
 #include <QTreeWidget>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "app/app.h"
 #include "app/app_fixture.h"
 #include "app/app_lists.h"
 #include "child_window_fixture.h"
 #include "net/transfer_slots.h"
 #include "support/http_test_server.h"
-#include "support/test_dirs.h"
-#include "ui/main_window.h"
-#include "ui/progress_window.h"
-#include "ui/qt_port.h"
 #include "ui/queue_viewer.h"
 #include "util/timing.h"
 
@@ -68,22 +53,8 @@ protected:
         EXPECT_NE(viewer, nullptr);
         return viewer;
     }
-    static QAbstractButton* Button(QWidget* w, int id) {
-        auto* button = w->findChild<QAbstractButton*>(DialogWindow::IdName(id));
-        EXPECT_NE(button, nullptr) << id;
-        return button;
-    }
-    static QString Text(QWidget* w, int id) {
-        if (auto* edit = w->findChild<QLineEdit*>(DialogWindow::IdName(id))) {
-            return edit->text();
-        }
-        return w->findChild<QLabel*>(DialogWindow::IdName(id))->text();
-    }
     static QTreeWidget* Tree(QueueViewer* v) {
         return v->findChild<QTreeWidget*>(DialogWindow::IdName(qv::kTree));
-    }
-    static QLineEdit* Edit(QueueViewer* v, int id) {
-        return v->findChild<QLineEdit*>(DialogWindow::IdName(id));
     }
 };
 
@@ -93,7 +64,7 @@ TEST_F(QueueViewerTest, PagesByTwentyAndFollowsEntriesTakenMeanwhile) {
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->windowTitle(), QStringLiteral(" Files To Download Queue"));
     EXPECT_EQ(v->ShownTexts(), FileUrls(1, 20));
-    EXPECT_EQ(Text(v, qv::kRange), QStringLiteral("  to  20   (of  45)"));
+    EXPECT_EQ(TextOf(v, qv::kRange), QStringLiteral("  to  20   (of  45)"));
     EXPECT_FALSE(Button(v, qv::kPrev)->isEnabled());
 
     struct Step {
@@ -109,8 +80,8 @@ TEST_F(QueueViewerTest, PagesByTwentyAndFollowsEntriesTakenMeanwhile) {
                              Step{qv::kReload, 21, 40, "21", "  to  40   (of  45)"}}) {
         Button(v, step.button)->click();
         EXPECT_EQ(v->ShownTexts(), FileUrls(step.first, step.last)) << step.button;
-        EXPECT_EQ(Text(v, qv::kStart), QString::fromLatin1(step.start)) << step.button;
-        EXPECT_EQ(Text(v, qv::kRange), QString::fromLatin1(step.range)) << step.button;
+        EXPECT_EQ(TextOf(v, qv::kStart), QString::fromLatin1(step.start)) << step.button;
+        EXPECT_EQ(TextOf(v, qv::kRange), QString::fromLatin1(step.range)) << step.button;
     }
 
     // Workers take 5 files: the next page still starts after f40, now at
@@ -118,11 +89,11 @@ TEST_F(QueueViewerTest, PagesByTwentyAndFollowsEntriesTakenMeanwhile) {
     Button(v, qv::kJumpToBeginning)->click();
     WorkersTake(5);
     v->Refresh();
-    EXPECT_EQ(Text(v, qv::kRange), QStringLiteral("  to  15   (of  40)"));
+    EXPECT_EQ(TextOf(v, qv::kRange), QStringLiteral("  to  15   (of  40)"));
     Button(v, qv::kNext)->click();
     EXPECT_EQ(v->ShownTexts(), FileUrls(21, 40));
-    EXPECT_EQ(Text(v, qv::kStart), QStringLiteral("16"));
-    EXPECT_EQ(Text(v, qv::kRange), QStringLiteral("  to  35   (of  40)"));
+    EXPECT_EQ(TextOf(v, qv::kStart), QStringLiteral("16"));
+    EXPECT_EQ(TextOf(v, qv::kRange), QStringLiteral("  to  35   (of  40)"));
 
     // A number typed into the start edit; one beyond the queue shows the last page.
     for (const auto& [typed, first] : {std::pair{"30", 35}, std::pair{"999", 26}}) {
@@ -153,7 +124,7 @@ TEST_F(QueueViewerTest, SearchShowsMatchesAndDeleteAllFoundRemovesExactlyThose) 
     EXPECT_EQ(v->ShownTexts(),
               (std::vector<std::string>{"http://h.test/Movie1.avi", "http://h.test/a/MOVIE2.mpg",
                                         "http://h.test/movie3.mov"}));
-    EXPECT_EQ(Text(v, qv::kRange), QStringLiteral("  to  7   (of  7)"));
+    EXPECT_EQ(TextOf(v, qv::kRange), QStringLiteral("  to  7   (of  7)"));
     EXPECT_EQ(Button(v, qv::kDeleteAllFound)->text(), QStringLiteral("Delete All Found"));
 
     Button(v, qv::kDeleteAllFound)->click();
@@ -189,7 +160,7 @@ TEST_F(QueueViewerTest, DeleteSelectedAndSelectAllRemoveTheCheckedEntries) {
     EXPECT_EQ(QueuedFiles(*app), rest);
     // The page is full again, from the same start.
     EXPECT_EQ(v->ShownTexts(), std::vector<std::string>(rest.begin(), rest.begin() + 20));
-    EXPECT_EQ(Text(v, qv::kRange), QStringLiteral("  to  20   (of  23)"));
+    EXPECT_EQ(TextOf(v, qv::kRange), QStringLiteral("  to  20   (of  23)"));
 
     QTest::keyClick(Tree(v), Qt::Key_A, Qt::ControlModifier);
     Button(v, qv::kDeleteSelected)->click();
@@ -220,7 +191,7 @@ TEST_F(QueueViewerTest, PageViewerDeletesFoundPagesIntoTheVisitedList) {
     QueueViewer* v = Open(mw::kViewToGrubble, ListKind::Pages);
     ASSERT_NE(v, nullptr);
     EXPECT_EQ(v->windowTitle(), QStringLiteral(" Web Pages To Grubble Queue"));
-    EXPECT_EQ(Text(v, qv::kRange), QStringLiteral("  to  3  (of  3)"));
+    EXPECT_EQ(TextOf(v, qv::kRange), QStringLiteral("  to  3  (of  3)"));
     EXPECT_EQ(Button(v, qv::kDeleteAllFound)->text(), QStringLiteral("Delete All Found"));
     Edit(v, qv::kSearchText)->setText(QStringLiteral("/SKIP/"));
     Button(v, qv::kDeleteAllFound)->click();
@@ -296,32 +267,14 @@ TEST_F(QueueViewerTest, InProcessListFollowsARealTransfer) {
         request.scope = CrawlScope::FileUrl;
         ASSERT_TRUE(app->StartCrawl(request));
         const std::string expected = request.address + " (1000 of 20000)";
-        bool seen = false;
-        for (int round = 0; round < 1000 && !seen; ++round) {
-            app->MainLoopStep();
-            window->ProcessMessages();
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        const bool seen = RunUntil([&] {
             v->Refresh();
-            seen = v->ShownTexts() == std::vector<std::string>{expected};
-            QThread::msleep(5);
-        }
+            return v->ShownTexts() == std::vector<std::string>{expected};
+        });
         EXPECT_TRUE(seen) << (v->ShownTexts().empty() ? "" : v->ShownTexts().front());
         EXPECT_EQ(v->windowTitle(), QStringLiteral(" In Process List: 1"));
         EndRunningApp();
     }
-}
-
-TEST(ProgressWindow, StartsInitializingAndTakesTheTasksTexts) {
-    QWidget owner;
-    ProgressWindow progress(&owner);
-    ASSERT_TRUE(progress.Create());
-    EXPECT_EQ(progress.objectName(), QStringLiteral("id126"));
-    EXPECT_EQ(progress.Text(), QStringLiteral("Initializing..."));
-    progress.show();
-    progress.SetText("Processed 12 files...");
-    progress.ProcessMessages();
-    EXPECT_EQ(progress.findChild<QLabel*>(QStringLiteral("id1136"))->text(),
-              QStringLiteral("Processed 12 files..."));
 }
 
 }  // namespace

@@ -23,17 +23,6 @@ namespace {
 constexpr int kPause = 1184;  // mw::kPause
 constexpr const char* kMainTitle = "^ Web Grubbler v";
 
-bool Poll(const std::function<bool()>& condition, int timeoutMs = 10000) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return true;
-}
-
 std::string Describe(const Rect& r) {
     std::ostringstream out;
     out << r.x << "," << r.y << " " << r.w << "x" << r.h;
@@ -71,13 +60,13 @@ public:
     // Opens the icon's menu and picks an entry with `keys` (key names
     // separated by blanks).
     void PickFromMenu(const std::string& keys) {
-        ASSERT_TRUE(Poll([&] { return MenusShown() == 0; })) << "a menu is still open";
+        ASSERT_TRUE(PollUntil([&] { return MenusShown() == 0; })) << "a menu is still open";
         // A click that comes while the last menu lets go of the pointer is
         // lost; another one then opens the menu.
         bool open = false;
         for (int click = 0; click < 3 && !open; ++click) {
             ASSERT_NO_FATAL_FAILURE(ClickIcon("3", 1));
-            open = Poll([&] { return MenusShown() == 1; }, 2000);
+            open = PollUntil([&] { return MenusShown() == 1; }, 2000);
         }
         ASSERT_TRUE(open) << "the icon's menu did not open";
         std::vector<std::string> argv = {"xdotool", "key", "--delay", "50"};
@@ -94,7 +83,7 @@ protected:
         tray_ = std::make_unique<Process>(std::vector<std::string>{"wmdocker"},
                                           x_->ClientEnvironment(), dir_ / "wmdocker.log");
         // Its window carries the embedded icons.
-        ASSERT_TRUE(Poll([&] {
+        ASSERT_TRUE(PollUntil([&] {
             const ToolResult found = x_->Run({"xdotool", "search", "--name", "^Docker$"});
             dock_ = found.status == 0 ? found.output.substr(0, found.output.find('\n')) : "";
             return !dock_.empty();
@@ -148,30 +137,11 @@ protected:
         ASSERT_TRUE(g.WaitFor([](const Snapshot& s) { return !s.window; }))
             << "the main window is still shown:\n"
             << g.LastSnapshotText();
-        ASSERT_TRUE(Poll([&] {
+        ASSERT_TRUE(PollUntil([&] {
             const std::optional<Window> icon = Icon();
             return icon && x_->Run({"xwininfo", "-id", std::to_string(icon->id)})
                                    .output.find("IsViewable") != std::string::npos;
         })) << "no icon in the tray";
-    }
-
-    // Waits until the main window is viewable and the X server gives the same
-    // place and size twice in a row.
-    bool SettledOnScreen() const {
-        std::string last;
-        const bool settled = Poll(
-            [&] {
-                const std::string now = x_->Run({"xdotool", "search", "--onlyvisible", "--name",
-                                                 kMainTitle, "getwindowgeometry"})
-                                            .output;
-                const bool same = now.find("Position") != std::string::npos && now == last;
-                last = now;
-                std::this_thread::sleep_for(std::chrono::milliseconds(150));
-                return same;
-            },
-            5000);
-        EXPECT_TRUE(settled) << "the main window did not settle on the screen: " << last;
-        return settled;
     }
 
     // The program's windows on the screen other than its icon: with the main
@@ -258,11 +228,11 @@ TEST_P(X11TrayRestore, BringsTheWindowBackWhereItWas) {
                back.h == frame.h;
     })) << "went into the tray at "
         << Describe(frame) << ", came back at " << Describe(back);
-    EXPECT_TRUE(Poll([&] { return !Icon(); })) << "the icon stays with the window shown";
+    EXPECT_TRUE(PollUntil([&] { return !Icon(); })) << "the icon stays with the window shown";
     // Back on the screen and active (the snapshot has the window before the
     // window manager shows it, and a click that comes while the window is
     // still being placed is lost).
-    ASSERT_TRUE(SettledOnScreen());
+    ASSERT_TRUE(x_->Settled(kMainTitle));
     for (const Child& child : children) {
         ASSERT_TRUE(g->ClickButtonOf(child.title, child.closeLabel));
         EXPECT_TRUE(g->WaitFor([&](const Snapshot& s) {

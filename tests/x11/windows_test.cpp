@@ -3,11 +3,10 @@
 // normally afterwards; at scale factor 2 it ends by SIGTERM with the window
 // open. Screenshots of each stay in the build's screenshot folder.
 #include <signal.h>
-#include <iostream>
 
 #include <chrono>
-#include <cstdio>
 #include <functional>
+#include <iostream>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -57,31 +56,7 @@ const ChildWindow kWindows[] = {
 // Each window at scale factors 1 and 2 of the 1280x900 screen.
 using WindowAtScale = std::tuple<ChildWindow, int>;
 
-class X11Windows : public X11Test, public ::testing::WithParamInterface<WindowAtScale> {
-protected:
-    // Waits until the window of this title is viewable and the X server gives
-    // the same place and size twice in a row: a click that comes while the
-    // window manager still places a new window is lost.
-    bool SettledOnScreen(const std::string& title, std::string* geometry = nullptr) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        std::string last;
-        while (std::chrono::steady_clock::now() < deadline) {
-            const std::string now = x_->Run({"xdotool", "search", "--onlyvisible", "--name",
-                                             "^" + title + "$", "getwindowgeometry"})
-                                        .output;
-            if (now.find("Position") != std::string::npos && now == last) {
-                if (geometry != nullptr) {
-                    *geometry = now;
-                }
-                return true;
-            }
-            last = now;
-            std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        }
-        ADD_FAILURE() << "\"" << title << "\" did not settle on the screen: " << last;
-        return false;
-    }
-};
+class X11Windows : public X11Test, public ::testing::WithParamInterface<WindowAtScale> {};
 
 TEST_P(X11Windows, OpenAndCloseThenTheProgramEnds) {
     const auto& [window, scale] = GetParam();
@@ -96,18 +71,12 @@ TEST_P(X11Windows, OpenAndCloseThenTheProgramEnds) {
     })) << "no window titled \""
         << window.titleStart << "...\"; snapshot:\n"
         << g->LastSnapshotText();
-    std::string geometry;
-    ASSERT_TRUE(SettledOnScreen(title, &geometry));
     // The whole window is on the screen at every scale: a window whose
     // controls need more room scrolls them instead.
-    int x = 0, y = 0, width = 0, height = 0;
-    const std::size_t at = geometry.find("Position:");
-    const std::size_t sized = geometry.find("Geometry:");
-    ASSERT_TRUE(at != std::string::npos && sized != std::string::npos) << geometry;
-    ASSERT_EQ(std::sscanf(geometry.c_str() + at, "Position: %d,%d", &x, &y), 2) << geometry;
-    ASSERT_EQ(std::sscanf(geometry.c_str() + sized, "Geometry: %dx%d", &width, &height), 2)
-        << geometry;
-    EXPECT_TRUE(x >= 0 && y >= 0 && x + width <= 1280 && y + height <= 900) << geometry;
+    Rect frame;
+    ASSERT_TRUE(x_->Settled("^" + title + "$", &frame));
+    EXPECT_TRUE(frame.Inside(kScreen))
+        << frame.x << "," << frame.y << " " << frame.w << "x" << frame.h;
     // Kept for people to look at: clipped or overlapping controls.
     EXPECT_TRUE(x_->Screenshot(ScreenshotDir() / (std::string("window-") + window.name + "-scale" +
                                                   std::to_string(scale) + ".png")));

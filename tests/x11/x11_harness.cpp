@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -35,19 +36,6 @@ std::string ReadFile(const fs::path& path) {
     std::ostringstream out;
     out << in.rdbuf();
     return out.str();
-}
-
-bool PollUntil(const std::function<bool()>& condition, int timeoutMs) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        if (condition()) {
-            return true;
-        }
-        if (Clock::now() >= deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
-    }
 }
 
 std::vector<std::string> Split(std::string_view text, char separator) {
@@ -101,6 +89,19 @@ std::string WithoutAmpersands(std::string_view label) {
 }
 
 }  // namespace
+
+bool PollUntil(const std::function<bool()>& condition, int timeoutMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (condition()) {
+            return true;
+        }
+        if (Clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(kPollMs));
+    }
+}
 
 // ---- The snapshot file ----
 
@@ -400,6 +401,29 @@ ToolResult XSession::Run(const std::vector<std::string>& argv, int timeoutMs) co
 
 bool XSession::Screenshot(const fs::path& png) const {
     return Run({"import", "-window", "root", png.string()}, 20000).status == 0;
+}
+
+bool XSession::Settled(const std::string& nameRegex, Rect* frame) const {
+    std::string last;
+    const bool settled = PollUntil(
+        [&] {
+            const std::string now = Run({"xdotool", "search", "--onlyvisible", "--name", nameRegex,
+                                         "getwindowgeometry"})
+                                        .output;
+            const bool same = now.find("Position") != std::string::npos && now == last;
+            last = now;
+            std::this_thread::sleep_for(std::chrono::milliseconds(same ? 0 : 150));
+            return same;
+        },
+        5000);
+    EXPECT_TRUE(settled) << "\"" << nameRegex << "\" did not settle on the screen: " << last;
+    const std::size_t at = last.find("Position:");
+    const std::size_t sized = last.find("Geometry:");
+    if (frame != nullptr && settled && at != std::string::npos && sized != std::string::npos) {
+        EXPECT_EQ(std::sscanf(last.c_str() + at, "Position: %d,%d", &frame->x, &frame->y), 2);
+        EXPECT_EQ(std::sscanf(last.c_str() + sized, "Geometry: %dx%d", &frame->w, &frame->h), 2);
+    }
+    return settled;
 }
 
 std::string XSession::Logs() const {

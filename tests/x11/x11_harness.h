@@ -94,6 +94,9 @@ struct Snapshot {
 // Parses the whole file; nullopt with `error` naming the first bad line.
 std::optional<Snapshot> ParseSnapshot(std::string_view text, std::string* error);
 
+// Polls `condition` until it holds; false after `timeoutMs`.
+bool PollUntil(const std::function<bool()>& condition, int timeoutMs = 10000);
+
 // ---- Child processes ----
 
 // The environment of a child: this process's, with changes.
@@ -127,7 +130,6 @@ public:
     Process& operator=(const Process&) = delete;
 
     bool Started() const { return pid_ > 0; }
-    pid_t Pid() const { return pid_; }
     // The status once the process has ended; nullopt when it still runs after
     // `timeoutMs`.
     std::optional<ExitStatus> Wait(int timeoutMs);
@@ -155,11 +157,15 @@ public:
     ~XSession();
 
     const std::string& Error() const { return error_; }
-    const std::string& Display() const { return display_; }
     Environment ClientEnvironment() const;
     // Runs an X client (xdotool, wmctrl, ...) to its end.
     ToolResult Run(const std::vector<std::string>& argv, int timeoutMs = 10000) const;
     bool Screenshot(const fs::path& png) const;
+    // Waits until a window whose name matches `nameRegex` is viewable and the
+    // X server gives the same place and size twice in a row (a click that
+    // comes while the window manager still places a window is lost); its
+    // frame into `frame`.
+    bool Settled(const std::string& nameRegex, Rect* frame = nullptr) const;
     std::string Logs() const;
 
 private:
@@ -191,7 +197,6 @@ public:
 
     const std::string& Error() const { return error_; }
     const fs::path& Home() const { return home_; }
-    pid_t Pid() const { return process_->Pid(); }
 
     // The snapshot as the program last wrote it (empty when unreadable).
     Snapshot Current();
