@@ -1,4 +1,5 @@
 #include "app/app.h"
+#include "app/crawl_fetcher.h"
 
 #include "app/app_fetch_environment.h"
 #include "net/http_connection.h"
@@ -16,19 +17,15 @@ App::App(UiPort& port)
       threads_([this](WorkerKind kind, std::atomic<int>* threadId) {
           return StartWorkerThread(kind, threadId);
       }),
-      fetchEnvironment_(std::make_unique<AppFetchEnvironment>(*this)),
       dirSearch_(
           settings_, paths_, run_,
           [this](const std::string& text, const std::string& caption) {
               port_.Tell(text, caption, Icon::Error);
           },
           [this](std::string_view text) { ShowStatus(text); }) {
+    fetcher_ = std::make_unique<CrawlFetcher>(*this);
     dupeHost_ = MakeDupeHost();
     dupes_ = std::make_unique<DupeService>(*dupeHost_);
-}
-
-DownloadEnvironment& App::FetchEnvironmentFor() {
-    return *fetchEnvironment_;
 }
 
 App::~App() {
@@ -178,6 +175,18 @@ void App::SetAddressText(std::string_view text) {
 
 void App::ChangeToProgramDirectory() {
     (void)platform::SetCurrentDirectory(paths_.programDir);
+}
+
+void App::UseNetworkWorkers() {
+    hooks_.pageHandler = [this](int slot, UrlRecord& record) {
+        return fetcher_->ProcessPage(slot, record);
+    };
+    hooks_.downloadHandler = [this](int slot, const std::string& url) {
+        return fetcher_->ProcessDownload(slot, url);
+    };
+    hooks_.alreadyOnDisk = [this](const std::string& url) {
+        return FindOnDisk(url, SaveNameOptionsFrom(settings_), dirSearch_.DiskSearchFor());
+    };
 }
 
 }  // namespace wg

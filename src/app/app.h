@@ -53,8 +53,7 @@
 namespace wg {
 
 class App;
-class AppFetchEnvironment;
-class HttpConnection;
+class CrawlFetcher;
 
 // What a worker does with an item it took, and the "already downloaded"
 // test of the download directories. Without a handler an item is only
@@ -243,56 +242,17 @@ public:
     // Records a refusal reason (cut to 255 characters) for the end of the crawl.
     void SetRejectReason(std::string_view reason);
 
-    // ---- page fetching ----
-    // Loads a page into the slot's connection buffer; false when it could not
-    // be fetched (not found, unreachable, broken twice, stopped).
-    bool FetchPage(int slot, UrlRecord& record);
-    // Fetch, scan and count one page (the page workers' work on the network).
-    bool ProcessPage(int slot, UrlRecord& record);
-    // Raises and shows "URLs Scanned".
-    void UrlScanned();
+    // ---- the workers' work on the network ----
+    CrawlFetcher& Fetcher() { return *fetcher_; }
     // Makes the workers fetch from the network (front ends call it; without it
     // a worker only counts its items through).
     void UseNetworkWorkers();
-    // Fetches one file into the download directory: true when the URL is done
-    // with (downloaded, or answered so that a retry is pointless).
-    // `asFile`: a name without an extension, which is first asked for as a
-    // directory ("LICENSE/"), is asked for as written, saved at the same place.
-    // `keepPage`: the body also stays in the connection's buffer (pageKept).
-    bool DownloadOne(int slot, const std::string& url, bool asFile = false, bool keepPage = false);
-    // DownloadOne, then the history and "ValidURLs.log" for what is done.
-    bool ProcessDownload(int slot, const std::string& url, bool keepPage = false);
-    // A page that is also queued as a file is taken out of "To Download" and
-    // held by the page worker's slot, which fetches it once for both; false
-    // when it is not queued, held by a download worker, or not a plain file
-    // name.
-    bool ClaimPageDownload(int slot, const std::string& url);
-    // Saves a claimed page and scans it from the same body; false when the
-    // body could not be used as the page (the page is then fetched again).
-    bool SaveAndScanPage(int slot, UrlRecord& record);
-    // Scans the page a connection holds in its buffer (the answer's
-    // `received` bytes).
-    void ScanReceivedPage(const HttpConnection& c, const HttpAnswer& answer, UrlRecord& record,
-                          int slot);
-    // A download worker's page whose page is still queued is left to the
-    // page worker that takes it; true when it was handed over.
-    bool HandPageToPageWorker(int slot, const std::string& url);
     // A file of the download directory could not be created or written (a
     // system error). A full or read-only disk holds the queues and ends the
     // crawl with them kept, once every busy worker has put its item down.
     void DiskWriteFailed(int error, std::string_view localName);
     // The closing line of the crawl so far (see FormatCrawlSummary).
     std::string CrawlSummary() const;
-    // A saved stylesheet: queues the files it names and edits it for offline
-    // reading. Nothing for other URLs.
-    void ProcessStylesheet(const std::string& url);
-    // The page connection of a slot (null before its first page).
-    HttpConnection* PageConnection(int slot);
-    void DropPageConnection(int slot);
-    // The environment of this App's transactions.
-    DownloadEnvironment& FetchEnvironmentFor();
-    // The local files that transactions are writing now.
-    FileClaims& LocalFiles() { return localFiles_; }
 
     // Sets the exit request and ends the main loop's wait at once.
     void NoteExitRequested();
@@ -434,21 +394,6 @@ private:
     void PurgeQueuedPages(const std::function<bool(const UrlRecord&)>& remove);
     void ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker);
 
-    enum class ConnectOutcome { Connected, Unreachable, Abandoned };
-    ConnectOutcome ConnectWithTries(HttpConnection& connection, int slot);
-    // Tells a dead line from a dead site; shows the connection box once a run.
-    void TestConnectivity(int slot);
-    bool ProbeLineReachable();
-    // The download side: three connect attempts, the URL put back on exit.
-    ConnectOutcome ConnectForDownload(HttpConnection& connection, int slot, const std::string& url);
-    // Every reconnect of a download: the connection is closed, `pauseMs`
-    // waited, one quick attempt made, then the tries of ConnectForDownload.
-    ConnectOutcome Reconnect(HttpConnection& connection, int slot, const std::string& url,
-                             int pauseMs);
-    void ProbeConnectivity(int slot);
-    bool ResumeDownload(HttpConnection& connection, FetchState& state, FetchRequest& request,
-                        bool flat);
-
     void StartExtraWorkers();
     void ApplyPriority(int priority);
     void ReleaseLists();
@@ -492,18 +437,7 @@ private:
 
     // The "delete the save file?" question is asked once at a time.
     std::atomic<bool> stopQuestionOpen_{false};
-    std::atomic<bool> connectionBoxShown_{false};  // shown once a run (page workers)
-    std::atomic<bool> downloadBoxShown_{false};    // and by the download workers
-    // Each download worker's connection, by its slot, and what its last
-    // transaction left (made afresh with the connection).
-    std::array<std::unique_ptr<HttpConnection>, kTransferSlotCount> downloadConnections_;
-    std::array<FetchState, kTransferSlotCount> downloadStates_;
-    std::unique_ptr<AppFetchEnvironment> fetchEnvironment_;
-    FileClaims localFiles_;  // the files transactions are writing
-    // Each page worker's connection, by its slot (a slot has one worker), and
-    // what its last transaction left (made afresh with the connection).
-    std::array<std::unique_ptr<HttpConnection>, kTransferSlotCount> pageConnections_;
-    std::array<FetchState, kTransferSlotCount> pageStates_;
+    std::unique_ptr<CrawlFetcher> fetcher_;  // after the parts it refers to
 
     // Idle workers wait here for work or a stop; the main loop for an exit.
     WorkerWakeups wakeups_;

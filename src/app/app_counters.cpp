@@ -1,8 +1,13 @@
-// The five counter texts of the main window.
+// The five counter texts of the main window, the snapshot of the crawl
+// the front ends show, its closing line, and a refused download directory.
+#include <cerrno>
 #include "app/app.h"
 #include "app/counter_text.h"
 #include "app/queue_view.h"
+
 #include "platform/clock.h"
+#include "platform/error_text.h"
+#include "platform/files.h"
 
 namespace wg {
 
@@ -78,6 +83,31 @@ CrawlSnapshot App::Snapshot() {
     shot.exitAfterLastDownload = run_.ExitAfterLastDownload();
     shot.inProcessLines = InProcessLines(slots_);
     return shot;
+}
+
+void App::DiskWriteFailed(int error, std::string_view localName) {
+    // A refusal of the download directory itself (seen as a directory that
+    // could not be made, or a file that could not be created) stops everything
+    // as a full disk does; one of a single file or sub-directory fails that
+    // file only.
+    int directoryError = 0;
+    if (error == EACCES || error == EPERM || error == ENOENT) {
+        directoryError = platform::DirectoryWritable(paths_.downloadDir);
+    }
+    const std::string reason = platform::ErrorText(directoryError != 0 ? directoryError : error);
+    ShowStatus("Could not write \"" + std::string(localName) + "\": " + reason);
+    const bool wholeDisk =
+        error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO || directoryError != 0;
+    if (wholeDisk && run_.MarkDiskFull()) {
+        diskFullText_.Set("Disk full: \"" + paths_.downloadDir.string() + "\" cannot be written (" +
+                          reason + "). The crawl stops; the queues are kept.");
+        diskStopPending_.store(true);
+        ShowStatus(diskFullText_.Get());
+    }
+}
+
+std::string App::CrawlSummary() const {
+    return FormatCrawlSummary(tally_.Read(platform::SteadyMilliseconds()));
 }
 
 }  // namespace wg

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/crawl_fetcher.h"
 #include "download/dynamic_pages.h"
 #include "download/rewrite_links.h"
 #include "download/save_names.h"
@@ -130,11 +131,11 @@ RewriteOptions App::RewriteOptionsFor(std::string_view pageHost) {
 }
 
 void AppFetchEnvironment::ClaimLocalFile(std::string_view localName) {
-    app_.LocalFiles().Claim(localName);
+    app_.Fetcher().LocalFiles().Claim(localName);
 }
 
 void AppFetchEnvironment::ReleaseLocalFile(std::string_view localName) {
-    app_.LocalFiles().Release(localName);
+    app_.Fetcher().LocalFiles().Release(localName);
 }
 
 bool AppFetchEnvironment::MakeDynamicPage(std::string& localName, std::size_t queryPos) {

@@ -3,6 +3,7 @@
 
 #include "app/app.h"
 #include "app/counter_text.h"
+#include "app/crawl_fetcher.h"
 #include "crawl/page_worker.h"
 #include "download/download_worker.h"
 #include "net/http_connection.h"
@@ -45,8 +46,8 @@ public:
     }
     void PageDone(const UrlRecord& record) override { app_.PageDone(record); }
     void End(int slot) override {
-        app_.DropPageConnection(slot);
-        app_.downloadConnections_[static_cast<std::size_t>(slot)].reset();
+        app_.Fetcher().DropPageConnection(slot);
+        app_.Fetcher().DropDownloadConnection(slot);
         app_.PageWorkerEnded();
     }
 
@@ -75,7 +76,7 @@ public:
         return app_.TakeNextDownload(slot);
     }
     bool HandPageToPageWorker(int slot, const std::string& url) override {
-        return app_.HandPageToPageWorker(slot, url);
+        return app_.Fetcher().HandPageToPageWorker(slot, url);
     }
     void ItemStarted(const std::string* url) override { app_.ItemStarted(url); }
     bool Download(int slot, const std::string& url) override {
@@ -86,7 +87,7 @@ public:
     }
     void ItemFinished(int slot) override { app_.ItemFinished(slot); }
     void End(int slot) override {
-        app_.downloadConnections_[static_cast<std::size_t>(slot)].reset();
+        app_.Fetcher().DropDownloadConnection(slot);
         app_.slots_.Release(slot);
         app_.DownloadWorkerEnded();
     }

@@ -20,7 +20,7 @@ TEST_F(DownloadTest, CutTransferIsResumedToTheWholeFile) {
     cut.honourRange = true;
     cut.cutAfter = 20000;  // every answer stops after 20,000 bytes
     server.Route("/pics/photo.jpg", cut);
-    EXPECT_TRUE(a.ProcessDownload(slot, server.Url("pics/photo.jpg")));
+    EXPECT_TRUE(a.Fetcher().ProcessDownload(slot, server.Url("pics/photo.jpg")));
     EXPECT_TRUE(ReadWholeFile(Saved("127_0_0_1/pics/photo.jpg")) == body);
     EXPECT_EQ(server.Requests().size(), 3u);
     EXPECT_EQ(a.Counters().filesDownloaded.load(), 1u);
@@ -40,7 +40,7 @@ TEST_F(DownloadTest, CutRewrittenPageIsFetchedWholeAgain) {
     cut.cutAfter = page.size() / 2;
     cut.then = std::make_shared<const Reply>(full);
     server.Route("/page.html", cut);
-    const bool done = a.DownloadOne(slot, server.Url("page.html"));
+    const bool done = a.Fetcher().DownloadOne(slot, server.Url("page.html"));
     EXPECT_TRUE(done);
     const auto requests = server.Requests();
     ASSERT_GE(requests.size(), 2u);
@@ -54,9 +54,9 @@ TEST_F(DownloadTest, RefusedFileIsDoneOnlyInTheFlatLayout) {
     App& a = InitApp();
     a.Settings().minFileSize.store(1000);
     server.Route("/small.jpg", Reply::Ok("tiny", "image/jpeg"));
-    EXPECT_FALSE(a.DownloadOne(slot, server.Url("small.jpg")));
+    EXPECT_FALSE(a.Fetcher().DownloadOne(slot, server.Url("small.jpg")));
     a.Settings().downloadDirStructure.store(2);
-    EXPECT_TRUE(a.DownloadOne(slot, server.Url("small.jpg")));
+    EXPECT_TRUE(a.Fetcher().DownloadOne(slot, server.Url("small.jpg")));
     EXPECT_EQ(a.Counters().filesDownloaded.load(), 0u);
     EXPECT_TRUE(std::filesystem::is_empty(a.Paths().downloadDir));
 }
@@ -65,18 +65,18 @@ TEST_F(DownloadTest, MissingFileIsRememberedAndUnreachableServerDropsTheUrl) {
     App& a = InitApp();
     a.Settings().ignoreList.store(true);
     const std::string missing = server.Url("none.jpg");
-    EXPECT_FALSE(a.ProcessDownload(slot, missing));
+    EXPECT_FALSE(a.Fetcher().ProcessDownload(slot, missing));
     EXPECT_TRUE(a.DownloadedBefore(missing));
 
     const std::uint16_t closedPort = ClosedPort();
     const std::string unreachable = "http://127.0.0.1:" + std::to_string(closedPort) + "/a.jpg";
-    EXPECT_FALSE(a.ProcessDownload(slot, unreachable));
+    EXPECT_FALSE(a.Fetcher().ProcessDownload(slot, unreachable));
     EXPECT_FALSE(a.DownloadedBefore(unreachable));
     EXPECT_EQ(port->Messages().size(), 1u);
 
     // Asked to exit while connecting: the URL goes back to the queue.
     a.State().SetExitAfterThisDownload(true);
-    EXPECT_FALSE(a.DownloadOne(slot, unreachable));
+    EXPECT_FALSE(a.Fetcher().DownloadOne(slot, unreachable));
     EXPECT_TRUE(a.Queues().Files()->Contains(unreachable));
 }
 
@@ -85,8 +85,8 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
     a.Settings().dft.store(kGroupPictures);  // "Web Pages" off: every file is noted
     server.Route("/p/one.jpg", Reply::Ok(PatternBytes(3000), "image/jpeg"));
     server.Route("/p/two.zip", Reply::Ok(PatternBytes(3000), "application/zip"));
-    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/one.jpg")));
-    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/two.zip")));
+    ASSERT_TRUE(a.Fetcher().DownloadOne(slot, server.Url("p/one.jpg")));
+    ASSERT_TRUE(a.Fetcher().DownloadOne(slot, server.Url("p/two.zip")));
     const std::filesystem::path jpg =
         std::filesystem::absolute(Saved("127_0_0_1/p/one.jpg")).lexically_normal();
     EXPECT_EQ(a.LastFiles().LastPath(), std::filesystem::absolute(Saved("127_0_0_1/p/two.zip")));
@@ -97,7 +97,7 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
     // With the preview off a picture is still the last download, not an image.
     a.Settings().showLastImage.store(false);
     server.Route("/p/three.png", Reply::Ok(PatternBytes(3000), "image/png"));
-    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/three.png")));
+    ASSERT_TRUE(a.Fetcher().DownloadOne(slot, server.Url("p/three.png")));
     EXPECT_EQ(a.LastFiles().LastPath().substr(a.LastFiles().LastPath().size() - 9), "three.png");
     EXPECT_EQ(a.LastFiles().NewestImage(), jpg);
 
@@ -108,9 +108,9 @@ TEST_F(DownloadTest, LastDownloadAndNewestPictureFollowTheSavedFiles) {
     server.Route("/p/four.gif", Reply::Ok(PatternBytes(3000), "image/gif"));
     server.Route("/p/five.gif", Reply::Ok(PatternBytes(3000), "image/gif"));
     a.Settings().showLastImage.store(true);
-    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/four.gif")));
+    ASSERT_TRUE(a.Fetcher().DownloadOne(slot, server.Url("p/four.gif")));
     EXPECT_FALSE(a.State().TrackLastDownload());
-    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/five.gif")));
+    ASSERT_TRUE(a.Fetcher().DownloadOne(slot, server.Url("p/five.gif")));
     EXPECT_TRUE(a.LastFiles().LastPath().ends_with("four.gif"));
 }
 
@@ -121,7 +121,7 @@ TEST_F(DownloadTest, SavedStylesheetQueuesItsFilesAndIsEditedForOfflineReading) 
         "body{background:url(/img/bg.png)} h1{background:url('../img/h.gif')}"
         " @import \"more.css\";";
     server.Route("/site/css/main.css", Reply::Ok(css, "text/css"));
-    ASSERT_TRUE(a.ProcessDownload(slot, server.Url("site/css/main.css")));
+    ASSERT_TRUE(a.Fetcher().ProcessDownload(slot, server.Url("site/css/main.css")));
     {
         auto lock = a.Queues().Files();
         UrlList& toDownload = *lock;

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/app.h"
+#include "app/crawl_fetcher.h"
 #include "platform/socket.h"
 #include "support/http_test_server.h"
 #include "support/scripted_port.h"

@@ -40,29 +40,29 @@ TEST_F(PageFetchTest, PageArrivesInTheWorkersConnection) {
     server.Route("/dir/page.html", test::Reply::Ok("<p>one</p>"));
     server.Route("/dir/other.html", test::Reply::Ok("<p>two</p>"));
     UrlRecord r = *Rec(server.Url("dir/page.html"));
-    ASSERT_TRUE(a.FetchPage(slot, r));
-    HttpConnection* first = a.PageConnection(slot);
+    ASSERT_TRUE(a.Fetcher().FetchPage(slot, r));
+    HttpConnection* first = a.Fetcher().PageConnection(slot);
     ASSERT_NE(first, nullptr);
     EXPECT_STREQ(first->buffer.data(), "<p>one</p>");
 
     // The same host and port keep the connection object, with the new directory.
     r = *Rec(server.Url("dir/other.html"));
-    ASSERT_TRUE(a.FetchPage(slot, r));
-    EXPECT_EQ(a.PageConnection(slot), first);
+    ASSERT_TRUE(a.Fetcher().FetchPage(slot, r));
+    EXPECT_EQ(a.Fetcher().PageConnection(slot), first);
     EXPECT_STREQ(first->buffer.data(), "<p>two</p>");
 
     // A path without a scheme goes to the connection the worker has.
     r = *Rec("/dir/page.html");
-    EXPECT_TRUE(a.FetchPage(slot, r));
+    EXPECT_TRUE(a.Fetcher().FetchPage(slot, r));
     EXPECT_EQ(server.Requests().size(), 3u);
 }
 
 TEST_F(PageFetchTest, UnknownHostsFailQuietlyAndUnreachableServersOnceLoudly) {
     App& a = InitApp();
     UrlRecord r = *Rec("/no/scheme.html");
-    EXPECT_FALSE(a.FetchPage(slot, r));  // no connection yet: nothing is sent
+    EXPECT_FALSE(a.Fetcher().FetchPage(slot, r));  // no connection yet: nothing is sent
     r = *Rec("http://nowhere.invalid/page.html");
-    EXPECT_FALSE(a.FetchPage(slot, r));
+    EXPECT_FALSE(a.Fetcher().FetchPage(slot, r));
     EXPECT_TRUE(port->SawStatus("http://nowhere.invalid/page.html not found"));
     EXPECT_TRUE(port->Messages().empty());
 
@@ -70,8 +70,8 @@ TEST_F(PageFetchTest, UnknownHostsFailQuietlyAndUnreachableServersOnceLoudly) {
     const std::string url = "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/a.html";
     for (int i = 0; i < 2; ++i) {
         r = *Rec(url);
-        EXPECT_FALSE(a.FetchPage(slot, r));
-        EXPECT_EQ(a.PageConnection(slot), nullptr);
+        EXPECT_FALSE(a.Fetcher().FetchPage(slot, r));
+        EXPECT_EQ(a.Fetcher().PageConnection(slot), nullptr);
     }
     EXPECT_EQ(port->Messages(),
               std::vector<std::string>{"Error: Connection Error: Please check your internet "

@@ -281,8 +281,8 @@ TEST_F(DupeDownloadTest, SecondDownloadOfTheSameBytesIsNotKept) {
     const std::string bytes = PatternBytes(6000, 12);
     server.Route("/p/one.jpg", Reply::Ok(bytes, "image/jpeg"));
     server.Route("/q/two.jpg", Reply::Ok(bytes, "image/jpeg"));
-    ASSERT_TRUE(a.DownloadOne(slot, server.Url("p/one.jpg")));
-    (void)a.DownloadOne(slot, server.Url("q/two.jpg"));
+    ASSERT_TRUE(a.Fetcher().DownloadOne(slot, server.Url("p/one.jpg")));
+    (void)a.Fetcher().DownloadOne(slot, server.Url("q/two.jpg"));
     EXPECT_TRUE(fs::exists(a.Paths().downloadDir / "127_0_0_1/p/one.jpg"));
     EXPECT_FALSE(fs::exists(a.Paths().downloadDir / "127_0_0_1/q/two.jpg"));
     EXPECT_EQ(a.Counters().filesDownloaded.load(), 1u);

@@ -7,6 +7,8 @@
 
 #include "app/app.h"
 #include "app/app_fetch_environment.h"
+#include "app/crawl_fetcher.h"
+#include "app/app_fetch_environment.h"
 #include "app/page_url.h"
 #include "download/download_transaction.h"
 #include "net/http_fetch.h"
@@ -57,15 +59,19 @@ PageUrlParts SplitPageUrl(std::string_view url) {
     return parts;
 }
 
-HttpConnection* App::PageConnection(int slot) {
+HttpConnection* CrawlFetcher::PageConnection(int slot) {
     return pageConnections_[static_cast<std::size_t>(slot)].get();
 }
 
-void App::DropPageConnection(int slot) {
+void CrawlFetcher::DropPageConnection(int slot) {
     pageConnections_[static_cast<std::size_t>(slot)].reset();
 }
 
-App::ConnectOutcome App::ConnectWithTries(HttpConnection& c, int slot) {
+void CrawlFetcher::DropDownloadConnection(int slot) {
+    downloadConnections_[static_cast<std::size_t>(slot)].reset();
+}
+
+CrawlFetcher::ConnectOutcome CrawlFetcher::ConnectWithTries(HttpConnection& c, int slot) {
     TransferSlot& s = slots_[slot];
     const Timing& timing = timing_;
     // With KEEP_ALIVE the connection the last answer left open takes the
@@ -89,7 +95,7 @@ App::ConnectOutcome App::ConnectWithTries(HttpConnection& c, int slot) {
     }
 }
 
-bool App::ProbeLineReachable() {
+bool CrawlFetcher::ProbeLineReachable() {
     // Without a configured probe host the test counts as failed.
     const std::optional<platform::HostPort> probe = platform::ProbeHost();
     if (!probe) {
@@ -103,7 +109,7 @@ bool App::ProbeLineReachable() {
     return reachable;
 }
 
-void App::TestConnectivity(int slot) {
+void CrawlFetcher::TestConnectivity(int slot) {
     DropPageConnection(slot);
     if (!ProbeLineReachable() && !connectionBoxShown_.exchange(true)) {
         port_.Tell("Connection Error: Please check your internet connection.", "Error",
@@ -111,7 +117,7 @@ void App::TestConnectivity(int slot) {
     }
 }
 
-bool App::FetchPage(int slot, UrlRecord& record) {
+bool CrawlFetcher::FetchPage(int slot, UrlRecord& record) {
     TransferSlot& s = slots_[slot];
     s.cancel = false;
     std::unique_ptr<HttpConnection>& held = pageConnections_[static_cast<std::size_t>(slot)];
@@ -124,7 +130,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
             return false;
         }
         request.name = record.url;
-        return RunTransaction(*held, state, request, FetchEnvironmentFor()).Usable();
+        return RunTransaction(*held, state, request, *environment_).Usable();
     }
 
     const PageUrlParts parts = SplitPageUrl(record.url);
@@ -135,15 +141,15 @@ bool App::FetchPage(int slot, UrlRecord& record) {
         held = std::make_unique<HttpConnection>();
         held->timing = timing_;
         state = {};
-        held->environment = &FetchEnvironmentFor();
+        held->environment = &*environment_;
         held->Open(parts.host, parts.port, parts.directory, parts.secure);
     }
     HttpConnection& c = *held;
     if (c.dnsFailed) {
         NoteFailure(&s, FailureKind::Connect);
         if (settings_.verbose.load()) {
-            ShowStatus(record.url + " not found");
-            RecordUrlError(404, record.url);
+            app_.ShowStatus(record.url + " not found");
+            app_.RecordUrlError(404, record.url);
         }
         return false;
     }
@@ -159,10 +165,10 @@ bool App::FetchPage(int slot, UrlRecord& record) {
     }
 
     request.name = parts.requestName;
-    const FetchResult result = RunTransaction(c, state, request, FetchEnvironmentFor());
+    const FetchResult result = RunTransaction(c, state, request, *environment_);
     if (result.Usable()) {
         if (result.HasBody() && settings_.guessUrls.load() && !state.answer.redirected) {
-            GuessUrls(record, true);
+            app_.GuessUrls(record, true);
         }
         return true;
     }
@@ -175,7 +181,7 @@ bool App::FetchPage(int slot, UrlRecord& record) {
         (void)HttpConnection::CheckDialUp();
         (void)c.Connect(timing_.connectTimeoutMs);
     }
-    return RunTransaction(c, state, request, FetchEnvironmentFor()).Usable();
+    return RunTransaction(c, state, request, *environment_).Usable();
 }
 
 }  // namespace wg

@@ -2,6 +2,8 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/app_fetch_environment.h"
+#include "app/crawl_fetcher.h"
 #include "download/rewrite_links.h"
 #include "download/save_names.h"
 #include "download/stylesheets.h"
@@ -30,7 +32,7 @@ bool ReadSmallFile(const std::filesystem::path& path, std::string* text) {
 
 }  // namespace
 
-void App::ProcessStylesheet(const std::string& url) {
+void CrawlFetcher::ProcessStylesheet(const std::string& url) {
     if (!IsStylesheetUrl(url)) {
         return;
     }
@@ -51,7 +53,7 @@ void App::ProcessStylesheet(const std::string& url) {
     const std::string base = (w.secure ? "https://" : "http://") + w.host + "/" + w.path;
     for (const std::string& link : StylesheetLinks(css)) {
         if (const std::optional<std::string> target = ResolveReference(base, link)) {
-            AddFileIfWanted(*target, {}, false);
+            app_.AddFileIfWanted(*target, {}, false);
         }
     }
     // A saved stylesheet is edited like a saved page, as a page in its own
@@ -68,7 +70,7 @@ void App::ProcessStylesheet(const std::string& url) {
     page.topLevel = w.directory.empty();
     page.hostAsWritten = w.host;
     page.secure = w.secure;
-    const std::string rewritten = RewritePage(css, RewriteOptionsFor(page.host), page);
+    const std::string rewritten = RewritePage(css, app_.RewriteOptionsFor(page.host), page);
     if (rewritten != css) {
         (void)platform::WriteFileAtomically(file, rewritten);
     }

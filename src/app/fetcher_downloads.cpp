@@ -5,6 +5,8 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/app_fetch_environment.h"
+#include "app/crawl_fetcher.h"
 #include "download/download_transaction.h"
 #include "download/save_names.h"
 #include "net/http_fetch.h"
@@ -23,7 +25,7 @@ constexpr int kReconnectPauseMs = 1000;
 
 }  // namespace
 
-App::ConnectOutcome App::ConnectForDownload(HttpConnection& c, int slot, const std::string& url) {
+CrawlFetcher::ConnectOutcome CrawlFetcher::ConnectForDownload(HttpConnection& c, int slot, const std::string& url) {
     TransferSlot& s = slots_[slot];
     const Timing& timing = timing_;
     // With KEEP_ALIVE the connection the last answer left open takes the
@@ -38,7 +40,7 @@ App::ConnectOutcome App::ConnectForDownload(HttpConnection& c, int slot, const s
         c.Close();
         // An exit while connecting puts the URL back, so that a later run has it.
         if (run_.ExitAfterThisDownload() || run_.WorkersStopping()) {
-            AddFile(url, true, false);
+            app_.AddFile(url, true, false);
             return ConnectOutcome::Abandoned;
         }
         if (s.cancel.load()) {
@@ -54,7 +56,7 @@ App::ConnectOutcome App::ConnectForDownload(HttpConnection& c, int slot, const s
     }
 }
 
-App::ConnectOutcome App::Reconnect(HttpConnection& c, int slot, const std::string& url,
+CrawlFetcher::ConnectOutcome CrawlFetcher::Reconnect(HttpConnection& c, int slot, const std::string& url,
                                    int pauseMs) {
     c.Close();
     if (pauseMs > 0) {
@@ -66,7 +68,7 @@ App::ConnectOutcome App::Reconnect(HttpConnection& c, int slot, const std::strin
     return ConnectForDownload(c, slot, url);
 }
 
-void App::ProbeConnectivity(int slot) {
+void CrawlFetcher::ProbeConnectivity(int slot) {
     downloadConnections_[static_cast<std::size_t>(slot)].reset();
     if (!ProbeLineReachable() && !downloadBoxShown_.exchange(true)) {
         port_.Tell("Connection Error: Please check your internet connection.", "Error",
@@ -77,7 +79,7 @@ void App::ProbeConnectivity(int slot) {
 // Asks for the rest while each attempt brings new bytes. False when the item
 // was abandoned (only in the flat directory mode; the others judge by
 // completeness).
-bool App::ResumeDownload(HttpConnection& c, FetchState& state, FetchRequest& request, bool flat) {
+bool CrawlFetcher::ResumeDownload(HttpConnection& c, FetchState& state, FetchRequest& request, bool flat) {
     TransferSlot& s = slots_[request.slot];
     const HttpAnswer& answer = state.answer;
     std::uint32_t previous = 0;
@@ -93,7 +95,7 @@ bool App::ResumeDownload(HttpConnection& c, FetchState& state, FetchRequest& req
         // A rewritten page is fetched whole again rather than resumed.
         request.resumeFrom = state.rewritten ? 0 : have;
         request.expectedTotal = answer.contentLength;
-        (void)RunTransaction(c, state, request, FetchEnvironmentFor());
+        (void)RunTransaction(c, state, request, *environment_);
         if (s.cancel.load() || (!flat && run_.WorkersStopping())) {
             s.cancel = false;
             if (flat) {
@@ -105,7 +107,7 @@ bool App::ResumeDownload(HttpConnection& c, FetchState& state, FetchRequest& req
     return true;
 }
 
-bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool keepPage) {
+bool CrawlFetcher::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool keepPage) {
     TransferSlot& s = slots_[slot];
     std::unique_ptr<HttpConnection>& held = downloadConnections_[static_cast<std::size_t>(slot)];
     FetchState& state = downloadStates_[static_cast<std::size_t>(slot)];
@@ -114,7 +116,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     const bool flat = nameOptions.mode == kNoSubDirectories;
     auto guess = [&](const std::string& url) {
         if (settings_.guessUrls.load()) {
-            GuessFileUrls(url);
+            app_.GuessFileUrls(url);
         }
     };
 
@@ -123,14 +125,14 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     request.slot = slot;
     if (w.pathOnly) {
         if (!held) {
-            RecordUrlError(404, rawUrl);
+            app_.RecordUrlError(404, rawUrl);
             return false;
         }
         const SaveTarget target = SaveNameFor(w, nameOptions, held->host);
         request.name = rawUrl.substr(1);
         request.saveDir = held->host;
         request.saveName = target.saveName;
-        FetchResult result = RunTransaction(*held, state, request, FetchEnvironmentFor());
+        FetchResult result = RunTransaction(*held, state, request, *environment_);
         if (s.cancel.exchange(false)) {
             return false;
         }
@@ -138,7 +140,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
             request.name = rawUrl;
             request.saveName.reset();
             request.resumeFrom = answer.received;
-            result = RunTransaction(*held, state, request, FetchEnvironmentFor());
+            result = RunTransaction(*held, state, request, *environment_);
         }
         return result.Usable();
     }
@@ -161,13 +163,13 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         held = std::make_unique<HttpConnection>();
         held->timing = timing_;
         state = {};
-        held->environment = &FetchEnvironmentFor();
+        held->environment = &*environment_;
         held->Open(w.hostName, w.port, w.directory, w.secure);
     }
     HttpConnection& c = *held;
     if (c.dnsFailed) {
         NoteFailure(&s, FailureKind::Connect);
-        ShowStatus("Can't resolve host: " + w.hostName + "...");
+        app_.ShowStatus("Can't resolve host: " + w.hostName + "...");
         return false;
     }
     if (ConnectForDownload(c, slot, url) != ConnectOutcome::Connected || s.cancel.load()) {
@@ -178,7 +180,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     request.saveDir = target.saveDir;
     request.saveName = target.saveName;
     request.keepPage = keepPage;
-    FetchResult result = RunTransaction(c, state, request, FetchEnvironmentFor());
+    FetchResult result = RunTransaction(c, state, request, *environment_);
     if (s.cancel.load() && (flat || !result.Usable())) {
         s.cancel = false;
         return false;
@@ -200,7 +202,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
         if (s.cancel.exchange(false)) {
             return false;
         }
-        result = RunTransaction(c, state, request, FetchEnvironmentFor());
+        result = RunTransaction(c, state, request, *environment_);
         if (!result.Usable()) {
             return false;
         }
@@ -244,7 +246,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     }
     request.resumeFrom = state.rewritten ? 0 : answer.received;
     request.expectedTotal = answer.contentLength;
-    (void)RunTransaction(c, state, request, FetchEnvironmentFor());
+    (void)RunTransaction(c, state, request, *environment_);
     if (!answer.IsComplete()) {
         return false;
     }
@@ -252,7 +254,7 @@ bool App::DownloadOne(int slot, const std::string& rawUrl, bool asFile, bool kee
     return true;
 }
 
-bool App::ProcessDownload(int slot, const std::string& url, bool keepPage) {
+bool CrawlFetcher::ProcessDownload(int slot, const std::string& url, bool keepPage) {
     TransferSlot& s = slots_[slot];
     // The status is this item's: a 404 of the previous file must not mark
     // a file that never got an answer.
@@ -280,47 +282,22 @@ bool App::ProcessDownload(int slot, const std::string& url, bool keepPage) {
     }
     if (done) {
         if (settings_.logUrls.load()) {
-            LogValidUrl(url);
+            app_.LogValidUrl(url);
         }
-        RecordDownloaded(url);
+        app_.RecordDownloaded(url);
         ProcessStylesheet(url);
     } else if (s.status.load() == 404) {
-        RecordDownloaded(url);  // not to be tried again
+        app_.RecordDownloaded(url);  // not to be tried again
     } else {
         if (failure == FailureKind::Disk && settings_.logUrlErrors.load()) {
-            (void)urlErrorLog_.WriteEntry(0, url);
+            (void)app_.UrlErrors().WriteEntry(0, url);
         }
         // With the disk full every unfinished file stays queued for later.
         if (run_.DiskFull()) {
-            AddFile(url, true, false);
+            app_.AddFile(url, true, false);
         }
     }
     return done;
-}
-
-void App::DiskWriteFailed(int error, std::string_view localName) {
-    // A refusal of the download directory itself (seen as a directory that
-    // could not be made, or a file that could not be created) stops everything
-    // as a full disk does; one of a single file or sub-directory fails that
-    // file only.
-    int directoryError = 0;
-    if (error == EACCES || error == EPERM || error == ENOENT) {
-        directoryError = platform::DirectoryWritable(paths_.downloadDir);
-    }
-    const std::string reason = platform::ErrorText(directoryError != 0 ? directoryError : error);
-    ShowStatus("Could not write \"" + std::string(localName) + "\": " + reason);
-    const bool wholeDisk =
-        error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO || directoryError != 0;
-    if (wholeDisk && run_.MarkDiskFull()) {
-        diskFullText_.Set("Disk full: \"" + paths_.downloadDir.string() + "\" cannot be written (" +
-                          reason + "). The crawl stops; the queues are kept.");
-        diskStopPending_.store(true);
-        ShowStatus(diskFullText_.Get());
-    }
-}
-
-std::string App::CrawlSummary() const {
-    return FormatCrawlSummary(tally_.Read(platform::SteadyMilliseconds()));
 }
 
 }  // namespace wg

@@ -1,7 +1,9 @@
 // What the workers do with the items they take when the program works on the
 // network: a page is fetched, scanned for links and counted as scanned; a
-// file is downloaded (see app_download.cpp).
+// file is downloaded (see fetcher_downloads.cpp).
 #include "app/app.h"
+#include "app/app_fetch_environment.h"
+#include "app/crawl_fetcher.h"
 #include "app/app_link_sink.h"
 #include "crawl/link_scanner.h"
 #include "download/save_names.h"
@@ -10,22 +12,37 @@
 
 namespace wg {
 
-void App::UrlScanned() {
+CrawlFetcher::CrawlFetcher(App& app)
+    : app_(app),
+      settings_(app.Settings()),
+      paths_(app.Paths()),
+      run_(app.State()),
+      port_(app.Port()),
+      queues_(app.Queues()),
+      slots_(app.Slots()),
+      counters_(app.Counters()),
+      tally_(app.Tally()),
+      timing_(app.Timings()),
+      environment_(std::make_unique<AppFetchEnvironment>(app)) {}
+
+CrawlFetcher::~CrawlFetcher() = default;
+
+void CrawlFetcher::UrlScanned() {
     counters_.urlsScanned.fetch_add(1);
-    RefreshCounterText(Counter::UrlsScanned);
+    app_.RefreshCounterText(Counter::UrlsScanned);
 }
 
-void App::ScanReceivedPage(const HttpConnection& c, const HttpAnswer& answer, UrlRecord& record,
+void CrawlFetcher::ScanReceivedPage(const HttpConnection& c, const HttpAnswer& answer, UrlRecord& record,
                            int slot) {
     FetchedPage page;
     page.body = std::string_view(c.buffer.data(), answer.received);
     page.host = c.host;
     page.domain = c.domain;
-    AppLinkSink sink(*this);
+    AppLinkSink sink(app_);
     ScanPage(settings_, sink, page, record, slot);
 }
 
-bool App::ProcessPage(int slot, UrlRecord& record) {
+bool CrawlFetcher::ProcessPage(int slot, UrlRecord& record) {
     TransferSlot& s = slots_[slot];
     s.failure = FailureKind::None;
     if (ClaimPageDownload(slot, record.url) && SaveAndScanPage(slot, record)) {
@@ -68,7 +85,7 @@ bool SavedInOneRequest(const std::string& url) {
 
 }  // namespace
 
-bool App::HandPageToPageWorker(int slot, const std::string& url) {
+bool CrawlFetcher::HandPageToPageWorker(int slot, const std::string& url) {
     if (!SavedInOneRequest(url) || run_.DownloadingUserFile()) {
         return false;
     }
@@ -87,7 +104,7 @@ bool App::HandPageToPageWorker(int slot, const std::string& url) {
     return true;
 }
 
-bool App::ClaimPageDownload(int slot, const std::string& url) {
+bool CrawlFetcher::ClaimPageDownload(int slot, const std::string& url) {
     if (!SavedInOneRequest(url) || run_.DownloadingUserFile()) {
         return false;
     }
@@ -103,20 +120,20 @@ bool App::ClaimPageDownload(int slot, const std::string& url) {
     auto lock = queues_.Files();
     UrlList& toDownload = *lock;
     // Taken and held in one step, as a download worker takes its files.
-    if (!toDownload.Contains(url) || HeldByDownloadWorker(url) || !toDownload.RemoveFirst(url)) {
+    if (!toDownload.Contains(url) || app_.HeldByDownloadWorker(url) || !toDownload.RemoveFirst(url)) {
         return false;
     }
-    NoteHeldDownload(slot, url);
+    app_.NoteHeldDownload(slot, url);
     counters_.filesTaken.fetch_add(1);
     return true;
 }
 
-bool App::SaveAndScanPage(int slot, UrlRecord& record) {
+bool CrawlFetcher::SaveAndScanPage(int slot, UrlRecord& record) {
     TransferSlot& s = slots_[slot];
-    RefreshCounterText(Counter::ToDownload);
+    app_.RefreshCounterText(Counter::ToDownload);
     // The file's whole work, as a download worker does it.
     (void)ProcessDownload(slot, record.url, true);
-    NoteHeldDownload(slot, {});
+    app_.NoteHeldDownload(slot, {});
     HttpConnection* c = downloadConnections_[static_cast<std::size_t>(slot)].get();
     const FetchState& state = downloadStates_[static_cast<std::size_t>(slot)];
     if (c == nullptr || !state.pageKept || state.answer.redirected || !s.saved.load()) {
@@ -125,20 +142,10 @@ bool App::SaveAndScanPage(int slot, UrlRecord& record) {
     tally_.PageScanned();
     ScanReceivedPage(*c, state.answer, record, slot);
     if (settings_.guessUrls.load()) {
-        GuessUrls(record, true);
+        app_.GuessUrls(record, true);
     }
     UrlScanned();
     return true;
-}
-
-void App::UseNetworkWorkers() {
-    hooks_.pageHandler = [this](int slot, UrlRecord& record) { return ProcessPage(slot, record); };
-    hooks_.downloadHandler = [this](int slot, const std::string& url) {
-        return ProcessDownload(slot, url);
-    };
-    hooks_.alreadyOnDisk = [this](const std::string& url) {
-        return FindOnDisk(url, SaveNameOptionsFrom(settings_), dirSearch_.DiskSearchFor());
-    };
 }
 
 }  // namespace wg
