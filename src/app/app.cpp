@@ -1,5 +1,6 @@
 #include "app/app.h"
 #include "app/crawl_fetcher.h"
+#include "app/crawl_state_file.h"
 
 #include "app/app_fetch_environment.h"
 #include "net/http_connection.h"
@@ -24,6 +25,7 @@ App::App(UiPort& port)
           },
           [this](std::string_view text) { ShowStatus(text); }) {
     fetcher_ = std::make_unique<CrawlFetcher>(*this);
+    stateFile_ = std::make_unique<CrawlStateFile>(*this);
     dupeHost_ = MakeDupeHost();
     dupes_ = std::make_unique<DupeService>(*dupeHost_);
 }

@@ -54,6 +54,7 @@ namespace wg {
 
 class App;
 class CrawlFetcher;
+class CrawlStateFile;
 
 // What a worker does with an item it took, and the "already downloaded"
 // test of the download directories. Without a handler an item is only
@@ -283,22 +284,8 @@ public:
     const TransferSlotTable& Slots() const { return slots_; }
 
     // ---- the state file ----
-    // Writes the three lists (and the files the download workers hold) to
-    // the state file; with `beforeExit` the workers stop after their items.
-    // False when nothing was written.
-    bool SaveState(bool beforeExit);
-    // Reads the state file at paths.stateFile into the lists, recovering a
-    // corrupt one through its backup.
-    void LoadState(bool fromBackup);
+    CrawlStateFile& StateFile() { return *stateFile_; }
     void SetPeriodicSave(bool on);
-    // "Load As": the chosen file becomes the state file and is loaded with
-    // page taking held; false when the chooser was cancelled.
-    bool LoadStateAs();
-    // "Save As": saves to the chosen file; later saves still go to the
-    // current one. False when the chooser was cancelled.
-    bool SaveStateAs();
-    // The backup the first save of this run makes ("bak" after a load, else "bac").
-    std::filesystem::path StateBackupName() const;
     // The URL a download worker is fetching (empty: none), and the page a
     // page worker is scanning (null: none): a state save keeps them queued.
     void NoteHeldDownload(int slot, std::string_view url);
@@ -373,10 +360,6 @@ private:
     LastDownloads lastFiles_{settings_};
     std::vector<std::string> earlierDownloadDirs_;  // main thread only
     std::mutex inProcessMutex_;                     // the "In Process" recount
-    enum class StateLoadEnd { Complete, Ended, Corrupt };
-    StateLoadEnd ReadStateLists(std::string_view bytes);
-    void RecoverStateFile(bool fromBackup);
-    void FinishStateLoad();
 
     std::atomic<bool> historyChanged_{false};  // recorded into or erased this run
     // ALWAYS_SAVE as the user set it, before a change for this run: -1 none yet.
@@ -405,6 +388,7 @@ private:
     // A worker of `kind` on a thread of its own; it notes its system id in `threadId`.
     std::thread StartWorkerThread(WorkerKind kind, std::atomic<int>* threadId);
     friend class AppPageWorker;
+    friend class CrawlStateFile;
     friend class AppDownloadWorker;
 
     UiPort& port_;
@@ -438,6 +422,7 @@ private:
     // The "delete the save file?" question is asked once at a time.
     std::atomic<bool> stopQuestionOpen_{false};
     std::unique_ptr<CrawlFetcher> fetcher_;  // after the parts it refers to
+    std::unique_ptr<CrawlStateFile> stateFile_;
 
     // Idle workers wait here for work or a stop; the main loop for an exit.
     WorkerWakeups wakeups_;

@@ -1,6 +1,7 @@
 // The App's calls into the stored files: settings, state, download history
 // and cookies.
 #include "app/app.h"
+#include "app/crawl_state_file.h"
 #include "platform/files.h"
 
 namespace wg {
@@ -10,7 +11,7 @@ bool App::ReadSettingsFile() {
 }
 
 void App::LoadStateAtStart() {
-    LoadState(false);
+    stateFile_->Load(false);
 }
 
 void App::LoadHistoryAtStart() {
@@ -29,7 +30,7 @@ void App::SaveCookies() {
 }
 
 void App::SaveStateAtExit() {
-    (void)SaveState(true);
+    (void)stateFile_->Save(true);
 }
 
 void App::SaveHistoryAtExit() {
@@ -37,7 +38,7 @@ void App::SaveHistoryAtExit() {
 }
 
 void App::SavePeriodicState() {
-    (void)SaveState(false);
+    (void)stateFile_->Save(false);
 }
 
 }  // namespace wg

@@ -393,4 +393,39 @@ void App::RefreshDownloadCount() {
     RefreshCounterText(Counter::ToDownload);
 }
 
+bool App::HeldByDownloadWorker(std::string_view url) {
+    auto lock = queues_.Held();
+    auto& heldDownloads = lock->downloads;
+    auto& pagesToSave = lock->pagesToSave;
+    if (pagesToSave.contains(url)) {
+        return true;
+    }
+    for (const auto& [slot, held] : heldDownloads) {
+        if (held == url) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void App::NoteHeldPage(int slot, UrlRecordPtr record) {
+    auto lock = queues_.Held();
+    auto& heldPages = lock->pages;
+    if (record) {
+        heldPages[slot] = std::move(record);
+    } else {
+        heldPages.erase(slot);
+    }
+}
+
+void App::NoteHeldDownload(int slot, std::string_view url) {
+    auto lock = queues_.Held();
+    auto& heldDownloads = lock->downloads;
+    if (url.empty()) {
+        heldDownloads.erase(slot);
+    } else {
+        heldDownloads[slot] = std::string(url);
+    }
+}
+
 }  // namespace wg

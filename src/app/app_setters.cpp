@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "app/app.h"
+#include "platform/clock.h"
 #include "util/text.h"
 
 namespace wg {
@@ -93,6 +94,14 @@ void App::SetPauseAfterDownloads(bool flag) {
         ShowStatus("Will pause when 'To Download' is empty...");
     } else {
         WakeWorkers();
+    }
+}
+
+void App::SetPeriodicSave(bool on) {
+    settings_.saveEvery5.store(on);
+    if (on) {
+        counters_.nextPeriodicSave.store(platform::SteadyMilliseconds() +
+                                         static_cast<std::uint64_t>(timing_.periodicSaveMs));
     }
 }
 

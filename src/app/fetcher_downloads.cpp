@@ -25,7 +25,8 @@ constexpr int kReconnectPauseMs = 1000;
 
 }  // namespace
 
-CrawlFetcher::ConnectOutcome CrawlFetcher::ConnectForDownload(HttpConnection& c, int slot, const std::string& url) {
+CrawlFetcher::ConnectOutcome CrawlFetcher::ConnectForDownload(HttpConnection& c, int slot,
+                                                              const std::string& url) {
     TransferSlot& s = slots_[slot];
     const Timing& timing = timing_;
     // With KEEP_ALIVE the connection the last answer left open takes the
@@ -56,8 +57,8 @@ CrawlFetcher::ConnectOutcome CrawlFetcher::ConnectForDownload(HttpConnection& c,
     }
 }
 
-CrawlFetcher::ConnectOutcome CrawlFetcher::Reconnect(HttpConnection& c, int slot, const std::string& url,
-                                   int pauseMs) {
+CrawlFetcher::ConnectOutcome CrawlFetcher::Reconnect(HttpConnection& c, int slot,
+                                                     const std::string& url, int pauseMs) {
     c.Close();
     if (pauseMs > 0) {
         PauseMs(pauseMs);
@@ -79,7 +80,8 @@ void CrawlFetcher::ProbeConnectivity(int slot) {
 // Asks for the rest while each attempt brings new bytes. False when the item
 // was abandoned (only in the flat directory mode; the others judge by
 // completeness).
-bool CrawlFetcher::ResumeDownload(HttpConnection& c, FetchState& state, FetchRequest& request, bool flat) {
+bool CrawlFetcher::ResumeDownload(HttpConnection& c, FetchState& state, FetchRequest& request,
+                                  bool flat) {
     TransferSlot& s = slots_[request.slot];
     const HttpAnswer& answer = state.answer;
     std::uint32_t previous = 0;

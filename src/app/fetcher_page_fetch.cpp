@@ -8,7 +8,6 @@
 #include "app/app.h"
 #include "app/app_fetch_environment.h"
 #include "app/crawl_fetcher.h"
-#include "app/app_fetch_environment.h"
 #include "app/page_url.h"
 #include "download/download_transaction.h"
 #include "net/http_fetch.h"

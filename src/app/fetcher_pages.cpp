@@ -3,8 +3,8 @@
 // file is downloaded (see fetcher_downloads.cpp).
 #include "app/app.h"
 #include "app/app_fetch_environment.h"
-#include "app/crawl_fetcher.h"
 #include "app/app_link_sink.h"
+#include "app/crawl_fetcher.h"
 #include "crawl/link_scanner.h"
 #include "download/save_names.h"
 #include "net/http_connection.h"
@@ -32,8 +32,8 @@ void CrawlFetcher::UrlScanned() {
     app_.RefreshCounterText(Counter::UrlsScanned);
 }
 
-void CrawlFetcher::ScanReceivedPage(const HttpConnection& c, const HttpAnswer& answer, UrlRecord& record,
-                           int slot) {
+void CrawlFetcher::ScanReceivedPage(const HttpConnection& c, const HttpAnswer& answer,
+                                    UrlRecord& record, int slot) {
     FetchedPage page;
     page.body = std::string_view(c.buffer.data(), answer.received);
     page.host = c.host;
@@ -120,7 +120,8 @@ bool CrawlFetcher::ClaimPageDownload(int slot, const std::string& url) {
     auto lock = queues_.Files();
     UrlList& toDownload = *lock;
     // Taken and held in one step, as a download worker takes its files.
-    if (!toDownload.Contains(url) || app_.HeldByDownloadWorker(url) || !toDownload.RemoveFirst(url)) {
+    if (!toDownload.Contains(url) || app_.HeldByDownloadWorker(url) ||
+        !toDownload.RemoveFirst(url)) {
         return false;
     }
     app_.NoteHeldDownload(slot, url);

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "app/app.h"
+#include "app/crawl_state_file.h"
 #include "app/update_fetch.h"
 #include "net/http_connection.h"
 #include "platform/clock.h"
@@ -283,7 +284,7 @@ void UpdateCheck::FetchDocuments() {
 void UpdateCheck::WindDown() {
     const QueueCounts queued = app_.Queues().Counts();
     if (queued.pages != 0 || queued.files != 0) {
-        (void)app_.SaveState(false);
+        (void)app_.StateFile().Save(false);
     }
     if (queued.files != 0) {
         app_.SetExitAfterThisDownload(true);

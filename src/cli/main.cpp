@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/crawl_state_file.h"
 #include "cli/cli_options.h"
 #include "cli/console_port.h"
 #include "cli/find_duplicates.h"
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
     });
     app.UseNetworkWorkers();
     if (options.loadState && !app.State().StateLoaded()) {
-        app.LoadState(false);
+        app.StateFile().Load(false);
         if (!app.State().StateLoaded()) {
             app.Shutdown();
             return 1;  // the reason is on the status line

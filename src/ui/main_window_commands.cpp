@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/app.h"
+#include "app/crawl_state_file.h"
 #include "app/update_check.h"
 #include "platform/files.h"
 #include "ui/directories_window.h"
@@ -77,7 +78,7 @@ bool MainWindow::OnCommand(int id) {
             return true;
         case mw::kSave:
         case mw::kMenuSave:
-            (void)app_.SaveState(false);
+            (void)app_.StateFile().Save(false);
             return true;
         case mw::kLoadAs:
         case mw::kMenuLoadAs:
@@ -87,7 +88,7 @@ bool MainWindow::OnCommand(int id) {
             LoadState(false);
             return true;
         case mw::kMenuSaveAs:
-            (void)app_.SaveStateAs();
+            (void)app_.StateFile().SaveAs();
             return true;
         case mw::kPreview:
             OpenLastImage();
@@ -450,11 +451,11 @@ void MainWindow::EmptyDownloadsQuestion() {
 
 void MainWindow::LoadState(bool chooseFile) {
     if (chooseFile) {
-        if (!app_.LoadStateAs()) {
+        if (!app_.StateFile().LoadAs()) {
             return;
         }
     } else {
-        app_.LoadState(false);
+        app_.StateFile().Load(false);
     }
     // A state file brings its own settings: the boxes, the directory and
     // the open option dialogs follow.

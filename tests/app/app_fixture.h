@@ -10,6 +10,7 @@
 
 #include "app/app.h"
 #include "app/crawl_fetcher.h"
+#include "app/crawl_state_file.h"
 #include "platform/socket.h"
 #include "support/http_test_server.h"
 #include "support/scripted_port.h"

@@ -37,13 +37,13 @@ TEST_F(StateFileTest, RoundTripKeepsListsFlagsBasesAndHeldFiles) {
     Fill(a);
     a.NoteHeldDownload(3, "http://h.example/held.zip");
     a.NoteHeldPage(4, Record("http://h.example/held.html", "", 0, 1, 0));
-    ASSERT_TRUE(a.SaveState(false));
+    ASSERT_TRUE(a.StateFile().Save(false));
     EXPECT_TRUE(port->StatusLine().starts_with("Saved State File at "));
     a.NoteHeldDownload(3, {});
     a.NoteHeldPage(4, nullptr);
     Empty(a);
 
-    a.LoadState(false);
+    a.StateFile().Load(false);
     EXPECT_TRUE(port->SawStatus("Loaded State File."));
     EXPECT_TRUE(a.State().StateLoaded());
     EXPECT_FALSE(a.State().WorkHeld());
@@ -86,9 +86,9 @@ TEST_F(StateFileTest, HeldPagesAreSavedFirstAndAHeldFileIsNotQueuedAgain) {
     a.AddFile(*file, false, false);  // found again on another page meanwhile
     EXPECT_EQ(QueuedFiles(a), std::vector<std::string>{"http://h.example/f2.zip"});
 
-    ASSERT_TRUE(a.SaveState(false));
+    ASSERT_TRUE(a.StateFile().Save(false));
     Empty(a);
-    a.LoadState(false);
+    a.StateFile().Load(false);
     auto lock = a.Queues().Pages();
     RecordList& linksToGrubble = *lock;
     ASSERT_EQ(linksToGrubble.Size(), 2u);
@@ -99,16 +99,16 @@ TEST_F(StateFileTest, HeldPagesAreSavedFirstAndAHeldFileIsNotQueuedAgain) {
 TEST_F(StateFileTest, SaveAsKeepsThePathAndLoadAsTakesTheChosenOne) {
     App& a = InitApp();
     Fill(a);
-    EXPECT_FALSE(a.SaveStateAs());  // cancelled
+    EXPECT_FALSE(a.StateFile().SaveAs());  // cancelled
     port->chosenSaveFile = Sibling(a, "copy");
-    ASSERT_TRUE(a.SaveStateAs());
+    ASSERT_TRUE(a.StateFile().SaveAs());
     EXPECT_EQ(a.Paths().stateFile, a.Paths().programDir / "Save.dat");
     EXPECT_TRUE(std::filesystem::exists(Sibling(a, "copy.dat")));  // default extension
     EXPECT_FALSE(std::filesystem::exists(a.Paths().stateFile));
 
     Empty(a);
     port->chosenOpenFile = Sibling(a, "copy.dat");
-    ASSERT_TRUE(a.LoadStateAs());
+    ASSERT_TRUE(a.StateFile().LoadAs());
     EXPECT_EQ(a.Paths().stateFile, a.Paths().programDir / "copy.dat");
     EXPECT_EQ(QueuedFiles(a).size(), 2u);
     EXPECT_FALSE(a.State().Paused());  // page taking is given back
@@ -138,7 +138,7 @@ TEST_F(StateFileTest, LoadFiltersPagesAndDropsFilesAlreadyOnDisk) {
     ASSERT_EQ(platform::WriteFileAtomically(a.Paths().downloadDir / "h_example" / "there.zip", "z"),
               0);
 
-    a.LoadState(false);
+    a.StateFile().Load(false);
     {
         auto lock = a.Queues().Pages();
         RecordList& linksToGrubble = *lock;
@@ -152,9 +152,9 @@ TEST_F(StateFileTest, BackupIsMadeOnceAndNamedAfterWhetherAFileWasLoaded) {
     App& a = InitApp();
     Fill(a);
     ASSERT_EQ(platform::WriteFileAtomically(a.Paths().stateFile, "before this run"), 0);
-    ASSERT_TRUE(a.SaveState(false));
+    ASSERT_TRUE(a.StateFile().Save(false));
     EXPECT_EQ(ReadWholeFile(Sibling(a, "Save.bac")), "before this run");
-    ASSERT_TRUE(a.SaveState(false));  // the second save makes no copy
+    ASSERT_TRUE(a.StateFile().Save(false));  // the second save makes no copy
     EXPECT_EQ(ReadWholeFile(Sibling(a, "Save.bac")), "before this run");
     EXPECT_FALSE(std::filesystem::exists(Sibling(a, "Save.bak")));
 
@@ -162,22 +162,22 @@ TEST_F(StateFileTest, BackupIsMadeOnceAndNamedAfterWhetherAFileWasLoaded) {
     const std::string saved = ReadWholeFile(a.Paths().stateFile);
     app.reset();
     App& b = InitApp();
-    b.LoadState(false);
-    ASSERT_TRUE(b.SaveState(false));
+    b.StateFile().Load(false);
+    ASSERT_TRUE(b.StateFile().Save(false));
     EXPECT_EQ(ReadWholeFile(Sibling(b, "Save.bak")), saved);
 }
 
 TEST_F(StateFileTest, CorruptFileIsSetAsideAndTheBackupLoaded) {
     App& a = InitApp();
     Fill(a);
-    ASSERT_TRUE(a.SaveState(false));
+    ASSERT_TRUE(a.StateFile().Save(false));
     const std::string good = ReadWholeFile(a.Paths().stateFile);
     Empty(a);
     const std::string corrupt = good.substr(0, good.size() - 3);  // cut inside a record
     ASSERT_EQ(platform::WriteFileAtomically(Sibling(a, "Save.bak"), good), 0);
     ASSERT_EQ(platform::WriteFileAtomically(a.Paths().stateFile, corrupt), 0);
 
-    a.LoadState(false);
+    a.StateFile().Load(false);
     EXPECT_EQ(ReadWholeFile(Sibling(a, "Save.bad")), corrupt);
     EXPECT_EQ(ReadWholeFile(a.Paths().stateFile), good);
     EXPECT_FALSE(std::filesystem::exists(Sibling(a, "Save.bak")));
@@ -187,11 +187,11 @@ TEST_F(StateFileTest, CorruptFileIsSetAsideAndTheBackupLoaded) {
     // Both bad: the second message, and the program stays usable.
     ASSERT_EQ(platform::WriteFileAtomically(Sibling(a, "Save.bak"), corrupt), 0);
     ASSERT_EQ(platform::WriteFileAtomically(a.Paths().stateFile, corrupt), 0);
-    a.LoadState(false);
+    a.StateFile().Load(false);
     EXPECT_TRUE(
         port->SawStatus("Error Loading State file and Loading Backup. I hope you made a backup!"));
     EXPECT_FALSE(a.State().WorkHeld());
-    EXPECT_TRUE(a.SaveState(false));
+    EXPECT_TRUE(a.StateFile().Save(false));
 }
 
 TEST_F(StateFileTest, EmptyListsAskBeforeTheFileIsDeletedAndKeepTheMainSettings) {
@@ -204,11 +204,11 @@ TEST_F(StateFileTest, EmptyListsAskBeforeTheFileIsDeletedAndKeepTheMainSettings)
     ASSERT_EQ(platform::WriteFileAtomically(site, "old"), 0);
 
     port->QueueAnswer(Answer::No);
-    EXPECT_FALSE(a.SaveState(false));
+    EXPECT_FALSE(a.StateFile().Save(false));
     EXPECT_EQ(ReadWholeFile(site), "old");
 
     port->QueueAnswer(Answer::Yes);
-    EXPECT_TRUE(a.SaveState(false));
+    EXPECT_TRUE(a.StateFile().Save(false));
     EXPECT_FALSE(std::filesystem::exists(site));
     EXPECT_FALSE(std::filesystem::exists(a.Paths().programDir / "h.example.ini"));
     EXPECT_TRUE(std::filesystem::exists(a.Paths().programDir / "Grubbler.ini"));
@@ -221,7 +221,7 @@ TEST_F(StateFileTest, EmptyListsAskBeforeTheFileIsDeletedAndKeepTheMainSettings)
     a.Paths().settingsFile = a.Paths().programDir / "Grubbler.ini";
     ASSERT_EQ(platform::WriteFileAtomically(a.Paths().stateFile, "old"), 0);
     port->QueueAnswer(Answer::Yes);
-    EXPECT_TRUE(a.SaveState(false));
+    EXPECT_TRUE(a.StateFile().Save(false));
     EXPECT_TRUE(std::filesystem::exists(a.Paths().programDir / "Grubbler.ini"));
 }
 

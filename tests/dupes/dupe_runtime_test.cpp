@@ -179,11 +179,11 @@ TEST_F(DupeRuntimeTest, StateFileSaveAndLoadCarryTheList) {
     App& a = Start();
     WriteWholeFile(Dl("a.jpg"), PatternBytes(3000, 13));
     EXPECT_FALSE(Check(Dl("a.jpg")));
-    ASSERT_TRUE(a.SaveState(false));
+    ASSERT_TRUE(a.StateFile().Save(false));
     EXPECT_EQ(StoredRecords(dir.path() / "Dupe.bin").size(), 1u);
     a.Dupes().Release();
     EXPECT_EQ(Records(), 0u);
-    a.LoadState(false);
+    a.StateFile().Load(false);
     EXPECT_EQ(Records(), 1u);
     EXPECT_FALSE(a.State().WorkHeld());
 }

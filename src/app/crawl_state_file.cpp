@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "app/crawl_state_file.h"
+
 #include "app/app.h"
 #include "crawl/block_pool.h"
 #include "download/save_names.h"
@@ -18,6 +20,16 @@
 #include "util/timing.h"
 
 namespace wg {
+
+CrawlStateFile::CrawlStateFile(App& app)
+    : app_(app),
+      settings_(app.Settings()),
+      paths_(app.Paths()),
+      run_(app.State()),
+      port_(app.Port()),
+      queues_(app.Queues()),
+      counters_(app.Counters()),
+      timing_(app.Timings()) {}
 
 namespace {
 
@@ -63,7 +75,7 @@ private:
 
 }  // namespace
 
-std::filesystem::path App::StateBackupName() const {
+std::filesystem::path CrawlStateFile::BackupName() const {
     return WithLastThree(paths_.stateFile, run_.StateLoaded() ? "bak" : "bac");
 }
 
@@ -73,7 +85,7 @@ constexpr std::string_view kStateFileFilter = "Save Files (*.dat *.sav)";
 
 }  // namespace
 
-bool App::LoadStateAs() {
+bool CrawlStateFile::LoadAs() {
     const std::string chosen =
         port_.ChooseOpenFile("Load As", kStateFileFilter, paths_.stateFile.parent_path().string());
     if (chosen.empty()) {
@@ -81,13 +93,13 @@ bool App::LoadStateAs() {
     }
     paths_.stateFile = CopyBounded(chosen, kPathCapacity);
     const bool wasPaused = run_.PauseAndTell();
-    LoadState(false);
+    Load(false);
     run_.SetPaused(wasPaused);
     (void)EnterDirectory(paths_.downloadDir);
     return true;
 }
 
-bool App::SaveStateAs() {
+bool CrawlStateFile::SaveAs() {
     std::string chosen =
         port_.ChooseSaveFile("Save As", kStateFileFilter, paths_.stateFile.parent_path().string());
     if (chosen.empty()) {
@@ -98,61 +110,18 @@ bool App::SaveStateAs() {
     }
     const std::filesystem::path current = paths_.stateFile;
     paths_.stateFile = CopyBounded(chosen, kPathCapacity);
-    (void)SaveState(false);
+    (void)Save(false);
     paths_.stateFile = current;
     return true;
 }
 
-void App::SetPeriodicSave(bool on) {
-    settings_.saveEvery5.store(on);
-    if (on) {
-        counters_.nextPeriodicSave.store(platform::SteadyMilliseconds() +
-                                         static_cast<std::uint64_t>(timing_.periodicSaveMs));
-    }
-}
-
-bool App::HeldByDownloadWorker(std::string_view url) {
-    auto lock = queues_.Held();
-    auto& heldDownloads = lock->downloads;
-    auto& pagesToSave = lock->pagesToSave;
-    if (pagesToSave.contains(url)) {
-        return true;
-    }
-    for (const auto& [slot, held] : heldDownloads) {
-        if (held == url) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void App::NoteHeldPage(int slot, UrlRecordPtr record) {
-    auto lock = queues_.Held();
-    auto& heldPages = lock->pages;
-    if (record) {
-        heldPages[slot] = std::move(record);
-    } else {
-        heldPages.erase(slot);
-    }
-}
-
-void App::NoteHeldDownload(int slot, std::string_view url) {
-    auto lock = queues_.Held();
-    auto& heldDownloads = lock->downloads;
-    if (url.empty()) {
-        heldDownloads.erase(slot);
-    } else {
-        heldDownloads[slot] = std::string(url);
-    }
-}
-
-bool App::SaveState(bool beforeExit) {
+bool CrawlStateFile::Save(bool beforeExit) {
     if (run_.WorkHeld()) {
-        ShowStatus("Still loading state file. Please try again later.");
+        app_.ShowStatus("Still loading state file. Please try again later.");
         return false;
     }
     if (beforeExit) {
-        SetExitAfterThisDownload(true);
+        app_.SetExitAfterThisDownload(true);
     }
     const std::filesystem::path stateFile = paths_.stateFile;
     const bool exists = platform::FileExists(stateFile);
@@ -187,9 +156,9 @@ bool App::SaveState(bool beforeExit) {
         std::string old;
         int error = 0;
         if (!platform::ReadWholeFile(stateFile, &old, &error) ||
-            (error = platform::WriteFileAtomically(StateBackupName(), old)) != 0) {
+            (error = platform::WriteFileAtomically(BackupName(), old)) != 0) {
             const std::string text = FileErrorText(error);
-            ShowStatus(text.empty() ? "Failed to backup save file." : text);
+            app_.ShowStatus(text.empty() ? "Failed to backup save file." : text);
         }
     }
 
@@ -201,11 +170,11 @@ bool App::SaveState(bool beforeExit) {
             (void)platform::ForceDelete(paths_.settingsFile);
         }
         paths_.stateFile = paths_.programDir / "Save.dat";
-        SaveStatePointer();
+        app_.SaveStatePointer();
         return true;
     }
 
-    ShowStatus("Saving State File...");
+    app_.ShowStatus("Saving State File...");
     std::string image;
     AppendStateHeader(image);
     {
@@ -235,7 +204,7 @@ bool App::SaveState(bool beforeExit) {
         AppendStateCount(image, count);
         image += records;
     }
-    AppendStatus("..");
+    app_.AppendStatus("..");
     {
         std::string records;
         std::int32_t count = 0;
@@ -250,7 +219,7 @@ bool App::SaveState(bool beforeExit) {
         AppendStateCount(image, count);
         image += records;
     }
-    AppendStatus("..");
+    app_.AppendStatus("..");
     {
         // The files the download workers hold are not finished: they are saved
         // with the queue, ahead of it, so that a resumed crawl fetches them.
@@ -286,46 +255,46 @@ bool App::SaveState(bool beforeExit) {
     const int error = platform::WriteFileAtomically(stateFile, image);
     if (error != 0) {
         const std::string text = FileErrorText(error);
-        ShowStatus(text.empty() ? "Failed to save file." : text);
+        app_.ShowStatus(text.empty() ? "Failed to save file." : text);
         counters_.stateSaveFailed.store(true);
         return false;
     }
     counters_.stateSaveFailed.store(false);
     counters_.nextPeriodicSave.store(platform::SteadyMilliseconds() +
                                      static_cast<std::uint64_t>(timing_.periodicSaveMs));
-    dupes_->Save();
+    app_.Dupes().Save();
     const platform::LocalTime now = platform::ToLocalTime(platform::CalendarSeconds());
     char text[64];
     std::snprintf(text, sizeof text, "Saved State File at %d:%02d", now.hour, now.minute);
-    ShowStatus(text);
+    app_.ShowStatus(text);
     if (run_.TakeStateFileDirty()) {
-        SaveSettings();
+        app_.SaveSettings();
     }
     return true;
 }
 
-App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
+CrawlStateFile::LoadEnd CrawlStateFile::ReadLists(std::string_view bytes) {
     StateFileReader reader(bytes);
     if (reader.ReadHeader() != StateRead::Ok) {
-        return StateLoadEnd::Corrupt;
+        return LoadEnd::Corrupt;
     }
     const TypeSnapshot exclusions = settings_.types.Get(TypeKind::ExclusionTypes);
     ProgressTicker pagesTick([this] {
-        RefreshCounterText(Counter::LinksToGrubble);
+        app_.RefreshCounterText(Counter::LinksToGrubble);
         port_.ProcessMessages();
     });
     {
         auto lock = queues_.Pages();
         RecordList& linksToGrubble = *lock;
-        ShowStatus("Loading 'Links To Grubble'...");
+        app_.ShowStatus("Loading 'Links To Grubble'...");
         for (std::int32_t i = 0; i < reader.PageCount(); ++i) {
             UrlRecord record;
             const StateRead read = reader.NextPage(&record);
             if (read == StateRead::BaseTooLong) {
-                return StateLoadEnd::Ended;
+                return LoadEnd::Ended;
             }
             if (read != StateRead::Ok) {
-                return StateLoadEnd::Corrupt;
+                return LoadEnd::Corrupt;
             }
             const bool accepted = SearchWordsInUrl(settings_, record.url) &&
                                   !(exclusions && ContainsSkipKeyword(settings_.types, record.url));
@@ -340,49 +309,49 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
     std::int32_t count = 0;
     StateRead read = reader.ReadCount(&count);
     if (read == StateRead::End) {
-        return StateLoadEnd::Ended;
+        return LoadEnd::Ended;
     }
     if (read != StateRead::Ok) {
-        return StateLoadEnd::Corrupt;
+        return LoadEnd::Corrupt;
     }
-    AppendStatus(".");
-    RefreshCounterText(Counter::LinksToGrubble);
+    app_.AppendStatus(".");
+    app_.RefreshCounterText(Counter::LinksToGrubble);
     {
         auto lock = queues_.Visited();
         RecordList& visited = *lock;
-        ShowStatus("Loading 'Sites Visted'...");
+        app_.ShowStatus("Loading 'Sites Visted'...");
         for (std::int32_t i = 0; i < count; ++i) {
             UrlRecordPtr record = NewUrlRecord();
             if (reader.NextVisited(&record->url) != StateRead::Ok) {
-                return StateLoadEnd::Corrupt;
+                return LoadEnd::Corrupt;
             }
             visited.PushBack(std::move(record));
             if ((i & 8191) == 8191) {
-                AppendStatus(".");
+                app_.AppendStatus(".");
             }
         }
     }
-    AppendStatus(".");
+    app_.AppendStatus(".");
     port_.SetCounterText(Counter::ToDownload, "0");
     port_.ProcessMessages();
 
     read = reader.ReadCount(&count);
     if (read != StateRead::Ok) {
-        return read == StateRead::End ? StateLoadEnd::Ended : StateLoadEnd::Corrupt;
+        return read == StateRead::End ? LoadEnd::Ended : LoadEnd::Corrupt;
     }
     const SaveNameOptions nameOptions = SaveNameOptionsFrom(settings_);
-    const DiskSearch search = dirSearch_.DiskSearchFor();
+    const DiskSearch search = app_.Directories().DiskSearchFor();
     ProgressTicker filesTick([this] {
-        RefreshCounterText(Counter::ToDownload);
+        app_.RefreshCounterText(Counter::ToDownload);
         port_.ProcessMessages();
     });
     auto lock = queues_.Files();
     UrlList& toDownload = *lock;
-    ShowStatus("Loading 'Files To Download'...");
+    app_.ShowStatus("Loading 'Files To Download'...");
     for (std::int32_t i = 0; i < count; ++i) {
         std::string url;
         if (reader.NextFileUrl(&url) != StateRead::Ok) {
-            return StateLoadEnd::Corrupt;
+            return LoadEnd::Corrupt;
         }
         if (!FindOnDisk(url, nameOptions, search)) {
             toDownload.PushBack(url);
@@ -390,25 +359,25 @@ App::StateLoadEnd App::ReadStateLists(std::string_view bytes) {
         filesTick.Poll();
         if (run_.ExitRequested()) {
             // Half-loaded lists must not overwrite the file on exit.
-            SetAlwaysSaveForThisRun(false);
-            return StateLoadEnd::Ended;
+            app_.SetAlwaysSaveForThisRun(false);
+            return LoadEnd::Ended;
         }
         if ((i & 127) == 127) {
-            AppendStatus(".");
+            app_.AppendStatus(".");
         }
     }
-    return StateLoadEnd::Complete;
+    return LoadEnd::Complete;
 }
 
-void App::LoadState(bool fromBackup) {
+void CrawlStateFile::Load(bool fromBackup) {
     std::string bytes;
     int error = 0;
     if (!platform::ReadWholeFile(paths_.stateFile, &bytes, &error)) {
         const std::string text = FileErrorText(error);
-        ShowStatus(text.empty() ? "Failed to Load file." : text);
+        app_.ShowStatus(text.empty() ? "Failed to Load file." : text);
         return;
     }
-    ShowStatus("Loading State File...");
+    app_.ShowStatus("Loading State File...");
     platform::RemoveLeftoverTemporaries(paths_.stateFile);
 
     // The settings that belong to this state file.
@@ -419,7 +388,7 @@ void App::LoadState(bool fromBackup) {
     }
     if (companion != paths_.stateFile && platform::FileExists(companion)) {
         paths_.settingsFile = companion;
-        (void)LoadSettings();
+        (void)app_.LoadSettings();
     }
 
     run_.SetStateFileDirty(true);
@@ -427,33 +396,33 @@ void App::LoadState(bool fromBackup) {
     run_.SetStateLoaded(true);
     run_.SetWorkHeld(true);
 
-    const StateLoadEnd end = ReadStateLists(bytes);
+    const LoadEnd end = ReadLists(bytes);
     {
         auto lock = queues_.Visited();
         RecordList& visited = *lock;
         counters_.earlierVisits.store(visited.Size());
     }
     run_.SetWorkHeld(false);
-    if (end == StateLoadEnd::Complete) {
+    if (end == LoadEnd::Complete) {
         port_.SetCrawlRunning(true);
-        RefreshCounterText(Counter::LinksToGrubble);
-        RefreshCounterText(Counter::ToDownload);
-        ShowStatus("Loaded State File.");
-    } else if (end == StateLoadEnd::Corrupt) {
-        RecoverStateFile(fromBackup);
+        app_.RefreshCounterText(Counter::LinksToGrubble);
+        app_.RefreshCounterText(Counter::ToDownload);
+        app_.ShowStatus("Loaded State File.");
+    } else if (end == LoadEnd::Corrupt) {
+        Recover(fromBackup);
     }
-    FinishStateLoad();
+    FinishLoad();
 }
 
-void App::RecoverStateFile(bool fromBackup) {
+void CrawlStateFile::Recover(bool fromBackup) {
     if (fromBackup) {
-        ShowStatus("Error Loading State file and Loading Backup. I hope you made a backup!");
+        app_.ShowStatus("Error Loading State file and Loading Backup. I hope you made a backup!");
         return;
     }
     const std::filesystem::path quarantine = QuarantineName(paths_.stateFile);
     (void)platform::ForceDelete(quarantine);
     if (platform::MoveFile(paths_.stateFile, quarantine) != 0) {
-        ShowStatus("Error Loading State file. I hope you made a backup!");
+        app_.ShowStatus("Error Loading State file. I hope you made a backup!");
         return;
     }
     std::filesystem::path backup = quarantine.string();
@@ -463,10 +432,10 @@ void App::RecoverStateFile(bool fromBackup) {
     if (platform::MoveFile(backup, paths_.stateFile) != 0) {
         return;
     }
-    LoadState(true);
+    Load(true);
 }
 
-void App::FinishStateLoad() {
+void CrawlStateFile::FinishLoad() {
     // The name of the loaded crawl in the address field.
     const std::string path = paths_.stateFile.string();
     if (settings_.verbose.load() && path.size() > 8) {
@@ -477,17 +446,17 @@ void App::FinishStateLoad() {
             withoutSav.resize(withoutSav.size() - 4);
         }
         if (withoutSav.size() > 8) {
-            if (mainWindow_) {
-                SetAddressText(name);
+            if (app_.mainWindow_) {
+                app_.SetAddressText(name);
             } else {
-                currentUrl_.Set(name);
+                app_.CurrentUrl().Set(name);
             }
         }
     }
     counters_.nextPeriodicSave.store(platform::SteadyMilliseconds() +
                                      static_cast<std::uint64_t>(timing_.periodicSaveMs));
     if (settings_.runtimeDuplicateDetect.load()) {
-        dupes_->Load();
+        app_.Dupes().Load();
     }
     if (platform::CurrentDirectory() != paths_.downloadDir) {
         (void)EnterDirectory(paths_.downloadDir);
