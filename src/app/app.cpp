@@ -1,6 +1,7 @@
 #include "app/app.h"
 #include "app/crawl_fetcher.h"
 #include "app/crawl_state_file.h"
+#include "app/option_files.h"
 
 #include "app/app_fetch_environment.h"
 #include "net/http_connection.h"
@@ -26,6 +27,7 @@ App::App(UiPort& port)
           [this](std::string_view text) { ShowStatus(text); }) {
     fetcher_ = std::make_unique<CrawlFetcher>(*this);
     stateFile_ = std::make_unique<CrawlStateFile>(*this);
+    optionFiles_ = std::make_unique<OptionFiles>(*this);
     dupeHost_ = MakeDupeHost();
     dupes_ = std::make_unique<DupeService>(*dupeHost_);
 }

@@ -55,6 +55,7 @@ namespace wg {
 class App;
 class CrawlFetcher;
 class CrawlStateFile;
+class OptionFiles;
 
 // What a worker does with an item it took, and the "already downloaded"
 // test of the download directories. Without a handler an item is only
@@ -144,33 +145,8 @@ public:
     void ToggleStopAddingHistory();
     void TogglePause();
 
-    // ---- settings file ----
-    // Reads the settings file (or its older name) and "load.cfg"; true when a
-    // settings file was read.
-    bool LoadSettings();
-    // Writes the settings file and "load.cfg"; reports in the status line.
-    void SaveSettings();
-    void SaveStatePointer();
-    // False when no file was chosen.
-    bool LoadOptionsAs();
-    void SaveOptionsAs();
-    void ResetOptions();
-    void ResetAdvancedOptions();
-    // Makes `path` the download directory when it can be created and written
-    // to; otherwise tells the user why and keeps the directory in use (false).
-    bool SetSaveDirectory(const std::string& path);
-    // ALWAYS_SAVE changed for this run only (Exit, Save and Exit, an exit
-    // while a state file loads): the settings file keeps the user's choice.
-    void SetAlwaysSaveForThisRun(bool on);
-    // Writes the settings file with the user's own choices (the desktop
-    // program, after leaving the main loop).
-    void SaveSettingsAtExit();
-    // Settings lines ("KEY=VALUE") applied over the current settings by the
-    // settings file's rules, for this run only.
-    void ApplySettingOverrides(const std::vector<std::string>& keyValues);
-    // Ticks the named type-group boxes ("web", "movies", "music", "pictures")
-    // and applies the download types they compose, as "Go Fetch" does.
-    void TickTypeGroups(const std::vector<std::string>& groups);
+    // ---- the options on disk ----
+    OptionFiles& Options() { return *optionFiles_; }
     // IGNORE_LIST: turning it on loads the download history when not loaded yet.
     void SetIgnoreList(bool on);
 
@@ -343,9 +319,6 @@ public:
     // a wanted type, or on disk already).
     struct RewriteOptions RewriteOptionsFor(std::string_view pageHost);
 
-    // The download directories used before this one (with SEARCH_DLSUB_DIRS).
-    const std::vector<std::string>& EarlierDownloadDirs() const { return earlierDownloadDirs_; }
-
 private:
     AppSettings settings_;
     AppPaths paths_;
@@ -358,12 +331,9 @@ private:
     CrawlTally tally_;
     WorkHooks hooks_;
     LastDownloads lastFiles_{settings_};
-    std::vector<std::string> earlierDownloadDirs_;  // main thread only
-    std::mutex inProcessMutex_;                     // the "In Process" recount
+    std::mutex inProcessMutex_;  // the "In Process" recount
 
     std::atomic<bool> historyChanged_{false};  // recorded into or erased this run
-    // ALWAYS_SAVE as the user set it, before a change for this run: -1 none yet.
-    std::atomic<int> userAlwaysSave_{-1};
 
     bool ReadSettingsFile();
     void LoadStateAtStart();
@@ -423,6 +393,7 @@ private:
     std::atomic<bool> stopQuestionOpen_{false};
     std::unique_ptr<CrawlFetcher> fetcher_;  // after the parts it refers to
     std::unique_ptr<CrawlStateFile> stateFile_;
+    std::unique_ptr<OptionFiles> optionFiles_;
 
     // Idle workers wait here for work or a stop; the main loop for an exit.
     WorkerWakeups wakeups_;

@@ -1,5 +1,6 @@
 // The exit protocol, Stop, the exit-after options and shutdown.
 #include "app/app.h"
+#include "app/option_files.h"
 #include "platform/clock.h"
 #include "util/log_file.h"
 #include "util/timing.h"
@@ -37,7 +38,7 @@ void App::ExitNow() {
     }
     run_.StopWorkers();
     WakeWorkers();
-    SetAlwaysSaveForThisRun(false);
+    optionFiles_->SetAlwaysSaveForThisRun(false);
     NoteExitRequested();
 }
 

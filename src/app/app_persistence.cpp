@@ -2,12 +2,13 @@
 // and cookies.
 #include "app/app.h"
 #include "app/crawl_state_file.h"
+#include "app/option_files.h"
 #include "platform/files.h"
 
 namespace wg {
 
 bool App::ReadSettingsFile() {
-    return LoadSettings();
+    return optionFiles_->LoadSettings();
 }
 
 void App::LoadStateAtStart() {

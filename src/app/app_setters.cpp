@@ -105,4 +105,11 @@ void App::SetPeriodicSave(bool on) {
     }
 }
 
+void App::SetIgnoreList(bool on) {
+    settings_.ignoreList.store(on);
+    if (on && !run_.HistoryLoaded()) {
+        LoadHistory();
+    }
+}
+
 }  // namespace wg

@@ -8,6 +8,7 @@
 #include "app/crawl_state_file.h"
 
 #include "app/app.h"
+#include "app/option_files.h"
 #include "crawl/block_pool.h"
 #include "download/save_names.h"
 #include "platform/clock.h"
@@ -170,7 +171,7 @@ bool CrawlStateFile::Save(bool beforeExit) {
             (void)platform::ForceDelete(paths_.settingsFile);
         }
         paths_.stateFile = paths_.programDir / "Save.dat";
-        app_.SaveStatePointer();
+        app_.Options().SaveStatePointer();
         return true;
     }
 
@@ -268,7 +269,7 @@ bool CrawlStateFile::Save(bool beforeExit) {
     std::snprintf(text, sizeof text, "Saved State File at %d:%02d", now.hour, now.minute);
     app_.ShowStatus(text);
     if (run_.TakeStateFileDirty()) {
-        app_.SaveSettings();
+        app_.Options().SaveSettings();
     }
     return true;
 }
@@ -359,7 +360,7 @@ CrawlStateFile::LoadEnd CrawlStateFile::ReadLists(std::string_view bytes) {
         filesTick.Poll();
         if (run_.ExitRequested()) {
             // Half-loaded lists must not overwrite the file on exit.
-            app_.SetAlwaysSaveForThisRun(false);
+            app_.Options().SetAlwaysSaveForThisRun(false);
             return LoadEnd::Ended;
         }
         if ((i & 127) == 127) {
@@ -388,7 +389,7 @@ void CrawlStateFile::Load(bool fromBackup) {
     }
     if (companion != paths_.stateFile && platform::FileExists(companion)) {
         paths_.settingsFile = companion;
-        (void)app_.LoadSettings();
+        (void)app_.Options().LoadSettings();
     }
 
     run_.SetStateFileDirty(true);

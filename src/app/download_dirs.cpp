@@ -1,6 +1,7 @@
 #include "app/download_dirs.h"
 
 #include "app/app.h"
+#include "app/option_files.h"
 #include "platform/files.h"
 
 namespace wg {
@@ -64,7 +65,7 @@ void FinishDownloadDirs(App& app, bool saved, bool lookInSubdirs, bool detection
             (void)app.Dupes().StartBuild();
         }
     } else if (!detectionSwitchedOn) {
-        app.SaveSettings();
+        app.Options().SaveSettings();
     } else if (app.Settings().runtimeDuplicateDetect.load()) {
         (void)app.Dupes().StartBuild();
     }

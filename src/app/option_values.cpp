@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/option_files.h"
 #include "settings/setting_checks.h"
 #include "settings/settings_file.h"
 #include "settings/type_groups.h"
@@ -184,7 +185,8 @@ std::vector<FieldRefusal> ApplyOptionValues(App& app, const OptionValues& v) {
     // The download directory comes first: when it cannot be used (the user
     // is told why), nothing else has changed yet.
     const std::string dir(TrimBlanks(v.downloadDir));
-    if (!dir.empty() && dir != app.Paths().downloadDir.string() && !app.SetSaveDirectory(dir)) {
+    if (!dir.empty() && dir != app.Paths().downloadDir.string() &&
+        !app.Options().SetSaveDirectory(dir)) {
         refusals.push_back({field::kDownloadDir, std::string()});
         return refusals;
     }
@@ -235,7 +237,7 @@ std::vector<FieldRefusal> ApplyOptionValues(App& app, const OptionValues& v) {
     }
     app.SetIgnoreList(v.ignoreList);
     s.startClassic.store(v.startClassic);
-    app.SaveSettings();
+    app.Options().SaveSettings();
     return refusals;
 }
 
@@ -269,7 +271,7 @@ std::vector<FieldRefusal> ApplyAdvancedValues(App& app, const AdvancedValues& v)
     s.noDownload.store(v.logUrls && v.noDownload);
     s.urlEscapeFilenames.store(v.urlEscapeFilenames);
     s.downloadAsIs.store(v.downloadAsIs);
-    app.SaveSettings();
+    app.Options().SaveSettings();
     return refusals;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "app/app.h"
+#include "app/option_files.h"
 #include "platform/files.h"
 #include "settings/type_groups.h"
 #include "util/text.h"
@@ -414,7 +415,7 @@ void ToggleTypeGroup(WizardState& state, std::vector<std::string>& list, std::si
 }
 
 bool ApplyWizardChoices(App& app, const WizardState& state) {
-    if (!app.SetSaveDirectory(state.directory)) {
+    if (!app.Options().SetSaveDirectory(state.directory)) {
         return false;
     }
     AppSettings& s = app.Settings();

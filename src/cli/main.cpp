@@ -9,6 +9,7 @@
 
 #include "app/app.h"
 #include "app/crawl_state_file.h"
+#include "app/option_files.h"
 #include "cli/cli_options.h"
 #include "cli/console_port.h"
 #include "cli/find_duplicates.h"
@@ -54,9 +55,9 @@ int main(int argc, char** argv) {
     }
 
     // A crawl, as "Go Fetch" starts it: Ctrl-C stops it, a second one exits.
-    app.ApplySettingOverrides(options.sets);
+    app.Options().ApplySettingOverrides(options.sets);
     if (options.types) {
-        app.TickTypeGroups(*options.types);
+        app.Options().TickTypeGroups(*options.types);
     }
     if (options.saveOnExit) {
         app.Settings().alwaysSave.store(true);

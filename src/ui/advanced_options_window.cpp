@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/app.h"
+#include "app/option_files.h"
 #include "ui/options_window.h"
 #include "ui/qt_port.h"
 #include "util/log_file.h"
@@ -169,14 +170,14 @@ bool AdvancedOptionsWindow::OnCommand(int id) {
             OpenHelp("3");
             return true;
         case ow::kDefaults:
-            app_.ResetAdvancedOptions();
+            app_.Options().ResetAdvancedOptions();
             Refill();
             return true;
         case ow::kLoadAs:
             LoadAs();
             return true;
         case ow::kSaveAs:
-            app_.SaveOptionsAs();
+            app_.Options().SaveOptionsAs();
             emit settingsFileChanged();
             return true;
         case ow::kOpenDebugLog:
@@ -202,7 +203,7 @@ void AdvancedOptionsWindow::FollowSwitches() {
 }
 
 void AdvancedOptionsWindow::LoadAs() {
-    if (app_.LoadOptionsAs()) {
+    if (app_.Options().LoadOptionsAs()) {
         // Both dialogs stay open side by side: " Options" shows the file at
         // once, so that its Save cannot write the old values over it.
         emit settingsLoaded();

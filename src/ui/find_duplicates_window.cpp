@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/option_files.h"
 #include "app/ui_port.h"
 #include "util/text.h"
 
@@ -287,7 +288,7 @@ void FindDuplicatesWindow::Find() {
         return;
     }
     app_.Settings().searchSubDirs.store(searchSubdirs_->isChecked());
-    app_.SaveSettings();
+    app_.Options().SaveSettings();
 
     log_.reset();
     if (logResults_->isChecked()) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/option_files.h"
 #include "app/update_check.h"
 #include "app/update_stages.h"
 #include "platform/clock.h"
@@ -202,7 +203,7 @@ int main(int argcIn, char** argvIn) {
                 leaving = true;
                 loop.stop();
                 app.LeaveMainLoop();
-                app.SaveSettingsAtExit();
+                app.Options().SaveSettingsAtExit();
                 port.SetClosing();
                 // exit() ends every event loop without asking the windows to
                 // close (quit() would be refused by the main window, which

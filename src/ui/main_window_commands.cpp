@@ -13,6 +13,7 @@
 
 #include "app/app.h"
 #include "app/crawl_state_file.h"
+#include "app/option_files.h"
 #include "app/update_check.h"
 #include "platform/files.h"
 #include "ui/directories_window.h"
@@ -140,7 +141,7 @@ bool MainWindow::OnCommand(int id) {
             LoadOptionsAs();
             return true;
         case mw::kMenuSaveOptionsAs:
-            app_.SaveOptionsAs();
+            app_.Options().SaveOptionsAs();
             if (optionDialogs_ != nullptr) {
                 optionDialogs_->ShowSettingsFile();
             }
@@ -281,9 +282,9 @@ bool MainWindow::ApplyTypedDirectory() {
         downloadDir_->setText(QString::fromStdString(current));
         return true;
     }
-    const bool applied = app_.SetSaveDirectory(typed);
+    const bool applied = app_.Options().SetSaveDirectory(typed);
     if (applied) {
-        app_.SaveSettings();
+        app_.Options().SaveSettings();
     }
     // Refused, the field goes back to the directory in use.
     downloadDir_->setText(QString::fromStdString(app_.Paths().downloadDir.string()));
@@ -296,8 +297,8 @@ void MainWindow::BrowseDirectory() {
     if (chosen.empty()) {
         return;
     }
-    if (app_.SetSaveDirectory(chosen)) {
-        app_.SaveSettings();
+    if (app_.Options().SetSaveDirectory(chosen)) {
+        app_.Options().SaveSettings();
     }
     downloadDir_->setText(QString::fromStdString(app_.Paths().downloadDir.string()));
 }
@@ -368,13 +369,13 @@ void MainWindow::SaveAndExit() {
     app_.ShowStatus("Waiting for current downloads to complete...");
     CloseViewers();
     Action(mw::kMenuExitAfterThis)->setChecked(true);
-    app_.SetAlwaysSaveForThisRun(true);
+    app_.Options().SetAlwaysSaveForThisRun(true);
     app_.SetExitAfterThisDownload(true);
 }
 
 void MainWindow::Exit() {
     // A plain Exit never saves the state, whatever the options say.
-    app_.SetAlwaysSaveForThisRun(false);
+    app_.Options().SetAlwaysSaveForThisRun(false);
     LeaveOnce();
 }
 
@@ -465,7 +466,7 @@ void MainWindow::LoadState(bool chooseFile) {
 }
 
 void MainWindow::LoadOptionsAs() {
-    app_.LoadOptionsAs();
+    app_.Options().LoadOptionsAs();
     RefreshTypeBoxes();
     downloadDir_->setText(QString::fromStdString(app_.Paths().downloadDir.string()));
     Options().Refill();

@@ -4,6 +4,7 @@
 #include <QRadioButton>
 
 #include "app/app.h"
+#include "app/option_files.h"
 #include "ui/main_window.h"
 #include "ui/options_window.h"
 #include "ui/wizard_window.h"

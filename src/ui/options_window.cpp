@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/app.h"
+#include "app/option_files.h"
 #include "settings/app_settings.h"
 #include "settings/type_groups.h"
 #include "ui/options_window.h"
@@ -310,7 +311,7 @@ void OptionsWindow::Save() {
 
 void OptionsWindow::Defaults() {
     // The reset values stand at once, also when the dialog is cancelled.
-    app_.ResetOptions();
+    app_.Options().ResetOptions();
     for (const int id : kGroupIds) {
         SetChecked(id, false);
     }

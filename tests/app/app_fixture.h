@@ -11,6 +11,7 @@
 #include "app/app.h"
 #include "app/crawl_fetcher.h"
 #include "app/crawl_state_file.h"
+#include "app/option_files.h"
 #include "platform/socket.h"
 #include "support/http_test_server.h"
 #include "support/scripted_port.h"

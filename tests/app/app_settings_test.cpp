@@ -57,7 +57,7 @@ TEST_F(AppSettingsCommandsTest, StartUpReadsTheFileAndSaveWritesBothFiles) {
     EXPECT_TRUE(a.UrlErrors().IsOpen()) << "LOG_URL_ERRORS goes through its setter";
     EXPECT_TRUE(a.Settings().ignoreList.load());
 
-    a.SaveSettings();
+    a.Options().SaveSettings();
     EXPECT_EQ(port->StatusLine(), "Saved Settings");
     const std::string written = ReadWholeFile(dir / "Grubbler.ini");
     EXPECT_EQ(written.rfind("SAVEPATH=" + downloads.string() + "\nNUM_DOWNLOAD_THREADS=3\n", 0), 0u)
@@ -66,13 +66,13 @@ TEST_F(AppSettingsCommandsTest, StartUpReadsTheFileAndSaveWritesBothFiles) {
     EXPECT_EQ(ReadWholeFile(dir / "load.cfg"), "SAVE_FILE=" + a.Paths().stateFile.string() + "\n");
 
     a.State().SetWorkHeld(true);
-    a.SaveSettings();
+    a.Options().SaveSettings();
     EXPECT_EQ(port->StatusLine(), "Saved Settings.  Loading...");
 
     // A settings file that cannot be created is reported; load.cfg stays as it was.
     a.Paths().stateFile = dir / "other.sav";
     a.Paths().settingsFile = dir / "missing" / "Grubbler.ini";
-    a.SaveSettings();
+    a.Options().SaveSettings();
     EXPECT_EQ(port->StatusLine(), "Error Saving Settings to " + a.Paths().settingsFile.string());
     EXPECT_EQ(ReadWholeFile(dir / "load.cfg").find("other.sav"), std::string::npos);
 }
@@ -83,7 +83,7 @@ TEST_F(AppSettingsCommandsTest, OptionsAsChooseTheSettingsFile) {
 
     chooser->answer = (a.Paths().programDir / "site").string();
     a.Settings().sendCookie.store(true);
-    a.SaveOptionsAs();
+    a.Options().SaveOptionsAs();
     EXPECT_EQ(chooser->asked.back(), "Save As|INI Files (*.ini)|" + home);
     EXPECT_EQ(a.Paths().settingsFile, a.Paths().programDir / "site.ini") << "extension added";
     EXPECT_NE(ReadWholeFile(a.Paths().programDir / "site.ini").find("\nSEND_COOKIE=1\n"),
@@ -91,19 +91,19 @@ TEST_F(AppSettingsCommandsTest, OptionsAsChooseTheSettingsFile) {
 
     a.Settings().sendCookie.store(false);
     chooser->answer = (a.Paths().programDir / "site.ini").string();
-    a.LoadOptionsAs();
+    a.Options().LoadOptionsAs();
     EXPECT_EQ(chooser->asked.back(), "Load As|INI Files (*.ini)|" + home);
     EXPECT_TRUE(a.Settings().sendCookie.load());
     EXPECT_EQ(port->StatusLine(), "Loaded Options.");
 
     chooser->answer = (a.Paths().programDir / "none" / "x.ini").string();
-    a.LoadOptionsAs();
+    a.Options().LoadOptionsAs();
     EXPECT_EQ(port->StatusLine(), "Error Loading Options.");
     // Cancelled: nothing changes.
     chooser->answer.clear();
     const fs::path before = a.Paths().settingsFile;
-    a.SaveOptionsAs();
-    a.LoadOptionsAs();
+    a.Options().SaveOptionsAs();
+    a.Options().LoadOptionsAs();
     EXPECT_EQ(a.Paths().settingsFile, before);
     EXPECT_EQ(port->StatusLine(), "Error Loading Options.");
 }
@@ -114,19 +114,20 @@ TEST_F(AppSettingsCommandsTest, SaveDirectoryRemembersEarlierOnes) {
     const std::string second = (dir / "second").string();
     const std::string third = (dir / "third" / "deep").string();
 
-    a.SetSaveDirectory(second);
-    EXPECT_TRUE(a.EarlierDownloadDirs().empty()) << "only while sub-directories are searched";
+    a.Options().SetSaveDirectory(second);
+    EXPECT_TRUE(a.Options().EarlierDownloadDirs().empty())
+        << "only while sub-directories are searched";
     EXPECT_EQ(a.Paths().downloadDir, second);
     EXPECT_EQ(port->StatusLine(), "Save directory updated.");
 
     a.Settings().searchDlSubDirs.store(true);
-    a.SetSaveDirectory(third);
-    a.SetSaveDirectory(third);
-    a.SetSaveDirectory(first);
-    a.SetSaveDirectory(third);
-    a.SetSaveDirectory("");
+    a.Options().SetSaveDirectory(third);
+    a.Options().SetSaveDirectory(third);
+    a.Options().SetSaveDirectory(first);
+    a.Options().SetSaveDirectory(third);
+    a.Options().SetSaveDirectory("");
     EXPECT_EQ(a.Paths().downloadDir, third) << "an empty text is no directory";
-    EXPECT_EQ(a.EarlierDownloadDirs(), (std::vector<std::string>{second, third, first}));
+    EXPECT_EQ(a.Options().EarlierDownloadDirs(), (std::vector<std::string>{second, third, first}));
     EXPECT_TRUE(fs::is_directory(third));
 }
 
@@ -137,7 +138,7 @@ TEST_F(AppSettingsCommandsTest, SaveDirectoryThatCannotBeUsedIsRefused) {
     for (const fs::path& bad : {fs::path("/proc/webgrubbler-x"), dir / "a-file" / "below"}) {
         SCOPED_TRACE(bad.string());
         const std::size_t toldBefore = port->Messages().size();
-        EXPECT_FALSE(a.SetSaveDirectory(bad.string()));
+        EXPECT_FALSE(a.Options().SetSaveDirectory(bad.string()));
         EXPECT_EQ(a.Paths().downloadDir, before);
         std::vector<std::string> told = port->Messages();
         ASSERT_EQ(told.size(), toldBefore + 1);
@@ -148,7 +149,7 @@ TEST_F(AppSettingsCommandsTest, SaveDirectoryThatCannotBeUsedIsRefused) {
                   std::string::npos);
     }
     // A relative name is taken below the program directory.
-    EXPECT_TRUE(a.SetSaveDirectory("mirrors/one"));
+    EXPECT_TRUE(a.Options().SetSaveDirectory("mirrors/one"));
     EXPECT_EQ(a.Paths().downloadDir, dir / "mirrors" / "one");
 }
 
@@ -158,9 +159,9 @@ TEST_F(AppSettingsCommandsTest, ExitChoicesForThisRunDoNotReachTheSettingsFile) 
         app.reset();  // one engine at a time
         App& a = InitApp();
         a.Settings().alwaysSave.store(userChoice);
-        a.SetAlwaysSaveForThisRun(!userChoice);
-        a.SetAlwaysSaveForThisRun(false);  // a second change keeps the user's first value
-        a.SaveSettingsAtExit();
+        a.Options().SetAlwaysSaveForThisRun(!userChoice);
+        a.Options().SetAlwaysSaveForThisRun(false);  // a second change keeps the user's first value
+        a.Options().SaveSettingsAtExit();
         std::ifstream in(a.Paths().settingsFile);
         const std::string text((std::istreambuf_iterator<char>(in)), {});
         EXPECT_NE(text.find(userChoice ? "ALWAYS_SAVE=1" : "ALWAYS_SAVE=0"), std::string::npos);
@@ -175,11 +176,11 @@ TEST_F(AppSettingsCommandsTest, ResetRestoresDefaults) {
     a.Settings().minDownloadQueue.store(7);
     (void)platform::SetCurrentDirectory(a.Paths().programDir);
 
-    a.ResetOptions();
+    a.Options().ResetOptions();
     EXPECT_FALSE(a.UrlErrors().IsOpen());
     EXPECT_EQ(a.Paths().downloadDir, a.Paths().programDir) << "the current directory";
 
-    a.ResetAdvancedOptions();
+    a.Options().ResetAdvancedOptions();
     EXPECT_EQ(a.Settings().numDownloadThreads.load(), 2);
     EXPECT_EQ(a.Settings().priority.load(), 0);
     EXPECT_EQ(a.Settings().minDownloadQueue.load(), 50);
@@ -190,8 +191,8 @@ TEST_F(AppSettingsCommandsTest, ResetRestoresDefaults) {
 TEST_F(AppSettingsCommandsTest, OverridesChangeTheirOwnKeyOnly) {
     App& a = InitApp();
     const std::string fileTypes = a.Settings().types.Text(TypeKind::FileTypes);
-    a.ApplySettingOverrides({"MOVIE_FILE_TYPES=.zzz", "NUM_URL_THREADS=4", "SAVE_DLSUB_DIRS=0",
-                             "USER_AGENT=x NUM_DOWNLOAD_THREADS=9"});
+    a.Options().ApplySettingOverrides({"MOVIE_FILE_TYPES=.zzz", "NUM_URL_THREADS=4",
+                                       "SAVE_DLSUB_DIRS=0", "USER_AGENT=x NUM_DOWNLOAD_THREADS=9"});
     EXPECT_EQ(a.Settings().types.Text(TypeKind::MovieTypes), ".zzz");
     EXPECT_EQ(a.Settings().types.Text(TypeKind::FileTypes), fileTypes);
     EXPECT_EQ(a.Settings().numUrlThreads.load(), 4);

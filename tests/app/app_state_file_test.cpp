@@ -196,11 +196,11 @@ TEST_F(StateFileTest, CorruptFileIsSetAsideAndTheBackupLoaded) {
 
 TEST_F(StateFileTest, EmptyListsAskBeforeTheFileIsDeletedAndKeepTheMainSettings) {
     App& a = InitApp();
-    a.SaveSettings();
+    a.Options().SaveSettings();
     const std::filesystem::path site = a.Paths().programDir / "h.example.sav";
     a.Paths().stateFile = site;
     a.Paths().settingsFile = a.Paths().programDir / "h.example.ini";
-    a.SaveSettings();
+    a.Options().SaveSettings();
     ASSERT_EQ(platform::WriteFileAtomically(site, "old"), 0);
 
     port->QueueAnswer(Answer::No);

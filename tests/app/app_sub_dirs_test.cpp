@@ -27,7 +27,7 @@ protected:
         for (const char* d : {"dl/a/b", "other/deep", ".hidden", ".x", "..y"})
             fs::create_directories(root / d);
         WriteWholeFile(root / "file.txt", "x");
-        a.SetSaveDirectory((root / "dl").string());
+        a.Options().SetSaveDirectory((root / "dl").string());
         a.Directories().SetCheckDir(root.string(), 0);
         a.Settings().downloadDirStructure.store(0);
         return a;
@@ -149,7 +149,7 @@ TEST_F(AppSubDirsTest, DirsFileRoundTripsAndIsReadWithTheSettings) {
     bytes.insert(4, std::string(2, '\0'));
     std::ofstream(dirsFile, std::ios::binary) << bytes;
     a.Directories().ClearSubDirs();
-    ASSERT_TRUE(a.LoadSettings());
+    ASSERT_TRUE(a.Options().LoadSettings());
     EXPECT_EQ(*a.Directories().SubDirectories().Get(), stored);
     EXPECT_TRUE(a.Settings().searchDlSubDirs.load());
 
@@ -178,7 +178,7 @@ TEST_F(AppSubDirsTest, GenerateAtRunTimeBuildsTheListWhenTheSettingsAreRead) {
     EXPECT_EQ(a.Paths().stateFile, dir / "site.sav") << "the pointer file is not overwritten";
 
     fs::create_directories(check / "new");
-    ASSERT_TRUE(a.LoadSettings());
+    ASSERT_TRUE(a.Options().LoadSettings());
     EXPECT_EQ(a.Directories().SubDirectories().Get()->size(), 2u) << "every read rebuilds the list";
     EXPECT_TRUE(port->SawStatus("Creating Download Sub-directoy List."));
 }

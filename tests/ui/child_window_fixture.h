@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/option_files.h"
 #include "support/test_dirs.h"
 #include "ui/main_window.h"
 #include "ui/qt_port.h"

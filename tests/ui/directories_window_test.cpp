@@ -31,7 +31,7 @@ TEST_F(DirectoriesWindowTest, SaveAppliesGoodDirectoriesAndRefusesBadOnesWithNot
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         app->Directories().SetCheckDir("", 2);
-        app->SaveSettings();
+        app->Options().SaveSettings();
         const std::string before = SettingsText();
         told.clear();
 

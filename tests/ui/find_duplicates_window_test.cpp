@@ -130,7 +130,7 @@ TEST_F(FindDuplicatesWindowTest, CloseDuringASearchEndsTheWindowWhenTheSearchRet
 }
 
 TEST_F(FindDuplicatesWindowTest, ABadBaseDirectoryStartsNothingAndWritesNoSettings) {
-    app->SaveSettings();
+    app->Options().SaveSettings();
     const std::string before = SettingsText();
     for (const std::string& typed :
          {(dir / "missing").string(), std::string(5000, 'x'), (base / "a.txt").string()}) {

@@ -16,7 +16,7 @@ class OptionsWindowTest : public ChildWindowTest {
 protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(ChildWindowTest::SetUp());
-        app->SaveSettings();
+        app->Options().SaveSettings();
     }
 
     OptionsWindow* OpenOptions() {

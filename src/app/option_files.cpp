@@ -1,9 +1,8 @@
-// The App's settings commands: loading and saving the settings file, the
-// "Load As" / "Save As" choosers, the "Defaults" of the option dialogs, and
-// the setters of the download directory and of the history check.
 #include <algorithm>
 #include <filesystem>
 #include <string>
+
+#include "app/option_files.h"
 
 #include "app/app.h"
 #include "platform/error_text.h"
@@ -13,6 +12,13 @@
 #include "util/text.h"
 
 namespace wg {
+
+OptionFiles::OptionFiles(App& app)
+    : app_(app),
+      settings_(app.Settings()),
+      paths_(app.Paths()),
+      port_(app.Port()),
+      run_(app.State()) {}
 
 namespace {
 
@@ -55,27 +61,27 @@ std::filesystem::path WithIniExtension(const std::string& chosen) {
 
 }  // namespace
 
-bool App::LoadSettings() {
-    AppSettingsHooks hooks(*this);
+bool OptionFiles::LoadSettings() {
+    AppSettingsHooks hooks(app_);
     return LoadSettingsFile(settings_, paths_, hooks);
 }
 
-void App::SaveSettings() {
+void OptionFiles::SaveSettings() {
     if (SaveSettingsFile(settings_, paths_) != 0) {
-        ShowStatus("Error Saving Settings to " + paths_.settingsFile.string());
+        app_.ShowStatus("Error Saving Settings to " + paths_.settingsFile.string());
         return;
     }
     SaveStatePointer();
-    ShowStatus(run_.WorkHeld() ? "Saved Settings.  Loading..." : "Saved Settings");
+    app_.ShowStatus(run_.WorkHeld() ? "Saved Settings.  Loading..." : "Saved Settings");
 }
 
-void App::SetAlwaysSaveForThisRun(bool on) {
+void OptionFiles::SetAlwaysSaveForThisRun(bool on) {
     int none = -1;
     (void)userAlwaysSave_.compare_exchange_strong(none, settings_.alwaysSave.load() ? 1 : 0);
     settings_.alwaysSave.store(on);
 }
 
-void App::SaveSettingsAtExit() {
+void OptionFiles::SaveSettingsAtExit() {
     const bool forThisRun = settings_.alwaysSave.load();
     const int user = userAlwaysSave_.load();
     if (user >= 0) {
@@ -85,25 +91,23 @@ void App::SaveSettingsAtExit() {
     settings_.alwaysSave.store(forThisRun);
 }
 
-void App::SaveStatePointer() {
+void OptionFiles::SaveStatePointer() {
     (void)SaveStatePointerFile(paths_);
 }
 
-bool App::LoadOptionsAs() {
-    const std::string chosen =
-        port_.ChooseOpenFile("Load As", kIniFilter, SettingsDirectory(*this));
+bool OptionFiles::LoadOptionsAs() {
+    const std::string chosen = port_.ChooseOpenFile("Load As", kIniFilter, SettingsDirectory(app_));
     if (chosen.empty()) {
         return false;
     }
     paths_.settingsFile = WithIniExtension(chosen);
     // The main window's type boxes follow the lists once the port can be told.
-    ShowStatus(LoadSettings() ? "Loaded Options." : "Error Loading Options.");
+    app_.ShowStatus(LoadSettings() ? "Loaded Options." : "Error Loading Options.");
     return true;
 }
 
-void App::SaveOptionsAs() {
-    const std::string chosen =
-        port_.ChooseSaveFile("Save As", kIniFilter, SettingsDirectory(*this));
+void OptionFiles::SaveOptionsAs() {
+    const std::string chosen = port_.ChooseSaveFile("Save As", kIniFilter, SettingsDirectory(app_));
     if (chosen.empty()) {
         return;
     }
@@ -111,23 +115,23 @@ void App::SaveOptionsAs() {
     SaveSettings();
 }
 
-void App::ResetOptions() {
+void OptionFiles::ResetOptions() {
     wg::ResetOptions(settings_, paths_);
     // The URL error log follows its switch.
-    SetUrlErrorLogging(false);
+    app_.SetUrlErrorLogging(false);
 }
 
-void App::ResetAdvancedOptions() {
+void OptionFiles::ResetAdvancedOptions() {
     // Thread counts and priority go through their setters so that running
     // workers follow; the rest are plain values.
-    SetDownloadThreadCount(2);
-    SetUrlThreadCount(1);
-    SetThreadPriority(0);
-    SetMinDownloadQueue(50);
+    app_.SetDownloadThreadCount(2);
+    app_.SetUrlThreadCount(1);
+    app_.SetThreadPriority(0);
+    app_.SetMinDownloadQueue(50);
     wg::ResetAdvancedOptions(settings_);
 }
 
-bool App::SetSaveDirectory(const std::string& path) {
+bool OptionFiles::SetSaveDirectory(const std::string& path) {
     // An empty text names no directory; downloads would land wherever the
     // process happens to stand.
     if (path.empty()) {
@@ -161,18 +165,11 @@ bool App::SetSaveDirectory(const std::string& path) {
     }
     paths_.downloadDir = dir;
     (void)EnterDirectory(paths_.downloadDir);
-    ShowStatus("Save directory updated.");
+    app_.ShowStatus("Save directory updated.");
     return true;
 }
 
-void App::SetIgnoreList(bool on) {
-    settings_.ignoreList.store(on);
-    if (on && !run_.HistoryLoaded()) {
-        LoadHistory();
-    }
-}
-
-void App::ApplySettingOverrides(const std::vector<std::string>& keyValues) {
+void OptionFiles::ApplySettingOverrides(const std::vector<std::string>& keyValues) {
     if (keyValues.empty()) {
         return;
     }
@@ -200,11 +197,11 @@ void App::ApplySettingOverrides(const std::vector<std::string>& keyValues) {
         const std::size_t end = text.find('\n', at);
         text.replace(at, end == std::string::npos ? std::string::npos : end - at, line);
     }
-    AppSettingsHooks hooks(*this);
+    AppSettingsHooks hooks(app_);
     ParseSettings(text, settings_, paths_, hooks);
 }
 
-void App::TickTypeGroups(const std::vector<std::string>& groups) {
+void OptionFiles::TickTypeGroups(const std::vector<std::string>& groups) {
     TypeBoxes boxes{BoxState::Unticked, BoxState::Unticked, BoxState::Unticked, BoxState::Unticked};
     for (const std::string& group : groups) {
         const TypeBox box = group == "web"      ? kBoxWebPages
