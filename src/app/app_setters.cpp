@@ -9,10 +9,11 @@ namespace wg {
 
 void App::SetUrlThreadCount(int count) {
     const int current = settings_.numUrlThreads.load();
+    // A count below none means none.
+    count = std::clamp(count, 0, kMaxThreads);
     if (count == current) {
         return;
     }
-    count = std::min(count, kMaxThreads);
     if (current > count) {
         port_.Tell(
             "The change in the number of URL processing threads will\nnot take effect until Web "

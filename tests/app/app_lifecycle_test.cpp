@@ -139,6 +139,8 @@ TEST_F(AppTest, SettersKeepTheirRules) {
     App& a = InitApp(false);
     a.SetUrlThreadCount(0);
     EXPECT_EQ(a.Settings().numUrlThreads.load(), 0);
+    a.SetUrlThreadCount(-3);  // no count below none is stored
+    EXPECT_EQ(a.Settings().numUrlThreads.load(), 0);
 
     a.Settings().minFileSize.store(10);
     a.SetMaxFileSize(20);
