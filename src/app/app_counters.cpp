@@ -82,6 +82,8 @@ CrawlSnapshot App::Snapshot() {
     shot.paused = run_.Paused();
     shot.exitAfterLastDownload = run_.ExitAfterLastDownload();
     shot.inProcessLines = InProcessLines(slots_);
+    shot.tally = tally_.Read(platform::SteadyMilliseconds());
+    shot.stateSaveFailed = counters_.stateSaveFailed.load();
     return shot;
 }
 

@@ -1,11 +1,14 @@
 // What a front end shows of a crawl at one moment: the queue lengths, the
-// counters, the run switches and the "In Process" lines.
+// counters, the run switches, the "In Process" lines and what the crawl
+// came to so far.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "app/crawl_tally.h"
 
 namespace wg {
 
@@ -18,6 +21,10 @@ struct CrawlSnapshot {
     bool paused = false;
     bool exitAfterLastDownload = false;
     std::vector<std::string> inProcessLines;  // the status text of every busy slot
+    CrawlCounts tally;                        // pages, files, bytes and failures so far
+    bool stateSaveFailed = false;             // the last state save could not be written
+
+    bool HasQueuedWork() const { return pagesQueued != 0 || filesQueued != 0; }
 };
 
 }  // namespace wg

@@ -112,13 +112,15 @@ int main(int argc, char** argv) {
             app.Shutdown();
             return 1;
         }
-    } else if (!app.Queues().HasQueuedWork()) {
+    } else if (!app.Snapshot().HasQueuedWork()) {
         port.ShowStatus("Nothing to resume: the state file holds no queued work.");
         app.Shutdown();
         return 0;
     } else {
         app.Tally().Reset(platform::SteadyMilliseconds());
     }
+    // The live line is drawn under the port's lock, perhaps by a worker that
+    // holds a queue's lock: it reads the tally alone, not a whole snapshot.
     port.SetProgressSource([&app] {
         const CrawlCounts c = app.Tally().Read(platform::SteadyMilliseconds());
         const std::uint64_t rate = c.elapsedMs == 0 ? 0 : c.bytesSaved * 1000 / c.elapsedMs;
@@ -129,12 +131,12 @@ int main(int argc, char** argv) {
         port.ReportStopped();
     }
     port.EndLiveLine();
-    const CrawlCounts counts = app.Tally().Read(platform::SteadyMilliseconds());
+    const CrawlCounts counts = app.Snapshot().tally;
     app.Shutdown();
     port.PrintSummary(FormatCrawlSummary(counts));
     // Queues that were to be kept and could not be are lost work: 3 whatever
     // ended the crawl. Stopped by the user: 1; otherwise what failed decides.
-    if (options.saveOnExit && app.Counters().stateSaveFailed.load()) {
+    if (options.saveOnExit && app.Snapshot().stateSaveFailed) {
         port.PrintSummary("The state file could not be saved: the queues are lost.");
         return 3;
     }

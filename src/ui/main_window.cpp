@@ -511,7 +511,7 @@ void MainWindow::ViewCrawlRunning(bool running) {
     stopAfterThis_->setEnabled(running);
     bool saveAndExit = running;
     if (!running) {
-        saveAndExit = !app_.Queues().HasQueuedWork();
+        saveAndExit = !app_.Snapshot().HasQueuedWork();
     }
     Control(mw::kSaveAndExit)->setEnabled(saveAndExit);
     if (running) {
