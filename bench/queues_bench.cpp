@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "app/app.h"
+#include "crawl/crawl_queues.h"
 #include "crawl/text_index.h"
+#include "settings/app_settings.h"
 
 namespace {
 

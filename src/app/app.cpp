@@ -1,4 +1,4 @@
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "app/crawl_fetcher.h"
 #include "app/crawl_state_file.h"
 #include "app/option_files.h"
@@ -14,182 +14,187 @@
 
 namespace wg {
 
-App::App(UiPort& port)
-    : port_(port),
-      threads_([this](WorkerKind kind, std::atomic<int>* threadId) {
-          return StartWorkerThread(kind, threadId);
+AppParts::AppParts(App& app, UiPort& uiPort)
+    : port(uiPort),
+      threads([&app](WorkerKind kind, std::atomic<int>* threadId) {
+          return app.StartWorkerThread(kind, threadId);
       }),
-      dirSearch_(
-          settings_, paths_, run_,
-          [this](const std::string& text, const std::string& caption) {
-              port_.Tell(text, caption, Icon::Error);
+      dirSearch(
+          settings, paths, run,
+          [&uiPort](const std::string& text, const std::string& caption) {
+              uiPort.Tell(text, caption, Icon::Error);
           },
-          [this](std::string_view text) { ShowStatus(text); }) {
-    fetcher_ = std::make_unique<CrawlFetcher>(*this);
-    stateFile_ = std::make_unique<CrawlStateFile>(*this);
-    optionFiles_ = std::make_unique<OptionFiles>(*this);
-    dupeHost_ = MakeDupeHost();
-    dupes_ = std::make_unique<DupeService>(*dupeHost_);
+          [&app](std::string_view text) { app.ShowStatus(text); }) {}
+
+AppParts::~AppParts() = default;
+
+App::App(UiPort& port) : parts_(std::make_unique<AppParts>(*this, port)) {
+    parts_->fetcher = std::make_unique<CrawlFetcher>(*this);
+    parts_->stateFile = std::make_unique<CrawlStateFile>(*this);
+    parts_->optionFiles = std::make_unique<OptionFiles>(*this);
+    parts_->dupeHost = MakeDupeHost();
+    parts_->dupes = std::make_unique<DupeService>(*parts_->dupeHost);
 }
 
 App::~App() {
-    if (!shutDown_ && initialised_) {
+    if (!parts_->shutDown && parts_->initialised) {
         Shutdown();
     }
     // Every worker looks at the run state between items, so joining ends;
     // no thread may outlive the object it reads.
-    run_.StopWorkers();
+    parts_->run.StopWorkers();
     WakeWorkers();
-    threads_.JoinAll();
+    parts_->threads.JoinAll();
 }
 
 bool App::Initialise(const InitOptions& options) {
     // 1. Run-state flags start at their initial values (the member
     //    initialisers); the workers' stop is clear for a new App.
-    run_.LetWorkersRun();
+    parts_->run.LetWorkersRun();
     platform::IgnoreBrokenPipe();
     platform::IgnoreFileSizeLimitSignal();
-    slots_.Reset();
-    initialised_ = true;
+    parts_->slots.Reset();
+    parts_->initialised = true;
 
     // 2.-3. Option fields, texts and counters hold their initial values.
-    port_.ProcessMessages();
-    for (auto& dir : settings_.checkDirs) {
+    parts_->port.ProcessMessages();
+    for (auto& dir : parts_->settings.checkDirs) {
         dir.Set({});
     }
-    settings_.userAgent.Set(kDefaultUserAgent);
+    parts_->settings.userAgent.Set(kDefaultUserAgent);
 
     // 4. The program directory and the paths below it.
     if (!options.programDir.empty()) {
         (void)platform::CreateDirectories(options.programDir);
         (void)platform::SetCurrentDirectory(options.programDir);
     }
-    paths_.programDir = platform::CurrentDirectory();
-    paths_.downloadDir =
-        options.downloadDir.empty() ? paths_.programDir / "Downloads" : options.downloadDir;
-    paths_.stateFile = paths_.programDir / "Save.dat";
-    paths_.pointerFile = paths_.programDir / "load.cfg";
-    paths_.historyFile = paths_.programDir / "History.dta";
-    paths_.historyBackup = paths_.programDir / "History.bak";
-    paths_.settingsFile = paths_.programDir / "Grubbler.ini";
-    paths_.readMeFile = paths_.programDir / "ReadMe.html";
-    DebugLogFile().SetDirectory(paths_.programDir.string());
-    validUrlLog_.SetDirectory(paths_.programDir.string());
+    parts_->paths.programDir = platform::CurrentDirectory();
+    parts_->paths.downloadDir =
+        options.downloadDir.empty() ? parts_->paths.programDir / "Downloads" : options.downloadDir;
+    parts_->paths.stateFile = parts_->paths.programDir / "Save.dat";
+    parts_->paths.pointerFile = parts_->paths.programDir / "load.cfg";
+    parts_->paths.historyFile = parts_->paths.programDir / "History.dta";
+    parts_->paths.historyBackup = parts_->paths.programDir / "History.bak";
+    parts_->paths.settingsFile = parts_->paths.programDir / "Grubbler.ini";
+    parts_->paths.readMeFile = parts_->paths.programDir / "ReadMe.html";
+    DebugLogFile().SetDirectory(parts_->paths.programDir.string());
+    parts_->validUrlLog.SetDirectory(parts_->paths.programDir.string());
 
     // 5.-6. The lists and their mutexes exist with the object.
     // 7. The millisecond clock.
     (void)TimerFrequency();
 
     // 8. The settings file.
-    port_.ProcessMessages();
+    parts_->port.ProcessMessages();
     const bool settingsRead = ReadSettingsFile();
     std::string startupMessage = settingsRead ? "Loaded Settings:  " : "Welcome.  ";
 
     // 9. The wizard, unless the user chose the classic view or automatic loading.
     bool wizardAskedLoad = false;
-    if (!settings_.alwaysLoad.load() && !settings_.startClassic.load()) {
-        const WizardOutcome outcome = port_.RunWizard();
+    if (!parts_->settings.alwaysLoad.load() && !parts_->settings.startClassic.load()) {
+        const WizardOutcome outcome = parts_->port.RunWizard();
         if (outcome.exitRequested) {
-            run_.StopWorkers();
+            parts_->run.StopWorkers();
             return true;
         }
         wizardAskedLoad = outcome.loadState;
     }
 
     // 11. Web pages count as wanted only when the file-type list can match ".htm".
-    (void)DropUnwantedWebPagesBit(settings_);
+    (void)DropUnwantedWebPagesBit(parts_->settings);
 
     // 12. The main window and the start-up message.
-    mainWindow_ = port_.HasMainWindow();
-    if (mainWindow_) {
-        currentUrl_.Set(port_.AddressText());
+    parts_->mainWindow = parts_->port.HasMainWindow();
+    if (parts_->mainWindow) {
+        parts_->currentUrl.Set(parts_->port.AddressText());
     }
-    startupMessage += (settings_.dft.load() & kGroupWebPages) != 0
+    startupMessage += (parts_->settings.dft.load() & kGroupWebPages) != 0
                           ? "To retrieve a website, type the address above and press 'Go Fetch'."
                           : "In File Download Mode.";
     ShowStatus(startupMessage);
 
     // 13. Counters and the exit-after options start cleared.
-    counters_.inProcessCount.store(0);
-    counters_.filesDownloaded.store(0);
-    counters_.urlsScanned.store(0);
-    counters_.filesTaken.store(0);
-    counters_.pagesTaken.store(0);
-    run_.SetExitAfterThisDownload(false);
-    run_.SetExitAfterLastDownload(false);
+    parts_->counters.inProcessCount.store(0);
+    parts_->counters.filesDownloaded.store(0);
+    parts_->counters.urlsScanned.store(0);
+    parts_->counters.filesTaken.store(0);
+    parts_->counters.pagesTaken.store(0);
+    parts_->run.SetExitAfterThisDownload(false);
+    parts_->run.SetExitAfterLastDownload(false);
 
     // 14. The update check is started by front ends that offer it.
 
     // 15. Downloaded files are opened relative to the download directory. It is
     //     created when missing, so that files never land in the program directory.
-    (void)platform::CreateDirectories(paths_.downloadDir);
-    (void)platform::SetCurrentDirectory(paths_.downloadDir);
+    (void)platform::CreateDirectories(parts_->paths.downloadDir);
+    (void)platform::SetCurrentDirectory(parts_->paths.downloadDir);
 
     LoadCookies();
 
     // 16.-17. Saved state and download history.
-    if (settings_.alwaysLoad.load() || wizardAskedLoad) {
+    if (parts_->settings.alwaysLoad.load() || wizardAskedLoad) {
         LoadStateAtStart();
     }
-    if (settings_.ignoreList.load() && !run_.HistoryLoaded()) {
+    if (parts_->settings.ignoreList.load() && !parts_->run.HistoryLoaded()) {
         LoadHistoryAtStart();
     }
 
     // 18. A resumed queue shows its first page and scope.
-    if (mainWindow_) {
+    if (parts_->mainWindow) {
         UrlRecordPtr first;
         {
-            auto lock = queues_.Pages();
+            auto lock = parts_->queues.Pages();
             RecordList& linksToGrubble = *lock;
             first = linksToGrubble.Front();
         }
         if (first) {
-            if (settings_.verbose.load() && port_.AddressText().empty()) {
+            if (parts_->settings.verbose.load() && parts_->port.AddressText().empty()) {
                 SetAddressText(first->url);
             }
-            port_.SetCrawlRunning(true);
-            port_.SetScopeButtons(first->allLinked != 0, first->withinDomain != 0);
+            parts_->port.SetCrawlRunning(true);
+            parts_->port.SetScopeButtons(first->allLinked != 0, first->withinDomain != 0);
         }
     }
 
     // 19. The history menu item follows its flag.
-    port_.SetStopAddingHistoryChecked(run_.StopAddingHistory());
+    parts_->port.SetStopAddingHistoryChecked(parts_->run.StopAddingHistory());
     return true;
 }
 
 void App::ShowStatus(std::string_view text) {
-    if (mainWindow_) {
-        port_.ShowStatus(text);
+    if (parts_->mainWindow) {
+        parts_->port.ShowStatus(text);
     }
 }
 
 void App::AppendStatus(std::string_view text) {
-    if (mainWindow_) {
-        port_.AppendStatus(text);
+    if (parts_->mainWindow) {
+        parts_->port.AppendStatus(text);
     }
 }
 
 void App::SetAddressText(std::string_view text) {
-    if (port_.HasMainWindow()) {
-        port_.SetAddressText(text);
+    if (parts_->port.HasMainWindow()) {
+        parts_->port.SetAddressText(text);
     } else {
-        currentUrl_.Set(text);
+        parts_->currentUrl.Set(text);
     }
 }
 
 void App::ChangeToProgramDirectory() {
-    (void)platform::SetCurrentDirectory(paths_.programDir);
+    (void)platform::SetCurrentDirectory(parts_->paths.programDir);
 }
 
 void App::UseNetworkWorkers() {
-    hooks_.pageHandler = [this](int slot, UrlRecord& record) {
-        return fetcher_->ProcessPage(slot, record);
+    parts_->hooks.pageHandler = [this](int slot, UrlRecord& record) {
+        return parts_->fetcher->ProcessPage(slot, record);
     };
-    hooks_.downloadHandler = [this](int slot, const std::string& url) {
-        return fetcher_->ProcessDownload(slot, url);
+    parts_->hooks.downloadHandler = [this](int slot, const std::string& url) {
+        return parts_->fetcher->ProcessDownload(slot, url);
     };
-    hooks_.alreadyOnDisk = [this](const std::string& url) {
-        return FindOnDisk(url, SaveNameOptionsFrom(settings_), dirSearch_.DiskSearchFor());
+    parts_->hooks.alreadyOnDisk = [this](const std::string& url) {
+        return FindOnDisk(url, SaveNameOptionsFrom(parts_->settings),
+                          parts_->dirSearch.DiskSearchFor());
     };
 }
 

@@ -4,92 +4,46 @@
 // Shutdown.
 #pragma once
 
-#include <array>
 #include <atomic>
-#include <condition_variable>
-#include <cstdint>
-#include <deque>
-#include <filesystem>
 #include <functional>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <thread>
-#include <unordered_map>
-#include <unordered_set>
-#include <utility>
 #include <vector>
 
+#include "app/app_types.h"
 #include "app/crawl_snapshot.h"
-#include "app/crawl_tally.h"
-#include "app/recent_texts.h"
 #include "app/ui_port.h"
-#include "crawl/crawl_counters.h"
-#include "crawl/crawl_queues.h"
-#include "crawl/record_list.h"
-#include "crawl/run_state.h"
-#include "crawl/url_list.h"
 #include "crawl/url_record.h"
-#include "crawl/worker_threads.h"
 #include "crawl/worker_wakeups.h"
-#include "download/directory_search.h"
-#include "download/download_environment.h"
-#include "download/download_transaction.h"
 #include "download/dynamic_pages.h"
-#include "download/file_claims.h"
-#include "download/last_downloads.h"
-#include "dupes/dupe_service.h"
-#include "net/cookie_jar.h"
-#include "net/transfer_slots.h"
-#include "settings/app_paths.h"
-#include "settings/app_settings.h"
-#include "util/published_list.h"
-#include "util/shared_text.h"
-#include "util/timing.h"
-#include "util/url_error_log.h"
 
 namespace wg {
 
-class App;
+struct AppParts;
+struct AppPaths;
+struct AppSettings;
+struct CrawlCounters;
+struct RewriteOptions;
+struct Timing;
+class CookieJar;
 class CrawlFetcher;
+class CrawlQueues;
 class CrawlStateFile;
+class CrawlTally;
+class DirectorySearch;
+class DupeHost;
+class DupeService;
+class LastDownloads;
 class OptionFiles;
-
-// What a worker does with an item it took, and the "already downloaded"
-// test of the download directories. Without a handler an item is only
-// counted through; without the test nothing counts as on disk.
-struct WorkHooks {
-    std::function<bool(const std::string& url)> alreadyOnDisk;
-    std::function<bool(int slot, UrlRecord& record)> pageHandler;
-    std::function<bool(int slot, const std::string& url)> downloadHandler;
-};
-
-struct InitOptions {
-    // The program directory; empty means the current directory.
-    std::filesystem::path programDir;
-    // The download directory until the settings name one; empty means
-    // "Downloads" below the program directory.
-    std::filesystem::path downloadDir;
-};
-
-// The main window's controls at the moment of "Go Fetch".
-struct CrawlRequest {
-    std::string address;                          // the address field
-    CrawlScope scope = CrawlScope::OnlyThisPage;  // the scope buttons
-    bool webPagesChecked = false;                 // the "Web Pages" box
-};
-
-// The start-up wizard's answers.
-struct WizardAnswers {
-    std::string address;
-    bool fileMode = false;
-    bool allLinked = false;
-    bool withinDomain = false;
-    std::uint8_t thirdFlag = 0;
-    bool singlePage = false;
-};
+class RecentTexts;
+class RunState;
+class SharedText;
+class TransferSlotTable;
+class UrlErrorLog;
+class ValidUrlLog;
 
 class App {
 public:
@@ -146,7 +100,7 @@ public:
     void TogglePause();
 
     // ---- the options on disk ----
-    OptionFiles& Options() { return *optionFiles_; }
+    OptionFiles& Options();
     // IGNORE_LIST: turning it on loads the download history when not loaded yet.
     void SetIgnoreList(bool on);
 
@@ -220,7 +174,7 @@ public:
     void SetRejectReason(std::string_view reason);
 
     // ---- the workers' work on the network ----
-    CrawlFetcher& Fetcher() { return *fetcher_; }
+    CrawlFetcher& Fetcher();
     // Makes the workers fetch from the network (front ends call it; without it
     // a worker only counts its items through).
     void UseNetworkWorkers();
@@ -241,26 +195,26 @@ public:
     void WakeOneWorker(WorkerKind kind);
 
     // Number of workers alive.
-    int LivePageWorkers() const { return livePageWorkers_.load(); }
-    int LiveDownloadWorkers() const { return liveDownloadWorkers_.load(); }
+    int LivePageWorkers() const;
+    int LiveDownloadWorkers() const;
 
-    UiPort& Port() { return port_; }
+    UiPort& Port();
     // The queue viewers' ten recent search terms (main thread only).
-    RecentTexts& RecentSearches() { return recentSearches_; }
+    RecentTexts& RecentSearches();
     // The pauses and timeouts of this App and its connections; set before
     // the workers start.
-    const Timing& Timings() const { return timing_; }
-    void SetTimings(const Timing& timing) { timing_ = timing; }
+    const Timing& Timings() const;
+    void SetTimings(const Timing& timing);
     // The query pages' redirect scripts, reached through their lock.
-    RedirectFileList RedirectFiles() { return RedirectFileList(redirectMutex_, redirectFiles_); }
+    RedirectFileList RedirectFiles();
     // The crawl's lists, each reached through its lock.
-    CrawlQueues& Queues() { return queues_; }
+    CrawlQueues& Queues();
     // The workers' slots: what each is transferring now.
-    TransferSlotTable& Slots() { return slots_; }
-    const TransferSlotTable& Slots() const { return slots_; }
+    TransferSlotTable& Slots();
+    const TransferSlotTable& Slots() const;
 
     // ---- the state file ----
-    CrawlStateFile& StateFile() { return *stateFile_; }
+    CrawlStateFile& StateFile();
     void SetPeriodicSave(bool on);
     // The URL a download worker is fetching (empty: none), and the page a
     // page worker is scanning (null: none): a state save keeps them queued.
@@ -277,64 +231,49 @@ public:
     void LoadHistory();
 
     // ---- the last download and the newest picture ----
-    LastDownloads& LastFiles() { return lastFiles_; }
+    LastDownloads& LastFiles();
     // SHOW_LAST_IMAGE: on, the last picture comes back after 3 s; off, the
     // preview shows its placeholder at once.
     void SetShowLastImage(bool on);
 
     // ---- the duplication data ----
-    DupeService& Dupes() { return *dupes_; }
+    DupeService& Dupes();
     // RUNTIME_DUPLICATE_DETECT; a change asks for the list to be built again.
     void SetRuntimeDuplicateDetect(bool on);
 
     // ---- run state ----
     // Stop, pause, held work and the exit-after choices; the workers' stop.
-    RunState& State() { return run_; }
-    const RunState& State() const { return run_; }
+    RunState& State();
+    const RunState& State() const;
 
     // The options in use and the files they name.
-    AppSettings& Settings() { return settings_; }
-    const AppSettings& Settings() const { return settings_; }
-    AppPaths& Paths() { return paths_; }
-    const AppPaths& Paths() const { return paths_; }
+    AppSettings& Settings();
+    const AppSettings& Settings() const;
+    AppPaths& Paths();
+    const AppPaths& Paths() const;
     // The address field's text, and the last reject reason (shown at the end of a crawl).
-    SharedText& CurrentUrl() { return currentUrl_; }
-    SharedText& RejectReason() { return rejectReason_; }
-    UrlErrorLog& UrlErrors() { return urlErrorLog_; }
-    ValidUrlLog& ValidUrls() { return validUrlLog_; }
+    SharedText& CurrentUrl();
+    SharedText& RejectReason();
+    UrlErrorLog& UrlErrors();
+    ValidUrlLog& ValidUrls();
     // "Cookies.txt" in the program directory; guards itself.
-    CookieJar& Cookies() { return cookies_; }
-    CrawlCounters& Counters() { return counters_; }
-    const CrawlCounters& Counters() const { return counters_; }
+    CookieJar& Cookies();
+    CrawlCounters& Counters();
+    const CrawlCounters& Counters() const;
     // What the current crawl came to.
-    CrawlTally& Tally() { return tally_; }
+    CrawlTally& Tally();
     // What the workers do with their items; set before the workers start.
-    WorkHooks& Hooks() { return hooks_; }
+    WorkHooks& Hooks();
 
     // The check directories and the list of their sub-directories.
-    DirectorySearch& Directories() { return dirSearch_; }
-    const DirectorySearch& Directories() const { return dirSearch_; }
+    DirectorySearch& Directories();
+    const DirectorySearch& Directories() const;
     // How a page from `pageHost` is edited for offline reading: its links
     // lead to local files only where this crawl saves them (in its reach, of
     // a wanted type, or on disk already).
-    struct RewriteOptions RewriteOptionsFor(std::string_view pageHost);
+    RewriteOptions RewriteOptionsFor(std::string_view pageHost);
 
 private:
-    AppSettings settings_;
-    AppPaths paths_;
-    SharedText currentUrl_;
-    SharedText rejectReason_;
-    UrlErrorLog urlErrorLog_;
-    ValidUrlLog validUrlLog_;
-    CookieJar cookies_;
-    CrawlCounters counters_;
-    CrawlTally tally_;
-    WorkHooks hooks_;
-    LastDownloads lastFiles_{settings_};
-    std::mutex inProcessMutex_;  // the "In Process" recount
-
-    std::atomic<bool> historyChanged_{false};  // recorded into or erased this run
-
     bool ReadSettingsFile();
     void LoadStateAtStart();
     void LoadHistoryAtStart();
@@ -346,58 +285,22 @@ private:
     // Removes the queued pages for which `remove` holds, as taken pages.
     void PurgeQueuedPages(const std::function<bool(const UrlRecord&)>& remove);
     void ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker);
-
     void StartExtraWorkers();
     void ApplyPriority(int priority);
     void ReleaseLists();
     // The directories a build of the duplication data walks.
     std::vector<std::string> DupeDirectories();
     std::unique_ptr<DupeHost> MakeDupeHost();
-    friend class AppDupeHost;
-
     // A worker of `kind` on a thread of its own; it notes its system id in `threadId`.
     std::thread StartWorkerThread(WorkerKind kind, std::atomic<int>* threadId);
+
+    friend struct AppParts;
+    friend class AppDupeHost;
     friend class AppPageWorker;
-    friend class CrawlStateFile;
     friend class AppDownloadWorker;
+    friend class CrawlStateFile;
 
-    UiPort& port_;
-    std::unique_ptr<DupeHost> dupeHost_;
-    std::unique_ptr<DupeService> dupes_;  // after its host: it is gone first
-    RunState run_;
-    RecentTexts recentUrls_;      // typed addresses; main thread only
-    RecentTexts recentSearches_;  // the viewers' search terms; main thread only
-    Timing timing_;
-    CrawlQueues queues_;
-    // The query pages' redirect scripts and their main parameters.
-    std::mutex redirectMutex_;
-    RedirectFileRecords redirectFiles_;
-    TransferSlotTable slots_;
-    bool initialised_ = false;
-    bool shutDown_ = false;
-    std::atomic<bool> mainWindow_{false};
-
-    std::atomic<bool> stopEnding_{false};          // a worker is ending a Stop
-    std::atomic<bool> itemsSinceFinished_{false};  // work was taken since the last "Finished."
-    SharedText diskFullText_;                      // "Disk full: ...", shown when the crawl ends
-    std::atomic<bool> diskStopPending_{false};     // the crawl is to end for a full disk
-    std::atomic<int> livePageWorkers_{0};
-    std::atomic<int> liveDownloadWorkers_{0};
-
-    WorkerThreads threads_;
-
-    // The window-text lock of the counter texts, tried for 1 ms only.
-    std::mutex counterTextMutex_;
-
-    // The "delete the save file?" question is asked once at a time.
-    std::atomic<bool> stopQuestionOpen_{false};
-    std::unique_ptr<CrawlFetcher> fetcher_;  // after the parts it refers to
-    std::unique_ptr<CrawlStateFile> stateFile_;
-    std::unique_ptr<OptionFiles> optionFiles_;
-
-    // Idle workers wait here for work or a stop; the main loop for an exit.
-    WorkerWakeups wakeups_;
-    DirectorySearch dirSearch_;
+    std::unique_ptr<AppParts> parts_;
 };
 
 }  // namespace wg

@@ -1,7 +1,7 @@
 // The five counter texts of the main window, the snapshot of the crawl
 // the front ends show, its closing line, and a refused download directory.
 #include <cerrno>
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "app/counter_text.h"
 #include "app/queue_view.h"
 
@@ -15,29 +15,29 @@ void App::RefreshCounterText(Counter counter, bool listEmptied) {
     std::int64_t value = 0;
     switch (counter) {
         case Counter::LinksToGrubble:
-            value = static_cast<std::int64_t>(queues_.Pages()->Size());
+            value = static_cast<std::int64_t>(parts_->queues.Pages()->Size());
             break;
         case Counter::ToDownload:
-            value = static_cast<std::int64_t>(queues_.Files()->Size());
+            value = static_cast<std::int64_t>(parts_->queues.Files()->Size());
             break;
         case Counter::InProcess:
-            value = counters_.inProcessCount.load();
+            value = parts_->counters.inProcessCount.load();
             break;
         case Counter::FilesDownloaded:
-            value = counters_.filesDownloaded.load();
+            value = parts_->counters.filesDownloaded.load();
             break;
         case Counter::UrlsScanned:
-            value = counters_.urlsScanned.load();
+            value = parts_->counters.urlsScanned.load();
             break;
     }
-    if (!mainWindow_) {
+    if (!parts_->mainWindow) {
         return;
     }
     // Workers never wait for the window: when its text lock is busy for 1 ms
     // the update is dropped, except that an empty queue and no item in
     // process are always shown (the last word of a crawl).
     const bool queueCounter = counter == Counter::LinksToGrubble || counter == Counter::ToDownload;
-    std::unique_lock<std::mutex> lock(counterTextMutex_, std::try_to_lock);
+    std::unique_lock<std::mutex> lock(parts_->counterTextMutex, std::try_to_lock);
     if (!lock.owns_lock()) {
         platform::SleepMs(1);
         (void)lock.try_lock();
@@ -54,36 +54,36 @@ void App::RefreshCounterText(Counter counter, bool listEmptied) {
     // again under the lock.
     switch (counter) {
         case Counter::InProcess:
-            value = counters_.inProcessCount.load();
+            value = parts_->counters.inProcessCount.load();
             break;
         case Counter::FilesDownloaded:
-            value = counters_.filesDownloaded.load();
+            value = parts_->counters.filesDownloaded.load();
             break;
         case Counter::UrlsScanned:
-            value = counters_.urlsScanned.load();
+            value = parts_->counters.urlsScanned.load();
             break;
         default:
             break;
     }
-    port_.SetCounterText(counter, FormatCounterText(counter, value));
+    parts_->port.SetCounterText(counter, FormatCounterText(counter, value));
     if (counter == Counter::ToDownload && listEmptied) {
-        port_.QueueViewerEmptied(Counter::ToDownload);
+        parts_->port.QueueViewerEmptied(Counter::ToDownload);
     }
 }
 
 CrawlSnapshot App::Snapshot() {
     CrawlSnapshot shot;
-    const QueueCounts queued = queues_.Counts();
+    const QueueCounts queued = parts_->queues.Counts();
     shot.pagesQueued = queued.pages;
     shot.filesQueued = queued.files;
-    shot.inProcess = counters_.inProcessCount.load();
-    shot.filesDownloaded = counters_.filesDownloaded.load();
-    shot.urlsScanned = counters_.urlsScanned.load();
-    shot.paused = run_.Paused();
-    shot.exitAfterLastDownload = run_.ExitAfterLastDownload();
-    shot.inProcessLines = InProcessLines(slots_);
-    shot.tally = tally_.Read(platform::SteadyMilliseconds());
-    shot.stateSaveFailed = counters_.stateSaveFailed.load();
+    shot.inProcess = parts_->counters.inProcessCount.load();
+    shot.filesDownloaded = parts_->counters.filesDownloaded.load();
+    shot.urlsScanned = parts_->counters.urlsScanned.load();
+    shot.paused = parts_->run.Paused();
+    shot.exitAfterLastDownload = parts_->run.ExitAfterLastDownload();
+    shot.inProcessLines = InProcessLines(parts_->slots);
+    shot.tally = parts_->tally.Read(platform::SteadyMilliseconds());
+    shot.stateSaveFailed = parts_->counters.stateSaveFailed.load();
     return shot;
 }
 
@@ -94,22 +94,23 @@ void App::DiskWriteFailed(int error, std::string_view localName) {
     // file only.
     int directoryError = 0;
     if (error == EACCES || error == EPERM || error == ENOENT) {
-        directoryError = platform::DirectoryWritable(paths_.downloadDir);
+        directoryError = platform::DirectoryWritable(parts_->paths.downloadDir);
     }
     const std::string reason = platform::ErrorText(directoryError != 0 ? directoryError : error);
     ShowStatus("Could not write \"" + std::string(localName) + "\": " + reason);
     const bool wholeDisk =
         error == ENOSPC || error == EDQUOT || error == EROFS || error == EIO || directoryError != 0;
-    if (wholeDisk && run_.MarkDiskFull()) {
-        diskFullText_.Set("Disk full: \"" + paths_.downloadDir.string() + "\" cannot be written (" +
-                          reason + "). The crawl stops; the queues are kept.");
-        diskStopPending_.store(true);
-        ShowStatus(diskFullText_.Get());
+    if (wholeDisk && parts_->run.MarkDiskFull()) {
+        parts_->diskFullText.Set("Disk full: \"" + parts_->paths.downloadDir.string() +
+                                 "\" cannot be written (" + reason +
+                                 "). The crawl stops; the queues are kept.");
+        parts_->diskStopPending.store(true);
+        ShowStatus(parts_->diskFullText.Get());
     }
 }
 
 std::string App::CrawlSummary() const {
-    return FormatCrawlSummary(tally_.Read(platform::SteadyMilliseconds()));
+    return FormatCrawlSummary(parts_->tally.Read(platform::SteadyMilliseconds()));
 }
 
 }  // namespace wg

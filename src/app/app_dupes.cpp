@@ -1,6 +1,6 @@
 // The App as its duplication data sees it, and the App's part in it: which
 // directories a build walks and when the list must be built again.
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "dupes/dupe_service.h"
 
 namespace wg {
@@ -40,16 +40,16 @@ std::unique_ptr<DupeHost> App::MakeDupeHost() {
 }
 
 void App::SetRuntimeDuplicateDetect(bool on) {
-    if (settings_.runtimeDuplicateDetect.load() != on) {
-        settings_.runtimeDuplicateDetect.store(on);
-        dupes_->MarkRebuild();
+    if (parts_->settings.runtimeDuplicateDetect.load() != on) {
+        parts_->settings.runtimeDuplicateDetect.store(on);
+        parts_->dupes->MarkRebuild();
     }
 }
 
 std::vector<std::string> App::DupeDirectories() {
     std::vector<std::string> dirs;
-    if (settings_.searchDlSubDirs.load()) {
-        if (const PublishedList::Snapshot list = dirSearch_.SubDirectories().Get()) {
+    if (parts_->settings.searchDlSubDirs.load()) {
+        if (const PublishedList::Snapshot list = parts_->dirSearch.SubDirectories().Get()) {
             for (const std::string& dir : *list) {
                 if (dir.empty()) {
                     break;
@@ -58,9 +58,9 @@ std::vector<std::string> App::DupeDirectories() {
             }
         }
     }
-    std::string first = dirSearch_.GetCheckDir(0).value_or(std::string());
+    std::string first = parts_->dirSearch.GetCheckDir(0).value_or(std::string());
     if (first.empty()) {
-        first = paths_.downloadDir.string();
+        first = parts_->paths.downloadDir.string();
     }
     dirs.push_back(first);
     return dirs;

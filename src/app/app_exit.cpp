@@ -1,5 +1,5 @@
 // The exit protocol, Stop, the exit-after options and shutdown.
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "app/option_files.h"
 #include "platform/clock.h"
 #include "util/log_file.h"
@@ -23,96 +23,96 @@ bool LowerLiveCount(std::atomic<int>& count) {
 }  // namespace
 
 void App::RequestExit() {
-    run_.StopWorkers();
+    parts_->run.StopWorkers();
     WakeWorkers();
-    port_.SetCrawlRunning(false);
-    if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
+    parts_->port.SetCrawlRunning(false);
+    if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
         NoteExitRequested();
     }
 }
 
 void App::ExitNow() {
-    if (run_.WorkersStopping()) {
+    if (parts_->run.WorkersStopping()) {
         NoteExitRequested();
         return;
     }
-    run_.StopWorkers();
+    parts_->run.StopWorkers();
     WakeWorkers();
-    optionFiles_->SetAlwaysSaveForThisRun(false);
+    parts_->optionFiles->SetAlwaysSaveForThisRun(false);
     NoteExitRequested();
 }
 
 void App::PageWorkerEnded() {
-    LowerLiveCount(livePageWorkers_);
-    if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
+    LowerLiveCount(parts_->livePageWorkers);
+    if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
         ExitNow();
     }
 }
 
 void App::DownloadWorkerEnded() {
-    LowerLiveCount(liveDownloadWorkers_);
-    if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
+    LowerLiveCount(parts_->liveDownloadWorkers);
+    if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
         ExitNow();
     }
 }
 
 void App::Stop(bool clearVisited) {
-    run_.BeginStop(clearVisited);
-    platform::SleepMs(timing_.stopSettleMs);
+    parts_->run.BeginStop(clearVisited);
+    platform::SleepMs(parts_->timing.stopSettleMs);
 }
 
 void App::StopAll() {
-    run_.SetAbortTransfers(true);
-    slots_.SetAllCancel(true);
-    run_.BeginStop(false);
-    platform::SleepMs(timing_.stopSettleMs);
+    parts_->run.SetAbortTransfers(true);
+    parts_->slots.SetAllCancel(true);
+    parts_->run.BeginStop(false);
+    platform::SleepMs(parts_->timing.stopSettleMs);
 }
 
 void App::StopWithAbort(bool abort) {
-    run_.SetAbortTransfers(abort);
-    slots_.SetAllCancel(abort);
+    parts_->run.SetAbortTransfers(abort);
+    parts_->slots.SetAllCancel(abort);
     if (abort) {
         Stop(true);
     }
 }
 
 void App::ResumeAfterStop() {
-    run_.ResumeAfterStop();
+    parts_->run.ResumeAfterStop();
     WakeWorkers();
 }
 
 void App::SetExitAfterThisDownload(bool flag) {
-    if (flag == run_.ExitAfterThisDownload()) {
+    if (flag == parts_->run.ExitAfterThisDownload()) {
         if (flag) {
             RequestExit();
         }
         return;
     }
-    run_.SetExitAfterThisDownload(flag);
+    parts_->run.SetExitAfterThisDownload(flag);
     if (!flag) {
-        run_.LetWorkersRun();
+        parts_->run.LetWorkersRun();
         StartExtraWorkers();
         return;
     }
     bool downloadsQueued = false;
     {
-        auto lock = queues_.Files();
+        auto lock = parts_->queues.Files();
         UrlList& toDownload = *lock;
         downloadsQueued = !toDownload.Empty();
     }
-    if (downloadsQueued && slots_.CountBusy() > 0) {
+    if (downloadsQueued && parts_->slots.CountBusy() > 0) {
         return;  // the download worker ends the crawl after its current file
     }
     RequestExit();
 }
 
 void App::SetExitAfterLastDownload(bool flag) {
-    if (flag == run_.ExitAfterLastDownload()) {
+    if (flag == parts_->run.ExitAfterLastDownload()) {
         return;
     }
-    run_.SetExitAfterLastDownload(flag);
+    parts_->run.SetExitAfterLastDownload(flag);
     if (!flag) {
-        run_.LetWorkersRun();
+        parts_->run.LetWorkersRun();
         StartExtraWorkers();
         return;
     }
@@ -122,65 +122,65 @@ void App::SetExitAfterLastDownload(bool flag) {
 }
 
 void App::ReleaseLists() {
-    const Timing& t = timing_;
+    const Timing& t = parts_->timing;
     ShowStatus("Exiting: Releasing sites visited list...");
     // Workers that have not counted themselves out get a moment to do so.
     if (!AllWorkersEnded()) {
         platform::SleepMs(t.stopSettleMs);
     }
     {
-        auto lock = queues_.Visited();
+        auto lock = parts_->queues.Visited();
         RecordList& visited = *lock;
         visited.Clear([this] { AppendStatus("."); });
         ShowStatus("Exiting: Releasing Redirect file list...");
-        std::lock_guard<std::mutex> redirects(redirectMutex_);
-        redirectFiles_.clear();
+        std::lock_guard<std::mutex> redirects(parts_->redirectMutex);
+        parts_->redirectFiles.clear();
     }
     {
-        auto lock = queues_.Pages();
+        auto lock = parts_->queues.Pages();
         RecordList& linksToGrubble = *lock;
         ShowStatus("Exiting: Releasing 'Links To Grubble' list...");
         linksToGrubble.Clear([this] { AppendStatus("."); });
     }
-    dupes_->Release();
+    parts_->dupes->Release();
     {
-        auto lock = queues_.Files();
+        auto lock = parts_->queues.Files();
         UrlList& toDownload = *lock;
         ShowStatus("Exiting: Releasing 'To download' list...");
         toDownload.Clear();
     }
     {
-        auto lock = queues_.History();
+        auto lock = parts_->queues.History();
         UrlList& downloadHistory = lock->downloaded;
         UrlList& runDownloads = lock->thisRun;
         ShowStatus("Exiting: Releasing 'Sites to Ignore' list...");
         downloadHistory.Clear();
         runDownloads.Clear();
     }
-    dirSearch_.Forget();
+    parts_->dirSearch.Forget();
 }
 
 void App::Shutdown() {
-    if (shutDown_) {
+    if (parts_->shutDown) {
         return;
     }
-    shutDown_ = true;
+    parts_->shutDown = true;
     // 1. Workers that still run end at their next look.
-    run_.StopWorkers();
+    parts_->run.StopWorkers();
     WakeWorkers();
     // A build or update of the duplication data stops at the exit request.
     NoteExitRequested();
-    dupes_->JoinThread();
+    parts_->dupes->JoinThread();
     // 2.
-    settings_.searchDlSubDirs.store(false);
+    parts_->settings.searchDlSubDirs.store(false);
     // 3. Without exit messages the window goes first.
-    if (!settings_.showExitingMsgs.load()) {
-        mainWindow_ = false;
+    if (!parts_->settings.showExitingMsgs.load()) {
+        parts_->mainWindow = false;
     }
     // 4.-10. The lists, each under its own mutex.
     ReleaseLists();
     // 11. The window.
-    mainWindow_ = false;
+    parts_->mainWindow = false;
     // 12. The logs.
     DebugLogFile().Close();
     ErrorLogFile().Close();

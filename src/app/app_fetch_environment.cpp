@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "app/crawl_fetcher.h"
 #include "download/dynamic_pages.h"
 #include "download/rewrite_links.h"
@@ -102,8 +102,8 @@ std::unique_ptr<PageRewriter> AppFetchEnvironment::StartRewrite(const PageLocati
 }
 
 RewriteOptions App::RewriteOptionsFor(std::string_view pageHost) {
-    RewriteOptions options = RewriteOptionsFrom(settings_);
-    const bool anyHost = port_.SelectedScope() == CrawlScope::AllLinked;
+    RewriteOptions options = RewriteOptionsFrom(parts_->settings);
+    const bool anyHost = parts_->port.SelectedScope() == CrawlScope::AllLinked;
     const std::string domain = SiteDomainOf(pageHost);
     // What the crawl takes by its rules is answered without a look at the
     // disk; anything else counts when an earlier crawl saved it.
@@ -121,11 +121,12 @@ RewriteOptions App::RewriteOptionsFor(std::string_view pageHost) {
             const std::size_t slash = path.rfind('/');
             const std::size_t dot = path.rfind('.');
             if (dot == std::string_view::npos || dot < slash || IsWebPageExtension(path, dot) ||
-                CheckFileWanted(settings_, url, {}, false) == FileWanted::Add) {
+                CheckFileWanted(parts_->settings, url, {}, false) == FileWanted::Add) {
                 return true;
             }
         }
-        return FindOnDisk(url, SaveNameOptionsFrom(settings_), dirSearch_.DiskSearchFor());
+        return FindOnDisk(url, SaveNameOptionsFrom(parts_->settings),
+                          parts_->dirSearch.DiskSearchFor());
     };
     return options;
 }

@@ -1,6 +1,6 @@
 // The download history, this run's downloads, the visited list's history
 // operations and URL guessing.
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "platform/clock.h"
 #include "util/text.h"
 #include "util/timing.h"
@@ -27,21 +27,21 @@ void AppendLimited(UrlList& list, std::size_t limit, std::string_view url) {
 }  // namespace
 
 void App::RecordDownloaded(std::string_view url) {
-    if (settings_.ignoreList.load()) {
-        auto lock = queues_.History();
+    if (parts_->settings.ignoreList.load()) {
+        auto lock = parts_->queues.History();
         UrlList& downloadHistory = lock->downloaded;
         AppendLimited(downloadHistory, kHistoryLimit, url);
-        historyChanged_.store(true);
-    } else if ((settings_.dft.load() & kGroupWebPages) != 0) {
-        auto lock = queues_.History();
+        parts_->historyChanged.store(true);
+    } else if ((parts_->settings.dft.load() & kGroupWebPages) != 0) {
+        auto lock = parts_->queues.History();
         UrlList& runDownloads = lock->thisRun;
         AppendLimited(runDownloads, kRunDownloadsLimit, url);
     }
 }
 
 bool App::DownloadedBefore(std::string_view url) {
-    if (settings_.ignoreList.load()) {
-        auto lock = queues_.History();
+    if (parts_->settings.ignoreList.load()) {
+        auto lock = parts_->queues.History();
         UrlList& downloadHistory = lock->downloaded;
         if (!downloadHistory.Contains(url)) {
             return false;
@@ -57,8 +57,8 @@ bool App::DownloadedBefore(std::string_view url) {
         }
         return true;
     }
-    if ((settings_.dft.load() & kGroupWebPages) != 0) {
-        auto lock = queues_.History();
+    if ((parts_->settings.dft.load() & kGroupWebPages) != 0) {
+        auto lock = parts_->queues.History();
         UrlList& runDownloads = lock->thisRun;
         return runDownloads.Contains(url);
     }
@@ -66,7 +66,7 @@ bool App::DownloadedBefore(std::string_view url) {
 }
 
 void App::ClearRunDownloads() {
-    auto lock = queues_.History();
+    auto lock = parts_->queues.History();
     UrlList& runDownloads = lock->thisRun;
     runDownloads.Clear();
 }
@@ -77,47 +77,49 @@ bool App::UrlInHistory(std::string_view urlIn) {
         UrlUnescapeInPlace(url);
     }
     const std::string_view trimmed = TrimSpaces(url);
-    auto lock = queues_.Visited();
+    auto lock = parts_->queues.Visited();
     RecordList& visited = *lock;
     return visited.ContainsUrl(trimmed);
 }
 
 void App::EraseUrlHistory(bool ask) {
     if (ask) {
-        if (port_.Ask("Are you sure you want to erase the history of URLs scanned?", "Warning",
-                      Buttons::YesNo, Icon::Question) != Answer::Yes) {
+        if (parts_->port.Ask("Are you sure you want to erase the history of URLs scanned?",
+                             "Warning", Buttons::YesNo, Icon::Question) != Answer::Yes) {
             ShowStatus("Erase action aborted.");
             return;
         }
-    } else if (port_.Ask(" Found this URL in my history list of URLs scanned. \n\n Do you want "
-                         "to erase the history of URLs scanned? ",
-                         "Question", Buttons::YesNo, Icon::Question) != Answer::Yes) {
+    } else if (parts_->port.Ask(
+                   " Found this URL in my history list of URLs scanned. \n\n Do you want "
+                   "to erase the history of URLs scanned? ",
+                   "Question", Buttons::YesNo, Icon::Question) != Answer::Yes) {
         return;
     }
-    const bool wasPaused = run_.Paused();
-    run_.SetPaused(true);
+    const bool wasPaused = parts_->run.Paused();
+    parts_->run.SetPaused(true);
     ShowStatus("Waiting for current downloads to finish before clearing URL history...");
-    while (counters_.inProcessCount.load() != 0) {
-        platform::SleepMs(timing_.inProcessPollMs);
-        port_.ProcessMessages();
-        std::lock_guard<std::mutex> lock(inProcessMutex_);
-        counters_.inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
+    while (parts_->counters.inProcessCount.load() != 0) {
+        platform::SleepMs(parts_->timing.inProcessPollMs);
+        parts_->port.ProcessMessages();
+        std::lock_guard<std::mutex> lock(parts_->inProcessMutex);
+        parts_->counters.inProcessCount.store(
+            static_cast<std::uint32_t>(parts_->slots.CountBusy()));
     }
     ShowStatus("Clearing URL history...");
     {
-        auto lock = queues_.Visited();
+        auto lock = parts_->queues.Visited();
         RecordList& visited = *lock;
         visited.Clear();
-        std::lock_guard<std::mutex> redirects(redirectMutex_);
-        redirectFiles_.clear();
+        std::lock_guard<std::mutex> redirects(parts_->redirectMutex);
+        parts_->redirectFiles.clear();
     }
     {
-        auto lock = queues_.History();
+        auto lock = parts_->queues.History();
         UrlList& downloadHistory = lock->downloaded;
         downloadHistory.Clear();
-        historyChanged_.store(true);
+        parts_->historyChanged.store(true);
     }
-    run_.SetPaused(wasPaused);
+    parts_->run.SetPaused(wasPaused);
     if (!wasPaused) {
         WakeWorkers();
     }
@@ -126,7 +128,7 @@ void App::EraseUrlHistory(bool ask) {
 
 void App::GuessUrls(const UrlRecord& record, bool filtered) {
     const std::string& url = record.url;
-    if (url.size() < 13 || run_.StopRequested()) {
+    if (url.size() < 13 || parts_->run.StopRequested()) {
         return;
     }
     std::size_t start = url.find("..");
@@ -137,7 +139,7 @@ void App::GuessUrls(const UrlRecord& record, bool filtered) {
         }
         ++start;
     }
-    const bool stopAtQuery = settings_.noGuessAfterQuery.load();
+    const bool stopAtQuery = parts_->settings.noGuessAfterQuery.load();
     const std::string* base = record.hasBaseUrl ? &record.baseUrl : nullptr;
     for (std::size_t p = start; p < url.size(); ++p) {
         const char c = url[p];
@@ -160,7 +162,7 @@ void App::GuessUrls(const UrlRecord& record, bool filtered) {
 }
 
 void App::GuessFileUrls(std::string_view url) {
-    if (run_.StopRequested()) {
+    if (parts_->run.StopRequested()) {
         return;
     }
     std::size_t start = url.find("..");
@@ -177,7 +179,7 @@ void App::GuessFileUrls(std::string_view url) {
             start = 0;
         }
     }
-    const bool stopAtQuery = settings_.noGuessAfterQuery.load();
+    const bool stopAtQuery = parts_->settings.noGuessAfterQuery.load();
     for (std::size_t p = start; p < url.size(); ++p) {
         const char c = url[p];
         if (c == '?' && stopAtQuery) {

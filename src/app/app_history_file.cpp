@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "platform/files.h"
 #include "store/history_file.h"
 #include "util/error_texts.h"
@@ -11,27 +11,28 @@
 namespace wg {
 
 void App::SaveHistory() {
-    if (run_.WorkHeld()) {
+    if (parts_->run.WorkHeld()) {
         return;
     }
     // A run that never read the history and changed nothing in it has nothing
     // to say about it: the files stay as they are.
-    if (!run_.HistoryLoaded() && !historyChanged_.load()) {
+    if (!parts_->run.HistoryLoaded() && !parts_->historyChanged.load()) {
         return;
     }
     std::string old;
-    if (platform::ReadWholeFile(paths_.historyFile, &old)) {
-        (void)platform::WriteFileAtomically(paths_.historyBackup, old);
+    if (platform::ReadWholeFile(parts_->paths.historyFile, &old)) {
+        (void)platform::WriteFileAtomically(parts_->paths.historyBackup, old);
     }
     std::string image;
     {
-        auto lock = queues_.History();
+        auto lock = parts_->queues.History();
         UrlList& downloadHistory = lock->downloaded;
         AppendHistoryCount(image, static_cast<std::int32_t>(downloadHistory.Size()));
         downloadHistory.ForEach([&](const std::string& url) { AppendHistoryUrl(image, url); });
     }
-    platform::RemoveLeftoverTemporaries(paths_.historyFile);
-    if (const int error = platform::WriteFileAtomically(paths_.historyFile, image); error != 0) {
+    platform::RemoveLeftoverTemporaries(parts_->paths.historyFile);
+    if (const int error = platform::WriteFileAtomically(parts_->paths.historyFile, image);
+        error != 0) {
         const std::string text = FileErrorText(error);
         ShowStatus(text.empty() ? "Failed to save history file." : text);
     }
@@ -40,21 +41,21 @@ void App::SaveHistory() {
 void App::LoadHistory() {
     std::string bytes;
     bool fromBackup = false;
-    if (!platform::ReadWholeFile(paths_.historyFile, &bytes)) {
-        if (!platform::ReadWholeFile(paths_.historyBackup, &bytes)) {
+    if (!platform::ReadWholeFile(parts_->paths.historyFile, &bytes)) {
+        if (!platform::ReadWholeFile(parts_->paths.historyBackup, &bytes)) {
             return;
         }
         fromBackup = true;
     }
-    run_.SetHistoryLoaded(true);
+    parts_->run.SetHistoryLoaded(true);
     HistoryFileReader reader(bytes);
     (void)reader.ReadCount();
     {
-        auto lock = queues_.History();
+        auto lock = parts_->queues.History();
         UrlList& downloadHistory = lock->downloaded;
         UrlList& runDownloads = lock->thisRun;
         runDownloads.Clear();
-        run_.SetWorkHeld(true);
+        parts_->run.SetWorkHeld(true);
         ShowStatus("Loading History...");
         std::int32_t index = 0;
         bool ended = false;
@@ -76,16 +77,16 @@ void App::LoadHistory() {
                 if ((index & 0x31FF) == 0) {
                     AppendStatus(".");
                 } else {
-                    port_.ProcessMessages();
+                    parts_->port.ProcessMessages();
                 }
             }
         }
         ShowStatus("Ready.");
-        run_.SetWorkHeld(false);
+        parts_->run.SetWorkHeld(false);
     }
     if (fromBackup) {
         SaveHistory();
-        (void)platform::ForceDelete(paths_.historyBackup);
+        (void)platform::ForceDelete(parts_->paths.historyBackup);
     }
 }
 

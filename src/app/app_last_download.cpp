@@ -1,17 +1,17 @@
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "platform/clock.h"
 
 namespace wg {
 
 void App::SetShowLastImage(bool on) {
-    settings_.showLastImage.store(on);
+    parts_->settings.showLastImage.store(on);
     if (!on) {
-        port_.ShowNewestImage(std::string());
+        parts_->port.ShowNewestImage(std::string());
         return;
     }
-    if (lastFiles_.ShowAgainAfter(3000)) {
+    if (parts_->lastFiles.ShowAgainAfter(3000)) {
         platform::SleepMs(50);
-        run_.SetNewImageRequest(true);
+        parts_->run.SetNewImageRequest(true);
     }
 }
 

@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "app/app.h"
+#include "crawl/crawl_queues.h"
+#include "crawl/run_state.h"
 #include "util/log_file.h"
 
 namespace wg {

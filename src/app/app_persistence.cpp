@@ -1,6 +1,6 @@
 // The App's calls into the stored files: settings, state, download history
 // and cookies.
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "app/crawl_state_file.h"
 #include "app/option_files.h"
 #include "platform/files.h"
@@ -8,11 +8,11 @@
 namespace wg {
 
 bool App::ReadSettingsFile() {
-    return optionFiles_->LoadSettings();
+    return parts_->optionFiles->LoadSettings();
 }
 
 void App::LoadStateAtStart() {
-    stateFile_->Load(false);
+    parts_->stateFile->Load(false);
 }
 
 void App::LoadHistoryAtStart() {
@@ -20,18 +20,18 @@ void App::LoadHistoryAtStart() {
 }
 
 void App::LoadCookies() {
-    (void)cookies_.Load(paths_.programDir / kCookieFileName);
+    (void)parts_->cookies.Load(parts_->paths.programDir / kCookieFileName);
 }
 
 void App::SaveCookies() {
-    const std::filesystem::path file = paths_.programDir / kCookieFileName;
-    if (cookies_.Size() != 0 || platform::FileExists(file)) {
-        (void)cookies_.Save(file);
+    const std::filesystem::path file = parts_->paths.programDir / kCookieFileName;
+    if (parts_->cookies.Size() != 0 || platform::FileExists(file)) {
+        (void)parts_->cookies.Save(file);
     }
 }
 
 void App::SaveStateAtExit() {
-    (void)stateFile_->Save(true);
+    (void)parts_->stateFile->Save(true);
 }
 
 void App::SaveHistoryAtExit() {
@@ -39,7 +39,7 @@ void App::SaveHistoryAtExit() {
 }
 
 void App::SavePeriodicState() {
-    (void)stateFile_->Save(false);
+    (void)parts_->stateFile->Save(false);
 }
 
 }  // namespace wg

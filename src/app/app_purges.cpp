@@ -1,7 +1,7 @@
 // Applying changed keyword lists to the queues that are already filled.
 #include <vector>
 
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "util/text.h"
 
 namespace wg {
@@ -30,40 +30,40 @@ bool HasEntries(const TypeSnapshot& list) {
 }  // namespace
 
 void App::ApplySkipKeywordsToQueue() {
-    const TypeSnapshot words = settings_.types.Get(TypeKind::ExclusionTypes);
+    const TypeSnapshot words = parts_->settings.types.Get(TypeKind::ExclusionTypes);
     bool queued = false;
     {
-        auto lock = queues_.Pages();
+        auto lock = parts_->queues.Pages();
         RecordList& linksToGrubble = *lock;
         queued = !linksToGrubble.Empty();
     }
     if (!HasEntries(words) || !queued) {
         return;
     }
-    if (port_.Ask("Apply new 'Keywords in URL To Skip' to current 'To Grubble' list?", "Question",
-                  Buttons::YesNo, Icon::Question) != Answer::Yes) {
+    if (parts_->port.Ask("Apply new 'Keywords in URL To Skip' to current 'To Grubble' list?",
+                         "Question", Buttons::YesNo, Icon::Question) != Answer::Yes) {
         return;
     }
     PurgeQueuedPages([&words](const UrlRecord& r) { return ContainsLiteralEntry(*words, r.url); });
 }
 
 void App::ApplyDownloadKeywordsToQueue() {
-    const TypeSnapshot words = settings_.types.Get(TypeKind::DownloadKeywords);
+    const TypeSnapshot words = parts_->settings.types.Get(TypeKind::DownloadKeywords);
     bool queued = false;
     {
-        auto lock = queues_.Files();
+        auto lock = parts_->queues.Files();
         UrlList& toDownload = *lock;
         queued = !toDownload.Empty();
     }
     if (!HasEntries(words) || !queued) {
         return;
     }
-    if (port_.Ask("Apply new 'Keywords in Download To Skip' to current download list?", "Question",
-                  Buttons::YesNo, Icon::Question) != Answer::Yes) {
+    if (parts_->port.Ask("Apply new 'Keywords in Download To Skip' to current download list?",
+                         "Question", Buttons::YesNo, Icon::Question) != Answer::Yes) {
         return;
     }
     {
-        auto lock = queues_.Files();
+        auto lock = parts_->queues.Files();
         UrlList& toDownload = *lock;
         toDownload.RemoveIf(
             [&words](const std::string& url) { return ContainsLiteralEntry(*words, url); });
@@ -72,18 +72,18 @@ void App::ApplyDownloadKeywordsToQueue() {
 }
 
 void App::ApplySearchWordsToQueue() {
-    const TypeSnapshot words = settings_.types.Get(TypeKind::SearchWords);
+    const TypeSnapshot words = parts_->settings.types.Get(TypeKind::SearchWords);
     bool queued = false;
     {
-        auto lock = queues_.Pages();
+        auto lock = parts_->queues.Pages();
         RecordList& linksToGrubble = *lock;
         queued = !linksToGrubble.Empty();
     }
-    if (!HasEntries(words) || !queued || settings_.searchType.load() != kSearchInUrl) {
+    if (!HasEntries(words) || !queued || parts_->settings.searchType.load() != kSearchInUrl) {
         return;
     }
-    if (port_.Ask("Apply new 'Search Words' to current site list?", "Question", Buttons::YesNo,
-                  Icon::Question) != Answer::Yes) {
+    if (parts_->port.Ask("Apply new 'Search Words' to current site list?", "Question",
+                         Buttons::YesNo, Icon::Question) != Answer::Yes) {
         return;
     }
     PurgeQueuedPages([&words](const UrlRecord& r) { return !ContainsLiteralEntry(*words, r.url); });
@@ -92,7 +92,7 @@ void App::ApplySearchWordsToQueue() {
 void App::PurgeQueuedPages(const std::function<bool(const UrlRecord&)>& remove) {
     std::vector<UrlRecordPtr> removed;
     {
-        auto lock = queues_.Pages();
+        auto lock = parts_->queues.Pages();
         RecordList& linksToGrubble = *lock;
         for (const auto& e : linksToGrubble.Entries()) {
             if (remove(*e)) {

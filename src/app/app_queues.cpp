@@ -1,7 +1,7 @@
 // Queuing pages and files, and taking them back out.
 #include <new>
 
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "crawl/block_pool.h"
 #include "settings/type_filters.h"
 #include "util/log_file.h"
@@ -38,7 +38,7 @@ bool LooksEscaped(std::string_view url) {
 }  // namespace
 
 void App::SetRejectReason(std::string_view reason) {
-    rejectReason_.Set(reason.substr(0, std::min(reason.size(), kRejectReasonLimit)));
+    parts_->rejectReason.Set(reason.substr(0, std::min(reason.size(), kRejectReasonLimit)));
 }
 
 UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::uint8_t withinDomain,
@@ -47,40 +47,40 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
     std::string url;
     try {
         // 1.
-        if (run_.StopAddingLinks()) {
+        if (parts_->run.StopAddingLinks()) {
             return nullptr;
         }
         // The index lines of the duplicate tests below load while the filters run.
-        queues_.PrefetchPage(urlIn, filtered && (allLinked != 0 || withinDomain != 0));
+        parts_->queues.PrefetchPage(urlIn, filtered && (allLinked != 0 || withinDomain != 0));
         // 2.-3.
         url.assign(urlIn);
         if (LooksEscaped(url)) {
             UrlUnescapeInPlace(url);
         }
-        run_.SetAbortTransfers(false);
+        parts_->run.SetAbortTransfers(false);
         url = std::string(TrimSpaces(url));
 
         // 4. The filters of scoped crawls.
         if (filtered && (allLinked != 0 || withinDomain != 0)) {
             step = 2;
-            if (!SearchWordsInUrl(settings_, url)) {
+            if (!SearchWordsInUrl(parts_->settings, url)) {
                 SetRejectReason(kNoSearchWordsRefusal);
                 return nullptr;
             }
-            if (ContainsSkipKeyword(settings_.types, url)) {
+            if (ContainsSkipKeyword(parts_->settings.types, url)) {
                 SetRejectReason(kSkipWordRefusal);
                 return nullptr;
             }
             bool seen = false;
             {
-                auto lock = queues_.Visited();
+                auto lock = parts_->queues.Visited();
                 RecordList& visited = *lock;
                 seen = visited.ContainsUrl(url);
             }
             if (seen) {
                 // Pages this crawl has itself visited are no news: the hint is
                 // for a history that earlier crawls left.
-                if (counters_.earlierVisits.load() > 0) {
+                if (parts_->counters.earlierVisits.load() > 0) {
                     SetRejectReason(
                         "URL has been processed before. See Files menu 'Erase URL History'.");
                 }
@@ -93,8 +93,9 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
             return nullptr;
         }
         // 6.
-        const std::string key =
-            settings_.singleRedirectParam.load() ? std::string(SingleParamKey(url)) : std::string();
+        const std::string key = parts_->settings.singleRedirectParam.load()
+                                    ? std::string(SingleParamKey(url))
+                                    : std::string();
         // 7.
         if (url.size() >= 5 && url.compare(url.size() - 5, 5, ";//--") == 0) {
             return nullptr;
@@ -122,7 +123,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
             record->hasBaseUrl = true;
         }
         {
-            auto lock = queues_.Pages();
+            auto lock = parts_->queues.Pages();
             RecordList& linksToGrubble = *lock;
             const bool duplicate =
                 key.empty() ? linksToGrubble.ContainsUrl(url) : linksToGrubble.ContainsKey(key);
@@ -130,7 +131,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
                 return nullptr;
             }
             step = 6;
-            rejectReason_.Set({});
+            parts_->rejectReason.Set({});
             DropTrailingAngle(url);
             record->url = url;
             linksToGrubble.PushBack(record);
@@ -147,12 +148,12 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
             } else {
                 ShowStatus("Added site:  Following links within this domain only.");
             }
-            if (settings_.guessUrls.load()) {
+            if (parts_->settings.guessUrls.load()) {
                 GuessUrls(*record, true);
             }
         }
         // 12.
-        if (settings_.logDebug.load()) {
+        if (parts_->settings.logDebug.load()) {
             DebugLog("SITE: %s", record->url.c_str());
         }
         return record;
@@ -167,13 +168,13 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
 void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
     // The index lines of the history and the queue load together, the
     // queue's while the history and the keywords are tested.
-    queues_.PrefetchFile(urlIn, !userAdded && settings_.ignoreList.load());
+    parts_->queues.PrefetchFile(urlIn, !userAdded && parts_->settings.ignoreList.load());
     // 1.-2.
     if (!userAdded) {
-        if (DownloadedBefore(urlIn) || run_.StopRequested()) {
+        if (DownloadedBefore(urlIn) || parts_->run.StopRequested()) {
             return;
         }
-        if (!PassesDownloadKeywords(settings_.types, urlIn)) {
+        if (!PassesDownloadKeywords(parts_->settings.types, urlIn)) {
             return;
         }
     }
@@ -185,7 +186,7 @@ void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
     }
     // 4.-6.
     {
-        auto lock = queues_.Files();
+        auto lock = parts_->queues.Files();
         UrlList& toDownload = *lock;
         if (toDownload.Contains(url)) {
             return;
@@ -195,29 +196,30 @@ void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
         if (!userAdded && HeldByDownloadWorker(url)) {
             return;
         }
-        if (!userAdded && !fileUrlMode && hooks_.alreadyOnDisk && hooks_.alreadyOnDisk(url)) {
+        if (!userAdded && !fileUrlMode && parts_->hooks.alreadyOnDisk &&
+            parts_->hooks.alreadyOnDisk(url)) {
             return;
         }
         toDownload.PushBack(url);
     }
     WakeOneWorker(WorkerKind::Download);
     // 7.
-    run_.SetDownloadingUserFile(fileUrlMode);
+    parts_->run.SetDownloadingUserFile(fileUrlMode);
     RefreshCounterText(Counter::ToDownload);
-    if (settings_.logDebug.load()) {
+    if (parts_->settings.logDebug.load()) {
         DebugLog("FILE : %s", url.c_str());
     }
     // 8.
-    if (userAdded && settings_.guessUrls.load()) {
+    if (userAdded && parts_->settings.guessUrls.load()) {
         GuessFileUrls(url);
     }
 }
 
 void App::AddFileIfWanted(std::string_view url, std::string_view requiredDomain, bool userAdded) {
-    const bool withinDomain = port_.SelectedScope() == CrawlScope::WithinDomain;
-    switch (CheckFileWanted(settings_, url, requiredDomain, withinDomain)) {
+    const bool withinDomain = parts_->port.SelectedScope() == CrawlScope::WithinDomain;
+    switch (CheckFileWanted(parts_->settings, url, requiredDomain, withinDomain)) {
         case FileWanted::Add:
-            AddFile(url, userAdded, run_.DownloadingUserFile());
+            AddFile(url, userAdded, parts_->run.DownloadingUserFile());
             break;
         case FileWanted::Refuse:
             SetRejectReason(kFileTypeRefusal);
@@ -228,30 +230,31 @@ void App::AddFileIfWanted(std::string_view url, std::string_view requiredDomain,
 }
 
 UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
-    if (run_.Paused() || run_.StopRequested() || run_.ExitAfterThisDownload()) {
+    if (parts_->run.Paused() || parts_->run.StopRequested() ||
+        parts_->run.ExitAfterThisDownload()) {
         return nullptr;
     }
     UrlRecordPtr record;
     {
         // Taken and held in one step, as for files.
-        auto lock = queues_.Pages();
+        auto lock = parts_->queues.Pages();
         RecordList& linksToGrubble = *lock;
         // The slot shows busy before the lock goes: a worker that finds the
         // queues empty must not see this page as neither queued nor in hand.
         record = linksToGrubble.PopFront();
         if (record) {
             NoteHeldPage(slot, record);
-            TransferSlot& s = slots_[slot];
+            TransferSlot& s = parts_->slots[slot];
             s.SetUrl(record->url);
             s.ResetForItem();
-            itemsSinceFinished_.store(true);
+            parts_->itemsSinceFinished.store(true);
         }
     }
     if (!record) {
         return nullptr;
     }
-    counters_.pagesTaken.fetch_add(1);
-    keepRecord = run_.StopAddingHistory();
+    parts_->counters.pagesTaken.fetch_add(1);
+    keepRecord = parts_->run.StopAddingHistory();
     if (!keepRecord) {
         RecordVisited(record, false);
     } else {
@@ -262,8 +265,8 @@ UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
 
 void App::RecordVisited(const UrlRecordPtr& record, bool freeIfNotRecorded) {
     RefreshCounterText(Counter::LinksToGrubble);
-    if (record && !run_.StopAddingHistory()) {
-        auto lock = queues_.Visited();
+    if (record && !parts_->run.StopAddingHistory()) {
+        auto lock = parts_->queues.Visited();
         RecordList& visited = *lock;
         // A page saved while it was being scanned is scanned again after a
         // resume; it is visited once.
@@ -283,7 +286,7 @@ void App::RecordVisited(const UrlRecordPtr& record, bool freeIfNotRecorded) {
 bool App::RemovePage(const UrlRecord* record) {
     UrlRecordPtr taken;
     {
-        auto lock = queues_.Pages();
+        auto lock = parts_->queues.Pages();
         RecordList& linksToGrubble = *lock;
         for (const auto& e : linksToGrubble.Entries()) {
             if (e.get() == record) {
@@ -296,12 +299,12 @@ bool App::RemovePage(const UrlRecord* record) {
         }
         linksToGrubble.RemoveRecord(record);
     }
-    counters_.pagesTaken.fetch_add(1);
+    parts_->counters.pagesTaken.fetch_add(1);
     RefreshCounterText(Counter::LinksToGrubble);
-    if (run_.StopAddingHistory()) {
+    if (parts_->run.StopAddingHistory()) {
         PageDone(*taken);
     } else {
-        auto lock = queues_.Visited();
+        auto lock = parts_->queues.Visited();
         RecordList& visited = *lock;
         if (!visited.ContainsRecord(taken.get())) {
             visited.PushBack(taken);
@@ -311,12 +314,12 @@ bool App::RemovePage(const UrlRecord* record) {
 }
 
 void App::PageDone(const UrlRecord& record) {
-    port_.PageRecordGone(record);
+    parts_->port.PageRecordGone(record);
 }
 
 std::optional<std::string> App::TakeNextDownload(int slot) {
-    if (run_.Paused() || run_.StopRequested() || run_.ExitAfterThisDownload() || run_.WorkHeld() ||
-        run_.DiskFull()) {
+    if (parts_->run.Paused() || parts_->run.StopRequested() ||
+        parts_->run.ExitAfterThisDownload() || parts_->run.WorkHeld() || parts_->run.DiskFull()) {
         return std::nullopt;
     }
     std::optional<std::string> url;
@@ -324,19 +327,19 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
     {
         // Taken and held in one step: a state save sees the URL in one place
         // or the other.
-        auto lock = queues_.Files();
+        auto lock = parts_->queues.Files();
         UrlList& toDownload = *lock;
         url = toDownload.PopFront();
         if (url) {
             NoteHeldDownload(slot, *url);
-            TransferSlot& s = slots_[slot];
+            TransferSlot& s = parts_->slots[slot];
             s.SetUrl(*url);
             s.ResetForItem();
-            itemsSinceFinished_.store(true);
+            parts_->itemsSinceFinished.store(true);
             // The page workers wait while the queue is full: the moment it
             // is not, they may go on.
             wakePages = static_cast<std::int64_t>(toDownload.Size()) + 1 ==
-                        static_cast<std::int64_t>(settings_.minDownloadQueue.load());
+                        static_cast<std::int64_t>(parts_->settings.minDownloadQueue.load());
         }
     }
     if (wakePages) {
@@ -344,9 +347,9 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
     }
     RefreshCounterText(Counter::ToDownload);
     if (url) {
-        counters_.filesTaken.fetch_add(1);
+        parts_->counters.filesTaken.fetch_add(1);
     }
-    if (run_.ExitAfterThisDownload()) {
+    if (parts_->run.ExitAfterThisDownload()) {
         RequestExit();
         ShowStatus("Exiting After This Download...");
     }
@@ -355,9 +358,9 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
 
 void App::EmptyDownloads() {
     {
-        auto lock = queues_.Files();
+        auto lock = parts_->queues.Files();
         UrlList& toDownload = *lock;
-        auto held = queues_.Held();
+        auto held = parts_->queues.Held();
         auto& pagesToSave = held->pagesToSave;
         if (toDownload.Empty() && pagesToSave.empty()) {
             return;
@@ -365,24 +368,24 @@ void App::EmptyDownloads() {
         toDownload.Clear();
         pagesToSave.clear();
     }
-    if (run_.PauseAfterDownloads()) {
+    if (parts_->run.PauseAfterDownloads()) {
         PauseWhenDownloadsEmpty();
     }
     RefreshCounterText(Counter::ToDownload, true);
 }
 
 bool App::RemoveDownload(std::string_view url, bool recordAsDownloaded) {
-    if (run_.StopRequested() || run_.ExitAfterThisDownload()) {
+    if (parts_->run.StopRequested() || parts_->run.ExitAfterThisDownload()) {
         return false;
     }
     {
-        auto lock = queues_.Files();
+        auto lock = parts_->queues.Files();
         UrlList& toDownload = *lock;
         if (toDownload.Empty() || !toDownload.RemoveFirst(url)) {
             return false;
         }
     }
-    counters_.filesTaken.fetch_add(1);
+    parts_->counters.filesTaken.fetch_add(1);
     if (recordAsDownloaded) {
         RecordDownloaded(url);
     }
@@ -394,7 +397,7 @@ void App::RefreshDownloadCount() {
 }
 
 bool App::HeldByDownloadWorker(std::string_view url) {
-    auto lock = queues_.Held();
+    auto lock = parts_->queues.Held();
     auto& heldDownloads = lock->downloads;
     auto& pagesToSave = lock->pagesToSave;
     if (pagesToSave.contains(url)) {
@@ -409,7 +412,7 @@ bool App::HeldByDownloadWorker(std::string_view url) {
 }
 
 void App::NoteHeldPage(int slot, UrlRecordPtr record) {
-    auto lock = queues_.Held();
+    auto lock = parts_->queues.Held();
     auto& heldPages = lock->pages;
     if (record) {
         heldPages[slot] = std::move(record);
@@ -419,7 +422,7 @@ void App::NoteHeldPage(int slot, UrlRecordPtr record) {
 }
 
 void App::NoteHeldDownload(int slot, std::string_view url) {
-    auto lock = queues_.Held();
+    auto lock = parts_->queues.Held();
     auto& heldDownloads = lock->downloads;
     if (url.empty()) {
         heldDownloads.erase(slot);

@@ -1,5 +1,5 @@
 // Starting the workers, the main loop and leaving it.
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "platform/clock.h"
 #include "platform/error_text.h"
 #include "platform/thread_priority.h"
@@ -30,32 +30,35 @@ constexpr const char* kDownloadPriorityFailed =
 
 void App::StartExtraWorkers() {
     // Tops the live workers up to the configured counts.
-    threads_.StartExtra(WorkerKind::Page, settings_.numUrlThreads.load() - livePageWorkers_.load());
-    threads_.StartExtra(WorkerKind::Download,
-                        settings_.numDownloadThreads.load() - liveDownloadWorkers_.load());
+    parts_->threads.StartExtra(
+        WorkerKind::Page, parts_->settings.numUrlThreads.load() - parts_->livePageWorkers.load());
+    parts_->threads.StartExtra(WorkerKind::Download, parts_->settings.numDownloadThreads.load() -
+                                                         parts_->liveDownloadWorkers.load());
 }
 
 void App::StartWorkers() {
-    if (!mainWindow_ || run_.WorkersStopping()) {
+    if (!parts_->mainWindow || parts_->run.WorkersStopping()) {
         return;
     }
-    if (settings_.numUrlThreads.load() == 0 && settings_.numDownloadThreads.load() > 1) {
-        settings_.numUrlThreads.store(2);
+    if (parts_->settings.numUrlThreads.load() == 0 &&
+        parts_->settings.numDownloadThreads.load() > 1) {
+        parts_->settings.numUrlThreads.store(2);
     }
-    threads_.StartAt(WorkerKind::Page, 0);
-    for (int slot = 1; slot < settings_.numUrlThreads.load() && slot < kMaxThreads; ++slot) {
-        threads_.StartAt(WorkerKind::Page, slot);
+    parts_->threads.StartAt(WorkerKind::Page, 0);
+    for (int slot = 1; slot < parts_->settings.numUrlThreads.load() && slot < kMaxThreads; ++slot) {
+        parts_->threads.StartAt(WorkerKind::Page, slot);
     }
-    threads_.StartAt(WorkerKind::Download, 0);
-    for (int slot = 1; slot < settings_.numDownloadThreads.load() && slot < kMaxThreads; ++slot) {
-        threads_.StartAt(WorkerKind::Download, slot);
+    parts_->threads.StartAt(WorkerKind::Download, 0);
+    for (int slot = 1; slot < parts_->settings.numDownloadThreads.load() && slot < kMaxThreads;
+         ++slot) {
+        parts_->threads.StartAt(WorkerKind::Download, slot);
     }
     // Workers apply the lowest priority themselves as they start (see the worker
     // loops), since a thread's id is known only once it runs.
 }
 
 void App::ApplyPriority(int priority) {
-    threads_.ForEachId([priority](int id, WorkerKind kind) {
+    parts_->threads.ForEachId([priority](int id, WorkerKind kind) {
         const int err = platform::SetThreadPriorityOf(id, priority);
         if (err != 0) {
             platform::SetLastError(err);
@@ -67,88 +70,89 @@ void App::ApplyPriority(int priority) {
 
 void App::ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker) {
     threadId->store(platform::CurrentThreadId());
-    if (settings_.priority.load() == -2) {
+    if (parts_->settings.priority.load() == -2) {
         ApplyPriorityTo(*threadId, -2, pageWorker ? kPagePriorityFailed : kDownloadPriorityFailed);
     }
 }
 
 void App::MainLoopStep() {
-    const Timing& t = timing_;
+    const Timing& t = parts_->timing;
     // 1.-2. The newest-image preview.
-    if (!run_.NewImageRequest() && !run_.Minimised() && !run_.Paused()) {
-        const std::string newest = lastFiles_.TakeDueImage();
-        if (!newest.empty() && settings_.showLastImage.load()) {
-            port_.ShowNewestImage(newest);
+    if (!parts_->run.NewImageRequest() && !parts_->run.Minimised() && !parts_->run.Paused()) {
+        const std::string newest = parts_->lastFiles.TakeDueImage();
+        if (!newest.empty() && parts_->settings.showLastImage.load()) {
+            parts_->port.ShowNewestImage(newest);
         }
     }
-    if (run_.NewImageRequest() && !run_.Minimised()) {
-        run_.SetNewImageRequest(false);
-        const std::string newest = lastFiles_.TakeNewestImage();
+    if (parts_->run.NewImageRequest() && !parts_->run.Minimised()) {
+        parts_->run.SetNewImageRequest(false);
+        const std::string newest = parts_->lastFiles.TakeNewestImage();
         if (!newest.empty()) {
-            port_.ShowNewestImage(newest);
+            parts_->port.ShowNewestImage(newest);
         }
     }
     // 3. The window's pending messages.
-    port_.ProcessMessages();
+    parts_->port.ProcessMessages();
     // 4. The periodic save.
-    if (settings_.saveEvery5.load() &&
-        platform::SteadyMilliseconds() > counters_.nextPeriodicSave.load() &&
-        !port_.QueueViewerOpen()) {
+    if (parts_->settings.saveEvery5.load() &&
+        platform::SteadyMilliseconds() > parts_->counters.nextPeriodicSave.load() &&
+        !parts_->port.QueueViewerOpen()) {
         bool work = false;
         {
-            auto lock = queues_.Pages();
+            auto lock = parts_->queues.Pages();
             RecordList& linksToGrubble = *lock;
             work = !linksToGrubble.Empty();
         }
         if (!work) {
-            auto lock = queues_.Files();
+            auto lock = parts_->queues.Files();
             UrlList& toDownload = *lock;
             work = !toDownload.Empty();
         }
         if (work) {
             SavePeriodicState();
-            counters_.nextPeriodicSave.store(platform::SteadyMilliseconds() +
-                                             static_cast<std::uint64_t>(t.periodicSaveMs));
+            parts_->counters.nextPeriodicSave.store(platform::SteadyMilliseconds() +
+                                                    static_cast<std::uint64_t>(t.periodicSaveMs));
         }
     }
 }
 
 void App::Run() {
     StartWorkers();
-    while (!run_.ExitRequested()) {
+    while (!parts_->run.ExitRequested()) {
         MainLoopStep();
-        if (run_.ExitRequested()) {
+        if (parts_->run.ExitRequested()) {
             break;
         }
-        wakeups_.WaitUntil([this] { return run_.ExitRequested(); }, timing_.mainLoopMs);
+        parts_->wakeups.WaitUntil([this] { return parts_->run.ExitRequested(); },
+                                  parts_->timing.mainLoopMs);
     }
     LeaveMainLoop();
 }
 
 void App::LeaveMainLoop() {
-    const Timing& t = timing_;
+    const Timing& t = parts_->timing;
     // 1. Wait a bounded time for the workers to count themselves out.
-    if (livePageWorkers_.load() > 0 || liveDownloadWorkers_.load() > 0) {
+    if (parts_->livePageWorkers.load() > 0 || parts_->liveDownloadWorkers.load() > 0) {
         ShowStatus("Waiting for threads to exit...");
         for (int round = 0; round < t.exitWaitRounds; ++round) {
-            if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
+            if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
                 break;
             }
             WakeWorkers();
             platform::SleepMs(t.exitWaitMs);
-            port_.ProcessMessages();
+            parts_->port.ProcessMessages();
         }
     }
     // 2. Threads that have ended are joined now; a straggler is joined when the
     //    App is destroyed, after shutdown has told it to leave.
-    if (livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0) {
-        threads_.JoinAll();
+    if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
+        parts_->threads.JoinAll();
     }
     // 3.-4. The download history, and the state when it is saved at exit.
     ShowStatus("Saving settings...");
     SaveHistoryAtExit();
     SaveCookies();
-    if (settings_.alwaysSave.load()) {
+    if (parts_->settings.alwaysSave.load()) {
         SaveStateAtExit();
     }
     // 5. Not needed when every worker has ended.
@@ -158,19 +162,19 @@ void App::LeaveMainLoop() {
 }
 
 void App::NoteExitRequested() {
-    wakeups_.Announce([this] { run_.SetExitRequested(true); });
+    parts_->wakeups.Announce([this] { parts_->run.SetExitRequested(true); });
 }
 
 bool App::AllWorkersEnded() const {
-    return livePageWorkers_.load() <= 0 && liveDownloadWorkers_.load() <= 0;
+    return parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0;
 }
 
 void App::WakeWorkers() {
-    wakeups_.WakeAll();
+    parts_->wakeups.WakeAll();
 }
 
 void App::WakeOneWorker(WorkerKind kind) {
-    wakeups_.WakeOne(kind);
+    parts_->wakeups.WakeOne(kind);
 }
 
 }  // namespace wg

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "app/recent_texts.h"
 #include "platform/clock.h"
 #include "util/text.h"
@@ -42,41 +42,42 @@ bool App::StartCrawl(const CrawlRequest& request) {
     }
     RememberTypedUrl(address);
     if (StartsWithNoCase(address, "ftp:")) {
-        port_.Tell("Sorry, Web Grubbler cannot process ftp sites yet.", "Error", Icon::Error);
+        parts_->port.Tell("Sorry, Web Grubbler cannot process ftp sites yet.", "Error",
+                          Icon::Error);
         return false;
     }
     if (!HasScheme(address)) {
         address = "http://" + address;
     }
     NameStateFileForUrl(address);
-    tally_.Reset(platform::SteadyMilliseconds());
-    port_.SetCrawlRunning(true);
-    run_.SetTrackLastDownload(true);
+    parts_->tally.Reset(platform::SteadyMilliseconds());
+    parts_->port.SetCrawlRunning(true);
+    parts_->run.SetTrackLastDownload(true);
 
     if (request.scope == CrawlScope::FileUrl) {
-        run_.SetDownloadingUserFile(true);
+        parts_->run.SetDownloadingUserFile(true);
         AddFile(address, true, true);
         ResumeAfterStop();
         return true;
     }
     // The start address is queued even while links are not being added.
-    const bool stopAddingLinks = run_.StopAddingLinks();
-    run_.SetStopAddingLinks(false);
-    run_.SetDownloadingUserFile(false);
+    const bool stopAddingLinks = parts_->run.StopAddingLinks();
+    parts_->run.SetStopAddingLinks(false);
+    parts_->run.SetDownloadingUserFile(false);
     ClearRunDownloads();
-    run_.SetCrawlStarted(true);
+    parts_->run.SetCrawlStarted(true);
     const bool allLinked = request.scope == CrawlScope::AllLinked;
     const bool withinDomain = request.scope == CrawlScope::WithinDomain;
     if ((allLinked || withinDomain) && UrlInHistory(address)) {
         EraseUrlHistory(false);
     }
     {
-        auto lock = queues_.Visited();
+        auto lock = parts_->queues.Visited();
         RecordList& visited = *lock;
-        counters_.earlierVisits.store(visited.Size());
+        parts_->counters.earlierVisits.store(visited.Size());
     }
     (void)AddSite(address, allLinked ? 1 : 0, withinDomain ? 1 : 0, 0, request.webPagesChecked);
-    run_.SetStopAddingLinks(stopAddingLinks);
+    parts_->run.SetStopAddingLinks(stopAddingLinks);
     AddFileIfWanted(address, {}, true);
     ResumeAfterStop();
     return true;
@@ -94,15 +95,15 @@ bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
     if (!answers.fileMode) {
         NameStateFileForUrl(address);
     }
-    tally_.Reset(platform::SteadyMilliseconds());
-    port_.SetCrawlRunning(true);
-    run_.SetTrackLastDownload(true);
-    run_.SetStopAddingLinks(false);
+    parts_->tally.Reset(platform::SteadyMilliseconds());
+    parts_->port.SetCrawlRunning(true);
+    parts_->run.SetTrackLastDownload(true);
+    parts_->run.SetStopAddingLinks(false);
     if (answers.fileMode) {
         AddFile(address, true, true);
     } else {
         ClearRunDownloads();
-        run_.SetCrawlStarted(true);
+        parts_->run.SetCrawlStarted(true);
         if ((answers.allLinked || answers.withinDomain) && UrlInHistory(address)) {
             EraseUrlHistory(false);
         }
@@ -110,21 +111,21 @@ bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
                       answers.thirdFlag, false);
         AddFileIfWanted(address, {}, true);
     }
-    port_.SetScopeButtons(answers.allLinked, answers.withinDomain);
+    parts_->port.SetScopeButtons(answers.allLinked, answers.withinDomain);
     ResumeAfterStop();
     return true;
 }
 
 void App::NameStateFileForUrl(std::string_view address) {
-    if (run_.StateLoaded()) {
+    if (parts_->run.StateLoaded()) {
         bool queued = false;
         {
-            auto lock = queues_.Pages();
+            auto lock = parts_->queues.Pages();
             RecordList& linksToGrubble = *lock;
             queued = !linksToGrubble.Empty();
         }
         if (!queued) {
-            auto lock = queues_.Files();
+            auto lock = parts_->queues.Files();
             UrlList& toDownload = *lock;
             queued = !toDownload.Empty();
         }
@@ -139,34 +140,34 @@ void App::NameStateFileForUrl(std::string_view address) {
     text = text.substr(0, std::min(text.find('?'), kStateNameLimit));
 
     std::string name;
-    if (settings_.urlEscapeFilenames.load()) {
+    if (parts_->settings.urlEscapeFilenames.load()) {
         (void)UrlFormEncode(text, name, kPathLimit);
     } else {
         name = std::string(text);
         ReplaceChar(name, '/', '_');
     }
-    const std::string dir = paths_.programDir.string();
+    const std::string dir = parts_->paths.programDir.string();
     if (dir.size() + name.size() + 5 >= kPathLimit) {
         name.resize(kPathLimit > dir.size() + 6 ? kPathLimit - dir.size() - 6 : 0);
     }
     if (!name.empty() && name.back() == '_') {
         name.pop_back();
     }
-    paths_.stateFile = paths_.programDir / (name + ".sav");
-    paths_.settingsFile = paths_.programDir / (name + ".ini");
-    run_.SetStateFileDirty(true);
+    parts_->paths.stateFile = parts_->paths.programDir / (name + ".sav");
+    parts_->paths.settingsFile = parts_->paths.programDir / (name + ".ini");
+    parts_->run.SetStateFileDirty(true);
 }
 
 void App::RememberTypedUrl(const std::string& address) {
-    recentUrls_.Remember(address);
+    parts_->recentUrls.Remember(address);
 }
 
 std::string App::RecentUrlOlder(const std::string& fieldText) const {
-    return recentUrls_.Older(fieldText);
+    return parts_->recentUrls.Older(fieldText);
 }
 
 std::string App::RecentUrlNewer(const std::string& fieldText) const {
-    return recentUrls_.Newer(fieldText);
+    return parts_->recentUrls.Newer(fieldText);
 }
 
 }  // namespace wg

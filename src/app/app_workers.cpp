@@ -1,7 +1,7 @@
 // The page and download worker threads and the item steps they share.
 #include <mutex>
 
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "app/counter_text.h"
 #include "app/crawl_fetcher.h"
 #include "crawl/page_worker.h"
@@ -20,12 +20,12 @@ public:
     AppPageWorker(App& app, std::atomic<int>* threadId) : app_(app), threadId_(threadId) {}
 
     const RunState& Run() const override { return app_.State(); }
-    WorkerWakeups& Wakeups() override { return app_.wakeups_; }
+    WorkerWakeups& Wakeups() override { return app_.parts_->wakeups; }
     int IdleMs() const override { return app_.Timings().pageIdleMs; }
     int Begin() override {
-        const int slot = app_.slots_.Acquire();
+        const int slot = app_.parts_->slots.Acquire();
         if (slot >= 0) {
-            app_.livePageWorkers_.fetch_add(1);
+            app_.parts_->livePageWorkers.fetch_add(1);
             app_.ApplyStartPriority(threadId_, true);
         }
         return slot;
@@ -62,12 +62,12 @@ public:
     AppDownloadWorker(App& app, std::atomic<int>* threadId) : app_(app), threadId_(threadId) {}
 
     const RunState& Run() const override { return app_.State(); }
-    WorkerWakeups& Wakeups() override { return app_.wakeups_; }
+    WorkerWakeups& Wakeups() override { return app_.parts_->wakeups; }
     int IdleMs() const override { return app_.Timings().downloadIdleMs; }
     int Begin() override {
-        const int slot = app_.slots_.Acquire();
+        const int slot = app_.parts_->slots.Acquire();
         if (slot >= 0) {
-            app_.liveDownloadWorkers_.fetch_add(1);
+            app_.parts_->liveDownloadWorkers.fetch_add(1);
             app_.ApplyStartPriority(threadId_, false);
         }
         return slot;
@@ -88,7 +88,7 @@ public:
     void ItemFinished(int slot) override { app_.ItemFinished(slot); }
     void End(int slot) override {
         app_.Fetcher().DropDownloadConnection(slot);
-        app_.slots_.Release(slot);
+        app_.parts_->slots.Release(slot);
         app_.DownloadWorkerEnded();
     }
 
@@ -113,22 +113,22 @@ std::thread App::StartWorkerThread(WorkerKind kind, std::atomic<int>* threadId) 
 bool App::NoWorkLeft() {
     // Items are taken and shown busy under their queue's lock, so with both
     // locks held no item can be between a queue and a slot.
-    const auto [files, pages] = queues_.FilesAndPages();
-    return files->Empty() && pages->Empty() && slots_.CountBusy() == 0;
+    const auto [files, pages] = parts_->queues.FilesAndPages();
+    return files->Empty() && pages->Empty() && parts_->slots.CountBusy() == 0;
 }
 
 bool App::AllowMorePages() {
-    auto lock = queues_.Files();
+    auto lock = parts_->queues.Files();
     UrlList& toDownload = *lock;
-    return static_cast<std::int64_t>(toDownload.Size()) < settings_.minDownloadQueue.load();
+    return static_cast<std::int64_t>(toDownload.Size()) < parts_->settings.minDownloadQueue.load();
 }
 
 void App::ItemStarted(const std::string* url) {
     {
-        std::lock_guard<std::mutex> lock(inProcessMutex_);
-        counters_.inProcessCount.fetch_add(1);
+        std::lock_guard<std::mutex> lock(parts_->inProcessMutex);
+        parts_->counters.inProcessCount.fetch_add(1);
     }
-    if (mainWindow_ && settings_.verbose.load() && url != nullptr) {
+    if (parts_->mainWindow && parts_->settings.verbose.load() && url != nullptr) {
         std::string_view shown = *url;
         if (shown.size() >= 10) {
             shown.remove_prefix(shown[5] == ':' ? 8 : 7);
@@ -139,54 +139,55 @@ void App::ItemStarted(const std::string* url) {
 }
 
 void App::ItemFinished(int slot) {
-    TransferSlot& s = slots_[slot];
+    TransferSlot& s = parts_->slots[slot];
     s.cancel.store(true);
     s.SetUrl({});
 
     bool downloadsEmpty = false;
     {
-        auto lock = queues_.Files();
+        auto lock = parts_->queues.Files();
         UrlList& toDownload = *lock;
         downloadsEmpty = toDownload.Empty();
     }
     bool pauseNow = false;
     {
-        std::lock_guard<std::mutex> lock(inProcessMutex_);
-        counters_.inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
-        pauseNow = run_.PauseAfterDownloads() && downloadsEmpty;
+        std::lock_guard<std::mutex> lock(parts_->inProcessMutex);
+        parts_->counters.inProcessCount.store(
+            static_cast<std::uint32_t>(parts_->slots.CountBusy()));
+        pauseNow = parts_->run.PauseAfterDownloads() && downloadsEmpty;
     }
     if (pauseNow) {
         PauseWhenDownloadsEmpty();
     }
     RefreshCounterText(Counter::InProcess);
-    if (counters_.inProcessCount.load() != 0) {
+    if (parts_->counters.inProcessCount.load() != 0) {
         return;
     }
     // A full disk ends the crawl with its queues kept, paused, so that the
     // state file keeps every unfinished file and Resume goes on once there is
     // room again.
-    if (run_.DiskFull() && diskStopPending_.exchange(false)) {
-        ShowStatus(diskFullText_.Get());
+    if (parts_->run.DiskFull() && parts_->diskStopPending.exchange(false)) {
+        ShowStatus(parts_->diskFullText.Get());
         ShowStatus("Stopped.");
-        port_.SetCrawlRunning(false);
-        run_.SetPaused(true);
-        port_.SetPauseState(true);
-        itemsSinceFinished_.store(false);
-        run_.SetDiskFull(false);
+        parts_->port.SetCrawlRunning(false);
+        parts_->run.SetPaused(true);
+        parts_->port.SetPauseState(true);
+        parts_->itemsSinceFinished.store(false);
+        parts_->run.SetDiskFull(false);
         return;
     }
 
-    bool exitNow = run_.ExitAfterThisDownload();
+    bool exitNow = parts_->run.ExitAfterThisDownload();
     if (!exitNow) {
         if (NoWorkLeft()) {
-            if (run_.ExitAfterLastDownload()) {
+            if (parts_->run.ExitAfterLastDownload()) {
                 exitNow = true;
-            } else if (!run_.StopRequested() && itemsSinceFinished_.exchange(false)) {
+            } else if (!parts_->run.StopRequested() && parts_->itemsSinceFinished.exchange(false)) {
                 // A crawl being stopped ends with "Stopped.", not "Finished.".
                 // Two workers may find the work done at the same moment: the
                 // crawl is reported finished once.
-                port_.SetCrawlRunning(false);
-                const std::string reason = rejectReason_.Get();
+                parts_->port.SetCrawlRunning(false);
+                const std::string reason = parts_->rejectReason.Get();
                 if (!reason.empty()) {
                     ShowStatus("Last Fail Reason: ");
                     AppendStatus(reason);
@@ -202,65 +203,66 @@ void App::ItemFinished(int slot) {
     // Two workers may finish their last items at the same moment and both find
     // no busy slot: only one of them ends the Stop.
     bool expected = false;
-    if (run_.StopRequested() && stopEnding_.compare_exchange_strong(expected, true)) {
-        if (run_.StopRequested()) {
+    if (parts_->run.StopRequested() && parts_->stopEnding.compare_exchange_strong(expected, true)) {
+        if (parts_->run.StopRequested()) {
             ShowStatus("Stopped.");
             StopCleanup();
-            port_.SetCrawlRunning(false);
-            run_.EndStop();
+            parts_->port.SetCrawlRunning(false);
+            parts_->run.EndStop();
         }
-        stopEnding_.store(false);
+        parts_->stopEnding.store(false);
     }
 }
 
 void App::StopCleanup() {
     {
-        auto lock = queues_.Pages();
+        auto lock = parts_->queues.Pages();
         RecordList& linksToGrubble = *lock;
         linksToGrubble.Clear();
     }
-    port_.QueueViewerEmptied(Counter::LinksToGrubble);
+    parts_->port.QueueViewerEmptied(Counter::LinksToGrubble);
     {
-        auto lock = queues_.Files();
+        auto lock = parts_->queues.Files();
         UrlList& toDownload = *lock;
         toDownload.Clear();
-        auto held = queues_.Held();
+        auto held = parts_->queues.Held();
         auto& pagesToSave = held->pagesToSave;
         pagesToSave.clear();
     }
-    platform::SleepMs(timing_.stopSettleMs);
-    if (run_.TakeClearVisited()) {
-        auto lock = queues_.Visited();
+    platform::SleepMs(parts_->timing.stopSettleMs);
+    if (parts_->run.TakeClearVisited()) {
+        auto lock = parts_->queues.Visited();
         RecordList& visited = *lock;
         visited.Clear();
-        std::lock_guard<std::mutex> redirects(redirectMutex_);
-        redirectFiles_.clear();
+        std::lock_guard<std::mutex> redirects(parts_->redirectMutex);
+        parts_->redirectFiles.clear();
     }
     RefreshCounterText(Counter::LinksToGrubble);
     RefreshCounterText(Counter::ToDownload);
     RefreshCounterText(Counter::InProcess);
     RefreshCounterText(Counter::FilesDownloaded);
     bool expected = false;
-    if (stopQuestionOpen_.compare_exchange_strong(expected, true)) {
-        if (run_.StateLoaded() && port_.Ask("Do you want to delete the save file?", "Question",
-                                            Buttons::YesNo, Icon::Question) == Answer::Yes) {
-            (void)platform::ForceDelete(paths_.stateFile);
+    if (parts_->stopQuestionOpen.compare_exchange_strong(expected, true)) {
+        if (parts_->run.StateLoaded() &&
+            parts_->port.Ask("Do you want to delete the save file?", "Question", Buttons::YesNo,
+                             Icon::Question) == Answer::Yes) {
+            (void)platform::ForceDelete(parts_->paths.stateFile);
         }
-        stopQuestionOpen_.store(false);
+        parts_->stopQuestionOpen.store(false);
     }
-    run_.SetPaused(false);
+    parts_->run.SetPaused(false);
 }
 
 void App::PauseWhenDownloadsEmpty() {
-    if (!mainWindow_) {
-        run_.SetPaused(true);
-        run_.SetPauseAfterDownloads(false);
+    if (!parts_->mainWindow) {
+        parts_->run.SetPaused(true);
+        parts_->run.SetPauseAfterDownloads(false);
         return;
     }
-    counters_.inProcessCount.store(static_cast<std::uint32_t>(slots_.CountBusy()));
+    parts_->counters.inProcessCount.store(static_cast<std::uint32_t>(parts_->slots.CountBusy()));
     RefreshCounterText(Counter::InProcess);
     TogglePause();
-    if (run_.PauseAfterDownloads()) {
+    if (parts_->run.PauseAfterDownloads()) {
         SetPauseAfterDownloads(false);
     }
 }

@@ -7,7 +7,7 @@
 
 #include "app/crawl_state_file.h"
 
-#include "app/app.h"
+#include "app/app_parts.h"
 #include "app/option_files.h"
 #include "crawl/block_pool.h"
 #include "download/save_names.h"
@@ -447,7 +447,7 @@ void CrawlStateFile::FinishLoad() {
             withoutSav.resize(withoutSav.size() - 4);
         }
         if (withoutSav.size() > 8) {
-            if (app_.mainWindow_) {
+            if (app_.parts_->mainWindow) {
                 app_.SetAddressText(name);
             } else {
                 app_.CurrentUrl().Set(name);

@@ -2,6 +2,8 @@
 
 #include "app/app.h"
 #include "app/option_files.h"
+#include "download/directory_search.h"
+#include "dupes/dupe_service.h"
 #include "platform/files.h"
 
 namespace wg {

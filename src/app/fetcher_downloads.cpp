@@ -16,6 +16,7 @@
 #include "util/pause.h"
 #include "util/text.h"
 #include "util/timing.h"
+#include "util/url_error_log.h"
 
 namespace wg {
 namespace {

@@ -5,6 +5,7 @@
 #include "app/option_files.h"
 
 #include "app/app.h"
+#include "download/directory_search.h"
 #include "platform/error_text.h"
 #include "platform/files.h"
 #include "settings/settings_file.h"

@@ -4,6 +4,8 @@
 #include <mutex>
 
 #include "app/app.h"
+#include "crawl/crawl_counters.h"
+#include "crawl/crawl_queues.h"
 #include "net/transfer_slots.h"
 #include "util/text.h"
 

@@ -16,6 +16,7 @@
 #include "ui/options_window.h"
 #include "ui/qt_port.h"
 #include "util/log_file.h"
+#include "util/url_error_log.h"
 
 namespace wg {
 

@@ -13,6 +13,8 @@
 
 #include "app/app.h"
 #include "app/ui_port.h"
+#include "dupes/dupe_service.h"
+#include "settings/app_paths.h"
 #include "ui/progress_window.h"
 
 namespace wg {

@@ -29,6 +29,9 @@
 
 #include "app/app.h"
 #include "app/counter_text.h"
+#include "crawl/run_state.h"
+#include "download/last_downloads.h"
+#include "settings/app_paths.h"
 #include "ui/image_preview.h"
 #include "ui/queue_viewer.h"
 #include "ui/tray.h"

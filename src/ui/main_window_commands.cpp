@@ -15,6 +15,8 @@
 #include "app/crawl_state_file.h"
 #include "app/option_files.h"
 #include "app/update_check.h"
+#include "download/last_downloads.h"
+#include "dupes/dupe_service.h"
 #include "platform/files.h"
 #include "ui/directories_window.h"
 #include "ui/find_duplicates_window.h"

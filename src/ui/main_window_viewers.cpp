@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "app/app.h"
+#include "crawl/run_state.h"
 #include "ui/main_window.h"
 #include "ui/queue_viewer.h"
 

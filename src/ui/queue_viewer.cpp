@@ -14,6 +14,7 @@
 
 #include "app/app.h"
 #include "app/recent_texts.h"
+#include "crawl/run_state.h"
 #include "ui/main_window.h"
 #include "ui/qt_port.h"
 #include "util/text.h"

@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "app/app_fixture.h"
+#include "download/last_downloads.h"
 
 namespace wg::test {
 namespace {

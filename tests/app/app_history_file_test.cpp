@@ -1,5 +1,6 @@
 // "History.dta" and "History.bak" through the App.
 #include "app/app_fixture.h"
+#include "platform/files.h"
 #include "store/history_file.h"
 
 namespace wg::test {

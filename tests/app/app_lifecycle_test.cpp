@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include "app/app_fixture.h"
+#include "dupes/dupe_service.h"
 #include "platform/files.h"
 
 namespace wg::test {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "crawl/crawl_queues.h"
 
 namespace wg::test {
 

@@ -2,6 +2,7 @@
 
 #include "app/app_fixture.h"
 #include "util/log_file.h"
+#include "util/url_error_log.h"
 
 namespace wg::test {
 namespace {

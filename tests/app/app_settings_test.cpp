@@ -5,6 +5,7 @@
 
 #include "app/app_fixture.h"
 #include "platform/files.h"
+#include "util/url_error_log.h"
 
 namespace wg::test {
 namespace {

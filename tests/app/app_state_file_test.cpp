@@ -1,6 +1,7 @@
 // Saving and loading the state file through the App.
 #include "app/app_fixture.h"
 #include "app/app_lists.h"
+#include "platform/files.h"
 #include "store/state_file.h"
 
 namespace wg::test {

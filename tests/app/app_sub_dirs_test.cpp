@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/app_fixture.h"
+#include "download/directory_search.h"
 #include "download/save_names.h"
 #include "store/dirs_file.h"
 

@@ -11,6 +11,7 @@
 
 #include "app/update_check.h"
 #include "app_fixture.h"
+#include "platform/files.h"
 #include "platform/process.h"
 
 namespace wg::test {

@@ -2,7 +2,9 @@
 // (deleting only a byte-identical copy of a file still on disk), the list's
 // limit and index, "Dupe.bin" / "Dupe.dat" on disk, the build and the update.
 #include "app/app_fixture.h"
+#include "download/directory_search.h"
 #include "dupes/dupe_data.h"
+#include "dupes/dupe_service.h"
 #include "dupes/dupe_test_files.h"
 #include "platform/files.h"
 #include "util/log_file.h"

@@ -18,6 +18,7 @@
 
 #include "app/app.h"
 #include "app/option_files.h"
+#include "dupes/dupe_service.h"
 #include "support/test_dirs.h"
 #include "ui/main_window.h"
 #include "ui/qt_port.h"

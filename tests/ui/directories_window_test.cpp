@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "child_window_fixture.h"
+#include "download/directory_search.h"
 #include "ui/directories_window.h"
 
 namespace wg::test {

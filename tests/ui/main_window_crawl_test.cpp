@@ -12,6 +12,7 @@
 
 #include "app/app_fixture.h"
 #include "child_window_fixture.h"
+#include "dupes/dupe_service.h"
 #include "support/http_test_server.h"
 
 namespace wg::test {

@@ -12,6 +12,7 @@
 
 #include "app/app_lists.h"
 #include "child_window_fixture.h"
+#include "crawl/crawl_queues.h"
 #include "settings/type_groups.h"
 #include "ui/image_preview.h"
 #include "util/timing.h"
