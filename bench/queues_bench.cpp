@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/crawl_work.h"
 #include "crawl/crawl_queues.h"
 #include "crawl/text_index.h"
 #include "settings/app_settings.h"
@@ -83,7 +84,7 @@ void BM_AddSiteFiltered(benchmark::State& state) {
         }
         state.ResumeTiming();
         for (const auto& u : urls) {
-            benchmark::DoNotOptimize(a.AddSite(u, 0, 1, 0, true));
+            benchmark::DoNotOptimize(a.Work().AddSite(u, 0, 1, 0, true));
         }
         state.PauseTiming();
         {
@@ -119,7 +120,7 @@ void BM_AddFile(benchmark::State& state) {
         }
         state.ResumeTiming();
         for (const auto& u : urls) {
-            a.AddFile(u, false, false);
+            a.Work().AddFile(u, false, false);
         }
         state.PauseTiming();
         {

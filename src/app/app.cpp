@@ -1,6 +1,7 @@
 #include "app/app_parts.h"
 #include "app/crawl_fetcher.h"
 #include "app/crawl_state_file.h"
+#include "app/crawl_work.h"
 #include "app/option_files.h"
 
 #include "app/app_fetch_environment.h"
@@ -29,6 +30,7 @@ AppParts::AppParts(App& app, UiPort& uiPort)
 AppParts::~AppParts() = default;
 
 App::App(UiPort& port) : parts_(std::make_unique<AppParts>(*this, port)) {
+    parts_->work = std::make_unique<CrawlWork>(*this, *parts_);
     parts_->fetcher = std::make_unique<CrawlFetcher>(*this);
     parts_->stateFile = std::make_unique<CrawlStateFile>(*this);
     parts_->optionFiles = std::make_unique<OptionFiles>(*this);

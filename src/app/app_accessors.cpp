@@ -2,6 +2,7 @@
 #include "app/app_parts.h"
 #include "app/crawl_fetcher.h"
 #include "app/crawl_state_file.h"
+#include "app/crawl_work.h"
 #include "app/option_files.h"
 
 namespace wg {
@@ -41,6 +42,9 @@ TransferSlotTable& App::Slots() {
 }
 const TransferSlotTable& App::Slots() const {
     return parts_->slots;
+}
+CrawlWork& App::Work() {
+    return *parts_->work;
 }
 CrawlStateFile& App::StateFile() {
     return *parts_->stateFile;

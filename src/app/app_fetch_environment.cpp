@@ -1,4 +1,5 @@
 #include "app/app_fetch_environment.h"
+#include "app/crawl_work.h"
 
 #include <algorithm>
 #include <string>
@@ -57,17 +58,17 @@ void AppFetchEnvironment::DebugLine(std::string_view text) {
 }
 
 void AppFetchEnvironment::SetLastFailure(std::string_view text) {
-    app_.SetRejectReason(text);
+    app_.Work().SetRejectReason(text);
 }
 
 void AppFetchEnvironment::QueuePage(std::string_view url, std::string_view /*domain*/) {
     const CrawlScope scope = app_.Port().SelectedScope();
-    (void)app_.AddSite(url, scope == CrawlScope::AllLinked ? 1 : 0,
-                       scope == CrawlScope::WithinDomain ? 1 : 0, 0, true);
+    (void)app_.Work().AddSite(url, scope == CrawlScope::AllLinked ? 1 : 0,
+                              scope == CrawlScope::WithinDomain ? 1 : 0, 0, true);
 }
 
 void AppFetchEnvironment::OfferDownload(std::string_view url, std::string_view domain) {
-    app_.AddFileIfWanted(url, domain, false);
+    app_.Work().AddFileIfWanted(url, domain, false);
 }
 
 std::string AppFetchEnvironment::CookiesFor(std::string_view host) {

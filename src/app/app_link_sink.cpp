@@ -1,5 +1,6 @@
 // The link scanner's calls, carried to the App.
 #include "app/app_link_sink.h"
+#include "app/crawl_work.h"
 
 #include <mutex>
 #include <thread>
@@ -14,7 +15,7 @@ namespace wg {
 UrlRecordPtr AppLinkSink::AddSite(std::string_view url, std::uint8_t allLinked,
                                   std::uint8_t withinDomain, std::uint8_t thirdFlag, bool filtered,
                                   const std::string* baseUrl) {
-    return app_.AddSite(url, allLinked, withinDomain, thirdFlag, filtered, baseUrl);
+    return app_.Work().AddSite(url, allLinked, withinDomain, thirdFlag, filtered, baseUrl);
 }
 
 void AppLinkSink::AddFile(std::string_view url, bool userAdded, bool fileUrlMode) {
@@ -23,7 +24,7 @@ void AppLinkSink::AddFile(std::string_view url, bool userAdded, bool fileUrlMode
 
 void AppLinkSink::Flush() {
     for (const OfferedFile& file : files_) {
-        app_.AddFile(file.url, file.userAdded, file.fileUrlMode);
+        app_.Work().AddFile(file.url, file.userAdded, file.fileUrlMode);
     }
     files_.clear();
 }

@@ -31,6 +31,7 @@ namespace wg {
 
 class CrawlFetcher;
 class CrawlStateFile;
+class CrawlWork;
 class OptionFiles;
 
 struct AppParts {
@@ -84,6 +85,7 @@ struct AppParts {
     std::atomic<bool> stopQuestionOpen{false};
     std::unique_ptr<CrawlFetcher> fetcher;  // after the parts it refers to
     std::unique_ptr<CrawlStateFile> stateFile;
+    std::unique_ptr<CrawlWork> work;
     std::unique_ptr<OptionFiles> optionFiles;
 
     // Idle workers wait here for work or a stop; the main loop for an exit.

@@ -2,6 +2,7 @@
 // and cookies.
 #include "app/app_parts.h"
 #include "app/crawl_state_file.h"
+#include "app/crawl_work.h"
 #include "app/option_files.h"
 #include "platform/files.h"
 
@@ -16,7 +17,7 @@ void App::LoadStateAtStart() {
 }
 
 void App::LoadHistoryAtStart() {
-    LoadHistory();
+    Work().LoadHistory();
 }
 
 void App::LoadCookies() {
@@ -35,7 +36,7 @@ void App::SaveStateAtExit() {
 }
 
 void App::SaveHistoryAtExit() {
-    SaveHistory();
+    Work().SaveHistory();
 }
 
 void App::SavePeriodicState() {

@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "app/app_parts.h"
+#include "app/crawl_work.h"
 #include "platform/clock.h"
 #include "util/text.h"
 
@@ -110,7 +111,7 @@ void App::SetPeriodicSave(bool on) {
 void App::SetIgnoreList(bool on) {
     parts_->settings.ignoreList.store(on);
     if (on && !parts_->run.HistoryLoaded()) {
-        LoadHistory();
+        Work().LoadHistory();
     }
 }
 

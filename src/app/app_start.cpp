@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/app_parts.h"
+#include "app/crawl_work.h"
 #include "app/recent_texts.h"
 #include "platform/clock.h"
 #include "util/text.h"
@@ -56,7 +57,7 @@ bool App::StartCrawl(const CrawlRequest& request) {
 
     if (request.scope == CrawlScope::FileUrl) {
         parts_->run.SetDownloadingUserFile(true);
-        AddFile(address, true, true);
+        Work().AddFile(address, true, true);
         ResumeAfterStop();
         return true;
     }
@@ -64,21 +65,22 @@ bool App::StartCrawl(const CrawlRequest& request) {
     const bool stopAddingLinks = parts_->run.StopAddingLinks();
     parts_->run.SetStopAddingLinks(false);
     parts_->run.SetDownloadingUserFile(false);
-    ClearRunDownloads();
+    Work().ClearRunDownloads();
     parts_->run.SetCrawlStarted(true);
     const bool allLinked = request.scope == CrawlScope::AllLinked;
     const bool withinDomain = request.scope == CrawlScope::WithinDomain;
-    if ((allLinked || withinDomain) && UrlInHistory(address)) {
-        EraseUrlHistory(false);
+    if ((allLinked || withinDomain) && Work().UrlInHistory(address)) {
+        Work().EraseUrlHistory(false);
     }
     {
         auto lock = parts_->queues.Visited();
         RecordList& visited = *lock;
         parts_->counters.earlierVisits.store(visited.Size());
     }
-    (void)AddSite(address, allLinked ? 1 : 0, withinDomain ? 1 : 0, 0, request.webPagesChecked);
+    (void)Work().AddSite(address, allLinked ? 1 : 0, withinDomain ? 1 : 0, 0,
+                         request.webPagesChecked);
     parts_->run.SetStopAddingLinks(stopAddingLinks);
-    AddFileIfWanted(address, {}, true);
+    Work().AddFileIfWanted(address, {}, true);
     ResumeAfterStop();
     return true;
 }
@@ -100,16 +102,16 @@ bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
     parts_->run.SetTrackLastDownload(true);
     parts_->run.SetStopAddingLinks(false);
     if (answers.fileMode) {
-        AddFile(address, true, true);
+        Work().AddFile(address, true, true);
     } else {
-        ClearRunDownloads();
+        Work().ClearRunDownloads();
         parts_->run.SetCrawlStarted(true);
-        if ((answers.allLinked || answers.withinDomain) && UrlInHistory(address)) {
-            EraseUrlHistory(false);
+        if ((answers.allLinked || answers.withinDomain) && Work().UrlInHistory(address)) {
+            Work().EraseUrlHistory(false);
         }
-        (void)AddSite(address, answers.allLinked ? 1 : 0, answers.withinDomain ? 1 : 0,
-                      answers.thirdFlag, false);
-        AddFileIfWanted(address, {}, true);
+        (void)Work().AddSite(address, answers.allLinked ? 1 : 0, answers.withinDomain ? 1 : 0,
+                             answers.thirdFlag, false);
+        Work().AddFileIfWanted(address, {}, true);
     }
     parts_->port.SetScopeButtons(answers.allLinked, answers.withinDomain);
     ResumeAfterStop();

@@ -4,6 +4,7 @@
 #include "app/app_parts.h"
 #include "app/counter_text.h"
 #include "app/crawl_fetcher.h"
+#include "app/crawl_work.h"
 #include "crawl/page_worker.h"
 #include "download/download_worker.h"
 #include "net/http_connection.h"
@@ -32,7 +33,7 @@ public:
     }
     bool WantsMorePages() override { return app_.AllowMorePages(); }
     UrlRecordPtr TakeNextPage(int slot, bool& keepRecord) override {
-        return app_.TakeNextPage(slot, keepRecord);
+        return app_.Work().TakeNextPage(slot, keepRecord);
     }
     void ItemStarted(const std::string& url) override { app_.ItemStarted(&url); }
     void ProcessPage(int slot, UrlRecord& record) override {
@@ -41,10 +42,10 @@ public:
         }
     }
     void ItemFinished(int slot) override {
-        app_.NoteHeldPage(slot, nullptr);
+        app_.Work().NoteHeldPage(slot, nullptr);
         app_.ItemFinished(slot);
     }
-    void PageDone(const UrlRecord& record) override { app_.PageDone(record); }
+    void PageDone(const UrlRecord& record) override { app_.Work().PageDone(record); }
     void End(int slot) override {
         app_.Fetcher().DropPageConnection(slot);
         app_.Fetcher().DropDownloadConnection(slot);
@@ -73,7 +74,7 @@ public:
         return slot;
     }
     std::optional<std::string> TakeNextDownload(int slot) override {
-        return app_.TakeNextDownload(slot);
+        return app_.Work().TakeNextDownload(slot);
     }
     bool HandPageToPageWorker(int slot, const std::string& url) override {
         return app_.Fetcher().HandPageToPageWorker(slot, url);
@@ -82,7 +83,7 @@ public:
     bool Download(int slot, const std::string& url) override {
         const bool succeeded =
             app_.Hooks().downloadHandler ? app_.Hooks().downloadHandler(slot, url) : true;
-        app_.NoteHeldDownload(slot, {});
+        app_.Work().NoteHeldDownload(slot, {});
         return succeeded;
     }
     void ItemFinished(int slot) override { app_.ItemFinished(slot); }

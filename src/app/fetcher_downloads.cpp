@@ -7,6 +7,7 @@
 #include "app/app.h"
 #include "app/app_fetch_environment.h"
 #include "app/crawl_fetcher.h"
+#include "app/crawl_work.h"
 #include "download/download_transaction.h"
 #include "download/save_names.h"
 #include "net/http_fetch.h"
@@ -42,7 +43,7 @@ CrawlFetcher::ConnectOutcome CrawlFetcher::ConnectForDownload(HttpConnection& c,
         c.Close();
         // An exit while connecting puts the URL back, so that a later run has it.
         if (run_.ExitAfterThisDownload() || run_.WorkersStopping()) {
-            app_.AddFile(url, true, false);
+            app_.Work().AddFile(url, true, false);
             return ConnectOutcome::Abandoned;
         }
         if (s.cancel.load()) {
@@ -119,7 +120,7 @@ bool CrawlFetcher::DownloadOne(int slot, const std::string& rawUrl, bool asFile,
     const bool flat = nameOptions.mode == kNoSubDirectories;
     auto guess = [&](const std::string& url) {
         if (settings_.guessUrls.load()) {
-            app_.GuessFileUrls(url);
+            app_.Work().GuessFileUrls(url);
         }
     };
 
@@ -287,17 +288,17 @@ bool CrawlFetcher::ProcessDownload(int slot, const std::string& url, bool keepPa
         if (settings_.logUrls.load()) {
             app_.LogValidUrl(url);
         }
-        app_.RecordDownloaded(url);
+        app_.Work().RecordDownloaded(url);
         ProcessStylesheet(url);
     } else if (s.status.load() == 404) {
-        app_.RecordDownloaded(url);  // not to be tried again
+        app_.Work().RecordDownloaded(url);  // not to be tried again
     } else {
         if (failure == FailureKind::Disk && settings_.logUrlErrors.load()) {
             (void)app_.UrlErrors().WriteEntry(0, url);
         }
         // With the disk full every unfinished file stays queued for later.
         if (run_.DiskFull()) {
-            app_.AddFile(url, true, false);
+            app_.Work().AddFile(url, true, false);
         }
     }
     return done;

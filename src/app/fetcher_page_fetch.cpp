@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "app/app_fetch_environment.h"
 #include "app/crawl_fetcher.h"
+#include "app/crawl_work.h"
 #include "app/page_url.h"
 #include "download/download_transaction.h"
 #include "net/http_fetch.h"
@@ -167,7 +168,7 @@ bool CrawlFetcher::FetchPage(int slot, UrlRecord& record) {
     const FetchResult result = RunTransaction(c, state, request, *environment_);
     if (result.Usable()) {
         if (result.HasBody() && settings_.guessUrls.load() && !state.answer.redirected) {
-            app_.GuessUrls(record, true);
+            app_.Work().GuessUrls(record, true);
         }
         return true;
     }

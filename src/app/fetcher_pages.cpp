@@ -5,6 +5,7 @@
 #include "app/app_fetch_environment.h"
 #include "app/app_link_sink.h"
 #include "app/crawl_fetcher.h"
+#include "app/crawl_work.h"
 #include "crawl/link_scanner.h"
 #include "download/save_names.h"
 #include "net/http_connection.h"
@@ -120,11 +121,11 @@ bool CrawlFetcher::ClaimPageDownload(int slot, const std::string& url) {
     auto lock = queues_.Files();
     UrlList& toDownload = *lock;
     // Taken and held in one step, as a download worker takes its files.
-    if (!toDownload.Contains(url) || app_.HeldByDownloadWorker(url) ||
+    if (!toDownload.Contains(url) || app_.Work().HeldByDownloadWorker(url) ||
         !toDownload.RemoveFirst(url)) {
         return false;
     }
-    app_.NoteHeldDownload(slot, url);
+    app_.Work().NoteHeldDownload(slot, url);
     counters_.filesTaken.fetch_add(1);
     return true;
 }
@@ -134,7 +135,7 @@ bool CrawlFetcher::SaveAndScanPage(int slot, UrlRecord& record) {
     app_.RefreshCounterText(Counter::ToDownload);
     // The file's whole work, as a download worker does it.
     (void)ProcessDownload(slot, record.url, true);
-    app_.NoteHeldDownload(slot, {});
+    app_.Work().NoteHeldDownload(slot, {});
     HttpConnection* c = downloadConnections_[static_cast<std::size_t>(slot)].get();
     const FetchState& state = downloadStates_[static_cast<std::size_t>(slot)];
     if (c == nullptr || !state.pageKept || state.answer.redirected || !s.saved.load()) {
@@ -143,7 +144,7 @@ bool CrawlFetcher::SaveAndScanPage(int slot, UrlRecord& record) {
     tally_.PageScanned();
     ScanReceivedPage(*c, state.answer, record, slot);
     if (settings_.guessUrls.load()) {
-        app_.GuessUrls(record, true);
+        app_.Work().GuessUrls(record, true);
     }
     UrlScanned();
     return true;

@@ -4,6 +4,7 @@
 #include "app/app.h"
 #include "app/app_fetch_environment.h"
 #include "app/crawl_fetcher.h"
+#include "app/crawl_work.h"
 #include "download/rewrite_links.h"
 #include "download/save_names.h"
 #include "download/stylesheets.h"
@@ -53,7 +54,7 @@ void CrawlFetcher::ProcessStylesheet(const std::string& url) {
     const std::string base = (w.secure ? "https://" : "http://") + w.host + "/" + w.path;
     for (const std::string& link : StylesheetLinks(css)) {
         if (const std::optional<std::string> target = ResolveReference(base, link)) {
-            app_.AddFileIfWanted(*target, {}, false);
+            app_.Work().AddFileIfWanted(*target, {}, false);
         }
     }
     // A saved stylesheet is edited like a saved page, as a page in its own

@@ -1,4 +1,5 @@
 #include "app/option_values.h"
+#include "app/crawl_work.h"
 
 #include <string>
 
@@ -194,10 +195,10 @@ std::vector<FieldRefusal> ApplyOptionValues(App& app, const OptionValues& v) {
         s.types.Set(TypeKind::SiteTypes, v.siteTypes);
     }
     if (SetWhenChanged(app, TypeKind::ExclusionTypes, v.skipKeywords)) {
-        app.ApplySkipKeywordsToQueue();
+        app.Work().ApplySkipKeywordsToQueue();
     }
     if (SetWhenChanged(app, TypeKind::DownloadKeywords, v.downloadKeywords)) {
-        app.ApplyDownloadKeywordsToQueue();
+        app.Work().ApplyDownloadKeywordsToQueue();
     }
     // The search-word question follows the search type chosen in the same
     // dialog, so it is asked once that type is in place.
@@ -219,7 +220,7 @@ std::vector<FieldRefusal> ApplyOptionValues(App& app, const OptionValues& v) {
     s.dft.store(DftFromTickedBoxes(boxes, s.types.Text(TypeKind::FileTypes), s));
     s.searchType.store(v.searchType);
     if (askSearchWords) {
-        app.ApplySearchWordsToQueue();
+        app.Work().ApplySearchWordsToQueue();
     }
     s.sendCookie.store(v.sendCookie);
     s.minFileSize.store(NumberOf(v.minFileSize));

@@ -1,4 +1,5 @@
 #include "app/queue_view.h"
+#include "app/crawl_work.h"
 
 #include <algorithm>
 #include <mutex>
@@ -131,13 +132,14 @@ QueuePositions QueueView::Locate(std::string_view firstUrl, std::string_view las
 int QueueView::Remove(const std::vector<QueueEntry>& entries) {
     int removed = 0;
     for (const QueueEntry& entry : entries) {
-        const bool gone = queue_ == ViewedQueue::Pages
-                              ? entry.record != nullptr && app_.RemovePage(entry.record.get())
-                              : app_.RemoveDownload(entry.url, true);
+        const bool gone =
+            queue_ == ViewedQueue::Pages
+                ? entry.record != nullptr && app_.Work().RemovePage(entry.record.get())
+                : app_.Work().RemoveDownload(entry.url, true);
         removed += gone ? 1 : 0;
     }
     if (queue_ == ViewedQueue::Downloads && removed != 0) {
-        app_.RefreshDownloadCount();
+        app_.Work().RefreshDownloadCount();
     }
     return removed;
 }
@@ -161,7 +163,7 @@ int QueueView::RemoveMatching(std::string_view lowerText) {
 
 void QueueView::Empty() {
     if (queue_ == ViewedQueue::Downloads) {
-        app_.EmptyDownloads();
+        app_.Work().EmptyDownloads();
     }
 }
 

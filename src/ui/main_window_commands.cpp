@@ -13,6 +13,7 @@
 
 #include "app/app.h"
 #include "app/crawl_state_file.h"
+#include "app/crawl_work.h"
 #include "app/option_files.h"
 #include "app/update_check.h"
 #include "download/last_downloads.h"
@@ -125,7 +126,7 @@ bool MainWindow::OnCommand(int id) {
             Action(id)->setChecked(app_.State().StopAddingHistory());
             return true;
         case mw::kMenuEraseHistory:
-            app_.EraseUrlHistory(true);
+            app_.Work().EraseUrlHistory(true);
             return true;
         case mw::kMenuEraseDupeData:
             app_.Dupes().Erase();
@@ -446,7 +447,7 @@ void MainWindow::OpenUrlErrorLog() {
 void MainWindow::EmptyDownloadsQuestion() {
     if (port_.Ask("Are you sure you want to empty the download queue?", "Warning", Buttons::YesNo,
                   Icon::Question) == Answer::Yes) {
-        app_.EmptyDownloads();
+        app_.Work().EmptyDownloads();
     } else {
         app_.ShowStatus("'Remove All Downloads' action aborted.");
     }

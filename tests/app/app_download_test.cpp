@@ -2,6 +2,7 @@
 #include <thread>
 
 #include "app/app_fixture.h"
+#include "app/crawl_work.h"
 #include "download/last_downloads.h"
 
 namespace wg::test {
@@ -67,12 +68,12 @@ TEST_F(DownloadTest, MissingFileIsRememberedAndUnreachableServerDropsTheUrl) {
     a.Settings().ignoreList.store(true);
     const std::string missing = server.Url("none.jpg");
     EXPECT_FALSE(a.Fetcher().ProcessDownload(slot, missing));
-    EXPECT_TRUE(a.DownloadedBefore(missing));
+    EXPECT_TRUE(a.Work().DownloadedBefore(missing));
 
     const std::uint16_t closedPort = ClosedPort();
     const std::string unreachable = "http://127.0.0.1:" + std::to_string(closedPort) + "/a.jpg";
     EXPECT_FALSE(a.Fetcher().ProcessDownload(slot, unreachable));
-    EXPECT_FALSE(a.DownloadedBefore(unreachable));
+    EXPECT_FALSE(a.Work().DownloadedBefore(unreachable));
     EXPECT_EQ(port->Messages().size(), 1u);
 
     // Asked to exit while connecting: the URL goes back to the queue.

@@ -1,5 +1,6 @@
 // "History.dta" and "History.bak" through the App.
 #include "app/app_fixture.h"
+#include "app/crawl_work.h"
 #include "platform/files.h"
 #include "store/history_file.h"
 
@@ -27,12 +28,12 @@ protected:
 TEST_F(HistoryFileTest, SavesWithABackupAndReadsBack) {
     App& a = InitApp();
     a.Settings().ignoreList.store(true);
-    a.RecordDownloaded("http://h.example/f0.zip");
-    a.RecordDownloaded("http://h.example/f1.zip");
-    a.SaveHistory();
+    a.Work().RecordDownloaded("http://h.example/f0.zip");
+    a.Work().RecordDownloaded("http://h.example/f1.zip");
+    a.Work().SaveHistory();
     EXPECT_EQ(ReadWholeFile(a.Paths().historyFile), Image(0, 2));
-    a.RecordDownloaded("http://h.example/f2.zip");
-    a.SaveHistory();
+    a.Work().RecordDownloaded("http://h.example/f2.zip");
+    a.Work().SaveHistory();
     EXPECT_EQ(ReadWholeFile(a.Paths().historyBackup), Image(0, 2));
     EXPECT_EQ(ReadWholeFile(a.Paths().historyFile), Image(0, 3));
 
@@ -40,13 +41,13 @@ TEST_F(HistoryFileTest, SavesWithABackupAndReadsBack) {
     App& b = InitApp();
     b.SetIgnoreList(true);
     EXPECT_TRUE(b.State().HistoryLoaded());
-    EXPECT_TRUE(b.DownloadedBefore("http://h.example/f2.zip"));
+    EXPECT_TRUE(b.Work().DownloadedBefore("http://h.example/f2.zip"));
 
     // Erasing the history and saving leaves an empty file and the old one as
     // the backup.
     port->QueueAnswer(Answer::Yes);
-    b.EraseUrlHistory(true);
-    b.SaveHistory();
+    b.Work().EraseUrlHistory(true);
+    b.Work().SaveHistory();
     EXPECT_EQ(ReadWholeFile(b.Paths().historyFile), Image(0, 0));
     EXPECT_EQ(ReadWholeFile(b.Paths().historyBackup), Image(0, 3));
 }
@@ -80,8 +81,8 @@ TEST_F(HistoryFileTest, RunThatNeverReadTheHistoryLeavesTheFilesAlone) {
     App& a = InitApp();
     ASSERT_EQ(platform::WriteFileAtomically(a.Paths().historyFile, Image(0, 5)), 0);
     ASSERT_EQ(platform::WriteFileAtomically(a.Paths().historyBackup, Image(0, 4)), 0);
-    a.SaveHistory();  // the history check is off: the file was never read
-    app.reset();      // the shutdown save too
+    a.Work().SaveHistory();  // the history check is off: the file was never read
+    app.reset();             // the shutdown save too
     EXPECT_EQ(ReadWholeFile(dir.path() / "History.dta"), Image(0, 5));
     EXPECT_EQ(ReadWholeFile(dir.path() / "History.bak"), Image(0, 4));
 }

@@ -1,6 +1,7 @@
 // Saving and loading the state file through the App.
 #include "app/app_fixture.h"
 #include "app/app_lists.h"
+#include "app/crawl_work.h"
 #include "platform/files.h"
 #include "store/state_file.h"
 
@@ -36,12 +37,12 @@ protected:
 TEST_F(StateFileTest, RoundTripKeepsListsFlagsBasesAndHeldFiles) {
     App& a = InitApp();
     Fill(a);
-    a.NoteHeldDownload(3, "http://h.example/held.zip");
-    a.NoteHeldPage(4, Record("http://h.example/held.html", "", 0, 1, 0));
+    a.Work().NoteHeldDownload(3, "http://h.example/held.zip");
+    a.Work().NoteHeldPage(4, Record("http://h.example/held.html", "", 0, 1, 0));
     ASSERT_TRUE(a.StateFile().Save(false));
     EXPECT_TRUE(port->StatusLine().starts_with("Saved State File at "));
-    a.NoteHeldDownload(3, {});
-    a.NoteHeldPage(4, nullptr);
+    a.Work().NoteHeldDownload(3, {});
+    a.Work().NoteHeldPage(4, nullptr);
     Empty(a);
 
     a.StateFile().Load(false);
@@ -80,11 +81,11 @@ TEST_F(StateFileTest, HeldPagesAreSavedFirstAndAHeldFileIsNotQueuedAgain) {
     App& a = InitApp();
     Fill(a);
     bool keep = false;
-    UrlRecordPtr taken = a.TakeNextPage(5, keep);  // a.html, now being scanned
+    UrlRecordPtr taken = a.Work().TakeNextPage(5, keep);  // a.html, now being scanned
     ASSERT_TRUE(taken);
-    const std::optional<std::string> file = a.TakeNextDownload(6);  // f1.zip
+    const std::optional<std::string> file = a.Work().TakeNextDownload(6);  // f1.zip
     ASSERT_TRUE(file);
-    a.AddFile(*file, false, false);  // found again on another page meanwhile
+    a.Work().AddFile(*file, false, false);  // found again on another page meanwhile
     EXPECT_EQ(QueuedFiles(a), std::vector<std::string>{"http://h.example/f2.zip"});
 
     ASSERT_TRUE(a.StateFile().Save(false));

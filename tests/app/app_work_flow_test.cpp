@@ -6,6 +6,7 @@
 #include "app/app_fixture.h"
 #include "app/app_lists.h"
 #include "app/counter_text.h"
+#include "app/crawl_work.h"
 
 namespace wg::test {
 namespace {
@@ -77,7 +78,7 @@ TEST_F(AppTest, TwoWorkersFindingTheWorkDoneReportItOnce) {
     const int first = a.Slots().Acquire();
     const int second = a.Slots().Acquire();
     bool keep = false;
-    ASSERT_NE(a.TakeNextPage(first, keep), nullptr);
+    ASSERT_NE(a.Work().TakeNextPage(first, keep), nullptr);
     a.ItemFinished(first);
     a.ItemFinished(second);  // the other worker finds no busy slot either
     const auto lines = port->StatusHistory();

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/crawl_work.h"
 #include "app/update_check.h"
 #include "app_fixture.h"
 #include "platform/files.h"
@@ -104,7 +105,7 @@ TEST_F(UpdateCheckTest, ANewerVersionIsFetchedInstalledAndEndsTheRun) {
 }
 
 TEST_F(UpdateCheckTest, WithFilesWaitingTheCrawlIsSavedAndEndsAfterTheDownloads) {
-    app->AddFile("http://127.0.0.1:9/waiting.zip", true, false);
+    app->Work().AddFile("http://127.0.0.1:9/waiting.zip", true, false);
     Offer("1.30");
     CheckForUpdate(*app, setup);
     EXPECT_TRUE(port->SawStatus("Finished Downloading New Version."));

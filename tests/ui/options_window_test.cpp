@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "app/app_lists.h"
+#include "app/crawl_work.h"
 #include "child_window_fixture.h"
 #include "settings/settings_file.h"
 #include "ui/options_window.h"
@@ -291,9 +292,9 @@ TEST_F(OptionsWindowTest, DefaultsResetAtOnceAndCancelKeepsTheReset) {
 }
 
 TEST_F(OptionsWindowTest, ChangedKeywordListsAskAboutTheQueues) {
-    (void)app->AddSite("http://127.0.0.1:9/forum/a.html", 1, 0, 0, false);
-    (void)app->AddSite("http://127.0.0.1:9/b.html", 1, 0, 0, false);
-    app->AddFile("http://127.0.0.1:9/big.zip", true, false);
+    (void)app->Work().AddSite("http://127.0.0.1:9/forum/a.html", 1, 0, 0, false);
+    (void)app->Work().AddSite("http://127.0.0.1:9/b.html", 1, 0, 0, false);
+    app->Work().AddFile("http://127.0.0.1:9/big.zip", true, false);
     struct Case {
         int field;
         std::string text;

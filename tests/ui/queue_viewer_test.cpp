@@ -6,6 +6,7 @@
 
 #include "app/app_fixture.h"
 #include "app/app_lists.h"
+#include "app/crawl_work.h"
 #include "child_window_fixture.h"
 #include "net/transfer_slots.h"
 #include "support/http_test_server.h"
@@ -37,7 +38,7 @@ protected:
     // Download workers take `count` files, as they would between two pages.
     void WorkersTake(int count) {
         for (int i = 0; i < count; ++i) {
-            ASSERT_TRUE(app->TakeNextDownload(kTransferSlotCount - 1).has_value());
+            ASSERT_TRUE(app->Work().TakeNextDownload(kTransferSlotCount - 1).has_value());
         }
         app->Slots()[kTransferSlotCount - 1].SetUrl("");
     }
@@ -218,7 +219,7 @@ TEST_F(QueueViewerTest, WindowCommandsPauseOpenAndClose) {
     EXPECT_EQ(opened, (std::vector<std::string>{FileUrl(2)}));
 
     // An emptied queue empties the viewer.
-    app->EmptyDownloads();
+    app->Work().EmptyDownloads();
     EXPECT_TRUE(v->ShownTexts().empty());
 
     // Esc closes it; the window's pump forgets it and the save may run again.

@@ -2,6 +2,7 @@
 #include <new>
 
 #include "app/app_parts.h"
+#include "app/crawl_work.h"
 #include "crawl/block_pool.h"
 #include "settings/type_filters.h"
 #include "util/log_file.h"
@@ -37,12 +38,13 @@ bool LooksEscaped(std::string_view url) {
 
 }  // namespace
 
-void App::SetRejectReason(std::string_view reason) {
+void CrawlWork::SetRejectReason(std::string_view reason) {
     parts_->rejectReason.Set(reason.substr(0, std::min(reason.size(), kRejectReasonLimit)));
 }
 
-UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::uint8_t withinDomain,
-                          std::uint8_t thirdFlag, bool filtered, const std::string* baseUrl) {
+UrlRecordPtr CrawlWork::AddSite(std::string_view urlIn, std::uint8_t allLinked,
+                                std::uint8_t withinDomain, std::uint8_t thirdFlag, bool filtered,
+                                const std::string* baseUrl) {
     int step = 0;
     std::string url;
     try {
@@ -136,17 +138,17 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
             record->url = url;
             linksToGrubble.PushBack(record);
         }
-        WakeOneWorker(WorkerKind::Page);
+        app_.WakeOneWorker(WorkerKind::Page);
         // 11.
         step = 7;
-        RefreshCounterText(Counter::LinksToGrubble);
+        app_.RefreshCounterText(Counter::LinksToGrubble);
         if (!filtered) {
             if (allLinked == 0 && withinDomain == 0) {
-                ShowStatus("Added single page to fetch.");
+                app_.ShowStatus("Added single page to fetch.");
             } else if (allLinked != 0) {
-                ShowStatus("Added site:  Following ALL links.");
+                app_.ShowStatus("Added site:  Following ALL links.");
             } else {
-                ShowStatus("Added site:  Following links within this domain only.");
+                app_.ShowStatus("Added site:  Following links within this domain only.");
             }
             if (parts_->settings.guessUrls.load()) {
                 GuessUrls(*record, true);
@@ -165,7 +167,7 @@ UrlRecordPtr App::AddSite(std::string_view urlIn, std::uint8_t allLinked, std::u
     }
 }
 
-void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
+void CrawlWork::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
     // The index lines of the history and the queue load together, the
     // queue's while the history and the keywords are tested.
     parts_->queues.PrefetchFile(urlIn, !userAdded && parts_->settings.ignoreList.load());
@@ -202,10 +204,10 @@ void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
         }
         toDownload.PushBack(url);
     }
-    WakeOneWorker(WorkerKind::Download);
+    app_.WakeOneWorker(WorkerKind::Download);
     // 7.
     parts_->run.SetDownloadingUserFile(fileUrlMode);
-    RefreshCounterText(Counter::ToDownload);
+    app_.RefreshCounterText(Counter::ToDownload);
     if (parts_->settings.logDebug.load()) {
         DebugLog("FILE : %s", url.c_str());
     }
@@ -215,7 +217,8 @@ void App::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode) {
     }
 }
 
-void App::AddFileIfWanted(std::string_view url, std::string_view requiredDomain, bool userAdded) {
+void CrawlWork::AddFileIfWanted(std::string_view url, std::string_view requiredDomain,
+                                bool userAdded) {
     const bool withinDomain = parts_->port.SelectedScope() == CrawlScope::WithinDomain;
     switch (CheckFileWanted(parts_->settings, url, requiredDomain, withinDomain)) {
         case FileWanted::Add:
@@ -229,7 +232,7 @@ void App::AddFileIfWanted(std::string_view url, std::string_view requiredDomain,
     }
 }
 
-UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
+UrlRecordPtr CrawlWork::TakeNextPage(int slot, bool& keepRecord) {
     if (parts_->run.Paused() || parts_->run.StopRequested() ||
         parts_->run.ExitAfterThisDownload()) {
         return nullptr;
@@ -258,13 +261,13 @@ UrlRecordPtr App::TakeNextPage(int slot, bool& keepRecord) {
     if (!keepRecord) {
         RecordVisited(record, false);
     } else {
-        RefreshCounterText(Counter::LinksToGrubble);
+        app_.RefreshCounterText(Counter::LinksToGrubble);
     }
     return record;
 }
 
-void App::RecordVisited(const UrlRecordPtr& record, bool freeIfNotRecorded) {
-    RefreshCounterText(Counter::LinksToGrubble);
+void CrawlWork::RecordVisited(const UrlRecordPtr& record, bool freeIfNotRecorded) {
+    app_.RefreshCounterText(Counter::LinksToGrubble);
     if (record && !parts_->run.StopAddingHistory()) {
         auto lock = parts_->queues.Visited();
         RecordList& visited = *lock;
@@ -283,7 +286,7 @@ void App::RecordVisited(const UrlRecordPtr& record, bool freeIfNotRecorded) {
     }
 }
 
-bool App::RemovePage(const UrlRecord* record) {
+bool CrawlWork::RemovePage(const UrlRecord* record) {
     UrlRecordPtr taken;
     {
         auto lock = parts_->queues.Pages();
@@ -300,7 +303,7 @@ bool App::RemovePage(const UrlRecord* record) {
         linksToGrubble.RemoveRecord(record);
     }
     parts_->counters.pagesTaken.fetch_add(1);
-    RefreshCounterText(Counter::LinksToGrubble);
+    app_.RefreshCounterText(Counter::LinksToGrubble);
     if (parts_->run.StopAddingHistory()) {
         PageDone(*taken);
     } else {
@@ -313,11 +316,11 @@ bool App::RemovePage(const UrlRecord* record) {
     return true;
 }
 
-void App::PageDone(const UrlRecord& record) {
+void CrawlWork::PageDone(const UrlRecord& record) {
     parts_->port.PageRecordGone(record);
 }
 
-std::optional<std::string> App::TakeNextDownload(int slot) {
+std::optional<std::string> CrawlWork::TakeNextDownload(int slot) {
     if (parts_->run.Paused() || parts_->run.StopRequested() ||
         parts_->run.ExitAfterThisDownload() || parts_->run.WorkHeld() || parts_->run.DiskFull()) {
         return std::nullopt;
@@ -343,20 +346,20 @@ std::optional<std::string> App::TakeNextDownload(int slot) {
         }
     }
     if (wakePages) {
-        WakeWorkers();
+        app_.WakeWorkers();
     }
-    RefreshCounterText(Counter::ToDownload);
+    app_.RefreshCounterText(Counter::ToDownload);
     if (url) {
         parts_->counters.filesTaken.fetch_add(1);
     }
     if (parts_->run.ExitAfterThisDownload()) {
-        RequestExit();
-        ShowStatus("Exiting After This Download...");
+        app_.RequestExit();
+        app_.ShowStatus("Exiting After This Download...");
     }
     return url;
 }
 
-void App::EmptyDownloads() {
+void CrawlWork::EmptyDownloads() {
     {
         auto lock = parts_->queues.Files();
         UrlList& toDownload = *lock;
@@ -369,12 +372,12 @@ void App::EmptyDownloads() {
         pagesToSave.clear();
     }
     if (parts_->run.PauseAfterDownloads()) {
-        PauseWhenDownloadsEmpty();
+        app_.PauseWhenDownloadsEmpty();
     }
-    RefreshCounterText(Counter::ToDownload, true);
+    app_.RefreshCounterText(Counter::ToDownload, true);
 }
 
-bool App::RemoveDownload(std::string_view url, bool recordAsDownloaded) {
+bool CrawlWork::RemoveDownload(std::string_view url, bool recordAsDownloaded) {
     if (parts_->run.StopRequested() || parts_->run.ExitAfterThisDownload()) {
         return false;
     }
@@ -392,11 +395,11 @@ bool App::RemoveDownload(std::string_view url, bool recordAsDownloaded) {
     return true;
 }
 
-void App::RefreshDownloadCount() {
-    RefreshCounterText(Counter::ToDownload);
+void CrawlWork::RefreshDownloadCount() {
+    app_.RefreshCounterText(Counter::ToDownload);
 }
 
-bool App::HeldByDownloadWorker(std::string_view url) {
+bool CrawlWork::HeldByDownloadWorker(std::string_view url) {
     auto lock = parts_->queues.Held();
     auto& heldDownloads = lock->downloads;
     auto& pagesToSave = lock->pagesToSave;
@@ -411,7 +414,7 @@ bool App::HeldByDownloadWorker(std::string_view url) {
     return false;
 }
 
-void App::NoteHeldPage(int slot, UrlRecordPtr record) {
+void CrawlWork::NoteHeldPage(int slot, UrlRecordPtr record) {
     auto lock = parts_->queues.Held();
     auto& heldPages = lock->pages;
     if (record) {
@@ -421,7 +424,7 @@ void App::NoteHeldPage(int slot, UrlRecordPtr record) {
     }
 }
 
-void App::NoteHeldDownload(int slot, std::string_view url) {
+void CrawlWork::NoteHeldDownload(int slot, std::string_view url) {
     auto lock = parts_->queues.Held();
     auto& heldDownloads = lock->downloads;
     if (url.empty()) {

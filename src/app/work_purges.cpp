@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "app/app_parts.h"
+#include "app/crawl_work.h"
 #include "util/text.h"
 
 namespace wg {
@@ -29,7 +30,7 @@ bool HasEntries(const TypeSnapshot& list) {
 
 }  // namespace
 
-void App::ApplySkipKeywordsToQueue() {
+void CrawlWork::ApplySkipKeywordsToQueue() {
     const TypeSnapshot words = parts_->settings.types.Get(TypeKind::ExclusionTypes);
     bool queued = false;
     {
@@ -47,7 +48,7 @@ void App::ApplySkipKeywordsToQueue() {
     PurgeQueuedPages([&words](const UrlRecord& r) { return ContainsLiteralEntry(*words, r.url); });
 }
 
-void App::ApplyDownloadKeywordsToQueue() {
+void CrawlWork::ApplyDownloadKeywordsToQueue() {
     const TypeSnapshot words = parts_->settings.types.Get(TypeKind::DownloadKeywords);
     bool queued = false;
     {
@@ -68,10 +69,10 @@ void App::ApplyDownloadKeywordsToQueue() {
         toDownload.RemoveIf(
             [&words](const std::string& url) { return ContainsLiteralEntry(*words, url); });
     }
-    RefreshCounterText(Counter::ToDownload);
+    app_.RefreshCounterText(Counter::ToDownload);
 }
 
-void App::ApplySearchWordsToQueue() {
+void CrawlWork::ApplySearchWordsToQueue() {
     const TypeSnapshot words = parts_->settings.types.Get(TypeKind::SearchWords);
     bool queued = false;
     {
@@ -89,7 +90,7 @@ void App::ApplySearchWordsToQueue() {
     PurgeQueuedPages([&words](const UrlRecord& r) { return !ContainsLiteralEntry(*words, r.url); });
 }
 
-void App::PurgeQueuedPages(const std::function<bool(const UrlRecord&)>& remove) {
+void CrawlWork::PurgeQueuedPages(const std::function<bool(const UrlRecord&)>& remove) {
     std::vector<UrlRecordPtr> removed;
     {
         auto lock = parts_->queues.Pages();
@@ -105,7 +106,7 @@ void App::PurgeQueuedPages(const std::function<bool(const UrlRecord&)>& remove) 
     for (const auto& r : removed) {
         RecordVisited(r, true);
     }
-    RefreshCounterText(Counter::LinksToGrubble);
+    app_.RefreshCounterText(Counter::LinksToGrubble);
 }
 
 }  // namespace wg

@@ -1,6 +1,7 @@
 // The download history, this run's downloads, the visited list's history
 // operations and URL guessing.
 #include "app/app_parts.h"
+#include "app/crawl_work.h"
 #include "platform/clock.h"
 #include "util/text.h"
 #include "util/timing.h"
@@ -26,7 +27,7 @@ void AppendLimited(UrlList& list, std::size_t limit, std::string_view url) {
 
 }  // namespace
 
-void App::RecordDownloaded(std::string_view url) {
+void CrawlWork::RecordDownloaded(std::string_view url) {
     if (parts_->settings.ignoreList.load()) {
         auto lock = parts_->queues.History();
         UrlList& downloadHistory = lock->downloaded;
@@ -39,7 +40,7 @@ void App::RecordDownloaded(std::string_view url) {
     }
 }
 
-bool App::DownloadedBefore(std::string_view url) {
+bool CrawlWork::DownloadedBefore(std::string_view url) {
     if (parts_->settings.ignoreList.load()) {
         auto lock = parts_->queues.History();
         UrlList& downloadHistory = lock->downloaded;
@@ -65,13 +66,13 @@ bool App::DownloadedBefore(std::string_view url) {
     return false;
 }
 
-void App::ClearRunDownloads() {
+void CrawlWork::ClearRunDownloads() {
     auto lock = parts_->queues.History();
     UrlList& runDownloads = lock->thisRun;
     runDownloads.Clear();
 }
 
-bool App::UrlInHistory(std::string_view urlIn) {
+bool CrawlWork::UrlInHistory(std::string_view urlIn) {
     std::string url(urlIn);
     if ((url.size() > 4 && url[4] == '%') || (url.size() > 5 && url[5] == '%')) {
         UrlUnescapeInPlace(url);
@@ -82,11 +83,11 @@ bool App::UrlInHistory(std::string_view urlIn) {
     return visited.ContainsUrl(trimmed);
 }
 
-void App::EraseUrlHistory(bool ask) {
+void CrawlWork::EraseUrlHistory(bool ask) {
     if (ask) {
         if (parts_->port.Ask("Are you sure you want to erase the history of URLs scanned?",
                              "Warning", Buttons::YesNo, Icon::Question) != Answer::Yes) {
-            ShowStatus("Erase action aborted.");
+            app_.ShowStatus("Erase action aborted.");
             return;
         }
     } else if (parts_->port.Ask(
@@ -97,7 +98,7 @@ void App::EraseUrlHistory(bool ask) {
     }
     const bool wasPaused = parts_->run.Paused();
     parts_->run.SetPaused(true);
-    ShowStatus("Waiting for current downloads to finish before clearing URL history...");
+    app_.ShowStatus("Waiting for current downloads to finish before clearing URL history...");
     while (parts_->counters.inProcessCount.load() != 0) {
         platform::SleepMs(parts_->timing.inProcessPollMs);
         parts_->port.ProcessMessages();
@@ -105,7 +106,7 @@ void App::EraseUrlHistory(bool ask) {
         parts_->counters.inProcessCount.store(
             static_cast<std::uint32_t>(parts_->slots.CountBusy()));
     }
-    ShowStatus("Clearing URL history...");
+    app_.ShowStatus("Clearing URL history...");
     {
         auto lock = parts_->queues.Visited();
         RecordList& visited = *lock;
@@ -121,12 +122,12 @@ void App::EraseUrlHistory(bool ask) {
     }
     parts_->run.SetPaused(wasPaused);
     if (!wasPaused) {
-        WakeWorkers();
+        app_.WakeWorkers();
     }
-    ShowStatus("URL history erased.");
+    app_.ShowStatus("URL history erased.");
 }
 
-void App::GuessUrls(const UrlRecord& record, bool filtered) {
+void CrawlWork::GuessUrls(const UrlRecord& record, bool filtered) {
     const std::string& url = record.url;
     if (url.size() < 13 || parts_->run.StopRequested()) {
         return;
@@ -161,7 +162,7 @@ void App::GuessUrls(const UrlRecord& record, bool filtered) {
     }
 }
 
-void App::GuessFileUrls(std::string_view url) {
+void CrawlWork::GuessFileUrls(std::string_view url) {
     if (parts_->run.StopRequested()) {
         return;
     }

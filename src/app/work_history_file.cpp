@@ -4,13 +4,14 @@
 #include <string>
 
 #include "app/app_parts.h"
+#include "app/crawl_work.h"
 #include "platform/files.h"
 #include "store/history_file.h"
 #include "util/error_texts.h"
 
 namespace wg {
 
-void App::SaveHistory() {
+void CrawlWork::SaveHistory() {
     if (parts_->run.WorkHeld()) {
         return;
     }
@@ -34,11 +35,11 @@ void App::SaveHistory() {
     if (const int error = platform::WriteFileAtomically(parts_->paths.historyFile, image);
         error != 0) {
         const std::string text = FileErrorText(error);
-        ShowStatus(text.empty() ? "Failed to save history file." : text);
+        app_.ShowStatus(text.empty() ? "Failed to save history file." : text);
     }
 }
 
-void App::LoadHistory() {
+void CrawlWork::LoadHistory() {
     std::string bytes;
     bool fromBackup = false;
     if (!platform::ReadWholeFile(parts_->paths.historyFile, &bytes)) {
@@ -56,13 +57,13 @@ void App::LoadHistory() {
         UrlList& runDownloads = lock->thisRun;
         runDownloads.Clear();
         parts_->run.SetWorkHeld(true);
-        ShowStatus("Loading History...");
+        app_.ShowStatus("Loading History...");
         std::int32_t index = 0;
         bool ended = false;
         for (; index < reader.Surplus() && !ended; ++index) {
             ended = !reader.SkipRecord();
             if ((index & 0x31FF) == 0) {
-                AppendStatus(".");
+                app_.AppendStatus(".");
             }
         }
         std::string url;
@@ -75,13 +76,13 @@ void App::LoadHistory() {
             }
             if ((index & 0x3FF) == 0) {
                 if ((index & 0x31FF) == 0) {
-                    AppendStatus(".");
+                    app_.AppendStatus(".");
                 } else {
                     parts_->port.ProcessMessages();
                 }
             }
         }
-        ShowStatus("Ready.");
+        app_.ShowStatus("Ready.");
         parts_->run.SetWorkHeld(false);
     }
     if (fromBackup) {
