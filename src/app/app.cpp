@@ -1,8 +1,10 @@
 #include "app/app_parts.h"
+#include "app/crawl_control.h"
 #include "app/crawl_fetcher.h"
 #include "app/crawl_state_file.h"
 #include "app/crawl_work.h"
 #include "app/option_files.h"
+#include "app/option_setters.h"
 
 #include "app/app_fetch_environment.h"
 #include "net/http_connection.h"
@@ -31,6 +33,8 @@ AppParts::~AppParts() = default;
 
 App::App(UiPort& port) : parts_(std::make_unique<AppParts>(*this, port)) {
     parts_->work = std::make_unique<CrawlWork>(*this, *parts_);
+    parts_->setters = std::make_unique<OptionSetters>(*this, *parts_);
+    parts_->control = std::make_unique<CrawlControl>(*this, *parts_);
     parts_->fetcher = std::make_unique<CrawlFetcher>(*this);
     parts_->stateFile = std::make_unique<CrawlStateFile>(*this);
     parts_->optionFiles = std::make_unique<OptionFiles>(*this);

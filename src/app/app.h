@@ -34,6 +34,8 @@ class CrawlQueues;
 class CrawlStateFile;
 class CrawlTally;
 class CrawlWork;
+class OptionSetters;
+class CrawlControl;
 class DirectorySearch;
 class DupeHost;
 class DupeService;
@@ -75,41 +77,19 @@ public:
     std::string RecentUrlNewer(const std::string& fieldText) const;
 
     // ---- exit protocol ----
-    void RequestExit();
-    void ExitNow();
     void PageWorkerEnded();
     void DownloadWorkerEnded();
 
     // ---- stop and resume ----
-    void Stop(bool clearVisited);
-    void StopAll();
-    void StopWithAbort(bool abort);
-    void ResumeAfterStop();
 
     // ---- option setters with side effects ----
-    void SetExitAfterThisDownload(bool flag);
-    void SetExitAfterLastDownload(bool flag);
-    void SetPauseAfterDownloads(bool flag);
-    void PauseWhenDownloadsEmpty();
-    void SetUrlThreadCount(int count);
-    void SetDownloadThreadCount(int count);
-    void SetThreadPriority(int priority);
-    void SetUserAgent(std::string_view text);
-    void SetMinDownloadQueue(int count);
-    void SetMaxFileSize(int size);
-    void ToggleStopAddingHistory();
-    void TogglePause();
 
     // ---- the options on disk ----
     OptionFiles& Options();
-    // IGNORE_LIST: turning it on loads the download history when not loaded yet.
-    void SetIgnoreList(bool on);
 
     // ---- logs ----
     // A URL that could not be fetched, routed by VERBOSE, LOG_URL_ERRORS and LOGDEBUG.
     void RecordUrlError(int code, std::string_view url);
-    // Sets LOG_URL_ERRORS and opens or closes the URL error log beside the state file.
-    void SetUrlErrorLogging(bool on);
     std::string UrlErrorLogPath() const;
     // Appends a downloaded URL to "ValidURLs.log"; length 0 means the whole text.
     void LogValidUrl(std::string_view url, std::size_t length = 0);
@@ -137,6 +117,10 @@ public:
 
     // ---- the queues and the download history ----
     CrawlWork& Work();
+    // The options whose change has side effects.
+    OptionSetters& Setters();
+    // Stop, pause, resume, the exit-after choices, the request to exit.
+    CrawlControl& Control();
 
     // ---- the workers' work on the network ----
     CrawlFetcher& Fetcher();
@@ -180,18 +164,12 @@ public:
 
     // ---- the state file ----
     CrawlStateFile& StateFile();
-    void SetPeriodicSave(bool on);
 
     // ---- the last download and the newest picture ----
     LastDownloads& LastFiles();
-    // SHOW_LAST_IMAGE: on, the last picture comes back after 3 s; off, the
-    // preview shows its placeholder at once.
-    void SetShowLastImage(bool on);
 
     // ---- the duplication data ----
     DupeService& Dupes();
-    // RUNTIME_DUPLICATE_DETECT; a change asks for the list to be built again.
-    void SetRuntimeDuplicateDetect(bool on);
 
     // ---- run state ----
     // Stop, pause, held work and the exit-after choices; the workers' stop.
@@ -246,6 +224,8 @@ private:
 
     friend struct AppParts;
     friend class AppDupeHost;
+    friend class CrawlControl;
+    friend class OptionSetters;
     friend class AppPageWorker;
     friend class AppDownloadWorker;
     friend class CrawlStateFile;

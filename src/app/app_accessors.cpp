@@ -1,9 +1,11 @@
 // The App's parts, reached by name.
 #include "app/app_parts.h"
+#include "app/crawl_control.h"
 #include "app/crawl_fetcher.h"
 #include "app/crawl_state_file.h"
 #include "app/crawl_work.h"
 #include "app/option_files.h"
+#include "app/option_setters.h"
 
 namespace wg {
 
@@ -42,6 +44,12 @@ TransferSlotTable& App::Slots() {
 }
 const TransferSlotTable& App::Slots() const {
     return parts_->slots;
+}
+CrawlControl& App::Control() {
+    return *parts_->control;
+}
+OptionSetters& App::Setters() {
+    return *parts_->setters;
 }
 CrawlWork& App::Work() {
     return *parts_->work;

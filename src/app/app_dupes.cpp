@@ -39,13 +39,6 @@ std::unique_ptr<DupeHost> App::MakeDupeHost() {
     return std::make_unique<AppDupeHost>(*this);
 }
 
-void App::SetRuntimeDuplicateDetect(bool on) {
-    if (parts_->settings.runtimeDuplicateDetect.load() != on) {
-        parts_->settings.runtimeDuplicateDetect.store(on);
-        parts_->dupes->MarkRebuild();
-    }
-}
-
 std::vector<std::string> App::DupeDirectories() {
     std::vector<std::string> dirs;
     if (parts_->settings.searchDlSubDirs.load()) {

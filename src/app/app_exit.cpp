@@ -1,5 +1,6 @@
 // The exit protocol, Stop, the exit-after options and shutdown.
 #include "app/app_parts.h"
+#include "app/crawl_control.h"
 #include "app/option_files.h"
 #include "platform/clock.h"
 #include "util/log_file.h"
@@ -22,102 +23,17 @@ bool LowerLiveCount(std::atomic<int>& count) {
 
 }  // namespace
 
-void App::RequestExit() {
-    parts_->run.StopWorkers();
-    WakeWorkers();
-    parts_->port.SetCrawlRunning(false);
-    if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
-        NoteExitRequested();
-    }
-}
-
-void App::ExitNow() {
-    if (parts_->run.WorkersStopping()) {
-        NoteExitRequested();
-        return;
-    }
-    parts_->run.StopWorkers();
-    WakeWorkers();
-    parts_->optionFiles->SetAlwaysSaveForThisRun(false);
-    NoteExitRequested();
-}
-
 void App::PageWorkerEnded() {
     LowerLiveCount(parts_->livePageWorkers);
     if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
-        ExitNow();
+        Control().ExitNow();
     }
 }
 
 void App::DownloadWorkerEnded() {
     LowerLiveCount(parts_->liveDownloadWorkers);
     if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
-        ExitNow();
-    }
-}
-
-void App::Stop(bool clearVisited) {
-    parts_->run.BeginStop(clearVisited);
-    platform::SleepMs(parts_->timing.stopSettleMs);
-}
-
-void App::StopAll() {
-    parts_->run.SetAbortTransfers(true);
-    parts_->slots.SetAllCancel(true);
-    parts_->run.BeginStop(false);
-    platform::SleepMs(parts_->timing.stopSettleMs);
-}
-
-void App::StopWithAbort(bool abort) {
-    parts_->run.SetAbortTransfers(abort);
-    parts_->slots.SetAllCancel(abort);
-    if (abort) {
-        Stop(true);
-    }
-}
-
-void App::ResumeAfterStop() {
-    parts_->run.ResumeAfterStop();
-    WakeWorkers();
-}
-
-void App::SetExitAfterThisDownload(bool flag) {
-    if (flag == parts_->run.ExitAfterThisDownload()) {
-        if (flag) {
-            RequestExit();
-        }
-        return;
-    }
-    parts_->run.SetExitAfterThisDownload(flag);
-    if (!flag) {
-        parts_->run.LetWorkersRun();
-        StartExtraWorkers();
-        return;
-    }
-    bool downloadsQueued = false;
-    {
-        auto lock = parts_->queues.Files();
-        UrlList& toDownload = *lock;
-        downloadsQueued = !toDownload.Empty();
-    }
-    if (downloadsQueued && parts_->slots.CountBusy() > 0) {
-        return;  // the download worker ends the crawl after its current file
-    }
-    RequestExit();
-}
-
-void App::SetExitAfterLastDownload(bool flag) {
-    if (flag == parts_->run.ExitAfterLastDownload()) {
-        return;
-    }
-    parts_->run.SetExitAfterLastDownload(flag);
-    if (!flag) {
-        parts_->run.LetWorkersRun();
-        StartExtraWorkers();
-        return;
-    }
-    if (NoWorkLeft()) {
-        RequestExit();
+        Control().ExitNow();
     }
 }
 

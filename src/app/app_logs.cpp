@@ -14,15 +14,6 @@ void App::RecordUrlError(int code, std::string_view url) {
                        [this](const std::string& text) { ShowStatus(text); });
 }
 
-void App::SetUrlErrorLogging(bool on) {
-    parts_->settings.logUrlErrors.store(on);
-    if (on) {
-        (void)parts_->urlErrorLog.Open(UrlErrorLogDirectory(parts_->paths.stateFile.string()));
-    } else {
-        parts_->urlErrorLog.Close();
-    }
-}
-
 std::string App::UrlErrorLogPath() const {
     return wg::UrlErrorLogPath(parts_->paths.stateFile.string());
 }

@@ -32,6 +32,8 @@ namespace wg {
 class CrawlFetcher;
 class CrawlStateFile;
 class CrawlWork;
+class OptionSetters;
+class CrawlControl;
 class OptionFiles;
 
 struct AppParts {
@@ -86,6 +88,8 @@ struct AppParts {
     std::unique_ptr<CrawlFetcher> fetcher;  // after the parts it refers to
     std::unique_ptr<CrawlStateFile> stateFile;
     std::unique_ptr<CrawlWork> work;
+    std::unique_ptr<OptionSetters> setters;
+    std::unique_ptr<CrawlControl> control;
     std::unique_ptr<OptionFiles> optionFiles;
 
     // Idle workers wait here for work or a stop; the main loop for an exit.

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/app_parts.h"
+#include "app/crawl_control.h"
 #include "app/crawl_work.h"
 #include "app/recent_texts.h"
 #include "platform/clock.h"
@@ -58,7 +59,7 @@ bool App::StartCrawl(const CrawlRequest& request) {
     if (request.scope == CrawlScope::FileUrl) {
         parts_->run.SetDownloadingUserFile(true);
         Work().AddFile(address, true, true);
-        ResumeAfterStop();
+        Control().ResumeAfterStop();
         return true;
     }
     // The start address is queued even while links are not being added.
@@ -81,7 +82,7 @@ bool App::StartCrawl(const CrawlRequest& request) {
                          request.webPagesChecked);
     parts_->run.SetStopAddingLinks(stopAddingLinks);
     Work().AddFileIfWanted(address, {}, true);
-    ResumeAfterStop();
+    Control().ResumeAfterStop();
     return true;
 }
 
@@ -114,7 +115,7 @@ bool App::StartCrawlFromWizard(const WizardAnswers& answers) {
         Work().AddFileIfWanted(address, {}, true);
     }
     parts_->port.SetScopeButtons(answers.allLinked, answers.withinDomain);
-    ResumeAfterStop();
+    Control().ResumeAfterStop();
     return true;
 }
 

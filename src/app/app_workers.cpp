@@ -3,6 +3,7 @@
 
 #include "app/app_parts.h"
 #include "app/counter_text.h"
+#include "app/crawl_control.h"
 #include "app/crawl_fetcher.h"
 #include "app/crawl_work.h"
 #include "crawl/page_worker.h"
@@ -158,7 +159,7 @@ void App::ItemFinished(int slot) {
         pauseNow = parts_->run.PauseAfterDownloads() && downloadsEmpty;
     }
     if (pauseNow) {
-        PauseWhenDownloadsEmpty();
+        Control().PauseWhenDownloadsEmpty();
     }
     RefreshCounterText(Counter::InProcess);
     if (parts_->counters.inProcessCount.load() != 0) {
@@ -199,7 +200,7 @@ void App::ItemFinished(int slot) {
     }
     if (exitNow) {
         ShowStatus("Exiting...");
-        RequestExit();
+        Control().RequestExit();
     }
     // Two workers may finish their last items at the same moment and both find
     // no busy slot: only one of them ends the Stop.
@@ -252,20 +253,6 @@ void App::StopCleanup() {
         parts_->stopQuestionOpen.store(false);
     }
     parts_->run.SetPaused(false);
-}
-
-void App::PauseWhenDownloadsEmpty() {
-    if (!parts_->mainWindow) {
-        parts_->run.SetPaused(true);
-        parts_->run.SetPauseAfterDownloads(false);
-        return;
-    }
-    parts_->counters.inProcessCount.store(static_cast<std::uint32_t>(parts_->slots.CountBusy()));
-    RefreshCounterText(Counter::InProcess);
-    TogglePause();
-    if (parts_->run.PauseAfterDownloads()) {
-        SetPauseAfterDownloads(false);
-    }
 }
 
 }  // namespace wg

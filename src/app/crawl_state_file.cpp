@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/crawl_control.h"
 #include "app/crawl_state_file.h"
 
 #include "app/app_parts.h"
@@ -122,7 +123,7 @@ bool CrawlStateFile::Save(bool beforeExit) {
         return false;
     }
     if (beforeExit) {
-        app_.SetExitAfterThisDownload(true);
+        app_.Control().SetExitAfterThisDownload(true);
     }
     const std::filesystem::path stateFile = paths_.stateFile;
     const bool exists = platform::FileExists(stateFile);

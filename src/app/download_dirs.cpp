@@ -1,4 +1,5 @@
 #include "app/download_dirs.h"
+#include "app/option_setters.h"
 
 #include "app/app.h"
 #include "app/option_files.h"
@@ -56,7 +57,7 @@ void ApplyDownloadDirs(App& app, const DownloadDirsChoice& choice) {
     }
     app.Directories().ClearSubDirs();
     app.Settings().saveDlSubDirs.store(choice.saveSubdirs);
-    app.SetRuntimeDuplicateDetect(choice.runtimeDetect);
+    app.Setters().SetRuntimeDuplicateDetect(choice.runtimeDetect);
 }
 
 void FinishDownloadDirs(App& app, bool saved, bool lookInSubdirs, bool detectionSwitchedOn,

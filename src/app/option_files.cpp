@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/option_files.h"
+#include "app/option_setters.h"
 
 #include "app/app.h"
 #include "download/directory_search.h"
@@ -33,8 +34,8 @@ public:
     void EnterSaveDirectory(const std::filesystem::path& dir) override {
         (void)EnterDirectory(dir);
     }
-    void SetUrlErrorLogging(bool on) override { app_.SetUrlErrorLogging(on); }
-    void SetIgnoreList(bool on) override { app_.SetIgnoreList(on); }
+    void SetUrlErrorLogging(bool on) override { app_.Setters().SetUrlErrorLogging(on); }
+    void SetIgnoreList(bool on) override { app_.Setters().SetIgnoreList(on); }
     void LoadSubDirList() override { (void)app_.Directories().LoadSubDirFile(); }
     // "Generate At Run Time": the walk lets the window keep up as it goes.
     void BuildSubDirList() override {
@@ -119,16 +120,16 @@ void OptionFiles::SaveOptionsAs() {
 void OptionFiles::ResetOptions() {
     wg::ResetOptions(settings_, paths_);
     // The URL error log follows its switch.
-    app_.SetUrlErrorLogging(false);
+    app_.Setters().SetUrlErrorLogging(false);
 }
 
 void OptionFiles::ResetAdvancedOptions() {
     // Thread counts and priority go through their setters so that running
     // workers follow; the rest are plain values.
-    app_.SetDownloadThreadCount(2);
-    app_.SetUrlThreadCount(1);
-    app_.SetThreadPriority(0);
-    app_.SetMinDownloadQueue(50);
+    app_.Setters().SetDownloadThreadCount(2);
+    app_.Setters().SetUrlThreadCount(1);
+    app_.Setters().SetThreadPriority(0);
+    app_.Setters().SetMinDownloadQueue(50);
     wg::ResetAdvancedOptions(settings_);
 }
 

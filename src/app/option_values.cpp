@@ -1,5 +1,6 @@
 #include "app/option_values.h"
 #include "app/crawl_work.h"
+#include "app/option_setters.h"
 
 #include <string>
 
@@ -224,9 +225,9 @@ std::vector<FieldRefusal> ApplyOptionValues(App& app, const OptionValues& v) {
     }
     s.sendCookie.store(v.sendCookie);
     s.minFileSize.store(NumberOf(v.minFileSize));
-    app.SetMaxFileSize(NumberOf(v.maxFileSize));
+    app.Setters().SetMaxFileSize(NumberOf(v.maxFileSize));
     if (v.logUrlErrors != s.logUrlErrors.load()) {
-        app.SetUrlErrorLogging(v.logUrlErrors);
+        app.Setters().SetUrlErrorLogging(v.logUrlErrors);
     }
     s.verbose.store(v.verbose);
     s.guessUrls.store(v.guessUrls);
@@ -234,9 +235,9 @@ std::vector<FieldRefusal> ApplyOptionValues(App& app, const OptionValues& v) {
     s.alwaysSave.store(v.alwaysSave);
     s.alwaysLoad.store(v.alwaysLoad);
     if (v.saveEvery5 != s.saveEvery5.load()) {
-        app.SetPeriodicSave(v.saveEvery5);
+        app.Setters().SetPeriodicSave(v.saveEvery5);
     }
-    app.SetIgnoreList(v.ignoreList);
+    app.Setters().SetIgnoreList(v.ignoreList);
     s.startClassic.store(v.startClassic);
     app.Options().SaveSettings();
     return refusals;
@@ -249,25 +250,25 @@ std::vector<FieldRefusal> ApplyAdvancedValues(App& app, const AdvancedValues& v)
     }
     AppSettings& s = app.Settings();
     if (!TrimBlanks(v.urlThreads).empty()) {
-        app.SetUrlThreadCount(NumberOf(v.urlThreads));
+        app.Setters().SetUrlThreadCount(NumberOf(v.urlThreads));
     }
     if (!TrimBlanks(v.downloadThreads).empty()) {
-        app.SetDownloadThreadCount(NumberOf(v.downloadThreads));
+        app.Setters().SetDownloadThreadCount(NumberOf(v.downloadThreads));
     }
     if (!TrimBlanks(v.minDownloadQueue).empty()) {
-        app.SetMinDownloadQueue(NumberOf(v.minDownloadQueue));
+        app.Setters().SetMinDownloadQueue(NumberOf(v.minDownloadQueue));
     }
     s.resizeLastImage.store(v.resizeLastImage);
     s.logDebug.store(v.logDebug);
     if (v.showLastImage != s.showLastImage.load()) {
-        app.SetShowLastImage(v.showLastImage);
+        app.Setters().SetShowLastImage(v.showLastImage);
     }
     s.showExitingMsgs.store(v.showExitingMsgs);
     s.autoUpdates.store(v.autoUpdates);
     s.singleRedirectParam.store(v.singleRedirectParam);
     s.redirDefaultType.store(v.redirType);
-    app.SetThreadPriority(v.lowPriority ? -2 : 0);
-    app.SetUserAgent(v.userAgent);
+    app.Setters().SetThreadPriority(v.lowPriority ? -2 : 0);
+    app.Setters().SetUserAgent(v.userAgent);
     s.logUrls.store(v.logUrls);
     s.noDownload.store(v.logUrls && v.noDownload);
     s.urlEscapeFilenames.store(v.urlEscapeFilenames);

@@ -1,4 +1,5 @@
 #include "app/update_check.h"
+#include "app/crawl_control.h"
 
 #include <atomic>
 #include <cstdio>
@@ -287,9 +288,9 @@ void UpdateCheck::WindDown() {
         (void)app_.StateFile().Save(false);
     }
     if (queued.files != 0) {
-        app_.SetExitAfterThisDownload(true);
+        app_.Control().SetExitAfterThisDownload(true);
     } else {
-        app_.RequestExit();
+        app_.Control().RequestExit();
     }
 }
 

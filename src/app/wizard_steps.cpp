@@ -2,6 +2,7 @@
 // page takes from its controls, the file-type groups of page 6, and the
 // writing of the answers into the settings before the crawl starts.
 #include "app/wizard_steps.h"
+#include "app/option_setters.h"
 
 #include <algorithm>
 #include <array>
@@ -444,7 +445,7 @@ bool ApplyWizardChoices(App& app, const WizardState& state) {
                            : kNoSearch);
     s.guessUrls.store(!state.websiteMode && state.guess);
     s.sendCookie.store(state.cookie);
-    app.SetPeriodicSave(state.saveEvery5);
+    app.Setters().SetPeriodicSave(state.saveEvery5);
     if (state.removeMinSize) {
         s.minFileSize.store(0);
     }

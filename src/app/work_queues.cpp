@@ -2,6 +2,7 @@
 #include <new>
 
 #include "app/app_parts.h"
+#include "app/crawl_control.h"
 #include "app/crawl_work.h"
 #include "crawl/block_pool.h"
 #include "settings/type_filters.h"
@@ -353,7 +354,7 @@ std::optional<std::string> CrawlWork::TakeNextDownload(int slot) {
         parts_->counters.filesTaken.fetch_add(1);
     }
     if (parts_->run.ExitAfterThisDownload()) {
-        app_.RequestExit();
+        app_.Control().RequestExit();
         app_.ShowStatus("Exiting After This Download...");
     }
     return url;
@@ -372,7 +373,7 @@ void CrawlWork::EmptyDownloads() {
         pagesToSave.clear();
     }
     if (parts_->run.PauseAfterDownloads()) {
-        app_.PauseWhenDownloadsEmpty();
+        app_.Control().PauseWhenDownloadsEmpty();
     }
     app_.RefreshCounterText(Counter::ToDownload, true);
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/crawl_control.h"
 #include "app/crawl_state_file.h"
 #include "app/option_files.h"
 #include "cli/cli_options.h"
@@ -41,7 +42,8 @@ int main(int argc, char** argv) {
     platform::InstallInterruptHandler();
     ConsolePort port(options.answer, options.quiet);
     App app(port);
-    port.SetInterruptHandlers([&app] { app.RequestExit(); }, [&app] { app.ExitNow(); });
+    port.SetInterruptHandlers([&app] { app.Control().RequestExit(); },
+                              [&app] { app.Control().ExitNow(); });
 
     InitOptions init;
     init.programDir = options.home;
@@ -76,24 +78,24 @@ int main(int argc, char** argv) {
         port.SetInterruptHandlers(
             [&app, &interrupted] {
                 interrupted = true;
-                app.SetExitAfterThisDownload(true);
+                app.Control().SetExitAfterThisDownload(true);
             },
-            [&app] { app.ExitNow(); });
+            [&app] { app.Control().ExitNow(); });
     } else {
         port.SetInterruptHandlers(
             [&app, &interrupted] {
                 interrupted = true;
-                app.StopAll();
+                app.Control().StopAll();
                 // The workers leave at once: a transfer under way is
                 // abandoned, and the stop ends even when no item is in hand.
-                app.RequestExit();
+                app.Control().RequestExit();
             },
-            [&app] { app.ExitNow(); });
+            [&app] { app.Control().ExitNow(); });
     }
     std::atomic<bool> stopped{false};
     port.SetCrawlEndHandler([&app, &stopped](bool wasStopped) {
         stopped = wasStopped;
-        app.RequestExit();
+        app.Control().RequestExit();
     });
     app.UseNetworkWorkers();
     if (options.loadState && !app.State().StateLoaded()) {

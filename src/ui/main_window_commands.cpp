@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "app/app.h"
+#include "app/crawl_control.h"
 #include "app/crawl_state_file.h"
 #include "app/crawl_work.h"
 #include "app/option_files.h"
@@ -70,7 +71,7 @@ bool MainWindow::OnCommand(int id) {
             return true;
         case mw::kPause:
         case mw::kMenuPause:
-            app_.TogglePause();
+            app_.Control().TogglePause();
             return true;
         case mw::kEmptyDownloads:
         case mw::kMenuEmptyDownloads:
@@ -114,7 +115,7 @@ bool MainWindow::OnCommand(int id) {
             Exit();
             return true;
         case mw::kMenuPauseAfterDownloads:
-            app_.SetPauseAfterDownloads(!app_.State().PauseAfterDownloads());
+            app_.Control().SetPauseAfterDownloads(!app_.State().PauseAfterDownloads());
             Action(id)->setChecked(app_.State().PauseAfterDownloads());
             return true;
         case mw::kMenuStopAddingLinks:
@@ -122,7 +123,7 @@ bool MainWindow::OnCommand(int id) {
             Action(id)->setChecked(app_.State().StopAddingLinks());
             return true;
         case mw::kMenuStopAddingHistory:
-            app_.ToggleStopAddingHistory();
+            app_.Control().ToggleStopAddingHistory();
             Action(id)->setChecked(app_.State().StopAddingHistory());
             return true;
         case mw::kMenuEraseHistory:
@@ -342,29 +343,29 @@ void MainWindow::StopQuestion() {
     // Until the last worker has put its file down and says "Stopped.".
     app_.ShowStatus("Stopping: the workers are finishing...");
     if (answer == Answer::Yes) {
-        app_.StopWithAbort(true);
+        app_.Control().StopWithAbort(true);
     } else {
-        app_.StopAll();
+        app_.Control().StopAll();
     }
     ViewCrawlRunning(false);
 }
 
 void MainWindow::ToggleStopAfterThisDownload() {
     const bool checked = stopAfterThis_->isChecked();
-    app_.Stop(checked);
+    app_.Control().Stop(checked);
     app_.ShowStatus(checked ? "Stopping after next download..." : "");
 }
 
 void MainWindow::ToggleExitAfterLastDownload() {
     const bool checked = exitAfterLast_->isChecked();
-    app_.SetExitAfterLastDownload(checked);
+    app_.Control().SetExitAfterLastDownload(checked);
     app_.ShowStatus(checked ? "...will exit after last download." : "");
 }
 
 void MainWindow::ToggleExitAfterThisDownload() {
     const bool checked = !app_.State().ExitAfterThisDownload();
     Action(mw::kMenuExitAfterThis)->setChecked(checked);
-    app_.SetExitAfterThisDownload(checked);
+    app_.Control().SetExitAfterThisDownload(checked);
     app_.ShowStatus(checked ? "Exiting when downloads are complete..." : "");
 }
 
@@ -373,7 +374,7 @@ void MainWindow::SaveAndExit() {
     CloseViewers();
     Action(mw::kMenuExitAfterThis)->setChecked(true);
     app_.Options().SetAlwaysSaveForThisRun(true);
-    app_.SetExitAfterThisDownload(true);
+    app_.Control().SetExitAfterThisDownload(true);
 }
 
 void MainWindow::Exit() {
@@ -390,11 +391,11 @@ void MainWindow::LeaveOnce() {
     delete tray_;
     tray_ = nullptr;
     CloseViewers();
-    app_.RequestExit();
+    app_.Control().RequestExit();
     if (exitPressed_) {
         // Pressed twice: leave without waiting for busy workers.
         PauseMs(kSecondExitPauseMs);
-        app_.ExitNow();
+        app_.Control().ExitNow();
     }
     exitPressed_ = true;
 }

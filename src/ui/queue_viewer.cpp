@@ -1,4 +1,5 @@
 #include "ui/queue_viewer.h"
+#include "app/crawl_control.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -160,7 +161,7 @@ bool QueueViewer::OnCommand(int id) {
             Close();
             return true;
         case qv::kPause:
-            app_.TogglePause();
+            app_.Control().TogglePause();
             return true;
         case qv::kSelectAll:
             SelectAll();

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "app/app.h"
+#include "app/crawl_control.h"
 #include "app/crawl_fetcher.h"
 #include "app/crawl_state_file.h"
 #include "app/option_files.h"
@@ -71,7 +72,7 @@ protected:
         if (!runner_.joinable())
             return;
         if (!app->State().ExitRequested())
-            app->RequestExit();
+            app->Control().RequestExit();
         runner_.join();
     }
 

@@ -1,6 +1,7 @@
 // "History.dta" and "History.bak" through the App.
 #include "app/app_fixture.h"
 #include "app/crawl_work.h"
+#include "app/option_setters.h"
 #include "platform/files.h"
 #include "store/history_file.h"
 
@@ -39,7 +40,7 @@ TEST_F(HistoryFileTest, SavesWithABackupAndReadsBack) {
 
     app.reset();
     App& b = InitApp();
-    b.SetIgnoreList(true);
+    b.Setters().SetIgnoreList(true);
     EXPECT_TRUE(b.State().HistoryLoaded());
     EXPECT_TRUE(b.Work().DownloadedBefore("http://h.example/f2.zip"));
 
@@ -55,7 +56,7 @@ TEST_F(HistoryFileTest, SavesWithABackupAndReadsBack) {
 TEST_F(HistoryFileTest, KeepsTheNewest65536OfALongerFile) {
     App& a = InitApp();
     ASSERT_EQ(platform::WriteFileAtomically(a.Paths().historyFile, Image(0, 70000)), 0);
-    a.SetIgnoreList(true);
+    a.Setters().SetIgnoreList(true);
     const std::vector<std::string> history = History(a);
     ASSERT_EQ(history.size(), 65536u);
     EXPECT_EQ(history.front(), "http://h.example/f4464.zip");
@@ -64,13 +65,13 @@ TEST_F(HistoryFileTest, KeepsTheNewest65536OfALongerFile) {
 
 TEST_F(HistoryFileTest, FallsBackOnTheBackupAndRetriesWhenBothAreMissing) {
     App& a = InitApp();
-    a.SetIgnoreList(true);  // neither file: nothing happens, nothing is shown
+    a.Setters().SetIgnoreList(true);  // neither file: nothing happens, nothing is shown
     EXPECT_FALSE(a.State().HistoryLoaded());
     EXPECT_TRUE(port->Messages().empty());
 
     a.Settings().ignoreList.store(false);
     ASSERT_EQ(platform::WriteFileAtomically(a.Paths().historyBackup, Image(0, 2)), 0);
-    a.SetIgnoreList(true);  // tried again
+    a.Setters().SetIgnoreList(true);  // tried again
     EXPECT_TRUE(a.State().HistoryLoaded());
     EXPECT_EQ(History(a).size(), 2u);
     EXPECT_EQ(ReadWholeFile(a.Paths().historyFile), Image(0, 2));

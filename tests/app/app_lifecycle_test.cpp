@@ -1,6 +1,8 @@
 #include <filesystem>
 
 #include "app/app_fixture.h"
+#include "app/crawl_control.h"
+#include "app/option_setters.h"
 #include "dupes/dupe_service.h"
 #include "platform/files.h"
 
@@ -32,7 +34,7 @@ TEST_F(AppTest, ExitRequestWithoutLiveWorkersExitsAtOnce) {
     a.StartWorkers();  // no main window: nothing starts
     EXPECT_EQ(a.LivePageWorkers(), 0);
     EXPECT_EQ(a.LiveDownloadWorkers(), 0);
-    a.RequestExit();
+    a.Control().RequestExit();
     EXPECT_TRUE(a.State().WorkersStopping());
     EXPECT_TRUE(a.State().ExitRequested());
 }
@@ -54,7 +56,7 @@ TEST_F(AppTest, WorkerCountRulesAndTheLastWorkerOutEndsTheMainLoop) {
     ASSERT_TRUE(WaitFor([&] { return b.LivePageWorkers() == 2 && b.LiveDownloadWorkers() == 3; }));
     EXPECT_EQ(b.Settings().numUrlThreads.load(), 2);
     EXPECT_FALSE(b.State().ExitRequested());
-    b.RequestExit();
+    b.Control().RequestExit();
     ASSERT_TRUE(JoinRunLoop());
     EXPECT_EQ(b.LivePageWorkers(), 0);
     EXPECT_EQ(b.LiveDownloadWorkers(), 0);
@@ -106,13 +108,13 @@ TEST_F(AppTest, ThreadCountChangesStartWorkersOrShowTheNotice) {
     StartRunLoop();
     ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 1 && a.LiveDownloadWorkers() == 1; }));
 
-    a.SetUrlThreadCount(3);
-    a.SetDownloadThreadCount(2);
+    a.Setters().SetUrlThreadCount(3);
+    a.Setters().SetDownloadThreadCount(2);
     EXPECT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 3 && a.LiveDownloadWorkers() == 2; }));
     EXPECT_TRUE(port->Messages().empty());
 
-    a.SetUrlThreadCount(2);
-    a.SetDownloadThreadCount(1);
+    a.Setters().SetUrlThreadCount(2);
+    a.Setters().SetDownloadThreadCount(1);
     const auto messages = port->Messages();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0],
@@ -125,12 +127,12 @@ TEST_F(AppTest, ThreadCountChangesStartWorkersOrShowTheNotice) {
     EXPECT_EQ(a.Settings().numUrlThreads.load(), 2);
 
     // Raising again reuses handle slots whose threads still run.
-    a.SetUrlThreadCount(4);
+    a.Setters().SetUrlThreadCount(4);
     EXPECT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 5; }));
 
-    a.SetUrlThreadCount(40);
+    a.Setters().SetUrlThreadCount(40);
     EXPECT_EQ(a.Settings().numUrlThreads.load(), 32);
-    a.SetDownloadThreadCount(0);
+    a.Setters().SetDownloadThreadCount(0);
     EXPECT_EQ(a.Settings().numDownloadThreads.load(), 1);
     StopRunLoop();
     EXPECT_EQ(a.LivePageWorkers(), 0);
@@ -138,24 +140,24 @@ TEST_F(AppTest, ThreadCountChangesStartWorkersOrShowTheNotice) {
 
 TEST_F(AppTest, SettersKeepTheirRules) {
     App& a = InitApp(false);
-    a.SetUrlThreadCount(0);
+    a.Setters().SetUrlThreadCount(0);
     EXPECT_EQ(a.Settings().numUrlThreads.load(), 0);
-    a.SetUrlThreadCount(-3);  // no count below none is stored
+    a.Setters().SetUrlThreadCount(-3);  // no count below none is stored
     EXPECT_EQ(a.Settings().numUrlThreads.load(), 0);
 
     a.Settings().minFileSize.store(10);
-    a.SetMaxFileSize(20);
-    a.SetMaxFileSize(5);  // not above the minimum: refused
+    a.Setters().SetMaxFileSize(20);
+    a.Setters().SetMaxFileSize(5);  // not above the minimum: refused
     EXPECT_EQ(a.Settings().maxFileSize.load(), 20);
-    a.SetMaxFileSize(0);  // no limit
+    a.Setters().SetMaxFileSize(0);  // no limit
     EXPECT_EQ(a.Settings().maxFileSize.load(), 0);
 
-    a.SetMinDownloadQueue(0);
+    a.Setters().SetMinDownloadQueue(0);
     EXPECT_EQ(a.Settings().minDownloadQueue.load(), 50);
-    a.SetMinDownloadQueue(7);
+    a.Setters().SetMinDownloadQueue(7);
     EXPECT_EQ(a.Settings().minDownloadQueue.load(), 7);
 
-    a.SetUserAgent(std::string(400, 'a'));
+    a.Setters().SetUserAgent(std::string(400, 'a'));
     EXPECT_EQ(a.Settings().userAgent.Get().size(), 259u);
 }
 

@@ -1,6 +1,7 @@
 #include <filesystem>
 
 #include "app/app_fixture.h"
+#include "app/option_setters.h"
 #include "util/log_file.h"
 #include "util/url_error_log.h"
 
@@ -14,9 +15,9 @@ TEST_F(AppTest, LogsAndErrorBoxesFollowTheAppsSwitches) {
     EXPECT_EQ(port->StatusLine(), "500 Error: http://127.0.0.1/broken");
 
     // The URL error log stands beside the state file.
-    a.SetUrlErrorLogging(true);
+    a.Setters().SetUrlErrorLogging(true);
     a.RecordUrlError(503, "http://127.0.0.1/busy");
-    a.SetUrlErrorLogging(false);
+    a.Setters().SetUrlErrorLogging(false);
     const std::string log = ReadWholeFile(a.Paths().programDir / "URLerrors.txt");
     EXPECT_NE(log.find(":  503  http://127.0.0.1/busy\n"), std::string::npos) << log;
 

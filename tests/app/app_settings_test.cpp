@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "app/app_fixture.h"
+#include "app/option_setters.h"
 #include "platform/files.h"
 #include "util/url_error_log.h"
 
@@ -172,7 +173,7 @@ TEST_F(AppSettingsCommandsTest, ExitChoicesForThisRunDoNotReachTheSettingsFile) 
 
 TEST_F(AppSettingsCommandsTest, ResetRestoresDefaults) {
     App& a = InitApp();
-    a.SetUrlErrorLogging(true);
+    a.Setters().SetUrlErrorLogging(true);
     a.Settings().priority.store(-2);
     a.Settings().minDownloadQueue.store(7);
     (void)platform::SetCurrentDirectory(a.Paths().programDir);

@@ -6,6 +6,7 @@
 #include "app/app_fixture.h"
 #include "app/app_lists.h"
 #include "app/counter_text.h"
+#include "app/crawl_control.h"
 #include "app/crawl_work.h"
 
 namespace wg::test {
@@ -110,16 +111,16 @@ TEST_F(AppTest, ClearingAnExitAfterOptionRestartsTheWorkers) {
     };
     ASSERT_TRUE(live(2));
     // Nothing in flight: the exit is asked for at once and the workers leave.
-    a.SetExitAfterThisDownload(true);
+    a.Control().SetExitAfterThisDownload(true);
     EXPECT_TRUE(a.State().WorkersStopping());
     ASSERT_TRUE(live(0));
     // Turning the option off again brings the workers back.
-    a.SetExitAfterThisDownload(false);
+    a.Control().SetExitAfterThisDownload(false);
     EXPECT_FALSE(a.State().WorkersStopping());
     EXPECT_TRUE(live(2));
     // Setting "exit after the last download" with nothing left exits at once.
     StartRunLoop();
-    a.SetExitAfterLastDownload(true);
+    a.Control().SetExitAfterLastDownload(true);
     ASSERT_TRUE(JoinRunLoop());
     EXPECT_EQ(a.LivePageWorkers(), 0);
 }
@@ -131,7 +132,7 @@ TEST_F(WorkFlowTest, ExitAfterThisDownloadStopsTakingWork) {
     QueueFiles(a, 5);
     StartRunLoop();
     ASSERT_TRUE(WaitFor([&] { return held.load() == 1; }));
-    a.SetExitAfterThisDownload(true);  // a file is in flight: the worker ends the crawl
+    a.Control().SetExitAfterThisDownload(true);  // a file is in flight: the worker ends the crawl
     EXPECT_FALSE(a.State().WorkersStopping());
     release.store(true);
     ASSERT_TRUE(JoinRunLoop());
@@ -169,7 +170,7 @@ TEST_F(WorkFlowTest, StopEmptiesTheQueuesAndOffersToDeleteTheStateFile) {
     ASSERT_TRUE(WaitFor([&] {
         return a.Counters().pagesTaken.load() == 1 && a.Counters().filesTaken.load() == 1;
     }));
-    a.Stop(/*clearVisited=*/true);
+    a.Control().Stop(/*clearVisited=*/true);
     release.store(true);
     ASSERT_TRUE(WaitFor([&] { return port->SawStatus("Stopped."); }));
     ASSERT_TRUE(WaitFor([&] { return !a.State().StopRequested(); }));

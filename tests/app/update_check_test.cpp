@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/crawl_control.h"
 #include "app/crawl_work.h"
 #include "app/update_check.h"
 #include "app_fixture.h"
@@ -235,7 +236,7 @@ TEST_F(UpdateCheckTest, ServersThatCannotBeReached) {
 
 TEST_F(UpdateCheckTest, AnExitUnderWayCutsTheCheckShort) {
     Offer("1.30");
-    app->RequestExit();
+    app->Control().RequestExit();
     CheckForUpdate(*app, setup);
     EXPECT_EQ(port->StatusLine(), "No newer version found.");
     EXPECT_FALSE(platform::PathExists(setup.program.staged));

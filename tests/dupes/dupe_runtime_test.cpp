@@ -2,6 +2,7 @@
 // (deleting only a byte-identical copy of a file still on disk), the list's
 // limit and index, "Dupe.bin" / "Dupe.dat" on disk, the build and the update.
 #include "app/app_fixture.h"
+#include "app/option_setters.h"
 #include "download/directory_search.h"
 #include "dupes/dupe_data.h"
 #include "dupes/dupe_service.h"
@@ -126,9 +127,9 @@ TEST_F(DupeRuntimeTest, NothingIsJudgedWhileOffOrHeld) {
     EXPECT_EQ(Records(), 0u);
 
     // Turning detection on or off asks for a rebuild; setting it again does not.
-    a.SetRuntimeDuplicateDetect(false);
+    a.Setters().SetRuntimeDuplicateDetect(false);
     EXPECT_TRUE(a.Dupes().TakeRebuild());
-    a.SetRuntimeDuplicateDetect(false);
+    a.Setters().SetRuntimeDuplicateDetect(false);
     EXPECT_FALSE(a.Dupes().RebuildWanted());
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/app.h"
+#include "app/crawl_control.h"
 #include "app/option_files.h"
 #include "dupes/dupe_service.h"
 #include "support/test_dirs.h"
@@ -116,7 +117,7 @@ protected:
     // Ends an app whose workers ran, joining them, so that the test can put
     // back the timing they read.
     void EndRunningApp() {
-        app->RequestExit();
+        app->Control().RequestExit();
         app->LeaveMainLoop();
         port->SetView(nullptr);
         window.reset();

@@ -1,14 +1,43 @@
-// Option setters whose changes act at once.
+#include "app/option_setters.h"
 #include <algorithm>
-
 #include "app/app_parts.h"
 #include "app/crawl_work.h"
+#include "dupes/dupe_service.h"
 #include "platform/clock.h"
+#include "util/error_texts.h"
 #include "util/text.h"
 
 namespace wg {
 
-void App::SetUrlThreadCount(int count) {
+void OptionSetters::SetRuntimeDuplicateDetect(bool on) {
+    if (parts_->settings.runtimeDuplicateDetect.load() != on) {
+        parts_->settings.runtimeDuplicateDetect.store(on);
+        parts_->dupes->MarkRebuild();
+    }
+}
+
+void OptionSetters::SetShowLastImage(bool on) {
+    parts_->settings.showLastImage.store(on);
+    if (!on) {
+        parts_->port.ShowNewestImage(std::string());
+        return;
+    }
+    if (parts_->lastFiles.ShowAgainAfter(3000)) {
+        platform::SleepMs(50);
+        parts_->run.SetNewImageRequest(true);
+    }
+}
+
+void OptionSetters::SetUrlErrorLogging(bool on) {
+    parts_->settings.logUrlErrors.store(on);
+    if (on) {
+        (void)parts_->urlErrorLog.Open(UrlErrorLogDirectory(parts_->paths.stateFile.string()));
+    } else {
+        parts_->urlErrorLog.Close();
+    }
+}
+
+void OptionSetters::SetUrlThreadCount(int count) {
     const int current = parts_->settings.numUrlThreads.load();
     // A count below none means none.
     count = std::clamp(count, 0, kMaxThreads);
@@ -30,7 +59,7 @@ void App::SetUrlThreadCount(int count) {
     }
 }
 
-void App::SetDownloadThreadCount(int count) {
+void OptionSetters::SetDownloadThreadCount(int count) {
     const int current = parts_->settings.numDownloadThreads.load();
     if (count < 1 || count == current) {
         return;
@@ -50,56 +79,33 @@ void App::SetDownloadThreadCount(int count) {
     }
 }
 
-void App::SetThreadPriority(int priority) {
+void OptionSetters::SetThreadPriority(int priority) {
     if (priority == parts_->settings.priority.load()) {
         return;
     }
     parts_->settings.priority.store(priority);
-    ApplyPriority(priority);
+    app_.ApplyPriority(priority);
 }
 
-void App::SetUserAgent(std::string_view text) {
+void OptionSetters::SetUserAgent(std::string_view text) {
     parts_->settings.userAgent.Set(CopyBounded(text, kPathCapacity));
 }
 
-void App::SetMinDownloadQueue(int count) {
+void OptionSetters::SetMinDownloadQueue(int count) {
     if (count != 0) {
         parts_->settings.minDownloadQueue.store(count);
-        WakeWorkers();
+        app_.WakeWorkers();
     }
 }
 
-void App::SetMaxFileSize(int size) {
+void OptionSetters::SetMaxFileSize(int size) {
     if (size != 0 && size <= parts_->settings.minFileSize.load()) {
         return;
     }
     parts_->settings.maxFileSize.store(size);
 }
 
-void App::ToggleStopAddingHistory() {
-    parts_->run.SetStopAddingHistory(!parts_->run.StopAddingHistory());
-    parts_->port.SetStopAddingHistoryChecked(parts_->run.StopAddingHistory());
-}
-
-void App::TogglePause() {
-    const bool paused = !parts_->run.Paused();
-    parts_->run.SetPaused(paused);
-    parts_->port.SetPauseState(paused);
-    if (!paused) {
-        WakeWorkers();
-    }
-}
-
-void App::SetPauseAfterDownloads(bool flag) {
-    parts_->run.SetPauseAfterDownloads(flag);
-    if (flag) {
-        ShowStatus("Will pause when 'To Download' is empty...");
-    } else {
-        WakeWorkers();
-    }
-}
-
-void App::SetPeriodicSave(bool on) {
+void OptionSetters::SetPeriodicSave(bool on) {
     parts_->settings.saveEvery5.store(on);
     if (on) {
         parts_->counters.nextPeriodicSave.store(
@@ -108,10 +114,10 @@ void App::SetPeriodicSave(bool on) {
     }
 }
 
-void App::SetIgnoreList(bool on) {
+void OptionSetters::SetIgnoreList(bool on) {
     parts_->settings.ignoreList.store(on);
     if (on && !parts_->run.HistoryLoaded()) {
-        Work().LoadHistory();
+        app_.Work().LoadHistory();
     }
 }
 
