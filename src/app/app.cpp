@@ -5,6 +5,7 @@
 #include "app/crawl_work.h"
 #include "app/option_files.h"
 #include "app/option_setters.h"
+#include "app/worker_pool.h"
 
 #include "app/app_fetch_environment.h"
 #include "net/http_connection.h"
@@ -20,7 +21,7 @@ namespace wg {
 AppParts::AppParts(App& app, UiPort& uiPort)
     : port(uiPort),
       threads([&app](WorkerKind kind, std::atomic<int>* threadId) {
-          return app.StartWorkerThread(kind, threadId);
+          return app.Workers().StartWorkerThread(kind, threadId);
       }),
       dirSearch(
           settings, paths, run,
@@ -33,6 +34,7 @@ AppParts::~AppParts() = default;
 
 App::App(UiPort& port) : parts_(std::make_unique<AppParts>(*this, port)) {
     parts_->work = std::make_unique<CrawlWork>(*this, *parts_);
+    parts_->workers = std::make_unique<WorkerPool>(*this, *parts_);
     parts_->setters = std::make_unique<OptionSetters>(*this, *parts_);
     parts_->control = std::make_unique<CrawlControl>(*this, *parts_);
     parts_->fetcher = std::make_unique<CrawlFetcher>(*this);
@@ -49,7 +51,7 @@ App::~App() {
     // Every worker looks at the run state between items, so joining ends;
     // no thread may outlive the object it reads.
     parts_->run.StopWorkers();
-    WakeWorkers();
+    Workers().WakeWorkers();
     parts_->threads.JoinAll();
 }
 

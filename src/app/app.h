@@ -34,6 +34,7 @@ class CrawlQueues;
 class CrawlStateFile;
 class CrawlTally;
 class CrawlWork;
+class WorkerPool;
 class OptionSetters;
 class CrawlControl;
 class DirectorySearch;
@@ -77,8 +78,6 @@ public:
     std::string RecentUrlNewer(const std::string& fieldText) const;
 
     // ---- exit protocol ----
-    void PageWorkerEnded();
-    void DownloadWorkerEnded();
 
     // ---- stop and resume ----
 
@@ -108,15 +107,11 @@ public:
     void RefreshCounterText(Counter counter, bool listEmptied = false);
 
     // ---- worker steps ----
-    void ItemStarted(const std::string* url);
-    void ItemFinished(int slot);
-    // No item queued and none in hand, seen in one instant.
-    bool NoWorkLeft();
-    bool AllowMorePages();
-    void StopCleanup();
 
     // ---- the queues and the download history ----
     CrawlWork& Work();
+    // The workers' threads, item steps and wake-ups.
+    WorkerPool& Workers();
     // The options whose change has side effects.
     OptionSetters& Setters();
     // Stop, pause, resume, the exit-after choices, the request to exit.
@@ -136,16 +131,6 @@ public:
 
     // Sets the exit request and ends the main loop's wait at once.
     void NoteExitRequested();
-    // No worker thread is alive any more.
-    bool AllWorkersEnded() const;
-    // Wakes every idle worker at once (stop, pause, exit, a changed limit).
-    void WakeWorkers();
-    // One item was queued: wakes one idle worker of that kind.
-    void WakeOneWorker(WorkerKind kind);
-
-    // Number of workers alive.
-    int LivePageWorkers() const;
-    int LiveDownloadWorkers() const;
 
     UiPort& Port();
     // The queue viewers' ten recent search terms (main thread only).
@@ -212,19 +197,15 @@ private:
     void LoadCookies();
     void SaveCookies();
     void SavePeriodicState();
-    void ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker);
-    void StartExtraWorkers();
-    void ApplyPriority(int priority);
     void ReleaseLists();
     // The directories a build of the duplication data walks.
     std::vector<std::string> DupeDirectories();
     std::unique_ptr<DupeHost> MakeDupeHost();
-    // A worker of `kind` on a thread of its own; it notes its system id in `threadId`.
-    std::thread StartWorkerThread(WorkerKind kind, std::atomic<int>* threadId);
 
     friend struct AppParts;
     friend class AppDupeHost;
     friend class CrawlControl;
+    friend class WorkerPool;
     friend class OptionSetters;
     friend class AppPageWorker;
     friend class AppDownloadWorker;

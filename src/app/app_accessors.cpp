@@ -6,6 +6,7 @@
 #include "app/crawl_work.h"
 #include "app/option_files.h"
 #include "app/option_setters.h"
+#include "app/worker_pool.h"
 
 namespace wg {
 
@@ -14,12 +15,6 @@ OptionFiles& App::Options() {
 }
 CrawlFetcher& App::Fetcher() {
     return *parts_->fetcher;
-}
-int App::LivePageWorkers() const {
-    return parts_->livePageWorkers.load();
-}
-int App::LiveDownloadWorkers() const {
-    return parts_->liveDownloadWorkers.load();
 }
 UiPort& App::Port() {
     return parts_->port;
@@ -50,6 +45,9 @@ CrawlControl& App::Control() {
 }
 OptionSetters& App::Setters() {
     return *parts_->setters;
+}
+WorkerPool& App::Workers() {
+    return *parts_->workers;
 }
 CrawlWork& App::Work() {
     return *parts_->work;

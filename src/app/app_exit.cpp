@@ -2,46 +2,18 @@
 #include "app/app_parts.h"
 #include "app/crawl_control.h"
 #include "app/option_files.h"
+#include "app/worker_pool.h"
 #include "platform/clock.h"
 #include "util/log_file.h"
 #include "util/timing.h"
 
 namespace wg {
 
-namespace {
-
-// Lowers a live count that is above 0; true when it was lowered.
-bool LowerLiveCount(std::atomic<int>& count) {
-    int value = count.load();
-    while (value > 0) {
-        if (count.compare_exchange_weak(value, value - 1)) {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
-void App::PageWorkerEnded() {
-    LowerLiveCount(parts_->livePageWorkers);
-    if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
-        Control().ExitNow();
-    }
-}
-
-void App::DownloadWorkerEnded() {
-    LowerLiveCount(parts_->liveDownloadWorkers);
-    if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
-        Control().ExitNow();
-    }
-}
-
 void App::ReleaseLists() {
     const Timing& t = parts_->timing;
     ShowStatus("Exiting: Releasing sites visited list...");
     // Workers that have not counted themselves out get a moment to do so.
-    if (!AllWorkersEnded()) {
+    if (!Workers().AllWorkersEnded()) {
         platform::SleepMs(t.stopSettleMs);
     }
     {
@@ -83,7 +55,7 @@ void App::Shutdown() {
     parts_->shutDown = true;
     // 1. Workers that still run end at their next look.
     parts_->run.StopWorkers();
-    WakeWorkers();
+    Workers().WakeWorkers();
     // A build or update of the duplication data stops at the exit request.
     NoteExitRequested();
     parts_->dupes->JoinThread();

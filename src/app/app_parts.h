@@ -32,6 +32,7 @@ namespace wg {
 class CrawlFetcher;
 class CrawlStateFile;
 class CrawlWork;
+class WorkerPool;
 class OptionSetters;
 class CrawlControl;
 class OptionFiles;
@@ -88,6 +89,7 @@ struct AppParts {
     std::unique_ptr<CrawlFetcher> fetcher;  // after the parts it refers to
     std::unique_ptr<CrawlStateFile> stateFile;
     std::unique_ptr<CrawlWork> work;
+    std::unique_ptr<WorkerPool> workers;
     std::unique_ptr<OptionSetters> setters;
     std::unique_ptr<CrawlControl> control;
     std::unique_ptr<OptionFiles> optionFiles;

@@ -1,5 +1,6 @@
 // Starting the workers, the main loop and leaving it.
 #include "app/app_parts.h"
+#include "app/worker_pool.h"
 #include "platform/clock.h"
 #include "platform/error_text.h"
 #include "platform/thread_priority.h"
@@ -7,34 +8,6 @@
 #include "util/timing.h"
 
 namespace wg {
-
-namespace {
-
-void ApplyPriorityTo(const std::atomic<int>& threadId, int priority, const char* failureContext) {
-    const int id = threadId.load();
-    if (id == 0) {
-        return;
-    }
-    const int err = platform::SetThreadPriorityOf(id, priority);
-    if (err != 0) {
-        platform::SetLastError(err);
-        LogWindowsError(failureContext);
-    }
-}
-
-constexpr const char* kPagePriorityFailed = "SetThreadPriority failed";
-constexpr const char* kDownloadPriorityFailed =
-    "SetThreadPriority failed for m_ulDownloadThreadHandle";
-
-}  // namespace
-
-void App::StartExtraWorkers() {
-    // Tops the live workers up to the configured counts.
-    parts_->threads.StartExtra(
-        WorkerKind::Page, parts_->settings.numUrlThreads.load() - parts_->livePageWorkers.load());
-    parts_->threads.StartExtra(WorkerKind::Download, parts_->settings.numDownloadThreads.load() -
-                                                         parts_->liveDownloadWorkers.load());
-}
 
 void App::StartWorkers() {
     if (!parts_->mainWindow || parts_->run.WorkersStopping()) {
@@ -55,24 +28,6 @@ void App::StartWorkers() {
     }
     // Workers apply the lowest priority themselves as they start (see the worker
     // loops), since a thread's id is known only once it runs.
-}
-
-void App::ApplyPriority(int priority) {
-    parts_->threads.ForEachId([priority](int id, WorkerKind kind) {
-        const int err = platform::SetThreadPriorityOf(id, priority);
-        if (err != 0) {
-            platform::SetLastError(err);
-            LogWindowsError(kind == WorkerKind::Page ? kPagePriorityFailed
-                                                     : kDownloadPriorityFailed);
-        }
-    });
-}
-
-void App::ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker) {
-    threadId->store(platform::CurrentThreadId());
-    if (parts_->settings.priority.load() == -2) {
-        ApplyPriorityTo(*threadId, -2, pageWorker ? kPagePriorityFailed : kDownloadPriorityFailed);
-    }
 }
 
 void App::MainLoopStep() {
@@ -138,7 +93,7 @@ void App::LeaveMainLoop() {
             if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
                 break;
             }
-            WakeWorkers();
+            Workers().WakeWorkers();
             platform::SleepMs(t.exitWaitMs);
             parts_->port.ProcessMessages();
         }
@@ -156,25 +111,13 @@ void App::LeaveMainLoop() {
         SaveStateAtExit();
     }
     // 5. Not needed when every worker has ended.
-    if (!AllWorkersEnded()) {
+    if (!Workers().AllWorkersEnded()) {
         platform::SleepMs(t.finalPauseMs);
     }
 }
 
 void App::NoteExitRequested() {
     parts_->wakeups.Announce([this] { parts_->run.SetExitRequested(true); });
-}
-
-bool App::AllWorkersEnded() const {
-    return parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0;
-}
-
-void App::WakeWorkers() {
-    parts_->wakeups.WakeAll();
-}
-
-void App::WakeOneWorker(WorkerKind kind) {
-    parts_->wakeups.WakeOne(kind);
 }
 
 }  // namespace wg

@@ -6,6 +6,7 @@
 #include "app/crawl_fetcher.h"
 #include "app/crawl_work.h"
 #include "app/option_files.h"
+#include "app/worker_pool.h"
 #include "crawl/page_worker.h"
 #include "download/download_worker.h"
 #include "net/http_connection.h"
@@ -20,7 +21,7 @@ namespace wg {
 
 void CrawlControl::RequestExit() {
     parts_->run.StopWorkers();
-    app_.WakeWorkers();
+    app_.Workers().WakeWorkers();
     parts_->port.SetCrawlRunning(false);
     if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
         app_.NoteExitRequested();
@@ -33,7 +34,7 @@ void CrawlControl::ExitNow() {
         return;
     }
     parts_->run.StopWorkers();
-    app_.WakeWorkers();
+    app_.Workers().WakeWorkers();
     parts_->optionFiles->SetAlwaysSaveForThisRun(false);
     app_.NoteExitRequested();
 }
@@ -60,7 +61,7 @@ void CrawlControl::StopWithAbort(bool abort) {
 
 void CrawlControl::ResumeAfterStop() {
     parts_->run.ResumeAfterStop();
-    app_.WakeWorkers();
+    app_.Workers().WakeWorkers();
 }
 
 void CrawlControl::SetExitAfterThisDownload(bool flag) {
@@ -73,7 +74,7 @@ void CrawlControl::SetExitAfterThisDownload(bool flag) {
     parts_->run.SetExitAfterThisDownload(flag);
     if (!flag) {
         parts_->run.LetWorkersRun();
-        app_.StartExtraWorkers();
+        app_.Workers().StartExtraWorkers();
         return;
     }
     bool downloadsQueued = false;
@@ -95,10 +96,10 @@ void CrawlControl::SetExitAfterLastDownload(bool flag) {
     parts_->run.SetExitAfterLastDownload(flag);
     if (!flag) {
         parts_->run.LetWorkersRun();
-        app_.StartExtraWorkers();
+        app_.Workers().StartExtraWorkers();
         return;
     }
-    if (app_.NoWorkLeft()) {
+    if (app_.Workers().NoWorkLeft()) {
         RequestExit();
     }
 }
@@ -113,7 +114,7 @@ void CrawlControl::TogglePause() {
     parts_->run.SetPaused(paused);
     parts_->port.SetPauseState(paused);
     if (!paused) {
-        app_.WakeWorkers();
+        app_.Workers().WakeWorkers();
     }
 }
 
@@ -122,7 +123,7 @@ void CrawlControl::SetPauseAfterDownloads(bool flag) {
     if (flag) {
         app_.ShowStatus("Will pause when 'To Download' is empty...");
     } else {
-        app_.WakeWorkers();
+        app_.Workers().WakeWorkers();
     }
 }
 

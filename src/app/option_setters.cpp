@@ -2,6 +2,7 @@
 #include <algorithm>
 #include "app/app_parts.h"
 #include "app/crawl_work.h"
+#include "app/worker_pool.h"
 #include "dupes/dupe_service.h"
 #include "platform/clock.h"
 #include "util/error_texts.h"
@@ -84,7 +85,7 @@ void OptionSetters::SetThreadPriority(int priority) {
         return;
     }
     parts_->settings.priority.store(priority);
-    app_.ApplyPriority(priority);
+    app_.Workers().ApplyPriority(priority);
 }
 
 void OptionSetters::SetUserAgent(std::string_view text) {
@@ -94,7 +95,7 @@ void OptionSetters::SetUserAgent(std::string_view text) {
 void OptionSetters::SetMinDownloadQueue(int count) {
     if (count != 0) {
         parts_->settings.minDownloadQueue.store(count);
-        app_.WakeWorkers();
+        app_.Workers().WakeWorkers();
     }
 }
 

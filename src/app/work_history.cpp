@@ -2,6 +2,7 @@
 // operations and URL guessing.
 #include "app/app_parts.h"
 #include "app/crawl_work.h"
+#include "app/worker_pool.h"
 #include "platform/clock.h"
 #include "util/text.h"
 #include "util/timing.h"
@@ -122,7 +123,7 @@ void CrawlWork::EraseUrlHistory(bool ask) {
     }
     parts_->run.SetPaused(wasPaused);
     if (!wasPaused) {
-        app_.WakeWorkers();
+        app_.Workers().WakeWorkers();
     }
     app_.ShowStatus("URL history erased.");
 }

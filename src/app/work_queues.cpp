@@ -4,6 +4,7 @@
 #include "app/app_parts.h"
 #include "app/crawl_control.h"
 #include "app/crawl_work.h"
+#include "app/worker_pool.h"
 #include "crawl/block_pool.h"
 #include "settings/type_filters.h"
 #include "util/log_file.h"
@@ -139,7 +140,7 @@ UrlRecordPtr CrawlWork::AddSite(std::string_view urlIn, std::uint8_t allLinked,
             record->url = url;
             linksToGrubble.PushBack(record);
         }
-        app_.WakeOneWorker(WorkerKind::Page);
+        app_.Workers().WakeOneWorker(WorkerKind::Page);
         // 11.
         step = 7;
         app_.RefreshCounterText(Counter::LinksToGrubble);
@@ -205,7 +206,7 @@ void CrawlWork::AddFile(std::string_view urlIn, bool userAdded, bool fileUrlMode
         }
         toDownload.PushBack(url);
     }
-    app_.WakeOneWorker(WorkerKind::Download);
+    app_.Workers().WakeOneWorker(WorkerKind::Download);
     // 7.
     parts_->run.SetDownloadingUserFile(fileUrlMode);
     app_.RefreshCounterText(Counter::ToDownload);
@@ -347,7 +348,7 @@ std::optional<std::string> CrawlWork::TakeNextDownload(int slot) {
         }
     }
     if (wakePages) {
-        app_.WakeWorkers();
+        app_.Workers().WakeWorkers();
     }
     app_.RefreshCounterText(Counter::ToDownload);
     if (url) {

@@ -3,6 +3,7 @@
 #include "app/app_fixture.h"
 #include "app/crawl_control.h"
 #include "app/option_setters.h"
+#include "app/worker_pool.h"
 #include "dupes/dupe_service.h"
 #include "platform/files.h"
 
@@ -32,8 +33,8 @@ TEST_F(AppTest, FileTypesThatCannotMatchPagesStartInFileDownloadMode) {
 TEST_F(AppTest, ExitRequestWithoutLiveWorkersExitsAtOnce) {
     App& a = InitApp(/*mainWindow=*/false);
     a.StartWorkers();  // no main window: nothing starts
-    EXPECT_EQ(a.LivePageWorkers(), 0);
-    EXPECT_EQ(a.LiveDownloadWorkers(), 0);
+    EXPECT_EQ(a.Workers().LivePageWorkers(), 0);
+    EXPECT_EQ(a.Workers().LiveDownloadWorkers(), 0);
     a.Control().RequestExit();
     EXPECT_TRUE(a.State().WorkersStopping());
     EXPECT_TRUE(a.State().ExitRequested());
@@ -44,7 +45,9 @@ TEST_F(AppTest, WorkerCountRulesAndTheLastWorkerOutEndsTheMainLoop) {
     a.Settings().numUrlThreads.store(0);
     a.Settings().numDownloadThreads.store(1);
     StartRunLoop();
-    ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 1 && a.LiveDownloadWorkers() == 1; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return a.Workers().LivePageWorkers() == 1 && a.Workers().LiveDownloadWorkers() == 1;
+    }));
     EXPECT_EQ(a.Settings().numUrlThreads.load(), 0) << "one page worker runs anyway";
     StopRunLoop();
     app.reset();
@@ -53,13 +56,15 @@ TEST_F(AppTest, WorkerCountRulesAndTheLastWorkerOutEndsTheMainLoop) {
     b.Settings().numUrlThreads.store(0);
     b.Settings().numDownloadThreads.store(3);
     StartRunLoop();
-    ASSERT_TRUE(WaitFor([&] { return b.LivePageWorkers() == 2 && b.LiveDownloadWorkers() == 3; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return b.Workers().LivePageWorkers() == 2 && b.Workers().LiveDownloadWorkers() == 3;
+    }));
     EXPECT_EQ(b.Settings().numUrlThreads.load(), 2);
     EXPECT_FALSE(b.State().ExitRequested());
     b.Control().RequestExit();
     ASSERT_TRUE(JoinRunLoop());
-    EXPECT_EQ(b.LivePageWorkers(), 0);
-    EXPECT_EQ(b.LiveDownloadWorkers(), 0);
+    EXPECT_EQ(b.Workers().LivePageWorkers(), 0);
+    EXPECT_EQ(b.Workers().LiveDownloadWorkers(), 0);
     EXPECT_TRUE(port->SawStatus("Saving settings..."));
     EXPECT_GT(port->ProcessMessagesCalls(), 0);
 }
@@ -106,11 +111,15 @@ TEST_F(AppTest, ThreadCountChangesStartWorkersOrShowTheNotice) {
     a.Settings().numUrlThreads.store(1);
     a.Settings().numDownloadThreads.store(1);
     StartRunLoop();
-    ASSERT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 1 && a.LiveDownloadWorkers() == 1; }));
+    ASSERT_TRUE(WaitFor([&] {
+        return a.Workers().LivePageWorkers() == 1 && a.Workers().LiveDownloadWorkers() == 1;
+    }));
 
     a.Setters().SetUrlThreadCount(3);
     a.Setters().SetDownloadThreadCount(2);
-    EXPECT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 3 && a.LiveDownloadWorkers() == 2; }));
+    EXPECT_TRUE(WaitFor([&] {
+        return a.Workers().LivePageWorkers() == 3 && a.Workers().LiveDownloadWorkers() == 2;
+    }));
     EXPECT_TRUE(port->Messages().empty());
 
     a.Setters().SetUrlThreadCount(2);
@@ -123,19 +132,19 @@ TEST_F(AppTest, ThreadCountChangesStartWorkersOrShowTheNotice) {
     EXPECT_EQ(messages[1],
               "Notice: The change in the number of Download Threads will\nnot take effect until "
               "Web Grubbler is restarted");
-    EXPECT_EQ(a.LivePageWorkers(), 3) << "lowering stops no thread";
+    EXPECT_EQ(a.Workers().LivePageWorkers(), 3) << "lowering stops no thread";
     EXPECT_EQ(a.Settings().numUrlThreads.load(), 2);
 
     // Raising again reuses handle slots whose threads still run.
     a.Setters().SetUrlThreadCount(4);
-    EXPECT_TRUE(WaitFor([&] { return a.LivePageWorkers() == 5; }));
+    EXPECT_TRUE(WaitFor([&] { return a.Workers().LivePageWorkers() == 5; }));
 
     a.Setters().SetUrlThreadCount(40);
     EXPECT_EQ(a.Settings().numUrlThreads.load(), 32);
     a.Setters().SetDownloadThreadCount(0);
     EXPECT_EQ(a.Settings().numDownloadThreads.load(), 1);
     StopRunLoop();
-    EXPECT_EQ(a.LivePageWorkers(), 0);
+    EXPECT_EQ(a.Workers().LivePageWorkers(), 0);
 }
 
 TEST_F(AppTest, SettersKeepTheirRules) {

@@ -8,6 +8,7 @@
 #include "app/counter_text.h"
 #include "app/crawl_control.h"
 #include "app/crawl_work.h"
+#include "app/worker_pool.h"
 
 namespace wg::test {
 namespace {
@@ -80,8 +81,8 @@ TEST_F(AppTest, TwoWorkersFindingTheWorkDoneReportItOnce) {
     const int second = a.Slots().Acquire();
     bool keep = false;
     ASSERT_NE(a.Work().TakeNextPage(first, keep), nullptr);
-    a.ItemFinished(first);
-    a.ItemFinished(second);  // the other worker finds no busy slot either
+    a.Workers().ItemFinished(first);
+    a.Workers().ItemFinished(second);  // the other worker finds no busy slot either
     const auto lines = port->StatusHistory();
     EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
                             [](const std::string& l) { return l.ends_with("   Finished."); }),
@@ -107,7 +108,9 @@ TEST_F(AppTest, ClearingAnExitAfterOptionRestartsTheWorkers) {
     a.Settings().numDownloadThreads.store(2);
     a.StartWorkers();
     const auto live = [&](int n) {
-        return WaitFor([&] { return a.LivePageWorkers() == n && a.LiveDownloadWorkers() == n; });
+        return WaitFor([&] {
+            return a.Workers().LivePageWorkers() == n && a.Workers().LiveDownloadWorkers() == n;
+        });
     };
     ASSERT_TRUE(live(2));
     // Nothing in flight: the exit is asked for at once and the workers leave.
@@ -122,7 +125,7 @@ TEST_F(AppTest, ClearingAnExitAfterOptionRestartsTheWorkers) {
     StartRunLoop();
     a.Control().SetExitAfterLastDownload(true);
     ASSERT_TRUE(JoinRunLoop());
-    EXPECT_EQ(a.LivePageWorkers(), 0);
+    EXPECT_EQ(a.Workers().LivePageWorkers(), 0);
 }
 
 TEST_F(WorkFlowTest, ExitAfterThisDownloadStopsTakingWork) {
@@ -149,8 +152,8 @@ TEST_F(WorkFlowTest, NoPageIsTakenWhileTheDownloadQueueIsFull) {
     QueuePages(a, 2);
     StartRunLoop();
     // The one download worker holds a file; three stay queued.
-    ASSERT_TRUE(WaitFor([&] { return held.load() == 1 && a.LivePageWorkers() == 1; }));
-    EXPECT_FALSE(a.AllowMorePages());
+    ASSERT_TRUE(WaitFor([&] { return held.load() == 1 && a.Workers().LivePageWorkers() == 1; }));
+    EXPECT_FALSE(a.Workers().AllowMorePages());
     EXPECT_EQ(a.Counters().pagesTaken.load(), 0u);
     release.store(true);
     EXPECT_TRUE(WaitFor([&] { return a.Counters().pagesTaken.load() == 2; }));

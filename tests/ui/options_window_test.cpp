@@ -6,6 +6,7 @@
 
 #include "app/app_lists.h"
 #include "app/crawl_work.h"
+#include "app/worker_pool.h"
 #include "child_window_fixture.h"
 #include "settings/settings_file.h"
 #include "ui/options_window.h"
@@ -213,7 +214,7 @@ TEST_F(OptionsWindowTest, SaveAppliesAndWritesTheChanges) {
     Click(advanced, ow::kRedirJsp);
     Click(advanced, ow::kSave);
     Settle();
-    EXPECT_TRUE(WaitFor([&] { return app->LivePageWorkers() == 3; }));
+    EXPECT_TRUE(WaitFor([&] { return app->Workers().LivePageWorkers() == 3; }));
     EXPECT_TRUE(told.empty());
     EXPECT_EQ(s.userAgent.Get(), "Grubbler-Test");
     EXPECT_EQ(s.priority.load(), -2);
@@ -231,7 +232,7 @@ TEST_F(OptionsWindowTest, SaveAppliesAndWritesTheChanges) {
     EXPECT_EQ(told[0],
               "Notice: The change in the number of URL processing threads will\nnot take effect "
               "until Web Grubbler is restarted");
-    EXPECT_EQ(app->LivePageWorkers(), 3);
+    EXPECT_EQ(app->Workers().LivePageWorkers(), 3);
     EXPECT_EQ(s.numUrlThreads.load(), 2);
 }
 

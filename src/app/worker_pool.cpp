@@ -1,20 +1,59 @@
-// The page and download worker threads and the item steps they share.
+// The page and download worker threads, and the steps every item goes through.
 #include <mutex>
 
 #include "app/app_parts.h"
 #include "app/counter_text.h"
 #include "app/crawl_control.h"
 #include "app/crawl_fetcher.h"
+#include "app/crawl_state_file.h"
 #include "app/crawl_work.h"
+#include "app/option_files.h"
+#include "app/option_setters.h"
+#include "app/worker_pool.h"
 #include "crawl/page_worker.h"
 #include "download/download_worker.h"
 #include "net/http_connection.h"
 #include "platform/clock.h"
+#include "platform/error_text.h"
 #include "platform/files.h"
+#include "platform/thread_priority.h"
 #include "platform/threads.h"
+#include "util/error_texts.h"
+#include "util/log_file.h"
 #include "util/timing.h"
 
 namespace wg {
+
+namespace {
+
+// Lowers a live count that is above 0; true when it was lowered.
+bool LowerLiveCount(std::atomic<int>& count) {
+    int value = count.load();
+    while (value > 0) {
+        if (count.compare_exchange_weak(value, value - 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ApplyPriorityTo(const std::atomic<int>& threadId, int priority, const char* failureContext) {
+    const int id = threadId.load();
+    if (id == 0) {
+        return;
+    }
+    const int err = platform::SetThreadPriorityOf(id, priority);
+    if (err != 0) {
+        platform::SetLastError(err);
+        LogWindowsError(failureContext);
+    }
+}
+
+constexpr const char* kPagePriorityFailed = "SetThreadPriority failed";
+constexpr const char* kDownloadPriorityFailed =
+    "SetThreadPriority failed for m_ulDownloadThreadHandle";
+
+}  // namespace
 
 // The App as its page workers see it.
 class AppPageWorker final : public PageWorkerContext {
@@ -28,15 +67,15 @@ public:
         const int slot = app_.parts_->slots.Acquire();
         if (slot >= 0) {
             app_.parts_->livePageWorkers.fetch_add(1);
-            app_.ApplyStartPriority(threadId_, true);
+            app_.Workers().ApplyStartPriority(threadId_, true);
         }
         return slot;
     }
-    bool WantsMorePages() override { return app_.AllowMorePages(); }
+    bool WantsMorePages() override { return app_.Workers().AllowMorePages(); }
     UrlRecordPtr TakeNextPage(int slot, bool& keepRecord) override {
         return app_.Work().TakeNextPage(slot, keepRecord);
     }
-    void ItemStarted(const std::string& url) override { app_.ItemStarted(&url); }
+    void ItemStarted(const std::string& url) override { app_.Workers().ItemStarted(&url); }
     void ProcessPage(int slot, UrlRecord& record) override {
         if (app_.Hooks().pageHandler) {
             (void)app_.Hooks().pageHandler(slot, record);
@@ -44,13 +83,13 @@ public:
     }
     void ItemFinished(int slot) override {
         app_.Work().NoteHeldPage(slot, nullptr);
-        app_.ItemFinished(slot);
+        app_.Workers().ItemFinished(slot);
     }
     void PageDone(const UrlRecord& record) override { app_.Work().PageDone(record); }
     void End(int slot) override {
         app_.Fetcher().DropPageConnection(slot);
         app_.Fetcher().DropDownloadConnection(slot);
-        app_.PageWorkerEnded();
+        app_.Workers().PageWorkerEnded();
     }
 
 private:
@@ -70,7 +109,7 @@ public:
         const int slot = app_.parts_->slots.Acquire();
         if (slot >= 0) {
             app_.parts_->liveDownloadWorkers.fetch_add(1);
-            app_.ApplyStartPriority(threadId_, false);
+            app_.Workers().ApplyStartPriority(threadId_, false);
         }
         return slot;
     }
@@ -80,18 +119,18 @@ public:
     bool HandPageToPageWorker(int slot, const std::string& url) override {
         return app_.Fetcher().HandPageToPageWorker(slot, url);
     }
-    void ItemStarted(const std::string* url) override { app_.ItemStarted(url); }
+    void ItemStarted(const std::string* url) override { app_.Workers().ItemStarted(url); }
     bool Download(int slot, const std::string& url) override {
         const bool succeeded =
             app_.Hooks().downloadHandler ? app_.Hooks().downloadHandler(slot, url) : true;
         app_.Work().NoteHeldDownload(slot, {});
         return succeeded;
     }
-    void ItemFinished(int slot) override { app_.ItemFinished(slot); }
+    void ItemFinished(int slot) override { app_.Workers().ItemFinished(slot); }
     void End(int slot) override {
         app_.Fetcher().DropDownloadConnection(slot);
         app_.parts_->slots.Release(slot);
-        app_.DownloadWorkerEnded();
+        app_.Workers().DownloadWorkerEnded();
     }
 
 private:
@@ -99,33 +138,93 @@ private:
     std::atomic<int>* threadId_;
 };
 
-std::thread App::StartWorkerThread(WorkerKind kind, std::atomic<int>* threadId) {
+int WorkerPool::LivePageWorkers() const {
+    return parts_->livePageWorkers.load();
+}
+
+int WorkerPool::LiveDownloadWorkers() const {
+    return parts_->liveDownloadWorkers.load();
+}
+
+void WorkerPool::PageWorkerEnded() {
+    LowerLiveCount(parts_->livePageWorkers);
+    if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
+        app_.Control().ExitNow();
+    }
+}
+
+void WorkerPool::DownloadWorkerEnded() {
+    LowerLiveCount(parts_->liveDownloadWorkers);
+    if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
+        app_.Control().ExitNow();
+    }
+}
+
+void WorkerPool::StartExtraWorkers() {
+    // Tops the live workers up to the configured counts.
+    parts_->threads.StartExtra(
+        WorkerKind::Page, parts_->settings.numUrlThreads.load() - parts_->livePageWorkers.load());
+    parts_->threads.StartExtra(WorkerKind::Download, parts_->settings.numDownloadThreads.load() -
+                                                         parts_->liveDownloadWorkers.load());
+}
+
+void WorkerPool::ApplyPriority(int priority) {
+    parts_->threads.ForEachId([priority](int id, WorkerKind kind) {
+        const int err = platform::SetThreadPriorityOf(id, priority);
+        if (err != 0) {
+            platform::SetLastError(err);
+            LogWindowsError(kind == WorkerKind::Page ? kPagePriorityFailed
+                                                     : kDownloadPriorityFailed);
+        }
+    });
+}
+
+void WorkerPool::ApplyStartPriority(std::atomic<int>* threadId, bool pageWorker) {
+    threadId->store(platform::CurrentThreadId());
+    if (parts_->settings.priority.load() == -2) {
+        ApplyPriorityTo(*threadId, -2, pageWorker ? kPagePriorityFailed : kDownloadPriorityFailed);
+    }
+}
+
+bool WorkerPool::AllWorkersEnded() const {
+    return parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0;
+}
+
+void WorkerPool::WakeWorkers() {
+    parts_->wakeups.WakeAll();
+}
+
+void WorkerPool::WakeOneWorker(WorkerKind kind) {
+    parts_->wakeups.WakeOne(kind);
+}
+
+std::thread WorkerPool::StartWorkerThread(WorkerKind kind, std::atomic<int>* threadId) {
     if (kind == WorkerKind::Page) {
         return platform::StartThread("wg-page", [this, threadId] {
-            AppPageWorker context(*this, threadId);
+            AppPageWorker context(app_, threadId);
             RunPageWorker(context);
         });
     }
     return platform::StartThread("wg-download", [this, threadId] {
-        AppDownloadWorker context(*this, threadId);
+        AppDownloadWorker context(app_, threadId);
         RunDownloadWorker(context);
     });
 }
 
-bool App::NoWorkLeft() {
+bool WorkerPool::NoWorkLeft() {
     // Items are taken and shown busy under their queue's lock, so with both
     // locks held no item can be between a queue and a slot.
     const auto [files, pages] = parts_->queues.FilesAndPages();
     return files->Empty() && pages->Empty() && parts_->slots.CountBusy() == 0;
 }
 
-bool App::AllowMorePages() {
+bool WorkerPool::AllowMorePages() {
     auto lock = parts_->queues.Files();
     UrlList& toDownload = *lock;
     return static_cast<std::int64_t>(toDownload.Size()) < parts_->settings.minDownloadQueue.load();
 }
 
-void App::ItemStarted(const std::string* url) {
+void WorkerPool::ItemStarted(const std::string* url) {
     {
         std::lock_guard<std::mutex> lock(parts_->inProcessMutex);
         parts_->counters.inProcessCount.fetch_add(1);
@@ -135,12 +234,12 @@ void App::ItemStarted(const std::string* url) {
         if (shown.size() >= 10) {
             shown.remove_prefix(shown[5] == ':' ? 8 : 7);
         }
-        ShowStatus(shown);
+        app_.ShowStatus(shown);
     }
-    RefreshCounterText(Counter::InProcess);
+    app_.RefreshCounterText(Counter::InProcess);
 }
 
-void App::ItemFinished(int slot) {
+void WorkerPool::ItemFinished(int slot) {
     TransferSlot& s = parts_->slots[slot];
     s.cancel.store(true);
     s.SetUrl({});
@@ -159,9 +258,9 @@ void App::ItemFinished(int slot) {
         pauseNow = parts_->run.PauseAfterDownloads() && downloadsEmpty;
     }
     if (pauseNow) {
-        Control().PauseWhenDownloadsEmpty();
+        app_.Control().PauseWhenDownloadsEmpty();
     }
-    RefreshCounterText(Counter::InProcess);
+    app_.RefreshCounterText(Counter::InProcess);
     if (parts_->counters.inProcessCount.load() != 0) {
         return;
     }
@@ -169,8 +268,8 @@ void App::ItemFinished(int slot) {
     // state file keeps every unfinished file and Resume goes on once there is
     // room again.
     if (parts_->run.DiskFull() && parts_->diskStopPending.exchange(false)) {
-        ShowStatus(parts_->diskFullText.Get());
-        ShowStatus("Stopped.");
+        app_.ShowStatus(parts_->diskFullText.Get());
+        app_.ShowStatus("Stopped.");
         parts_->port.SetCrawlRunning(false);
         parts_->run.SetPaused(true);
         parts_->port.SetPauseState(true);
@@ -191,23 +290,23 @@ void App::ItemFinished(int slot) {
                 parts_->port.SetCrawlRunning(false);
                 const std::string reason = parts_->rejectReason.Get();
                 if (!reason.empty()) {
-                    ShowStatus("Last Fail Reason: ");
-                    AppendStatus(reason);
+                    app_.ShowStatus("Last Fail Reason: ");
+                    app_.AppendStatus(reason);
                 }
-                AppendStatus("   Finished.");
+                app_.AppendStatus("   Finished.");
             }
         }
     }
     if (exitNow) {
-        ShowStatus("Exiting...");
-        Control().RequestExit();
+        app_.ShowStatus("Exiting...");
+        app_.Control().RequestExit();
     }
     // Two workers may finish their last items at the same moment and both find
     // no busy slot: only one of them ends the Stop.
     bool expected = false;
     if (parts_->run.StopRequested() && parts_->stopEnding.compare_exchange_strong(expected, true)) {
         if (parts_->run.StopRequested()) {
-            ShowStatus("Stopped.");
+            app_.ShowStatus("Stopped.");
             StopCleanup();
             parts_->port.SetCrawlRunning(false);
             parts_->run.EndStop();
@@ -216,7 +315,7 @@ void App::ItemFinished(int slot) {
     }
 }
 
-void App::StopCleanup() {
+void WorkerPool::StopCleanup() {
     {
         auto lock = parts_->queues.Pages();
         RecordList& linksToGrubble = *lock;
@@ -239,10 +338,10 @@ void App::StopCleanup() {
         std::lock_guard<std::mutex> redirects(parts_->redirectMutex);
         parts_->redirectFiles.clear();
     }
-    RefreshCounterText(Counter::LinksToGrubble);
-    RefreshCounterText(Counter::ToDownload);
-    RefreshCounterText(Counter::InProcess);
-    RefreshCounterText(Counter::FilesDownloaded);
+    app_.RefreshCounterText(Counter::LinksToGrubble);
+    app_.RefreshCounterText(Counter::ToDownload);
+    app_.RefreshCounterText(Counter::InProcess);
+    app_.RefreshCounterText(Counter::FilesDownloaded);
     bool expected = false;
     if (parts_->stopQuestionOpen.compare_exchange_strong(expected, true)) {
         if (parts_->run.StateLoaded() &&
