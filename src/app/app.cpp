@@ -40,7 +40,7 @@ App::App(UiPort& port) : parts_(std::make_unique<AppParts>(*this, port)) {
     parts_->fetcher = std::make_unique<CrawlFetcher>(*this);
     parts_->stateFile = std::make_unique<CrawlStateFile>(*this);
     parts_->optionFiles = std::make_unique<OptionFiles>(*this);
-    parts_->dupeHost = MakeDupeHost();
+    parts_->dupeHost = MakeDupeHost(*this);
     parts_->dupes = std::make_unique<DupeService>(*parts_->dupeHost);
 }
 
@@ -94,7 +94,7 @@ bool App::Initialise(const InitOptions& options) {
 
     // 8. The settings file.
     parts_->port.ProcessMessages();
-    const bool settingsRead = ReadSettingsFile();
+    const bool settingsRead = parts_->optionFiles->LoadSettings();
     std::string startupMessage = settingsRead ? "Loaded Settings:  " : "Welcome.  ";
 
     // 9. The wizard, unless the user chose the classic view or automatic loading.
@@ -137,14 +137,14 @@ bool App::Initialise(const InitOptions& options) {
     (void)platform::CreateDirectories(parts_->paths.downloadDir);
     (void)platform::SetCurrentDirectory(parts_->paths.downloadDir);
 
-    LoadCookies();
+    (void)parts_->cookies.Load(parts_->paths.programDir / kCookieFileName);
 
     // 16.-17. Saved state and download history.
     if (parts_->settings.alwaysLoad.load() || wizardAskedLoad) {
-        LoadStateAtStart();
+        parts_->stateFile->Load(false);
     }
     if (parts_->settings.ignoreList.load() && !parts_->run.HistoryLoaded()) {
-        LoadHistoryAtStart();
+        Work().LoadHistory();
     }
 
     // 18. A resumed queue shows its first page and scope.

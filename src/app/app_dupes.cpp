@@ -15,7 +15,28 @@ public:
     bool Leaving() const override { return app_.State().ExitRequested(); }
     bool WorkHeld() const override { return app_.State().WorkHeld(); }
     void SetWorkHeld(bool on) override { app_.State().SetWorkHeld(on); }
-    std::vector<std::string> Directories() override { return app_.DupeDirectories(); }
+    // The download directory (or the first check directory) and, when
+    // searched, its sub-directories.
+    std::vector<std::string> Directories() override {
+        AppParts& parts = *app_.parts_;
+        std::vector<std::string> dirs;
+        if (parts.settings.searchDlSubDirs.load()) {
+            if (const PublishedList::Snapshot list = parts.dirSearch.SubDirectories().Get()) {
+                for (const std::string& dir : *list) {
+                    if (dir.empty()) {
+                        break;
+                    }
+                    dirs.push_back(dir);
+                }
+            }
+        }
+        std::string first = parts.dirSearch.GetCheckDir(0).value_or(std::string());
+        if (first.empty()) {
+            first = parts.paths.downloadDir.string();
+        }
+        dirs.push_back(first);
+        return dirs;
+    }
     bool HasQueuedWork() override { return app_.Queues().HasQueuedWork(); }
     void ShowStatus(std::string_view text) override { app_.ShowStatus(text); }
     void AppendStatus(std::string_view text) override { app_.AppendStatus(text); }
@@ -35,28 +56,8 @@ private:
     App& app_;
 };
 
-std::unique_ptr<DupeHost> App::MakeDupeHost() {
-    return std::make_unique<AppDupeHost>(*this);
-}
-
-std::vector<std::string> App::DupeDirectories() {
-    std::vector<std::string> dirs;
-    if (parts_->settings.searchDlSubDirs.load()) {
-        if (const PublishedList::Snapshot list = parts_->dirSearch.SubDirectories().Get()) {
-            for (const std::string& dir : *list) {
-                if (dir.empty()) {
-                    break;
-                }
-                dirs.push_back(dir);
-            }
-        }
-    }
-    std::string first = parts_->dirSearch.GetCheckDir(0).value_or(std::string());
-    if (first.empty()) {
-        first = parts_->paths.downloadDir.string();
-    }
-    dirs.push_back(first);
-    return dirs;
+std::unique_ptr<DupeHost> MakeDupeHost(App& app) {
+    return std::make_unique<AppDupeHost>(app);
 }
 
 }  // namespace wg

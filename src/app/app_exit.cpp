@@ -9,44 +9,49 @@
 
 namespace wg {
 
-void App::ReleaseLists() {
-    const Timing& t = parts_->timing;
-    ShowStatus("Exiting: Releasing sites visited list...");
+namespace {
+
+// The lists, each emptied under its own lock, with a status line for each.
+void ReleaseLists(App& app, AppParts& parts) {
+    const Timing& t = parts.timing;
+    app.ShowStatus("Exiting: Releasing sites visited list...");
     // Workers that have not counted themselves out get a moment to do so.
-    if (!Workers().AllWorkersEnded()) {
+    if (!app.Workers().AllWorkersEnded()) {
         platform::SleepMs(t.stopSettleMs);
     }
     {
-        auto lock = parts_->queues.Visited();
+        auto lock = parts.queues.Visited();
         RecordList& visited = *lock;
-        visited.Clear([this] { AppendStatus("."); });
-        ShowStatus("Exiting: Releasing Redirect file list...");
-        std::lock_guard<std::mutex> redirects(parts_->redirectMutex);
-        parts_->redirectFiles.clear();
+        visited.Clear([&app] { app.AppendStatus("."); });
+        app.ShowStatus("Exiting: Releasing Redirect file list...");
+        std::lock_guard<std::mutex> redirects(parts.redirectMutex);
+        parts.redirectFiles.clear();
     }
     {
-        auto lock = parts_->queues.Pages();
+        auto lock = parts.queues.Pages();
         RecordList& linksToGrubble = *lock;
-        ShowStatus("Exiting: Releasing 'Links To Grubble' list...");
-        linksToGrubble.Clear([this] { AppendStatus("."); });
+        app.ShowStatus("Exiting: Releasing 'Links To Grubble' list...");
+        linksToGrubble.Clear([&app] { app.AppendStatus("."); });
     }
-    parts_->dupes->Release();
+    parts.dupes->Release();
     {
-        auto lock = parts_->queues.Files();
+        auto lock = parts.queues.Files();
         UrlList& toDownload = *lock;
-        ShowStatus("Exiting: Releasing 'To download' list...");
+        app.ShowStatus("Exiting: Releasing 'To download' list...");
         toDownload.Clear();
     }
     {
-        auto lock = parts_->queues.History();
+        auto lock = parts.queues.History();
         UrlList& downloadHistory = lock->downloaded;
         UrlList& runDownloads = lock->thisRun;
-        ShowStatus("Exiting: Releasing 'Sites to Ignore' list...");
+        app.ShowStatus("Exiting: Releasing 'Sites to Ignore' list...");
         downloadHistory.Clear();
         runDownloads.Clear();
     }
-    parts_->dirSearch.Forget();
+    parts.dirSearch.Forget();
 }
+
+}  // namespace
 
 void App::Shutdown() {
     if (parts_->shutDown) {
@@ -66,7 +71,7 @@ void App::Shutdown() {
         parts_->mainWindow = false;
     }
     // 4.-10. The lists, each under its own mutex.
-    ReleaseLists();
+    ReleaseLists(*this, *parts_);
     // 11. The window.
     parts_->mainWindow = false;
     // 12. The logs.

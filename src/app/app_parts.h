@@ -99,4 +99,7 @@ struct AppParts {
     DirectorySearch dirSearch;
 };
 
+// What the duplication data asks of the App.
+std::unique_ptr<DupeHost> MakeDupeHost(App& app);
+
 }  // namespace wg

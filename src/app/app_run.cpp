@@ -1,8 +1,11 @@
 // Starting the workers, the main loop and leaving it.
 #include "app/app_parts.h"
+#include "app/crawl_state_file.h"
+#include "app/crawl_work.h"
 #include "app/worker_pool.h"
 #include "platform/clock.h"
 #include "platform/error_text.h"
+#include "platform/files.h"
 #include "platform/thread_priority.h"
 #include "util/error_texts.h"
 #include "util/timing.h"
@@ -64,7 +67,7 @@ void App::MainLoopStep() {
             work = !toDownload.Empty();
         }
         if (work) {
-            SavePeriodicState();
+            (void)parts_->stateFile->Save(false);
             parts_->counters.nextPeriodicSave.store(platform::SteadyMilliseconds() +
                                                     static_cast<std::uint64_t>(t.periodicSaveMs));
         }
@@ -105,10 +108,13 @@ void App::LeaveMainLoop() {
     }
     // 3.-4. The download history, and the state when it is saved at exit.
     ShowStatus("Saving settings...");
-    SaveHistoryAtExit();
-    SaveCookies();
+    Work().SaveHistory();
+    const std::filesystem::path cookieFile = parts_->paths.programDir / kCookieFileName;
+    if (parts_->cookies.Size() != 0 || platform::FileExists(cookieFile)) {
+        (void)parts_->cookies.Save(cookieFile);
+    }
     if (parts_->settings.alwaysSave.load()) {
-        SaveStateAtExit();
+        (void)parts_->stateFile->Save(true);
     }
     // 5. Not needed when every worker has ended.
     if (!Workers().AllWorkersEnded()) {
