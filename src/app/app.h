@@ -58,8 +58,7 @@ public:
     void LeaveMainLoop();
     // Sets the exit request and ends the main loop's wait at once.
     void NoteExitRequested();
-    // Makes the workers fetch from the network (without it a worker only
-    // counts its items through).
+    // Workers fetch from the network (else they count their items through).
     void UseNetworkWorkers();
 
     // ---- starting a crawl ----
@@ -68,10 +67,8 @@ public:
     bool StartCrawlFromWizard(const WizardAnswers& answers);
     // Names the per-site state and settings files after the address.
     void NameStateFileForUrl(std::string_view address);
-    // The typed addresses, and the Down and Up keys of the address field.
-    void RememberTypedUrl(const std::string& address);
-    std::string RecentUrlOlder(const std::string& fieldText) const;
-    std::string RecentUrlNewer(const std::string& fieldText) const;
+    // The typed addresses, for the Down and Up keys of the address field.
+    RecentTexts& RecentUrls();
 
     // ---- what the front ends show ----
     // The queue lengths, counters, run switches and "In Process" lines now.
@@ -138,11 +135,7 @@ public:
     RewriteOptions RewriteOptionsFor(std::string_view pageHost);
 
 private:
-    friend struct AppParts;
     friend class AppDupeHost;
-    friend class CrawlControl;
-    friend class WorkerPool;
-    friend class OptionSetters;
     friend class AppPageWorker;
     friend class AppDownloadWorker;
     friend class CrawlStateFile;

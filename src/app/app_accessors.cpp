@@ -19,6 +19,9 @@ CrawlFetcher& App::Fetcher() {
 UiPort& App::Port() {
     return parts_->port;
 }
+RecentTexts& App::RecentUrls() {
+    return parts_->recentUrls;
+}
 RecentTexts& App::RecentSearches() {
     return parts_->recentSearches;
 }

@@ -42,7 +42,7 @@ bool App::StartCrawl(const CrawlRequest& request) {
         ShowStatus("Please type in a web address to the right of where it says URL above.");
         return false;
     }
-    RememberTypedUrl(address);
+    parts_->recentUrls.Remember(address);
     if (StartsWithNoCase(address, "ftp:")) {
         parts_->port.Tell("Sorry, Web Grubbler cannot process ftp sites yet.", "Error",
                           Icon::Error);
@@ -159,18 +159,6 @@ void App::NameStateFileForUrl(std::string_view address) {
     parts_->paths.stateFile = parts_->paths.programDir / (name + ".sav");
     parts_->paths.settingsFile = parts_->paths.programDir / (name + ".ini");
     parts_->run.SetStateFileDirty(true);
-}
-
-void App::RememberTypedUrl(const std::string& address) {
-    parts_->recentUrls.Remember(address);
-}
-
-std::string App::RecentUrlOlder(const std::string& fieldText) const {
-    return parts_->recentUrls.Older(fieldText);
-}
-
-std::string App::RecentUrlNewer(const std::string& fieldText) const {
-    return parts_->recentUrls.Newer(fieldText);
 }
 
 }  // namespace wg

@@ -16,6 +16,7 @@
 #include "app/crawl_state_file.h"
 #include "app/crawl_work.h"
 #include "app/option_files.h"
+#include "app/recent_texts.h"
 #include "app/update_check.h"
 #include "download/last_downloads.h"
 #include "dupes/dupe_service.h"
@@ -267,7 +268,7 @@ void MainWindow::OnTypeBoxClicked() {
 
 void MainWindow::StepRecentAddress(bool older) {
     const std::string text = address_->text().toStdString();
-    const std::string shown = older ? app_.RecentUrlOlder(text) : app_.RecentUrlNewer(text);
+    const std::string shown = older ? app_.RecentUrls().Older(text) : app_.RecentUrls().Newer(text);
     address_->setText(QString::fromStdString(shown));
     address_->end(false);
     NoteAddress();

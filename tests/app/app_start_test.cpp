@@ -1,6 +1,7 @@
 // Starting a crawl from the address field, and the list of recent addresses.
 #include "app/app_fixture.h"
 #include "app/app_lists.h"
+#include "app/recent_texts.h"
 
 namespace wg::test {
 namespace {
@@ -50,14 +51,14 @@ TEST_F(AppTest, StartRefusesEmptyAndFtpAddressesAndQueuesFileUrlsAsFiles) {
 TEST_F(AppTest, RecentAddressesKeepTenWithoutRepeats) {
     App& a = InitApp();
     for (int i = 0; i < 11; ++i) {
-        a.RememberTypedUrl("u" + std::to_string(i));
-        a.RememberTypedUrl("u" + std::to_string(i));
+        a.RecentUrls().Remember("u" + std::to_string(i));
+        a.RecentUrls().Remember("u" + std::to_string(i));
     }
-    EXPECT_EQ(a.RecentUrlOlder(""), "u10");
-    EXPECT_EQ(a.RecentUrlOlder("u10"), "u9");
-    EXPECT_EQ(a.RecentUrlOlder("u1"), "");  // the oldest: u0 was pushed out
-    EXPECT_EQ(a.RecentUrlNewer("u9"), "u10");
-    EXPECT_EQ(a.RecentUrlNewer("u10"), "");
+    EXPECT_EQ(a.RecentUrls().Older(""), "u10");
+    EXPECT_EQ(a.RecentUrls().Older("u10"), "u9");
+    EXPECT_EQ(a.RecentUrls().Older("u1"), "");  // the oldest: u0 was pushed out
+    EXPECT_EQ(a.RecentUrls().Newer("u9"), "u10");
+    EXPECT_EQ(a.RecentUrls().Newer("u10"), "");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "app/app_lists.h"
+#include "app/recent_texts.h"
 #include "child_window_fixture.h"
 #include "crawl/crawl_queues.h"
 #include "settings/type_groups.h"
@@ -315,8 +316,8 @@ TEST_F(MainWindowTest, DownloadDirectoryFieldAndAddressKeys) {
     EXPECT_EQ(app->Paths().downloadDir.string(), chosen);
 
     // Up and Down step through the addresses typed before.
-    app->RememberTypedUrl("first.example");
-    app->RememberTypedUrl("second.example");
+    app->RecentUrls().Remember("first.example");
+    app->RecentUrls().Remember("second.example");
     auto* address = Widget<QLineEdit>(1000);
     address->clear();
     QTest::keyClick(address, Qt::Key_Down);
