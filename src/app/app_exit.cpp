@@ -16,9 +16,7 @@ void ReleaseLists(App& app, AppParts& parts) {
     const Timing& t = parts.timing;
     app.ShowStatus("Exiting: Releasing sites visited list...");
     // Workers that have not counted themselves out get a moment to do so.
-    if (!app.Workers().AllWorkersEnded()) {
-        platform::SleepMs(t.stopSettleMs);
-    }
+    parts.wakeups.WaitUntil([&app] { return app.Workers().AllWorkersEnded(); }, t.stopSettleMs);
     {
         auto lock = parts.queues.Visited();
         RecordList& visited = *lock;

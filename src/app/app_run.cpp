@@ -97,7 +97,7 @@ void App::LeaveMainLoop() {
                 break;
             }
             Workers().WakeWorkers();
-            platform::SleepMs(t.exitWaitMs);
+            parts_->wakeups.WaitUntil([this] { return Workers().AllWorkersEnded(); }, t.exitWaitMs);
             parts_->port.ProcessMessages();
         }
     }
@@ -116,10 +116,8 @@ void App::LeaveMainLoop() {
     if (parts_->settings.alwaysSave.load()) {
         (void)parts_->stateFile->Save(true);
     }
-    // 5. Not needed when every worker has ended.
-    if (!Workers().AllWorkersEnded()) {
-        platform::SleepMs(t.finalPauseMs);
-    }
+    // 5. A last moment for a worker still counting itself out.
+    parts_->wakeups.WaitUntil([this] { return Workers().AllWorkersEnded(); }, t.finalPauseMs);
 }
 
 void App::NoteExitRequested() {

@@ -39,16 +39,23 @@ void CrawlControl::ExitNow() {
     app_.NoteExitRequested();
 }
 
+// The worker that puts the last item down ends the Stop; a Stop with no item
+// in hand stays requested until work is taken again.
+void CrawlControl::WaitForStopEnd() {
+    parts_->wakeups.WaitUntil([this] { return !parts_->run.StopRequested(); },
+                              parts_->timing.stopSettleMs);
+}
+
 void CrawlControl::Stop(bool clearVisited) {
     parts_->run.BeginStop(clearVisited);
-    platform::SleepMs(parts_->timing.stopSettleMs);
+    WaitForStopEnd();
 }
 
 void CrawlControl::StopAll() {
     parts_->run.SetAbortTransfers(true);
     parts_->slots.SetAllCancel(true);
     parts_->run.BeginStop(false);
-    platform::SleepMs(parts_->timing.stopSettleMs);
+    WaitForStopEnd();
 }
 
 void CrawlControl::StopWithAbort(bool abort) {

@@ -29,6 +29,9 @@ public:
     void TogglePause();
 
 private:
+    // Waits a moment for the workers to end a Stop.
+    void WaitForStopEnd();
+
     App& app_;
     AppParts* parts_;
 };

@@ -146,15 +146,17 @@ int WorkerPool::LiveDownloadWorkers() const {
     return parts_->liveDownloadWorkers.load();
 }
 
+// A worker counts itself out under the wake-ups' lock, so that the exit's
+// waits for the last worker return as soon as it has ended.
 void WorkerPool::PageWorkerEnded() {
-    LowerLiveCount(parts_->livePageWorkers);
+    parts_->wakeups.Announce([this] { LowerLiveCount(parts_->livePageWorkers); });
     if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
         app_.Control().ExitNow();
     }
 }
 
 void WorkerPool::DownloadWorkerEnded() {
-    LowerLiveCount(parts_->liveDownloadWorkers);
+    parts_->wakeups.Announce([this] { LowerLiveCount(parts_->liveDownloadWorkers); });
     if (parts_->livePageWorkers.load() <= 0 && parts_->liveDownloadWorkers.load() <= 0) {
         app_.Control().ExitNow();
     }
@@ -309,7 +311,8 @@ void WorkerPool::ItemFinished(int slot) {
             app_.ShowStatus("Stopped.");
             StopCleanup();
             parts_->port.SetCrawlRunning(false);
-            parts_->run.EndStop();
+            // A Stop waiting for its end returns now.
+            parts_->wakeups.Announce([this] { parts_->run.EndStop(); });
         }
         parts_->stopEnding.store(false);
     }
