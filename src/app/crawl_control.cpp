@@ -1,8 +1,10 @@
-#include "app/crawl_control.h"
+// Stop, pause and resume, the exit-after choices and the exit request.
 #include <algorithm>
 #include <mutex>
+
 #include "app/app_parts.h"
 #include "app/counter_text.h"
+#include "app/crawl_control.h"
 #include "app/crawl_fetcher.h"
 #include "app/crawl_work.h"
 #include "app/option_files.h"

@@ -63,14 +63,18 @@ public:
 
 private:
     enum class ConnectOutcome { Connected, Unreachable, Abandoned };
-    ConnectOutcome ConnectWithTries(HttpConnection& connection, int slot);
+    // Three connect attempts (with KEEP_ALIVE, the connection the last answer
+    // left open first). A page's gives up on a cancel, which it takes, or a
+    // stop; a download's (`download` names its URL) on a cancel, a stop or an
+    // exit after this download, puts the URL back when the program is leaving,
+    // and notes the failure and probes the line when the attempts run out.
+    ConnectOutcome ConnectWithTries(HttpConnection& connection, int slot,
+                                    const std::string* download = nullptr);
     // Tells a dead line from a dead site; shows the connection box once a run.
     void TestConnectivity(int slot);
     bool ProbeLineReachable();
-    // The download side: three connect attempts, the URL put back on exit.
-    ConnectOutcome ConnectForDownload(HttpConnection& connection, int slot, const std::string& url);
     // Every reconnect of a download: the connection is closed, `pauseMs`
-    // waited, one quick attempt made, then the tries of ConnectForDownload.
+    // waited, one quick attempt made, then a download's ConnectWithTries.
     ConnectOutcome Reconnect(HttpConnection& connection, int slot, const std::string& url,
                              int pauseMs);
     void ProbeConnectivity(int slot);

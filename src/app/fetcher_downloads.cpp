@@ -22,42 +22,9 @@
 namespace wg {
 namespace {
 
-constexpr int kConnectRetries = 2;  // three attempts in all
 constexpr int kReconnectPauseMs = 1000;
 
 }  // namespace
-
-CrawlFetcher::ConnectOutcome CrawlFetcher::ConnectForDownload(HttpConnection& c, int slot,
-                                                              const std::string& url) {
-    TransferSlot& s = slots_[slot];
-    const Timing& timing = timing_;
-    // With KEEP_ALIVE the connection the last answer left open takes the
-    // next request (a closed or unread one is dropped first).
-    if (settings_.keepAlive.load() && KeepOpenConnection(c)) {
-        return ConnectOutcome::Connected;
-    }
-    for (int retries = 0;; ++retries) {
-        if (c.Connect(timing.connectTimeoutMs)) {
-            return ConnectOutcome::Connected;
-        }
-        c.Close();
-        // An exit while connecting puts the URL back, so that a later run has it.
-        if (run_.ExitAfterThisDownload() || run_.WorkersStopping()) {
-            app_.Work().AddFile(url, true, false);
-            return ConnectOutcome::Abandoned;
-        }
-        if (s.cancel.load()) {
-            return ConnectOutcome::Abandoned;
-        }
-        if (retries == kConnectRetries) {
-            NoteFailure(&s, FailureKind::Connect);
-            ProbeConnectivity(slot);
-            return ConnectOutcome::Unreachable;
-        }
-        PauseMs(timing.connectRetryMs);
-        (void)HttpConnection::CheckDialUp();
-    }
-}
 
 CrawlFetcher::ConnectOutcome CrawlFetcher::Reconnect(HttpConnection& c, int slot,
                                                      const std::string& url, int pauseMs) {
@@ -68,7 +35,7 @@ CrawlFetcher::ConnectOutcome CrawlFetcher::Reconnect(HttpConnection& c, int slot
     if (c.Connect(timing_.connectTimeoutMs)) {
         return ConnectOutcome::Connected;
     }
-    return ConnectForDownload(c, slot, url);
+    return ConnectWithTries(c, slot, &url);
 }
 
 void CrawlFetcher::ProbeConnectivity(int slot) {
@@ -176,7 +143,7 @@ bool CrawlFetcher::DownloadOne(int slot, const std::string& rawUrl, bool asFile,
         app_.ShowStatus("Can't resolve host: " + w.hostName + "...");
         return false;
     }
-    if (ConnectForDownload(c, slot, url) != ConnectOutcome::Connected || s.cancel.load()) {
+    if (ConnectWithTries(c, slot, &url) != ConnectOutcome::Connected || s.cancel.load()) {
         return false;
     }
 

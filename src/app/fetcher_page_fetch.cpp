@@ -71,7 +71,8 @@ void CrawlFetcher::DropDownloadConnection(int slot) {
     downloadConnections_[static_cast<std::size_t>(slot)].reset();
 }
 
-CrawlFetcher::ConnectOutcome CrawlFetcher::ConnectWithTries(HttpConnection& c, int slot) {
+CrawlFetcher::ConnectOutcome CrawlFetcher::ConnectWithTries(HttpConnection& c, int slot,
+                                                            const std::string* download) {
     TransferSlot& s = slots_[slot];
     const Timing& timing = timing_;
     // With KEEP_ALIVE the connection the last answer left open takes the
@@ -84,10 +85,25 @@ CrawlFetcher::ConnectOutcome CrawlFetcher::ConnectWithTries(HttpConnection& c, i
             return ConnectOutcome::Connected;
         }
         c.Close();
-        if (s.cancel.exchange(false) || run_.WorkersStopping()) {
-            return ConnectOutcome::Abandoned;
+        if (download == nullptr) {
+            if (s.cancel.exchange(false) || run_.WorkersStopping()) {
+                return ConnectOutcome::Abandoned;
+            }
+        } else {
+            // An exit while connecting puts the URL back, so that a later run has it.
+            if (run_.ExitAfterThisDownload() || run_.WorkersStopping()) {
+                app_.Work().AddFile(*download, true, false);
+                return ConnectOutcome::Abandoned;
+            }
+            if (s.cancel.load()) {
+                return ConnectOutcome::Abandoned;
+            }
         }
         if (attempt == kConnectTries) {
+            if (download != nullptr) {
+                NoteFailure(&s, FailureKind::Connect);
+                ProbeConnectivity(slot);
+            }
             return ConnectOutcome::Unreachable;
         }
         PauseMs(timing.connectRetryMs);

@@ -1,7 +1,10 @@
-#include "app/option_setters.h"
+// The options whose change acts at once: worker counts and priority, the
+// user agent, limits, the history check, logs, the preview, duplicates.
 #include <algorithm>
+
 #include "app/app_parts.h"
 #include "app/crawl_work.h"
+#include "app/option_setters.h"
 #include "app/worker_pool.h"
 #include "dupes/dupe_service.h"
 #include "platform/clock.h"
