@@ -101,7 +101,8 @@ void CrawlWork::EraseUrlHistory(bool ask) {
     parts_->run.SetPaused(true);
     app_.ShowStatus("Waiting for current downloads to finish before clearing URL history...");
     while (parts_->counters.inProcessCount.load() != 0) {
-        platform::SleepMs(parts_->timing.inProcessPollMs);
+        parts_->wakeups.WaitUntil([this] { return parts_->slots.CountBusy() == 0; },
+                                  parts_->timing.inProcessPollMs);
         parts_->port.ProcessMessages();
         std::lock_guard<std::mutex> lock(parts_->inProcessMutex);
         parts_->counters.inProcessCount.store(

@@ -244,7 +244,8 @@ void WorkerPool::ItemStarted(const std::string* url) {
 void WorkerPool::ItemFinished(int slot) {
     TransferSlot& s = parts_->slots[slot];
     s.cancel.store(true);
-    s.SetUrl({});
+    // The slot is free: a wait for the busy slots to drain looks again.
+    parts_->wakeups.Announce([&s] { s.SetUrl({}); });
 
     bool downloadsEmpty = false;
     {
@@ -333,7 +334,9 @@ void WorkerPool::StopCleanup() {
         auto& pagesToSave = held->pagesToSave;
         pagesToSave.clear();
     }
-    platform::SleepMs(parts_->timing.stopSettleMs);
+    // Items still in hand are put down before the visited list goes.
+    parts_->wakeups.WaitUntil([this] { return parts_->slots.CountBusy() == 0; },
+                              parts_->timing.stopSettleMs);
     if (parts_->run.TakeClearVisited()) {
         auto lock = parts_->queues.Visited();
         RecordList& visited = *lock;
