@@ -305,9 +305,13 @@ void WorkerPool::ItemFinished(int slot) {
         app_.Control().RequestExit();
     }
     // Two workers may finish their last items at the same moment and both find
-    // no busy slot: only one of them ends the Stop.
+    // no busy slot: only one of them ends the Stop. Stop cancels every slot, so
+    // the test is that no worker holds an item any more: a page worker whose
+    // fetch was cancelled still queues the links it read, and a Stop ended
+    // before it would leave them to be crawled.
     bool expected = false;
-    if (parts_->run.StopRequested() && parts_->stopEnding.compare_exchange_strong(expected, true)) {
+    if (parts_->run.StopRequested() && parts_->slots.CountHolding() == 0 &&
+        parts_->stopEnding.compare_exchange_strong(expected, true)) {
         if (parts_->run.StopRequested()) {
             app_.ShowStatus("Stopped.");
             StopCleanup();
@@ -335,7 +339,7 @@ void WorkerPool::StopCleanup() {
         pagesToSave.clear();
     }
     // Items still in hand are put down before the visited list goes.
-    parts_->wakeups.WaitUntil([this] { return parts_->slots.CountBusy() == 0; },
+    parts_->wakeups.WaitUntil([this] { return parts_->slots.CountHolding() == 0; },
                               parts_->timing.stopSettleMs);
     if (parts_->run.TakeClearVisited()) {
         auto lock = parts_->queues.Visited();

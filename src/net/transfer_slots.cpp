@@ -95,6 +95,16 @@ int TransferSlotTable::CountBusy() const {
     return busy;
 }
 
+int TransferSlotTable::CountHolding() const {
+    int holding = 0;
+    for (const auto& slot : slots_) {
+        if (!slot.UrlEmpty()) {
+            ++holding;
+        }
+    }
+    return holding;
+}
+
 void TransferSlotTable::SetAllCancel(bool cancel) {
     for (auto& slot : slots_) {
         slot.cancel.store(cancel);

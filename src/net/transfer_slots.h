@@ -80,6 +80,9 @@ public:
 
     // Number of busy slots.
     int CountBusy() const;
+    // Slots whose worker still holds an item, cancelled or not: a cancel only
+    // asks the transfer to end, and the worker may go on with the item.
+    int CountHolding() const;
 
     // Marks every slot cancelled (or not).
     void SetAllCancel(bool cancel);

@@ -91,6 +91,38 @@ TEST_F(AppTest, TwoWorkersFindingTheWorkDoneReportItOnce) {
     a.Slots().Release(second);
 }
 
+// Stop cancels every slot at once; the Stop ends ("Stopped.", queues emptied)
+// only when the last worker has put its item down, whichever way it was asked.
+TEST_F(AppTest, StopEndsWhenTheLastHeldItemIsPutDown) {
+    for (const bool erase : {false, true}) {
+        SCOPED_TRACE(erase ? "Yes: abort and erase" : "No: stop all");
+        App& a = InitApp();
+        QueuePages(a, 4);
+        const int first = a.Slots().Acquire();
+        const int second = a.Slots().Acquire();
+        bool keep = false;
+        ASSERT_NE(a.Work().TakeNextPage(first, keep), nullptr);
+        ASSERT_NE(a.Work().TakeNextPage(second, keep), nullptr);
+        if (erase) {
+            a.Control().StopWithAbort(true);
+        } else {
+            a.Control().StopAll();
+        }
+        a.Workers().ItemFinished(first);
+        EXPECT_TRUE(a.State().StopRequested()) << "the second worker still holds its page";
+        EXPECT_FALSE(port->SawStatus("Stopped."));
+        // The page it holds still queues its links while the Stop waits.
+        (void)a.Work().AddSite("http://127.0.0.1:9/late.html", 1, 0, 0, false);
+        a.Workers().ItemFinished(second);
+        EXPECT_FALSE(a.State().StopRequested());
+        EXPECT_TRUE(port->SawStatus("Stopped."));
+        EXPECT_TRUE(a.Queues().Pages()->Empty()) << "links queued during the Stop are dropped";
+        a.Slots().Release(first);
+        a.Slots().Release(second);
+        app.reset();
+    }
+}
+
 TEST_F(AppTest, ExitAfterLastDownloadEndsTheProgramWhenWorkRunsOut) {
     App& a = InitApp();
     a.State().SetExitAfterLastDownload(true);
