@@ -1,23 +1,8 @@
 // Stop, pause and resume, the exit-after choices and the exit request.
-#include <algorithm>
-#include <mutex>
-
-#include "app/app_parts.h"
-#include "app/counter_text.h"
 #include "app/crawl_control.h"
-#include "app/crawl_fetcher.h"
-#include "app/crawl_work.h"
+#include "app/app_parts.h"
 #include "app/option_files.h"
 #include "app/worker_pool.h"
-#include "crawl/page_worker.h"
-#include "download/download_worker.h"
-#include "net/http_connection.h"
-#include "platform/clock.h"
-#include "platform/files.h"
-#include "platform/threads.h"
-#include "util/log_file.h"
-#include "util/text.h"
-#include "util/timing.h"
 
 namespace wg {
 

@@ -6,9 +6,7 @@
 #include "app/crawl_work.h"
 #include "app/option_setters.h"
 #include "app/worker_pool.h"
-#include "dupes/dupe_service.h"
 #include "platform/clock.h"
-#include "util/error_texts.h"
 #include "util/text.h"
 
 namespace wg {

@@ -2,25 +2,16 @@
 #include <mutex>
 
 #include "app/app_parts.h"
-#include "app/counter_text.h"
 #include "app/crawl_control.h"
 #include "app/crawl_fetcher.h"
-#include "app/crawl_state_file.h"
 #include "app/crawl_work.h"
-#include "app/option_files.h"
-#include "app/option_setters.h"
 #include "app/worker_pool.h"
 #include "crawl/page_worker.h"
 #include "download/download_worker.h"
-#include "net/http_connection.h"
-#include "platform/clock.h"
 #include "platform/error_text.h"
-#include "platform/files.h"
 #include "platform/thread_priority.h"
 #include "platform/threads.h"
 #include "util/error_texts.h"
-#include "util/log_file.h"
-#include "util/timing.h"
 
 namespace wg {
 
